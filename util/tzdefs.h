@@ -1,0 +1,40 @@
+// Fixed-width integer types of the system.
+//
+// The system's `long` and `int` are 32-bit signed on every platform: times,
+// counts, edge numbers and the elements of TzMatrix<Long> are stored,
+// printed and read as 32-bit values, so the sentinels print as -2147483648
+// and 2147483647. C++ `long` is 64-bit here and is never used for them.
+#ifndef TZDEFS_H
+#define TZDEFS_H
+
+#include <cstdint>
+#include <type_traits>
+
+using Long = std::int32_t;  // the system's long
+using Int = std::int32_t;   // the system's int
+using Time = Long;          // model time in whole units (seconds in the model)
+
+// Printed with "%d" and read with "%d": the system's long is a plain int here.
+static_assert(std::is_same<Long, int>::value, "Long must be int for the %d formats");
+
+constexpr Long LONG_MIN32 = INT32_MIN;  // "not set" / "no data"
+constexpr Long LONG_MAX32 = INT32_MAX;  // "no limit"
+constexpr Time TIME_NOT_SET = LONG_MIN32;
+constexpr Time TIME_NO_LIMIT = LONG_MAX32;
+
+// Time sums saturate at the sentinels instead of overflowing.
+inline Time time_add(Time a, Time b) {
+  std::int64_t s = static_cast<std::int64_t>(a) + b;
+  if (s > LONG_MAX32) return LONG_MAX32;
+  if (s < LONG_MIN32) return LONG_MIN32;
+  return static_cast<Time>(s);
+}
+
+// Truth values of the utility library and the tools.
+typedef int TzBoolean;
+#ifndef TZ_TRUE
+#define TZ_TRUE 1
+#define TZ_FALSE 0
+#endif
+
+#endif
