@@ -30,6 +30,31 @@ inline Time time_add(Time a, Time b) {
   return static_cast<Time>(s);
 }
 
+// The system's long as a value type of templates (matrices, arrays, data
+// packs, ports). It holds a 32-bit value like Long but is a C++ type of its
+// own, so that the int and long instances of a template are distinct (with
+// their own type names, "int" and "long", "TzIMatrix" and "TzLMatrix").
+// It converts to and from Long implicitly, so arithmetic on it is 32-bit
+// integer arithmetic; pass it to printf/scanf through its value `v`.
+struct TzLong {
+  std::int32_t v;
+  constexpr TzLong() : v(0) {}
+  constexpr TzLong(std::int32_t x) : v(x) {}  // NOLINT: implicit by design
+  constexpr operator std::int32_t() const { return v; }
+  TzLong& operator+=(TzLong o) { v = wrap(static_cast<std::uint32_t>(v) + static_cast<std::uint32_t>(o.v)); return *this; }
+  TzLong& operator-=(TzLong o) { v = wrap(static_cast<std::uint32_t>(v) - static_cast<std::uint32_t>(o.v)); return *this; }
+  TzLong& operator*=(TzLong o) { v = wrap(static_cast<std::uint32_t>(v) * static_cast<std::uint32_t>(o.v)); return *this; }
+  TzLong& operator++() { return *this += 1; }
+  TzLong& operator--() { return *this -= 1; }
+  static constexpr std::int32_t wrap(std::uint32_t u) {
+    return u <= static_cast<std::uint32_t>(INT32_MAX)
+               ? static_cast<std::int32_t>(u)
+               : static_cast<std::int32_t>(u - 2147483648u) - 2147483647 - 1;
+  }
+};
+static_assert(sizeof(TzLong) == 4, "TzLong must be 32-bit");
+static_assert(std::is_trivially_copyable<TzLong>::value, "TzLong must be trivially copyable");
+
 // Truth values of the utility library and the tools.
 typedef int TzBoolean;
 #ifndef TZ_TRUE

@@ -66,3 +66,18 @@ TEST(TzDefs, SystemLongIs32BitAndTimeSumsSaturate) {
 }
 
 }  // namespace
+
+namespace {
+TEST(TzDefs, TzLongIsADistinct32BitIntegerType) {
+  static_assert(!std::is_same<TzLong, Long>::value, "distinct from int");
+  TzLong a = 7, b = 2;
+  EXPECT_EQ(a / b, 3);
+  EXPECT_EQ(a - b * 4, -1);
+  TzLong big = LONG_MAX32;
+  big += 1;  // wraps through the unsigned type, no undefined behaviour
+  EXPECT_EQ(static_cast<Long>(big), LONG_MIN32);
+  TzLong small = LONG_MIN32;
+  small -= 1;
+  EXPECT_EQ(static_cast<Long>(small), LONG_MAX32);
+}
+}  // namespace
