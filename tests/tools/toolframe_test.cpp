@@ -1,0 +1,118 @@
+#include "toolframe.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <sstream>
+
+namespace {
+
+const char kPelmicUsage[] =
+    "\npelmic produces edge format V.4.\n"
+    "usage: pelmic [options] [edgeV0FileName] [nodeV0FileName] [edgeV4FileName]\n"
+    "  options: \n"
+    "    -h  show this help message\n"
+    "    -v  show version number\n"
+    "  edgeV0FileName:  edge format V.0 (input file)\n"
+    "  nodeV0FileName:  node format V.0 (input file)\n"
+    "  edgeV4FileName:  edge format V.4 (output file)\n"
+    "  If \"edgeV0FileName\", \"nodeV0FileName\" and \"edgeV4FileName\"are given in the command line, \n"
+    "  the input data are read in from the file.\n"
+    "  Otherwise, the input data are read in from STDIN\n"
+    "  with giving prompting messages.\n";
+
+const char kDorvaskUsage[] =
+    "\ndorvask produces edge connection data\n"
+    "usage: dorvask [options] [iFile] [oFile]\n"
+    "  options: \n"
+    "    -h  show this help message\n"
+    "    -v  show version number\n"
+    "  iFile : edge format data V.1\n"
+    "  oFile : edge connection data\n"
+    "  If \"iFile\" and \"oFile\" are given in the command line, \n"
+    "  the input data are read in from the file.\n"
+    "  Otherwise, the input data are read in from STDIN\n"
+    "  with giving prompting messages.\n";
+
+const char kSarnoltUsage[] =
+    "\nsarnolt produces Morvelan Parameter Format data and Morvelan Initial State data\n"
+    "usage: sarnolt [options]\n"
+    "  options: \n"
+    "    -h  show this help message\n"
+    "    -v  show version number\n"
+    "  iFile  : edge connection V.1, V.2, V.3, V.4 or V.5 data\n"
+    "  oFile1 : Morvelan Parameter Format data\n"
+    "  oFile2 : Morvelan Initial State data\n"
+    "  \"iFile\", \"oFile1\" and \"oFile2\" will be read in from STDIN\n"
+    "  with prompting messages.\n";
+
+TEST(ToolFrame, UsageTextsOfTheThreeTools) {
+  struct { const char* tool; const char* text; } cases[] = {
+      {"pelmic", kPelmicUsage}, {"dorvask", kDorvaskUsage}, {"sarnolt", kSarnoltUsage}};
+  for (auto& c : cases) {
+    const tzframe::ToolTexts* t = tzframe::tool_texts(c.tool);
+    ASSERT_NE(t, nullptr) << c.tool;
+    EXPECT_EQ(tzframe::usage_text(*t, TzString(c.tool)), c.text);
+  }
+  EXPECT_EQ(tzframe::tool_texts("tmorvelan2d"), nullptr);
+}
+
+TEST(ToolFrame, VersionTextsNameTheToolAndItsPeople) {
+  struct { const char* tool; const char* first; int peopleLines; } cases[] = {
+      {"pelmic", "\nThis is pelmic, version 2.0\n", 1},
+      {"dorvask", "\nThis is dorvask\n", 1},
+      {"sarnolt", "\nThis is sarnolt-1 ver. 1.3\n", 2}};
+  for (auto& c : cases) {
+    std::string v = tzframe::tool_texts(c.tool)->version;
+    ASSERT_EQ(v.compare(0, std::string(c.first).size(), c.first), 0) << c.tool;
+    std::string rest = v.substr(std::string(c.first).size());
+    int lines = 0;
+    for (char ch : rest) lines += ch == '\n';
+    EXPECT_EQ(lines, c.peopleLines) << c.tool;
+    EXPECT_EQ(rest.back(), '\n');
+  }
+}
+
+TEST(ToolFrameDeathTest, UsageEndsWithStatusOneAndVersionReturns) {
+  const tzframe::ToolTexts& t = *tzframe::tool_texts("dorvask");
+  EXPECT_EXIT(tzframe::usage(t, TzString("dorvask")), testing::ExitedWithCode(1),
+              "^\ndorvask produces edge connection data\n(.|\n)*prompting messages\\.\n\n$");
+  testing::internal::CaptureStderr();
+  tzframe::version(*tzframe::tool_texts("pelmic"));
+  std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(err, std::string(tzframe::tool_texts("pelmic")->version) + "\n");
+}
+
+TEST(ToolFrameDeathTest, FatalWritesTheErrorLineAndReason) {
+  EXPECT_EXIT(tzframe::fatal("pelmic.cpp", 392, "node data must be node format V.0."),
+              testing::ExitedWithCode(1),
+              "^Error occured in file: pelmic\\.cpp, at line: 392\nnode data must be node format V\\.0\\.\n$");
+}
+
+TEST(ToolFrame, NameFaults) {
+  EXPECT_EQ(tzframe::name_fault("edges.dat"), nullptr);
+  EXPECT_EQ(tzframe::name_fault(std::string(255, 'n')), nullptr);
+  EXPECT_NE(tzframe::name_fault(std::string(256, 'n')), nullptr);
+  EXPECT_NE(tzframe::name_fault("it's.dat"), nullptr);
+  EXPECT_NE(tzframe::name_fault("\"q\".dat"), nullptr);
+}
+
+TEST(ToolFrame, RealsInTheDefaultStreamFormat) {
+  struct { double v; const char* text; } cases[] = {
+      {0.1, "0.1"},          {1234567.0, "1.23457e+06"}, {2.0, "2"},       {0.000001, "1e-06"},
+      {-1.0, "-1"},          {0.01, "0.01"},             {0.05, "0.05"},   {100.0, "100"},
+      {123456.0, "123456"},  {0.0001, "0.0001"},         {1e-5, "1e-05"},  {0.0, "0"},
+      {-0.0, "-0"},          {3.14159265, "3.14159"},    {1e100, "1e+100"}, {999999.5, "1e+06"},
+  };
+  for (auto& c : cases) {
+    EXPECT_EQ(tzframe::real_text(c.v), c.text) << c.v;
+    std::ostringstream os;
+    os << c.v;
+    EXPECT_EQ(tzframe::real_text(c.v), os.str()) << c.v;  // as the stream writes it
+  }
+  char buf[32];
+  EXPECT_EQ(std::string(buf, tzframe::put_int(buf, -2147483648LL)), "-2147483648");
+}
+
+}  // namespace

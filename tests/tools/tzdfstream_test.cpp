@@ -1,0 +1,149 @@
+#include "tzdfstream.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "tzstr.h"
+
+namespace {
+
+// Exposes the name of the copy.
+class Probe : public TzDfstream {
+ public:
+  using TzDfstream::TzDfstream;
+  std::string Copy() const { return dfname; }
+  int Flag() const { return openFlag; }
+};
+
+bool exists(const std::string& p) {
+  struct stat st;
+  return stat(p.c_str(), &st) == 0;
+}
+
+class TzDfstreamTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/tzdfstream_test.XXXXXX";
+    dir_ = mkdtemp(tmpl);
+  }
+  void TearDown() override {
+    std::remove(src().c_str());
+    rmdir(dir_.c_str());
+  }
+  std::string src() const { return dir_ + "/src.dat"; }
+  void write(const std::string& text) { std::ofstream(src(), std::ios::binary) << text; }
+  // The text of the copy made from text.
+  std::string copy_of(const std::string& text) {
+    write(text);
+    Probe s(src().c_str());
+    EXPECT_TRUE(static_cast<bool>(s));
+    std::ostringstream all;
+    all << s.rdbuf();
+    return all.str();
+  }
+  std::string dir_;
+};
+
+TEST_F(TzDfstreamTest, CommentRuleTable) {
+  struct { const char* in; const char* out; } cases[] = {
+      {"[Data]\n# only a comment\n1 2 # trailing\n", "[Data]\n1 2 \n"},
+      {"a '#b' c\n", "a '#b' c\n"},
+      {"a \"x # 'y\nz\" w # gone\nnext\n", "a \"x # 'y\nz\" w \nnext\n"},
+      {"   # indented\n", "   \n"},
+      {"a\n\nb\n", "a\n\nb\n"},
+      {"# first line\n#second\nx\n", "x\n"},
+      {"x#y\n#\n", "x\n"},
+      {"", ""},
+      {"no newline at end", "no newline at end"},
+      {"ends with a quote '", "ends with a quote '"},
+      {"'' \"\" #\n", "'' \"\" \n"},
+  };
+  for (auto& c : cases) EXPECT_EQ(copy_of(c.in), c.out) << c.in;
+}
+
+TEST_F(TzDfstreamTest, LongCommentsAndQuotesAcrossReadChunks) {
+  std::string longComment(200000, 'c'), longQuote(150000, 'q');
+  std::string in = "1 #" + longComment + "\n'" + longQuote + "#'\n2\n";
+  EXPECT_EQ(copy_of(in), "1 \n'" + longQuote + "#'\n2\n");
+}
+
+TEST_F(TzDfstreamTest, LinesReadThroughTheStream) {
+  write("[Data]\n# c\n10 20 # x\n\n");
+  TzDfstream s(src().c_str());
+  TzString line;
+  ASSERT_TRUE(static_cast<bool>(getline(s, line, '\n')));
+  EXPECT_STREQ(static_cast<const char*>(line), "[Data]");
+  int a = 0, b = 0;
+  s >> a >> b;
+  EXPECT_EQ(a, 10);
+  EXPECT_EQ(b, 20);
+}
+
+TEST_F(TzDfstreamTest, CopyIsRemovedOnCloseAndDestruction) {
+  write("x\n");
+  std::string name;
+  {
+    Probe s(src().c_str());
+    ASSERT_TRUE(static_cast<bool>(s));
+    name = s.Copy();
+    EXPECT_EQ(name.compare(0, 16, "/tmp/tzdfstream."), 0);
+    EXPECT_NE(name, "/tmp/tzdfstream.XXXXXX");
+    EXPECT_TRUE(exists(name));
+    EXPECT_EQ(s.Flag(), 1);
+    s.close();
+    EXPECT_FALSE(exists(name));
+    EXPECT_EQ(s.Flag(), 0);
+    s.close();  // a second close does nothing
+    EXPECT_EQ(s.Flag(), 0);
+  }
+  {
+    Probe s(src().c_str());
+    name = s.Copy();
+    EXPECT_TRUE(exists(name));
+  }
+  EXPECT_FALSE(exists(name));
+  EXPECT_TRUE(exists(src()));  // the source is never touched
+}
+
+TEST_F(TzDfstreamTest, SecondOpenMakesAFreshCopy) {
+  write("first\n");
+  Probe s(src().c_str());
+  std::string first = s.Copy();
+  write("second\n");
+  s.open(src().c_str());
+  ASSERT_TRUE(static_cast<bool>(s));
+  std::string second = s.Copy();
+  EXPECT_FALSE(exists(first));
+  EXPECT_TRUE(exists(second));
+  TzString line;
+  getline(s, line, '\n');
+  EXPECT_STREQ(static_cast<const char*>(line), "second");
+  s.close();
+  EXPECT_FALSE(exists(second));
+}
+
+TEST_F(TzDfstreamTest, MissingSourceFailsWithoutACopy) {
+  Probe s((dir_ + "/absent.dat").c_str());
+  EXPECT_TRUE(!s);
+  EXPECT_EQ(s.Flag(), 0);
+  EXPECT_EQ(s.Copy(), "/tmp/tzdfstream.XXXXXX");  // no temporary file was made
+  Probe d(dir_.c_str());  // a directory is no readable text file either
+  EXPECT_TRUE(!d);
+}
+
+TEST_F(TzDfstreamTest, EndOfFileInsideAQuoteOrACommentIsABrokenInvariant) {
+  write("a 'open quote\n");
+  EXPECT_DEATH(TzDfstream s(src().c_str()), "^tzdfstream\\.cpp:54: Assertion `c == cmt' failed\\.\n$");
+  write("1 2 # comment without newline");
+  EXPECT_DEATH(TzDfstream s(src().c_str()), "^tzdfstream\\.cpp:61: Assertion `c == '\\\\n'' failed\\.\n$");
+  write("x\n#");
+  EXPECT_DEATH(TzDfstream s(src().c_str()), "tzdfstream\\.cpp:61: Assertion");
+}
+
+}  // namespace
