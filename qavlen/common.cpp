@@ -1,0 +1,256 @@
+#include "common.h"
+
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <istream>
+#include <new>
+
+#include "object.h"
+#include "tzcheck.h"
+
+const char* const Mysdir = "QAVLENSDIR";
+
+namespace {
+
+const char* text_or_empty(const char* s) { return s ? s : ""; }
+
+// Innermost active allocation site, and whether a memory report is being
+// written (an allocation failing inside the report ends the program at once).
+Memory_site* g_site = nullptr;
+bool g_reporting = false;
+
+struct Handler_installer {
+  Handler_installer() { std::set_new_handler(&Memory_site::Out_of_memory); }
+};
+Handler_installer g_installer;
+
+// Echoes the explanation from an open file; see Print_comments.
+void echo_comment(FILE* in, FILE* out, int line, const char* prefix) {
+  int c;
+  for (int skipped = 1; skipped < line; ++skipped) {
+    while ((c = std::getc(in)) != '\n') {
+      if (c == EOF) return;
+    }
+  }
+  // Scan at most 11 lines for the first "//"; then echo every following
+  // line that holds "//", from after the slashes up to its line end.
+  bool echoing = false;
+  for (int scanned = 0; echoing || scanned < 11; ++scanned) {
+    int prev = 0;
+    bool found = false;
+    while ((c = std::getc(in)) != EOF) {
+      if (c == '\n') break;
+      if (prev == '/' && c == '/') {
+        found = true;
+        break;
+      }
+      prev = c;
+    }
+    if (found) {
+      std::fputs(prefix, out);
+      while ((c = std::getc(in)) != EOF) {
+        std::fputc(c, out);
+        if (c == '\n') break;
+      }
+      if (c == EOF) return;
+      echoing = true;
+      continue;
+    }
+    if (c == EOF || echoing) return;
+  }
+}
+
+}  // namespace
+
+void Eprint(const char* file, int line, const char* message, int flag) {
+  std::fprintf(stderr, "E : %s : %d : %s\n", text_or_empty(file), line, text_or_empty(message));
+  if (flag == 1) Print_comments(stderr, file, line, "   ");
+}
+
+void Eprint(const char* file, int line, int flag) { Eprint(file, line, "", flag); }
+
+void Wprint(const char* file, int line, const char* message, int flag) {
+  std::fprintf(stderr, "W : %s : %d : %s\n", text_or_empty(file), line, text_or_empty(message));
+  if (flag == 1) Print_comments(stderr, file, line, "   ");
+}
+
+void Wprint(const char* file, int line, int flag) { Wprint(file, line, "", flag); }
+
+void Eprint_memory(const char* file, int line, const char* type, int count, int flag) {
+  std::fprintf(stderr, "E : %s : %d : Insufficient memory", text_or_empty(file), line);
+  if (type && type[0] != '\0') {
+    std::fprintf(stderr, " (%s", type);
+    if (count > 0) std::fprintf(stderr, " x %d", count);
+    std::fputs(")", stderr);
+  }
+  std::fputs(".\n", stderr);
+  if (flag == 1) Print_comments(stderr, file, line, "   ");
+}
+
+void Eprint_memory(const char* file, int line, const char* type, int flag) {
+  Eprint_memory(file, line, type, 0, flag);
+}
+
+void Eprint_memory(const char* file, int line, int flag) { Eprint_memory(file, line, "", 0, flag); }
+
+void Eprint_fopen(const char* file, int line, const char* path, const char* mode, int flag) {
+  std::fprintf(stderr, "E : %s : %d : Cannot open file '%s' (mode \"%s\").\n", text_or_empty(file),
+               line, text_or_empty(path), text_or_empty(mode));
+  if (flag == 1) Print_comments(stderr, file, line, "   ");
+}
+
+void Print_comments(FILE* out, const char* file, int line, const char* prefix) {
+  if (!out || !file) return;
+  FILE* in = std::fopen(file, "r");
+  if (!in) {
+    const char* dirs = std::getenv(Mysdir);
+    if (!dirs) return;
+    // Entries are tried in order; an empty entry or the end of the value
+    // ends the search. The path is built to the entry's full length.
+    const char* entry = dirs;
+    while (!in) {
+      const char* end = std::strchr(entry, ';');
+      std::size_t len = end ? static_cast<std::size_t>(end - entry) : std::strlen(entry);
+      if (len == 0) return;
+      std::string path(entry, len);
+      path += '/';
+      path += file;
+      in = std::fopen(path.c_str(), "r");
+      if (in) break;
+      if (!end) return;
+      entry = end + 1;
+    }
+  }
+  echo_comment(in, out, line, text_or_empty(prefix));
+  std::fclose(in);
+}
+
+Memory_site::Memory_site(const char* file, int line, const char* type, int count, int flag,
+                         const Object* object, Memory_failure on_failure)
+    : file_(file),
+      line_(line),
+      type_(type),
+      count_(count),
+      flag_(flag),
+      object_(object),
+      on_failure_(on_failure),
+      outer_(g_site) {
+  g_site = this;
+}
+
+Memory_site::~Memory_site() { g_site = outer_; }
+
+void Memory_site::Out_of_memory() {
+  if (g_reporting) tz::stop(5);
+  g_reporting = true;
+  const Memory_site* s = g_site;
+  if (!s) {
+    Eprint_memory("common.cpp", 250, 1);
+    tz::stop(5);
+  }
+  Eprint_memory(s->file_, s->line_, s->type_, s->count_, s->flag_);
+  if (s->object_) s->object_->Oprint(stderr, "    ");
+  if (s->on_failure_ == Memory_failure::report) {
+    g_reporting = false;
+    throw std::bad_alloc();
+  }
+  tz::stop(5);
+}
+
+void reverse(char* s) {
+  if (!s) return;
+  std::size_t n = std::strlen(s);
+  for (std::size_t i = 0, j = n; i + 1 < j; ++i) {
+    --j;
+    char t = s[i];
+    s[i] = s[j];
+    s[j] = t;
+  }
+}
+
+std::string itoa(int n) {
+  // Digits from the lowest; the magnitude is taken in 64 bits so that the
+  // smallest int has one too.
+  long long m = n;
+  bool negative = m < 0;
+  if (negative) m = -m;
+  std::string text;
+  do {
+    text += static_cast<char>('0' + m % 10);
+    m /= 10;
+  } while (m > 0);
+  if (negative) text += '-';
+  reverse(&text[0]);
+  return text;
+}
+
+char* str2dstr(char* line, char* buffer, int size) {
+  if (!line || !buffer) return nullptr;
+  char* nl = std::strchr(line, '\n');
+  if (nl) *nl = '\0';
+  std::size_t len = std::strlen(line);
+  // Every word takes its characters and one NUL, and one NUL ends the list:
+  // at most the line's length + 2 bytes.
+  if (size < 0 || static_cast<std::size_t>(size) < len + 2) {
+    Eprint("common.cpp", 194, line, 1);
+    tz::stop(1);
+  }
+  char* out = buffer;
+  const char* p = line;
+  int words = 0;
+  while (*p) {
+    if (*p == ' ' || *p == '\t') {
+      ++p;
+      continue;
+    }
+    if (*p == '"' || *p == '\'') {
+      char quote = *p++;
+      const char* close = std::strchr(p, quote);
+      if (!close) {
+        Eprint("common.cpp", 205, line, 1);
+        tz::stop(1);
+      }
+      std::memcpy(out, p, static_cast<std::size_t>(close - p));
+      out += close - p;
+      p = close + 1;
+    } else {
+      while (*p && *p != ' ' && *p != '\t') *out++ = *p++;
+    }
+    *out++ = '\0';
+    ++words;
+  }
+  *out = '\0';
+  return words > 0 ? buffer : nullptr;
+}
+
+void ignore(std::istream& in, char c) {
+  std::istream::int_type ch;
+  while ((ch = in.get()) != std::istream::traits_type::eof()) {
+    if (std::istream::traits_type::to_char_type(ch) == c) return;
+  }
+  Eprint("common.cpp", 225, 1);
+  tz::stop(1);
+}
+
+char pick_char(std::istream& in) {
+  if (in.eof() || in.bad()) {
+    std::fputs("unrecoverable istream state\n", stderr);
+    tz::stop(1);
+  }
+  if (in.fail()) {
+    in.clear();
+    std::istream::int_type ch = in.get();
+    return ch == std::istream::traits_type::eof() ? 0 : std::istream::traits_type::to_char_type(ch);
+  }
+  return 0;
+}
+
+void skip_white_and_char(std::istream& in, char c) {
+  using traits = std::istream::traits_type;
+  traits::int_type ch = in.get();
+  while (ch != traits::eof() && std::isspace(static_cast<unsigned char>(traits::to_char_type(ch))))
+    ch = in.get();
+  if (ch != traits::eof() && traits::to_char_type(ch) == c) ch = in.get();
+  if (ch != traits::eof()) in.putback(traits::to_char_type(ch));
+}

@@ -1,0 +1,62 @@
+// Object: the identity of everything the framework builds (elements,
+// sub-systems, the total system, ports): a class word, an object name, an
+// object number and an owner. The framework finds objects by the three
+// identifiers and prints them, with their chain of owners, in every
+// diagnostic. An object is named once and owned once.
+#ifndef QAVLEN_OBJECT_H
+#define QAVLEN_OBJECT_H
+
+#include <cstdio>
+#include <string>
+
+#include "common.h"
+
+class Object {
+ public:
+  Object();
+  Object(const char* name, int number);
+  virtual ~Object();
+
+  // "<prefix><class word> <name> <number>\n"
+  virtual void Cprint(FILE* f, const char* prefix) const;
+  // Cprint, then one line per owner up the chain:
+  // "<prefix>    owner " + k times '>' + the k-th owner's Cprint with " ".
+  virtual void Oprint(FILE* f, const char* prefix) const;
+  // Gives the name (copied) and the number, exactly once: 1, else 0 after
+  // a report (object 109: no name; object 114: named already).
+  virtual Boolean Init(const char* name, int number);
+
+  // The same to the standard error stream.
+  void Cprint(const char* prefix) const { Cprint(stderr, prefix); }
+  void Oprint(const char* prefix) const { Oprint(stderr, prefix); }
+
+  // Sets the owner once; the same owner again is accepted (1). A null owner
+  // (object 59) or a different one (object 67) is refused with 0.
+  Boolean Set_owner(Object* owner);
+
+  const char* Class_name() const { return class_name; }
+  // Null until the object is named.
+  const char* Object_name() const { return named ? object_name.c_str() : nullptr; }
+  int Object_number() const { return object_number; }
+  Object* Owner() const { return owner; }
+
+  // 1 when class word, name and number all equal the arguments (texts
+  // compared exactly), else 0. The second form ignores the class word.
+  Boolean Compare(const char* class_name, const char* object_name, int number) const;
+  Boolean Compare(const char* object_name, int number) const;
+
+  // "/<name>__<number>" for each object from the root down to this one.
+  std::string Absname() const;
+
+ protected:
+  // The class word; each constructor of a derived class sets its own.
+  const char* class_name;
+
+ private:
+  std::string object_name;
+  bool named = false;
+  int object_number = 0;
+  Object* owner = nullptr;
+};
+
+#endif

@@ -1,0 +1,46 @@
+#include "port.h"
+
+Port::Port() { class_name = "Port"; }
+
+Port::Port(const char* name, int number) {
+  class_name = "Port";
+  Init(name, number);
+}
+
+Port::~Port() = default;
+
+void Port::Cprint(FILE* f, const char* prefix) const {
+  const char* name = Object_name();
+  std::fprintf(f, "%s%s<%s> %s %d \n", prefix ? prefix : "", Class_name(), Data_pack_type(),
+               name ? name : "(null)", Object_number());
+}
+
+Boolean Port::Init(const char* name, int number) { return Object::Init(name, number); }
+
+Boolean Port::Set_sender(Port* s) {
+  Eprint("port.cpp", 22, 1);
+  if (s) s->Oprint(stderr, "    sender > ");
+  Oprint(stderr, "    ");
+  return NO;
+}
+
+Boolean Port::Register_receiver(Port* r) {
+  Eprint("port.cpp", 33, 1);
+  if (r) r->Oprint(stderr, "    receiver > ");
+  Oprint(stderr, "    ");
+  return NO;
+}
+
+Boolean Port::Switch() {
+  Eprint("port.cpp", 44, 1);
+  Oprint(stderr, "    ");
+  return NO;
+}
+
+void Port::Creq() {}
+
+void Port::Print_connection(FILE* f, const char* prefix) {
+  const char* p = prefix ? prefix : "";
+  Oprint(f, p);
+  std::fprintf(f, "%s    This port not connected.\n", p);
+}

@@ -1,0 +1,77 @@
+#include <cstring>
+#include <string>
+
+#include "port.h"
+
+Receive_port::Receive_port() { class_name = "Receive_port"; }
+
+Receive_port::Receive_port(const char* name, int number) {
+  class_name = "Receive_port";
+  Init(name, number);
+}
+
+Receive_port::~Receive_port() = default;
+
+Boolean Receive_port::Init(const char* name, int number) { return Port::Init(name, number); }
+
+Boolean Receive_port::Set_sender(Port* s) {
+  if (!s) {
+    Eprint("receive.cpp", 30, 1);
+    Oprint(stderr, "    ");
+    return NO;
+  }
+  if (sender) {
+    Eprint("receive.cpp", 37, 1);
+    sender->Cprint(stderr, "    connected to  : ");
+    s->Cprint(stderr, "    connecting to : ");
+    Oprint(stderr, "    ");
+    return NO;
+  }
+  if (std::strcmp(s->Data_pack_type(), Data_pack_type()) != 0) {
+    Eprint("receive.cpp", 52, 1);
+    s->Oprint(stderr, "    s > ");
+    Oprint(stderr, "    ");
+    return NO;
+  }
+  sender = s;
+  return YES;
+}
+
+void Receive_port::Creq() { sender->Creq(); }
+void Receive_port::Set_data_pack_array() { sender->Set_data_pack_array(); }
+Boolean Receive_port::Can_you_get_data(Long t1, Long t2) { return sender->Can_you_get_data(t1, t2); }
+void Receive_port::Get_data_pack_array(Data_pack* const*& array, int& n) {
+  sender->Get_data_pack_array(array, n);
+}
+Long Receive_port::Oldest_data_time() { return sender->Oldest_data_time(); }
+Long Receive_port::Newest_data_time() { return sender->Newest_data_time(); }
+int Receive_port::Number_of_data_packs() { return sender->Number_of_data_packs(); }
+Boolean Receive_port::Get_data_pack(Data_pack*& before, Long t, Data_pack*& after, char mode) {
+  return sender->Get_data_pack(before, t, after, mode);
+}
+void Receive_port::Reduce_data_pack_stock() { sender->Reduce_data_pack_stock(); }
+
+Long Receive_port::Necessary_time_from() {
+  Port_owner* o = dynamic_cast<Port_owner*>(Owner());
+  return o ? o->Necessary_time_from(this) : LONG_MIN32;
+}
+
+Long Receive_port::Necessary_time_to() {
+  Port_owner* o = dynamic_cast<Port_owner*>(Owner());
+  return o ? o->Necessary_time_to(this) : LONG_MAX32;
+}
+
+void Receive_port::Print_connection(FILE* f, const char* prefix) {
+  const char* p = prefix ? prefix : "";
+  Oprint(f, p);
+  if (!sender) {
+    std::fprintf(f, "%s\tNot connected.\n", p);
+    return;
+  }
+  std::string text;
+  {
+    Memory_site site("receive.cpp", 92, "", 0, 1, this);
+    text = std::string(p) + "Connected > ";
+  }
+  sender->Oprint(f, text.c_str());
+}

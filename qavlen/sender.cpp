@@ -1,0 +1,146 @@
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "port.h"
+
+Sender_port::Sender_port() {
+  class_name = "Sender_port";
+  Make_receiver_list(false);
+}
+
+Sender_port::Sender_port(const char* name, int number) {
+  class_name = "Sender_port";
+  Init(name, number);
+  Make_receiver_list(true);
+}
+
+Sender_port::~Sender_port() = default;
+
+void Sender_port::Make_receiver_list(bool named) {
+  if (named) {
+    Memory_site site("sender.cpp", 190, "List", 0, 1);
+    buffer_list.reset(new List());
+  } else {
+    Memory_site site("sender.cpp", 205, "List", 0, 1);
+    buffer_list.reset(new List());
+  }
+}
+
+Boolean Sender_port::Init(const char* name, int number) { return Port::Init(name, number); }
+
+Boolean Sender_port::Register_receiver(Port* r) {
+  if (!r) {
+    Eprint("sender.cpp", 30, 1);
+    Oprint(stderr, "    ");
+    return NO;
+  }
+  if (number_of_receivers >= 0) {
+    Eprint("sender.cpp", 42, 1);
+    r->Oprint(stderr, "    ");
+    Oprint(stderr, "    ");
+    return NO;
+  }
+  if (!buffer_list) {
+    Eprint("sender.cpp", 52, 1);
+    Oprint(stderr, "    ");
+    return NO;
+  }
+  if (std::strcmp(Data_pack_type(), r->Data_pack_type()) != 0) {
+    Eprint("sender.cpp", 63, 1);
+    r->Oprint(stderr, "    r > ");
+    Oprint(stderr, "    ");
+    return NO;
+  }
+  void* item;
+  buffer_list->Top();
+  while (buffer_list->Look(item))
+    if (item == r) return YES;
+  buffer_list->Put_tail(r);
+  return YES;
+}
+
+Boolean Sender_port::Switch() {
+  if (number_of_receivers >= 0) {
+    Eprint("sender.cpp", 81, 1);
+    std::fprintf(stderr, "    number_of_receivers = %d.\n", number_of_receivers);
+    Oprint(stderr, "    ");
+    return NO;
+  }
+  receiver_array.clear();
+  if (buffer_list) {
+    receiver_array.reserve(static_cast<std::size_t>(buffer_list->Number()));
+    void* item;
+    buffer_list->Top();
+    while (buffer_list->Look(item)) receiver_array.push_back(static_cast<Port*>(item));
+  }
+  number_of_receivers = static_cast<int>(receiver_array.size());
+  buffer_list.reset();
+  return YES;
+}
+
+Boolean Sender_port::Are_you_ready() { return number_of_receivers >= 0 ? YES : NO; }
+
+Long Sender_port::Necessary_time_from() {
+  if (!Owner() || number_of_receivers < 1) return LONG_MIN32;
+  Long t = LONG_MAX32;
+  for (Port* r : receiver_array) {
+    Long rt = r->Necessary_time_from();
+    if (rt < t) t = rt;
+  }
+  return t;
+}
+
+Long Sender_port::Necessary_time_to() {
+  if (!Owner() || number_of_receivers < 1) return LONG_MAX32;
+  Long t = LONG_MIN32;
+  for (Port* r : receiver_array) {
+    Long rt = r->Necessary_time_to();
+    if (rt > t) t = rt;
+  }
+  return t;
+}
+
+void Sender_port::Print_connection(FILE* f, const char* prefix) {
+  const char* p = prefix ? prefix : "";
+  Oprint(f, p);
+  if (number_of_receivers < 1) {
+    std::fprintf(f, "%s\tNot connected.\n", p);
+    return;
+  }
+  std::string text;
+  {
+    Memory_site site("sender.cpp", 144, "", 0, 1, this);
+    text = std::string(p) + "Connected > ";
+  }
+  for (Port* r : receiver_array) r->Oprint(f, text.c_str());
+}
+
+void Sender_port::Set_comment_string(const char* s) {
+  comment_string.reset();
+  if (!s) return;
+  std::size_t n = std::strlen(s) + 1;
+  try {
+    Memory_site site("sender.cpp", 163, "char", 0, static_cast<int>(n), this,
+                     Memory_failure::report);
+    comment_string.reset(new char[n]);
+  } catch (const std::bad_alloc&) {
+    return;  // reported; the port keeps no comment
+  }
+  std::memcpy(comment_string.get(), s, n);
+}
+
+std::unique_ptr<char[]> Sender_port::Get_comment_string() const {
+  if (!comment_string) return nullptr;
+  std::size_t n = std::strlen(comment_string.get()) + 1;
+  std::unique_ptr<char[]> copy;
+  try {
+    Memory_site site("sender.cpp", 175, "char", 0, static_cast<int>(n), this,
+                     Memory_failure::report);
+    copy.reset(new char[n]);
+  } catch (const std::bad_alloc&) {
+    return nullptr;  // reported
+  }
+  std::memcpy(copy.get(), comment_string.get(), n);
+  return copy;
+}

@@ -1,0 +1,439 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <filesystem>
+#include <fstream>
+#include <new>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "common.h"
+#include "object.h"
+#include "qavlen_testing.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using qtest::Qavlensdir;
+using qtest::stderr_of;
+
+// A fresh directory that is removed again at the end of the test.
+class Temp_dir {
+ public:
+  Temp_dir() {
+    char tmpl[] = "/tmp/qavlen_common_XXXXXX";
+    path_ = mkdtemp(tmpl);
+  }
+  ~Temp_dir() { fs::remove_all(path_); }
+  const std::string& path() const { return path_; }
+  std::string sub(const std::string& name) const {
+    fs::create_directories(path_ + "/" + name);
+    return path_ + "/" + name;
+  }
+
+ private:
+  std::string path_;
+};
+
+void write_file(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+// Lines 1..n as "line k"; `extra` replaces chosen lines.
+std::string numbered(int n, const std::map<int, std::string>& extra) {
+  std::string text;
+  for (int k = 1; k <= n; ++k) {
+    auto it = extra.find(k);
+    text += it != extra.end() ? it->second : "line " + std::to_string(k);
+    text += "\n";
+  }
+  return text;
+}
+
+std::string comments_of(const char* file, int line, const char* prefix = "   ") {
+  char* buf = nullptr;
+  std::size_t len = 0;
+  FILE* f = open_memstream(&buf, &len);
+  Print_comments(f, file, line, prefix);
+  std::fclose(f);
+  std::string out(buf, len);
+  std::free(buf);
+  return out;
+}
+
+// Runs in dir and comes back.
+class In_dir {
+ public:
+  explicit In_dir(const std::string& dir) : old_(fs::current_path()) { fs::current_path(dir); }
+  ~In_dir() { fs::current_path(old_); }
+
+ private:
+  fs::path old_;
+};
+
+TEST(CommonReports, TheFourShapes) {
+  Qavlensdir none(nullptr);
+  EXPECT_EQ(stderr_of([] { Eprint("total.cpp", 294, "bad line\n", 1); }),
+            "E : total.cpp : 294 : bad line\n\n");
+  EXPECT_EQ(stderr_of([] { Eprint("element.cpp", 100, 1); }), "E : element.cpp : 100 : \n");
+  EXPECT_EQ(stderr_of([] { Wprint("element.cpp", 607, "late", 0); }), "W : element.cpp : 607 : late\n");
+  EXPECT_EQ(stderr_of([] { Wprint("element.cpp", 619, 1); }), "W : element.cpp : 619 : \n");
+  EXPECT_EQ(stderr_of([] { Eprint_fopen("total.cpp", 168, "tmorvelan2d.pmt", "r", 1); }),
+            "E : total.cpp : 168 : Cannot open file 'tmorvelan2d.pmt' (mode \"r\").\n");
+}
+
+TEST(CommonReports, InsufficientMemoryWithTypeAndCount) {
+  Qavlensdir none(nullptr);
+  struct Case {
+    const char* type;
+    int count;
+    const char* expected;
+  } cases[] = {
+      {"Node", 12, "E : list.cpp : 26 : Insufficient memory (Node x 12).\n"},
+      {"Node", 0, "E : list.cpp : 26 : Insufficient memory (Node).\n"},
+      {"Node", -3, "E : list.cpp : 26 : Insufficient memory (Node).\n"},
+      {"", 5, "E : list.cpp : 26 : Insufficient memory.\n"},
+      {nullptr, 5, "E : list.cpp : 26 : Insufficient memory.\n"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(stderr_of([&] { Eprint_memory("list.cpp", 26, c.type, c.count, 0); }), c.expected);
+  EXPECT_EQ(stderr_of([] { Eprint_memory("object.cpp", 123, "char", 7); }),
+            "E : object.cpp : 123 : Insufficient memory (char).\n");
+  EXPECT_EQ(stderr_of([] { Eprint_memory("element.cpp", 1102, 0); }),
+            "E : element.cpp : 1102 : Insufficient memory.\n");
+}
+
+TEST(CommonReports, FourArgumentMemoryFormEchoesOnlyForACountOfOne) {
+  Qavlensdir dir(qtest::explain_dir().c_str());
+  std::string echo = "    No memory was left for the array of a list's items. The program stops.\n";
+  EXPECT_EQ(stderr_of([] { Eprint_memory("list.cpp", 100, "void*", 1); }),
+            "E : list.cpp : 100 : Insufficient memory (void*).\n" + echo);
+  EXPECT_EQ(stderr_of([] { Eprint_memory("list.cpp", 100, "void*", 2); }),
+            "E : list.cpp : 100 : Insufficient memory (void*).\n");
+  EXPECT_EQ(stderr_of([] { Eprint("list.cpp", 100, 0); }), "E : list.cpp : 100 : \n");
+}
+
+TEST(PrintComments, BlockAtOrAfterTheLineIsEchoedWithThePrefix) {
+  Temp_dir tmp;
+  write_file(tmp.path() + "/unit.cpp",
+             numbered(40, {{5, "  x = 1;  // first line of the block"},
+                           {6, "//second"},
+                           {7, "code // third ends here"},
+                           {8, "no slashes: the block ends"},
+                           {9, "// not part of the block"},
+                           {30, "// far away"}}));
+  Qavlensdir none(nullptr);
+  In_dir in(tmp.path());
+  std::string block = "> first line of the block\n>second\n> third ends here\n";
+  EXPECT_EQ(comments_of("unit.cpp", 5, ">"), block);
+  // Lines without "//" before the block are passed over, up to 10 of them.
+  EXPECT_EQ(comments_of("unit.cpp", 2, ">"), block);
+  EXPECT_EQ(comments_of("unit.cpp", 7, ">"), "> third ends here\n");
+  EXPECT_EQ(comments_of("unit.cpp", 20, ">"), "> far away\n");  // 10 lines after 20
+  EXPECT_EQ(comments_of("unit.cpp", 19, ">"), "");                // 11 lines after 19
+  EXPECT_EQ(comments_of("unit.cpp", 31, ">"), "");
+  EXPECT_EQ(comments_of("unit.cpp", 400, ">"), "");  // past the end of the file
+  EXPECT_EQ(comments_of("missing.cpp", 5, ">"), "");
+}
+
+TEST(PrintComments, CommentAtTheEndOfAFileWithoutLineEnd) {
+  Temp_dir tmp;
+  write_file(tmp.path() + "/unit.cpp", "a\n// last");
+  Qavlensdir none(nullptr);
+  In_dir in(tmp.path());
+  EXPECT_EQ(comments_of("unit.cpp", 1, "-"), "- last");
+}
+
+TEST(PrintComments, CurrentDirectoryFirstThenEachQavlensdirEntryInTurn) {
+  Temp_dir tmp;
+  std::string a = tmp.sub("a"), b = tmp.sub("b"), here = tmp.sub("here"), empty = tmp.sub("empty");
+  write_file(a + "/one.cpp", "// one from a\n");
+  write_file(b + "/one.cpp", "// one from b\n");
+  write_file(b + "/two.cpp", "// two from b\n");
+  write_file(here + "/one.cpp", "// one from here\n");
+  {
+    In_dir in(here);
+    Qavlensdir dirs((a + ";" + b).c_str());
+    EXPECT_EQ(comments_of("one.cpp", 1), "    one from here\n");
+  }
+  In_dir in(empty);
+  struct Case {
+    std::string value;
+    const char* file;
+    const char* expected;
+  } cases[] = {
+      {a + ";" + b, "one.cpp", "    one from a\n"},
+      {a + ";" + b, "two.cpp", "    two from b\n"},
+      {a + ";;" + b, "two.cpp", ""},  // an empty entry ends the search
+      {";" + b, "two.cpp", ""},
+      {a + ";", "two.cpp", ""},
+      {tmp.path() + "/nowhere;" + b, "two.cpp", "    two from b\n"},
+      {b, "three.cpp", ""},
+  };
+  for (const Case& c : cases) {
+    Qavlensdir dirs(c.value.c_str());
+    EXPECT_EQ(comments_of(c.file, 1), c.expected) << c.value << " " << c.file;
+  }
+  Qavlensdir unset(nullptr);
+  EXPECT_EQ(comments_of("one.cpp", 1), "");
+}
+
+TEST(PrintComments, EntriesOfAnyLength) {
+  Temp_dir tmp;
+  std::string deep = tmp.path();
+  for (int k = 0; k < 8; ++k) deep += "/a-directory-name-of-thirty-two-ch";
+  fs::create_directories(deep);
+  write_file(deep + "/unit.cpp", "// found\n");
+  ASSERT_GT(deep.size(), 255u);
+  Qavlensdir dirs(deep.c_str());
+  In_dir in(tmp.path());
+  EXPECT_EQ(comments_of("unit.cpp", 1), "    found\n");
+}
+
+TEST(PrintComments, ReportWithoutAnyExplanationFilePrintsOnlyItsLine) {
+  Temp_dir tmp;
+  Qavlensdir none(nullptr);
+  In_dir in(tmp.path());
+  EXPECT_EQ(stderr_of([] { Eprint("object.cpp", 109, 1); }), "E : object.cpp : 109 : \n");
+}
+
+// Every report the framework and the model print finds a real explanation in
+// the generated files: positions are taken from the sources as the report
+// calls write them ("unit.cpp", line).
+TEST(PrintComments, EveryReportedPositionHasAnExplanation) {
+  Qavlensdir dir(qtest::explain_dir().c_str());
+  std::regex call(R"re((?:Eprint|Wprint|Eprint_memory|Eprint_fopen|Memory_site\s+\w+)\s*\(\s*"([A-Za-z0-9_.-]+\.cpp)"\s*,\s*([0-9]+))re");
+  std::set<std::pair<std::string, int>> positions;
+  for (const char* folder : {"qavlen", "model"}) {
+    fs::path dirpath = fs::path(TZ_SOURCE_DIR) / folder;
+    if (!fs::exists(dirpath)) continue;
+    for (const auto& entry : fs::directory_iterator(dirpath)) {
+      std::string ext = entry.path().extension().string();
+      if (ext != ".cpp" && ext != ".h") continue;
+      std::ifstream in(entry.path());
+      std::stringstream text;
+      text << in.rdbuf();
+      std::string s = text.str();
+      for (auto it = std::sregex_iterator(s.begin(), s.end(), call); it != std::sregex_iterator(); ++it)
+        positions.insert({(*it)[1].str(), std::stoi((*it)[2].str())});
+    }
+  }
+  ASSERT_GT(positions.size(), 30u);
+  for (const auto& p : positions) {
+    std::string echo = comments_of(p.first.c_str(), p.second);
+    EXPECT_GT(echo.size(), 20u) << p.first << " " << p.second << " has no explanation in qavlen/explain/";
+  }
+}
+
+TEST(ExplanationTables, GeneratedFileHoldsEachBlockAtItsLine) {
+  Temp_dir tmp;
+  write_file(tmp.path() + "/unit.txt",
+             "# a note\n\n3 First explanation,\n  second line.\n7 Another one.\n");
+  std::string tool = std::string(TZ_BINARY_DIR) + "/qavlen/qavlen_make_explanations";
+  std::string cmd = tool + " " + tmp.path() + " " + tmp.path() + "/unit.txt";
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  std::ifstream in(tmp.path() + "/unit.cpp");
+  std::stringstream text;
+  text << in.rdbuf();
+  EXPECT_EQ(text.str(), "\n\n// First explanation,\n// second line.\n\n\n// Another one.\n");
+}
+
+TEST(ExplanationTables, BlocksThatRunIntoTheNextPositionAreRefused) {
+  Temp_dir tmp;
+  struct Case {
+    const char* table;
+    const char* message;
+  } cases[] = {
+      {"3 one\n two\n5 next\n", "unit.txt:1: the explanation at 3 runs into position 5"},
+      {"5 one\n3 two\n", "unit.txt:2: positions must increase"},
+      {" stray\n", "unit.txt:1: continuation line before the first position"},
+      {"x text\n", "unit.txt:1: a line must begin with a position"},
+      {"4\n", "unit.txt:1: position without explanation"},
+  };
+  std::string tool = std::string(TZ_BINARY_DIR) + "/qavlen/qavlen_make_explanations";
+  for (const Case& c : cases) {
+    write_file(tmp.path() + "/unit.txt", c.table);
+    std::string cmd = tool + " " + tmp.path() + " " + tmp.path() + "/unit.txt 2>" + tmp.path() + "/err";
+    EXPECT_NE(std::system(cmd.c_str()), 0) << c.table;
+    std::ifstream in(tmp.path() + "/err");
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_NE(text.str().find(c.message), std::string::npos) << text.str();
+  }
+}
+
+TEST(MemoryDeathTest, AllocationFailureReportsTheActiveSiteAndExitsWith5) {
+  Qavlensdir none(nullptr);
+  EXPECT_EQ(std::get_new_handler(), &Memory_site::Out_of_memory);
+  Object o("edge", 4);
+  EXPECT_EXIT(
+      {
+        Memory_site outer("list.cpp", 26, "Node", 0, 1);
+        Memory_site inner("object.cpp", 123, "char", 0, 9, &o);
+        Memory_site::Out_of_memory();
+      },
+      testing::ExitedWithCode(5),
+      "^E : object\\.cpp : 123 : Insufficient memory \\(char\\)\\.\n    Object edge 4\n$");
+  EXPECT_EXIT(Memory_site::Out_of_memory(), testing::ExitedWithCode(5),
+              "^E : common\\.cpp : 250 : Insufficient memory\\.\n$");
+  // The site ends with its scope.
+  EXPECT_EXIT(
+      {
+        { Memory_site gone("list.cpp", 42, "Node", 0, 1); }
+        Memory_site::Out_of_memory();
+      },
+      testing::ExitedWithCode(5), "^E : common\\.cpp : 250 : Insufficient memory\\.\n$");
+}
+
+#if !defined(__SANITIZE_ADDRESS__)
+TEST(MemoryDeathTest, ARealFailedAllocationReachesTheHandler) {
+  Qavlensdir none(nullptr);
+  EXPECT_EXIT(
+      {
+        Memory_site site("list.cpp", 100, "void*", 0, 3);
+        volatile std::size_t huge = SIZE_MAX / 4;
+        char* p = new char[huge];
+        p[0] = 0;
+        delete[] p;
+      },
+      testing::ExitedWithCode(5), "^E : list\\.cpp : 100 : Insufficient memory \\(void\\*\\)\\.\n$");
+}
+#endif
+
+TEST(Memory, ReportingSiteHandsTheFailureBackToItsCaller) {
+  Qavlensdir none(nullptr);
+  bool caught = false;
+  std::string err = stderr_of([&] {
+    try {
+      Memory_site site("sender.cpp", 163, "char", 0, 6, nullptr, Memory_failure::report);
+      Memory_site::Out_of_memory();
+    } catch (const std::bad_alloc&) {
+      caught = true;
+    }
+  });
+  EXPECT_TRUE(caught);
+  EXPECT_EQ(err, "E : sender.cpp : 163 : Insufficient memory (char).\n");
+}
+
+TEST(CommonText, ItoaAndReverse) {
+  struct Case {
+    int n;
+    const char* text;
+  } cases[] = {{0, "0"}, {7, "7"}, {-7, "-7"}, {1200, "1200"}, {2147483647, "2147483647"},
+               {-2147483647 - 1, "-2147483648"}};
+  for (const Case& c : cases) EXPECT_EQ(itoa(c.n), c.text);
+  char s[] = "abcd";
+  reverse(s);
+  EXPECT_STREQ(s, "dcba");
+  char odd[] = "abc";
+  reverse(odd);
+  EXPECT_STREQ(odd, "cba");
+  char none[] = "";
+  reverse(none);
+  EXPECT_STREQ(none, "");
+}
+
+std::string items(const char* buf) {
+  std::string out;
+  for (const char* p = buf; *p; p += std::strlen(p) + 1) out += std::string("[") + p + "]";
+  return out;
+}
+
+TEST(CommonText, Str2dstrSplitsWordsAndQuotes) {
+  struct Case {
+    const char* line;
+    const char* words;  // null when the line holds no word
+  } cases[] = {
+      {"a b\tc\n", "[a][b][c]"},
+      {"  lead and trail  \n", "[lead][and][trail]"},
+      {"\"two words\" 'and more' x\n", "[two words][and more][x]"},
+      {"mid\"quote ok\n", "[mid\"quote][ok]"},
+      {"one\nnot read\n", "[one]"},
+      {"   \t\n", nullptr},
+      {"", nullptr},
+  };
+  for (const Case& c : cases) {
+    std::string line = c.line;
+    char buf[64];
+    std::memset(buf, 'Z', sizeof buf);
+    // The smallest buffer allowed: the cut line's length + 2.
+    char* r = str2dstr(&line[0], buf, static_cast<int>(std::strlen(line.c_str()) + 2));
+    if (!c.words) {
+      EXPECT_EQ(r, nullptr) << c.line;
+      continue;
+    }
+    ASSERT_EQ(r, buf) << c.line;
+    EXPECT_EQ(items(buf), c.words) << c.line;
+  }
+}
+
+TEST(CommonTextDeathTest, Str2dstrRefusesSmallBuffersAndOpenQuotes) {
+  Qavlensdir none(nullptr);
+  EXPECT_EXIT(
+      {
+        char line[] = "abc def\n";
+        char buf[8];
+        str2dstr(line, buf, 8);  // the line is 7 long: 9 bytes are needed
+      },
+      testing::ExitedWithCode(1), "^E : common\\.cpp : 194 : abc def\n$");
+  EXPECT_EXIT(
+      {
+        char line[] = "ok 'open\n";
+        char buf[32];
+        str2dstr(line, buf, 32);
+      },
+      testing::ExitedWithCode(1), "^E : common\\.cpp : 205 : ok 'open\n$");
+}
+
+TEST(CommonText, StreamHelpers) {
+  std::istringstream in("abc;def");
+  ignore(in, ';');
+  EXPECT_EQ(in.get(), 'd');
+
+  std::istringstream s("   ,  x");
+  skip_white_and_char(s, ',');
+  EXPECT_EQ(s.get(), ' ');  // only one ',' and the white space before it
+  std::istringstream t(" \n y");
+  skip_white_and_char(t, ',');
+  EXPECT_EQ(t.get(), 'y');
+  std::istringstream u(",,z");
+  skip_white_and_char(u, ',');
+  EXPECT_EQ(u.get(), ',');
+
+  std::istringstream good("q");
+  EXPECT_EQ(pick_char(good), 0);
+  EXPECT_EQ(good.get(), 'q');
+  std::istringstream failed("12 k");
+  int n;
+  failed >> n;
+  failed.setstate(std::ios::failbit);
+  EXPECT_EQ(pick_char(failed), ' ');
+  EXPECT_TRUE(failed.good());
+}
+
+TEST(CommonTextDeathTest, StreamHelpersStopAtTheEnd) {
+  Qavlensdir none(nullptr);
+  EXPECT_EXIT(
+      {
+        std::istringstream in("no separator");
+        ignore(in, ';');
+      },
+      testing::ExitedWithCode(1), "^E : common\\.cpp : 225 : \n$");
+  EXPECT_EXIT(
+      {
+        std::istringstream in("");
+        in.get();
+        pick_char(in);
+      },
+      testing::ExitedWithCode(1), "^unrecoverable istream state\n$");
+}
+
+}  // namespace

@@ -1,0 +1,105 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "port.h"
+#include "qavlen_testing.h"
+
+namespace {
+
+using qtest::Qavlensdir;
+using qtest::stderr_of;
+using qtest::Test_owner;
+using qtest::Test_receiver;
+using qtest::Test_sender;
+
+// A port class that gives none of the connection operations of its own.
+class Bare : public Port {
+ public:
+  Bare(const char* name, int number) : Port(name, number) {}
+  const char* Data_pack_type() const override { return "double"; }
+  Boolean Are_you_ready() override { return NO; }
+  void Set_data_pack_array() override {}
+  Boolean Can_you_get_data(Long, Long) override { return NO; }
+  void Get_data_pack_array(Data_pack* const*& a, int& n) override {
+    a = nullptr;
+    n = 0;
+  }
+  Long Oldest_data_time() override { return 0; }
+  Long Newest_data_time() override { return 0; }
+  int Number_of_data_packs() override { return 0; }
+  Boolean Get_data_pack(Data_pack*&, Long, Data_pack*&, char) override { return NO; }
+  Long Necessary_time_from() override { return 0; }
+  Long Necessary_time_to() override { return 0; }
+  void Reduce_data_pack_stock() override {}
+  Port* NewPort() override { return nullptr; }
+};
+
+TEST(PortType, TheTypeNames) {
+  EXPECT_STREQ(Port_type<double>::data_pack_type, "double");
+  EXPECT_STREQ(Port_type<float>::data_pack_type, "float");
+  EXPECT_STREQ(Port_type<int>::data_pack_type, "int");
+  EXPECT_STREQ(Port_type<TzLong>::data_pack_type, "long");
+  EXPECT_STREQ(Port_type<QavlenString>::data_pack_type, "QavlenString");
+  EXPECT_STREQ(Port_type<Vary<double> >::data_pack_type, "Vdary");
+  EXPECT_STREQ(Port_type<Vary<float> >::data_pack_type, "Vfary");
+  EXPECT_STREQ(Port_type<Vary<int> >::data_pack_type, "Viary");
+  EXPECT_STREQ(Port_type<Vary<TzLong> >::data_pack_type, "Vlary");
+}
+
+TEST(Port, CprintNamesClassTypeNameAndNumber) {
+  Bare p("sp", 0);
+  EXPECT_STREQ(p.Class_name(), "Port");
+  EXPECT_EQ(stderr_of([&] { p.Cprint(""); }), "Port<double> sp 0 \n");
+  Test_owner e("morvelan2d", 0, "Morvelan2d");
+  p.Set_owner(&e);
+  EXPECT_EQ(stderr_of([&] { p.Oprint("    "); }),
+            "    Port<double> sp 0 \n"
+            "        owner > Morvelan2d morvelan2d 0\n");
+}
+
+TEST(Port, ConnectionStubsReportAndRefuse) {
+  Qavlensdir none(nullptr);
+  Test_owner e("e", 1);
+  Bare p("p", 0);
+  p.Set_owner(&e);
+  Test_sender s("sp", 2, "double");
+  std::string err = stderr_of([&] { EXPECT_EQ(p.Set_sender(&s), 0); });
+  EXPECT_EQ(err,
+            "E : port.cpp : 22 : \n"
+            "    sender > Sender_port<double> sp 2 \n"
+            "    Port<double> p 0 \n"
+            "        owner > Element e 1\n");
+  err = stderr_of([&] { EXPECT_EQ(p.Set_sender(nullptr), 0); });
+  EXPECT_EQ(err,
+            "E : port.cpp : 22 : \n"
+            "    Port<double> p 0 \n"
+            "        owner > Element e 1\n");
+  Test_receiver r("rp", 3, "double");
+  err = stderr_of([&] { EXPECT_EQ(p.Register_receiver(&r), 0); });
+  EXPECT_EQ(err,
+            "E : port.cpp : 33 : \n"
+            "    receiver > Receive_port<double> rp 3 \n"
+            "    Port<double> p 0 \n"
+            "        owner > Element e 1\n");
+  err = stderr_of([&] { EXPECT_EQ(p.Switch(), 0); });
+  EXPECT_EQ(err,
+            "E : port.cpp : 44 : \n"
+            "    Port<double> p 0 \n"
+            "        owner > Element e 1\n");
+  // A receiving port has no receivers: Port's stub, with its explanation.
+  Qavlensdir dir(qtest::explain_dir().c_str());
+  err = stderr_of([&] { EXPECT_EQ(r.Register_receiver(&r), 0); });
+  EXPECT_EQ(err.rfind("E : port.cpp : 33 : \n    A receiver was offered", 0), 0u) << err;
+}
+
+TEST(Port, PrintConnectionOfAPlainPort) {
+  Bare p("p", 0);
+  EXPECT_EQ(stderr_of([&] { p.Print_connection(stderr, "  "); }),
+            "  Port<double> p 0 \n  "
+            "    This port not connected.\n");
+  p.Creq();  // does nothing
+}
+
+}  // namespace

@@ -1,0 +1,113 @@
+// Helpers shared by the framework tests: stderr capture, control of the
+// explanation search, and small concrete classes standing in for elements
+// and typed ports.
+#ifndef QAVLEN_TESTING_H
+#define QAVLEN_TESTING_H
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "port.h"
+
+namespace qtest {
+
+// The directory of the generated explanation files.
+inline std::string explain_dir() { return std::string(TZ_BINARY_DIR) + "/qavlensdir"; }
+
+// Sets or unsets QAVLENSDIR for the life of the object.
+class Qavlensdir {
+ public:
+  explicit Qavlensdir(const char* value) {
+    const char* old = std::getenv("QAVLENSDIR");
+    had_ = old != nullptr;
+    if (had_) old_ = old;
+    if (value)
+      setenv("QAVLENSDIR", value, 1);
+    else
+      unsetenv("QAVLENSDIR");
+  }
+  ~Qavlensdir() {
+    if (had_)
+      setenv("QAVLENSDIR", old_.c_str(), 1);
+    else
+      unsetenv("QAVLENSDIR");
+  }
+
+ private:
+  bool had_ = false;
+  std::string old_;
+};
+
+// Runs f with stderr captured and returns what it wrote.
+template <class F>
+std::string stderr_of(F f) {
+  testing::internal::CaptureStderr();
+  f();
+  return testing::internal::GetCapturedStderr();
+}
+
+// An element as ports see it: a named owner with a time window and a count
+// of the demands that reached it.
+class Test_owner : public Port_owner {
+ public:
+  Test_owner(const char* name, int number, const char* word = "Element") {
+    class_name = word;
+    Init(name, number);
+  }
+  void Creq() override { ++demands; }
+  Long Necessary_time_from(Receive_port*) override { return from; }
+  Long Necessary_time_to(Receive_port*) override { return to; }
+  int demands = 0;
+  Long from = 0;
+  Long to = 0;
+};
+
+// A sending port with a fixed type name whose data operations answer as an
+// empty port and record how they were called.
+class Test_sender : public Sender_port {
+ public:
+  Test_sender(const char* name, int number, const char* type) : Sender_port(name, number), type_(type) {}
+  const char* Data_pack_type() const override { return type_; }
+  void Creq() override { calls += "Creq;"; }
+  void Set_data_pack_array() override { calls += "Set_data_pack_array;"; }
+  Boolean Can_you_get_data(Long t1, Long t2) override {
+    calls += "Can_you_get_data(" + std::to_string(t1) + "," + std::to_string(t2) + ");";
+    return YES;
+  }
+  void Get_data_pack_array(Data_pack* const*& a, int& n) override {
+    calls += "Get_data_pack_array;";
+    a = nullptr;
+    n = 7;
+  }
+  Long Oldest_data_time() override { return 11; }
+  Long Newest_data_time() override { return 22; }
+  int Number_of_data_packs() override { return 3; }
+  Boolean Get_data_pack(Data_pack*& b, Long t, Data_pack*& a, char mode) override {
+    calls += "Get_data_pack(" + std::to_string(t) + "," + std::string(1, mode) + ");";
+    b = a = nullptr;
+    return YES;
+  }
+  void Reduce_data_pack_stock() override { calls += "Reduce_data_pack_stock;"; }
+  Port* NewPort() override { return nullptr; }
+  std::string calls;
+
+ private:
+  const char* type_;
+};
+
+// A receiving port with a fixed type name; everything else is Receive_port's.
+class Test_receiver : public Receive_port {
+ public:
+  Test_receiver(const char* name, int number, const char* type) : Receive_port(name, number), type_(type) {}
+  const char* Data_pack_type() const override { return type_; }
+  Port* NewPort() override { return nullptr; }
+
+ private:
+  const char* type_;
+};
+
+}  // namespace qtest
+
+#endif
