@@ -1,0 +1,468 @@
+// End-to-end tests of sarnolt: the real program runs in a temporary
+// directory with its answers piped to the standard input; the console, the
+// status and both output files are checked byte for byte.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#ifdef TZ_SARNOLT_EXE
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kPromptIn = "# input file (edge connection V.1, V.2, V.3, V.4 or V.5) : ";
+const std::string kPromptOut = "# output file (Morvelan Parameter Format) : ";
+const std::string kPromptOut2 = "# output file (Morvelan Initial State Format) : ";
+const std::string kInputValues =
+    "\n# input values.\n# [] means recommended value. () means unit system.\n\n";
+const std::string kPromptUpdis = "# discharge at upper end (m3/s) : ";
+const std::string kPromptLowdis = "# discharge at lower end (m3/s) : ";
+const std::string kPromptIrunoff = "# initial runoff height (mm/hour) : ";
+
+// The twelve values every edge gets: prompt, value typed, value echoed.
+struct Value {
+  std::string prompt, typed, echoed;
+};
+const std::vector<Value> kValues = {
+    {"# manning coefficient (m-s) : ", "0.3", "0.3"},
+    {"# kinematic parameter m [1.667](-) : ", "1.667", "1.667"},
+    {"# hydraulic conductivity (m/s) : ", "0.01", "0.01"},
+    {"# depth of soil layer (m) : ", "1.0", "1"},
+    {"# depth of A-layer (m) : ", "0.5", "0.5"},
+    {"# depth of matrix soil layer (m) : ", "0.2", "0.2"},
+    {"# beta (-)( 2.0 < beta <10.0) : ", "4", "4"},
+    {"# theta [0.65](-) : ", "0.65", "0.65"},
+    {"# minimum value of C = dQ/dA [0.000001](m/s) : ", "0.000001", "1e-06"},
+    {"# Qlevel [10](mm/hour) : ", "10", "10"},
+    {"# eps [0.0001](-) : ", "0.0001", "0.0001"},
+    {"# number of spatial division (-) : ", "5", "5"},
+};
+const std::string kParams = " 0.3 1.667 0.01 1 0.5 0.2 4 0.65 1e-06 10 0.0001 5\n";
+
+std::string ok(const std::string& v) { return v + "; ok? [y/n] : "; }
+
+std::string paramHeader(const std::string& in) {
+  return "[Comment]\n"
+         "This data was generated from " + in + " by sarnolt.\n"
+         "Each column in [Data] section is as follows:\n"
+         "<edge number>\n"
+         "<manning coefficient (m-s)>\n"
+         "<kinematic parameter m (-)>\n"
+         "<hydraulic conductivity (m/s)>\n"
+         "<depth of soil layer (m)>\n"
+         "<depth of A-layer (m)>\n"
+         "<depth of soil matrix layer (m)>\n"
+         "<beta (-)>\n"
+         "<theta>\n"
+         "<minimun C = dQ/dA(m/s)>\n"
+         "<Qlevel(mm/hour)>\n"
+         "<eps(-)>\n"
+         "<number of spatial division(-)>\n"
+         "[Data Format Name]\n"
+         "Morvelan Parameter Format\n";
+}
+
+std::string stateHeader(const std::string& in) {
+  return "[Comment]\n"
+         "This data was generated from " + in + " by sarnolt.\n"
+         "Each column in [Data] section is as follows:\n"
+         "<edge number>\n"
+         "<discharge at upper end(m3/s)>\n"
+         "<discharge at lower end(m3/s)>\n"
+         "[Data Format Name]\n"
+         "Morvelan Initial State Format\n";
+}
+
+std::string counted(const std::string& count) {
+  return "[Number of Total Edges]\n" + count + "\n[Data]\n";
+}
+
+// The parameter file expected for the given edge numbers.
+std::string paramFile(const std::string& in, const std::string& count,
+                      const std::vector<std::string>& nums) {
+  std::string s = paramHeader(in) + counted(count);
+  for (const auto& n : nums) s += n + kParams;
+  return s;
+}
+
+struct Result {
+  int status;
+  std::string out, err;
+};
+
+class Sarnolt : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string tmpl = (fs::temp_directory_path() / "sarnolt_test.XXXXXX").string();
+    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
+    dir_ = tmpl;
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  void copyFixture(const std::string& name) {
+    fs::copy_file(fs::path(TZ_FIXTURES) / "sarnolt" / name, dir_ / name);
+  }
+  void write(const std::string& name, const std::string& text) {
+    std::ofstream(dir_ / name, std::ios::binary) << text;
+  }
+  std::string read(const std::string& name) {
+    std::ifstream f(dir_ / name, std::ios::binary);
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
+  }
+  bool exists(const std::string& name) { return fs::exists(dir_ / name); }
+
+  // Runs sarnolt in the temporary directory with the given standard input.
+  Result run(const std::string& answers, const std::string& args = "") {
+    write("answers.txt", answers);
+    std::string cmd = "cd '" + dir_.string() + "' && '" + TZ_SARNOLT_EXE + "' " + args +
+                      " < answers.txt > stdout.txt 2> stderr.txt";
+    int rc = std::system(cmd.c_str());
+    Result r;
+    r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    r.out = read("stdout.txt");
+    r.err = read("stderr.txt");
+    return r;
+  }
+
+  fs::path dir_;
+};
+
+// Answers accepting every value at once: the three names, the twelve
+// values, then the discharges or the runoff height.
+std::string answers(const std::string& in, const std::vector<std::string>& last) {
+  std::string s = in + " y\np.dat y\ns.dat y\n";
+  for (const auto& v : kValues) s += v.typed + " y\n";
+  for (const auto& v : last) s += v + " y\n";
+  return s;
+}
+
+// The console of such a run.
+std::string dialogue(const std::string& in, bool typedDischarges,
+                     const std::vector<std::string>& last) {
+  std::string s = kPromptIn + ok(in) + kPromptOut + ok("p.dat") + kPromptOut2 + ok("s.dat") +
+                  kInputValues;
+  for (const auto& v : kValues) s += v.prompt + ok(v.echoed);
+  if (typedDischarges)
+    s += kPromptUpdis + ok(last[0]) + "\n" + kPromptLowdis + ok(last[1]);
+  else
+    s += "\n" + kPromptIrunoff + ok(last[0]);
+  return s;
+}
+
+// Every version: the whole dialogue, the same parameters for every edge,
+// typed discharges (versions 1, 2, 4) or discharges from the runoff height
+// and the areas (versions 3, 5; a river edge and an attribute-3 edge add no
+// area, so both of their discharges are equal).
+TEST_F(Sarnolt, WritesBothFilesForEveryVersion) {
+  struct Case {
+    std::string file;
+    bool typedDischarges;
+    std::vector<std::string> last;  // typed = echoed here
+    std::string states;
+  };
+  const std::vector<Case> cases = {
+      {"conn_v1.dat", true, {"0.5", "1.25"}, "1 0.5 1.25\n2 0.5 1.25\n3 0.5 1.25\n4 0.5 1.25\n"},
+      {"conn_v2.dat", true, {"0", "2e-05"}, "1 0 2e-05\n2 0 2e-05\n3 0 2e-05\n4 0 2e-05\n"},
+      {"conn_v3.dat", false, {"36"}, "1 0.001 0.0015\n2 0 0.0005\n3 0.0025 0.0025\n4 0.0025 0.0025\n"},
+      {"conn_v4.dat", true, {"0.5", "1.25"}, "1 0.5 1.25\n2 0.5 1.25\n3 0.5 1.25\n4 0.5 1.25\n"},
+      {"conn_v5.dat", false, {"10"}, "1 0.01 0.011\n2 0 0.01\n3 0.021 0.021\n4 0.021 0.021\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    copyFixture(c.file);
+    Result r = run(answers(c.file, c.last));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, dialogue(c.file, c.typedDischarges, c.last));
+    EXPECT_EQ(read("p.dat"), paramFile(c.file, "4", {"1", "2", "3", "4"}));
+    EXPECT_EQ(read("s.dat"), stateHeader(c.file) + counted("4") + c.states);
+  }
+}
+
+// Answers not beginning with y or Y ask the same value again; a value that
+// is not a number is refused (the rest of its line discarded) and asked
+// again; the discharge at the lower end shows a line end before every
+// showing of its prompt, as does the runoff height.
+TEST_F(Sarnolt, AsksAgainUntilAnswerBeginsWithY) {
+  copyFixture("conn_v4.dat");
+  std::string in = "missing.dat n\nconn_v4.dat yes\np.dat N\np.dat Yes\ns.dat y\n";
+  in += "0.4 no\nabc 0.9 y\n0.3 Y\n";
+  for (size_t i = 1; i < kValues.size(); ++i) in += kValues[i].typed + " y\n";
+  in += "0.5 x\n0.5 y\n1 nope\n1.25 yy\n";
+  Result r = run(in);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  std::string want = kPromptIn + ok("missing.dat") + kPromptIn + ok("conn_v4.dat") +
+                     kPromptOut + ok("p.dat") + kPromptOut + ok("p.dat") + kPromptOut2 +
+                     ok("s.dat") + kInputValues;
+  want += kValues[0].prompt + ok("0.4") + kValues[0].prompt + kValues[0].prompt + ok("0.3");
+  for (size_t i = 1; i < kValues.size(); ++i) want += kValues[i].prompt + ok(kValues[i].echoed);
+  want += kPromptUpdis + ok("0.5") + kPromptUpdis + ok("0.5");
+  want += "\n" + kPromptLowdis + ok("1") + "\n" + kPromptLowdis + ok("1.25");
+  EXPECT_EQ(r.out, want);
+  EXPECT_EQ(read("s.dat"),
+            stateHeader("conn_v4.dat") + counted("4") + "1 0.5 1.25\n2 0.5 1.25\n3 0.5 1.25\n4 0.5 1.25\n");
+
+  // The runoff height is asked again the same way.
+  copyFixture("conn_v5.dat");
+  in = answers("conn_v5.dat", {});
+  in += "5 n\n10 y\n";
+  r = run(in);
+  EXPECT_EQ(r.status, 0);
+  want = dialogue("conn_v5.dat", false, {"5"}) + "\n" + kPromptIrunoff + ok("10");
+  EXPECT_EQ(r.out, want);
+  EXPECT_EQ(read("s.dat"), stateHeader("conn_v5.dat") + counted("4") +
+                               "1 0.01 0.011\n2 0 0.01\n3 0.021 0.021\n4 0.021 0.021\n");
+}
+
+// How the input is read: the version on its first 19 characters, comments
+// removed, an empty line ending the records, lines of blanks and tabs
+// skipped, a last line without a line end read, the header count copied
+// as it stands, no "[Data]" giving files without records.
+TEST_F(Sarnolt, ReadsTheInputLayout) {
+  struct Case {
+    std::string name, text;
+    bool typed;  // typed discharges 1 and 2, else a runoff height of 3.6
+    std::string count;
+    std::vector<std::string> nums;
+    std::string states;
+  };
+  const std::string head = "[Comment]\nsome words\n[Data Format Name]\n";
+  const std::vector<Case> cases = {
+      {"version 10 is version 1",
+       head + "edge connection V.10\n[Number of Total Edges]\n2\n[Data]\n7 0 0 2 0.5\n8 1 7 0 1 10 0.1 100\n",
+       true, "2", {"7", "8"}, "7 1 2\n8 1 2\n"},
+      {"an empty line ends the records",
+       head + "edge connection V.4\n[Number of Total Edges]\n3\n[Data]\n"
+              "1 1 0 0 1 2 0 0 0 0 0 2 \n\n2 2 0 0 1 3 0 0 0 0 0 2 \n3 3 0 0 1 4 0 0 0 0 0 2 \n",
+       true, "3", {"1"}, "1 1 2\n"},
+      {"blank lines skipped, last line without a line end",
+       head + "edge connection V.2\n[Number of Total Edges]\n2\n[Data]\n"
+              "5 0 0 0 0 0 2\n \t \n6 0 0 0 0 0 1 10 0.1 100",
+       true, "2", {"5", "6"}, "5 1 2\n6 1 2\n"},
+      {"empty and comment lines in the header, comments everywhere",
+       "[Comment]\n\n# about the basin\n\n[Data Format Name]  # the name follows\n"
+       "edge connection V.3   # version\n\n[Number of Total Edges]\n  2  # two\n\n[Data]\n"
+       "# first record\n9 0 0 0 0 0 2 1 0  # river\n10 0 0 0 0 0 1 10 0.1 100 1 0\n",
+       false, "2", {"9", "10"}, "9 0 0\n10 0 0.0001\n"},
+      {"no data section",
+       head + "edge connection V.5\n[Number of Total Edges]\n12\n", false, "12", {}, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    write("in.dat", c.text);
+    std::vector<std::string> last = c.typed ? std::vector<std::string>{"1", "2"}
+                                            : std::vector<std::string>{"3.6"};
+    Result r = run(answers("in.dat", last));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, dialogue("in.dat", c.typed, last));
+    EXPECT_EQ(read("p.dat"), paramFile("in.dat", c.count, c.nums));
+    EXPECT_EQ(read("s.dat"), stateHeader("in.dat") + counted(c.count) + c.states);
+  }
+}
+
+// Faults of the input: each gives one "E: " line and status 1, is found as
+// soon as the input is named, and leaves no output file behind.
+TEST_F(Sarnolt, RefusesFaultyInputs) {
+  struct Case {
+    std::string name, text, err;
+  };
+  const std::string head = "[Comment]\n[Data Format Name]\n";
+  const std::string v4 = head + "edge connection V.4\n[Number of Total Edges]\n1\n[Data]\n";
+  const std::vector<Case> cases = {
+      {"unknown version", head + "edge connection V.6\n[Number of Total Edges]\n1\n[Data]\n",
+       "E: invalid data format.\n"},
+      {"no name line", "[Comment]\n[Data Format]\nedge connection V.4\n", "E: invalid data format.\n"},
+      {"name line missing at the end", head, "E: invalid data format.\n"},
+      {"other format", head + "edge format V.4\n", "E: invalid data format.\n"},
+      {"no count key", head + "edge connection V.4\n[Data]\n1 0 0 2\n", "E: invalid data format.\n"},
+      {"no count line", head + "edge connection V.4\n[Number of Total Edges]\n",
+       "E: invalid data format.\n"},
+      {"count not a number", head + "edge connection V.4\n[Number of Total Edges]\nfour\n[Data]\n",
+       "E: invalid data format.\n"},
+      {"item not a number", v4 + "1 1 0 0 1 2 0 0 x 0 0 2\n",
+       "E: cannot read record 1 of in.dat: \"1 1 0 0 1 2 0 0 x 0 0 2\"\n"},
+      {"record too short", v4 + "1 1 0 0 1 2 0 0 0 0 0 2 \n2 2 0 0 1 3 0 0 0 0 0 1 100 0.1\n",
+       "E: cannot read record 2 of in.dat: \"2 2 0 0 1 3 0 0 0 0 0 1 100 0.1\"\n"},
+      {"negative neighbour count", v4 + "1 1 0 0 1 2 0 0 0 -1 0 2\n",
+       "E: cannot read record 1 of in.dat: \"1 1 0 0 1 2 0 0 0 -1 0 2\"\n"},
+      {"fractional neighbour count", v4 + "1 1 0 0 1 2 0 0 0 1.5 3 0 2\n",
+       "E: cannot read record 1 of in.dat: \"1 1 0 0 1 2 0 0 0 1.5 3 0 2\"\n"},
+      {"neighbour count beyond the line", v4 + "1 1 0 0 1 2 0 0 0 1000000000 3 0 2\n",
+       "E: cannot read record 1 of in.dat: \"1 1 0 0 1 2 0 0 0 1000000000 3 0 2\"\n"},
+      {"edge number too large", v4 + "99999999999 1 0 0 1 2 0 0 0 0 0 2\n",
+       "E: cannot read record 1 of in.dat: \"99999999999 1 0 0 1 2 0 0 0 0 0 2\"\n"},
+      {"version 5 without upper area", head + "edge connection V.5\n[Number of Total Edges]\n1\n"
+                                               "[Data]\n1 1 0 0 1 2 0 0 0 0 0 1 10 0.1 100 1\n",
+       "E: cannot read record 1 of in.dat: \"1 1 0 0 1 2 0 0 0 0 0 1 10 0.1 100 1\"\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    write("in.dat", c.text);
+    Result r = run(answers("in.dat", {"1", "2"}));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, c.err);
+    EXPECT_EQ(r.out, kPromptIn + ok("in.dat"));
+    EXPECT_FALSE(exists("p.dat"));
+    EXPECT_FALSE(exists("s.dat"));
+  }
+
+  Result r = run(answers("none.dat", {"1", "2"}));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "E: no such file.\n");
+  EXPECT_EQ(r.out, kPromptIn + ok("none.dat"));
+}
+
+// A name the readers downstream would misread (a quote starts a quoted
+// stretch there) or too long for their name buffers is refused at once.
+TEST_F(Sarnolt, RefusesUnusableFileNames) {
+  copyFixture("conn_v4.dat");
+  struct Case {
+    std::string answers, out, err;
+  };
+  const std::string longName(256, 'a');
+  const std::vector<Case> cases = {
+      {"it's.dat y\n", kPromptIn, "E: a file name must not hold a quote character: it's.dat\n"},
+      {"conn_v4.dat y\np\"1.dat y\n", kPromptIn + ok("conn_v4.dat") + kPromptOut,
+       "E: a file name must not hold a quote character: p\"1.dat\n"},
+      {"conn_v4.dat y\np.dat y\n" + longName + " y\n",
+       kPromptIn + ok("conn_v4.dat") + kPromptOut + ok("p.dat") + kPromptOut2,
+       "E: the file name is longer than 255 characters: " + longName + "\n"},
+  };
+  for (const auto& c : cases) {
+    Result r = run(c.answers);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, c.out);
+    EXPECT_EQ(r.err, c.err);
+  }
+  // 255 characters fit.
+  const std::string name255(251, 'b');
+  std::string in = "conn_v4.dat y\n" + name255 + ".dat y\ns.dat y\n";
+  for (const auto& v : kValues) in += v.typed + " y\n";
+  in += "1 y\n2 y\n";
+  Result r = run(in);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_TRUE(exists(name255 + ".dat"));
+}
+
+// The end of the standard input anywhere in the dialogue: one "E: " line,
+// status 1, no output file.
+TEST_F(Sarnolt, EndOfInputDuringTheDialogue) {
+  copyFixture("conn_v4.dat");
+  const std::string full = answers("conn_v4.dat", {"0.5", "1.25"});
+  const std::vector<std::string> cuts = {
+      "",
+      "conn_v4.dat",
+      "conn_v4.dat y\np.dat y\n",
+      "conn_v4.dat y\np.dat y\ns.dat y\n0.3 y\n0.4",
+      "conn_v4.dat y\np.dat y\ns.dat y\n0.3 y\nabc",
+      full.substr(0, full.size() - 3),  // the last value without its answer
+  };
+  for (const auto& cut : cuts) {
+    SCOPED_TRACE(cut);
+    Result r = run(cut);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "E: the standard input ended before all values were given.\n");
+    EXPECT_FALSE(exists("p.dat"));
+    EXPECT_FALSE(exists("s.dat"));
+  }
+}
+
+TEST_F(Sarnolt, OutputFileThatCannotBeCreated) {
+  copyFixture("conn_v4.dat");
+  std::string in = "conn_v4.dat y\nnodir/p.dat y\ns.dat y\n";
+  for (const auto& v : kValues) in += v.typed + " y\n";
+  in += "1 y\n2 y\n";
+  Result r = run(in);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "E: cannot create the output file nodir/p.dat.\n");
+
+  in = "conn_v4.dat y\np.dat y\nnodir/s.dat y\n";
+  for (const auto& v : kValues) in += v.typed + " y\n";
+  in += "1 y\n2 y\n";
+  r = run(in);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "E: cannot create the output file nodir/s.dat.\n");
+}
+
+const std::string kUsage =
+    "\nsarnolt produces Morvelan Parameter Format data and Morvelan Initial State data\n"
+    "usage: sarnolt [options]\n"
+    "  options: \n"
+    "    -h  show this help message\n"
+    "    -v  show version number\n"
+    "  iFile  : edge connection V.1, V.2, V.3, V.4 or V.5 data\n"
+    "  oFile1 : Morvelan Parameter Format data\n"
+    "  oFile2 : Morvelan Initial State data\n"
+    "  \"iFile\", \"oFile1\" and \"oFile2\" will be read in from STDIN\n"
+    "  with prompting messages.\n"
+    "\n";
+
+// Options and arguments: -h and every argument give the usage text and
+// status 1; -v the version text, and alone (two words) the usage as well.
+TEST_F(Sarnolt, OptionsAndArguments) {
+  for (const std::string args : {"-h", "conn_v4.dat", "-h -v", "a b c"}) {
+    SCOPED_TRACE(args);
+    Result r = run("", args);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, kUsage);
+  }
+  Result r = run("", "-v");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  const std::string head = "\nThis is sarnolt-1 ver. 1.3\n";
+  ASSERT_EQ(r.err.compare(0, head.size(), head), 0) << r.err;
+  std::string version = r.err.substr(0, r.err.size() - kUsage.size());
+  EXPECT_EQ(r.err.substr(version.size()), kUsage);
+  // The first line, the developer, the modifier, the end of line.
+  std::string rest = version.substr(head.size());
+  ASSERT_GE(rest.size(), 1u);
+  EXPECT_EQ(rest.back(), '\n');
+  EXPECT_EQ(std::count(rest.begin(), rest.end(), '\n'), 3);
+}
+
+// A generated basin of many edges: one record per input line in input
+// order, whatever the count says.
+TEST_F(Sarnolt, ManyEdges) {
+  const int n = 20000;
+  std::string text = "[Comment]\n[Data Format Name]\nedge connection V.5\n[Number of Total Edges]\n";
+  text += std::to_string(n) + "\n[Data]\n";
+  std::string params = paramHeader("big.dat") + counted(std::to_string(n));
+  std::string states = stateHeader("big.dat") + counted(std::to_string(n));
+  for (int i = 0; i < n; ++i) {
+    int num = n - i;  // numbered upstream first, written in any order
+    text += std::to_string(num) + " " + std::to_string(num) + " 0 0 1 " + std::to_string(num + 1) +
+            " 0 0 0 1 " + std::to_string(num + 1) + " 1 -" + std::to_string(num - 1) +
+            " 1 100 0.1 3600 1 " + std::to_string(3600 * i) + "\n";
+    params += std::to_string(num) + kParams;
+    std::ostringstream s;
+    double up = 3.6 * static_cast<double>(3600 * i) * 0.001 / 3600;
+    double low = (3600 * i + 3600.0) * 3.6 * 0.001 / 3600;
+    s << num << " " << up << " " << low << "\n";
+    states += s.str();
+  }
+  write("big.dat", text);
+  Result r = run(answers("big.dat", {"3.6"}));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(read("p.dat"), params);
+  EXPECT_EQ(read("s.dat"), states);
+}
+
+}  // namespace
+
+#endif  // TZ_SARNOLT_EXE

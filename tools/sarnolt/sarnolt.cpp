@@ -1,0 +1,326 @@
+// sarnolt: the parameter and initial-state maker.
+//
+// Reads an edge connection file (versions V.1 to V.5) and writes, for every
+// edge in it, a "Morvelan Parameter Format" file giving every edge the same
+// flow parameters and a "Morvelan Initial State Format" file giving every
+// edge its initial discharges at the upper and the lower end. The file names
+// and every value are asked at prompts, each answer confirmed by the user.
+//
+// The input is read and checked as a whole as soon as it is named, so that a
+// faulty input is reported before the user has typed all the values, and no
+// output file is created or emptied for it.
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <limits>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tzcheck.h"
+#include "tzdefs.h"
+#include "nopath.h"
+#include "toolframe.h"
+#include "tzdfstream.h"
+#include "tzstr.h"
+
+namespace {
+
+// What the output needs of one record of the input.
+struct Record {
+  Long num;
+  double area;    // own area of a slope edge, 0.0 for any other attribute
+  double upArea;  // area draining into the upper end (versions 3 and 5)
+};
+
+struct Network {
+  int type = 0;    // the version of the input, 1 to 5
+  Long count = 0;  // the header's number of edges, copied as it stands
+  std::vector<Record> records;
+};
+
+[[noreturn]] void fail(const std::string& message) {
+  std::cout.flush();
+  std::cerr << "E: " << message << std::endl;
+  tz::stop(1);
+}
+
+[[noreturn]] void endOfInput() {
+  fail("the standard input ended before all values were given.");
+}
+
+// ---- the confirmation dialogue --------------------------------------------
+
+// One word of the answer; a word beginning with y or Y accepts.
+bool confirmed() {
+  std::string word;
+  if (!(std::cin >> word)) endOfInput();
+  return word[0] == 'y' || word[0] == 'Y';
+}
+
+// A quote would open a quoted stretch in the comment-stripping readers of
+// the files that name it, and the name buffers downstream hold 255
+// characters.
+void checkName(const std::string& name) {
+  if (const char* why = tzframe::name_fault(name)) fail(std::string(why) + ": " + name);
+}
+
+std::string askName(const char* prompt) {
+  for (;;) {
+    std::cout << prompt;
+    std::string name;
+    if (!(std::cin >> name)) endOfInput();
+    checkName(name);
+    std::cout << name << "; ok? [y/n] : ";
+    if (confirmed()) return name;
+  }
+}
+
+// Asks a number until it is confirmed; with lineFirst a line end is written
+// before every showing of the prompt. A word that is not a number is
+// refused with the rest of its line and the value asked again.
+template <class T>
+T askNumber(const char* prompt, bool lineFirst = false) {
+  for (;;) {
+    if (lineFirst) std::cout << std::endl;
+    std::cout << prompt;
+    T value;
+    if (!(std::cin >> value)) {
+      if (std::cin.eof() || std::cin.bad()) endOfInput();
+      std::cin.clear();
+      std::cin.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+      continue;
+    }
+    std::cout << value << "; ok? [y/n] : ";
+    if (confirmed()) return value;
+  }
+}
+
+// ---- reading the input ------------------------------------------------------
+
+enum class LineKind { Text, Empty, End };
+
+// The next line of the input: a line with text (a last line without a line
+// end included), an empty line, or the end of the input.
+LineKind nextLine(std::istream& in, TzString& line) {
+  if (getline(in, line, '\n')) return LineKind::Text;
+  if (line.Length() > 0) return LineKind::Text;
+  if (in.eof() || in.bad()) return LineKind::End;
+  in.clear();  // an empty line fails the line reader and leaves its line end
+  if (in.get() == '\n') return LineKind::Empty;
+  return LineKind::End;
+}
+
+bool beginsWith(const TzString& line, const char* key, std::size_t n) {
+  return line.Length() >= n && std::strncmp(static_cast<const char*>(line), key, n) == 0;
+}
+
+// Skips to the first line beginning with key (its first n characters);
+// empty lines are passed over like any other line.
+bool skipTo(std::istream& in, TzString& line, const char* key, std::size_t n) {
+  for (;;) {
+    LineKind k = nextLine(in, line);
+    if (k == LineKind::End) return false;
+    if (k == LineKind::Text && beginsWith(line, key, n)) return true;
+  }
+}
+
+bool onlyBlanks(const TzString& line) {
+  for (unsigned i = 0; i < line.Length(); ++i)
+    if (line[i] != ' ' && line[i] != '\t') return false;
+  return true;
+}
+
+// Reads a neighbour list: its count, a non-negative whole number, and that
+// many entries, which are not kept.
+bool skipList(std::istream& is) {
+  double count;
+  if (!(is >> count) || !(count >= 0.0) || std::floor(count) != count) return false;
+  double entry;
+  for (double i = 0; i < count; i += 1.0)
+    if (!(is >> entry)) return false;
+  return true;
+}
+
+// One record of version type; false when its items cannot be read.
+bool readRecord(const TzString& line, int type, Record& r) {
+  std::istringstream is(static_cast<const char*>(line));
+  Long node;
+  double x, y, z;
+  if (!(is >> r.num)) return false;
+  if (type == 2 || type == 3) is >> x >> y >> z;
+  if (type == 4 || type == 5) is >> node >> x >> y >> z >> node >> x >> y >> z;
+  if (!is || !skipList(is) || !skipList(is)) return false;
+  int atr;
+  double len, grd;
+  is >> atr;
+  r.area = 0.0;
+  if (atr == 1)
+    is >> len >> grd >> r.area;
+  else if (atr != 2)
+    is >> len >> grd;
+  r.upArea = 0.0;
+  if (type == 3 || type == 5) {
+    double dist;
+    is >> dist >> r.upArea;
+  }
+  return static_cast<bool>(is);
+}
+
+// Reads the header and the records of the open input. Returns the message
+// of the first fault, empty when the input is sound.
+std::string readNetwork(std::istream& in, const std::string& name, Network& net) {
+  static const char* const kVersions[] = {"edge connection V.1", "edge connection V.2",
+                                          "edge connection V.3", "edge connection V.4",
+                                          "edge connection V.5"};
+  const std::string invalid = "invalid data format.";
+  TzString line;
+  if (!skipTo(in, line, "[Data Format Name]", 18)) return invalid;
+  if (nextLine(in, line) != LineKind::Text) return invalid;
+  for (int i = 0; i < 5 && net.type == 0; ++i)
+    if (beginsWith(line, kVersions[i], 19)) net.type = i + 1;
+  if (net.type == 0) return invalid;
+
+  if (!skipTo(in, line, "[Number of Total Edges]", 23)) return invalid;
+  if (nextLine(in, line) != LineKind::Text) return invalid;
+  std::istringstream count(static_cast<const char*>(line));
+  if (!(count >> net.count)) return invalid;
+
+  if (!skipTo(in, line, "[Data]", 6)) return "";  // a file without records
+  for (;;) {
+    LineKind k = nextLine(in, line);
+    if (k != LineKind::Text) break;  // the end of the input or an empty line
+    if (onlyBlanks(line)) continue;
+    Record r;
+    if (!readRecord(line, net.type, r))
+      return "cannot read record " + std::to_string(net.records.size() + 1) + " of " + name +
+             ": \"" + static_cast<const char*>(line) + "\"";
+    net.records.push_back(r);
+  }
+  return "";
+}
+
+Network readInput(const std::string& name) {
+  TzDfstream in(name.c_str());
+  if (!in) fail("no such file.");
+  Network net;
+  std::string fault = readNetwork(in, name, net);
+  in.close();  // deletes the comment-free copy before any exit
+  if (!fault.empty()) fail(fault);
+  return net;
+}
+
+// ---- writing the output -----------------------------------------------------
+
+struct Values {
+  double man, m, ka, D, da, dm, beta, theta, cmin, Qlevel, eps;
+  Int ndiv;
+  double updis, lowdis;  // versions 1, 2, 4
+  double irunoff;        // versions 3, 5
+};
+
+void create(std::ofstream& f, const std::string& name) {
+  f.open(name, std::ios::out | std::ios::trunc);
+  if (!f) fail("cannot create the output file " + name + ".");
+}
+
+void finish(std::ofstream& f, const std::string& name) {
+  f.close();
+  if (!f) fail("cannot write the output file " + name + ".");
+}
+
+void writeOutput(const Network& net, const Values& v, const std::string& in,
+                 const std::string& out, const std::string& out2, const TzString& command) {
+  std::ofstream po, so;
+  create(po, out);
+  create(so, out2);
+
+  po << "[Comment]\n"
+     << "This data was generated from " << in << " by " << command << ".\n"
+     << "Each column in [Data] section is as follows:\n"
+     << "<edge number>\n"
+     << "<manning coefficient (m-s)>\n"
+     << "<kinematic parameter m (-)>\n"
+     << "<hydraulic conductivity (m/s)>\n"
+     << "<depth of soil layer (m)>\n"
+     << "<depth of A-layer (m)>\n"
+     << "<depth of soil matrix layer (m)>\n"
+     << "<beta (-)>\n"
+     << "<theta>\n"
+     << "<minimun C = dQ/dA(m/s)>\n"
+     << "<Qlevel(mm/hour)>\n"
+     << "<eps(-)>\n"
+     << "<number of spatial division(-)>\n"
+     << "[Data Format Name]\n"
+     << "Morvelan Parameter Format\n";
+  so << "[Comment]\n"
+     << "This data was generated from " << in << " by " << command << ".\n"
+     << "Each column in [Data] section is as follows:\n"
+     << "<edge number>\n"
+     << "<discharge at upper end(m3/s)>\n"
+     << "<discharge at lower end(m3/s)>\n"
+     << "[Data Format Name]\n"
+     << "Morvelan Initial State Format\n";
+  po << "[Number of Total Edges]\n" << net.count << "\n";
+  so << "[Number of Total Edges]\n" << net.count << "\n";
+  po << "[Data]\n";
+  so << "[Data]\n";
+
+  const bool fromRunoff = net.type == 3 || net.type == 5;
+  for (const Record& r : net.records) {
+    po << r.num << ' ' << v.man << ' ' << v.m << ' ' << v.ka << ' ' << v.D << ' ' << v.da << ' '
+       << v.dm << ' ' << v.beta << ' ' << v.theta << ' ' << v.cmin << ' ' << v.Qlevel << ' '
+       << v.eps << ' ' << v.ndiv << '\n';
+    double up = v.updis, low = v.lowdis;
+    if (fromRunoff) {
+      // mm per hour over the area draining to each end, in m3/s
+      up = v.irunoff * r.upArea * 0.001 / 3600;
+      low = (r.upArea + r.area) * v.irunoff * 0.001 / 3600;
+    }
+    so << r.num << ' ' << up << ' ' << low << '\n';
+  }
+  finish(po, out);
+  finish(so, out2);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const TzString command(nopath(argv[0]));
+  const tzframe::ToolTexts& texts = *tzframe::tool_texts("sarnolt");
+  tzframe::options(argc, argv, texts, command);
+  if (argc != 1) tzframe::usage(texts, command);  // no file name arguments
+
+  const std::string in = askName("# input file (edge connection V.1, V.2, V.3, V.4 or V.5) : ");
+  const Network net = readInput(in);
+  const std::string out = askName("# output file (Morvelan Parameter Format) : ");
+  const std::string out2 = askName("# output file (Morvelan Initial State Format) : ");
+
+  std::cout << std::endl
+            << "# input values.\n"
+            << "# [] means recommended value. () means unit system.\n"
+            << std::endl;
+  Values v{};
+  v.man = askNumber<double>("# manning coefficient (m-s) : ");
+  v.m = askNumber<double>("# kinematic parameter m [1.667](-) : ");
+  v.ka = askNumber<double>("# hydraulic conductivity (m/s) : ");
+  v.D = askNumber<double>("# depth of soil layer (m) : ");
+  v.da = askNumber<double>("# depth of A-layer (m) : ");
+  v.dm = askNumber<double>("# depth of matrix soil layer (m) : ");
+  v.beta = askNumber<double>("# beta (-)( 2.0 < beta <10.0) : ");
+  v.theta = askNumber<double>("# theta [0.65](-) : ");
+  v.cmin = askNumber<double>("# minimum value of C = dQ/dA [0.000001](m/s) : ");
+  v.Qlevel = askNumber<double>("# Qlevel [10](mm/hour) : ");
+  v.eps = askNumber<double>("# eps [0.0001](-) : ");
+  v.ndiv = askNumber<Int>("# number of spatial division (-) : ");
+  if (net.type == 3 || net.type == 5) {
+    v.irunoff = askNumber<double>("# initial runoff height (mm/hour) : ", true);
+  } else {
+    v.updis = askNumber<double>("# discharge at upper end (m3/s) : ");
+    v.lowdis = askNumber<double>("# discharge at lower end (m3/s) : ", true);
+  }
+
+  writeOutput(net, v, in, out, out2, command);
+  return 0;
+}
