@@ -136,10 +136,12 @@ std::vector<std::string> file_names(int argc, char** argv, int firstArg, const c
   return names;
 }
 
-void open_output(std::ofstream& out, const std::string& name, const char* unit) {
+bool open_output(std::ofstream& out, const std::string& name) {
   out.open(name, std::ios::out | std::ios::trunc);
-  if (!out) fatal(unit, ERR_CANNOT_WRITE, "the output file " + name + " cannot be written.");
+  return static_cast<bool>(out);
 }
+
+std::string cannot_write(const std::string& name) { return "the output file " + name + " cannot be written."; }
 
 char* put_real(char* p, double v) {
   // 32 bytes hold every "%g" form of a double with 6 digits.

@@ -74,9 +74,10 @@ const char* name_fault(const std::string& name);
 std::vector<std::string> file_names(int argc, char** argv, int firstArg, const char* unit,
                                     const std::vector<const char*>& prompts);
 
-// Creates or empties an output file; a file that cannot be created is a
-// fatal error of unit.
-void open_output(std::ofstream& out, const std::string& name, const char* unit);
+// Creates or empties an output file; false when it cannot be created.
+bool open_output(std::ofstream& out, const std::string& name);
+// The reason line for an output file that cannot be created or written.
+std::string cannot_write(const std::string& name);
 
 // Writes a real as the default stream formatting does ("%g": six
 // significant digits, no trailing zeros) at p; returns the end.

@@ -2,10 +2,12 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <exception>
 #include <iostream>
+#include <vector>
 
 #include "tzcheck.h"
 
@@ -13,6 +15,23 @@ namespace {
 
 const char kTemplate[] = "/tmp/tzdfstream.XXXXXX";
 const char* const kUnit = "tzdfstream.cpp";
+
+// The copies of the open streams, removed all together when a broken
+// invariant ends the program (an abnormal end runs no destructors).
+std::vector<const char*>& live_copies() {
+  static std::vector<const char*> names;
+  return names;
+}
+
+void forget(const char* name) {
+  std::vector<const char*>& v = live_copies();
+  v.erase(std::remove(v.begin(), v.end(), name), v.end());
+}
+
+void remove_live_copies() {
+  for (const char* name : live_copies()) std::remove(name);
+  live_copies().clear();
+}
 
 enum CopyResult { COPY_DONE, COPY_OPEN_QUOTE, COPY_OPEN_COMMENT, COPY_FAILED };
 
@@ -92,7 +111,10 @@ TzDfstream::TzDfstream(const char* name) : openFlag(0) {
 }
 
 TzDfstream::~TzDfstream() {
-  if (openFlag == 1) std::remove(dfname);
+  if (openFlag == 1) {
+    std::remove(dfname);
+    forget(dfname);
+  }
 }
 
 void TzDfstream::open(const char* name) {
@@ -119,10 +141,13 @@ void TzDfstream::open(const char* name) {
   CopyResult r = strip_comments(*src.rdbuf(), *dst.rdbuf());
   dst.close();
   src.close();
-  if (r != COPY_DONE) std::remove(dfname);  // no copy is left behind by the stops below
+  if (r == COPY_OPEN_QUOTE || r == COPY_OPEN_COMMENT) {
+    std::remove(dfname);  // no copy is left behind by the stops below
+    remove_live_copies();
+  }
   TZ_CHECK_AT(r != COPY_OPEN_QUOTE, kUnit, 54, "c == cmt");
   TZ_CHECK_AT(r != COPY_OPEN_COMMENT, kUnit, 61, "c == '\\n'");
-  if (r != COPY_DONE || !dst) {
+  if (r != COPY_DONE || !dst) {  // (the copy may be incomplete)
     std::remove(dfname);
     setstate(std::ios::failbit);
     return;
@@ -135,11 +160,13 @@ void TzDfstream::open(const char* name) {
     return;
   }
   openFlag = 1;
+  live_copies().push_back(dfname);
 }
 
 void TzDfstream::close() {
   if (openFlag != 1) return;
   std::ifstream::close();
   std::remove(dfname);
+  forget(dfname);
   openFlag = 0;
 }

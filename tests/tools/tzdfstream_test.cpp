@@ -137,13 +137,18 @@ TEST_F(TzDfstreamTest, MissingSourceFailsWithoutACopy) {
   EXPECT_TRUE(!d);
 }
 
-TEST_F(TzDfstreamTest, EndOfFileInsideAQuoteOrACommentIsABrokenInvariant) {
+// Death tests run again in a child process; a fixed file name keeps the
+// children from leaving directories behind.
+TEST(TzDfstreamDeathTest, EndOfFileInsideAQuoteOrACommentIsABrokenInvariant) {
+  const std::string src = std::string(TZ_BINARY_DIR) + "/tzdfstream_death.dat";
+  auto write = [&](const char* text) { std::ofstream(src, std::ios::binary) << text; };
   write("a 'open quote\n");
-  EXPECT_DEATH(TzDfstream s(src().c_str()), "^tzdfstream\\.cpp:54: Assertion `c == cmt' failed\\.\n$");
+  EXPECT_DEATH(TzDfstream s(src.c_str()), "^tzdfstream\\.cpp:54: Assertion `c == cmt' failed\\.\n$");
   write("1 2 # comment without newline");
-  EXPECT_DEATH(TzDfstream s(src().c_str()), "^tzdfstream\\.cpp:61: Assertion `c == '\\\\n'' failed\\.\n$");
+  EXPECT_DEATH(TzDfstream s(src.c_str()), "^tzdfstream\\.cpp:61: Assertion `c == '\\\\n'' failed\\.\n$");
   write("x\n#");
-  EXPECT_DEATH(TzDfstream s(src().c_str()), "tzdfstream\\.cpp:61: Assertion");
+  EXPECT_DEATH(TzDfstream s(src.c_str()), "tzdfstream\\.cpp:61: Assertion");
+  std::remove(src.c_str());
 }
 
 }  // namespace
