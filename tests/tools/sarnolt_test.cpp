@@ -398,6 +398,18 @@ TEST_F(Sarnolt, OutputFileThatCannotBeCreated) {
   EXPECT_EQ(r.err, "E: cannot create the output file nodir/s.dat.\n");
 }
 
+// A write that fails (a full device) is reported, not passed over.
+TEST_F(Sarnolt, OutputFileThatCannotBeWritten) {
+  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  copyFixture("conn_v4.dat");
+  std::string in = "conn_v4.dat y\np.dat y\n/dev/full y\n";
+  for (const auto& v : kValues) in += v.typed + " y\n";
+  in += "1 y\n2 y\n";
+  Result r = run(in);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "E: cannot write the output file /dev/full.\n");
+}
+
 const std::string kUsage =
     "\nsarnolt produces Morvelan Parameter Format data and Morvelan Initial State data\n"
     "usage: sarnolt [options]\n"
@@ -421,7 +433,13 @@ TEST_F(Sarnolt, OptionsAndArguments) {
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, kUsage);
   }
-  Result r = run("", "-v");
+  // An unknown option: getopt's own message, then the usage text.
+  Result r = run("", "-x");
+  EXPECT_EQ(r.status, 1);
+  ASSERT_GT(r.err.size(), kUsage.size());
+  EXPECT_EQ(r.err.substr(r.err.size() - kUsage.size()), kUsage);
+
+  r = run("", "-v");
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "");
   const std::string head = "\nThis is sarnolt-1 ver. 1.3\n";
