@@ -1,0 +1,231 @@
+#include "f_look.h"
+
+#include <climits>
+#include <cstring>
+#include <string>
+
+#include "common.h"
+
+namespace {
+
+bool is_white(int c) { return c == ' ' || c == '\t' || c == '\n'; }
+
+// A buffer of characters that grows geometrically, so that reading a block
+// costs time linear in its size. Its array is handed over to the caller.
+class Growing_text {
+ public:
+  Growing_text(const char* unit, int first_line, int grow_line)
+      : unit_(unit), grow_line_(grow_line) {
+    Memory_site site(unit_, first_line, "char", 0, capacity_);
+    data_ = new char[capacity_];
+  }
+  ~Growing_text() { delete[] data_; }
+  Growing_text(const Growing_text&) = delete;
+  Growing_text& operator=(const Growing_text&) = delete;
+
+  void push(char ch) {
+    if (size_ == capacity_) grow();
+    data_[size_++] = ch;
+  }
+  void pop() { --size_; }
+  char& back() { return data_[size_ - 1]; }
+  int size() const { return size_; }
+  // The array, which now belongs to the caller.
+  char* release() {
+    char* out = data_;
+    data_ = nullptr;
+    size_ = capacity_ = 0;
+    return out;
+  }
+
+ private:
+  void grow() {
+    int wanted = capacity_ <= INT_MAX / 2 ? capacity_ * 2 : INT_MAX;
+    char* bigger;
+    {
+      Memory_site site(unit_, grow_line_, "char", 0, wanted);
+      // A length must stay an int: a text that would outgrow it is a text
+      // that cannot be held.
+      if (size_ == INT_MAX) Memory_site::Out_of_memory();
+      bigger = new char[wanted];
+    }
+    std::memcpy(bigger, data_, static_cast<std::size_t>(size_));
+    delete[] data_;
+    data_ = bigger;
+    capacity_ = wanted;
+  }
+
+  const char* unit_;
+  int grow_line_;
+  char* data_ = nullptr;
+  int size_ = 0;
+  int capacity_ = 64;
+};
+
+}  // namespace
+
+int Pass_whites_and_comments(FILE* fp, int& c, int comment) {
+  if (is_white(comment) || comment == EOF) {
+    Eprint("f_look.cpp", 25, 1);
+    return 0;
+  }
+  for (;;) {
+    while (is_white(c)) c = std::getc(fp);
+    if (comment == 0 || c != comment) return 1;
+    while (c != '\n' && c != EOF) c = std::getc(fp);
+  }
+}
+
+int Get_line_number(FILE* fp) {
+  if (!fp) return 0;
+  long here = std::ftell(fp);
+  if (here < 0) return 0;
+  // The character just read stands at here - 1: count the line ends before it.
+  if (std::fseek(fp, 0, SEEK_SET) != 0) return 0;
+  int line = 1;
+  for (long k = 0; k + 1 < here; ++k) {
+    int ch = std::getc(fp);
+    if (ch == EOF) break;
+    if (ch == '\n') ++line;
+  }
+  std::fseek(fp, here, SEEK_SET);
+  return line;
+}
+
+int Get_string(FILE* fp, int& c, char*& str, int continuation) {
+  str = nullptr;
+  while (is_white(c)) c = std::getc(fp);
+  if (c == EOF) return 0;
+  Growing_text word("f_look.cpp", 175, 197);
+  while (c != ' ' && c != '\t' && c != '\n' && c != EOF) {
+    if (c == continuation) {
+      int next = std::getc(fp);
+      if (next == '\n') {
+        // A continued line: both characters are dropped.
+        c = std::getc(fp);
+        continue;
+      }
+      word.push(static_cast<char>(c));
+      c = next;
+      continue;
+    }
+    word.push(static_cast<char>(c));
+    c = std::getc(fp);
+  }
+  int n = word.size();
+  {
+    Memory_site site("f_look.cpp", 229, "char", 0, n + 1);
+    str = new char[n + 1];
+  }
+  // The word is copied into a text of its own size; the buffer goes.
+  char* raw = word.release();
+  std::memcpy(str, raw, static_cast<std::size_t>(n));
+  str[n] = '\0';
+  delete[] raw;
+  return 1;
+}
+
+int Get_strings(FILE* fp, int& c, char**& strs, int n, int comment, int continuation) {
+  strs = nullptr;
+  if (n <= 0) return 0;
+  {
+    Memory_site site("f_look.cpp", 245, "char*", 0, n);
+    strs = new char*[n];
+  }
+  for (int k = 0; k < n; ++k) strs[k] = nullptr;
+  int got = 0;
+  for (int k = 0; k < n; ++k) {
+    Pass_whites_and_comments(fp, c, comment);
+    if (!Get_string(fp, c, strs[k], continuation)) break;
+    ++got;
+  }
+  return got;
+}
+
+int Make_data_string(const char* path, FILE* fp, int& c, char*& str, int& length, int open, int close,
+                     int comment, int continuation) {
+  if (open == close || open == comment || open == continuation || close == comment ||
+      close == continuation || comment == continuation) {
+    Eprint("f_look.cpp", 70, 1);
+    return 0;
+  }
+  str = nullptr;
+  length = 0;
+  auto fail = [&]() {
+    std::fprintf(stderr, "\tAt %s : %d\n", path ? path : "", Get_line_number(fp));
+    return 0;
+  };
+
+  // Prelude: one opening bracket, or two for the nested form. The stream
+  // is then set back to just after the last one, so that the content is
+  // read raw (white space and comments included).
+  Pass_whites_and_comments(fp, c, comment);
+  if (c != open) return fail();
+  long content = std::ftell(fp);
+  bool nested = false;
+  c = std::getc(fp);
+  Pass_whites_and_comments(fp, c, comment);
+  if (c == EOF) return fail();
+  if (c == open) {
+    nested = true;
+    content = std::ftell(fp);
+    c = std::getc(fp);
+    if (c == open) return fail();
+  }
+  if (content < 0 || std::fseek(fp, content, SEEK_SET) != 0) return fail();
+
+  Growing_text text("f_look.cpp", 109, 156);
+  // Whether the last character collected into the current item is a
+  // continuation character that may still act on the next one.
+  bool after_continuation = false;
+  for (;;) {
+    c = std::getc(fp);
+    if (c == EOF) return fail();
+    if (c == open || c == close) {
+      if (after_continuation) {
+        text.back() = static_cast<char>(c);
+        after_continuation = false;
+        continue;
+      }
+      if (c == open) return fail();
+      text.push('\0');
+      if (!nested) break;
+      // Between items: white space, comments and continued line ends, then
+      // the next item or the end of the block.
+      bool done = false;
+      for (;;) {
+        c = std::getc(fp);
+        if (is_white(c)) continue;
+        if (comment != 0 && c == comment) {
+          while (c != '\n' && c != EOF) c = std::getc(fp);
+          if (c == EOF) return fail();
+          continue;
+        }
+        if (c == continuation) {
+          c = std::getc(fp);
+          if (c == '\n') continue;
+          return fail();
+        }
+        if (c == open) break;
+        if (c == close) {
+          text.push('\0');
+          done = true;
+          break;
+        }
+        return fail();
+      }
+      if (done) break;
+      continue;
+    }
+    if (c == '\n' && after_continuation) {
+      text.pop();
+      after_continuation = false;
+      continue;
+    }
+    text.push(static_cast<char>(c));
+    after_continuation = c == continuation;
+  }
+  length = text.size();
+  str = text.release();
+  return 1;
+}
