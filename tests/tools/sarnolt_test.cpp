@@ -388,14 +388,14 @@ TEST_F(Sarnolt, OutputFileThatCannotBeCreated) {
   in += "1 y\n2 y\n";
   Result r = run(in);
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "E: cannot create the output file nodir/p.dat.\n");
+  EXPECT_EQ(r.err, "E: the output file nodir/p.dat cannot be written.\n");
 
   in = "conn_v4.dat y\np.dat y\nnodir/s.dat y\n";
   for (const auto& v : kValues) in += v.typed + " y\n";
   in += "1 y\n2 y\n";
   r = run(in);
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "E: cannot create the output file nodir/s.dat.\n");
+  EXPECT_EQ(r.err, "E: the output file nodir/s.dat cannot be written.\n");
 }
 
 // A write that fails (a full device) is reported, not passed over.
@@ -407,7 +407,7 @@ TEST_F(Sarnolt, OutputFileThatCannotBeWritten) {
   in += "1 y\n2 y\n";
   Result r = run(in);
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "E: cannot write the output file /dev/full.\n");
+  EXPECT_EQ(r.err, "E: the output file /dev/full cannot be written.\n");
 }
 
 const std::string kUsage =

@@ -18,10 +18,10 @@
 #include <string>
 #include <vector>
 
-#include "tzcheck.h"
-#include "tzdefs.h"
 #include "nopath.h"
 #include "toolframe.h"
+#include "tzcheck.h"
+#include "tzdefs.h"
 #include "tzdfstream.h"
 #include "tzstr.h"
 
@@ -221,13 +221,13 @@ struct Values {
 };
 
 void create(std::ofstream& f, const std::string& name) {
-  f.open(name, std::ios::out | std::ios::trunc);
-  if (!f) fail("cannot create the output file " + name + ".");
+  if (!tzframe::open_output(f, name)) fail(tzframe::cannot_write(name));
 }
 
+// Closes an output file; a write that failed (a full disk) is reported.
 void finish(std::ofstream& f, const std::string& name) {
   f.close();
-  if (!f) fail("cannot write the output file " + name + ".");
+  if (!f) fail(tzframe::cannot_write(name));
 }
 
 void writeOutput(const Network& net, const Values& v, const std::string& in,
