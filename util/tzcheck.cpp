@@ -36,4 +36,11 @@ void stop_abnormal() {
   std::abort();
 }
 
+void error_line(const char* unit, int line) {
+  std::fflush(stdout);
+  std::fprintf(stderr, "Error occured in file: %s, at line: %d\n", unit, line);
+  std::fflush(stderr);
+  stop_abnormal();
+}
+
 }  // namespace tz

@@ -31,6 +31,11 @@ StopHook set_stop_hook(StopHook hook);
 // library's error line).
 [[noreturn]] void stop_abnormal();
 
+// The utility library's fatal error: writes
+// "Error occured in file: <unit>, at line: <line>\n" to stderr (the bare unit
+// name, "tzgrid"), flushes it and ends the program through stop_abnormal().
+[[noreturn]] void error_line(const char* unit, int line);
+
 }  // namespace tz
 
 // TZ_CHECK(cond, unit, text): `text` is the condition as reports print it,

@@ -81,3 +81,9 @@ TEST(TzDefs, TzLongIsADistinct32BitIntegerType) {
   EXPECT_EQ(static_cast<Long>(small), LONG_MAX32);
 }
 }  // namespace
+
+namespace {
+TEST(TzCheckDeathTest, LibraryErrorLineNamesTheBareUnitAndAborts) {
+  EXPECT_DEATH(tz::error_line("tzgrid", 123), "^Error occured in file: tzgrid, at line: 123\n$");
+}
+}  // namespace
