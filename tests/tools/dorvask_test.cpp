@@ -1,0 +1,377 @@
+// End-to-end tests of dorvask: the real program runs in a temporary
+// directory on input files written there; status, console, error stream and
+// the output file are checked. The order of the entries within a neighbour
+// list follows the platform's rand(), so the lists are compared as sets with
+// their signs here; the exact order is checked against the search trees in
+// dorvask_order_test.cpp.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#ifdef TZ_DORVASK_EXE
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+  int status;
+  std::string out, err;
+};
+
+// The header of an input as pelmic writes it, for the given class counts.
+std::string v4Header(int bb, int br, int rr, const std::string& total) {
+  return "[Comment]\n"
+         "This dataset was generated from e.dat and n.dat by pelmic.\n"
+         "[Data Format Name]\n"
+         "edge format V.4\n"
+         "[Number of BBEdges]\n" + std::to_string(bb) + "\n"
+         "[Number of BREdges]\n" + std::to_string(br) + "\n"
+         "[Number of RREdges]\n" + std::to_string(rr) + "\n"
+         "[Number of Total Edges]\n" + total + "\n"
+         "[Data]\n";
+}
+
+// The header dorvask writes for such an input named in.dat.
+std::string outHeader(int bb, int br, int rr, const std::string& total) {
+  return "[Comment]\n"
+         "This dataset was generated from e.dat and n.dat by pelmic.\n"
+         "This data was generated from in.dat by dorvask.\n"
+         "[Data Format Name]\n"
+         "edge connection V.4\n"
+         "[Number of BBEdges]\n" + std::to_string(bb) + "\n"
+         "[Number of BREdges]\n" + std::to_string(br) + "\n"
+         "[Number of RREdges]\n" + std::to_string(rr) + "\n"
+         "[Number of Total Edges]\n" + total + "\n"
+         "[Data]\n";
+}
+
+std::string progress(int n) {
+  std::string s = "trees has been built.\n";
+  for (int i = 1; i <= n; ++i) s += "edge " + std::to_string(i) + " done\n";
+  return s;
+}
+
+std::vector<std::string> splitBlanks(const std::string& line) {
+  std::vector<std::string> t;
+  std::string::size_type b = 0, e;
+  while ((e = line.find(' ', b)) != std::string::npos) {
+    t.push_back(line.substr(b, e - b));
+    b = e + 1;
+  }
+  t.push_back(line.substr(b));
+  return t;
+}
+
+// A record with the entries of both lists sorted, the items kept exactly as
+// written (split at every single blank, so a missing or doubled blank
+// shows).
+std::string sortedLists(const std::string& line) {
+  std::vector<std::string> t = splitBlanks(line);
+  auto sortFrom = [&](std::size_t at) -> std::size_t {
+    if (at >= t.size()) return t.size();
+    std::size_t k = std::stoul(t[at]);
+    std::size_t end = std::min(t.size(), at + 1 + k);
+    std::sort(t.begin() + static_cast<long>(at) + 1, t.begin() + static_cast<long>(end),
+              [](const std::string& a, const std::string& b) { return std::stol(a) < std::stol(b); });
+    return end;
+  };
+  std::size_t next = sortFrom(9);
+  sortFrom(next);
+  std::string s;
+  for (std::size_t i = 0; i < t.size(); ++i) s += (i ? " " : "") + t[i];
+  return s;
+}
+
+// The output with the lists of every record after "[Data]" sorted.
+std::string sortedOutput(const std::string& out) {
+  std::istringstream in(out);
+  std::string line, s;
+  bool data = false;
+  while (std::getline(in, line)) {
+    s += (data ? sortedLists(line) : line) + "\n";
+    if (line == "[Data]") data = true;
+  }
+  return s;
+}
+
+class Dorvask : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string tmpl = (fs::temp_directory_path() / "dorvask_test.XXXXXX").string();
+    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
+    dir_ = tmpl;
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  void write(const std::string& name, const std::string& text) {
+    std::ofstream(dir_ / name, std::ios::binary) << text;
+  }
+  std::string read(const std::string& name) {
+    std::ifstream f(dir_ / name, std::ios::binary);
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
+  }
+  bool exists(const std::string& name) { return fs::exists(dir_ / name); }
+
+  Result run(const std::string& args, const std::string& answers = "") {
+    write("answers.txt", answers);
+    std::string cmd = "cd '" + dir_.string() + "' && '" + TZ_DORVASK_EXE + "' " + args +
+                      " < answers.txt > stdout.txt 2> stderr.txt";
+    int rc = std::system(cmd.c_str());
+    Result r;
+    r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    r.out = read("stdout.txt");
+    r.err = read("stderr.txt");
+    return r;
+  }
+
+  // Runs on in.dat holding text, writing out.dat.
+  Result runOn(const std::string& text) {
+    write("in.dat", text);
+    return run("in.dat out.dat");
+  }
+
+  fs::path dir_;
+};
+
+const std::string kThree =
+    "1 10 0 0 10 20 100 0 5 1 100 0.05 5000 \n"
+    "2 30 0 100 12 20 100 0 5 1 150 0.0466667 6000\n"
+    "3 20 100 0 5 40 200 0 1 2 \n";
+
+TEST_F(Dorvask, ThreeEdgesMeetingAtOneNode) {
+  Result r = runOn(v4Header(2, 1, 0, "3") + kThree);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, progress(3));
+  EXPECT_EQ(r.err, "");
+  std::string out = read("out.dat");
+  EXPECT_EQ(sortedOutput(out), outHeader(2, 1, 0, "3") +
+                                   "1 10 0 0 10 20 100 0 5 0 2 -3 2 1 100 0.05 5000\n"
+                                   "2 30 0 100 12 20 100 0 5 0 2 -3 1 1 150 0.0466667 6000\n"
+                                   "3 20 100 0 5 40 200 0 1 2 1 2 0 2 \n");
+  // The record of edge 3 as written: its two entries, then the count 0.
+  EXPECT_NE(out.find("\n3 20 100 0 5 40 200 0 1 2 "), std::string::npos);
+  EXPECT_NE(out.find(" 0 2 \n"), std::string::npos);
+}
+
+TEST_F(Dorvask, DivergentNodeAndEdgeWithoutNeighbours) {
+  // Edge 1 ends at node 20, where edges 2 and 3 start; edge 4 stands alone.
+  Result r = runOn(v4Header(4, 0, 0, "4") +
+                   "1 10 0 0 9 20 1 1 8 1 10 0.1 100\n"
+                   "2 20 1 1 8 30 2 2 7 1 10 0.1 100\n"
+                   "3 20 1 1 8 40 3 3 6 1 10 0.1 100\n"
+                   "4 50 5 5 5 60 6 6 4 1 10 0.1 100\n");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(sortedOutput(read("out.dat")), outHeader(4, 0, 0, "4") +
+                                               "1 10 0 0 9 20 1 1 8 0 2 -3 -2 1 10 0.1 100\n"
+                                               "2 20 1 1 8 30 2 2 7 2 -3 1 0 1 10 0.1 100\n"
+                                               "3 20 1 1 8 40 3 3 6 2 -2 1 0 1 10 0.1 100\n"
+                                               "4 50 5 5 5 60 6 6 4 0 0 1 10 0.1 100\n");
+}
+
+TEST_F(Dorvask, ConvergentNodeWithManyEdges) {
+  // Twelve edges end at node 100, one starts there: every entry once, with
+  // its sign, and never the edge itself.
+  std::string data;
+  for (int e = 1; e <= 12; ++e) data += std::to_string(e) + " " + std::to_string(e) + " 0 0 1 100 0 0 0 2 \n";
+  data += "13 100 0 0 0 200 0 0 0 2 \n";
+  Result r = runOn(v4Header(0, 13, 0, "13") + data);
+  ASSERT_EQ(r.status, 0);
+  std::string expected = outHeader(0, 13, 0, "13");
+  for (int e = 1; e <= 12; ++e) {
+    std::string lower = "12 -13 ";
+    for (int k = 1; k <= 12; ++k)
+      if (k != e) lower += std::to_string(k) + " ";
+    expected += std::to_string(e) + " " + std::to_string(e) + " 0 0 1 100 0 0 0 0 " + lower + "2 \n";
+  }
+  std::string upper = "12 ";
+  for (int k = 1; k <= 12; ++k) upper += std::to_string(k) + " ";
+  expected += "13 100 0 0 0 200 0 0 0 " + upper + "0 2 \n";
+  EXPECT_EQ(sortedOutput(read("out.dat")), expected);
+}
+
+TEST_F(Dorvask, RecordLayoutByAttributeAndNumberFormat) {
+  // Reals are written again in the tools' format whatever their input form.
+  Result r = runOn(v4Header(1, 1, 1, "3") +
+                   "1 1 100.0 2.50 1234567 2 0.000010 -0.0 1e3 1 0100 0.050 1.5E+2\n"
+                   "2 2 1e-5 0.0001 123456 3 .5 5. -2.25e-7 3 2000000 0.25\n"
+                   "3 3 0 0 0 4 0 0 0 2 \n");
+  ASSERT_EQ(r.status, 0);
+  EXPECT_EQ(sortedOutput(read("out.dat")),
+            outHeader(1, 1, 1, "3") +
+                "1 1 100 2.5 1.23457e+06 2 1e-05 -0 1000 0 1 -2 1 100 0.05 150\n"
+                "2 2 1e-05 0.0001 123456 3 0.5 5 -2.25e-07 1 1 1 -3 3 2e+06 0.25\n"
+                "3 3 0 0 0 4 0 0 0 1 2 0 2 \n");
+}
+
+TEST_F(Dorvask, HeaderLinesPassThroughAndBlankLinesAreSkipped) {
+  // Lines before the key lines are copied, blank-only lines skipped, lines
+  // between the count and "[Data]" dropped; a last record without a line
+  // end is read.
+  Result r = runOn("[Comment]\n  \nmy basin\n[Data Format Name] as key\nedge format V.4 (from pelmic)\n"
+                   "[Number of BBEdges]\n1\n\t\n[Number of Total Edges] here\n2\nextra line\n \n[Data]\n"
+                   "1 1 0 0 0 2 0 0 0 1 1 1 1\n \t \n2 2 0 0 0 3 0 0 0 1 1 1 1");
+  ASSERT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, progress(2));
+  EXPECT_EQ(read("out.dat"),
+            "[Comment]\nmy basin\nThis data was generated from in.dat by dorvask.\n[Data Format Name] as key\n"
+            "edge connection V.4\n[Number of BBEdges]\n1\n[Number of Total Edges] here\n2\n[Data]\n"
+            "1 1 0 0 0 2 0 0 0 0 1 -2 1 1 1 1\n"
+            "2 2 0 0 0 3 0 0 0 1 1 0 1 1 1 1\n");
+}
+
+TEST_F(Dorvask, NoRecords) {
+  Result r = runOn(v4Header(0, 0, 0, "0"));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, progress(0));
+  EXPECT_EQ(read("out.dat"), outHeader(0, 0, 0, "0"));
+}
+
+TEST_F(Dorvask, TwoRunsGiveIdenticalOutput) {
+  std::string data;
+  for (int e = 1; e <= 200; ++e)
+    data += std::to_string(e) + " " + std::to_string(e % 17) + " 0 0 1 " + std::to_string(100 + e % 5) +
+            " 0 0 0 1 10 0.1 100\n";
+  ASSERT_EQ(runOn(v4Header(200, 0, 0, "200") + data).status, 0);
+  std::string first = read("out.dat");
+  ASSERT_EQ(run("in.dat out.dat").status, 0);
+  EXPECT_EQ(read("out.dat"), first);
+}
+
+TEST_F(Dorvask, NamesFromPrompts) {
+  write("in.dat", v4Header(2, 1, 0, "3") + kThree);
+  Result r = run("", "in.dat\nout.dat\n");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "# edge format V.4 data (input file) : # edge connection V.4 data (output file) : " +
+                       progress(3));
+  EXPECT_EQ(read("out.dat").substr(0, outHeader(2, 1, 0, "3").size()), outHeader(2, 1, 0, "3"));
+}
+
+TEST_F(Dorvask, UsageAndVersion) {
+  const std::string usage =
+      "\ndorvask produces edge connection data\n"
+      "usage: dorvask [options] [iFile] [oFile]\n"
+      "  options: \n"
+      "    -h  show this help message\n"
+      "    -v  show version number\n"
+      "  iFile : edge format data V.1\n"
+      "  oFile : edge connection data\n"
+      "  If \"iFile\" and \"oFile\" are given in the command line, \n"
+      "  the input data are read in from the file.\n"
+      "  Otherwise, the input data are read in from STDIN\n"
+      "  with giving prompting messages.\n\n";
+  Result r = run("-h");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, usage);
+  r = run("in.dat");  // one name only
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, usage);
+  r = run("-v");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err.rfind("\nThis is dorvask\n", 0), 0u);
+  EXPECT_EQ(r.err.substr(r.err.size() - usage.size()), usage);
+}
+
+// Error points: the report on the error stream, the status and the console.
+TEST_F(Dorvask, ErrorPoints) {
+  const std::string rec = "1 1 0 0 0 2 0 0 0 1 1 1 1\n";
+  struct Case {
+    const char* what;
+    std::string input;
+    int status;
+    std::string err;
+    bool ran;  // the records were processed
+  };
+  const std::string e = "Error occured in file: dorvask.cpp, at line: ";
+  const Case cases[] = {
+      {"wrong format", "[Data Format Name]\nedge format V.0\n", 1,
+       e + "496\niFile must be edge format V.4 data.\n", false},
+      {"no format name line", "[Comment]\nnothing\n", 1, e + "496\niFile must be edge format V.4 data.\n",
+       false},
+      {"empty line before the format", "[Comment]\n\n[Data Format Name]\nedge format V.4\n", 1,
+       e + "496\niFile must be edge format V.4 data.\n", false},
+      {"no total count", "[Data Format Name]\nedge format V.4\n[Data]\n" + rec, 1, e + "510\n", false},
+      {"no data line", "[Data Format Name]\nedge format V.4\n[Number of Total Edges]\n1\n" + rec, 1,
+       e + "531\n", false},
+      {"count above the records", v4Header(1, 0, 0, "2") + rec, 1, e + "553\n2th data\n", false},
+      {"empty line in the records", v4Header(1, 0, 0, "2") + rec + "\n" + rec, 1, e + "553\n2th data\n",
+       false},
+      {"count not a number", v4Header(1, 0, 0, "two") + rec, 1,
+       e + "521\nthe number of total edges in in.dat must be a non-negative integer, not \"two\".\n", false},
+      {"negative count", v4Header(1, 0, 0, "-1") + rec, 1,
+       e + "521\nthe number of total edges in in.dat must be a non-negative integer, not \"-1\".\n", false},
+      {"count missing", "[Data Format Name]\nedge format V.4\n[Number of Total Edges]\n", 1,
+       e + "521\nthe number of total edges is missing in in.dat.\n", false},
+      {"count with words", v4Header(1, 0, 0, "1 edge") + rec, 1,
+       e + "521\nthe number of total edges in in.dat must be a non-negative integer, not \"1 edge\".\n",
+       false},
+      {"short record", v4Header(1, 0, 0, "1") + "1 1 0 0 0 2 0 0 0 1 1 1\n", 1,
+       e + "560\n1th data\nthe record cannot be read in in.dat: \"1 1 0 0 0 2 0 0 0 1 1 1\"\n", false},
+      {"real for a node", v4Header(1, 0, 0, "1") + "1 1.5 0 0 0 2 0 0 0 2\n", 1,
+       e + "560\n1th data\nthe record cannot be read in in.dat: \"1 1.5 0 0 0 2 0 0 0 2\"\n", false},
+      {"word for a real", v4Header(1, 0, 0, "1") + "1 1 0 x 0 2 0 0 0 2\n", 1,
+       e + "560\n1th data\nthe record cannot be read in in.dat: \"1 1 0 x 0 2 0 0 0 2\"\n", false},
+      {"real out of range", v4Header(1, 0, 0, "1") + "1 1 0 1e999 0 2 0 0 0 2\n", 1,
+       e + "560\n1th data\nthe record cannot be read in in.dat: \"1 1 0 1e999 0 2 0 0 0 2\"\n", false},
+      {"number beyond 32 bits", v4Header(1, 0, 0, "1") + "2147483648 1 0 0 0 2 0 0 0 2\n", 1,
+       e + "560\n1th data\nthe record cannot be read in in.dat: \"2147483648 1 0 0 0 2 0 0 0 2\"\n", false},
+      {"edge on one node", v4Header(2, 0, 0, "2") + rec + "7 5 0 0 0 5 0 0 0 1 1 1 1\n", 1,
+       e + "587\nedge 7 in in.dat has the same upper and lower node 5.\n", false},
+      {"edge number twice", v4Header(3, 0, 0, "3") + rec + "2 2 0 0 0 3 0 0 0 1 1 1 1\n" + rec, 1,
+       e + "592\nedge 1 is given twice in in.dat, in records 1 and 3.\n", false},
+      {"unknown attribute", v4Header(1, 0, 0, "1") + "1 1 0 0 0 2 0 0 0 4 9 9 9\n", 0, e + "576\n", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Result r = runOn(c.input);
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(r.err, c.err);
+    if (c.ran)
+      EXPECT_EQ(r.out, progress(1));
+    else
+      EXPECT_EQ(r.out, "");
+  }
+}
+
+TEST_F(Dorvask, UnknownAttributeKeepsTheRecordWithoutItsValues) {
+  Result r = runOn(v4Header(1, 0, 1, "2") + "1 1 0 0 0 2 0 0 0 1 10 0.5 7\n2 2 0 0 0 3 0 0 0 4 9 9 9\n");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "Error occured in file: dorvask.cpp, at line: 576\n");
+  EXPECT_EQ(read("out.dat"), outHeader(1, 0, 1, "2") +
+                                "1 1 0 0 0 2 0 0 0 0 1 -2 1 10 0.5 7\n"
+                                "2 2 0 0 0 3 0 0 0 1 1 0 4 \n");
+}
+
+TEST_F(Dorvask, OutputAfterAFormatErrorHoldsTheHeaderSoFar) {
+  Result r = runOn("[Comment]\nabc\n[Data Format Name]\nedge connection V.4\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(read("out.dat"),
+            "[Comment]\nabc\nThis data was generated from in.dat by dorvask.\n[Data Format Name]\n");
+}
+
+TEST_F(Dorvask, MissingInputAndUnwritableOutput) {
+  Result r = run("none.dat out.dat");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "Error occured in file: dorvask.cpp, at line: 496\niFile must be edge format V.4 data.\n");
+  EXPECT_EQ(read("out.dat"), "This data was generated from none.dat by dorvask.\n");
+
+  write("in.dat", v4Header(2, 1, 0, "3") + kThree);
+  r = run("in.dat no/such/dir/out.dat");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "Error occured in file: dorvask.cpp, at line: 45\nthe output file no/such/dir/out.dat cannot be written.\n");
+  EXPECT_EQ(r.out, "");
+}
+
+}  // namespace
+
+#endif

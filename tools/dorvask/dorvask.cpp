@@ -1,0 +1,740 @@
+// dorvask: the connectivity builder.
+//
+// Reads an "edge format V.4" file and writes an "edge connection V.4" file:
+// every record of the input with two signed neighbour lists added, the edges
+// that meet it at its upper node and at its lower node. In the upper list +k
+// names an edge k that ends at this edge's upper node, -k an edge k that
+// starts there; in the lower list -k names an edge k that starts at this
+// edge's lower node, +k an edge k that ends there.
+//
+// The order of the entries within a list follows the historical search
+// trees of this tool: the end values of all edges were shuffled with the
+// platform's rand() (never seeded), inserted into two unbalanced trees keyed
+// by node number (values of one node in insertion order), and each list was
+// gathered by walking those trees from a probe. Here the same shuffle gives
+// per-node buckets in insertion order, and the lists are read off the
+// buckets in the very order the tree walks produced, at a constant cost per
+// neighbour instead of a walk along a chain of all values of a node.
+//
+// The reals of a record are not computed with; they are written again in
+// the tools' number format (as "%g"). Inputs written by pelmic are already
+// in that form, so a real of at most six significant digits is rewritten
+// from its decimal digits directly, without a binary round trip; any other
+// real goes through the double it denotes.
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include "nopath.h"
+#include "toolframe.h"
+#include "tzcheck.h"
+#include "tzdefs.h"
+#include "tzstr.h"
+
+namespace {
+
+static_assert(RAND_MAX == 2147483647, "the shuffle scales rand() as 31-bit values");
+
+const char kUnit[] = "dorvask.cpp";
+
+// A buffered writer on a stream: the data leave one large buffer at a time.
+class Writer {
+ public:
+  explicit Writer(std::ostream& os) : os_(os), buf_(1u << 20), used_(0) {}
+  void Put(const char* p, std::size_t n) {
+    if (n > buf_.size() - used_) {
+      Drain();
+      if (n > buf_.size()) {
+        os_.write(p, static_cast<std::streamsize>(n));
+        return;
+      }
+    }
+    std::memcpy(buf_.data() + used_, p, n);
+    used_ += n;
+  }
+  void Put(std::string_view s) { Put(s.data(), s.size()); }
+  void Put(char c) {
+    if (used_ == buf_.size()) Drain();
+    buf_[used_++] = c;
+  }
+  // Room for n bytes (n at most Capacity()), to be filled and then handed
+  // over with Commit.
+  char* Room(std::size_t n) {
+    if (n > buf_.size() - used_) Drain();
+    return buf_.data() + used_;
+  }
+  void Commit(char* end) { used_ = static_cast<std::size_t>(end - buf_.data()); }
+  std::size_t Capacity() const { return buf_.size(); }
+  // Writes what is buffered and flushes the stream; false after any failed
+  // write.
+  bool Flush() {
+    Drain();
+    os_.flush();
+    return static_cast<bool>(os_);
+  }
+
+ private:
+  void Drain() {
+    if (used_ > 0) os_.write(buf_.data(), static_cast<std::streamsize>(used_));
+    used_ = 0;
+  }
+  std::ostream& os_;
+  std::vector<char> buf_;
+  std::size_t used_;
+};
+
+// The run's files and the report of an error point.
+struct Run {
+  std::string iName, oName;
+  TzString command;
+  std::FILE* in = nullptr;
+  std::ofstream out;
+  Writer* file = nullptr;     // the output file
+  Writer* console = nullptr;  // the standard output
+
+  // Writes the error line and the reason lines; a fatal error then writes
+  // what the run produced so far and ends with status 1.
+  void Report(int point, const std::vector<std::string>& reasons, bool fatal) {
+    if (console) console->Flush();
+    tzframe::error_line(kUnit, point);
+    for (const std::string& r : reasons) std::cerr << r << std::endl;
+    if (fatal) Stop(1);
+  }
+  [[noreturn]] void Stop(int status) {
+    if (file) file->Flush();
+    out.close();
+    if (console) console->Flush();
+    tz::stop(status);
+  }
+};
+
+// ---------------------------------------------------------------------------
+// Reading
+
+// Lines of the input without their '\n'. As with the tools' line reader, an
+// empty line ends the input: no line after it is delivered. A last line
+// without a line end is delivered.
+class LineReader {
+ public:
+  explicit LineReader(std::FILE* f) : file_(f), buf_(1u << 20) {}
+  bool Next(std::string_view& line) {
+    if (ended_) return false;
+    for (;;) {
+      const char* p = static_cast<const char*>(std::memchr(buf_.data() + beg_, '\n', end_ - beg_));
+      if (p != nullptr) {
+        line = std::string_view(buf_.data() + beg_, static_cast<std::size_t>(p - (buf_.data() + beg_)));
+        beg_ = static_cast<std::size_t>(p - buf_.data()) + 1;
+        break;
+      }
+      if (eof_) {
+        if (beg_ == end_) return Finish();
+        line = std::string_view(buf_.data() + beg_, end_ - beg_);
+        beg_ = end_;
+        break;
+      }
+      Fill();
+    }
+    if (line.empty()) return Finish();
+    return true;
+  }
+
+ private:
+  bool Finish() {
+    ended_ = true;
+    return false;
+  }
+  void Fill() {
+    if (beg_ > 0) {
+      std::memmove(buf_.data(), buf_.data() + beg_, end_ - beg_);
+      end_ -= beg_;
+      beg_ = 0;
+    }
+    if (end_ == buf_.size()) buf_.resize(buf_.size() * 2);  // a very long line
+    std::size_t got = file_ ? std::fread(buf_.data() + end_, 1, buf_.size() - end_, file_) : 0;
+    end_ += got;
+    if (got == 0) eof_ = true;
+  }
+  std::FILE* file_;
+  std::vector<char> buf_;
+  std::size_t beg_ = 0, end_ = 0;
+  bool eof_ = false, ended_ = false;
+};
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+
+bool BlankOnly(std::string_view s) {
+  for (char c : s)
+    if (!IsBlank(c)) return false;
+  return true;
+}
+
+bool BeginsWith(std::string_view line, std::string_view key) {
+  return line.size() >= key.size() && line.compare(0, key.size(), key) == 0;
+}
+
+// The next line that is not made of blanks only; false at the end.
+bool NextContentLine(LineReader& r, std::string_view& line) {
+  while (r.Next(line))
+    if (!BlankOnly(line)) return true;
+  return false;
+}
+
+// A whole item as a 32-bit integer (an optional sign, decimal digits).
+bool ParseLong(std::string_view s, Long& v) {
+  if (!s.empty() && s[0] == '+') s.remove_prefix(1);
+  if (s.empty() || s[0] == '+') return false;
+  auto r = std::from_chars(s.data(), s.data() + s.size(), v);
+  return r.ec == std::errc() && r.ptr == s.data() + s.size();
+}
+
+// Writes at p the "%g" text of the real a whole item denotes and returns
+// the end of the text (at most 32 characters); null when the item is not a
+// real (sign, digits with an optional point, an optional exponent) or lies
+// outside the range of doubles.
+char* PutReal(std::string_view s, char* p) {
+  const char* c = s.data();
+  const char* const e = c + s.size();
+  bool neg = false;
+  if (c != e && (*c == '+' || *c == '-')) neg = *c++ == '-';
+  // The digits from the first one that is not 0 (the first 8 of them kept),
+  // the place of the last one that is not 0, and where the point stands.
+  char d[8];
+  long nd = 0, lastNZ = -1, intSig = 0, fracZeros = 0;
+  bool any = false;
+  auto digit = [&](char ch, bool frac) {
+    any = true;
+    if (nd == 0 && ch == '0') {
+      if (frac) ++fracZeros;
+      return;
+    }
+    if (nd < 8) d[nd] = ch;
+    if (ch != '0') lastNZ = nd;
+    ++nd;
+    if (!frac) ++intSig;
+  };
+  while (c != e && *c >= '0' && *c <= '9') digit(*c++, false);
+  if (c != e && *c == '.') {
+    ++c;
+    while (c != e && *c >= '0' && *c <= '9') digit(*c++, true);
+  }
+  if (!any) return nullptr;
+  long exp10 = 0;
+  if (c != e && (*c == 'e' || *c == 'E')) {
+    ++c;
+    bool eneg = false;
+    if (c != e && (*c == '+' || *c == '-')) eneg = *c++ == '-';
+    if (c == e) return nullptr;
+    while (c != e && *c >= '0' && *c <= '9') {
+      if (exp10 < 100000) exp10 = exp10 * 10 + (*c - '0');
+      ++c;
+    }
+    if (eneg) exp10 = -exp10;
+  }
+  if (c != e) return nullptr;
+  if (lastNZ < 0) {  // zero keeps its sign, as "%g" writes it
+    if (neg) *p++ = '-';
+    *p++ = '0';
+    return p;
+  }
+  const long k = lastNZ + 1;                                        // significant digits
+  const long x = (intSig > 0 ? intSig - 1 : -fracZeros - 1) + exp10;  // exponent of the first
+  if (k <= 6 && x >= -300 && x <= 300) {
+    if (neg) *p++ = '-';
+    if (x < -4 || x >= 6) {
+      *p++ = d[0];
+      if (k > 1) {
+        *p++ = '.';
+        for (long j = 1; j < k; ++j) *p++ = d[j];
+      }
+      *p++ = 'e';
+      *p++ = x < 0 ? '-' : '+';
+      const long ax = x < 0 ? -x : x;
+      if (ax < 10) *p++ = '0';
+      p = std::to_chars(p, p + 4, ax).ptr;
+    } else if (x >= 0) {
+      for (long j = 0; j <= x; ++j) *p++ = j < k ? d[j] : '0';
+      if (k > x + 1) {
+        *p++ = '.';
+        for (long j = x + 1; j < k; ++j) *p++ = d[j];
+      }
+    } else {
+      *p++ = '0';
+      *p++ = '.';
+      for (long j = -1; j > x; --j) *p++ = '0';
+      for (long j = 0; j < k; ++j) *p++ = d[j];
+    }
+    return p;
+  }
+  // More digits than are written, or near the ends of the range of doubles:
+  // through the double itself.
+  std::string_view t = s;
+  if (t[0] == '+') t.remove_prefix(1);
+  double v;
+  auto r = std::from_chars(t.data(), t.data() + t.size(), v);
+  if (r.ec != std::errc() || r.ptr != t.data() + t.size()) return nullptr;
+  return std::to_chars(p, p + 32, v, std::chars_format::general, 6).ptr;
+}
+
+// The blank-separated items of a record, read one by one, each written
+// again at p in the output form; a read returns the end of the text written,
+// or null when there is no item or it is not of the kind asked for.
+class Record {
+ public:
+  explicit Record(std::string_view s) : c_(s.data()), e_(s.data() + s.size()) {}
+
+  char* Integer(Long& v, char* p) {
+    if (!Start()) return nullptr;
+    const char* c = c_;
+    bool neg = false;
+    if (*c == '-' || *c == '+') neg = *c++ == '-';
+    const char* digits = c;
+    std::int64_t x = 0;
+    while (c != e_ && IsDigit(*c)) {
+      if (x <= (std::int64_t{1} << 32)) x = x * 10 + (*c - '0');
+      ++c;
+    }
+    if (c == digits || !Ends(c)) return nullptr;
+    if (neg) x = -x;
+    if (x < LONG_MIN32 || x > LONG_MAX32) return nullptr;
+    v = static_cast<Long>(x);
+    c_ = c;
+    return std::to_chars(p, p + 12, v).ptr;
+  }
+
+  char* Real(char* p) {
+    if (!Start()) return nullptr;
+    // An item already in the output form ("%g" of at most six digits
+    // without an exponent) is copied as it stands.
+    const char* const b = c_;
+    const char* c = b;
+    if (*c == '-') ++c;
+    const char* const ib = c;
+    while (c != e_ && IsDigit(*c)) ++c;
+    const std::size_t ni = static_cast<std::size_t>(c - ib);
+    bool same = false;
+    if (Ends(c)) {
+      same = ni >= 1 && ni <= 6 && (ni == 1 || *ib != '0');
+    } else if (*c == '.' && ni >= 1) {
+      const char* const fb = ++c;
+      while (c != e_ && IsDigit(*c)) ++c;
+      const std::size_t nf = static_cast<std::size_t>(c - fb);
+      if (Ends(c) && nf >= 1 && c[-1] != '0') {
+        if (*ib != '0') {
+          same = ni + nf <= 6;
+        } else if (ni == 1) {
+          std::size_t z = 0;
+          while (fb[z] == '0') ++z;
+          same = z <= 3 && nf - z <= 6;
+        }
+      }
+    }
+    if (same) {
+      c_ = c;
+      return std::copy(b, c, p);
+    }
+    c = b;
+    while (c != e_ && !IsBlank(*c)) ++c;
+    c_ = c;
+    return PutReal(std::string_view(b, static_cast<std::size_t>(c - b)), p);
+  }
+
+ private:
+  static bool IsDigit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
+  bool Ends(const char* c) const { return c == e_ || IsBlank(*c); }
+  bool Start() {
+    while (c_ != e_ && IsBlank(*c_)) ++c_;
+    return c_ != e_;
+  }
+  const char* c_;
+  const char* e_;
+};
+
+// The builder's edge record: where the output text of the record's items
+// lies in the text store. From `head` come "num upper upx upy upz lower lowx
+// lowy lowz ", from head + headLen "atr " and, by attribute, length,
+// gradient, area, up to the next record's head.
+struct Edge {
+  std::size_t head;
+  std::uint32_t headLen;
+};
+
+// One value of the historical search trees: an edge number and the number
+// of a node at one end of that edge; `at` is the record's place in the file.
+struct WorkNode {
+  Long edgeNum;
+  Long nodeNum;
+  std::uint32_t at;
+};
+
+// Fisher-Yates with the platform's unseeded rand(): every run draws the
+// same sequence. j = floor(r (i + 1) 2^-31) is computed exactly.
+void Shuffle(Long n, WorkNode* v) {
+  for (Long i = n - 1; i >= 1; --i) {
+    std::uint64_t r = static_cast<std::uint64_t>(std::rand());
+    Long j = static_cast<Long>((r * static_cast<std::uint64_t>(i + 1)) >> 31);
+    std::swap(v[i], v[j]);
+  }
+}
+
+// The values of one end, grouped by node number; within a node in shuffled
+// (insertion) order. `edge[p]` is the edge number at place p, `at[p]` the
+// record it belongs to, `range[p]` the range of places of
+// p's node, [first, last), and the range of the same node number among the
+// other end's values, [mFirst, mLast) (empty when it has none).
+struct Buckets {
+  struct Range {
+    std::uint32_t first, last, mFirst, mLast;
+  };
+  std::vector<Long> edge, node;
+  std::vector<std::uint32_t> at;
+  std::vector<Range> range;
+
+  // a and b: scratch of v.size() values.
+  void Build(const std::vector<WorkNode>& v, std::vector<std::uint64_t>& a, std::vector<std::uint64_t>& b) {
+    const std::size_t n = v.size();
+    // Stable radix sort of (node number, insertion place) by node number.
+    for (std::size_t i = 0; i < n; ++i)
+      a[i] = (static_cast<std::uint64_t>(static_cast<std::uint32_t>(v[i].nodeNum) ^ 0x80000000u) << 32) | i;
+    std::vector<std::uint32_t> count(1u << 16);
+    for (int shift = 32; shift < 64; shift += 16) {
+      std::fill(count.begin(), count.end(), 0);
+      for (std::uint64_t x : a) ++count[(x >> shift) & 0xffffu];
+      std::uint32_t sum = 0;
+      for (std::uint32_t& c : count) {
+        std::uint32_t t = c;
+        c = sum;
+        sum += t;
+      }
+      for (std::uint64_t x : a) b[count[(x >> shift) & 0xffffu]++] = x;
+      a.swap(b);
+    }
+    edge.resize(n);
+    node.resize(n);
+    at.resize(n);
+    range.resize(n);
+    for (std::size_t q = 0; q < n; ++q) {
+      const WorkNode& w = v[static_cast<std::uint32_t>(a[q])];
+      edge[q] = w.edgeNum;
+      node[q] = w.nodeNum;
+      at[q] = w.at;
+    }
+    for (std::size_t q = 0; q < n;) {
+      std::size_t e = q + 1;
+      while (e < n && node[e] == node[q]) ++e;
+      for (std::size_t j = q; j < e; ++j)
+        range[j] = Range{static_cast<std::uint32_t>(q), static_cast<std::uint32_t>(e), 0, 0};
+      q = e;
+    }
+  }
+
+  // Sets the ranges of the same node numbers among `other`'s values.
+  void Match(const Buckets& other) {
+    const std::size_t n = node.size();
+    std::size_t t = 0;
+    for (std::size_t q = 0; q < n; q = range[q].last) {
+      const Long k = node[q];
+      while (t < n && other.node[t] < k) t = other.range[t].last;
+      std::uint32_t f = 0, l = 0;
+      if (t < n && other.node[t] == k) {
+        f = other.range[t].first;
+        l = other.range[t].last;
+      }
+      for (std::size_t j = q; j < range[q].last; ++j) {
+        range[j].mFirst = f;
+        range[j].mLast = l;
+      }
+    }
+  }
+};
+
+// Writes at p the count and the entries of one list, each followed by a
+// blank. The list of a value at place q of `own`, whose node's values at the
+// other end are `other`'s [mFirst, mLast): first those, newest first, with
+// sign otherSign (the values before a probe inserted after all of them),
+// then the values of q's own node, those inserted before it newest first,
+// then those inserted after it, with sign ownSign. At most 12 characters per
+// item.
+char* PutList(char* p, const Buckets& own, std::uint32_t q, int ownSign, const Buckets& other,
+              int otherSign) {
+  const Buckets::Range r = own.range[q];
+  auto put = [&p](std::int64_t v) {
+    p = std::to_chars(p, p + 12, v).ptr;
+    *p++ = ' ';
+  };
+  put(static_cast<std::int64_t>(r.mLast - r.mFirst) + (r.last - r.first) - 1);
+  for (std::uint32_t j = r.mLast; j > r.mFirst; --j) put(static_cast<std::int64_t>(otherSign) * other.edge[j - 1]);
+  for (std::uint32_t j = q; j > r.first; --j) put(static_cast<std::int64_t>(ownSign) * own.edge[j - 1]);
+  for (std::uint32_t j = q + 1; j < r.last; ++j) put(static_cast<std::int64_t>(ownSign) * own.edge[j]);
+  return p;
+}
+
+// Where the text of one record's list lies in a list store.
+struct Span {
+  std::size_t off;
+  std::size_t len;
+};
+
+// The lists of the values of `own`, made in the order of its places, so that
+// both `own` and `other` are read in sequence; span[record] locates each.
+// The store is not initialised: only the pages written are touched.
+void MakeLists(const Buckets& own, int ownSign, const Buckets& other, int otherSign,
+               std::unique_ptr<char[]>& store, std::vector<Span>& span) {
+  const std::uint32_t n = static_cast<std::uint32_t>(own.edge.size());
+  std::size_t bound = 0;
+  for (std::uint32_t q = 0; q < n; ++q) {
+    const Buckets::Range& r = own.range[q];
+    bound += 12 * (std::size_t{r.mLast - r.mFirst} + (r.last - r.first) + 1);
+  }
+  store.reset(new char[bound + 1]);
+  char* p = store.get();
+  for (std::uint32_t q = 0; q < n; ++q) {
+    char* e = PutList(p, own, q, ownSign, other, otherSign);
+    span[own.at[q]] = Span{static_cast<std::size_t>(p - store.get()), static_cast<std::size_t>(e - p)};
+    p = e;
+  }
+}
+
+std::string Quoted(std::string_view s) { return "\"" + std::string(s) + "\""; }
+
+void Build(Run& run) {
+  run.in = std::fopen(run.iName.c_str(), "r");
+  tzframe::open_output(run.out, run.oName, kUnit);
+  Writer console(std::cout);
+  run.console = &console;
+  Writer file(run.out);
+  run.file = &file;
+  LineReader in(run.in);
+  std::string_view line;
+  auto putLine = [&](std::string_view s) {
+    file.Put(s);
+    file.Put('\n');
+  };
+
+  // Header.
+  bool found = false;
+  while (NextContentLine(in, line)) {
+    if (BeginsWith(line, "[Data Format Name]")) {
+      found = true;
+      break;
+    }
+    putLine(line);
+  }
+  file.Put("This data was generated from ");
+  file.Put(run.iName);
+  file.Put(" by ");
+  if (run.command.Length() > 0) file.Put(static_cast<const char*>(run.command));
+  file.Put(".\n");
+  if (found) putLine(line);
+  if (!found || !in.Next(line) || !BeginsWith(line, "edge format V.4"))
+    run.Report(496, {"iFile must be edge format V.4 data."}, true);
+  putLine("edge connection V.4");
+  found = false;
+  while (NextContentLine(in, line)) {
+    if (BeginsWith(line, "[Number of Total Edges]")) {
+      found = true;
+      break;
+    }
+    putLine(line);
+  }
+  if (!found) run.Report(510, {}, true);
+  putLine(line);
+  Long n = -1;
+  const bool haveCount = in.Next(line);
+  if (haveCount) {
+    putLine(line);
+    std::string_view t = line;
+    while (!t.empty() && IsBlank(t.front())) t.remove_prefix(1);
+    while (!t.empty() && IsBlank(t.back())) t.remove_suffix(1);
+    if (!ParseLong(t, n)) n = -1;
+  }
+  if (n < 0)
+    run.Report(521,
+               {haveCount ? "the number of total edges in " + run.iName +
+                                " must be a non-negative integer, not " + Quoted(line) + "."
+                          : "the number of total edges is missing in " + run.iName + "."},
+               true);
+  found = false;
+  while (NextContentLine(in, line)) {
+    if (BeginsWith(line, "[Data]")) {
+      found = true;
+      break;
+    }
+  }
+  if (!found) run.Report(531, {}, true);
+  putLine(line);
+
+  // Records. The output text of a record's items goes into one store; the
+  // end values of the edges into the two arrays of the historical trees.
+  std::vector<Edge> edges;
+  std::vector<char> text;
+  std::vector<WorkNode> upper, lower;
+  {
+    struct stat st;
+    if (run.in != nullptr && ::fstat(::fileno(run.in), &st) == 0 && st.st_size > 0)
+      text.reserve(static_cast<std::size_t>(st.st_size) + 64);
+    const std::size_t expect = static_cast<std::size_t>(std::min<Long>(n, 1 << 22));
+    edges.reserve(expect);
+    upper.reserve(expect);
+    lower.reserve(expect);
+  }
+  for (Long i = 0; i < n; ++i) {
+    if (!NextContentLine(in, line)) run.Report(553, {std::to_string(i + 1) + "th data"}, true);
+    Record items(line);
+    char rec[16 * 40];  // 13 items of at most 32 characters and a blank
+    char* p = rec;
+    bool ok = true;
+    auto integer = [&](Long& v) {
+      char* q = ok ? items.Integer(v, p) : nullptr;
+      if (q == nullptr) {
+        ok = false;
+        return;
+      }
+      p = q;
+      *p++ = ' ';
+    };
+    auto real = [&](bool blank) {
+      char* q = ok ? items.Real(p) : nullptr;
+      if (q == nullptr) {
+        ok = false;
+        return;
+      }
+      p = q;
+      if (blank) *p++ = ' ';
+    };
+    Long num = 0, upperNode = 0, lowerNode = 0, atr = 0;
+    integer(num);
+    integer(upperNode);
+    real(true), real(true), real(true);
+    integer(lowerNode);
+    real(true), real(true), real(true);
+    const std::size_t headLen = static_cast<std::size_t>(p - rec);
+    integer(atr);
+    if (ok && atr == 1) {
+      real(true), real(true), real(false);
+    } else if (ok && atr == 3) {
+      real(true), real(false);
+    } else if (ok && atr != 2) {
+      run.Report(576, {}, false);
+    }
+    if (!ok)
+      run.Report(560,
+                 {std::to_string(i + 1) + "th data",
+                  "the record cannot be read in " + run.iName + ": " + Quoted(line)},
+                 true);
+    if (upperNode == lowerNode)
+      run.Report(587,
+                 {"edge " + std::to_string(num) + " in " + run.iName +
+                  " has the same upper and lower node " + std::to_string(upperNode) + "."},
+                 true);
+    edges.push_back(Edge{text.size(), static_cast<std::uint32_t>(headLen)});
+    text.insert(text.end(), rec, p);
+    upper.push_back(WorkNode{num, upperNode, static_cast<std::uint32_t>(i)});
+    lower.push_back(WorkNode{num, lowerNode, static_cast<std::uint32_t>(i)});
+  }
+  edges.push_back(Edge{text.size(), 0});  // the end of the last record
+
+  // Edge numbers must be unique: report the earliest record that repeats one.
+  std::vector<std::uint64_t> scratchA(upper.size()), scratchB(upper.size());
+  {
+    std::vector<std::uint64_t>& byNum = scratchA;
+    for (std::size_t i = 0; i < upper.size(); ++i)
+      byNum[i] = (static_cast<std::uint64_t>(static_cast<std::uint32_t>(upper[i].edgeNum) ^ 0x80000000u) << 32) | i;
+    std::sort(byNum.begin(), byNum.end());
+    std::size_t repeat = SIZE_MAX, original = 0;
+    for (std::size_t q = 1; q < byNum.size(); ++q) {
+      if ((byNum[q] >> 32) == (byNum[q - 1] >> 32)) {
+        std::size_t at = static_cast<std::uint32_t>(byNum[q]);
+        if (at < repeat) {
+          repeat = at;
+          original = static_cast<std::uint32_t>(byNum[q - 1]);
+        }
+      }
+    }
+    if (repeat != SIZE_MAX)
+      run.Report(592,
+                 {"edge " + std::to_string(upper[repeat].edgeNum) + " is given twice in " + run.iName +
+                  ", in records " + std::to_string(original + 1) + " and " + std::to_string(repeat + 1) +
+                  "."},
+                 true);
+  }
+
+  console.Put("trees has been built.\n");
+  Shuffle(n, upper.data());
+  Shuffle(n, lower.data());
+  Buckets ups, lows;
+  ups.Build(upper, scratchA, scratchB);
+  lows.Build(lower, scratchA, scratchB);
+  ups.Match(lows);  // the edges ending at each upper end's node
+  lows.Match(ups);  // the edges starting at each lower end's node
+
+  std::unique_ptr<char[]> upperLists, lowerLists;
+  std::vector<Span> upperSpan(upper.size()), lowerSpan(upper.size());
+  MakeLists(ups, -1, lows, +1, upperLists, upperSpan);
+  MakeLists(lows, +1, ups, -1, lowerLists, lowerSpan);
+
+  std::vector<char> big;  // a record longer than the writer's buffer
+  for (std::size_t i = 0; i + 1 < edges.size(); ++i) {
+    const std::size_t head = edges[i].head, tail = head + edges[i].headLen, end = edges[i + 1].head;
+    const Span su = upperSpan[i], sl = lowerSpan[i];
+    const std::size_t size = (end - head) + su.len + sl.len + 1;
+    char* start;
+    if (size <= file.Capacity()) {
+      start = file.Room(size);
+    } else {
+      big.resize(size);
+      start = big.data();
+    }
+    char* p = std::copy(text.data() + head, text.data() + tail, start);
+    p = std::copy_n(upperLists.get() + su.off, su.len, p);
+    p = std::copy_n(lowerLists.get() + sl.off, sl.len, p);
+    p = std::copy(text.data() + tail, text.data() + end, p);
+    *p++ = '\n';
+    if (start == big.data())
+      file.Put(big.data(), size);
+    else
+      file.Commit(p);
+    char* c = console.Room(32);
+    c = std::copy_n("edge ", 5, c);
+    c = std::to_chars(c, c + 12, static_cast<std::int64_t>(i) + 1).ptr;
+    c = std::copy_n(" done\n", 6, c);
+    console.Commit(c);
+  }
+
+  console.Flush();
+  bool written = file.Flush();
+  run.out.close();
+  if (run.out.fail()) written = false;
+  run.file = nullptr;
+  if (!written)
+    run.Report(tzframe::ERR_CANNOT_WRITE, {"the output file " + run.oName + " cannot be written."}, true);
+  if (run.in) std::fclose(run.in);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const tzframe::ToolTexts& texts = *tzframe::tool_texts("dorvask");
+  Run run;
+  run.command = TzString(nopath(argv[0]));
+  const int firstArg = tzframe::options(argc, argv, texts, run.command);
+  if (argc != 1 && argc != 3) tzframe::usage(texts, run.command);
+  std::vector<std::string> names =
+      tzframe::file_names(argc, argv, firstArg, kUnit,
+                          {"# edge format V.4 data (input file) : ", "# edge connection V.4 data (output file) : "});
+  run.iName = names[0];
+  run.oName = names[1];
+  Build(run);
+  return 0;
+}
