@@ -510,7 +510,8 @@ std::string Quoted(std::string_view s) { return "\"" + std::string(s) + "\""; }
 
 void Build(Run& run) {
   run.in = std::fopen(run.iName.c_str(), "r");
-  tzframe::open_output(run.out, run.oName, kUnit);
+  if (!tzframe::open_output(run.out, run.oName))
+    tzframe::fatal(kUnit, tzframe::ERR_CANNOT_WRITE, tzframe::cannot_write(run.oName));
   Writer console(std::cout);
   run.console = &console;
   Writer file(run.out);
@@ -718,7 +719,7 @@ void Build(Run& run) {
   if (run.out.fail()) written = false;
   run.file = nullptr;
   if (!written)
-    run.Report(tzframe::ERR_CANNOT_WRITE, {"the output file " + run.oName + " cannot be written."}, true);
+    run.Report(tzframe::ERR_CANNOT_WRITE, {tzframe::cannot_write(run.oName)}, true);
   if (run.in) std::fclose(run.in);
 }
 
