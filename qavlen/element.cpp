@@ -1,0 +1,807 @@
+#include "element.h"
+
+#include <cstring>
+#include <new>
+
+#include "list.h"
+#include "qoption.h"
+#include "tzcheck.h"
+
+namespace {
+
+const char* const kUnit = "element.cpp";
+
+// Marks an element as passing a demand upstream and keeps its time step;
+// both are restored when the scope ends, also when an exception (the input
+// file ports' 99) leaves it.
+class Creq_scope {
+ public:
+  Creq_scope(bool& active, Time& step) : active_(active), step_(step), saved_(step) { active_ = true; }
+  ~Creq_scope() {
+    step_ = saved_;
+    active_ = false;
+  }
+  Creq_scope(const Creq_scope&) = delete;
+  Creq_scope& operator=(const Creq_scope&) = delete;
+
+ private:
+  bool& active_;
+  Time& step_;
+  Time saved_;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------- construction
+
+Element::Element() { class_name = "Element"; }
+
+Element::Element(const char* name, int number, int number_of_objects, const char* data) {
+  class_name = "Element";
+  Init(name, number, number_of_objects, data);
+}
+
+Element::Element(const char* name, int number, const char* data) {
+  class_name = "Element";
+  Init(name, number, 0, data);
+}
+
+Element::~Element() {
+  Delete_object_list();
+  delete[] data_string;
+}
+
+int Element::Init(const char* name, int number, int number_of_objects, const char* data) {
+  if (Object::Init(name, number) != YES) return 0;
+  if (Set_object_array(number_of_objects) != 1) return 0;
+  if (Set_data_string(data, -1) != 1) return 0;
+  return 1;
+}
+
+Element* Element::Owner_element(const Object* object) {
+  return object ? dynamic_cast<Element*>(object->Owner()) : nullptr;
+}
+
+void Element::New_object_list() {
+  Delete_object_list();
+  Memory_site site("element.cpp", 246, "List", 0, 1);
+  object_list = new List();
+}
+
+void Element::Delete_object_list() {
+  delete object_list;
+  object_list = nullptr;
+}
+
+// ---------------------------------------------------------------- registration
+
+Boolean Element::Register(Object* object) {
+  if (!object) {
+    Eprint("element.cpp", 100, 1);
+    Oprint(stderr, "    ");
+    return NO;
+  }
+  if (!object_list) {
+    Eprint("element.cpp", 106, 1);
+    Oprint(stderr, "    ");
+    return NO;
+  }
+  if (!object->Object_name() || object->Object_number() == -1) {
+    Eprint("element.cpp", 120, 1);
+    object->Oprint(stderr, "    registered > ");
+    Oprint(stderr, "    ");
+    tz::stop(1);
+  }
+  void* item;
+  object_list->Top();
+  while (object_list->Look(item)) {
+    if (static_cast<Object*>(item)->Compare(object->Class_name(), object->Object_name(),
+                                            object->Object_number())) {
+      Eprint("element.cpp", 129, 1);
+      object->Oprint(stderr, "    registered > ");
+      Oprint(stderr, "    ");
+      return NO;
+    }
+  }
+  if (object->Set_owner(this) != YES) {
+    Eprint("element.cpp", 143, 1);
+    Oprint(stderr, "    ");
+    return NO;
+  }
+  object_list->Put_tail(object);
+  return YES;
+}
+
+int Element::Set_object_array(int n) {
+  if (n < 0) {
+    Eprint("element.cpp", 180, 1);
+    Oprint(stderr, "    ");
+    return 0;
+  }
+  if (number_of_objects >= 0) {
+    Eprint("element.cpp", 185, 1);
+    Oprint(stderr, "    ");
+    return 0;
+  }
+  Memory_site site("element.cpp", 190, "Object*", n, n == 1, this);
+  object_array.assign(static_cast<std::size_t>(n), nullptr);
+  number_of_objects = n;
+  return 1;
+}
+
+int Element::Register(Object* object, int index) {
+  if (index < 0 || index >= number_of_objects) {
+    Eprint("element.cpp", 208, 1);
+    std::fprintf(stderr, "\tnum (arg) = %d, number_of_objects = %d\n", index, number_of_objects);
+    Oprint(stderr, "    ");
+    return 0;
+  }
+  if (!object) {
+    Eprint("element.cpp", 218, 1);
+    Oprint(stderr, "    ");
+    return 0;
+  }
+  Object*& slot = object_array[static_cast<std::size_t>(index)];
+  if (slot) {
+    Eprint("element.cpp", 223, 1);
+    std::fprintf(stderr, "\tDoubly set object_array[%d].\n", index);
+    slot->Oprint(stderr, "    first > ");
+    object->Oprint(stderr, "    next  > ");
+    Oprint(stderr, "    ");
+    return 0;
+  }
+  slot = object;
+  return 1;
+}
+
+int Element::Make_object_array(void**& array, int& n) {
+  if (!object_list) {
+    Eprint("element.cpp", 157, 1);
+    Oprint(stderr, "    ");
+    return 0;
+  }
+  if (n >= 0) {
+    Eprint("element.cpp", 164, 1);
+    Oprint(stderr, "    ");
+    return 0;
+  }
+  object_list->Make_array(array, n);
+  return 1;
+}
+
+int Element::Make_port_array(std::vector<Port*>& array, int& n) {
+  void** items = nullptr;
+  if (Make_object_array(items, n) != 1) return 0;
+  array.clear();
+  for (int i = 0; i < n; ++i) {
+    Port* port = dynamic_cast<Port*>(static_cast<Object*>(items[i]));
+    TZ_CHECK(port != nullptr, kUnit, "registered port is a Port");
+    array.push_back(port);
+  }
+  delete[] items;
+  return 1;
+}
+
+int Element::Construct() {
+  if (object_list) {
+    Eprint("element.cpp", 240, 1);
+    Oprint(stderr, "    ");
+    return 0;
+  }
+  New_object_list();
+  Register_receive_ports();
+  if (Make_port_array(receive_port_array, number_of_receive_ports) != 1) {
+    Eprint("element.cpp", 252, 1);
+    Oprint(stderr, "    ");
+    Delete_object_list();
+    return 0;
+  }
+  object_list->Clear_node();
+  Register_send_ports();
+  if (Make_port_array(send_port_array, number_of_send_ports) != 1) {
+    Eprint("element.cpp", 261, 1);
+    Oprint(stderr, "    ");
+    Delete_object_list();
+    return 0;
+  }
+  Delete_object_list();
+  return 1;
+}
+
+// ---------------------------------------------------------------- look-ups
+
+Element* Element::Get_component(const char* cls, const char* name, int number) {
+  Eprint("element.cpp", 928, 1);
+  std::fprintf(stderr, "\tc_name(arg) = %s, o_name(arg) = %s, o_num(arg) = %d\n", cls ? cls : "(null)",
+               name ? name : "(null)", number);
+  Oprint(stderr, "    ");
+  return nullptr;
+}
+
+Element* Element::Get_component(const char* name, int number) {
+  Eprint("element.cpp", 945, 1);
+  std::fprintf(stderr, "\to_name(arg) = %s, o_num(arg) = %d\n", name ? name : "(null)", number);
+  Oprint(stderr, "    ");
+  return nullptr;
+}
+
+Object* Element::Get_from_list(const char* cls, const char* name, int number) {
+  if (!object_list) {
+    Eprint("element.cpp", 53, 1);
+    std::fprintf(stderr, "\tAsked > [%s] : '%s' : %d :\n", cls ? cls : "(null)", name ? name : "(null)",
+                 number);
+    Oprint(stderr, "    ");
+    return nullptr;
+  }
+  void* item;
+  object_list->Top();
+  while (object_list->Look(item))
+    if (static_cast<Object*>(item)->Compare(cls, name, number)) return static_cast<Object*>(item);
+  return nullptr;
+}
+
+Object* Element::Get_from_list(const char* name, int number) {
+  if (!object_list) {
+    Eprint("element.cpp", 76, 1);
+    std::fprintf(stderr, "\tAsked > '%s' : %d :\n", name ? name : "(null)", number);
+    Oprint(stderr, "    ");
+    return nullptr;
+  }
+  void* item;
+  object_list->Top();
+  while (object_list->Look(item))
+    if (static_cast<Object*>(item)->Compare(name, number)) return static_cast<Object*>(item);
+  return nullptr;
+}
+
+Object* Element::Get_from_array(Object* const* array, int n, const char* cls, const char* name,
+                                int number, Element* asker) {
+  if (n < 0) {
+    Eprint("element.cpp", 275, 1);
+    if (asker) asker->Oprint(stderr, "    ");
+    return nullptr;
+  }
+  for (int i = 0; i < n; ++i)
+    if (array[i] && array[i]->Compare(cls, name, number)) return array[i];
+  return nullptr;
+}
+
+Object* Element::Get_from_array(Object* const* array, int n, const char* name, int number,
+                                Element* asker) {
+  if (n < 0) {
+    Eprint("element.cpp", 305, 1);
+    if (asker) asker->Oprint(stderr, "    ");
+    return nullptr;
+  }
+  for (int i = 0; i < n; ++i)
+    if (array[i] && array[i]->Compare(name, number)) return array[i];
+  return nullptr;
+}
+
+namespace {
+
+// The ports of an array as objects, for the shared search.
+std::vector<Object*> as_objects(const std::vector<Port*>& ports) {
+  return std::vector<Object*>(ports.begin(), ports.end());
+}
+
+}  // namespace
+
+// The look-ups report their miss with the name and number asked for.
+#define TZ_ELEMENT_MISS(line, name, number)                                            \
+  do {                                                                                 \
+    Eprint("element.cpp", (line), 1);                                                          \
+    std::fprintf(stderr, "\tAsked > '%s' : %d :\n", (name) ? (name) : "(null)", (number)); \
+    Oprint(stderr, "    ");                                                            \
+  } while (0)
+
+Port* Element::Get_receive_port(const char* cls, const char* name, int number) {
+  std::vector<Object*> a = as_objects(receive_port_array);
+  Object* o = Get_from_array(a.data(), number_of_receive_ports, cls, name, number, this);
+  if (!o) TZ_ELEMENT_MISS(336, name, number);
+  return static_cast<Port*>(o);
+}
+
+Port* Element::Get_send_port(const char* cls, const char* name, int number) {
+  std::vector<Object*> a = as_objects(send_port_array);
+  Object* o = Get_from_array(a.data(), number_of_send_ports, cls, name, number, this);
+  if (!o) TZ_ELEMENT_MISS(356, name, number);
+  return static_cast<Port*>(o);
+}
+
+Port* Element::Get_receive_port(const char* name, int number) {
+  std::vector<Object*> a = as_objects(receive_port_array);
+  Object* o = Get_from_array(a.data(), number_of_receive_ports, name, number, this);
+  if (!o) TZ_ELEMENT_MISS(376, name, number);
+  return static_cast<Port*>(o);
+}
+
+Port* Element::Get_send_port(const char* name, int number) {
+  std::vector<Object*> a = as_objects(send_port_array);
+  Object* o = Get_from_array(a.data(), number_of_send_ports, name, number, this);
+  if (!o) TZ_ELEMENT_MISS(396, name, number);
+  return static_cast<Port*>(o);
+}
+
+Object* Element::Get_object(const char* cls, const char* name, int number) {
+  Object* o = Get_from_array(object_array.data(), number_of_objects, cls, name, number, this);
+  if (!o) TZ_ELEMENT_MISS(416, name, number);
+  return o;
+}
+
+#undef TZ_ELEMENT_MISS
+
+// ---------------------------------------------------------------- checks
+
+Boolean Element::Switch() {
+  bool receive_ok = true;
+  for (Port* p : receive_port_array)
+    if (p->Switch() != YES) receive_ok = false;
+  if (!receive_ok) {
+    Eprint("element.cpp", 440, 1);
+    Oprint(stderr, "    ");
+  }
+  bool send_ok = true;
+  for (Port* p : send_port_array)
+    if (p->Switch() != YES) send_ok = false;
+  if (!send_ok) {
+    Eprint("element.cpp", 450, 1);
+    Oprint(stderr, "    ");
+  }
+  return receive_ok && send_ok ? YES : NO;
+}
+
+Boolean Element::Are_you_ready() {
+  bool ok = true;
+  bool ports_ok = true;
+  for (Port* p : receive_port_array)
+    if (p->Are_you_ready() != YES) {
+      p->Oprint(stderr, "    ");
+      ports_ok = false;
+    }
+  if (!ports_ok) {
+    Eprint("element.cpp", 473, 1);
+    Oprint(stderr, "    ");
+    ok = false;
+  }
+  ports_ok = true;
+  for (Port* p : send_port_array)
+    if (p->Are_you_ready() != YES) {
+      p->Oprint(stderr, "    ");
+      ports_ok = false;
+    }
+  if (!ports_ok) {
+    Eprint("element.cpp", 486, 1);
+    Oprint(stderr, "    ");
+    ok = false;
+  }
+  bool slots_ok = true;
+  for (int i = 0; i < number_of_objects; ++i)
+    if (!object_array[static_cast<std::size_t>(i)]) {
+      std::fprintf(stderr, "\tobject_array[%d] has not set.\n", i);
+      slots_ok = false;
+    }
+  if (!slots_ok) {
+    Eprint("element.cpp", 499, 1);
+    Oprint(stderr, "    ");
+    ok = false;
+  }
+  return ok ? YES : NO;
+}
+
+// ---------------------------------------------------------------- data string
+
+int Element::Set_data_string(const char* text, int length) {
+  if (!text) return 1;
+  if (data_string) {
+    Eprint("element.cpp", 511, 1);
+    Oprint(stderr, "    ");
+    return 0;
+  }
+  std::size_t n = length > 0 ? static_cast<std::size_t>(length) : std::strlen(text) + 1;
+  // Two NULs more than given: whatever the text holds, its item list ends
+  // with an empty item, so no reader walks past the copy.
+  Memory_site site("element.cpp", 516, "char", static_cast<int>(n + 2), n + 2 == 1, this);
+  data_string = new char[n + 2];
+  std::memcpy(data_string, text, n);
+  data_string[n] = '\0';
+  data_string[n + 1] = '\0';
+  return 1;
+}
+
+int Element::Get_data_string(char* text) {
+  if (data_string) {
+    Eprint("element.cpp", 535, 1);
+    Oprint(stderr, "    ");
+    return 0;
+  }
+  data_string = text;
+  return 1;
+}
+
+int Element::Look_data_string(char*& cursor) {
+  if (!data_string) {
+    Eprint("element.cpp", 554, 1);
+    Oprint(stderr, "    ");
+    cursor = nullptr;
+    return 0;
+  }
+  if (!cursor) cursor = data_string;
+  char* end = cursor + std::strlen(cursor);  // the NUL of the current item
+  if (end[1] == '\0') {
+    cursor = end;
+    return 0;
+  }
+  cursor = end + 1;
+  return 1;
+}
+
+void Element::Clear_data_string() {
+  delete[] data_string;
+  data_string = nullptr;
+}
+
+int Element::Record_status() {
+  if (data_string) {
+    Print_status();
+    return 1;
+  }
+  Eprint("element.cpp", 798, 1);
+  Oprint(stderr, "    ");
+  return 0;
+}
+
+// ---------------------------------------------------------------- files
+
+int Element::Parameter(FILE* f, char*&, int, int&) { return Set_parameter(f); }
+
+int Element::Initial_state(FILE* f, char*&, int, int&) { return Set_initial_state(f); }
+
+int Element::Terminal_state(FILE* f) {
+  if (!f) return 0;
+  std::fprintf(f, "%s %s %d\n", Class_name(), Object_name() ? Object_name() : "", Object_number());
+  Save_terminal_state(f);
+  std::fputs("\n", f);
+  return 1;
+}
+
+namespace {
+
+// A line that holds only blanks and tabs before its end.
+bool is_blank_line(const char* s) {
+  for (; *s == ' ' || *s == '\t'; ++s) {
+  }
+  return *s == '\n' || *s == '\r' || *s == '\0';
+}
+
+}  // namespace
+
+char* Element::Get_line(FILE* f, char* buffer, int size, int& pushed_back, int& first_char) {
+  if (pushed_back) {
+    pushed_back = 0;
+  } else {
+    for (;;) {
+      if (!f || size < 2 || !std::fgets(buffer, size, f)) return nullptr;
+      if (buffer[0] == '#' || is_blank_line(buffer)) continue;
+      break;
+    }
+  }
+  const char* s = buffer;
+  for (; *s == ' ' || *s == '\t'; ++s) {
+  }
+  first_char = static_cast<unsigned char>(*s);
+  return buffer;
+}
+
+char* Element::Get_line(FILE* f, char* buffer, int size, const char* unit, int line) {
+  int pushed_back = 0;
+  int first = 0;
+  char* s = Get_line(f, buffer, size, pushed_back, first);
+  if (!s) {
+    Eprint(unit, line, 0);
+    Oprint(stderr, "    ");
+    tz::stop(1);
+  }
+  for (; *s == ' ' || *s == '\t'; ++s) {
+  }
+  return s;
+}
+
+// ---------------------------------------------------------------- defaults
+
+int Element::Share_info() { return 1; }
+
+int Element::Do_share_info() {
+  if (shareinfodone_p == 1) return E_ALREADY;
+  if (Share_info() != 1) return E_UNDONE;
+  shareinfodone_p = 1;
+  return E_DONE;
+}
+
+int Element::Initial_work() {
+  if (Initial_output() == 0) return 0;
+  Set_data_pack_array();
+  return 1;
+}
+
+int Element::Do_initial_work() {
+  if (initialworkdone_p == 1) return E_ALREADY;
+  if (Initial_work() != 1) return E_UNDONE;
+  initialworkdone_p = 1;
+  return E_DONE;
+}
+
+Time Element::Terminal_time() {
+  Element* owner = Owner_element(this);
+  TZ_CHECK(owner != nullptr, kUnit, "Owner() != NULL");
+  return owner->Terminal_time();
+}
+
+Time Element::MediumTermTargetTime() {
+  Element* owner = Owner_element(this);
+  TZ_CHECK(owner != nullptr, kUnit, "Owner() != NULL");
+  return owner->MediumTermTargetTime();
+}
+
+int Element::Renew_current_time() {
+  current_time = time_add(current_time, time_step);
+  return 1;
+}
+
+void Element::Rewind_current_time() {
+  if (fixed_time >= current_time) {
+    Wprint("element.cpp", 607, 1);
+    Oprint(stderr, "    ");
+  }
+  current_time = fixed_time;
+}
+
+void Element::Renew_fixed_time() {
+  if (fixed_time >= current_time) {
+    Wprint("element.cpp", 619, 1);
+    Oprint(stderr, "    ");
+  }
+  fixed_time = current_time;
+}
+
+void Element::Initialize_target_time() {}
+
+void Element::Renew_target_time(Time step) {
+  Time terminal = Terminal_time();
+  if (time_add(target_time, step) > terminal &&
+      QavlenOption::Get_time_control_option() == QavlenOption::DoNotGoBeyondTerminalTime &&
+      target_time < terminal)
+    step = terminal - target_time;
+  target_time = time_add(target_time, step);
+}
+
+Time Element::Calculate_iteration_step() {
+  Eprint("element.cpp", 653, 1);
+  Oprint(stderr, "    ");
+  tz::stop(1);
+}
+
+Time Element::Necessary_time_from(Receive_port*) { return current_time; }
+
+Time Element::Necessary_time_to(Receive_port*) { return Next_time(); }
+
+Time Element::Next_time() const { return time_add(current_time, time_step); }
+
+int Element::Initial_time(Time t) {
+  if (time_step < 0) {
+    current_time = t;
+    time_step = 0;
+    return 1;
+  }
+  if (t == current_time && time_step == 0) {
+    Wprint("element.cpp", 677, 1);
+    Oprint(stderr, "    ");
+    return 1;
+  }
+  Eprint("element.cpp", 682, 1);
+  std::fprintf(stderr, "\tcurrent_time = %d, time_step = %d\n\ti_time (arg) = %d\n", current_time,
+               time_step, t);
+  Oprint(stderr, "    ");
+  return 0;
+}
+
+int Element::Print_status() { return 1; }
+
+int Element::Do_you_reach_target_time() { return current_time >= target_time; }
+
+int Element::Do_you_converge() {
+  Eprint("element.cpp", 1006, 1);
+  Oprint(stderr, "    ");
+  tz::stop(1);
+}
+
+void Element::Flush_data() {
+  Send_stocked_data();
+  Set_data_pack_array();
+  Reduce_data_pack_stock();
+}
+
+void Element::Send_stocked_data() {
+  Eprint("element.cpp", 1026, 1);
+  Oprint(stderr, "    ");
+  tz::stop(1);
+}
+
+Element* Element::NewElement() { return nullptr; }
+
+int Element::Init(const char*, int, FILE*) {
+  std::fputs("Init((char*, int, FILE*) is not defined.\n", stderr);
+  tz::stop(1);
+}
+
+// ---------------------------------------------------------------- stepping
+
+void Element::Set_data_pack_array() {
+  for (Port* p : send_port_array) p->Set_data_pack_array();
+}
+
+void Element::Reduce_data_pack_stock() {
+  for (Port* p : receive_port_array) p->Reduce_data_pack_stock();
+  for (Port* p : send_port_array) p->Reduce_data_pack_stock();
+}
+
+int Element::Can_you_calculate0() {
+  int ok = 1;
+  for (Port* p : receive_port_array) {
+    Receive_port* r = static_cast<Receive_port*>(p);
+    if (p->Can_you_get_data(Necessary_time_from(r), Necessary_time_to(r)) != YES) {
+      p->Creq();
+      ok = 0;
+    }
+  }
+  return ok;
+}
+
+int Element::Can_you_calculate1() {
+  int ok = 1;
+  for (Port* p : receive_port_array) {
+    Receive_port* r = static_cast<Receive_port*>(p);
+    Time t = Necessary_time_from(r);
+    if (p->Can_you_get_data(t, t) != YES) {
+      p->Creq();
+      ok = 0;
+    }
+  }
+  return ok;
+}
+
+int Element::Work0() {
+  if (!mCreqp && current_time >= MediumTermTargetTime()) return 0;
+  int steps = 0;
+  try {
+    for (;;) {
+      time_step = Calculate_time_step();
+      if (time_step == 0) return 0;
+      if (time_step < 0) {
+        Eprint("element.cpp", 842, 1);
+        std::fprintf(stderr, "\tcurrent_time = %d, time_step = %d\n", current_time, time_step);
+        Oprint(stderr, "    ");
+        return 0;
+      }
+      if (QavlenOption::Get_time_control_option() == QavlenOption::DoNotGoBeyondTerminalTime) {
+        Time terminal = Terminal_time();
+        if (time_add(current_time, time_step) > terminal) time_step = terminal - current_time;
+      }
+      if (Can_you_calculate() != 1 || Calculate() == 0) {
+        if (steps == 0) return 0;
+        break;
+      }
+      mCreqp = 0;
+      current_time = time_add(current_time, time_step);
+      ++steps;
+      if (!(current_time < MediumTermTargetTime())) break;
+    }
+  } catch (int) {
+    // An input ran out of data (the main loop catches this and writes the
+    // output): the steps computed in this call must reach the send ports'
+    // receivers first. Nothing is released.
+    if (steps > 0) Set_data_pack_array();
+    throw;
+  }
+  Set_data_pack_array();
+  Reduce_data_pack_stock();
+  return 1;
+}
+
+int Element::Work1() {
+  if (!mCreqp && current_time >= MediumTermTargetTime()) return 0;
+  int steps = 0;
+  try {
+    for (;;) {
+      // A step below 1 would never reach the target.
+      if (time_step < 1) {
+        if (steps == 0) return 0;
+        break;
+      }
+      if (Can_you_calculate() != 1 || Calculate() == 0) {
+        if (steps == 0) return 0;
+        break;
+      }
+      mCreqp = 0;
+      current_time = time_add(current_time, time_step);
+      ++steps;
+      if (!(current_time < MediumTermTargetTime())) break;
+    }
+  } catch (int) {
+    if (steps > 0) Set_data_pack_array();
+    throw;
+  }
+  Set_data_pack_array();
+  Reduce_data_pack_stock();
+  return 1;
+}
+
+int Element::Work2() {
+  if (fixed_time >= Terminal_time() || current_time >= target_time) return 0;
+  int steps = 0;
+  for (;;) {
+    time_step = Calculate_time_step();
+    if (time_step == 0) return 0;
+    if (time_step < 0) {
+      Eprint("element.cpp", 955, 1);
+      std::fprintf(stderr, "\tcurrent_time = %d, time_step = %d\n", current_time, time_step);
+      Oprint(stderr, "    ");
+      return 0;
+    }
+    if (time_add(current_time, time_step) > target_time) time_step = target_time - current_time;
+    if (Can_you_calculate() != 1 || Calculate() == 0) break;
+    current_time = time_add(current_time, time_step);
+    ++steps;
+    if (current_time >= target_time) return 1;
+  }
+  return steps > 0 ? 1 : 0;
+}
+
+void Element::Creq() {
+  if (in_creq) {
+    // The demand came round a cycle of ports back to this element while it
+    // is passing one upstream: asking again would never end.
+    mCreqp = 1;
+    return;
+  }
+  {
+    Creq_scope scope(in_creq, time_step);
+    time_step = Calculate_time_step();
+    Can_you_calculate();
+  }
+  mCreqp = 1;
+}
+
+// ---------------------------------------------------------------- printing
+
+void Element::Print_objects(FILE* f, const char* prefix, const char* title, Object* const* array,
+                            int n) {
+  const char* pre = prefix ? prefix : "";
+  if (title) {
+    std::fprintf(f, "%s%s", pre, title);
+    Oprint(f, "of : ");
+  } else {
+    Oprint(f, pre);
+  }
+  for (int i = 0; i < n; ++i) {
+    std::fputs(pre, f);
+    if (array[i]) array[i]->Cprint(f, "    ");
+  }
+}
+
+void Element::Print_connection(FILE* f, const char* prefix) {
+  std::string pre = prefix ? prefix : "";
+  std::string longer;
+  {
+    Memory_site site("element.cpp", 1102, nullptr, 0, 1, this);
+    longer = pre + "    ";
+  }
+  for (Port* p : receive_port_array) {
+    p->Cprint(f, pre.c_str());
+    p->Print_connection(f, longer.c_str());
+  }
+  for (Port* p : send_port_array) {
+    p->Cprint(f, pre.c_str());
+    p->Print_connection(f, longer.c_str());
+  }
+}

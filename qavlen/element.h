@@ -1,0 +1,169 @@
+// The element: the framework's unit of simulation.
+//
+// An element is a named object with its own clock, its receive and send
+// ports, an optional fixed array of further objects and a data string (its
+// share of a bracketed data file). A model class derives from it and
+// supplies the pure operations; the framework drives every element through
+// construction, the readiness checks, the file reading, the initial work,
+// the stepping loop Work0 and the demand chain Creq.
+//
+// Ports and objects are held by the model class as members; the element's
+// arrays only point to them. The owner of every registered object is the
+// registering element.
+#ifndef ELEMENT_H
+#define ELEMENT_H
+
+#include <cstdio>
+#include <vector>
+
+#include "common.h"
+#include "port.h"
+#include "tzdefs.h"
+
+class List;
+
+class Element : public Port_owner {
+ public:
+  enum OperationFlag { E_UNDONE = 0, E_DONE = 1, E_ALREADY = 2 };
+
+  Element();
+  Element(const char* name, int number, int number_of_objects, const char* data);
+  Element(const char* name, int number, const char* data);
+  ~Element() override;
+
+  Element(const Element&) = delete;
+  Element& operator=(const Element&) = delete;
+
+  using Object::Init;
+  // Names the element and sets up its object array and data string.
+  int Init(const char* name, int number, int number_of_objects, const char* data);
+
+  // ---- virtual operations, in slot order ----
+  virtual int Register_receive_ports() = 0;
+  virtual int Register_send_ports() = 0;
+  virtual int Construct();
+  virtual Element* Get_component(const char* class_name, const char* object_name, int number);
+  virtual Element* Get_component(const char* object_name, int number);
+  virtual Boolean Switch();
+  virtual Boolean Are_you_ready();
+  virtual void Clear_data_string();
+  virtual int Set_parameter(FILE* f) = 0;
+  virtual int Parameter(FILE* f, char*& line, int size, int& pushed_back);
+  virtual int Set_initial_state(FILE* f) = 0;
+  virtual int Initial_state(FILE* f, char*& line, int size, int& pushed_back);
+  virtual int Share_info();
+  virtual int Do_share_info();
+  virtual Time Terminal_time();
+  virtual Time MediumTermTargetTime();
+  virtual int Renew_current_time();
+  virtual void Rewind_current_time();
+  virtual void Renew_fixed_time();
+  virtual void Initialize_target_time();
+  virtual void Renew_target_time(Time step);
+  virtual Time Calculate_iteration_step();
+  Time Necessary_time_from(Receive_port* port) override;
+  Time Necessary_time_to(Receive_port* port) override;
+  virtual int Initial_time(Time t);
+  virtual int Initial_output() = 0;
+  virtual int Initial_work();
+  virtual int Do_initial_work();
+  virtual Time Calculate_time_step() = 0;
+  virtual int Can_you_calculate() = 0;
+  virtual int Calculate() = 0;
+  virtual int Print_status();
+  virtual int Work() = 0;
+  virtual int Do_you_reach_target_time();
+  virtual int Do_you_converge();
+  virtual void Flush_data();
+  virtual void Send_stocked_data();
+  void Creq() override;
+  virtual int Save_terminal_state(FILE* f) = 0;
+  virtual int Terminal_state(FILE* f);
+  virtual Element* NewElement();
+  virtual int Init(const char* name, int number, FILE* f);
+
+  // ---- registration (inside Construct) ----
+  Boolean Register(Object* object);
+  int Set_object_array(int n);
+  int Register(Object* object, int index);
+  int Make_object_array(void**& array, int& n);
+
+  // ---- look-ups: first match in registration order ----
+  Object* Get_from_list(const char* class_name, const char* object_name, int number);
+  Object* Get_from_list(const char* object_name, int number);
+  static Object* Get_from_array(Object* const* array, int n, const char* class_name,
+                                const char* object_name, int number, Element* asker);
+  static Object* Get_from_array(Object* const* array, int n, const char* object_name,
+                                int number, Element* asker);
+  Port* Get_receive_port(const char* class_name, const char* object_name, int number);
+  Port* Get_send_port(const char* class_name, const char* object_name, int number);
+  Port* Get_receive_port(const char* object_name, int number);
+  Port* Get_send_port(const char* object_name, int number);
+  Object* Get_object(const char* class_name, const char* object_name, int number);
+
+  // ---- data string: NUL-ended items, an empty item ends the list ----
+  int Set_data_string(const char* text, int length);
+  int Get_data_string(char* text);
+  int Look_data_string(char*& cursor);
+  const char* Data_string() const { return data_string; }
+
+  // ---- clock ----
+  Time Current_time() const { return current_time; }
+  Time Fixed_time() const { return fixed_time; }
+  Time Next_time() const;
+
+  // ---- stepping ----
+  int Can_you_calculate0();
+  int Can_you_calculate1();
+  void Set_data_pack_array();
+  void Reduce_data_pack_stock();
+  int Record_status();
+  int Work0();
+  int Work1();
+  int Work2();
+
+  // ---- framework file lines ----
+  char* Get_line(FILE* f, char* buffer, int size, int& pushed_back, int& first_char);
+  char* Get_line(FILE* f, char* buffer, int size, const char* unit, int line);
+
+  // ---- printing ----
+  void Print_objects(FILE* f, const char* prefix, const char* title, Object* const* array, int n);
+  void Print_connection(FILE* f, const char* prefix);
+
+  int Number_of_receive_ports() const { return number_of_receive_ports; }
+  int Number_of_send_ports() const { return number_of_send_ports; }
+  int Number_of_objects() const { return number_of_objects; }
+  Port* Receive_port_at(int i) const { return receive_port_array[i]; }
+  Port* Send_port_at(int i) const { return send_port_array[i]; }
+
+  // The owner of an object as an element (null for the root).
+  static Element* Owner_element(const Object* object);
+
+ protected:
+  Boolean initialworkdone_p = 0;
+  Boolean shareinfodone_p = 0;
+  List* object_list = nullptr;
+  std::vector<Port*> receive_port_array;
+  int number_of_receive_ports = -1;
+  std::vector<Port*> send_port_array;
+  int number_of_send_ports = -1;
+  std::vector<Object*> object_array;
+  int number_of_objects = -1;
+  char* data_string = nullptr;
+  Time current_time = 0;
+  Time time_step = -1;
+  Time fixed_time = 0;
+  Time target_time = 0;
+  Boolean mCreqp = 0;
+
+  // Turns the registration list into a port array (for Construct).
+  int Make_port_array(std::vector<Port*>& array, int& n);
+  // Creates / deletes the registration list.
+  void New_object_list();
+  void Delete_object_list();
+
+ private:
+  bool in_creq = false;  // a demand is being passed upstream (cycle guard)
+};
+
+#endif

@@ -1,0 +1,3 @@
+#include "qoption.h"
+
+int QavlenOption::tc = QavlenOption::GoBeyondTerminalTime;
