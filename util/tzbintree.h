@@ -14,9 +14,19 @@
 //
 // The red-black tree (tzrbtree.h) and the keyed tree (tzrbktree.h) build on
 // this template; it has no virtual operations.
+//
+// Beyond insertion and search the plain tree offers deletion of one value,
+// copying, in-order walking, and iterators (TzBinaryTreeIterator) that step
+// through the values in both directions and lock the tree while they live.
+// Values equal under operator< but not under operator== all stay, in
+// insertion order: a new one goes after all values of its key. Deletion
+// keeps no colours and is not for red-black trees.
+// TzBinaryTree2 and TzBinaryTreeIterator2 let a caller insert or find a
+// value and start an iterator at its node.
 #ifndef TZBINTREE_H
 #define TZBINTREE_H
 
+#include <climits>
 #include <cstdint>
 #include <new>
 
@@ -47,20 +57,55 @@ struct TzTreeReplace {
 };
 
 template <class T>
+class TzBinaryTreeIterator;
+
+template <class T>
 class TzBinaryTree {
  public:
   TzBinaryTree();
   ~TzBinaryTree();
-  TzBinaryTree(const TzBinaryTree&) = delete;
-  TzBinaryTree& operator=(const TzBinaryTree&) = delete;
+  // A tree of the same shape holding copies of other's values.
+  TzBinaryTree(const TzBinaryTree& other);
+  // Frees every node, then copies other's values and shape. Assigning a tree
+  // to itself leaves it as it is.
+  void operator=(const TzBinaryTree& other);
 
   // Frees every node; the tree keeps its sentinel and can be filled again.
   void Erase();
+
+  // Inserts v, or replaces the stored value equal to it.
+  void Insert(const T& v) { InternalInsert(v); }
+  // Removes the value equal to v; 1 when it was there, 0 (nothing changes)
+  // when not. A pointer to the node that held v's successor is invalid
+  // afterwards.
+  TzBoolean Delete(const T& v);
+  // Calls f on every value in in-order sequence.
+  void Walk(void (*f)(const T&));
+  // The stored value equal to v, or null.
+  T* GetPtrToData(const T& v) const;
 
   std::uint32_t GetLockCount() const { return LockCount; }
   const TzTreeNode<T>* GetSentinel() const { return Sentinel; }
 
  protected:
+  friend class TzBinaryTreeIterator<T>;
+
+  // The smallest and the largest value of the subtree at x (x itself for
+  // the sentinel).
+  TzTreeNode<T>* Minimum(TzTreeNode<T>* x) const;
+  TzTreeNode<T>* Maximum(TzTreeNode<T>* x) const;
+  // The next and the previous node in in-order sequence; the sentinel after
+  // the largest and before the smallest value, and from the sentinel.
+  TzTreeNode<T>* Successor(TzTreeNode<T>* x) const;
+  TzTreeNode<T>* Predecessor(TzTreeNode<T>* x) const;
+  // Inserts the values of the subtree at x of a tree with the sentinel s in
+  // pre-order; into an empty tree this rebuilds the same shape, and there
+  // the nodes are copied one for one. Like RecursiveDelete it walks the
+  // links instead of recursing.
+  void RecursiveCopy(const TzTreeNode<T>* x, const TzTreeNode<T>* s);
+  // Calls WalkFunc on every value of the subtree at x in in-order sequence.
+  void RecurseWalk(TzTreeNode<T>* x);
+
   // The node holding the value equal to v, or the sentinel.
   TzTreeNode<T>* Search(const T& v) const;
   // Inserts v, or replaces the stored value equal to it; the new node, or
@@ -78,6 +123,50 @@ class TzBinaryTree {
   std::uint32_t LockCount;
   std::uint32_t Count;  // kept for the layout; no operation sets or reads it
   void (*WalkFunc)(const T&);
+};
+
+// An iterator over the values of a tree in in-order sequence. It locks the
+// tree for its whole life: the tree cannot change while it exists. The
+// tree's sentinel stands for the place past either end.
+template <class T>
+class TzBinaryTreeIterator {
+ public:
+  // Locks the tree and starts at the smallest value.
+  explicit TzBinaryTreeIterator(TzBinaryTree<T>& tree);
+  ~TzBinaryTreeIterator();
+  TzBinaryTreeIterator(const TzBinaryTreeIterator&) = delete;
+  TzBinaryTreeIterator& operator=(const TzBinaryTreeIterator&) = delete;
+
+  void Smallest() { Node = Tree.Minimum(Tree.Root); }
+  void operator++() { Node = Tree.Successor(Node); }
+  void operator--() { Node = Tree.Predecessor(Node); }
+  // The current value, or null past either end.
+  operator T*() const { return Node == Tree.Sentinel ? nullptr : &Node->Data; }
+  // A copy of the current value; there must be one.
+  T operator*() const;
+
+ protected:
+  TzBinaryTree<T>& Tree;
+  TzTreeNode<T>* Node;
+};
+
+// A plain tree that hands out the node of a value inserted or found.
+template <class T>
+class TzBinaryTree2 : public TzBinaryTree<T> {
+ public:
+  // The new node, or null when a value equal to v was replaced.
+  TzTreeNode<T>* WrapInternalInsert(const T& v) { return this->InternalInsert(v); }
+  // The node holding the value equal to v, or the sentinel.
+  TzTreeNode<T>* GetPtrToNode(const T& v) const { return this->Search(v); }
+};
+
+// An iterator that can be set at a node of its tree.
+template <class T>
+class TzBinaryTreeIterator2 : public TzBinaryTreeIterator<T> {
+ public:
+  explicit TzBinaryTreeIterator2(TzBinaryTree<T>& tree) : TzBinaryTreeIterator<T>(tree) {}
+  // node: a node of the same tree, from WrapInternalInsert or GetPtrToNode.
+  void Init(TzTreeNode<T>* node) { this->Node = node; }
 };
 
 template <class T>
@@ -163,6 +252,184 @@ void TzBinaryTree<T>::RecursiveDelete(TzTreeNode<T>* x) {
       x = p;
     }
   }
+}
+
+template <class T>
+TzBinaryTree<T>::TzBinaryTree(const TzBinaryTree& other)
+    : Root(nullptr), Sentinel(new (std::nothrow) TzTreeNode<T>()), LockCount(0), Count(0), WalkFunc(nullptr) {
+  TZ_CHECK_AT(Sentinel != nullptr, "tzbintree.cpp", 97, "Sentinel != NULL");
+  Root = Sentinel;
+  RecursiveCopy(other.Root, other.Sentinel);
+}
+
+template <class T>
+void TzBinaryTree<T>::operator=(const TzBinaryTree& other) {
+  TZ_CHECK_AT(LockCount <= 0, "tzbintree.cpp", 120, "LockCount <= 0");
+  if (this == &other) return;  // freeing first would lose the values
+  RecursiveDelete(Root);
+  Root = Sentinel;
+  RecursiveCopy(other.Root, other.Sentinel);
+}
+
+template <class T>
+TzTreeNode<T>* TzBinaryTree<T>::Minimum(TzTreeNode<T>* x) const {
+  if (x == Sentinel) return x;
+  while (x->Less != Sentinel) x = x->Less;
+  return x;
+}
+
+template <class T>
+TzTreeNode<T>* TzBinaryTree<T>::Maximum(TzTreeNode<T>* x) const {
+  if (x == Sentinel) return x;
+  while (x->More != Sentinel) x = x->More;
+  return x;
+}
+
+template <class T>
+TzTreeNode<T>* TzBinaryTree<T>::Successor(TzTreeNode<T>* x) const {
+  if (x->More != Sentinel) return Minimum(x->More);
+  TzTreeNode<T>* y = x->Parent;
+  while (y != Sentinel && x == y->More) {
+    x = y;
+    y = y->Parent;
+  }
+  return y;
+}
+
+template <class T>
+TzTreeNode<T>* TzBinaryTree<T>::Predecessor(TzTreeNode<T>* x) const {
+  if (x->Less != Sentinel) return Maximum(x->Less);
+  TzTreeNode<T>* y = x->Parent;
+  while (y != Sentinel && x == y->Less) {
+    x = y;
+    y = y->Parent;
+  }
+  return y;
+}
+
+template <class T>
+TzBoolean TzBinaryTree<T>::Delete(const T& v) {
+  TZ_CHECK_AT(LockCount <= 0, "tzbintree.cpp", 311, "LockCount <= 0");
+  TzTreeNode<T>* z = Search(v);
+  if (z == Sentinel) return 0;
+  // y: the node that goes, z itself or (with two children) its successor,
+  // which has no Less child; x: y's only child or the sentinel.
+  TzTreeNode<T>* y = (z->Less == Sentinel || z->More == Sentinel) ? z : Successor(z);
+  TzTreeNode<T>* x = (y->Less != Sentinel) ? y->Less : y->More;
+  if (x != Sentinel) x->Parent = y->Parent;
+  if (y->Parent == Sentinel)
+    Root = x;
+  else if (y == y->Parent->Less)
+    y->Parent->Less = x;
+  else
+    y->Parent->More = x;
+  if (y != z) z->Data = y->Data;
+  DeleteNode(y);
+  return 1;
+}
+
+template <class T>
+void TzBinaryTree<T>::Walk(void (*f)(const T&)) {
+  WalkFunc = f;
+  RecurseWalk(Root);
+}
+
+template <class T>
+T* TzBinaryTree<T>::GetPtrToData(const T& v) const {
+  TzTreeNode<T>* x = Search(v);
+  return x == Sentinel ? nullptr : &x->Data;
+}
+
+template <class T>
+void TzBinaryTree<T>::RecurseWalk(TzTreeNode<T>* x) {
+  if (x == Sentinel) return;
+  TzTreeNode<T>* y = Minimum(x);
+  for (;;) {
+    WalkFunc(y->Data);
+    if (y->More != Sentinel) {
+      y = Minimum(y->More);
+      continue;
+    }
+    // Climb out of finished More subtrees; the parent of a Less child is
+    // next, unless the walk is back at x.
+    while (y != x && y == y->Parent->More) y = y->Parent;
+    if (y == x) return;
+    y = y->Parent;
+  }
+}
+
+template <class T>
+void TzBinaryTree<T>::RecursiveCopy(const TzTreeNode<T>* x, const TzTreeNode<T>* s) {
+  if (x == s) return;
+  const TzTreeNode<T>* const top = x;
+  if (Root != Sentinel) {
+    // Into a tree that holds values: insert them one by one in pre-order.
+    for (;;) {
+      InternalInsert(x->Data);
+      if (x->Less != s) {
+        x = x->Less;
+        continue;
+      }
+      if (x->More != s) {
+        x = x->More;
+        continue;
+      }
+      for (;;) {
+        if (x == top) return;
+        const TzTreeNode<T>* p = x->Parent;
+        if (x == p->Less && p->More != s) {
+          x = p->More;
+          break;
+        }
+        x = p;
+      }
+    }
+  }
+  // Into an empty tree, which is what pre-order insertion gives: the same
+  // shape, built node for node. `to` is the copy of x.
+  TzTreeNode<T>* to = CreateNode(x->Data);
+  Root = to;
+  for (;;) {
+    if (x->Less != s) {
+      x = x->Less;
+      TzTreeNode<T>* c = CreateNode(x->Data);
+      c->Parent = to;
+      to->Less = c;
+      to = c;
+      continue;
+    }
+    // Climb to the nearest node (x itself included) whose More subtree is
+    // still to be copied.
+    while (x->More == s || to->More != Sentinel) {
+      if (x == top) return;
+      x = x->Parent;
+      to = to->Parent;
+    }
+    x = x->More;
+    TzTreeNode<T>* c = CreateNode(x->Data);
+    c->Parent = to;
+    to->More = c;
+    to = c;
+  }
+}
+
+template <class T>
+TzBinaryTreeIterator<T>::TzBinaryTreeIterator(TzBinaryTree<T>& tree) : Tree(tree), Node(nullptr) {
+  TZ_CHECK_AT(Tree.LockCount < UINT_MAX, "tzbintree.cpp", 454, "Tree.LockCount < UINT_MAX");
+  ++Tree.LockCount;
+  Smallest();
+}
+
+template <class T>
+TzBinaryTreeIterator<T>::~TzBinaryTreeIterator() {
+  TZ_CHECK_AT(Tree.LockCount > 0, "tzbintree.cpp", 478, "Tree.LockCount > 0");
+  --Tree.LockCount;
+}
+
+template <class T>
+T TzBinaryTreeIterator<T>::operator*() const {
+  TZ_CHECK_AT(Node != Tree.GetSentinel(), "tzbintree.cpp", 529, "Node != Tree.GetSentinel()");
+  return Node->Data;
 }
 
 #endif

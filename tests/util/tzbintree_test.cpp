@@ -191,3 +191,299 @@ TEST(TzBinaryTreeDeathTest, ALockedTreeCannotChange) {
 }
 
 }  // namespace
+
+// Deletion, copying, walking and the iterators.
+namespace {
+
+// A work value of the connectivity builder: ordered by node number alone,
+// equal only when edge and node number both match.
+struct Work {
+  int edge = 0;
+  int node = 0;
+  Work() = default;
+  Work(int e, int n) : edge(e), node(n) {}
+  bool operator==(const Work& o) const { return edge == o.edge && node == o.node; }
+  bool operator<(const Work& o) const { return node < o.node; }
+};
+
+template <class T>
+class Open2 : public TzBinaryTree2<T> {
+ public:
+  using Node = TzTreeNode<T>;
+  Node* root() const { return this->Root; }
+  Node* sentinel() const { return this->Sentinel; }
+  void Unlock() { --this->LockCount; }
+
+  // Checks the links and the order of every node, and describes the shape
+  // as "(less value more)".
+  std::string Shape() const {
+    std::string out;
+    EXPECT_TRUE(Check(this->Root, this->Sentinel, out));
+    return out;
+  }
+  bool Check(Node* x, Node* parent, std::string& out) const {
+    if (x == this->Sentinel) return true;
+    bool ok = x->Parent == parent;
+    if (x->Less != this->Sentinel) ok = ok && x->Less->Data < x->Data;
+    if (x->More != this->Sentinel) ok = ok && !(x->More->Data < x->Data);
+    out += "(";
+    ok = Check(x->Less, x, out) && ok;
+    out += " " + Describe(x->Data) + " ";
+    ok = Check(x->More, x, out) && ok;
+    out += ")";
+    return ok;
+  }
+  static std::string Describe(const Work& w) { return std::to_string(w.node) + "/" + std::to_string(w.edge); }
+  static std::string Describe(int v) { return std::to_string(v); }
+  static std::string Describe(const Counted& c) { return std::to_string(c.key); }
+};
+
+std::vector<Work> g_walked;
+void Collect(const Work& w) { g_walked.push_back(w); }
+
+std::vector<int> Edges(const std::vector<Work>& v) {
+  std::vector<int> out;
+  for (const Work& w : v) out.push_back(w.edge);
+  return out;
+}
+
+template <class T>
+std::vector<T> Walked(TzBinaryTree<T>& t) {
+  g_walked.clear();
+  t.Walk(Collect);
+  return g_walked;
+}
+
+// The edges met stepping with ++ from the smallest value.
+std::vector<int> Forward(TzBinaryTree<Work>& t) {
+  std::vector<int> out;
+  TzBinaryTreeIterator<Work> it(t);
+  for (; static_cast<Work*>(it) != nullptr; ++it) out.push_back((*it).edge);
+  return out;
+}
+
+// A tree of many values of few nodes, inserted in a scrambled order.
+void Fill(TzBinaryTree<Work>& t, int n) {
+  for (int e = 1; e <= n; ++e) t.Insert(Work(e, (e * 7919) % 13));
+}
+
+TEST(TzBinaryTreeIterator, EmptyTreeIsAtTheEndAtOnce) {
+  Open2<Work> t;
+  {
+    TzBinaryTreeIterator<Work> it(t);
+    EXPECT_EQ(t.GetLockCount(), 1u);
+    EXPECT_EQ(static_cast<Work*>(it), nullptr);
+    ++it;
+    --it;
+    EXPECT_EQ(static_cast<Work*>(it), nullptr);
+  }
+  EXPECT_EQ(t.GetLockCount(), 0u);
+  EXPECT_EQ(Walked(t).size(), 0u);
+}
+
+TEST(TzBinaryTreeIterator, ValuesOfOneNodeInInsertionOrderBothWays) {
+  Open2<Work> t;
+  for (const Work& w : {Work(1, 5), Work(2, 5), Work(3, 4), Work(4, 5)}) EXPECT_NE(t.WrapInternalInsert(w), nullptr);
+  EXPECT_EQ(Edges(Walked(t)), (std::vector<int>{3, 1, 2, 4}));
+  EXPECT_EQ(Forward(t), (std::vector<int>{3, 1, 2, 4}));
+
+  TzTreeNode<Work>* n4 = t.GetPtrToNode(Work(4, 5));
+  ASSERT_NE(n4, t.GetSentinel());
+  EXPECT_EQ(t.GetPtrToNode(Work(4, 4)), t.GetSentinel());
+  {
+    TzBinaryTreeIterator2<Work> it(t);
+    EXPECT_EQ((*it).edge, 3);  // starts at the smallest value
+    it.Init(n4);
+    std::vector<int> back;
+    for (--it; static_cast<Work*>(it) != nullptr; --it) back.push_back((*it).edge);
+    EXPECT_EQ(back, (std::vector<int>{2, 1, 3}));
+    --it;  // stepping from the end stays there
+    EXPECT_EQ(static_cast<Work*>(it), nullptr);
+    ++it;
+    EXPECT_EQ(static_cast<Work*>(it), nullptr);
+    it.Init(t.GetPtrToNode(Work(3, 4)));
+    std::vector<int> fwd;
+    for (++it; static_cast<Work*>(it) != nullptr; ++it) fwd.push_back((*it).edge);
+    EXPECT_EQ(fwd, (std::vector<int>{1, 2, 4}));
+    it.Smallest();
+    EXPECT_EQ(static_cast<Work*>(it)->edge, 3);
+  }
+  // Two iterators lock the tree twice.
+  {
+    TzBinaryTreeIterator<Work> a(t);
+    TzBinaryTreeIterator2<Work> b(t);
+    EXPECT_EQ(t.GetLockCount(), 2u);
+  }
+  EXPECT_EQ(t.GetLockCount(), 0u);
+  // A probe equal to a stored value is no new node: the value is replaced.
+  EXPECT_EQ(t.WrapInternalInsert(Work(2, 5)), nullptr);
+}
+
+TEST(TzBinaryTree, GetPtrToDataFindsOnlyAnEqualValue) {
+  TzBinaryTree<Work> t;
+  Fill(t, 20);
+  Work* p = t.GetPtrToData(Work(7, (7 * 7919) % 13));
+  ASSERT_NE(p, nullptr);
+  EXPECT_EQ(p->edge, 7);
+  EXPECT_EQ(t.GetPtrToData(Work(7, 99)), nullptr);
+  EXPECT_EQ(t.GetPtrToData(Work(21, 0)), nullptr);
+}
+
+// Every value deleted in turn from copies of one tree, whatever its place
+// (leaf, one child on either side, two children, the root): the others stay
+// in their order, ties included, and every link stays sound.
+TEST(TzBinaryTree, DeletingAnyValueKeepsTheOrderOfTheOthers) {
+  Open2<Work> source;
+  Fill(source, 60);
+  const std::vector<Work> all = Walked(source);
+  int leaves = 0, oneChild = 0, twoChildren = 0;
+  for (const Work& w : all) {
+    SCOPED_TRACE(Open2<Work>::Describe(w));
+    Open2<Work> t;
+    static_cast<TzBinaryTree<Work>&>(t) = source;
+    TzTreeNode<Work>* z = t.GetPtrToNode(w);
+    const bool less = z->Less != t.sentinel(), more = z->More != t.sentinel();
+    (less && more ? twoChildren : less || more ? oneChild : leaves)++;
+    EXPECT_EQ(t.Delete(w), 1);
+    std::vector<int> expected;
+    for (const Work& v : all)
+      if (!(v == w)) expected.push_back(v.edge);
+    EXPECT_EQ(Edges(Walked(t)), expected);
+    t.Shape();
+    EXPECT_EQ(t.GetPtrToData(w), nullptr);
+    EXPECT_EQ(t.Delete(w), 0);
+  }
+  EXPECT_GT(leaves, 0);
+  EXPECT_GT(oneChild, 0);
+  EXPECT_GT(twoChildren, 0);
+}
+
+TEST(TzBinaryTree, DeletionByShape) {
+  // 5 at the root; 3 with two children; 8 with a More child only; 1 a leaf.
+  Open2<int> t;
+  for (int v : {5, 3, 8, 1, 4, 9, 2}) t.Insert(v);
+  EXPECT_EQ(t.Shape(), "((( 1 ( 2 )) 3 ( 4 )) 5 ( 8 ( 9 )))");
+  EXPECT_EQ(t.Delete(7), 0);
+  EXPECT_EQ(t.Shape(), "((( 1 ( 2 )) 3 ( 4 )) 5 ( 8 ( 9 )))");
+  EXPECT_EQ(t.Delete(8), 1);  // one child: 9 moves up
+  EXPECT_EQ(t.Shape(), "((( 1 ( 2 )) 3 ( 4 )) 5 ( 9 ))");
+  EXPECT_EQ(t.Delete(3), 1);  // two children: takes its successor 4
+  EXPECT_EQ(t.Shape(), "((( 1 ( 2 )) 4 ) 5 ( 9 ))");
+  EXPECT_EQ(t.Delete(2), 1);  // a leaf
+  EXPECT_EQ(t.Shape(), "((( 1 ) 4 ) 5 ( 9 ))");
+  EXPECT_EQ(t.Delete(5), 1);  // the root with two children
+  EXPECT_EQ(t.Shape(), "((( 1 ) 4 ) 9 )");
+  EXPECT_EQ(t.Delete(9), 1);  // the root with one child
+  EXPECT_EQ(t.Shape(), "(( 1 ) 4 )");
+  EXPECT_EQ(t.Delete(4), 1);
+  EXPECT_EQ(t.Delete(1), 1);
+  EXPECT_EQ(t.root(), t.sentinel());
+}
+
+TEST(TzBinaryTree, DeletionFreesExactlyOneValue) {
+  const int before = Counted::live;
+  {
+    TzBinaryTree<Counted> t;
+    for (int k : {4, 2, 6, 1, 3, 5, 7}) t.Insert(Counted(k));
+    EXPECT_EQ(Counted::live, before + 8);
+    EXPECT_EQ(t.Delete(Counted(4)), 1);
+    EXPECT_EQ(Counted::live, before + 7);
+  }
+  EXPECT_EQ(Counted::live, before);
+}
+
+TEST(TzBinaryTree, CopiesHaveTheSameShapeAndAreIndependent) {
+  Open2<Work> source;
+  Fill(source, 40);
+  const std::string shape = source.Shape();
+  Open2<Work> copy;
+  static_cast<TzBinaryTree<Work>&>(copy) = source;
+  EXPECT_EQ(copy.Shape(), shape);
+  TzBinaryTree<Work> constructed(source);
+  EXPECT_EQ(Edges(Walked(constructed)), Edges(Walked(source)));
+  EXPECT_EQ(constructed.GetLockCount(), 0u);
+
+  // Changing a copy leaves the source alone, and the other way round.
+  EXPECT_EQ(copy.Delete(Work(5, (5 * 7919) % 13)), 1);
+  constructed.Insert(Work(100, 3));
+  EXPECT_EQ(source.Shape(), shape);
+  source.Erase();
+  EXPECT_EQ(copy.Shape().size() > 0, true);
+  EXPECT_EQ(Walked(constructed).size(), 41u);
+
+  // Assignment replaces what a tree held; assigning a tree to itself keeps it.
+  Open2<int> small, other;
+  for (int v : {2, 1, 3}) small.Insert(v);
+  for (int v : {9, 8}) other.Insert(v);
+  static_cast<TzBinaryTree<int>&>(other) = small;
+  EXPECT_EQ(other.Shape(), "(( 1 ) 2 ( 3 ))");
+  TzBinaryTree<int>& self = small;
+  self = small;
+  EXPECT_EQ(small.Shape(), "(( 1 ) 2 ( 3 ))");
+  // Copying an empty tree gives an empty tree.
+  Open2<int> empty;
+  static_cast<TzBinaryTree<int>&>(other) = empty;
+  EXPECT_EQ(other.root(), other.sentinel());
+}
+
+TEST(TzBinaryTree, CopyingAndWalkingAVeryDeepTreeDoNotRecurse) {
+  const int before = Counted::live;
+  {
+    OpenTree<Counted> chain;
+    chain.Chain(300000);
+    TzBinaryTree<Counted> copy(chain);
+    EXPECT_EQ(Counted::live, before + 2 * 300001);
+    static int walked, last;
+    walked = 0;
+    last = -1;
+    copy.Walk([](const Counted& c) {
+      if (c.key == last + 1) ++walked;
+      last = c.key;
+    });
+    EXPECT_EQ(walked, 300000);
+  }
+  EXPECT_EQ(Counted::live, before);
+}
+
+TEST(TzBinaryTreeDeathTest, TheLockAndTheEndAreChecked) {
+  EXPECT_DEATH(
+      {
+        TzBinaryTree<Work> t;
+        TzBinaryTreeIterator<Work> it(t);
+        t.Insert(Work(1, 1));
+      },
+      "^tzbintree\\.cpp:[0-9]+: Assertion `LockCount <= 0' failed\\.\n$");
+  EXPECT_DEATH(
+      {
+        TzBinaryTree<Work> t;
+        t.Insert(Work(1, 1));
+        TzBinaryTreeIterator<Work> it(t);
+        t.Delete(Work(1, 1));
+      },
+      "^tzbintree\\.cpp:311: Assertion `LockCount <= 0' failed\\.\n$");
+  EXPECT_DEATH(
+      {
+        TzBinaryTree<Work> t;
+        TzBinaryTree<Work> u;
+        TzBinaryTreeIterator<Work> it(t);
+        t = u;
+      },
+      "^tzbintree\\.cpp:120: Assertion `LockCount <= 0' failed\\.\n$");
+  EXPECT_DEATH(
+      {
+        TzBinaryTree<Work> t;
+        TzBinaryTreeIterator<Work> it(t);
+        Work w = *it;
+        (void)w;
+      },
+      "^tzbintree\\.cpp:529: Assertion `Node != Tree.GetSentinel\\(\\)' failed\\.\n$");
+  EXPECT_DEATH(
+      {
+        Open2<Work> t;
+        TzBinaryTreeIterator<Work> it(t);
+        t.Unlock();
+      },
+      "^tzbintree\\.cpp:478: Assertion `Tree.LockCount > 0' failed\\.\n$");
+}
+
+}  // namespace
