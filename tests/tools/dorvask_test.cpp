@@ -16,6 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "tzbintree.h"
+#include "tzdefs.h"
+
 #ifdef TZ_DORVASK_EXE
 
 namespace {
@@ -370,6 +373,109 @@ TEST_F(Dorvask, MissingInputAndUnwritableOutput) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "Error occured in file: dorvask.cpp, at line: 45\nthe output file no/such/dir/out.dat cannot be written.\n");
   EXPECT_EQ(r.out, "");
+}
+
+// The neighbour lists as the search trees give them: the values (edge,
+// node) of all upper and of all lower ends shuffled with rand() from its
+// first draw, inserted into two unbalanced trees ordered by node number,
+// and walked from probes.
+struct WorkNode {
+  Long edgeNum = 0, nodeNum = 0;
+  WorkNode() = default;
+  WorkNode(Long e, Long n) : edgeNum(e), nodeNum(n) {}
+  bool operator==(const WorkNode& o) const { return edgeNum == o.edgeNum && nodeNum == o.nodeNum; }
+  bool operator<(const WorkNode& o) const { return nodeNum < o.nodeNum; }
+};
+
+void shuffle(std::vector<WorkNode>& v) {
+  for (long i = static_cast<long>(v.size()) - 1; i >= 1; --i) {
+    double r = std::rand();
+    long j = static_cast<long>(r * static_cast<double>(i + 1) * 4.656612873077393e-10);
+    std::swap(v[static_cast<std::size_t>(i)], v[static_cast<std::size_t>(j)]);
+  }
+}
+
+struct Edge3 {
+  Long num, up, low;
+};
+
+// "count entries " of the two lists of every edge.
+std::vector<std::string> treeLists(const std::vector<Edge3>& edges) {
+  std::vector<WorkNode> upper, lower;
+  for (const Edge3& e : edges) {
+    upper.emplace_back(e.num, e.up);
+    lower.emplace_back(e.num, e.low);
+  }
+  std::srand(1);  // the sequence of a program that never seeds
+  shuffle(upper);
+  shuffle(lower);
+  TzBinaryTree2<WorkNode> upTree, lowTree;
+  for (std::size_t i = 0; i < edges.size(); ++i) {
+    upTree.Insert(upper[i]);
+    lowTree.Insert(lower[i]);
+  }
+  auto text = [](const std::vector<Long>& l) {
+    std::string s = std::to_string(l.size()) + " ";
+    for (Long v : l) s += std::to_string(v) + " ";
+    return s;
+  };
+  // From the node of probe: back while at node, then (around) forward.
+  auto gather = [](TzBinaryTree2<WorkNode>& t, TzTreeNode<WorkNode>* at, Long node, int sign, bool around,
+                   std::vector<Long>& out) {
+    TzBinaryTreeIterator2<WorkNode> it(t);
+    it.Init(at);
+    for (--it; static_cast<WorkNode*>(it) != nullptr && (*it).nodeNum == node; --it)
+      out.push_back(sign * (*it).edgeNum);
+    if (!around) return;
+    it.Init(at);
+    for (++it; static_cast<WorkNode*>(it) != nullptr && (*it).nodeNum == node; ++it)
+      out.push_back(sign * (*it).edgeNum);
+  };
+  std::vector<std::string> lists;
+  for (const Edge3& e : edges) {
+    std::vector<Long> up, low;
+    TzTreeNode<WorkNode>* probe = lowTree.WrapInternalInsert(WorkNode(e.num, e.up));
+    gather(lowTree, probe, e.up, +1, false, up);
+    lowTree.Delete(WorkNode(e.num, e.up));
+    gather(upTree, upTree.GetPtrToNode(WorkNode(e.num, e.up)), e.up, -1, true, up);
+    probe = upTree.WrapInternalInsert(WorkNode(e.num, e.low));
+    gather(upTree, probe, e.low, -1, false, low);
+    upTree.Delete(WorkNode(e.num, e.low));
+    gather(lowTree, lowTree.GetPtrToNode(WorkNode(e.num, e.low)), e.low, +1, true, low);
+    lists.push_back(text(up) + text(low));
+  }
+  return lists;
+}
+
+TEST_F(Dorvask, ListsInTheOrderOfTheShuffledTrees) {
+  // Edges with scattered numbers on a few dozen nodes (negative, zero and
+  // large node numbers among them), so that many meet at each node.
+  std::vector<Edge3> edges;
+  unsigned seed = 12345;
+  auto next = [&seed]() {
+    seed = seed * 1103515245u + 12345u;
+    return static_cast<Long>((seed >> 8) % 40);
+  };
+  const Long nodes[40] = {-7, 0, 3, 5, 8, 13, 21, 34, 55, 89, 144, 233, 377, 610, 987, 1597, 2584, 4181, 6765, 10946,
+                          -1000000, 17711, 28657, 46368, 75025, 121393, 196418, 317811, 514229, 832040, 1346269,
+                          2178309, 3524578, 5702887, 9227465, 14930352, 24157817, 39088169, 63245986, 2147483647};
+  for (Long k = 0; k < 400; ++k) {
+    Long up = nodes[next()], low = nodes[next()];
+    if (up == low) continue;
+    edges.push_back(Edge3{1000 + 7 * k, up, low});
+  }
+  std::string data;
+  for (const Edge3& e : edges)
+    data += std::to_string(e.num) + " " + std::to_string(e.up) + " 1 2 3 " + std::to_string(e.low) + " 4 5 6 2 \n";
+  const std::string total = std::to_string(edges.size());
+  Result r = runOn(v4Header(0, static_cast<int>(edges.size()), 0, total) + data);
+  ASSERT_EQ(r.status, 0);
+  std::string expected = outHeader(0, static_cast<int>(edges.size()), 0, total);
+  std::vector<std::string> lists = treeLists(edges);
+  for (std::size_t i = 0; i < edges.size(); ++i)
+    expected += std::to_string(edges[i].num) + " " + std::to_string(edges[i].up) + " 1 2 3 " +
+                std::to_string(edges[i].low) + " 4 5 6 " + lists[i] + "2 \n";
+  EXPECT_EQ(read("out.dat"), expected);
 }
 
 }  // namespace
