@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <initializer_list>
 #include <string>
 
 #include "port.h"
@@ -107,6 +108,38 @@ class Test_receiver : public Receive_port {
  private:
   const char* type_;
 };
+
+}  // namespace qtest
+
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace qtest {
+
+// Runs f with a memory stream and returns what it wrote there.
+template <class F>
+std::string file_text(F f) {
+  char* buf = nullptr;
+  std::size_t len = 0;
+  FILE* out = open_memstream(&buf, &len);
+  f(out);
+  std::fclose(out);
+  std::string text(buf, len);
+  std::free(buf);
+  return text;
+}
+
+// An item list from its items (each ended by a NUL) and the empty end item.
+inline std::string item_list(std::initializer_list<const char*> items) {
+  std::string list;
+  for (const char* i : items) {
+    list += i;
+    list += '\0';
+  }
+  list += '\0';
+  return list;
+}
 
 }  // namespace qtest
 

@@ -1,0 +1,98 @@
+// Send port costs per pack: stocking, publication, queries and release must
+// grow with the work done, not with the number of packs the port holds.
+//
+// BM_SteadyStream: an element stocks one pack per step and publishes every
+// 10 steps; its one receiver reads around the oldest time it still needs
+// and releases what lies before it, so the port holds `held` packs.
+// BM_SegmentThenRelease: an output port keeps every pack of a run segment
+// (n packs, published every 10), then releases them all.
+// Both report the time per pack; the figures should stay flat from 10^3 to 10^6.
+#include <benchmark/benchmark.h>
+
+#include "p_tmp.h"
+
+namespace {
+
+class Reader : public Port_owner {
+ public:
+  Reader() { Init("reader", 0); }
+  void Creq() override {}
+  Long Necessary_time_from(Receive_port*) override { return from; }
+  Long Necessary_time_to(Receive_port*) override { return to; }
+  Long from = 0, to = 0;
+};
+
+class Receiver : public Receive_port {
+ public:
+  Receiver() : Receive_port("rp", 0) {}
+  const char* Data_pack_type() const override { return "double"; }
+  Port* NewPort() override { return nullptr; }
+};
+
+void BM_SteadyStream(benchmark::State& state) {
+  const Long held = static_cast<Long>(state.range(0));
+  const Long step = 10;
+  Reader up, down;
+  Send<double> sp("sp", 0);
+  Receiver rp;
+  sp.Set_owner(&up);
+  rp.Set_owner(&down);
+  sp.Register_receiver(&rp);
+  rp.Set_sender(&sp);
+  sp.Switch();
+  Long t = 0;
+  for (Long k = 0; k < held; ++k) sp.Send_data(t += step, 0.5);
+  sp.Set_data_pack_array();
+  double sum = 0;
+  for (auto _ : state) {
+    sp.Send_data(t += step, 0.5);
+    if (t % (10 * step) == 0) {
+      sp.Set_data_pack_array();
+      down.from = t - held * step;
+      Data_pack *before, *after;
+      if (rp.Get_data_pack(before, down.from + step / 2, after, 'b'))
+        sum += static_cast<Data<double>*>(before)->Value();
+      rp.Reduce_data_pack_stock();
+    }
+  }
+  benchmark::DoNotOptimize(sum);
+  state.counters["held"] = static_cast<double>(sp.Number_of_data_packs());
+  state.counters["time_per_pack"] = benchmark::Counter(
+      static_cast<double>(state.iterations()),
+      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_SteadyStream)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(1000000);
+
+void BM_SegmentThenRelease(benchmark::State& state) {
+  const Long n = static_cast<Long>(state.range(0));
+  for (auto _ : state) {
+    Reader up, down;
+    Send<double> sp("sp", 0);
+    Receiver rp;
+    sp.Set_owner(&up);
+    rp.Set_owner(&down);
+    sp.Register_receiver(&rp);
+    rp.Set_sender(&sp);
+    sp.Switch();
+    down.from = LONG_MIN32;
+    for (Long t = 1; t <= n; ++t) {
+      sp.Send_data(t, 0.25);
+      if (t % 10 == 0) {
+        sp.Set_data_pack_array();
+        rp.Reduce_data_pack_stock();  // the window still reaches the first pack
+      }
+    }
+    sp.Set_data_pack_array();
+    down.from = n;
+    rp.Reduce_data_pack_stock();
+    benchmark::DoNotOptimize(sp.Number_of_data_packs());
+  }
+  state.counters["time_per_pack"] = benchmark::Counter(
+      static_cast<double>(state.iterations()) * static_cast<double>(n),
+      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_SegmentThenRelease)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
