@@ -352,16 +352,47 @@ TzString TzString::AsLower() const {
 }
 
 std::istream& getline(std::istream& is, TzString& line, char delim) {
-  line.Clear();
+  // The line is gathered first and then stored as one text of CalcSiz of
+  // its length, the size that appending the chunks to an empty string
+  // gives; a block of that size already held is reused.
   char buf[256];
+  std::string longLine;  // only for lines of more than one chunk
+  bool spilled = false;
+  std::uint32_t n = 0;
+  const int eof = std::char_traits<char>::eof();
   for (;;) {
     is.get(buf, sizeof buf, delim);
-    line.Append(buf, static_cast<std::uint32_t>(is.gcount()));
-    if (!is) break;
-    int c = is.get();
-    if (!is) break;
-    if (c == static_cast<unsigned char>(delim)) break;
-    is.unget();
+    std::uint32_t got = static_cast<std::uint32_t>(is.gcount());
+    // The character after the chunk: delim (consumed), the end, or, after a
+    // full chunk, more of the line.
+    bool more = false;
+    if (is) {
+      std::streambuf* sb = is.rdbuf();
+      int c = sb->sgetc();
+      if (c == eof)
+        is.setstate(std::ios::eofbit | std::ios::failbit);
+      else if (c == static_cast<unsigned char>(delim))
+        sb->sbumpc();
+      else
+        more = true;
+    }
+    if (more || spilled) {
+      longLine.append(buf, got);
+      spilled = true;
+    }
+    TZ_CHECK(got <= UINT32_MAX - 1 - n, kUnit, "str.Len != UINT_MAX");
+    n += got;
+    if (!more) break;
+  }
+  const char* text = spilled ? longLine.data() : buf;
+  if (n == 0) {
+    line.Clear();
+  } else if (line.Txt != nullptr && line.Siz == TzString::CalcSiz(n)) {
+    std::memcpy(line.Txt, text, n);
+    line.Txt[n] = '\0';
+    line.Len = n;
+  } else {
+    line.Assign(text, n);
   }
   return is;
 }
