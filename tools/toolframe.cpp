@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <charconv>
+#include <cmath>
 #include <cstring>
 #include <iostream>
 #include <sstream>
@@ -144,6 +145,43 @@ bool open_output(std::ofstream& out, const std::string& name) {
 std::string cannot_write(const std::string& name) { return "the output file " + name + " cannot be written."; }
 
 char* put_real(char* p, double v) {
+  // The common case, 1e-4 <= |v| < 1e6, printed without the exponent: the
+  // six significant digits are v scaled to [1e5, 1e6) and rounded. The
+  // scaled product is off by at most half a unit in its last place (about
+  // 6e-11), so its rounding is that of the exact value unless it lies next
+  // to a half; such values, and every other case, go the exact way.
+  static const double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+  static const double kBelow[] = {1e-4, 1e-3, 1e-2, 1e-1, 1e0, 1e1, 1e2, 1e3, 1e4, 1e5};
+  double a = v < 0 ? -v : v;
+  if (a >= 1e-4 && a < 1e6) {
+    int x = 5;  // the decimal exponent of a: kBelow[x + 4] <= a
+    while (a < kBelow[x + 4]) --x;
+    int k = 5 - x;  // digits after the point, 0 to 9
+    double s = a * kPow10[k];
+    double f = s - std::floor(s);
+    if (s >= 1e5 && (f < 0.5 - 1e-6 || f > 0.5 + 1e-6)) {
+      long long r = static_cast<long long>(f < 0.5 ? std::floor(s) : std::floor(s) + 1);
+      if (r < 1000000) {
+        if (v < 0) *p++ = '-';
+        long long scale = static_cast<long long>(kPow10[k]);
+        p = std::to_chars(p, p + 24, r / scale).ptr;
+        long long frac = r % scale;
+        if (frac != 0) {
+          char digits[10];
+          for (int i = k - 1; i >= 0; --i) {
+            digits[i] = static_cast<char>('0' + frac % 10);
+            frac /= 10;
+          }
+          int n = k;
+          while (digits[n - 1] == '0') --n;  // no trailing zeros
+          *p++ = '.';
+          std::memcpy(p, digits, static_cast<std::size_t>(n));
+          p += n;
+        }
+        return p;
+      }
+    }
+  }
   // 32 bytes hold every "%g" form of a double with 6 digits.
   return std::to_chars(p, p + 32, v, std::chars_format::general, 6).ptr;
 }

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <random>
 #include <sstream>
 
 namespace {
@@ -113,6 +114,39 @@ TEST(ToolFrame, RealsInTheDefaultStreamFormat) {
   }
   char buf[32];
   EXPECT_EQ(std::string(buf, tzframe::put_int(buf, -2147483648LL)), "-2147483648");
+}
+
+}  // namespace
+
+namespace {
+
+// Every real the tools write must read exactly as the C format "%g" gives it.
+TEST(ToolFrame, RealsMatchTheCFormatOverManyValues) {
+  std::mt19937_64 gen(12345);
+  std::uniform_real_distribution<double> mant(1.0, 10.0);
+  std::uniform_int_distribution<int> expo(-8, 9);
+  auto check = [](double v) {
+    char want[64];
+    std::snprintf(want, sizeof want, "%g", v);
+    ASSERT_EQ(tzframe::real_text(v), want) << std::hexfloat << v;
+  };
+  for (int i = 0; i < 300000; ++i) {
+    double v = mant(gen) * std::pow(10.0, expo(gen));
+    check(v);
+    check(-v);
+    // Short decimals as they stand in data files, and the halves between them.
+    double d = std::round(v * 1000.0) / 1000.0;
+    check(d);
+    check(std::nextafter(d, 0.0));
+    check(d + 0.0005);
+  }
+  for (double v : {1e-4, 9.99999e-5, 0.0001000005, 999999.4999, 999999.5, 999999.5000001, 99999.95, 12345.65,
+                   0.1, 0.01, 0.001, 1.0, 10.0, 100000.0, 999995.0, 0.5, 2.5, 1234565.0})
+    for (double w : {v, std::nextafter(v, 0.0), std::nextafter(v, 1e300)}) {
+      check(w);
+      check(-w);
+    }
+  for (double v : {0.0, -0.0, 1e300, -1e-300, 5e-324, HUGE_VAL, -HUGE_VAL}) check(v);
 }
 
 }  // namespace
