@@ -1,0 +1,550 @@
+// pelmic: the edge format converter.
+//
+// Reads a node file ("node format V.0") and an edge file ("edge format V.0"),
+// gives every edge the coordinates of its end nodes and its gradient, sorts
+// the edges by number, merges repeated records of one number (their areas
+// added) and writes one "edge format V.4" file.
+//
+// Both inputs are read through comment-stripping streams, each twice: a
+// first pass counts the records, so that the node and edge arrays are
+// allocated once, and a second pass reads them.
+#include <sys/stat.h>
+
+#include <charconv>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "nopath.h"
+#include "toolframe.h"
+#include "tzcheck.h"
+#include "tzdefs.h"
+#include "tzdfstream.h"
+#include "tzrbktree.h"
+#include "tzstr.h"
+
+namespace {
+
+const char* const kUnit = "pelmic.cpp";
+
+// Error points; the number is part of the report.
+enum ErrorPoint {
+  ERR_SAME_FILE = 386,     // the output file is one of the input files
+  ERR_NODE_FORMAT = 392,   // fatal
+  ERR_EDGE_FORMAT = 404,   // fatal
+  ERR_NODE_NO_DATA = 414,  // reported, the run goes on
+  ERR_EDGE_NO_DATA = 419,  // reported, the run goes on
+  ERR_EDGE_RECORD = 425,   // an edge record whose items cannot be read
+  ERR_NODE_RECORD = 436,   // a node record whose items cannot be read
+  ERR_UNKNOWN_NODE = 452,  // an end node missing from the node file
+  ERR_ZERO_LENGTH = 458,   // a length of 0
+  ERR_ATTRIBUTE = 478,     // repeated records with different attributes
+};
+
+// The converter's node record.
+class Node {
+ public:
+  Node() : num(-1), atr(-1), x(-1.0), y(-1.0), z(-1.0), area(-1.0) {}
+  void Init(Long aNum, Int aAtr, double aX, double aY, double aZ, double aArea) {
+    num = aNum;
+    atr = aAtr;
+    x = aX;
+    y = aY;
+    z = aZ;
+    area = aArea;
+  }
+  Long Num() const { return num; }
+  Int Atr() const { return atr; }
+  double X() const { return x; }
+  double Y() const { return y; }
+  double Z() const { return z; }
+  double Area() const { return area; }
+
+ private:
+  Long num;
+  Int atr;
+  double x, y, z;
+  double area;  // read when atr is 1, else -1.0
+};
+
+// The converter's edge record.
+class Edge {
+ public:
+  Edge() : sameEdge(0) {}
+  Edge(const Edge&) = default;
+  void Init(Long aNum, double aXup, double aYup, double aZup, double aXdown, double aYdown, double aZdown,
+            Long aUpperNode, Long aLowerNode, Int aAtr, double aLen, double aGrd, double aArea) {
+    num = aNum;
+    xup = aXup;
+    yup = aYup;
+    zup = aZup;
+    xdown = aXdown;
+    ydown = aYdown;
+    zdown = aZdown;
+    upperNode = aUpperNode;
+    lowerNode = aLowerNode;
+    atr = aAtr;
+    len = aLen;
+    grd = aGrd;
+    area = aArea;
+  }
+  Long Number() const { return num; }
+  double Xup() const { return xup; }
+  double Yup() const { return yup; }
+  double Zup() const { return zup; }
+  double Xdown() const { return xdown; }
+  double Ydown() const { return ydown; }
+  double Zdown() const { return zdown; }
+  Long UpperNode() const { return upperNode; }
+  Long LowerNode() const { return lowerNode; }
+  Int Atribute() const { return atr; }
+  double Length() const { return len; }
+  double Gradient() const { return grd; }
+  double Area() const { return area; }
+  void SameEdge(TzBoolean b) { sameEdge = b; }
+  TzBoolean SameEdge() const { return sameEdge; }
+
+  // Copies every field but the merge mark.
+  Edge& operator=(const Edge& e) {
+    if (this == &e) return *this;
+    Init(e.num, e.xup, e.yup, e.zup, e.xdown, e.ydown, e.zdown, e.upperNode, e.lowerNode, e.atr, e.len, e.grd,
+         e.area);
+    return *this;
+  }
+  // Merges a repeated record: adds its area.
+  Edge& operator+=(const Edge& e) {
+    if (this != &e) area += e.area;
+    return *this;
+  }
+  bool operator==(const Edge& e) const { return num == e.num; }
+  bool operator<(const Edge& e) const { return num < e.num; }
+
+ private:
+  Long num;
+  double xup, yup, zup;
+  double xdown, ydown, zdown;
+  Long upperNode, lowerNode;
+  Int atr;
+  double len, grd, area;  // -1.0 where the class has none
+  TzBoolean sameEdge;
+};
+
+// One "edge format V.4" record, without the end of line.
+char* put_edge(char* p, const Edge& e) {
+  using tzframe::put_int;
+  using tzframe::put_real;
+  p = put_int(p, e.Number());
+  *p++ = ' ';
+  p = put_int(p, e.UpperNode());
+  *p++ = ' ';
+  p = put_real(p, e.Xup());
+  *p++ = ' ';
+  p = put_real(p, e.Yup());
+  *p++ = ' ';
+  p = put_real(p, e.Zup());
+  *p++ = ' ';
+  p = put_int(p, e.LowerNode());
+  *p++ = ' ';
+  p = put_real(p, e.Xdown());
+  *p++ = ' ';
+  p = put_real(p, e.Ydown());
+  *p++ = ' ';
+  p = put_real(p, e.Zdown());
+  *p++ = ' ';
+  p = put_int(p, e.Atribute());
+  *p++ = ' ';
+  if (e.Atribute() == 1) {
+    p = put_real(p, e.Length());
+    *p++ = ' ';
+    p = put_real(p, e.Gradient());
+    *p++ = ' ';
+    p = put_real(p, e.Area());
+  } else if (e.Atribute() == 3) {
+    p = put_real(p, e.Length());
+    *p++ = ' ';
+    p = put_real(p, e.Gradient());
+  }
+  return p;
+}
+
+std::ofstream& operator<<(std::ofstream& out, const Edge& e) {
+  char buf[512];  // 9 reals of at most 13 characters, 4 integers, blanks
+  out.write(buf, put_edge(buf, e) - buf);
+  return out;
+}
+
+// An edge's place in the edge array under its number: the sort moves these
+// small keys instead of whole records, in exactly the same way.
+struct SortKey {
+  Long num;
+  Long index;
+  bool operator<(const SortKey& k) const { return num < k.num; }
+};
+
+// Sorts a[left..right] by edge number (T: Edge or SortKey). The partition
+// decides which of the records with one number comes first, and so which
+// record the merge keeps. The smaller part is sorted by recursion and the
+// larger one by the loop, which gives the same order with a stack depth
+// bounded by log2 of the count.
+template <class T>
+void QuickSort(T* a, Long left, Long right) {
+  while (left < right) {
+    T pivot(a[(static_cast<std::int64_t>(left) + right) / 2]);
+    Long i = left, j = right;
+    for (;;) {
+      while (a[i] < pivot) ++i;
+      while (pivot < a[j]) --j;
+      if (i >= j) break;
+      T t;
+      t = a[i];
+      a[i] = a[j];
+      a[j] = t;
+      ++i;
+      --j;
+    }
+    bool lower = left < i - 1, upper = j + 1 < right;
+    if (lower && upper) {
+      if (i - 1 - left <= right - (j + 1)) {
+        QuickSort(a, left, i - 1);
+        left = j + 1;
+      } else {
+        QuickSort(a, j + 1, right);
+        right = i - 1;
+      }
+    } else if (lower) {
+      right = i - 1;
+    } else if (upper) {
+      left = j + 1;
+    } else {
+      break;
+    }
+  }
+}
+
+// The items of one record, read from the front of a line as the stream's
+// number extraction reads them: white space skipped, an optional sign, the
+// longest number that follows.
+class Items {
+ public:
+  explicit Items(const TzString& line)
+      : p(line.Length() ? static_cast<const char*>(line) : ""), end(p + line.Length()) {}
+  bool Integer(Long& v) { return Number(v); }
+  bool Real(double& v) { return Number(v); }
+
+ private:
+  template <class T>
+  bool Number(T& v) {
+    while (p < end && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n' || *p == '\v' || *p == '\f')) ++p;
+    const char* q = p;
+    if (q < end && *q == '+' && q + 1 < end && q[1] != '-') ++q;  // from_chars takes no plus sign
+    T x;
+    std::from_chars_result r = std::from_chars(q, end, x);
+    if (r.ec != std::errc()) return false;
+    v = x;
+    p = r.ptr;
+    return true;
+  }
+  const char* p;
+  const char* end;
+};
+
+enum LineKind { LINE_TEXT, LINE_EMPTY, LINE_END };
+
+// The next line of a file. A last line without a line end is a line like
+// any other; an empty line is told apart from the end of the file.
+LineKind next_line(std::istream& is, TzString& line) {
+  getline(is, line, '\n');
+  if (line.Length() != 0) return LINE_TEXT;
+  if (is.eof() || is.bad()) return LINE_END;
+  is.clear();
+  if (is.get() == std::char_traits<char>::eof()) return LINE_END;  // the empty line's newline
+  return LINE_EMPTY;
+}
+
+// A line of blanks and tabs only (an indented comment leaves one).
+bool blank(const TzString& line) {
+  for (const char* p = line; *p; ++p)
+    if (*p != ' ' && *p != '\t' && *p != '\r') return false;
+  return true;
+}
+
+bool begins(const TzString& line, const char* key, std::size_t n) {
+  const char* p = line;
+  return std::strncmp(p ? p : "", key, n) == 0;
+}
+
+// Skips to the line that begins with key; false at the end of the file.
+bool skip_to(std::istream& is, TzString& line, const char* key, std::size_t n) {
+  for (;;) {
+    LineKind k = next_line(is, line);
+    if (k == LINE_END) return false;
+    if (k == LINE_TEXT && begins(line, key, n)) return true;
+  }
+}
+
+// The next data record; false at the end of the data section (the end of
+// the file or an empty line). Lines of blanks are skipped.
+bool next_record(std::istream& is, TzString& line) {
+  for (;;) {
+    if (next_line(is, line) != LINE_TEXT) return false;
+    if (!blank(line)) return true;
+  }
+}
+
+// The header: skips to "[Data Format Name]" and reads the format line into
+// line; whether it begins with format is the result.
+bool format_line(std::istream& is, TzString& line, const char* format) {
+  skip_to(is, line, "[Data Format Name]", 18);
+  next_line(is, line);
+  return begins(line, format, 15);
+}
+
+// Back to the start of a stream's copy for the second pass, which walks the
+// same header to the same data section as the first.
+bool rewind_to_data(std::istream& is, const char* format) {
+  is.clear();
+  is.seekg(0);
+  TzString line;
+  return format_line(is, line, format) && skip_to(is, line, "[Data]", 6);
+}
+
+std::string text(const TzString& s) {
+  const char* p = s;
+  return p ? p : "";
+}
+
+bool same_file(const std::string& a, const std::string& b) {
+  struct stat sa, sb;
+  return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
+}
+
+class Converter {
+ public:
+  Converter(const std::string& edgeName, const std::string& nodeName, const std::string& outName)
+      : edgeName(edgeName), nodeName(nodeName), outName(outName) {}
+  int Run();
+
+ private:
+  // A fatal error: the copies of the inputs are removed (the stop runs no
+  // destructors) and an output already created is left empty.
+  [[noreturn]] void Fatal(int number, const std::string& reason) {
+    nodes.close();
+    edges.close();
+    if (out.is_open()) {
+      out.close();
+      std::ofstream(outName, std::ios::out | std::ios::trunc);
+    }
+    tzframe::fatal(kUnit, number, reason);
+  }
+  [[noreturn]] void BadEdgeRecord(const TzString& line, bool haveNumber, Long num) {
+    if (haveNumber)
+      Fatal(ERR_EDGE_RECORD, "the record of edge " + std::to_string(num) + " in " + edgeName +
+                                 " cannot be read: " + text(line));
+    Fatal(ERR_EDGE_RECORD, "an edge record in " + edgeName + " cannot be read: " + text(line));
+  }
+  const Node* EndNode(Long node, Long edge) {
+    TzKeyedData<Long, Node*>* kd = nodeTreeKeyedByNum.GetPtrToData(node);
+    if (kd == nullptr)
+      Fatal(ERR_UNKNOWN_NODE, "node " + std::to_string(node) + " of edge " + std::to_string(edge) + " in " +
+                                  edgeName + " is not in the node file " + nodeName + ".");
+    return kd->Data();
+  }
+  void CountNodes();
+  void CountEdges();
+  void ReadNodes();
+  void ReadEdges();
+  void Merge();
+  void Write();
+
+  std::string edgeName, nodeName, outName;
+  TzDfstream nodes, edges;
+  std::ofstream out;
+  Long nodeMax = 0;
+  Long numBBedges = 0, numBRedges = 0, numRRedges = 0;
+  std::vector<Node> nodeArray;
+  std::vector<Edge> edgeArray;
+  std::vector<SortKey> order;  // the edge array sorted by number
+  TzRbKeyTree<Long, Node*> nodeTreeKeyedByNum;
+};
+
+void Converter::CountNodes() {
+  TzString line;
+  while (next_record(nodes, line)) ++nodeMax;
+}
+
+void Converter::CountEdges() {
+  TzString line;
+  while (next_record(edges, line)) {
+    Items it(line);
+    Long num = 0, up = 0, low = 0, atr = 0;
+    bool haveNumber = it.Integer(num);
+    if (!(haveNumber && it.Integer(up) && it.Integer(low) && it.Integer(atr)))
+      BadEdgeRecord(line, haveNumber, num);
+    if (atr == 1)
+      ++numBBedges;
+    else if (atr == 2)
+      ++numBRedges;
+    else
+      ++numRRedges;
+  }
+}
+
+void Converter::ReadNodes() {
+  if (!rewind_to_data(nodes, "node format V.0")) return;
+  TzString line;
+  Long k = 0;
+  while (next_record(nodes, line)) {
+    Items it(line);
+    Long num = 0, atr = 0;
+    double x = 0, y = 0, z = 0, area = -1.0;
+    if (!(it.Integer(num) && it.Integer(atr) && it.Real(x) && it.Real(y) && it.Real(z) &&
+          (atr != 1 || it.Real(area))))
+      Fatal(ERR_NODE_RECORD, "a node record in " + nodeName + " cannot be read: " + text(line));
+    TZ_CHECK(k < nodeMax, kUnit, "k < nodeMax");
+    nodeArray[k].Init(num, atr, x, y, z, area);
+    // A repeated node number: the later record replaces the earlier.
+    nodeTreeKeyedByNum.Insert(num, &nodeArray[k]);
+    ++k;
+  }
+  TZ_CHECK(k == nodeMax, kUnit, "k == nodeMax");
+}
+
+void Converter::ReadEdges() {
+  if (!rewind_to_data(edges, "edge format V.0")) return;
+  TzString line;
+  Long total = static_cast<Long>(edgeArray.size());
+  Long k = 0;
+  while (next_record(edges, line)) {
+    Items it(line);
+    Long num = 0, iNode = 0, oNode = 0, atr = 0;
+    bool haveNumber = it.Integer(num);
+    if (!(haveNumber && it.Integer(iNode) && it.Integer(oNode) && it.Integer(atr)))
+      BadEdgeRecord(line, haveNumber, num);
+    const Node* up = EndNode(iNode, num);
+    const Node* down = EndNode(oNode, num);
+    double len = -1.0, grd = -1.0, area = -1.0;
+    if (atr != 2) {
+      if (!(it.Real(len) && (atr != 1 || it.Real(area)))) BadEdgeRecord(line, true, num);
+      if (len == 0.0)
+        Fatal(ERR_ZERO_LENGTH, "edge " + std::to_string(num) + " in " + edgeName + " has the length 0.");
+      grd = (up->Z() - down->Z()) / len;
+      if (grd < 0.01) grd = 0.01;
+    }
+    TZ_CHECK(k < total, kUnit, "k < numTotalEdges");
+    edgeArray[k].Init(num, up->X(), up->Y(), up->Z(), down->X(), down->Y(), down->Z(), iNode, oNode, atr, len,
+                      grd, area);
+    ++k;
+  }
+  TZ_CHECK(k == total, kUnit, "k == numTotalEdges");
+}
+
+void Converter::Merge() {
+  bool repeats = false;
+  if (order.empty()) return;
+  Edge* pe = &edgeArray[order[0].index];
+  for (std::size_t k = 1; k < order.size(); ++k) {
+    Edge* ce = &edgeArray[order[k].index];
+    if (ce->Number() != pe->Number()) {
+      pe = ce;
+      continue;
+    }
+    if (!(ce->Atribute() == pe->Atribute()))
+      Fatal(ERR_ATTRIBUTE, "edge " + std::to_string(ce->Number()) + " is repeated in " + edgeName +
+                               " with different attributes (" + std::to_string(pe->Atribute()) + " and " +
+                               std::to_string(ce->Atribute()) + "): ce->Atribute() == pe->Atribute()");
+    *pe += *ce;
+    ce->SameEdge(1);
+    if (ce->Atribute() == 1) {
+      --numBBedges;
+      TZ_CHECK(numBBedges >= 0, kUnit, "numBBedges >= 0");
+    } else if (ce->Atribute() == 2) {
+      --numBRedges;
+      TZ_CHECK(numBRedges >= 0, kUnit, "numBRedges >= 0");
+    } else {
+      --numRRedges;
+      TZ_CHECK(numRRedges >= 0, kUnit, "numRRedges >= 0");
+    }
+    std::cout << ce->Number() << ' ';
+    repeats = true;
+  }
+  if (repeats) std::cout << "\nThese edges were repeatedly included in " << edgeName << "." << std::endl;
+}
+
+void Converter::Write() {
+  out << "[Number of BBEdges]\n"
+      << numBBedges << "\n[Number of BREdges]\n"
+      << numBRedges << "\n[Number of RREdges]\n"
+      << numRRedges << "\n[Number of Total Edges]\n"
+      << numBBedges + numBRedges + numRRedges << "\n[Data]\n";
+  for (const SortKey& key : order) {
+    const Edge& e = edgeArray[key.index];
+    if (e.SameEdge()) continue;
+    out << e;
+    out.put('\n');
+  }
+  out.flush();
+  if (!out) Fatal(tzframe::ERR_CANNOT_WRITE, tzframe::cannot_write(outName));
+  out.close();
+}
+
+int Converter::Run() {
+  nodes.open(nodeName.c_str());
+  edges.open(edgeName.c_str());
+  if (same_file(outName, edgeName) || same_file(outName, nodeName))
+    Fatal(ERR_SAME_FILE, "the output file " + outName + " is one of the input files.");
+  if (!tzframe::open_output(out, outName)) Fatal(tzframe::ERR_CANNOT_WRITE, tzframe::cannot_write(outName));
+
+  TzString line;
+  if (!format_line(nodes, line, "node format V.0"))
+    Fatal(ERR_NODE_FORMAT, "node data must be node format V.0.\n" + text(line));
+  if (!format_line(edges, line, "edge format V.0")) Fatal(ERR_EDGE_FORMAT, "edge data must be edge format V.0.");
+  if (!skip_to(nodes, line, "[Data]", 6)) tzframe::error_line(kUnit, ERR_NODE_NO_DATA);
+  if (!skip_to(edges, line, "[Data]", 6)) tzframe::error_line(kUnit, ERR_EDGE_NO_DATA);
+
+  CountNodes();
+  CountEdges();
+  Long total = numBBedges + numBRedges + numRRedges;
+  edgeArray.resize(static_cast<std::size_t>(total));
+  order.resize(static_cast<std::size_t>(total));
+  nodeArray.resize(static_cast<std::size_t>(nodeMax));
+
+  ReadNodes();
+  nodes.close();
+  out << "[Comment]\nThis dataset was generated from " << edgeName << " and " << nodeName
+      << " by pelmic.\n[Data Format Name]\nedge format V.4\n";
+  ReadEdges();
+  edges.close();
+
+  std::cout << "Gradients have been calculated." << std::endl;
+  // Erased after the first console line: the console buffer is then already
+  // there, and its allocation does not have to gather the freed index nodes.
+  nodeTreeKeyedByNum.Erase();
+  for (Long k = 0; k < total; ++k) order[k] = SortKey{edgeArray[k].Number(), k};
+  if (total >= 2) QuickSort(order.data(), 0, total - 1);
+  std::cout << "Edges have been sorted." << std::endl;
+  Merge();
+  Write();
+  std::vector<Edge>().swap(edgeArray);
+  std::vector<SortKey>().swap(order);
+  std::vector<Node>().swap(nodeArray);
+  std::cout << "pelmic has normally worked." << std::endl;
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  TzString command(argc > 0 ? nopath(argv[0]) : nullptr);
+  const tzframe::ToolTexts& texts = *tzframe::tool_texts("pelmic");
+  int firstArg = tzframe::options(argc, argv, texts, command);
+  if (argc != 1 && argc != 4) tzframe::usage(texts, command);
+  std::vector<std::string> names =
+      tzframe::file_names(argc, argv, firstArg, kUnit,
+                          {"# edge format V.0 file (input file) : ", "# node format V.0 file (input file) : ",
+                           "# edge format V.4 file (output file) : "});
+  Converter converter(names[0], names[1], names[2]);
+  return converter.Run();
+}
