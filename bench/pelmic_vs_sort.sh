@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# pelmic on a generated basin of 10^6 edges, side by side with `sort -n` on
+# the same edge file.
+#
+#   bench/pelmic_vs_sort.sh [path/to/pelmic] [edges] [runs]
+#
+# The basin: nodes 1 .. n+1, edge k runs from node k+1 down to node
+# floor((k+1)/2) (a binary river tree draining to node 1), elevations
+# falling toward the outlet; 70 % slope edges (attribute 1), 20 % river
+# edges (2), 10 % channel edges (3); edge and node numbers are written in a
+# scrambled order so that the sort has work to do, with comment lines mixed
+# in. The generator is deterministic (Park-Miller numbers in awk).
+# Each program runs `runs` times (default 5); the median wall time is shown.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+pelmic=${1:-$here/../build/tools/pelmic/pelmic}
+n=${2:-1000000}
+runs=${3:-5}
+pelmic=$(cd "$(dirname "$pelmic")" && pwd)/$(basename "$pelmic")
+work=$(mktemp -d /tmp/pelmic_bench.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+
+awk -v n="$n" 'BEGIN {
+  seed = 20240611
+  m = n + 1
+  print "[Comment]"; print "generated basin of " n " edges"
+  print "[Data Format Name]"; print "node format V.0"; print "[Data]"
+  for (k = 0; k < m; k++) {
+    i = (k * 7919) % m + 1                       # node numbers in scrambled order
+    seed = (seed * 16807) % 2147483647; x = seed % 100000
+    seed = (seed * 16807) % 2147483647; y = seed % 100000
+    seed = (seed * 16807) % 2147483647
+    z = 10 * log(i) / log(2) + (seed % 1000) / 1000
+    if (k % 100000 == 0) print "# node block " k
+    if (i % 10 == 0) printf "%d 1 %d %d %.3f 2500\n", i, x, y, z
+    else             printf "%d 0 %d %d %.3f\n", i, x, y, z
+  }
+}' > nodes.dat
+
+awk -v n="$n" 'BEGIN {
+  seed = 777
+  print "[Comment]"; print "generated basin of " n " edges"
+  print "[Data Format Name]"; print "edge format V.0"; print "[Data]"
+  for (k = 0; k < n; k++) {
+    e = (k * 7919) % n + 1                       # edge numbers in scrambled order
+    up = e + 1; low = int((e + 1) / 2)
+    seed = (seed * 16807) % 2147483647; c = seed % 10
+    seed = (seed * 16807) % 2147483647; len = 10 + seed % 500
+    if (k % 100000 == 0) print "# edge block " k
+    if (c < 7)      printf "%d %d %d 1 %d %d  # slope\n", e, up, low, len, 100 + seed % 5000
+    else if (c < 9) printf "%d %d %d 2\n", e, up, low
+    else            printf "%d %d %d 3 %d\n", e, up, low, len
+  }
+}' > edges.dat
+
+echo "basin: $n edges, $(wc -l < nodes.dat) node lines ($(du -h nodes.dat | cut -f1)), $(wc -l < edges.dat) edge lines ($(du -h edges.dat | cut -f1))"
+
+# Median wall time in seconds of `runs` runs of a command.
+median() {
+  local t=()
+  for ((r = 0; r < runs; r++)); do
+    local s e
+    s=$(date +%s.%N)
+    "$@" > /dev/null
+    e=$(date +%s.%N)
+    t+=("$(echo "$e - $s" | bc)")
+  done
+  printf '%s\n' "${t[@]}" | sort -g | awk '{ v[NR] = $1 } END { printf "%.3f", (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+
+tp=$(median "$pelmic" edges.dat nodes.dat out.dat)
+ts=$(median sort -n edges.dat -o sorted.dat)
+t1=$(median sort -n --parallel=1 edges.dat -o sorted1.dat)
+echo "pelmic edges.dat nodes.dat out.dat   median of $runs: ${tp} s"
+echo "sort -n edges.dat                    median of $runs: ${ts} s"
+echo "sort -n --parallel=1 edges.dat       median of $runs: ${t1} s"
+echo "ratio pelmic / sort -n: $(echo "scale=2; $tp / $ts" | bc)"
+echo "output: $(sed -n 12p out.dat) edges written, peak memory of pelmic:"
+/usr/bin/time -f "  %M kB maximum resident, %e s" "$pelmic" edges.dat nodes.dat out.dat > /dev/null
