@@ -1,0 +1,25 @@
+// dataFileOpen: opens a hand-written data file with its comments removed.
+//
+// The readers of the framework's parameter and state files and of the
+// model's network, parameter and initial discharge files read plain
+// formatted input; this opener gives them a stream over a copy of the file
+// in which every comment, from '#' to the end of its line, is gone. A line
+// that is only a comment (its '#' in the first column) vanishes with its
+// newline; otherwise the newline stays. Text between double quotes or
+// between apostrophes is copied unchanged, '#' and newlines included; there
+// is no escape character.
+#ifndef DFOPEN_H
+#define DFOPEN_H
+
+#include <cstdio>
+
+// The comment-free copy of `path`, open for reading at its beginning. The
+// copy is an anonymous temporary file (it has no name and disappears when
+// the stream is closed or the program ends); the caller closes the stream.
+// Never returns null: a file that cannot be opened ends the program with
+// "Cannot open [<path>].\n" and status 1, a temporary file that cannot be
+// created with "Cannot open [tmpfile].\n" and status 1, and a file that
+// ends inside a quoted stretch stops through the check "c != EOF".
+std::FILE* dataFileOpen(const char* path);
+
+#endif
