@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -18,10 +19,15 @@ namespace {
 
 class DataFileOpen : public ::testing::Test {
  protected:
+  // One directory per test, named after it: a death test's child (which
+  // may run the test again from its start) finds the same files, and the
+  // parent's TearDown removes them.
   void SetUp() override {
-    char tmpl[] = "/tmp/dfopen_test.XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
+    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string base = std::string(TZ_BINARY_DIR) + "/dfopen_test";
+    mkdir(base.c_str(), 0700);
+    dir_ = base + "/" + info->test_suite_name() + "." + info->name();
+    mkdir(dir_.c_str(), 0700);
   }
   void TearDown() override {
     std::remove(Path().c_str());
