@@ -1,6 +1,7 @@
 // The instances of the typed framework classes for the thirteen port value
 // types, compiled once.
 #include "p_tmp.h"
+#include "receive.h"
 
 #define QAVLEN_VALUE_TYPE(T) \
   template class Data<T>;    \
@@ -20,3 +21,9 @@ QAVLEN_PULSE_TYPE(Vary<double>)
 QAVLEN_PULSE_TYPE(Vary<float>)
 QAVLEN_PULSE_TYPE(Vary<int>)
 QAVLEN_PULSE_TYPE(Vary<TzLong>)
+
+// The interpolating receive port of the scalar types.
+template class Receive<double>;
+template class Receive<float>;
+template class Receive<int>;
+template class Receive<TzLong>;

@@ -1,9 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdint>
+#include <initializer_list>
+#include <random>
 #include <string>
+#include <type_traits>
+#include <utility>
+#include <vector>
 
 #include "port.h"
 #include "qavlen_testing.h"
+#include "receive.h"
 
 namespace {
 
@@ -96,6 +104,396 @@ TEST(ReceivePort, PrintConnection) {
             "      owner > Element e 0\n"
             "  Connected > Sender_port<double> sp 2 \n"
             "  Connected >     owner > Element up 1\n");
+}
+
+// ---- Receive<T>: the interpolating receive port ----
+
+// A value of T from a double (integers truncated) and back.
+template <class T>
+T make(double v) {
+  if constexpr (std::is_floating_point<T>::value)
+    return static_cast<T>(v);
+  else
+    return T(static_cast<int>(v));
+}
+template <class T>
+double number(const T& v) {
+  if constexpr (std::is_floating_point<T>::value)
+    return static_cast<double>(v);
+  else
+    return static_cast<double>(static_cast<int>(v));
+}
+
+// A send port and an interpolating receiver connected to it, the sender
+// holding the given (time, value) packs, published.
+template <class T>
+struct Series {
+  Send<T> sp{"sp", 0};
+  Receive<T> rp{"rp", 0};
+  explicit Series(std::initializer_list<std::pair<Long, double>> packs, int type = 0) {
+    std::vector<std::pair<Long, double>> v(packs);
+    Build(v, type);
+  }
+  Series(const std::vector<std::pair<Long, double>>& packs, int type) { Build(packs, type); }
+  void Build(const std::vector<std::pair<Long, double>>& packs, int type) {
+    EXPECT_EQ(sp.Register_receiver(&rp), YES);
+    EXPECT_EQ(rp.Set_sender(&sp), YES);
+    EXPECT_EQ(sp.Switch(), YES);
+    for (const auto& p : packs) sp.Send_data(p.first, make<T>(p.second));
+    sp.Set_data_pack_array();
+    rp.Set_data_connection_type(type);
+  }
+};
+
+template <class T>
+class ReceiveTyped : public testing::Test {};
+using ScalarTypes = testing::Types<double, float, int, TzLong>;
+TYPED_TEST_SUITE(ReceiveTyped, ScalarTypes);
+
+TYPED_TEST(ReceiveTyped, ClassWordTypeNameAndNewPort) {
+  using T = TypeParam;
+  Receive<T> rp("rpu", 0);
+  EXPECT_STREQ(rp.Class_name(), "Receive");
+  EXPECT_STREQ(rp.Data_pack_type(), Port_type<T>::data_pack_type);
+  Port* p = rp.NewPort();
+  ASSERT_NE(dynamic_cast<Receive<T>*>(p), nullptr);
+  EXPECT_STREQ(p->Class_name(), "Receive");
+  EXPECT_EQ(p->Object_name(), nullptr);
+  delete p;
+}
+
+// Packs (0, 10), (100, 20), (200, 40), each connection type.
+TYPED_TEST(ReceiveTyped, WorkedTable) {
+  using T = TypeParam;
+  const bool integer = !std::is_floating_point<T>::value;
+  struct Row {
+    const char* query;
+    Long t1, t2;
+    double line, step, pulse;
+  };
+  const Row rows[] = {
+      {"Get_data", 0, 0, 10, 20, 10},
+      {"Get_data", 50, 50, 15, 20, 0},
+      {"Get_data", 100, 100, 20, 20, 20},
+      {"Get_data", 150, 150, 30, 40, 0},
+      {"Get_data", 200, 200, 40, 40, 40},
+      {"Get_data_sum", 50, 150, 2125, 3000, 20},
+      {"Get_data_sum", 0, 200, 4500, 6000, 60},
+      {"Get_data_sum", 100, 200, 3000, 4000, 40},
+      // The integer types divide in integers, truncating.
+      {"Get_mean_data", 50, 150, integer ? 21 : 21.25, 30, integer ? 0 : 0.2},
+  };
+  for (int type = 0; type < 3; ++type) {
+    Series<T> s({{0, 10}, {100, 20}, {200, 40}}, type);
+    for (const Row& r : rows) {
+      const double want = type == 0 ? r.line : type == 1 ? r.step : r.pulse;
+      const std::string q = r.query;
+      T got = q == "Get_data" ? s.rp.Get_data(r.t1)
+              : q == "Get_data_sum" ? s.rp.Get_data_sum(r.t1, r.t2)
+                                    : s.rp.Get_mean_data(r.t1, r.t2);
+      EXPECT_EQ(got, make<T>(want)) << q << "(" << r.t1 << ", " << r.t2 << ") type " << type;
+    }
+  }
+}
+
+TYPED_TEST(ReceiveTyped, OnePublishedPack) {
+  using T = TypeParam;
+  for (int type = 0; type < 3; ++type) {
+    Series<T> s({{600, 7}}, type);
+    EXPECT_EQ(s.rp.Get_data(600), make<T>(7)) << type;
+    EXPECT_EQ(s.rp.Get_data_sum(600, 600), make<T>(0)) << type;
+  }
+}
+
+TYPED_TEST(ReceiveTyped, TwoPacksStepGivesTheSecondEverywhere) {
+  using T = TypeParam;
+  Series<T> s({{0, 3}, {60, 9}}, 1);
+  for (Long t : {0, 1, 30, 59, 60}) EXPECT_EQ(s.rp.Get_data(t), make<T>(9)) << t;
+  Series<T> line({{0, 3}, {60, 9}}, 0);
+  EXPECT_EQ(line.rp.Get_data(0), make<T>(3));
+  EXPECT_EQ(line.rp.Get_data(20), make<T>(5));
+  EXPECT_EQ(line.rp.Get_data(60), make<T>(9));
+}
+
+TYPED_TEST(ReceiveTyped, PackTimesInsideAreExactHitsForEveryType) {
+  using T = TypeParam;
+  const std::vector<std::pair<Long, double>> packs = {{0, 1}, {100, 5}, {200, -7}, {300, 2}, {400, 8},
+                                                      {500, 3}, {600, 4}};
+  for (int type = 0; type < 3; ++type) {
+    Series<T> s(packs, type);
+    for (std::size_t i = 1; i + 1 < packs.size(); ++i)
+      EXPECT_EQ(s.rp.Get_data(packs[i].first), make<T>(packs[i].second)) << type << " " << i;
+    // At the last pack every type gives its value; at the first, Step
+    // gives the pack that closes the first interval.
+    EXPECT_EQ(s.rp.Get_data(600), make<T>(4)) << type;
+    EXPECT_EQ(s.rp.Get_data(0), make<T>(type == 1 ? 5 : 1)) << type;
+    // Get_data(t, v) gives the same answer.
+    T v = make<T>(99);
+    s.rp.Get_data(250, v);
+    EXPECT_EQ(v, s.rp.Get_data(250)) << type;
+  }
+}
+
+TYPED_TEST(ReceiveTyped, PulseSumLeavesOutThePackAtT1AndCountsTheOneAtT2) {
+  using T = TypeParam;
+  Series<T> s({{0, 1}, {100, 2}, {200, 4}, {300, 8}}, 2);
+  EXPECT_EQ(s.rp.Get_data_sum(100, 300), make<T>(12));
+  EXPECT_EQ(s.rp.Get_data_sum(0, 100), make<T>(2));
+  EXPECT_EQ(s.rp.Get_data_sum(101, 199), make<T>(0));
+  EXPECT_EQ(s.rp.Get_data_sum(0, 300), make<T>(14));
+  EXPECT_EQ(s.rp.Get_data(150), make<T>(0));
+}
+
+TYPED_TEST(ReceiveTyped, PulseDataAtExactPackTimesOnly) {
+  using T = TypeParam;
+  Series<T> s({{0, 1}, {3600, 2}, {7200, 3}}, 1);
+  const struct {
+    Long t;
+    Boolean found;
+    double v;
+  } cases[] = {{0, YES, 1}, {3600, YES, 2}, {7200, YES, 3}, {1800, NO, 99}, {-1, NO, 99}, {7201, NO, 99}};
+  for (const auto& c : cases) {
+    T v = make<T>(99);
+    EXPECT_EQ(s.rp.Get_pulse_data(c.t, v), c.found) << c.t;
+    EXPECT_EQ(v, make<T>(c.v)) << c.t;
+  }
+  Series<T> none({}, 0);
+  T v = make<T>(5);
+  EXPECT_EQ(none.rp.Get_pulse_data(0, v), NO);
+  EXPECT_EQ(v, make<T>(5));
+}
+
+// Sums over many packs and random intervals against the rules written out
+// directly.
+TYPED_TEST(ReceiveTyped, SumsAgreeWithTheRulesOverManyPacks) {
+  using T = TypeParam;
+  const bool integer = !std::is_floating_point<T>::value;
+  std::mt19937 gen(7);
+  std::vector<std::pair<Long, double>> packs;
+  Long t = -500;
+  for (int i = 0; i < 200; ++i) {
+    t += 1 + static_cast<Long>(gen() % 50);
+    packs.push_back({t, static_cast<double>(static_cast<int>(gen() % 41) - 20)});
+  }
+  const Long ta = packs.front().first, tb = packs.back().first;
+  auto vt = [&](std::size_t i) { return number(make<T>(packs[i].second)); };
+  for (int type = 0; type < 3; ++type) {
+    Series<T> s(packs, type);
+    for (int k = 0; k < 300; ++k) {
+      Long t1 = ta + static_cast<Long>(gen() % static_cast<unsigned>(tb - ta + 1));
+      Long t2 = ta + static_cast<Long>(gen() % static_cast<unsigned>(tb - ta + 1));
+      if (k % 10 == 0) t1 = packs[gen() % packs.size()].first;  // exact hits
+      if (t1 > t2) std::swap(t1, t2);
+      double want = 0;
+      if (type == 2) {
+        for (std::size_t i = 0; i < packs.size(); ++i)
+          if (packs[i].first > t1 && packs[i].first <= t2) want += vt(i);
+      } else if (type == 1) {
+        for (std::size_t i = 1; i < packs.size(); ++i) {
+          Long lo = std::max(packs[i - 1].first, t1), hi = std::min(packs[i].first, t2);
+          if (hi > lo) want += vt(i) * (hi - lo);
+        }
+      } else if (!integer && t1 < t2) {
+        // The integral of the broken line: exact for the floating types.
+        for (std::size_t i = 1; i < packs.size(); ++i) {
+          Long lo = std::max(packs[i - 1].first, t1), hi = std::min(packs[i].first, t2);
+          if (hi <= lo) continue;
+          double t0 = packs[i - 1].first, t9 = packs[i].first;
+          auto y = [&](double x) { return (vt(i) * (x - t0) + vt(i - 1) * (t9 - x)) / (t9 - t0); };
+          want += (y(lo) + y(hi)) * (hi - lo) / 2;
+        }
+      } else {
+        continue;  // truncating trapezoids: see the worked integer cases
+      }
+      double got = number(s.rp.Get_data_sum(t1, t2));
+      if (std::is_same<T, float>::value)
+        EXPECT_NEAR(got, want, 1e-5 * (std::fabs(want) + 1)) << type << " [" << t1 << ", " << t2 << "]";
+      else if (type == 0)
+        EXPECT_NEAR(got, want, 1e-9 * (std::fabs(want) + 1)) << type << " [" << t1 << ", " << t2 << "]";
+      else
+        EXPECT_EQ(got, want) << type << " [" << t1 << ", " << t2 << "]";
+    }
+  }
+}
+
+TYPED_TEST(ReceiveTyped, EmptyIntervalSumsToZeroBeforeAskingTheSender) {
+  using T = TypeParam;
+  Receive<T> unconnected("rp", 0);
+  EXPECT_EQ(unconnected.Get_data_sum(600, 600), make<T>(0));
+}
+
+// The worked integer values: every division truncates toward zero, each
+// trapezoid halved on its own.
+TEST(ReceiveInteger, TruncatingArithmetic) {
+  Series<int> s({{0, 1}, {3, 2}});
+  EXPECT_EQ(s.rp.Get_data(1), 1);  // (2 * 1 + 1 * 2) / 3
+  EXPECT_EQ(s.rp.Get_data_sum(0, 3), 4);  // (1 + 2) * 3 / 2
+  EXPECT_EQ(s.rp.Get_mean_data(0, 3), 1);
+  Series<TzLong> neg({{0, -1}, {1, -2}, {4, -4}});
+  EXPECT_EQ(neg.rp.Get_data_sum(0, 1), TzLong(-1));  // (-3) / 2
+  EXPECT_EQ(neg.rp.Get_data(2), TzLong(-2));  // (-4 * 1 + -2 * 2) / 3 = -8 / 3
+  // [0, 1]: -1; [1, 4]: (-2 - 4) * 3 / 2 = -9
+  EXPECT_EQ(neg.rp.Get_data_sum(0, 4), TzLong(-10));
+  EXPECT_EQ(neg.rp.Get_mean_data(0, 4), TzLong(-2));
+  // Products are formed in 32 bits, without widening; they wrap.
+  Series<int> big({{0, 70000}, {70000, 70000}});
+  EXPECT_EQ(big.rp.Get_data(35000),
+            static_cast<int>((static_cast<std::uint32_t>(70000u * 35000u) * 2u)) / 70000);
+}
+
+TEST(ReceiveFloat, ComputedInDoubleAndRoundedToFloat) {
+  Series<float> s({{0, 0}, {3, 1}});
+  // 1/3 is rounded once to float, not computed from float products.
+  EXPECT_EQ(s.rp.Get_data(1), static_cast<float>(1.0 / 3.0));
+  EXPECT_EQ(s.rp.Get_mean_data(0, 3), 0.5f);
+}
+
+// A derived port's Get_data and Get_data_sum are used by Get_data(t, v)
+// and Get_mean_data.
+class Doubled : public Receive<double> {
+ public:
+  using Receive<double>::Get_data;
+  double Get_data(Long t) override { return 2 * Receive<double>::Get_data(t); }
+  double Get_data_sum(Long t1, Long t2) override { return 2 * Receive<double>::Get_data_sum(t1, t2); }
+  void Force_type(int type) { data_connection_type = static_cast<DataConnectionType>(type); }
+};
+
+TEST(ReceiveDerived, VirtualEntriesAreUsed) {
+  Send<double> sp("sp", 0);
+  Doubled rp;
+  ASSERT_EQ(rp.Init("rp", 0), YES);
+  ASSERT_EQ(sp.Register_receiver(&rp), YES);
+  ASSERT_EQ(rp.Set_sender(&sp), YES);
+  ASSERT_EQ(sp.Switch(), YES);
+  sp.Send_data(0, 10);
+  sp.Send_data(100, 20);
+  sp.Set_data_pack_array();
+  double v = 0;
+  rp.Get_data(50, v);
+  EXPECT_EQ(v, 30);
+  EXPECT_EQ(rp.Get_mean_data(0, 100), 30);
+}
+
+TEST(ReceiveDeathTest, PreconditionsStopWithTheirConditions) {
+  EXPECT_DEATH(
+      {
+        Series<double> s({});
+        s.rp.Get_data(0);
+      },
+      "p_tmp\\.cpp:94: Assertion `number_of_data_packs > 0' failed\\.");
+  EXPECT_DEATH(
+      {
+        Receive<double> rp("rp", 0);
+        Send<double> sp("sp", 0);  // connected, never switched
+        rp.Set_sender(&sp);
+        rp.Get_data(0);
+      },
+      "p_tmp\\.cpp:94: Assertion `number_of_data_packs > 0' failed\\.");
+  EXPECT_DEATH(
+      {
+        Series<int> s({{0, 1}, {10, 2}});
+        s.rp.Get_data(11);
+      },
+      "p_tmp\\.cpp:101: Assertion `t >= ta && t <= tb' failed\\.");
+  EXPECT_DEATH(
+      {
+        Series<int> s({{0, 1}, {10, 2}});
+        s.rp.Get_data(-1);
+      },
+      "p_tmp\\.cpp:101: Assertion `t >= ta && t <= tb' failed\\.");
+  EXPECT_DEATH(
+      {
+        Series<float> s({{0, 1}, {10, 2}});
+        s.rp.Get_data_sum(5, 4);
+      },
+      "p_tmp\\.cpp:301: Assertion `t1 <= t2' failed\\.");
+  EXPECT_DEATH(
+      {
+        Series<TzLong> s({{600, 1}});
+        s.rp.Get_data_sum(600, 601);
+      },
+      "p_tmp\\.cpp:312: Assertion `number_of_data_packs > 1' failed\\.");
+  EXPECT_DEATH(
+      {
+        Series<double> s({{0, 1}, {10, 2}});
+        s.rp.Get_data_sum(0, 11);
+      },
+      "p_tmp\\.cpp:319: Assertion `t1 >= ta && t2 <= tb' failed\\.");
+  EXPECT_DEATH(
+      {
+        Series<double> s({{0, 1}, {10, 2}});
+        s.rp.Get_data_sum(-1, 10);
+      },
+      "p_tmp\\.cpp:319: Assertion `t1 >= ta && t2 <= tb' failed\\.");
+  // An empty interval has no mean.
+  EXPECT_DEATH(
+      {
+        Series<int> s({{0, 1}, {10, 2}});
+        s.rp.Get_mean_data(5, 5);
+      },
+      "p_tmp\\.cpp:462: Assertion `t1 < t2' failed\\.");
+}
+
+TEST(ReceiveDeathTest, UnknownConnectionTypes) {
+  Qavlensdir none(nullptr);
+  Test_owner e("kinem", 3, "Kinem");
+  EXPECT_EXIT(
+      {
+        Receive<double> rp("rpl", 1);
+        rp.Set_owner(&e);
+        rp.Set_data_connection_type(3);
+      },
+      testing::ExitedWithCode(1),
+      "^E : p_tmp\\.cpp : 76 : \n    Receive<double> rpl 1 \n        owner > Kinem kinem 3\n$");
+  EXPECT_EXIT(
+      {
+        Receive<int> rp("rpl", 1);
+        rp.Set_data_connection_type(-1);
+      },
+      testing::ExitedWithCode(1), "^E : p_tmp\\.cpp : 76 : \n    Receive<int> rpl 1 \n$");
+  auto forced = [](Doubled& rp, Send<double>& sp) {
+    rp.Init("rp", 0);
+    sp.Register_receiver(&rp);
+    rp.Set_sender(&sp);
+    sp.Switch();
+    sp.Send_data(0, 1);
+    sp.Send_data(10, 2);
+    sp.Send_data(20, 3);
+    sp.Set_data_pack_array();
+    rp.Force_type(7);
+  };
+  EXPECT_EXIT(
+      {
+        Send<double> sp("sp", 0);
+        Doubled rp;
+        forced(rp, sp);
+        rp.Get_data(5);
+      },
+      testing::ExitedWithCode(1), "^E : p_tmp\\.cpp : 194 : \n$");
+  EXPECT_EXIT(
+      {
+        Send<double> sp("sp", 0);
+        Doubled rp;
+        forced(rp, sp);
+        rp.Get_data_sum(0, 5);
+      },
+      testing::ExitedWithCode(1), "^E : p_tmp\\.cpp : 456 : \n$");
+  // An exact hit inside the bracket answers before the type is looked at.
+  Send<double> sp("sp", 0);
+  Doubled rp;
+  forced(rp, sp);
+  EXPECT_EQ(rp.Get_data(10), 4);
+}
+
+TEST(ReceiveDeathTest, ConnectionTypeErrorIsExplained) {
+  Qavlensdir dir(qtest::explain_dir().c_str());
+  EXPECT_EXIT(
+      {
+        Receive<double> rp("rp", 0);
+        rp.Set_data_connection_type(5);
+      },
+      testing::ExitedWithCode(1),
+      "^E : p_tmp\\.cpp : 76 : \n    The connection type of an interpolating receive port");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "qavlen_testing.h"
+#include "receive.h"
 #include "relay.h"
 
 namespace {
@@ -198,6 +199,68 @@ TEST(Relay, PrintConnectionNamesSenderAndEveryReceiver) {
             "  Connected > Receive_port<double> rp 0 \n"
             "  Connected >     owner > Element down 1\n"
             "  Connected > Receive_port<double> rp 1 \n");
+}
+
+// A real sender, a relay and interpolating receivers behind it.
+struct Relayed {
+  Test_owner up{"up", 0}, sub{"sub", 0, "Sub_system"}, slow{"slow", 1}, fast{"fast", 2};
+  Send<double> sp{"sp", 0};
+  Relay<double> rl{"rl", 0};
+  Receive<double> r1{"rp", 0}, r2{"rp", 1};
+  Relayed() {
+    sp.Set_owner(&up);
+    rl.Set_owner(&sub);
+    r1.Set_owner(&slow);
+    r2.Set_owner(&fast);
+    EXPECT_EQ(rl.Set_sender(&sp), YES);
+    EXPECT_EQ(sp.Register_receiver(&rl), YES);
+    for (Receive<double>* r : {&r1, &r2}) {
+      EXPECT_EQ(r->Set_sender(&rl), YES);
+      EXPECT_EQ(rl.Register_receiver(r), YES);
+    }
+    EXPECT_EQ(sp.Switch(), YES);
+    EXPECT_EQ(rl.Switch(), YES);
+    for (Long t = 0; t <= 1000; t += 100) sp.Send_data(t, t / 10.0);
+    sp.Set_data_pack_array();
+  }
+};
+
+TEST(RelayWithSendPort, ReceiversReadTheSendersPacks) {
+  Relayed s;
+  EXPECT_EQ(s.rl.Are_you_ready(), YES);
+  EXPECT_EQ(s.r1.Get_data(250), 25.0);
+  EXPECT_EQ(s.r2.Get_data_sum(0, 1000), 50000.0);
+  for (Long t : {-1, 0, 150, 200, 1000, 1001}) {
+    for (char mode : {'b', 'f', 'l', 'x'}) {
+      Data_pack* b1 = nullptr;
+      Data_pack* a1 = nullptr;
+      Data_pack* b2 = nullptr;
+      Data_pack* a2 = nullptr;
+      Boolean direct = s.sp.Get_data_pack(b1, t, a1, mode);
+      EXPECT_EQ(s.rl.Get_data_pack(b2, t, a2, mode), direct) << t << mode;
+      EXPECT_EQ(b2, b1) << t << mode;
+      EXPECT_EQ(a2, a1) << t << mode;
+    }
+  }
+  Data_pack* const* array = nullptr;
+  int n = 0;
+  s.rl.Get_data_pack_array(array, n);
+  EXPECT_EQ(n, 11);
+  EXPECT_EQ(s.rl.Oldest_data_time(), 0);
+  EXPECT_EQ(s.rl.Newest_data_time(), 1000);
+}
+
+TEST(RelayWithSendPort, ReleaseWaitsForTheSlowestReceiverBehindTheRelay) {
+  Relayed s;
+  s.slow.from = 350;
+  s.fast.from = 800;
+  s.sp.Reduce_data_pack_stock();
+  // The newest pack at or before 350 is the oldest one kept.
+  EXPECT_EQ(s.sp.Oldest_data_time(), 300);
+  EXPECT_EQ(s.r1.Get_data(350), 35.0);
+  // A demand through the relay reaches the sender's owner.
+  s.r1.Creq();
+  EXPECT_EQ(s.up.demands, 1);
 }
 
 }  // namespace
