@@ -29,6 +29,7 @@ class Data_pack;
 class Receive_port;
 class QavlenString;
 template <class T> class Vary;
+template <class T> class TzMatrix;
 
 // What a port needs from the object that owns it: the element. Element
 // derives from it; its answers are the element's demand chain and its time
@@ -57,6 +58,10 @@ QAVLEN_PORT_TYPE(Vary<double>, "Vdary");
 QAVLEN_PORT_TYPE(Vary<float>, "Vfary");
 QAVLEN_PORT_TYPE(Vary<int>, "Viary");
 QAVLEN_PORT_TYPE(Vary<TzLong>, "Vlary");
+QAVLEN_PORT_TYPE(TzMatrix<double>, "TzDMatrix");
+QAVLEN_PORT_TYPE(TzMatrix<float>, "TzFMatrix");
+QAVLEN_PORT_TYPE(TzMatrix<int>, "TzIMatrix");
+QAVLEN_PORT_TYPE(TzMatrix<TzLong>, "TzLMatrix");
 #undef QAVLEN_PORT_TYPE
 
 class Port : public Object {

@@ -17,6 +17,7 @@
 #include "data2str.h"
 #include "tzcheck.h"
 #include "tzdefs.h"
+#include "tzmatrix.h"
 
 template <class T>
 class Vary {
@@ -80,6 +81,41 @@ void dstr2data(char*& cursor, Vary<T>& x) {
   TZ_CHECK(count >= 0, "tzmatrixfunc.cpp", "count >= 0");
   x.Resize(count);
   for (int i = 0; i < count; ++i) dstr2data(cursor, x[i]);
+}
+
+template <class T>
+void data2file(const TzMatrix<T>& m, FILE* f) {
+  const unsigned rows = m.GetRows(), cols = m.GetCols();
+  data2file(static_cast<int>(rows), f);
+  data2file(static_cast<int>(cols), f);
+  for (unsigned c = 0; c < cols; ++c)
+    for (unsigned r = 0; r < rows; ++r) data2file(m.Elem(r, c), f);
+}
+
+template <class T>
+void data2ofile(const TzMatrix<T>& m, FILE* f) {
+  const unsigned rows = m.GetRows(), cols = m.GetCols();
+  std::fprintf(f, "%d %d", static_cast<int>(rows), static_cast<int>(cols));
+  for (unsigned c = 0; c < cols; ++c) {
+    std::fputc('\n', f);
+    for (unsigned r = 0; r < rows; ++r) {
+      data2ofile(m.Elem(r, c), f);
+      std::fputc(' ', f);
+    }
+  }
+}
+
+// Rows and cols that are missing or not numbers leave m unchanged; the
+// elements that are missing stay 0.
+template <class T>
+void dstr2data(char*& cursor, TzMatrix<T>& m) {
+  int rows = 0, cols = 0;
+  if (!Read_item(cursor, rows)) return;
+  if (!Read_item(cursor, cols)) return;
+  TZ_CHECK(rows > 0 && cols > 0, "tzmatrixfunc.cpp", "rows > 0 && cols > 0");
+  m.Resize(static_cast<unsigned>(rows), static_cast<unsigned>(cols), T(0));
+  for (unsigned c = 0; c < static_cast<unsigned>(cols); ++c)
+    for (unsigned r = 0; r < static_cast<unsigned>(rows); ++r) dstr2data(cursor, m.Elem(r, c));
 }
 
 #endif

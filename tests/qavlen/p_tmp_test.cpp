@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "p_tmp.h"
@@ -43,6 +45,26 @@ bool same(float a, float b) { return a == b; }
 bool same(int a, int b) { return a == b; }
 bool same(TzLong a, TzLong b) { return a.v == b.v; }
 bool same(const QavlenString& a, const QavlenString& b) { return std::string(a.c_str()) == b.c_str(); }
+template <class T>
+bool same(const TzMatrix<T>& a, const TzMatrix<T>& b) {
+  if (a.GetRows() != b.GetRows() || a.GetCols() != b.GetCols()) return false;
+  for (unsigned r = 0; r < a.GetRows(); ++r)
+    for (unsigned c = 0; c < a.GetCols(); ++c)
+      if (!same(a(r, c), b(r, c))) return false;
+  return true;
+}
+template <class T>
+TzMatrix<T> matrix(unsigned rows, unsigned cols, std::vector<T> row_major) {
+  TzMatrix<T> m(rows, cols, T(0));
+  for (unsigned r = 0; r < rows; ++r)
+    for (unsigned c = 0; c < cols; ++c) m.Ref(r, c) = row_major[r * cols + c];
+  return m;
+}
+template <class T>
+struct Is_matrix : std::false_type {};
+template <class T>
+struct Is_matrix<TzMatrix<T> > : std::true_type {};
+
 template <class T>
 bool same(const Vary<T>& a, const Vary<T>& b) {
   if (a.Size() != b.Size()) return false;
@@ -109,10 +131,36 @@ struct Sample<Vary<TzLong> > {
   static constexpr const char* out = "3600 2 5 -6";
 };
 
+template <>
+struct Sample<TzMatrix<double> > {
+  static TzMatrix<double> value() { return matrix<double>(2, 2, {1, 2, 3, 4}); }
+  static constexpr const char* data = "(3600)\n(2)\n(2)\n(1)\n(3)\n(2)\n(4)\n";
+  static constexpr const char* out = "3600 2 2\n1 3 \n2 4 ";
+};
+template <>
+struct Sample<TzMatrix<float> > {
+  static TzMatrix<float> value() { return matrix<float>(1, 3, {0.1f, 0.5f, -2}); }
+  static constexpr const char* data = "(3600)\n(1)\n(3)\n(0.1)\n(0.5)\n(-2)\n";
+  static constexpr const char* out = "3600 1 3\n0.1 \n0.5 \n-2 ";
+};
+template <>
+struct Sample<TzMatrix<int> > {
+  static TzMatrix<int> value() { return matrix<int>(3, 1, {1, 2, 3}); }
+  static constexpr const char* data = "(3600)\n(3)\n(1)\n(1)\n(2)\n(3)\n";
+  static constexpr const char* out = "3600 3 1\n1 2 3 ";
+};
+template <>
+struct Sample<TzMatrix<TzLong> > {
+  static TzMatrix<TzLong> value() { return matrix<TzLong>(1, 1, {LONG_MIN32}); }
+  static constexpr const char* data = "(3600)\n(1)\n(1)\n(-2147483648)\n";
+  static constexpr const char* out = "3600 1 1\n-2147483648 ";
+};
+
 template <class T>
 class TypedPack : public testing::Test {};
 using ValueTypes = testing::Types<double, float, int, TzLong, QavlenString, Vary<double>, Vary<float>,
-                                  Vary<int>, Vary<TzLong> >;
+                                  Vary<int>, Vary<TzLong>, TzMatrix<double>, TzMatrix<float>,
+                                  TzMatrix<int>, TzMatrix<TzLong> >;
 TYPED_TEST_SUITE(TypedPack, ValueTypes);
 
 TYPED_TEST(TypedPack, TextFormsAndRoundTrips) {
@@ -135,12 +183,15 @@ TYPED_TEST(TypedPack, TextFormsAndRoundTrips) {
   EXPECT_TRUE(same(again.Value(), Sample<T>::value()));
   EXPECT_EQ(*cursor, '\0');
 
-  // Output form -> the input-line tokeniser -> pack.
-  std::vector<char> items = Make_item_list((std::string(Sample<T>::out) + "\n").c_str());
-  char* c2 = items.data();
-  Data<T> from_line(c2);
-  EXPECT_EQ(from_line.Data_time(), 3600);
-  EXPECT_TRUE(same(from_line.Value(), Sample<T>::value()));
+  // Output form -> the input-line tokeniser -> pack (the matrix output
+  // form spans several lines and is written only).
+  if (!Is_matrix<T>::value) {
+    std::vector<char> items = Make_item_list((std::string(Sample<T>::out) + "\n").c_str());
+    char* c2 = items.data();
+    Data<T> from_line(c2);
+    EXPECT_EQ(from_line.Data_time(), 3600);
+    EXPECT_TRUE(same(from_line.Value(), Sample<T>::value()));
+  }
 
   Long t;
   T v{};
@@ -290,6 +341,58 @@ TEST(Pulse, RefusesASenderOfAnotherType) {
   EXPECT_EQ(err,
             "E : receive.cpp : 52 : \n    s > Send<double> sd 0 \n    ReceiveNointp<QavlenString> rp 0 \n");
   EXPECT_EQ(rp.Set_sender(&txt), 1);
+}
+
+TEST(Pulse, RainGridsAreIndependentCopies) {
+  Send<TzMatrix<double> > grid("rain", 0);
+  ReceiveNointp<TzMatrix<double> > rp("rp", 0);
+  Send<double> dbl("sd", 0);
+  Qavlensdir none(nullptr);
+  stderr_of([&] { EXPECT_EQ(rp.Set_sender(&dbl), 0); });
+  ASSERT_EQ(rp.Set_sender(&grid), 1);
+  grid.Switch();
+  grid.Send_data(0, matrix<double>(1, 2, {1, 2}));
+  grid.Send_data(600, matrix<double>(2, 1, {3, 4}));
+  grid.Set_data_pack_array();
+  TzMatrix<double> v;
+  ASSERT_EQ(rp.Get_pulse_data(600, v), 1);
+  EXPECT_TRUE(same(v, matrix<double>(2, 1, {3, 4})));
+  v.Ref(0, 0) = 99;
+  TzMatrix<double> again;
+  rp.Get_pulse_data(600, again);
+  EXPECT_EQ(again(0, 0), 3);
+  EXPECT_EQ(rp.Get_pulse_data(300, v), 0);
+  // The element reads its rain through Get_data_pack in mode 'b'.
+  Data_pack *before, *after;
+  ASSERT_EQ(rp.Get_data_pack(before, 300, after, 'b'), 1);
+  EXPECT_EQ(before->Data_time(), 0);
+  EXPECT_EQ(after->Data_time(), 600);
+}
+
+TEST(MatrixTextDeathTest, DimensionsMustBePositive) {
+  for (const char* dims : {"0 3", "2 0", "-1 2"}) {
+    std::string rows(dims, std::strchr(dims, ' ')), cols(std::strchr(dims, ' ') + 1);
+    EXPECT_DEATH(
+        {
+          std::string list = item_list({"3600", rows.c_str(), cols.c_str(), "1"});
+          char* cursor = &list[0];
+          Data<TzMatrix<double> > p(cursor);
+        },
+        "tzmatrixfunc\\.cpp:[0-9]+: Assertion `rows > 0 && cols > 0' failed\\.")
+        << dims;
+  }
+}
+
+TEST(MatrixText, ShortListsLeaveZerosAndNeverPassTheEnd) {
+  std::string list = item_list({"3600", "2", "2", "1", "3"});
+  char* cursor = &list[0];
+  Data<TzMatrix<int> > p(cursor);
+  EXPECT_TRUE(same(p.Value(), matrix<int>(2, 2, {1, 0, 3, 0})));
+  EXPECT_EQ(*cursor, '\0');
+  std::string no_cols = item_list({"3600", "2"});
+  cursor = &no_cols[0];
+  Data<TzMatrix<int> > q(cursor);
+  EXPECT_TRUE(same(q.Value(), TzMatrix<int>()));  // the default 1 by 1 zero
 }
 
 TEST(SendDeathTest, DataBeforeSwitchStops) {

@@ -46,6 +46,10 @@ TEST(PortType, TheTypeNames) {
   EXPECT_STREQ(Port_type<Vary<float> >::data_pack_type, "Vfary");
   EXPECT_STREQ(Port_type<Vary<int> >::data_pack_type, "Viary");
   EXPECT_STREQ(Port_type<Vary<TzLong> >::data_pack_type, "Vlary");
+  EXPECT_STREQ(Port_type<TzMatrix<double> >::data_pack_type, "TzDMatrix");
+  EXPECT_STREQ(Port_type<TzMatrix<float> >::data_pack_type, "TzFMatrix");
+  EXPECT_STREQ(Port_type<TzMatrix<int> >::data_pack_type, "TzIMatrix");
+  EXPECT_STREQ(Port_type<TzMatrix<TzLong> >::data_pack_type, "TzLMatrix");
 }
 
 TEST(Port, CprintNamesClassTypeNameAndNumber) {
