@@ -352,29 +352,36 @@ TzString TzString::AsLower() const {
 }
 
 std::istream& getline(std::istream& is, TzString& line, char delim) {
-  // The line is gathered first and then stored as one text of CalcSiz of
-  // its length, the size that appending the chunks to an empty string
-  // gives; a block of that size already held is reused.
+  // Chunks of at most 255 characters are read with the stream's own line
+  // read, which scans its buffer at once; the line is gathered first and
+  // then stored as one text of CalcSiz of its length (the size that
+  // appending the chunks to an empty string gives), reusing a block of
+  // that size already held.
   char buf[256];
   std::string longLine;  // only for lines of more than one chunk
   bool spilled = false;
   std::uint32_t n = 0;
-  const int eof = std::char_traits<char>::eof();
   for (;;) {
-    is.get(buf, sizeof buf, delim);
+    is.getline(buf, sizeof buf, delim);
     std::uint32_t got = static_cast<std::uint32_t>(is.gcount());
-    // The character after the chunk: delim (consumed), the end, or, after a
-    // full chunk, more of the line.
     bool more = false;
-    if (is) {
-      std::streambuf* sb = is.rdbuf();
-      int c = sb->sgetc();
-      if (c == eof)
-        is.setstate(std::ios::eofbit | std::ios::failbit);
-      else if (c == static_cast<unsigned char>(delim))
-        sb->sbumpc();
-      else
+    if (is.eof()) {
+      // The end of the input ends the line: the call reports failure.
+      is.setstate(std::ios::failbit);
+    } else if (is.fail()) {
+      // A full chunk with more of the line to come (or a stream that had
+      // failed before: nothing was read).
+      if (got == sizeof buf - 1) {
+        is.clear();
         more = true;
+      }
+    } else {
+      --got;  // the delimiter, consumed and not stored
+      if (got == 0 && n == 0) {
+        // An empty line: the delimiter stays unread and the stream fails.
+        is.rdbuf()->sungetc();
+        is.setstate(std::ios::failbit);
+      }
     }
     if (more || spilled) {
       longLine.append(buf, got);
