@@ -2,32 +2,34 @@
 # pelmic on a generated basin of 10^6 edges, side by side with `sort -n` on
 # the same edge file.
 #
-#   bench/pelmic_vs_sort.sh [path/to/pelmic] [edges] [runs]
+#   bench/pelmic_vs_sort.sh [path/to/pelmic] [edges] [runs] [scrambled|ordered]
 #
 # The basin: nodes 1 .. n+1, edge k runs from node k+1 down to node
 # floor((k+1)/2) (a binary river tree draining to node 1), elevations
 # falling toward the outlet; 70 % slope edges (attribute 1), 20 % river
-# edges (2), 10 % channel edges (3); edge and node numbers are written in a
-# scrambled order so that the sort has work to do, with comment lines mixed
-# in. The generator is deterministic (Park-Miller numbers in awk).
+# edges (2), 10 % channel edges (3); comment lines mixed in. The records
+# are written in a scrambled order of their numbers (the default, so that
+# the sort has work to do) or in ascending order ("ordered"). The generator is deterministic (Park-Miller numbers in awk).
 # Each program runs `runs` times (default 5); the median wall time is shown.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 pelmic=${1:-$here/../build/tools/pelmic/pelmic}
 n=${2:-1000000}
 runs=${3:-5}
+order=${4:-scrambled}
+case $order in scrambled) step=7919 ;; ordered) step=1 ;; *) echo "order: scrambled or ordered" >&2; exit 2 ;; esac
 pelmic=$(cd "$(dirname "$pelmic")" && pwd)/$(basename "$pelmic")
 work=$(mktemp -d /tmp/pelmic_bench.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 
-awk -v n="$n" 'BEGIN {
+awk -v n="$n" -v step="$step" 'BEGIN {
   seed = 20240611
   m = n + 1
   print "[Comment]"; print "generated basin of " n " edges"
   print "[Data Format Name]"; print "node format V.0"; print "[Data]"
   for (k = 0; k < m; k++) {
-    i = (k * 7919) % m + 1                       # node numbers in scrambled order
+    i = (k * step) % m + 1                       # node numbers, scrambled or ascending
     seed = (seed * 16807) % 2147483647; x = seed % 100000
     seed = (seed * 16807) % 2147483647; y = seed % 100000
     seed = (seed * 16807) % 2147483647
@@ -38,12 +40,12 @@ awk -v n="$n" 'BEGIN {
   }
 }' > nodes.dat
 
-awk -v n="$n" 'BEGIN {
+awk -v n="$n" -v step="$step" 'BEGIN {
   seed = 777
   print "[Comment]"; print "generated basin of " n " edges"
   print "[Data Format Name]"; print "edge format V.0"; print "[Data]"
   for (k = 0; k < n; k++) {
-    e = (k * 7919) % n + 1                       # edge numbers in scrambled order
+    e = (k * step) % n + 1                       # edge numbers, scrambled or ascending
     up = e + 1; low = int((e + 1) / 2)
     seed = (seed * 16807) % 2147483647; c = seed % 10
     seed = (seed * 16807) % 2147483647; len = 10 + seed % 500
@@ -54,7 +56,7 @@ awk -v n="$n" 'BEGIN {
   }
 }' > edges.dat
 
-echo "basin: $n edges, $(wc -l < nodes.dat) node lines ($(du -h nodes.dat | cut -f1)), $(wc -l < edges.dat) edge lines ($(du -h edges.dat | cut -f1))"
+echo "basin ($order): $n edges, $(wc -l < nodes.dat) node lines ($(du -h nodes.dat | cut -f1)), $(wc -l < edges.dat) edge lines ($(du -h edges.dat | cut -f1))"
 
 # Median wall time in seconds of `runs` runs of a command.
 median() {
