@@ -1,0 +1,123 @@
+#include "input_f.h"
+
+#include <sys/stat.h>
+
+#include <memory>
+
+#include "tzcheck.h"
+
+Input_file::Input_file() { class_name = "Input_file"; }
+
+Input_file::Input_file(const char* path) {
+  class_name = "Input_file";
+  Init(path);
+}
+
+Input_file::~Input_file() = default;
+
+Boolean Input_file::Init(const char* path) { return Init(path, 0); }
+
+void Input_file::Cprint(FILE* f, const char* prefix) const {
+  std::fprintf(f, "%sInput_file : %s<%s> %s \n", prefix ? prefix : "", Class_name(), Data_pack_type(),
+               Object_name() ? Object_name() : "");
+}
+
+void Input_file::Oprint(FILE* f, const char* prefix) const { Cprint(f, prefix); }
+
+void Input_file::Creq() {
+  std::fprintf(stderr, "Cannot get data from %s \n", Object_name() ? Object_name() : "");
+  throw 99;
+}
+
+namespace {
+
+// The modification time with the platform's full resolution.
+bool modification_time(const char* path, std::int64_t& t) {
+  struct stat st;
+  if (!path || stat(path, &st) != 0) return false;
+  t = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  return true;
+}
+
+}  // namespace
+
+void Input_file::Input_data() {
+  Set_data_pack_array();
+  Reduce_data_pack_stock();
+
+  const char* path = Object_name();
+  std::int64_t mtime = 0;
+  if (!modification_time(path, mtime)) {
+    Eprint("input_f.cpp", 48, 1);
+    Oprint(stderr, "    ");
+    return;
+  }
+  if (mtime <= file_time_at_input) return;
+  file_time_at_input = mtime;
+
+  FILE* fp = std::fopen(path, "r");
+  if (!fp) {
+    Eprint_fopen("input_f.cpp", 59, path, "r", 1);
+    Oprint(stderr, "    ");
+    tz::stop(3);
+  }
+  // First pass: the longest line, its line end included, so that the
+  // buffer holds every line whole.
+  long longest = 0;
+  long current = 0;
+  int c;
+  while ((c = std::getc(fp)) != EOF) {
+    ++current;
+    if (c == '\n') {
+      if (current > longest) longest = current;
+      current = 0;
+    }
+  }
+  if (current > longest) longest = current;
+  if (longest == 0) {
+    std::fclose(fp);
+    Eprint("input_f.cpp", 73, 1);
+    Oprint(stderr, "    ");
+    return;
+  }
+  if (longest >= INT32_MAX) {
+    std::fclose(fp);
+    Memory_site site("input_f.cpp", 80, "char", INT32_MAX, 1, this);
+    Memory_site::Out_of_memory();
+  }
+  int size = static_cast<int>(longest) + 1;
+  std::unique_ptr<char[]> buffer;
+  {
+    Memory_site site("input_f.cpp", 80, "char", size, 1, this);
+    buffer.reset(new char[static_cast<std::size_t>(size)]);
+  }
+  std::rewind(fp);
+
+  // Second pass: one pack per data line.
+  while (std::fgets(buffer.get(), size, fp)) {
+    char* line = buffer.get();
+    if (line[0] == '#') continue;
+    while (*line == ' ' || *line == '\t') ++line;
+    if (*line == '\n' || *line == '\0') continue;
+    Stock(Make_data_pack(line));
+  }
+  std::fclose(fp);
+  Set_data_pack_array();
+  if (Number_of_data_packs() > 0)
+    std::fprintf(stderr, "File: %s  newest data time : %d\n", path, Newest_data_time());
+}
+
+// Every one of the thirteen value types is compiled here, used or not.
+template class I_file<double>;
+template class I_file<float>;
+template class I_file<int>;
+template class I_file<TzLong>;
+template class I_file<QavlenString>;
+template class I_file<Vary<double>>;
+template class I_file<Vary<float>>;
+template class I_file<Vary<int>>;
+template class I_file<Vary<TzLong>>;
+template class I_file<TzMatrix<double>>;
+template class I_file<TzMatrix<float>>;
+template class I_file<TzMatrix<int>>;
+template class I_file<TzMatrix<TzLong>>;

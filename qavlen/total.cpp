@@ -1,0 +1,317 @@
+#include "total.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "input_f.h"
+#include "output_f.h"
+#include "qoption.h"
+#include "tzcheck.h"
+
+Total_system::Total_system() { class_name = "Total_system"; }
+
+Total_system::~Total_system() = default;
+
+int Total_system::Init(const char* name, int number, int number_of_iterator_sets) {
+  return Sub_system::Init(name, number, 0, number_of_iterator_sets, nullptr);
+}
+
+int Total_system::Set_initial_state(FILE* f) {
+  int t = 0;
+  if (!f || std::fscanf(f, "%d", &t) != 1) {
+    Eprint("total.cpp", 366, 1);
+    Oprint(stderr, "    ");
+    tz::stop(1);
+  }
+  current_time = t;
+  return Sub_system::Initial_time(current_time);
+}
+
+int Total_system::Save_terminal_state(FILE* f) {
+  if (f) std::fprintf(f, "%d", current_time);
+  return 1;
+}
+
+void Total_system::Input_data() {
+  for (Port* p : send_port_array)
+    if (Input_port* in = dynamic_cast<Input_port*>(p)) in->Input_data();
+}
+
+void Total_system::Output_data() {
+  for (Port* p : receive_port_array)
+    if (Output_port* out = dynamic_cast<Output_port*>(p)) out->Output_data();
+}
+
+int Total_system::Input_data_time(Time& from, Time& to) {
+  from = LONG_MIN32;
+  to = LONG_MAX32;
+  for (Port* p : send_port_array) {
+    if (p->Number_of_data_packs() <= 0) return 0;
+    Time oldest = p->Oldest_data_time();
+    Time newest = p->Newest_data_time();
+    if (oldest > from) from = oldest;
+    if (newest < to) to = newest;
+  }
+  return 1;
+}
+
+int Total_system::Initial_work() {
+  if (initialworkdone_p == NO) {
+    if (Initial_output() == 0) {
+      std::fputs("Cannot do initial_output for Total_system.\n", stderr);
+      tz::stop(1);
+    }
+    initialworkdone_p = YES;
+  }
+  Input_data();
+  // Sweeps until one makes no progress: an element whose initial output
+  // needs data another one has not produced yet succeeds in a later sweep.
+  bool progress;
+  bool all_succeeded;
+  do {
+    progress = false;
+    all_succeeded = true;
+    For_each_child([&](Element* e) {
+      int r = e->Do_initial_work();
+      if (r == E_DONE) progress = true;
+      if (r == E_UNDONE) all_succeeded = false;
+    });
+  } while (progress);
+  if (all_succeeded) {
+    Initialize_target_time();
+    return 1;
+  }
+  Eprint("total.cpp", 528, 1);
+  For_each_child([](Element* e) {
+    if (e->Do_initial_work() == E_UNDONE) e->Oprint(stderr, "    ");
+  });
+  return 0;
+}
+
+int Total_system::Do_share_info() {
+  if (shareinfodone_p == NO) {
+    if (Share_info() == 0) {
+      Eprint("total.cpp", 440, 1);
+      Oprint(stderr, "    ");
+      tz::stop(1);
+    }
+    shareinfodone_p = YES;
+  }
+  bool progress;
+  bool all_succeeded;
+  do {
+    progress = false;
+    all_succeeded = true;
+    For_each_child([&](Element* e) {
+      int r = e->Do_share_info();
+      if (r == E_DONE) progress = true;
+      if (r == E_UNDONE) all_succeeded = false;
+    });
+  } while (progress);
+  if (all_succeeded) return E_ALREADY;
+  Eprint("total.cpp", 470, 1);
+  For_each_child([](Element* e) {
+    if (e->Do_share_info() == E_UNDONE) e->Oprint(stderr, "    ");
+  });
+  return 0;
+}
+
+// ---- console ----
+
+bool Total_system::Read_word(std::string& word) {
+  std::fflush(stdout);
+  word.clear();
+  int c = std::getc(stdin);
+  while (c != EOF && std::isspace(c)) c = std::getc(stdin);
+  if (c == EOF) return false;
+  while (c != EOF && !std::isspace(c)) {
+    word += static_cast<char>(c);
+    c = std::getc(stdin);
+  }
+  // The character after the word stays for the next read, as a line end
+  // after a number does.
+  if (c != EOF) std::ungetc(c, stdin);
+  return true;
+}
+
+namespace {
+
+// A word that is wholly a decimal number of the system's long range.
+bool whole_number(const std::string& word, Time& value) {
+  if (word.empty()) return false;
+  const char* s = word.c_str();
+  if (!std::isdigit(static_cast<unsigned char>(s[*s == '+' || *s == '-' ? 1 : 0]))) return false;
+  errno = 0;
+  char* end = nullptr;
+  long long v = std::strtoll(s, &end, 10);
+  if (errno != 0 || *end != '\0' || v < LONG_MIN32 || v > LONG_MAX32) return false;
+  value = static_cast<Time>(v);
+  return true;
+}
+
+// Drops what is left of the current input line.
+void discard_line() {
+  int c;
+  while ((c = std::getc(stdin)) != EOF && c != '\n') {
+  }
+}
+
+}  // namespace
+
+bool Total_system::Ask_positive(const char* prompt, const char* refusal, Time& value) {
+  for (;;) {
+    std::fputs(prompt, stdout);
+    std::string word;
+    if (!Read_word(word)) return false;
+    Time v = 0;
+    if (!whole_number(word, v)) {
+      std::fputs(refusal, stdout);
+      discard_line();
+      continue;
+    }
+    if (v > 0) {
+      value = v;
+      return true;
+    }
+    std::fputs(refusal, stdout);
+  }
+}
+
+Time Total_system::Calculate_time_step() {
+  char prompt[128];
+  std::snprintf(prompt, sizeof prompt,
+                "\n# Key in time_step for 'total_system'.\n# current_time = %d : time_step = ",
+                current_time);
+  Time step = 0;
+  if (!Ask_positive(prompt, "# Invalid input : time_step <= 0\n", step)) {
+    End_of_input();
+    return 0;
+  }
+  return step;
+}
+
+bool Total_system::Ask_quit() {
+  for (;;) {
+    std::printf("# Now : current_time = %d : terminal_time = %d\n# Quit? [Y / N] : ", current_time,
+                terminal_time);
+    std::string word;
+    if (!Read_word(word)) {
+      End_of_input();
+      return true;
+    }
+    char c = word[0];
+    if (c == 'Y' || c == 'y') return true;
+    if (c == 'N' || c == 'n') return false;
+    std::fputs("# Invalid input : Key in 'Y' or 'N'\n\n", stdout);
+  }
+}
+
+void Total_system::End_of_input() {
+  if (input_ended) return;
+  input_ended = true;
+  std::fflush(stdout);
+  std::fputs("\n# Error : End of the standard input : the simulation ends here.\n", stderr);
+}
+
+void Total_system::Renew_time_after_pass() {
+  if (Renew_current_time() != 1)
+    std::fputs("\n# Error : Total_system::Renew_current_time(void)\n", stderr);
+}
+
+void Total_system::Set_qavlen_option() {
+  std::fputs("\n# Key in simulation option.\n# TimeControlOption\n", stdout);
+  if (QavlenOption::tc == QavlenOption::DoNotGoBeyondTerminalTime)
+    std::fputs("#   current selection: DoNotGoBeyondTerminalTime\n", stdout);
+  else
+    std::fputs("#   current selection: GoBeyondTerminalTime\n", stdout);
+  std::fputs("#   select 1 or 2\n#   1. GoBeyondTerminalTime (Default)\n#   2. DoNotGoBeyondTerminalTime\n",
+             stdout);
+  std::string word;
+  Time answer = 0;
+  bool got = Read_word(word) && whole_number(word, answer);
+  QavlenOption::tc = got && answer == 2 ? QavlenOption::DoNotGoBeyondTerminalTime
+                                        : QavlenOption::GoBeyondTerminalTime;
+}
+
+// ---- the main loop ----
+
+int Total_system::Work() {
+  std::vector<int> retries(static_cast<std::size_t>(number_of_iterator_sets > 0 ? number_of_iterator_sets : 0), 0);
+  for (;;) {
+    // A new run segment: its length and the increment of the targets.
+    Time step = Calculate_time_step();
+    if (input_ended) return 0;
+    Time increment = 0;
+    if (!Ask_positive("# Medium_term_target_time_increment = ",
+                      "# Invalid input : Medium_term_target_time_incremnt <= 0\n", increment)) {
+      End_of_input();
+      return 0;
+    }
+    terminal_time = time_add(current_time, step);
+    mMediumTermTargetTime = current_time;
+    try {
+      for (;;) {
+        // The next target.
+        for (int& r : retries) r = 0;
+        bool target_worked = false;
+        mMediumTermTargetTime = time_add(mMediumTermTargetTime, increment);
+        // The components are at or past this target already (a step
+        // overshot onto it or beyond): move the target on, or end the
+        // segment when the terminal time has been reached.
+        if (current_time >= mMediumTermTargetTime) {
+          if (current_time >= terminal_time) {
+            Output_data();
+            std::fputs("\n# Done.\n", stdout);
+            break;
+          }
+          continue;
+        }
+        bool pass_worked;
+        do {
+          pass_worked = false;
+          for (Element* e : component_array) {
+            if (e->Work() == 1) pass_worked = target_worked = true;
+          }
+          for (int k = 0; k < number_of_iterator_sets; ++k) {
+            if (Work_iterator_set(k, retries[static_cast<std::size_t>(k)], "total.cpp", 697))
+              pass_worked = target_worked = true;
+          }
+        } while (pass_worked);
+        if (!target_worked) {
+          std::fputs("\n# No object has worked.\n", stdout);
+          break;
+        }
+        Renew_time_after_pass();
+        if (current_time < mMediumTermTargetTime) {
+          std::fflush(stdout);
+          std::fputs("\n# Error : Stopped before MediumTermTargetTime\n", stderr);
+          break;
+        }
+        if (mMediumTermTargetTime >= terminal_time) {
+          Output_data();
+          std::fputs("\n# Done.\n", stdout);
+          break;
+        }
+        std::printf("%d\n", mMediumTermTargetTime);
+      }
+    } catch (int) {
+      // An input file port lacked the data asked for: write what was
+      // computed and let the modeller decide (the input may grow).
+      std::fflush(stdout);
+      std::fputs("\n# Error : Now in catch block\n", stderr);
+      Output_data();
+      Renew_time_after_pass();
+    }
+    // Quit?
+    bool quit = Ask_quit();
+    if (input_ended) return 0;
+    if (quit) {
+      std::fputs("\n# Simulation ended.\n", stdout);
+      return 1;
+    }
+    Input_data();
+  }
+}

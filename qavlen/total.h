@@ -1,0 +1,100 @@
+// The total system: the root of a simulated system.
+//
+// A sub-system without owner that also holds the system's file ports (its
+// input file ports are its send ports, its output file ports its receive
+// ports), reads and writes the framework's files and runs the interactive
+// main loop. The application derives one class from it and calls, in this
+// order: Construct, Switch, Are_you_ready, Read_parameter_file,
+// Read_initial_state_file, Read_send_port_file, Initial_work, Work,
+// Write_terminal_state, Write_send_port_stock; then it ends with
+// Exit_status().
+//
+// The main loop asks on the console how far to run (the run length) and how
+// often the components meet (the medium-term target time increment), lets
+// the components work pass after pass up to each target, writes the output
+// files at the end of the run segment and asks whether to quit; on N the
+// input files are read again (they may have grown) and a new segment begins.
+#ifndef QAVLEN_TOTAL_H
+#define QAVLEN_TOTAL_H
+
+#include <cstdio>
+
+#include "sub.h"
+
+class Total_system : public Sub_system {
+ public:
+  enum DataFileContent { PARSET = 0, INITIAL = 1, SDPDATA = 2 };
+
+  Total_system();
+  ~Total_system() override;
+
+  using Sub_system::Init;
+  // Names the system; no objects, the given number of iterator sets.
+  int Init(const char* name, int number, int number_of_iterator_sets);
+
+  // The application registers its input file ports here...
+  virtual int Register_input_ports() = 0;
+  // ... and its output file ports here, each with Register(port).
+  virtual int Register_output_ports() = 0;
+
+  int Register_send_ports() override { return Register_input_ports(); }
+  int Register_receive_ports() override { return Register_output_ports(); }
+
+  // Reads the start time ("%ld"; unreadable: total 366, exit 1) and gives it
+  // to the whole tree.
+  int Set_initial_state(FILE* f) override;
+  Time Terminal_time() override { return terminal_time; }
+  Time MediumTermTargetTime() override { return mMediumTermTargetTime; }
+  int Initial_output() override { return 1; }
+  // Reads the input files, then sweeps the components' initial work until
+  // no sweep makes progress; 1 when all succeeded (target times set), else
+  // total 528 with the components that failed, 0.
+  int Initial_work() override;
+  // The run-length prompt: asks until a value above 0 is keyed in. 0 when
+  // the standard input has ended.
+  Time Calculate_time_step() override;
+  int Calculate() override { return 1; }
+  // The main loop; 1 when the modeller quits, 0 when the standard input
+  // ended at a prompt (the loop is left as after Y; see Exit_status).
+  int Work() override;
+  int Save_terminal_state(FILE* f) override;
+  int Do_share_info() override;
+
+  // Every input file port reads its file (when modified).
+  void Input_data();
+  // Every output file port appends what is new.
+  void Output_data();
+  // The time window that all input file ports cover: from the latest of
+  // their oldest published times to the earliest of their newest. 0 when a
+  // port has published nothing.
+  int Input_data_time(Time& from, Time& to);
+  // The console menu of the time-control option.
+  void Set_qavlen_option();
+
+  // 0 after a dialogue that ended as asked; 1 when the standard input ended
+  // at a prompt, so that the program ends with a nonzero status after
+  // writing its terminal files.
+  int Exit_status() const { return input_ended ? 1 : 0; }
+
+ protected:
+  Time terminal_time = LONG_MIN32;
+  Time mMediumTermTargetTime = 0;
+
+ private:
+  // Reads the next answer word from the standard input; false at its end.
+  bool Read_word(std::string& word);
+  // Asks with `prompt` until a whole number above 0 is keyed in; a refused
+  // answer prints `refusal`. False at the end of the input.
+  bool Ask_positive(const char* prompt, const char* refusal, Time& value);
+  // The Quit prompt: 'Y' (true) or 'N' (false); at the end of the input
+  // ended is set and true returned.
+  bool Ask_quit();
+  // Renews the current time after a target or a caught data failure.
+  void Renew_time_after_pass();
+  // The message for the end of the standard input at a prompt.
+  void End_of_input();
+
+  bool input_ended = false;
+};
+
+#endif
