@@ -1,0 +1,531 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "kinem.h"
+#include "sub.h"
+
+namespace {
+
+// ---- helpers ----------------------------------------------------------------
+
+// Sets or unsets QAVLENSDIR for the life of the object.
+class Qavlensdir {
+ public:
+  explicit Qavlensdir(const char* value) {
+    const char* old = std::getenv("QAVLENSDIR");
+    had_ = old != nullptr;
+    if (had_) old_ = old;
+    if (value)
+      setenv("QAVLENSDIR", value, 1);
+    else
+      unsetenv("QAVLENSDIR");
+  }
+  ~Qavlensdir() {
+    if (had_)
+      setenv("QAVLENSDIR", old_.c_str(), 1);
+    else
+      unsetenv("QAVLENSDIR");
+  }
+
+ private:
+  bool had_ = false;
+  std::string old_;
+};
+
+// A read-only stream over a text.
+class Text_file {
+ public:
+  explicit Text_file(std::string text) : text_(std::move(text)) {
+    f_ = fmemopen(text_.empty() ? nullptr : &text_[0], text_.size(), "r");
+    if (!f_) f_ = std::tmpfile();
+  }
+  ~Text_file() { std::fclose(f_); }
+  FILE* get() const { return f_; }
+
+ private:
+  std::string text_;
+  FILE* f_;
+};
+
+// What a function writes to a stream.
+template <class F>
+std::string written(F f) {
+  char* buf = nullptr;
+  std::size_t len = 0;
+  FILE* out = open_memstream(&buf, &len);
+  f(out);
+  std::fclose(out);
+  std::string text(buf, len);
+  std::free(buf);
+  return text;
+}
+
+// A source of upstream and lateral inflows given as functions of time: it
+// sends their values at its start time and at the end of each of its steps.
+class Inflow : public Element {
+ public:
+  Inflow(int nUp, int nLat, Long step) : up(static_cast<std::size_t>(nUp)), lat(static_cast<std::size_t>(nLat)), step_(step) {
+    class_name = "Inflow";
+    Init("src", 0, 0, nullptr);
+    for (std::size_t i = 0; i < up.size(); ++i) up[i].Init("up", static_cast<int>(i));
+    for (std::size_t i = 0; i < lat.size(); ++i) lat[i].Init("lat", static_cast<int>(i));
+  }
+  int Register_receive_ports() override { return 1; }
+  int Register_send_ports() override {
+    for (Send<double>& p : up) Register(&p);
+    for (Send<double>& p : lat) Register(&p);
+    return 1;
+  }
+  int Set_parameter(FILE*) override { return 1; }
+  int Set_initial_state(FILE*) override { return 1; }
+  int Initial_output() override {
+    Send_at(current_time);
+    return 1;
+  }
+  Time Calculate_time_step() override { return step_; }
+  int Can_you_calculate() override { return 1; }
+  int Calculate() override {
+    Send_at(current_time + time_step);
+    return 1;
+  }
+  int Work() override { return Work0(); }
+  int Save_terminal_state(FILE*) override { return 1; }
+
+  std::function<double(int, Long)> upstream = [](int, Long) { return 1.0; };
+  std::function<double(int, Long)> lateral = [](int, Long) { return 0.0; };
+  std::vector<Send<double>> up, lat;
+
+ private:
+  void Send_at(Long t) {
+    for (std::size_t i = 0; i < up.size(); ++i) up[i].Send_data(t, upstream(static_cast<int>(i), t));
+    for (std::size_t i = 0; i < lat.size(); ++i) lat[i].Send_data(t, lateral(static_cast<int>(i), t));
+  }
+  Long step_;
+};
+
+// Takes the channel's outflow every 600 s and keeps it.
+class Sink : public Element {
+ public:
+  Sink() {
+    class_name = "Sink";
+    Init("sink", 0, 0, nullptr);
+    rp.Init("rp", 0);
+  }
+  int Register_receive_ports() override { return Register(&rp); }
+  int Register_send_ports() override { return 1; }
+  int Set_parameter(FILE*) override { return 1; }
+  int Set_initial_state(FILE*) override { return 1; }
+  int Initial_output() override { return 1; }
+  Time Calculate_time_step() override { return 600; }
+  int Can_you_calculate() override { return Can_you_calculate0(); }
+  int Calculate() override {
+    Long t = current_time + time_step;
+    got.push_back({t, rp.Get_data(t)});
+    return 1;
+  }
+  int Work() override { return Work0(); }
+  int Save_terminal_state(FILE*) override { return 1; }
+
+  Receive<double> rp;
+  std::vector<std::pair<Long, double>> got;
+};
+
+// A source, the channel and a sink, as a root system of the test's own.
+class Channel_system : public Sub_system {
+ public:
+  Channel_system(int nUp, int nLat, Long source_step, bool with_sink = true)
+      : src(nUp, nLat, source_step), kinem("ch", 0, nUp, nLat), with_sink_(with_sink) {
+    Init("basin", 0, 0, 0, nullptr);
+  }
+  int Register_receive_ports() override { return 1; }
+  int Register_send_ports() override { return 1; }
+  int Register_components() override {
+    Register(&src);
+    Register(&kinem);
+    if (with_sink_) Register(&sink);
+    return 1;
+  }
+  int Register_iterators() override { return 1; }
+  int Connect_ports() override { return 1; }
+  int Connect_components() override {
+    for (int i = 0; i < kinem.Number_of_upstream_ports(); ++i) Connect(&src, "up", i, &kinem, "rpu", i);
+    for (int i = 0; i < kinem.Number_of_lateral_ports(); ++i) Connect(&src, "lat", i, &kinem, "rpl", i);
+    if (with_sink_) Connect(&kinem, "sp", 0, &sink, "rp", 0);
+    return 1;
+  }
+  Time Terminal_time() override { return LONG_MAX32; }
+  Time MediumTermTargetTime() override { return target; }
+
+  // Builds the tree, reads the channel's parameter and initial-state text
+  // and does the initial work.
+  void Start(Long t0, const std::string& parameters, const std::string& state) {
+    ASSERT_EQ(Construct(), 1);
+    ASSERT_EQ(Switch(), YES);
+    ASSERT_EQ(Are_you_ready(), YES);
+    ASSERT_EQ(Initial_time(t0), 1);
+    Text_file p(parameters), s(state);
+    ASSERT_EQ(kinem.Set_parameter(p.get()), 1);
+    ASSERT_EQ(kinem.Set_initial_state(s.get()), 1);
+    ASSERT_EQ(Do_initial_work(), E_DONE);
+  }
+  // Works up to t; returns what the channel printed.
+  std::string Run_to(Long t) {
+    target = t;
+    testing::internal::CaptureStdout();
+    while (Work() == 1) {
+    }
+    return testing::internal::GetCapturedStdout();
+  }
+
+  Inflow src;
+  Kinem kinem;
+  Sink sink;
+  Long target = 0;
+
+ private:
+  bool with_sink_;
+};
+
+// Published (time, value) packs of a send port.
+std::vector<std::pair<Long, double>> packs_of(Send<double>& sp) {
+  Data_pack* const* array = nullptr;
+  int n = 0;
+  sp.Get_data_pack_array(array, n);
+  std::vector<std::pair<Long, double>> v;
+  for (int i = 0; i < n; ++i) v.push_back({array[i]->Data_time(), static_cast<Data<double>*>(array[i])->Value()});
+  return v;
+}
+
+// length 1000 m, width 5 m, gradient 0.01, Manning 0.03, 4 divisions,
+// step 300 s, theta as given; hydraulic radius R = 0.4 A ^ 0.5 everywhere.
+std::string parameters(double theta = 0.7, int div = 4, Long dt = 300) {
+  std::string s = "1000 5 0.01 0.03 " + std::to_string(div) + " " + std::to_string(dt) + " " +
+                  std::to_string(theta) + "\n";
+  for (int i = 0; i <= div; ++i) s += "0.4 ";
+  s += "\n";
+  for (int i = 0; i <= div; ++i) s += "0.5 ";
+  return s + "\n";
+}
+
+// ---- construction and ports -------------------------------------------------
+
+TEST(Kinem, PortsAreNamedAndRegisteredUpstreamFirst) {
+  Kinem k("ch", 3, 2, 3);
+  EXPECT_STREQ(k.Class_name(), "Kinem");
+  EXPECT_STREQ(k.Object_name(), "ch");
+  EXPECT_EQ(k.Object_number(), 3);
+  ASSERT_EQ(k.Construct(), 1);
+  ASSERT_EQ(k.Number_of_receive_ports(), 5);
+  const char* names[] = {"rpu", "rpu", "rpl", "rpl", "rpl"};
+  const int numbers[] = {0, 1, 0, 1, 2};
+  for (int i = 0; i < 5; ++i) {
+    Port* p = k.Receive_port_at(i);
+    EXPECT_STREQ(p->Class_name(), "Receive") << i;
+    EXPECT_STREQ(p->Data_pack_type(), "double") << i;
+    EXPECT_STREQ(p->Object_name(), names[i]) << i;
+    EXPECT_EQ(p->Object_number(), numbers[i]) << i;
+    EXPECT_EQ(p->Owner(), &k) << i;
+  }
+  ASSERT_EQ(k.Number_of_send_ports(), 1);
+  EXPECT_EQ(k.Send_port_at(0), &k.Outflow_port());
+  EXPECT_STREQ(k.Send_port_at(0)->Object_name(), "sp");
+  EXPECT_EQ(k.Send_port_at(0)->Object_number(), 0);
+}
+
+TEST(Kinem, ChannelWithoutInflowPorts) {
+  Kinem k("ch", 0, 0, 0);
+  ASSERT_EQ(k.Construct(), 1);
+  EXPECT_EQ(k.Number_of_receive_ports(), 0);
+}
+
+TEST(Kinem, InitFromAFileLine) {
+  Kinem k;
+  EXPECT_STREQ(k.Class_name(), "Kinem");
+  Text_file f("1 2\n");
+  EXPECT_EQ(k.Init("ch", 1, f.get()), 1);
+  EXPECT_EQ(k.Number_of_upstream_ports(), 1);
+  EXPECT_EQ(k.Number_of_lateral_ports(), 2);
+  Element* e = k.NewElement();
+  ASSERT_NE(dynamic_cast<Kinem*>(e), nullptr);
+  EXPECT_EQ(e->Object_name(), nullptr);
+  delete e;
+}
+
+TEST(KinemDeathTest, BadPortCounts) {
+  Qavlensdir none(nullptr);
+  EXPECT_EXIT(Kinem("ch", 0, -1, 0), testing::ExitedWithCode(1), "^E : kinem\\.cpp : 46 : \n    Kinem \\(null\\) 0\n$");
+  EXPECT_EXIT(Kinem("ch", 0, 0, -2), testing::ExitedWithCode(1), "^E : kinem\\.cpp : 64 : \n    Kinem \\(null\\) 0\n$");
+  EXPECT_DEATH(
+      {
+        Kinem k;
+        Text_file f("1\n");
+        k.Init("ch", 0, f.get());
+      },
+      "kinem\\.cpp:[0-9]+: Assertion `fscanf\\(fp, \"%d %d\", &wNumUpInflow, &wNumLateral\\) == 2' failed\\.");
+}
+
+// ---- parameters -------------------------------------------------------------
+
+TEST(Kinem, ThetaOfOneIsAccepted) {
+  Kinem k("ch", 0, 1, 0);
+  Text_file f(parameters(1.0));
+  EXPECT_EQ(k.Set_parameter(f.get()), 1);
+  EXPECT_EQ(k.Calculate_time_step(), 300);
+}
+
+TEST(KinemDeathTest, ParameterChecks) {
+  const struct {
+    const char* line;
+    const char* condition;
+  } cases[] = {
+      {"0 5 0.01 0.03 4 300 0.7", "mL > 0\\.0"},
+      {"1000 0 0.01 0.03 4 300 0.7", "mB > 0\\.0"},
+      {"1000 5 -0.01 0.03 4 300 0.7", "mG > 0\\.0"},
+      {"1000 5 0.01 0 4 300 0.7", "mMan > 0\\.0"},
+      {"1000 5 0.01 0.03 0 300 0.7", "mDiv > 0"},
+      {"1000 5 0.01 0.03 4 -300 0.7", "mDt > 0"},
+      {"1000 5 0.01 0.03 4 300 0.5", "0\\.5 < mTheta && mTheta <= 1\\.0"},
+      {"1000 5 0.01 0.03 4 300 1.01", "0\\.5 < mTheta && mTheta <= 1\\.0"},
+      // Fewer node values than nodes.
+      {"1000 5 0.01 0.03 4 300 0.7\n0.4 0.4 0.4 0.4", "fscanf\\(fp, \"%lf\", &mK\\[i\\]\\) == 1"},
+      {"1000 5 0.01 0.03 1 300 0.7\n0.4 0.4 0.5", "fscanf\\(fp, \"%lf\", &mZ\\[i\\]\\) == 1"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_DEATH(
+        {
+          Kinem k("ch", 0, 1, 0);
+          Text_file f(c.line);
+          k.Set_parameter(f.get());
+        },
+        std::string("kinem\\.cpp:[0-9]+: Assertion `") + c.condition + "' failed\\.")
+        << c.line;
+  }
+}
+
+TEST(KinemDeathTest, ShortParameterLineIsAnError) {
+  Qavlensdir none(nullptr);
+  EXPECT_EXIT(
+      {
+        Kinem k("ch", 2, 1, 0);
+        Text_file f("1000 5 0.01 0.03 4 300\n");
+        k.Set_parameter(f.get());
+      },
+      testing::ExitedWithCode(1), "^E : kinem\\.cpp : 99 : \n    Kinem ch 2\n$");
+}
+
+// ---- initial state ----------------------------------------------------------
+
+TEST(Kinem, InitialStateOfTimeOnlyGivesALinearProfile) {
+  Channel_system s(1, 2, 300);
+  s.src.upstream = [](int, Long) { return 2.0; };
+  s.src.lateral = [](int i, Long) { return i == 0 ? 1.0 : 3.0; };
+  s.Start(1200, parameters(), "# start\n\n1200\n");
+  const std::vector<double>& q = s.kinem.Discharges();
+  ASSERT_EQ(q.size(), 5u);
+  for (int i = 0; i <= 4; ++i) EXPECT_DOUBLE_EQ(q[static_cast<std::size_t>(i)], 2.0 + 4.0 * i / 4) << i;
+  EXPECT_EQ(s.kinem.Current_time(), 1200);
+  // The first outflow is sent at the start time, with its comment.
+  EXPECT_EQ(packs_of(s.kinem.Outflow_port()), (std::vector<std::pair<Long, double>>{{1200, 6.0}}));
+  std::unique_ptr<char[]> comment = s.kinem.Outflow_port().Get_comment_string();
+  ASSERT_TRUE(comment);
+  EXPECT_STREQ(comment.get(), "time(sec) discharge(m**3/sec)");
+}
+
+TEST(Kinem, InitialStateWithNodeDischarges) {
+  Channel_system s(1, 0, 300);
+  s.Start(600, parameters(), "600 4\n0.5 0.6 0.7 0.8 0.9\n");
+  EXPECT_EQ(s.kinem.Discharges(), (std::vector<double>{0.5, 0.6, 0.7, 0.8, 0.9}));
+  EXPECT_EQ(packs_of(s.kinem.Outflow_port()), (std::vector<std::pair<Long, double>>{{600, 0.9}}));
+}
+
+TEST(Kinem, InitialOutputWaitsForItsInflows) {
+  Kinem k("ch", 0, 1, 0);
+  Send<double> up("up", 0);
+  ASSERT_EQ(k.Construct(), 1);
+  ASSERT_EQ(up.Register_receiver(&k.Upstream_port(0)), YES);
+  ASSERT_EQ(k.Upstream_port(0).Set_sender(&up), YES);
+  ASSERT_EQ(up.Switch(), YES);
+  ASSERT_EQ(k.Switch(), YES);
+  Text_file p(parameters()), st("0\n");
+  k.Set_parameter(p.get());
+  k.Set_initial_state(st.get());
+  EXPECT_EQ(k.Initial_output(), NO);  // nothing published yet
+  up.Send_data(0, 1.5);
+  up.Set_data_pack_array();
+  EXPECT_EQ(k.Initial_output(), YES);
+  EXPECT_DOUBLE_EQ(k.Discharges()[4], 1.5);
+}
+
+TEST(KinemDeathTest, InitialStateErrors) {
+  Qavlensdir none(nullptr);
+  EXPECT_EXIT(
+      {
+        Kinem k("ch", 0, 1, 0);
+        Text_file p(parameters());
+        Text_file s("600 3\n1 1 1 1\n");
+        k.Set_parameter(p.get());
+        k.Set_initial_state(s.get());
+      },
+      testing::ExitedWithCode(1), "^E : kinem\\.cpp : 176 : \n    Kinem ch 0\n$");
+  EXPECT_EXIT(
+      {
+        Kinem k("ch", 0, 1, 0);
+        Text_file p(parameters());
+        Text_file s("# no time here\nstart\n");
+        k.Set_parameter(p.get());
+        k.Set_initial_state(s.get());
+      },
+      testing::ExitedWithCode(1), "^E : kinem\\.cpp : 191 : \n    Kinem ch 0\n$");
+  EXPECT_DEATH(
+      {
+        Kinem k("ch", 0, 1, 0);
+        Text_file p(parameters());
+        Text_file s("600 4\n1 1 1\n");
+        k.Set_parameter(p.get());
+        k.Set_initial_state(s.get());
+      },
+      "kinem\\.cpp:[0-9]+: Assertion `fscanf\\(fp, \"%lf\", &mQc\\[i\\]\\) == 1' failed\\.");
+}
+
+TEST(KinemDeathTest, ReportsAreExplained) {
+  Qavlensdir dir((std::string(TZ_BINARY_DIR) + "/qavlensdir").c_str());
+  EXPECT_EXIT(
+      {
+        Kinem k("ch", 0, 1, 0);
+        Text_file p(parameters());
+        Text_file s("600 3\n1 1 1 1\n");
+        k.Set_parameter(p.get());
+        k.Set_initial_state(s.get());
+      },
+      testing::ExitedWithCode(1), "^E : kinem\\.cpp : 176 : \n    The initial state of the channel element");
+}
+
+// ---- stepping ---------------------------------------------------------------
+
+TEST(Kinem, OutflowIsSentOnlyAtMultiplesOf600Seconds) {
+  Channel_system s(1, 1, 150, false);
+  s.src.upstream = [](int, Long) { return 1.5; };
+  s.src.lateral = [](int, Long) { return 0.5; };
+  s.Start(0, parameters(0.7, 4, 450), "0\n");
+  std::string out = s.Run_to(3600);
+  std::vector<Long> times;
+  for (const auto& p : packs_of(s.kinem.Outflow_port())) times.push_back(p.first);
+  EXPECT_EQ(times, (std::vector<Long>{0, 1800, 3600}));
+  EXPECT_EQ(s.kinem.Current_time(), 3600);
+  // One progress line per step: "[name number] time : outflow".
+  EXPECT_EQ(out,
+            "[ch 0] 450 : 2.000000\n[ch 0] 900 : 2.000000\n[ch 0] 1350 : 2.000000\n"
+            "[ch 0] 1800 : 2.000000\n[ch 0] 2250 : 2.000000\n[ch 0] 2700 : 2.000000\n"
+            "[ch 0] 3150 : 2.000000\n[ch 0] 3600 : 2.000000\n");
+}
+
+TEST(Kinem, SteadyStateOutflowIsTheTotalInflow) {
+  Channel_system s(2, 2, 200);
+  s.src.upstream = [](int i, Long) { return i == 0 ? 1.5 : 0.5; };
+  s.src.lateral = [](int i, Long) { return i == 0 ? 2.0 : 1.0; };
+  // Start nearly dry.
+  s.Start(0, parameters(0.6), "0 4\n0.01 0.01 0.01 0.01 0.01\n");
+  s.Run_to(6 * 3600);
+  ASSERT_EQ(s.sink.got.size(), 36u);
+  EXPECT_EQ(s.sink.got.front().first, 600);
+  EXPECT_LT(s.sink.got.front().second, 5.0);
+  EXPECT_NEAR(s.sink.got.back().second, 5.0, 1e-9);
+  EXPECT_EQ(s.sink.got.back().first, 6 * 3600);
+  const std::vector<double>& q = s.kinem.Discharges();
+  EXPECT_NEAR(q[0], 2.0, 1e-12);
+  for (std::size_t i = 0; i < q.size(); ++i) EXPECT_NEAR(q[i], 2.0 + 3.0 * static_cast<double>(i) / 4, 1e-9) << i;
+  // The sink's reading lets the channel release what it has sent.
+  EXPECT_EQ(s.kinem.Outflow_port().Oldest_data_time(), 6 * 3600);
+}
+
+// One step of a single-piece reach with theta 1 and no lateral inflow,
+// against the scheme written out by hand: the wave speed is the mean of
+// dQ/dA for the old discharge and for the mean of old and new inflow.
+TEST(Kinem, OneStepOfTheScheme) {
+  Channel_system s(1, 0, 300, false);
+  s.src.upstream = [](int, Long t) { return t == 0 ? 1.0 : 3.0; };
+  s.Start(0, "200 4 0.05 0.04 1 300 1.0\n0.3 0.3\n0.6 0.6\n", "0 1\n1.0 1.0\n");
+  s.Run_to(300);
+  const double g = std::sin(std::atan(0.05));
+  const double alpha = std::sqrt(g) * std::pow(0.3, 0.666667) * (1 / 0.04);
+  const double m = 0.6 * 0.666667 + 1;
+  auto speed = [&](double q) { return m * std::pow(alpha, 1 / m) * std::pow(q, (m - 1) / m); };
+  const double c = (speed(1.0) + speed(2.0)) / 2;  // Qe = max(1, (1 + 3) / 2)
+  const double dt = 300, dx = 200;
+  const double want = (c * dt / dx * 3.0 + 1.0) / (1 + dt * c / dx);
+  ASSERT_EQ(s.kinem.Discharges().size(), 2u);
+  EXPECT_EQ(s.kinem.Discharges()[0], 3.0);
+  // Far closer than the difference that 2/3 in place of 0.666667 makes.
+  EXPECT_NEAR(s.kinem.Discharges()[1], want, 1e-12 * want);
+}
+
+TEST(Kinem, NegativeUpstreamSumCountsAsNoInflow) {
+  Channel_system s(2, 0, 300, false);
+  s.src.upstream = [](int i, Long) { return i == 0 ? 1.0 : -4.0; };
+  s.Start(0, parameters(), "0 4\n1 1 1 1 1\n");
+  s.Run_to(300);
+  EXPECT_EQ(s.kinem.Discharges()[0], 0.0);
+}
+
+TEST(Kinem, NegativeDischargeIsWarnedAndSetToZero) {
+  Qavlensdir none(nullptr);
+  Channel_system s(1, 1, 300, false);
+  s.src.upstream = [](int, Long) { return 1.0; };
+  s.src.lateral = [](int, Long) { return -50.0; };
+  s.Start(0, parameters(1.0), "0 4\n1 1 1 1 1\n");
+  std::string out;
+  testing::internal::CaptureStderr();
+  out = s.Run_to(300);
+  std::string err = testing::internal::GetCapturedStderr();
+  // Every node below the upper end goes dry: four warnings.
+  std::string w = "W : kinem.cpp : 340 : \n";
+  std::string all;
+  for (int i = 0; i < 4; ++i) all += w;
+  EXPECT_EQ(err, all);
+  const std::string line = "[ch 0] 300, mQln : -0.050000, wUpInflow : 1.000000, mQn : -";
+  std::size_t at = 0;
+  for (int i = 0; i < 4; ++i) {
+    at = out.find(line, at);
+    ASSERT_NE(at, std::string::npos) << out;
+    at = out.find('\n', at);
+  }
+  EXPECT_EQ(out.substr(at + 1), "[ch 0] 300 : 0.000000\n");
+  EXPECT_EQ(s.kinem.Discharges(), (std::vector<double>{1.0, 0, 0, 0, 0}));
+}
+
+// ---- terminal state ---------------------------------------------------------
+
+TEST(Kinem, TerminalStateIsReadBackAsTheInitialState) {
+  Channel_system s(1, 1, 300, false);
+  s.src.upstream = [](int, Long t) { return 1.0 + t / 3600.0; };
+  s.src.lateral = [](int, Long) { return 0.25; };
+  s.Start(0, parameters(), "0\n");
+  s.Run_to(1800);
+  std::string state = written([&](FILE* f) { EXPECT_EQ(s.kinem.Save_terminal_state(f), 1); });
+  // "<time> <divisions>", then every node discharge as "%f ".
+  std::string want = "1800 4\n";
+  for (double q : s.kinem.Discharges()) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%f ", q);
+    want += buf;
+  }
+  EXPECT_EQ(state, want + "\n");
+
+  Kinem again("ch", 0, 1, 1);
+  Text_file p(parameters()), st(state);
+  again.Set_parameter(p.get());
+  ASSERT_EQ(again.Set_initial_state(st.get()), 1);
+  EXPECT_EQ(again.Current_time(), 1800);
+  ASSERT_EQ(again.Discharges().size(), 5u);
+  for (std::size_t i = 0; i < 5; ++i) EXPECT_NEAR(again.Discharges()[i], s.kinem.Discharges()[i], 5e-7) << i;
+  EXPECT_EQ(written([&](FILE* f) { again.Save_terminal_state(f); }), state);
+}
+
+}  // namespace
