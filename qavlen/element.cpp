@@ -3,8 +3,10 @@
 #include <cstring>
 #include <new>
 
+#include "data2str.h"
 #include "list.h"
 #include "qoption.h"
+#include "send.h"
 #include "tzcheck.h"
 
 namespace {
@@ -451,6 +453,48 @@ int Element::Record_status() {
   return 0;
 }
 
+// ---------------------------------------------------------------- send-port stock
+
+void Element::Save_send_port_stock(FILE* f) {
+  if (!f || number_of_send_ports <= 0) return;
+  std::fprintf(f, "%s %s %d ", Class_name(), Object_name() ? Object_name() : "", Object_number());
+  std::fputs("(\n", f);
+  for (int i = 0; i < number_of_send_ports; ++i) {
+    std::fprintf(f, "(%d) # send_ports number\n", i);
+    Send_port* s = dynamic_cast<Send_port*>(send_port_array[static_cast<std::size_t>(i)]);
+    if (s)
+      s->Save_send_port_stock(f);
+    else  // a sender that keeps no packs (a relay) has an empty stock
+      std::fputs("(0) # number_of_data_packs\n", f);
+  }
+  std::fputs(")\n", f);
+}
+
+void Element::Restore_send_port_stock() {
+  // The stock block does not fit this element's send ports.
+  auto unfit = [this]() {
+    Eprint("element.cpp", 586, 1);
+    Oprint(stderr, "    ");
+    tz::stop(1);
+  };
+  char empty[2] = {'\0', '\0'};
+  char* cursor = data_string ? data_string : empty;
+  for (int i = 0; i < number_of_send_ports; ++i) {
+    int index = -1;
+    int n = 0;
+    dstr2data(cursor, index);
+    if (index != i) unfit();
+    dstr2data(cursor, n);
+    Send_port* s = dynamic_cast<Send_port*>(send_port_array[static_cast<std::size_t>(i)]);
+    for (int k = 0; k < n; ++k) {
+      // The empty item ends the block: every announced pack starts with its
+      // time item.
+      if (*cursor == '\0' || !s) unfit();
+      s->Send_by_string(cursor);
+    }
+  }
+}
+
 // ---------------------------------------------------------------- files
 
 int Element::Parameter(FILE* f, char*&, int, int&) { return Set_parameter(f); }
@@ -648,7 +692,7 @@ void Element::Reduce_data_pack_stock() {
 int Element::Can_you_calculate0() {
   int ok = 1;
   for (Port* p : receive_port_array) {
-    Receive_port* r = static_cast<Receive_port*>(p);
+    Receive_port* r = dynamic_cast<Receive_port*>(p);
     if (p->Can_you_get_data(Necessary_time_from(r), Necessary_time_to(r)) != YES) {
       p->Creq();
       ok = 0;
@@ -660,7 +704,7 @@ int Element::Can_you_calculate0() {
 int Element::Can_you_calculate1() {
   int ok = 1;
   for (Port* p : receive_port_array) {
-    Receive_port* r = static_cast<Receive_port*>(p);
+    Receive_port* r = dynamic_cast<Receive_port*>(p);
     Time t = Necessary_time_from(r);
     if (p->Can_you_get_data(t, t) != YES) {
       p->Creq();
@@ -683,11 +727,17 @@ int Element::Work0() {
         Oprint(stderr, "    ");
         return 0;
       }
+      bool at_terminal = false;
       if (QavlenOption::Get_time_control_option() == QavlenOption::DoNotGoBeyondTerminalTime) {
         Time terminal = Terminal_time();
-        if (time_add(current_time, time_step) > terminal) time_step = terminal - current_time;
+        if (time_add(current_time, time_step) > terminal) {
+          time_step = terminal - current_time;
+          // At (or past) the terminal time no step is left in this segment:
+          // a step of 0 would repeat for ever.
+          at_terminal = time_step <= 0;
+        }
       }
-      if (Can_you_calculate() != 1 || Calculate() == 0) {
+      if (at_terminal || Can_you_calculate() != 1 || Calculate() == 0) {
         if (steps == 0) return 0;
         break;
       }

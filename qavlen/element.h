@@ -53,6 +53,7 @@ class Element : public Port_owner {
   virtual int Initial_state(FILE* f, char*& line, int size, int& pushed_back);
   virtual int Share_info();
   virtual int Do_share_info();
+  virtual void Save_send_port_stock(FILE* f);
   virtual Time Terminal_time();
   virtual Time MediumTermTargetTime();
   virtual int Renew_current_time();
@@ -106,6 +107,9 @@ class Element : public Port_owner {
   int Get_data_string(char* text);
   int Look_data_string(char*& cursor);
   const char* Data_string() const { return data_string; }
+  // Gives the send ports back the packs of the data string delivered from
+  // a send-port stock file.
+  void Restore_send_port_stock();
 
   // ---- clock ----
   Time Current_time() const { return current_time; }

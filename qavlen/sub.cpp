@@ -348,6 +348,14 @@ int Sub_system::Save_terminal_state(FILE* f) {
   return 1;
 }
 
+void Sub_system::Save_send_port_stock(FILE* f) {
+  if (!f || (number_of_components <= 0 && number_of_iterator_sets == 0)) return;
+  std::fprintf(f, "%s %s %d\n", Class_name(), text_or_null(Object_name()), Object_number());
+  std::fputs("{\n", f);
+  For_each_child([f](Element* e) { e->Save_send_port_stock(f); });
+  std::fputs("}\n", f);
+}
+
 // ---------------------------------------------------------------- initial work
 
 int Sub_system::Do_initial_work() {
@@ -503,14 +511,21 @@ int Sub_system::Work_iterator_set(int k, int& retries, const char* unit, int lin
 int Sub_system::Work() {
   std::vector<int> retries(iterator_array.size(), 0);
   bool any = false;
-  for (;;) {
-    bool pass = false;
-    for (Element* e : component_array)
-      if (e->Work() == 1) pass = true;
-    for (int k = 0; k < static_cast<int>(iterator_array.size()); ++k)
-      if (Work_iterator_set(k, retries[static_cast<std::size_t>(k)], "sub.cpp", 898) == 1) pass = true;
-    if (!pass) break;
-    any = true;
+  try {
+    for (;;) {
+      bool pass = false;
+      for (Element* e : component_array)
+        if (e->Work() == 1) pass = true;
+      for (int k = 0; k < static_cast<int>(iterator_array.size()); ++k)
+        if (Work_iterator_set(k, retries[static_cast<std::size_t>(k)], "sub.cpp", 898) == 1) pass = true;
+      if (!pass) break;
+      any = true;
+    }
+  } catch (int) {
+    // An input ran out of data: the system's clock still follows its
+    // members as far as they got, so that the system above sees it.
+    Renew_current_time();
+    throw;
   }
   if (!any) return 0;
   if (Renew_current_time() == 1) return 1;

@@ -51,6 +51,7 @@ class Sub_system : public Element {
   int Set_initial_state(FILE* f) override;
   int Do_share_info() override;
   int Do_initial_work() override;
+  void Save_send_port_stock(FILE* f) override;
   int Renew_current_time() override;
   void Initialize_target_time() override;
   int Initial_time(Time t) override;

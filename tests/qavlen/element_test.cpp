@@ -420,13 +420,20 @@ TEST_F(ElementTest, TimeControlOptionCutsTheStepAtTheTerminalTime) {
   t.root.medium = 40;
   t.root.terminal = 25;
   QavlenOption::tc = QavlenOption::DoNotGoBeyondTerminalTime;
-  t.e.fail_at = 4;
   EXPECT_EQ(t.e.Work(), 1);
-  // 0+10, 10+10, 20+5, then a step of 0 at the terminal time fails here.
+  // 0+10, 10+10, 20+5; at the terminal time no step is left (a step of 0
+  // would never reach the target).
   EXPECT_EQ(t.e.log,
             "Calculate_time_step;Calculate(0+10);Calculate_time_step;Calculate(10+10);"
-            "Calculate_time_step;Calculate(20+5);Calculate_time_step;Calculate(25+0);");
+            "Calculate_time_step;Calculate(20+5);Calculate_time_step;");
   EXPECT_EQ(t.e.Current_time(), 25);
+  EXPECT_EQ(t.out.publications, 1);
+  t.e.log.clear();
+  EXPECT_EQ(t.e.Work(), 0);
+  EXPECT_EQ(t.e.log, "Calculate_time_step;");
+  t.e.set_time(30);  // past the terminal time: no negative step either
+  EXPECT_EQ(t.e.Work(), 0);
+  EXPECT_EQ(t.e.calculations, 3);
 }
 
 TEST_F(ElementTest, IntegerExceptionAfterStepsPublishesThemAndGoesOn) {
@@ -813,6 +820,188 @@ TEST_F(ElementTest, ReportsEchoTheirExplanation) {
   std::string err = stderr_of([&] { e.Set_data_string("a", 0), e.Set_data_string("b", 0); });
   EXPECT_EQ(err.substr(0, 28), "E : element.cpp : 511 : \n   ");
   EXPECT_NE(err.find("data string"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+using etest::Relay;
+using etest::Sink;
+using etest::Source;
+
+// ---------------------------------------------------------------- data flow
+
+// source -> relay -> sink, registered downstream first, after the initial
+// work: every element at time 0 with its initial value published.
+struct Chain {
+  Test_root root{"r", 0};
+  Source source{"source"};
+  Relay relay{"relay"};
+  Sink sink{"sink"};
+  Chain() {
+    root.components = {&sink, &relay, &source};
+    root.connect = [this] {
+      root.Connect(&source, "sp", 0, &relay, "in", 0);
+      root.Connect(&relay, "sp", 0, &sink, "in", 0);
+    };
+    EXPECT_EQ(root.Construct(), 1);
+    EXPECT_EQ(root.Switch(), YES);
+    EXPECT_EQ(root.Are_you_ready(), YES);
+    EXPECT_EQ(root.Initial_time(0), 1);
+    int r;
+    while ((r = root.Do_initial_work()) == Element::E_DONE) {
+    }
+    EXPECT_EQ(r, Element::E_ALREADY);
+  }
+};
+
+TEST_F(ElementTest, DemandTravelsUpstreamThroughTwoElements) {
+  Chain c;
+  c.root.medium = 30;
+  // The sink lacks data: its demand reaches the relay, which lacks data
+  // too and passes it on to the source.
+  EXPECT_EQ(c.sink.Work(), 0);
+  EXPECT_EQ(c.relay.demanded(), 1);
+  EXPECT_EQ(c.source.demanded(), 1);
+  EXPECT_EQ(c.sink.demanded(), 0);
+  EXPECT_EQ(c.relay.step(), 0);  // the demand left the steps alone
+  EXPECT_EQ(c.source.step(), 0);
+  EXPECT_EQ(c.relay.Work(), 0);
+  EXPECT_EQ(c.source.Work(), 1);
+  EXPECT_EQ(c.source.Current_time(), 30);
+  EXPECT_EQ(c.source.demanded(), 0);
+  EXPECT_EQ(c.relay.Work(), 1);
+  EXPECT_EQ(c.sink.Work(), 1);
+  EXPECT_EQ(c.sink.Current_time(), 30);
+  EXPECT_EQ(c.sink.seen, "10:4.000000;20:6.000000;30:8.000000;");
+}
+
+TEST_F(ElementTest, DemandAtTheTargetTakesTheUpstreamElementOneStepFurther) {
+  Chain c;
+  c.root.medium = 20;
+  c.root.Work();
+  EXPECT_EQ(c.source.Current_time(), 20);
+  // The sink is made to want one more step (as the main loop's files do).
+  c.sink.set_demanded(1);
+  EXPECT_EQ(c.sink.Work(), 0);    // it lacks data at 30 and asks
+  EXPECT_EQ(c.source.Work(), 1);  // past its target by the demand
+  EXPECT_EQ(c.source.Current_time(), 30);
+  EXPECT_EQ(c.relay.Work(), 1);
+  EXPECT_EQ(c.sink.Work(), 1);
+  EXPECT_EQ(c.sink.Current_time(), 30);
+}
+
+TEST_F(ElementTest, PublishedPacksAreReleasedOnceNoReceiverNeedsThem) {
+  Chain c;
+  c.root.medium = 50;
+  EXPECT_EQ(c.root.Work(), 1);
+  EXPECT_EQ(c.sink.Current_time(), 50);
+  // The relay needs the source from its current time (50) on; the source
+  // keeps the newest pack at or before 50 and what follows.
+  EXPECT_EQ(c.source.sp.Number_of_data_packs(), 1);
+  EXPECT_EQ(c.source.sp.Oldest_data_time(), 50);
+  EXPECT_EQ(c.relay.sp.Oldest_data_time(), 50);
+}
+
+// ---------------------------------------------------------------- send-port stock
+
+// An element with two send ports of double, switched.
+struct Two_ports {
+  Test_root root{"r", 0};
+  Stepper e{"e", 0};
+  Send<double> a{"a", 0}, b{"b", 0};
+  Two_ports() {
+    e.outs = {&a, &b};
+    root.components = {&e};
+    EXPECT_EQ(root.Construct(), 1);
+    EXPECT_EQ(root.Switch(), YES);
+  }
+  void restore(const char* items, int length) {
+    e.Clear_data_string();
+    ASSERT_EQ(e.Set_data_string(items, length), 1);
+    e.Restore_send_port_stock();
+    e.Set_data_pack_array();
+  }
+};
+
+TEST_F(ElementTest, SaveSendPortStockWritesEveryPortsBlock) {
+  Two_ports t;
+  t.a.Send_data(3600, 0.25);
+  t.a.Send_data(7200, 1234567);
+  EXPECT_EQ(written([&](FILE* f) { t.e.Save_send_port_stock(f); }),
+            "Stepper e 0 (\n"
+            "(0) # send_ports number\n(2) # number_of_data_packs\n\n(3600)\n(0.25)\n\n(7200)\n(1.23457e+06)\n"
+            "(1) # send_ports number\n(0) # number_of_data_packs\n"
+            ")\n");
+  t.e.Save_send_port_stock(nullptr);  // no file: nothing
+  Stepper none("none", 0);
+  Test_root r2("r2", 0);
+  r2.components = {&none};
+  ASSERT_EQ(r2.Construct(), 1);
+  EXPECT_EQ(written([&](FILE* f) { none.Save_send_port_stock(f); }), "");
+}
+
+TEST_F(ElementTest, RestoreSendPortStockGivesEachPortItsPacks) {
+  Two_ports t;
+  const char items[] = "0\0" "2\0" "3600\0" "0.25\0" "7200\0" "1.5\0" "1\0" "1\0" "10\0" "-3\0" "\0";
+  t.restore(items, sizeof items - 1);
+  ASSERT_EQ(t.a.Number_of_data_packs(), 2);
+  EXPECT_EQ(t.a.Oldest_data_time(), 3600);
+  EXPECT_EQ(t.a.Newest_data_time(), 7200);
+  double v = 0;
+  ASSERT_TRUE(etest::value_at(t.a, 7200, v));
+  EXPECT_EQ(v, 1.5);
+  ASSERT_EQ(t.b.Number_of_data_packs(), 1);
+  ASSERT_TRUE(etest::value_at(t.b, 10, v));
+  EXPECT_EQ(v, -3);
+  // Packs not newer than those held are not stocked again.
+  t.restore(items, sizeof items - 1);
+  EXPECT_EQ(t.a.Number_of_data_packs(), 2);
+}
+
+TEST_F(ElementTest, SavedStockReadsBack) {
+  Two_ports t;
+  t.a.Send_data(10, 0.5);
+  t.a.Send_data(20, -2);
+  t.b.Send_data(5, 7);
+  // The items a bracketed-data reader makes of the written block.
+  const char items[] = "0\0" "2\0" "10\0" "0.5\0" "20\0" "-2\0" "1\0" "1\0" "5\0" "7\0" "\0";
+  std::string saved = written([&](FILE* f) { t.e.Save_send_port_stock(f); });
+  Two_ports u;
+  u.restore(items, sizeof items - 1);
+  EXPECT_EQ(written([&](FILE* f) { u.e.Save_send_port_stock(f); }), saved);
+}
+
+TEST_F(ElementTest, RestoreRefusesABlockThatDoesNotFitThePorts) {
+  struct Case {
+    const char* what;
+    std::string items;
+  };
+  const std::vector<Case> cases = {
+      {"wrong index", std::string("1\0" "0\0" "0\0" "0\0" "\0", 9)},
+      {"second port's index missing", std::string("0\0" "1\0" "10\0" "1\0" "\0", 11)},
+      {"fewer packs than announced", std::string("0\0" "3\0" "10\0" "1\0" "20\0" "2\0" "\0", 16)},
+      {"empty block", std::string("\0", 1)},
+      {"index not a number", std::string("x\0" "0\0" "\0", 5)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EXIT(
+        {
+          Two_ports t;
+          t.restore(c.items.data(), static_cast<int>(c.items.size()));
+        },
+        testing::ExitedWithCode(1), "^E : element.cpp : 586 : \n    Stepper e 0\n        owner > Sub_system r 0\n$");
+  }
+}
+
+TEST_F(ElementTest, RestoreWithoutSendPortsReadsNothing) {
+  One_element t;
+  t.construct();
+  t.e.Set_data_string("junk", 0);
+  t.e.Restore_send_port_stock();
+  SUCCEED();
 }
 
 }  // namespace

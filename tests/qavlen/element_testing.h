@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "element.h"
+#include "p_tmp.h"
 #include "qavlen_testing.h"
 #include "sub.h"
 
@@ -141,6 +142,86 @@ class Stepper : public Element {
 
  private:
   Long step_;
+};
+
+// The value a source sends for time t.
+inline double source_value(Long t) { return 1.0 + t / 10.0; }
+
+// The value of the published pack at exactly time t of a port's sender;
+// false when there is none.
+inline bool value_at(Port& port, Long t, double& v) {
+  Data_pack* before = nullptr;
+  Data_pack* after = nullptr;
+  if (port.Get_data_pack(before, t, after, 'b') != YES || before != after) return false;
+  v = static_cast<Data<double>*>(before)->Value();
+  return true;
+}
+
+// A source: no inputs; sends source_value(t) on "sp" at every step's end
+// and at its start time.
+class Source : public Stepper {
+ public:
+  explicit Source(const char* name, Long step = 10) : Stepper(name, 0, step), sp("sp", 0) {
+    class_name = "Source";
+    outs = {&sp};
+  }
+  int Initial_output() override {
+    Stepper::Initial_output();
+    sp.Send_data(current_time, source_value(current_time));
+    return 1;
+  }
+  int Calculate() override {
+    if (Stepper::Calculate() == 0) return 0;
+    Long t = Next_time();
+    sp.Send_data(t, source_value(t));
+    return 1;
+  }
+  Send<double> sp;
+};
+
+// A relay: doubles what arrives on "in" and sends it on "sp"; its initial
+// output waits for its input.
+class Relay : public Stepper {
+ public:
+  explicit Relay(const char* name, Long step = 10) : Stepper(name, 0, step), in("in", 0, "double"), sp("sp", 0) {
+    class_name = "Relay";
+    ins = {&in};
+    outs = {&sp};
+  }
+  int Initial_output() override {
+    Stepper::Initial_output();
+    double v = 0;
+    if (!value_at(in, current_time, v)) return 0;
+    sp.Send_data(current_time, 2 * v);
+    return 1;
+  }
+  int Calculate() override {
+    if (Stepper::Calculate() == 0) return 0;
+    double v = 0;
+    if (!value_at(in, Next_time(), v)) return 0;
+    sp.Send_data(Next_time(), 2 * v);
+    return 1;
+  }
+  Test_receiver in;
+  Send<double> sp;
+};
+
+// A sink: records what arrives on "in" at every step's end.
+class Sink : public Stepper {
+ public:
+  explicit Sink(const char* name, Long step = 10) : Stepper(name, 0, step), in("in", 0, "double") {
+    class_name = "Sink";
+    ins = {&in};
+  }
+  int Calculate() override {
+    if (Stepper::Calculate() == 0) return 0;
+    double v = 0;
+    if (!value_at(in, Next_time(), v)) return 0;
+    seen += std::to_string(Next_time()) + ":" + std::to_string(v) + ";";
+    return 1;
+  }
+  Test_receiver in;
+  std::string seen;
 };
 
 // The root of a test tree: a sub-system with its own terminal time and

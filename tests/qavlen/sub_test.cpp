@@ -512,6 +512,29 @@ TEST_F(SubTest, NestedSystemWhoseClockWouldGoBackReports) {
             "E : sub.cpp : 917 : \n    Sub_system s 0\n        owner > Sub_system r 0\n");
 }
 
+TEST_F(SubTest, NestedSystemClockFollowsItsMembersWhenAnInputRunsOut) {
+  Test_root root("r", 0);
+  Test_sub sub("s", 0);
+  Stepper a("a", 0, 10), b("b", 0, 10);
+  Test_receiver in("in", 0, "double");
+  Stub_sender up("up", 0);
+  b.ins = {&in};
+  sub.components = {&a, &b};
+  sub.connect = [&] { sub.Connect(&up, &in); };
+  root.components = {&sub};
+  ASSERT_EQ(root.Construct(), 1);
+  ASSERT_EQ(root.Initial_time(0), 1);
+  up.Switch();
+  up.has_data = true;
+  up.newest = 25;
+  up.on_demand = [] { throw 99; };
+  root.medium = 50;
+  EXPECT_THROW(root.Work(), int);
+  EXPECT_EQ(a.Current_time(), 50);
+  EXPECT_EQ(b.Current_time(), 20);
+  EXPECT_EQ(sub.Current_time(), 20);
+}
+
 TEST_F(SubTest, IteratorSetConvergesAtEachTarget) {
   Test_sub sub("s", 0, 1);
   Test_root root("r", 0);
@@ -605,6 +628,46 @@ TEST_F(SubTest, PrintComponents) {
   EXPECT_EQ(written([&](FILE* f) { root.Print_components(f, "# "); }),
             "# Components :of : Sub_system r 0\n#     Stepper a 0\n"
             "# Iterators [0] :of : Sub_system r 0\n#     Stepper m 1\n");
+}
+
+}  // namespace
+
+namespace {
+
+using etest::Relay;
+using etest::Sink;
+using etest::Source;
+
+TEST_F(SubTest, NestedSystemRunsAChainAndWritesItsStockBlock) {
+  Test_root root("r", 0);
+  Test_sub sub("s", 0);
+  Source source("source");
+  Relay relay("relay");
+  Sink sink("sink", 20);
+  sub.components = {&sink, &relay, &source};
+  sub.connect = [&] {
+    sub.Connect(&source, "Send", "sp", 0, &relay, "Receive_port", "in", 0);
+    sub.Connect(&relay, "Send", "sp", 0, &sink, "Receive_port", "in", 0);
+  };
+  root.components = {&sub};
+  ASSERT_EQ(root.Construct(), 1);
+  ASSERT_EQ(root.Switch(), YES);
+  ASSERT_EQ(root.Are_you_ready(), YES);
+  ASSERT_EQ(root.Initial_time(0), 1);
+  while (root.Do_initial_work() == Element::E_DONE) {
+  }
+  root.medium = 40;
+  EXPECT_EQ(root.Work(), 1);
+  EXPECT_EQ(sink.seen, "20:6.000000;40:10.000000;");
+  EXPECT_EQ(sub.Current_time(), 40);
+  EXPECT_EQ(written([&](FILE* f) { sub.Save_send_port_stock(f); }),
+            "Sub_system s 0\n{\n"
+            "Relay relay 0 (\n(0) # send_ports number\n(1) # number_of_data_packs\n\n(40)\n(10)\n)\n"
+            "Source source 0 (\n(0) # send_ports number\n(1) # number_of_data_packs\n\n(40)\n(5)\n)\n"
+            "}\n");
+  Test_sub empty("empty", 0);
+  ASSERT_EQ(empty.Construct(), 1);
+  EXPECT_EQ(written([&](FILE* f) { empty.Save_send_port_stock(f); }), "");
 }
 
 }  // namespace
