@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <charconv>
-#include <cmath>
 #include <cstring>
 #include <iostream>
 #include <sstream>
@@ -145,8 +144,8 @@ bool open_output(std::ofstream& out, const std::string& name) {
 std::string cannot_write(const std::string& name) { return "the output file " + name + " cannot be written."; }
 
 char* put_real(char* p, double v) {
-  // The common case, 1e-4 <= |v| < 1e6, printed without the exponent: the
-  // six significant digits are v scaled to [1e5, 1e6) and rounded. The
+  // The common case, 1e-4 <= |v| < 1e6, is printed without the exponent:
+  // its six significant digits are v scaled to [1e5, 1e6) and rounded. The
   // scaled product is off by at most half a unit in its last place (about
   // 6e-11), so its rounding is that of the exact value unless it lies next
   // to a half; such values, and every other case, go the exact way.
@@ -158,28 +157,36 @@ char* put_real(char* p, double v) {
     while (a < kBelow[x + 4]) --x;
     int k = 5 - x;  // digits after the point, 0 to 9
     double s = a * kPow10[k];
-    double f = s - std::floor(s);
-    if (s >= 1e5 && (f < 0.5 - 1e-6 || f > 0.5 + 1e-6)) {
-      long long r = static_cast<long long>(f < 0.5 ? std::floor(s) : std::floor(s) + 1);
-      if (r < 1000000) {
-        if (v < 0) *p++ = '-';
-        long long scale = static_cast<long long>(kPow10[k]);
-        p = std::to_chars(p, p + 24, r / scale).ptr;
-        long long frac = r % scale;
-        if (frac != 0) {
-          char digits[10];
-          for (int i = k - 1; i >= 0; --i) {
-            digits[i] = static_cast<char>('0' + frac % 10);
-            frac /= 10;
-          }
-          int n = k;
-          while (digits[n - 1] == '0') --n;  // no trailing zeros
-          *p++ = '.';
-          std::memcpy(p, digits, static_cast<std::size_t>(n));
-          p += n;
-        }
-        return p;
+    long long whole = static_cast<long long>(s);  // s is positive: its floor
+    double f = s - static_cast<double>(whole);
+    long long r = whole + (f > 0.5 ? 1 : 0);
+    if (s >= 1e5 && (f < 0.5 - 1e-6 || f > 0.5 + 1e-6) && r < 1000000) {
+      char d[6];
+      unsigned u = static_cast<unsigned>(r);
+      for (int i = 5; i >= 0; --i) {
+        d[i] = static_cast<char>('0' + u % 10);
+        u /= 10;
       }
+      int last = 5;  // the last digit that is not a trailing zero (d[0] is not 0)
+      while (d[last] == '0') --last;
+      if (v < 0) *p++ = '-';
+      if (k <= 5) {
+        int intDigits = 6 - k;
+        std::memcpy(p, d, static_cast<std::size_t>(intDigits));
+        p += intDigits;
+        if (last >= intDigits) {
+          *p++ = '.';
+          std::memcpy(p, d + intDigits, static_cast<std::size_t>(last - intDigits + 1));
+          p += last - intDigits + 1;
+        }
+      } else {
+        *p++ = '0';
+        *p++ = '.';
+        for (int z = 0; z < k - 6; ++z) *p++ = '0';
+        std::memcpy(p, d, static_cast<std::size_t>(last + 1));
+        p += last + 1;
+      }
+      return p;
     }
   }
   // 32 bytes hold every "%g" form of a double with 6 digits.
