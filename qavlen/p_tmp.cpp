@@ -30,8 +30,10 @@ QAVLEN_PULSE_TYPE(TzMatrix<float>)
 QAVLEN_PULSE_TYPE(TzMatrix<int>)
 QAVLEN_PULSE_TYPE(TzMatrix<TzLong>)
 
-// The interpolating receive port of the scalar types.
+// The interpolating receive port of the scalar types and of the double
+// matrix.
 template class Receive<double>;
 template class Receive<float>;
 template class Receive<int>;
 template class Receive<TzLong>;
+template class Receive<TzMatrix<double> >;

@@ -335,5 +335,6 @@ extern template class Receive<double>;
 extern template class Receive<float>;
 extern template class Receive<int>;
 extern template class Receive<TzLong>;
+extern template class Receive<TzMatrix<double> >;
 
 #endif

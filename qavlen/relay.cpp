@@ -77,3 +77,7 @@ template class Relay<Vary<double> >;
 template class Relay<Vary<float> >;
 template class Relay<Vary<int> >;
 template class Relay<Vary<TzLong> >;
+template class Relay<TzMatrix<double> >;
+template class Relay<TzMatrix<float> >;
+template class Relay<TzMatrix<int> >;
+template class Relay<TzMatrix<TzLong> >;

@@ -69,5 +69,9 @@ extern template class Relay<Vary<double> >;
 extern template class Relay<Vary<float> >;
 extern template class Relay<Vary<int> >;
 extern template class Relay<Vary<TzLong> >;
+extern template class Relay<TzMatrix<double> >;
+extern template class Relay<TzMatrix<float> >;
+extern template class Relay<TzMatrix<int> >;
+extern template class Relay<TzMatrix<TzLong> >;
 
 #endif

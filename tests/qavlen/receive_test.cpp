@@ -496,4 +496,93 @@ TEST(ReceiveDeathTest, ConnectionTypeErrorIsExplained) {
       "^E : p_tmp\\.cpp : 76 : \n    The connection type of an interpolating receive port");
 }
 
+// ---- Receive<TzMatrix<double> > ----
+
+// A rows x cols matrix whose element (r, c) is v * (1 + r + 2 c).
+TzMatrix<double> grid(double v, unsigned rows = 2, unsigned cols = 3) {
+  TzMatrix<double> m(rows, cols, 0.0);
+  for (unsigned r = 0; r < rows; ++r)
+    for (unsigned c = 0; c < cols; ++c) m.Ref(r, c) = v * (1 + r + 2 * c);
+  return m;
+}
+
+// The matrix holds v * (1 + r + 2 c) everywhere, to within rounding.
+void expect_grid(const TzMatrix<double>& m, double v, unsigned rows, unsigned cols, const std::string& what) {
+  ASSERT_EQ(m.GetRows(), rows) << what;
+  ASSERT_EQ(m.GetCols(), cols) << what;
+  for (unsigned r = 0; r < rows; ++r)
+    for (unsigned c = 0; c < cols; ++c)
+      EXPECT_NEAR(m(r, c), v * (1 + r + 2 * c), 1e-12 * (std::fabs(v) + 1) * (1 + r + 2 * c))
+          << what << " at (" << r << ", " << c << ")";
+}
+
+struct Matrix_series {
+  Send<TzMatrix<double> > sp{"sp", 0};
+  Receive<TzMatrix<double> > rp{"rp", 0};
+  Matrix_series(std::initializer_list<std::pair<Long, double>> packs, int type, unsigned rows, unsigned cols) {
+    EXPECT_EQ(sp.Register_receiver(&rp), YES);
+    EXPECT_EQ(rp.Set_sender(&sp), YES);
+    EXPECT_EQ(sp.Switch(), YES);
+    for (const auto& p : packs) sp.Send_data(p.first, grid(p.second, rows, cols));
+    sp.Set_data_pack_array();
+    rp.Set_data_connection_type(type);
+  }
+};
+
+TEST(ReceiveMatrix, TypeName) {
+  Receive<TzMatrix<double> > rp("rp", 0);
+  EXPECT_STREQ(rp.Data_pack_type(), "TzDMatrix");
+  EXPECT_EQ(stderr_of([&] { rp.Cprint(""); }), "Receive<TzDMatrix> rp 0 \n");
+}
+
+// The worked table element by element, for 1 x 1 packs and for packs of
+// another shape: sums start from zeros of the packs' shape, and Pulse
+// answers zeros of that shape between packs.
+TEST(ReceiveMatrix, WorkedTable) {
+  struct Row {
+    const char* query;
+    Long t1, t2;
+    double v[3];
+  };
+  const Row rows[] = {
+      {"Get_data", 0, 0, {10, 20, 10}},
+      {"Get_data", 50, 50, {15, 20, 0}},
+      {"Get_data", 100, 100, {20, 20, 20}},
+      {"Get_data", 150, 150, {30, 40, 0}},
+      {"Get_data", 200, 200, {40, 40, 40}},
+      {"Get_data_sum", 50, 150, {2125, 3000, 20}},
+      {"Get_data_sum", 0, 200, {4500, 6000, 60}},
+      {"Get_data_sum", 100, 200, {3000, 4000, 40}},
+      {"Get_mean_data", 50, 150, {21.25, 30, 0.2}},
+  };
+  for (const auto& shape : {std::make_pair(1u, 1u), std::make_pair(2u, 3u)}) {
+    for (int type = 0; type < 3; ++type) {
+      Matrix_series s({{0, 10}, {100, 20}, {200, 40}}, type, shape.first, shape.second);
+      for (const Row& r : rows) {
+        const std::string q = r.query;
+        TzMatrix<double> got = q == "Get_data" ? s.rp.Get_data(r.t1)
+                               : q == "Get_data_sum" ? s.rp.Get_data_sum(r.t1, r.t2)
+                                                     : s.rp.Get_mean_data(r.t1, r.t2);
+        expect_grid(got, r.v[type], shape.first, shape.second,
+                    q + "(" + std::to_string(r.t1) + ", " + std::to_string(r.t2) + ") type " +
+                        std::to_string(type));
+      }
+    }
+  }
+}
+
+TEST(ReceiveMatrix, EmptyIntervalAndPulseData) {
+  Matrix_series s({{0, 1}, {60, 2}}, 0, 2, 2);
+  // Nothing is read for an empty interval: the zero is 1 x 1.
+  expect_grid(s.rp.Get_data_sum(30, 30), 0, 1, 1, "empty sum");
+  TzMatrix<double> v;
+  ASSERT_EQ(s.rp.Get_pulse_data(60, v), YES);
+  expect_grid(v, 2, 2, 2, "pulse value");
+  v.Ref(0, 0) = -1;  // an own copy: the pack keeps its value
+  TzMatrix<double> again;
+  ASSERT_EQ(s.rp.Get_pulse_data(60, again), YES);
+  expect_grid(again, 2, 2, 2, "pack after the copy changed");
+  EXPECT_EQ(s.rp.Get_pulse_data(30, v), NO);
+}
+
 }  // namespace

@@ -26,6 +26,10 @@ TEST(Relay, ClassWordAndTypeNames) {
   EXPECT_STREQ(Relay<Vary<float> >().Data_pack_type(), "Vfary");
   EXPECT_STREQ(Relay<Vary<int> >().Data_pack_type(), "Viary");
   EXPECT_STREQ(Relay<Vary<TzLong> >().Data_pack_type(), "Vlary");
+  EXPECT_STREQ(Relay<TzMatrix<double> >().Data_pack_type(), "TzDMatrix");
+  EXPECT_STREQ(Relay<TzMatrix<float> >().Data_pack_type(), "TzFMatrix");
+  EXPECT_STREQ(Relay<TzMatrix<int> >().Data_pack_type(), "TzIMatrix");
+  EXPECT_STREQ(Relay<TzMatrix<TzLong> >().Data_pack_type(), "TzLMatrix");
   // A new port of the same class and type, unnamed and unconnected.
   Port* p = d.NewPort();
   EXPECT_STREQ(p->Class_name(), "Relay");
@@ -261,6 +265,28 @@ TEST(RelayWithSendPort, ReleaseWaitsForTheSlowestReceiverBehindTheRelay) {
   // A demand through the relay reaches the sender's owner.
   s.r1.Creq();
   EXPECT_EQ(s.up.demands, 1);
+}
+
+TEST(RelayWithSendPort, MatrixRelayFeedsAMatrixPulseReceiver) {
+  Qavlensdir none(nullptr);
+  Send<TzMatrix<double> > sp("sp", 0);
+  Relay<TzMatrix<double> > rl("rl", 0);
+  Relay<double> scalar("rd", 0);
+  ReceiveNointp<TzMatrix<double> > rp("rp", 0);
+  std::string err = stderr_of([&] { EXPECT_EQ(rp.Set_sender(&scalar), NO); });
+  EXPECT_EQ(err, "E : receive.cpp : 52 : \n    s > Relay<double> rd 0 \n    ReceiveNointp<TzDMatrix> rp 0 \n");
+  ASSERT_EQ(rl.Set_sender(&sp), YES);
+  ASSERT_EQ(sp.Register_receiver(&rl), YES);
+  ASSERT_EQ(rp.Set_sender(&rl), YES);
+  ASSERT_EQ(rl.Register_receiver(&rp), YES);
+  ASSERT_EQ(sp.Switch(), YES);
+  ASSERT_EQ(rl.Switch(), YES);
+  sp.Send_data(3600, TzMatrix<double>(2, 2, 1.5));
+  sp.Set_data_pack_array();
+  TzMatrix<double> v;
+  ASSERT_EQ(rp.Get_pulse_data(3600, v), YES);
+  EXPECT_EQ(v.GetRows(), 2u);
+  EXPECT_EQ(v(1, 1), 1.5);
 }
 
 }  // namespace
