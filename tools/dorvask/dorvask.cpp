@@ -125,10 +125,12 @@ struct Run {
 
 // Lines of the input without their '\n'. As with the tools' line reader, an
 // empty line ends the input: no line after it is delivered. A last line
-// without a line end is delivered.
+// without a line end is delivered. At least kPad bytes may be read beyond
+// the end of a line delivered (they belong to the buffer).
 class LineReader {
  public:
-  explicit LineReader(std::FILE* f) : file_(f), buf_(1u << 20) {}
+  static constexpr std::size_t kPad = 64;
+  explicit LineReader(std::FILE* f) : file_(f), cap_(1u << 20), buf_(cap_ + kPad) {}
   bool Next(std::string_view& line) {
     if (ended_) return false;
     for (;;) {
@@ -161,12 +163,16 @@ class LineReader {
       end_ -= beg_;
       beg_ = 0;
     }
-    if (end_ == buf_.size()) buf_.resize(buf_.size() * 2);  // a very long line
-    std::size_t got = file_ ? std::fread(buf_.data() + end_, 1, buf_.size() - end_, file_) : 0;
+    if (end_ == cap_) {  // a very long line
+      cap_ *= 2;
+      buf_.resize(cap_ + kPad);
+    }
+    std::size_t got = file_ ? std::fread(buf_.data() + end_, 1, cap_ - end_, file_) : 0;
     end_ += got;
     if (got == 0) eof_ = true;
   }
   std::FILE* file_;
+  std::size_t cap_;
   std::vector<char> buf_;
   std::size_t beg_ = 0, end_ = 0;
   bool eof_ = false, ended_ = false;
@@ -309,7 +315,13 @@ class Record {
     if (neg) x = -x;
     if (x < LONG_MIN32 || x > LONG_MAX32) return nullptr;
     v = static_cast<Long>(x);
+    const char* const b = c_;
     c_ = c;
+    // Written as it stands unless a sign or leading zeros make it differ.
+    if (*b != '+' && *digits != '0' && c - b <= 11) {
+      std::memcpy(p, b, 16);  // the tail of the copy is overwritten later
+      return p + (c - b);
+    }
     return std::to_chars(p, p + 12, v).ptr;
   }
 
@@ -340,9 +352,10 @@ class Record {
         }
       }
     }
-    if (same) {
+    if (same) {  // at most 8 characters
       c_ = c;
-      return std::copy(b, c, p);
+      std::memcpy(p, b, 16);  // the tail of the copy is overwritten later
+      return p + (c - b);
     }
     c = b;
     while (c != e_ && !IsBlank(*c)) ++c;
@@ -359,6 +372,31 @@ class Record {
   }
   const char* c_;
   const char* e_;
+};
+
+// A growing store of text that is written in place; its bytes are not
+// initialised, so only the pages written are touched.
+class TextStore {
+ public:
+  void Reserve(std::size_t cap) {
+    if (cap <= cap_) return;
+    std::unique_ptr<char[]> n(new char[cap]);
+    if (size_ > 0) std::memcpy(n.get(), buf_.get(), size_);
+    buf_.swap(n);
+    cap_ = cap;
+  }
+  // Room for n more bytes at End().
+  char* Room(std::size_t n) {
+    if (cap_ - size_ < n) Reserve(std::max(2 * cap_, size_ + n));
+    return buf_.get() + size_;
+  }
+  void Commit(char* end) { size_ = static_cast<std::size_t>(end - buf_.get()); }
+  std::size_t Size() const { return size_; }
+  const char* Data() const { return buf_.get(); }
+
+ private:
+  std::unique_ptr<char[]> buf_;
+  std::size_t size_ = 0, cap_ = 0;
 };
 
 // The builder's edge record: where the output text of the record's items
@@ -389,120 +427,92 @@ void Shuffle(Long n, WorkNode* v) {
 }
 
 // The values of one end, grouped by node number; within a node in shuffled
-// (insertion) order. `edge[p]` is the edge number at place p, `at[p]` the
-// record it belongs to, `range[p]` the range of places of
-// p's node, [first, last), and the range of the same node number among the
-// other end's values, [mFirst, mLast) (empty when it has none).
+// (insertion) order. `edge[p]` is the edge number at place p, `node[p]` its
+// node number and `at[p]` the record it belongs to.
 struct Buckets {
-  struct Range {
-    std::uint32_t first, last, mFirst, mLast;
-  };
   std::vector<Long> edge, node;
   std::vector<std::uint32_t> at;
-  std::vector<Range> range;
 
   // a and b: scratch of v.size() values.
   void Build(const std::vector<WorkNode>& v, std::vector<std::uint64_t>& a, std::vector<std::uint64_t>& b) {
     const std::size_t n = v.size();
-    // Stable radix sort of (node number, insertion place) by node number.
+    // Stable radix sort of (node number, insertion place) by node number,
+    // in digits of 11 bits; a digit that all values share needs no pass.
     for (std::size_t i = 0; i < n; ++i)
       a[i] = (static_cast<std::uint64_t>(static_cast<std::uint32_t>(v[i].nodeNum) ^ 0x80000000u) << 32) | i;
-    std::vector<std::uint32_t> count(1u << 16);
-    for (int shift = 32; shift < 64; shift += 16) {
+    std::vector<std::uint32_t> count(1u << 11);
+    for (int shift = 32; shift < 64; shift += 11) {
       std::fill(count.begin(), count.end(), 0);
-      for (std::uint64_t x : a) ++count[(x >> shift) & 0xffffu];
+      for (std::uint64_t x : a) ++count[(x >> shift) & 0x7ffu];
+      if (n == 0 || count[(a[0] >> shift) & 0x7ffu] == n) continue;
       std::uint32_t sum = 0;
       for (std::uint32_t& c : count) {
         std::uint32_t t = c;
         c = sum;
         sum += t;
       }
-      for (std::uint64_t x : a) b[count[(x >> shift) & 0xffffu]++] = x;
+      for (std::uint64_t x : a) b[count[(x >> shift) & 0x7ffu]++] = x;
       a.swap(b);
     }
     edge.resize(n);
     node.resize(n);
     at.resize(n);
-    range.resize(n);
     for (std::size_t q = 0; q < n; ++q) {
       const WorkNode& w = v[static_cast<std::uint32_t>(a[q])];
       edge[q] = w.edgeNum;
       node[q] = w.nodeNum;
       at[q] = w.at;
     }
-    for (std::size_t q = 0; q < n;) {
-      std::size_t e = q + 1;
-      while (e < n && node[e] == node[q]) ++e;
-      for (std::size_t j = q; j < e; ++j)
-        range[j] = Range{static_cast<std::uint32_t>(q), static_cast<std::uint32_t>(e), 0, 0};
-      q = e;
-    }
-  }
-
-  // Sets the ranges of the same node numbers among `other`'s values.
-  void Match(const Buckets& other) {
-    const std::size_t n = node.size();
-    std::size_t t = 0;
-    for (std::size_t q = 0; q < n; q = range[q].last) {
-      const Long k = node[q];
-      while (t < n && other.node[t] < k) t = other.range[t].last;
-      std::uint32_t f = 0, l = 0;
-      if (t < n && other.node[t] == k) {
-        f = other.range[t].first;
-        l = other.range[t].last;
-      }
-      for (std::size_t j = q; j < range[q].last; ++j) {
-        range[j].mFirst = f;
-        range[j].mLast = l;
-      }
-    }
   }
 };
 
-// Writes at p the count and the entries of one list, each followed by a
-// blank. The list of a value at place q of `own`, whose node's values at the
-// other end are `other`'s [mFirst, mLast): first those, newest first, with
-// sign otherSign (the values before a probe inserted after all of them),
-// then the values of q's own node, those inserted before it newest first,
-// then those inserted after it, with sign ownSign. At most 12 characters per
-// item.
-char* PutList(char* p, const Buckets& own, std::uint32_t q, int ownSign, const Buckets& other,
-              int otherSign) {
-  const Buckets::Range r = own.range[q];
+// The lists of the values of `own`, made in the order of its places so that
+// both `own` and `other` are read in sequence. The list of the value at place
+// q, whose node's values are own's [f, l) and other's [of, ol): first
+// other's, newest first, with sign otherSign (the values before a probe
+// inserted after all of them), then those of its own node inserted before
+// it, newest first, then those inserted after it, with sign ownSign. Each
+// list is "count entries...", every item followed by a blank; off[record]
+// and len[record] locate it in the store, whose bytes are not initialised
+// (only the pages written are touched).
+void MakeLists(const Buckets& own, int ownSign, const Buckets& other, int otherSign,
+               std::unique_ptr<char[]>& store, std::vector<std::uint64_t>& off, std::vector<std::uint64_t>& len) {
+  const std::size_t n = own.edge.size();
+  // The size of the store: at most 12 characters per item.
+  std::size_t bound = 0;
+  for (std::size_t f = 0, t = 0; f < n;) {
+    std::size_t l = f + 1;
+    while (l < n && own.node[l] == own.node[f]) ++l;
+    while (t < n && other.node[t] < own.node[f]) ++t;
+    std::size_t u = t;
+    while (u < n && other.node[u] == own.node[f]) ++u;
+    bound += 12 * (l - f) * ((l - f) + (u - t));
+    f = l;
+    t = u;
+  }
+  store.reset(new char[bound + 1]);
+  char* p = store.get();
   auto put = [&p](std::int64_t v) {
     p = std::to_chars(p, p + 12, v).ptr;
     *p++ = ' ';
   };
-  put(static_cast<std::int64_t>(r.mLast - r.mFirst) + (r.last - r.first) - 1);
-  for (std::uint32_t j = r.mLast; j > r.mFirst; --j) put(static_cast<std::int64_t>(otherSign) * other.edge[j - 1]);
-  for (std::uint32_t j = q; j > r.first; --j) put(static_cast<std::int64_t>(ownSign) * own.edge[j - 1]);
-  for (std::uint32_t j = q + 1; j < r.last; ++j) put(static_cast<std::int64_t>(ownSign) * own.edge[j]);
-  return p;
-}
-
-// Where the text of one record's list lies in a list store.
-struct Span {
-  std::size_t off;
-  std::size_t len;
-};
-
-// The lists of the values of `own`, made in the order of its places, so that
-// both `own` and `other` are read in sequence; span[record] locates each.
-// The store is not initialised: only the pages written are touched.
-void MakeLists(const Buckets& own, int ownSign, const Buckets& other, int otherSign,
-               std::unique_ptr<char[]>& store, std::vector<Span>& span) {
-  const std::uint32_t n = static_cast<std::uint32_t>(own.edge.size());
-  std::size_t bound = 0;
-  for (std::uint32_t q = 0; q < n; ++q) {
-    const Buckets::Range& r = own.range[q];
-    bound += 12 * (std::size_t{r.mLast - r.mFirst} + (r.last - r.first) + 1);
-  }
-  store.reset(new char[bound + 1]);
-  char* p = store.get();
-  for (std::uint32_t q = 0; q < n; ++q) {
-    char* e = PutList(p, own, q, ownSign, other, otherSign);
-    span[own.at[q]] = Span{static_cast<std::size_t>(p - store.get()), static_cast<std::size_t>(e - p)};
-    p = e;
+  for (std::size_t f = 0, t = 0; f < n;) {
+    std::size_t l = f + 1;
+    while (l < n && own.node[l] == own.node[f]) ++l;
+    while (t < n && other.node[t] < own.node[f]) ++t;
+    std::size_t u = t;
+    while (u < n && other.node[u] == own.node[f]) ++u;
+    for (std::size_t q = f; q < l; ++q) {
+      char* const b = p;
+      put(static_cast<std::int64_t>((u - t) + (l - f) - 1));
+      for (std::size_t j = u; j > t; --j) put(static_cast<std::int64_t>(otherSign) * other.edge[j - 1]);
+      for (std::size_t j = q; j > f; --j) put(static_cast<std::int64_t>(ownSign) * own.edge[j - 1]);
+      for (std::size_t j = q + 1; j < l; ++j) put(static_cast<std::int64_t>(ownSign) * own.edge[j]);
+      off[own.at[q]] = static_cast<std::uint64_t>(b - store.get());
+      len[own.at[q]] = static_cast<std::uint64_t>(p - b);
+    }
+    f = l;
+    t = u;
   }
 }
 
@@ -579,12 +589,12 @@ void Build(Run& run) {
   // Records. The output text of a record's items goes into one store; the
   // end values of the edges into the two arrays of the historical trees.
   std::vector<Edge> edges;
-  std::vector<char> text;
+  TextStore text;
   std::vector<WorkNode> upper, lower;
   {
     struct stat st;
     if (run.in != nullptr && ::fstat(::fileno(run.in), &st) == 0 && st.st_size > 0)
-      text.reserve(static_cast<std::size_t>(st.st_size) + 64);
+      text.Reserve(static_cast<std::size_t>(st.st_size) + 1024);
     const std::size_t expect = static_cast<std::size_t>(std::min<Long>(n, 1 << 22));
     edges.reserve(expect);
     upper.reserve(expect);
@@ -593,7 +603,9 @@ void Build(Run& run) {
   for (Long i = 0; i < n; ++i) {
     if (!NextContentLine(in, line)) run.Report(553, {std::to_string(i + 1) + "th data"}, true);
     Record items(line);
-    char rec[16 * 40];  // 13 items of at most 32 characters and a blank
+    // 13 items of at most 32 characters and a blank, and the 16 bytes an
+    // item copied as it stands may write beyond its end.
+    char* const rec = text.Room(16 * 40);
     char* p = rec;
     bool ok = true;
     auto integer = [&](Long& v) {
@@ -639,12 +651,12 @@ void Build(Run& run) {
                  {"edge " + std::to_string(num) + " in " + run.iName +
                   " has the same upper and lower node " + std::to_string(upperNode) + "."},
                  true);
-    edges.push_back(Edge{text.size(), static_cast<std::uint32_t>(headLen)});
-    text.insert(text.end(), rec, p);
+    edges.push_back(Edge{text.Size(), static_cast<std::uint32_t>(headLen)});
+    text.Commit(p);
     upper.push_back(WorkNode{num, upperNode, static_cast<std::uint32_t>(i)});
     lower.push_back(WorkNode{num, lowerNode, static_cast<std::uint32_t>(i)});
   }
-  edges.push_back(Edge{text.size(), 0});  // the end of the last record
+  edges.push_back(Edge{text.Size(), 0});  // the end of the last record
 
   // Edge numbers must be unique: report the earliest record that repeats one.
   std::vector<std::uint64_t> scratchA(upper.size()), scratchB(upper.size());
@@ -677,19 +689,21 @@ void Build(Run& run) {
   Buckets ups, lows;
   ups.Build(upper, scratchA, scratchB);
   lows.Build(lower, scratchA, scratchB);
-  ups.Match(lows);  // the edges ending at each upper end's node
-  lows.Match(ups);  // the edges starting at each lower end's node
-
+  // The upper lists: edges ending at the upper end's node (+), then the
+  // other edges starting there (-); the lower lists: edges starting at the
+  // lower end's node (-), then the other edges ending there (+). The sort's
+  // scratch holds where each record's lists lie.
   std::unique_ptr<char[]> upperLists, lowerLists;
-  std::vector<Span> upperSpan(upper.size()), lowerSpan(upper.size());
-  MakeLists(ups, -1, lows, +1, upperLists, upperSpan);
-  MakeLists(lows, +1, ups, -1, lowerLists, lowerSpan);
+  std::vector<std::uint64_t>& upperOff = scratchA;
+  std::vector<std::uint64_t>& upperLen = scratchB;
+  std::vector<std::uint64_t> lowerOff(upper.size()), lowerLen(upper.size());
+  MakeLists(ups, -1, lows, +1, upperLists, upperOff, upperLen);
+  MakeLists(lows, +1, ups, -1, lowerLists, lowerOff, lowerLen);
 
   std::vector<char> big;  // a record longer than the writer's buffer
   for (std::size_t i = 0; i + 1 < edges.size(); ++i) {
     const std::size_t head = edges[i].head, tail = head + edges[i].headLen, end = edges[i + 1].head;
-    const Span su = upperSpan[i], sl = lowerSpan[i];
-    const std::size_t size = (end - head) + su.len + sl.len + 1;
+    const std::size_t size = (end - head) + upperLen[i] + lowerLen[i] + 1;
     char* start;
     if (size <= file.Capacity()) {
       start = file.Room(size);
@@ -697,10 +711,10 @@ void Build(Run& run) {
       big.resize(size);
       start = big.data();
     }
-    char* p = std::copy(text.data() + head, text.data() + tail, start);
-    p = std::copy_n(upperLists.get() + su.off, su.len, p);
-    p = std::copy_n(lowerLists.get() + sl.off, sl.len, p);
-    p = std::copy(text.data() + tail, text.data() + end, p);
+    char* p = std::copy(text.Data() + head, text.Data() + tail, start);
+    p = std::copy_n(upperLists.get() + upperOff[i], upperLen[i], p);
+    p = std::copy_n(lowerLists.get() + lowerOff[i], lowerLen[i], p);
+    p = std::copy(text.Data() + tail, text.Data() + end, p);
     *p++ = '\n';
     if (start == big.data())
       file.Put(big.data(), size);
