@@ -418,11 +418,20 @@ struct WorkNode {
 
 // Fisher-Yates with the platform's unseeded rand(): every run draws the
 // same sequence. j = floor(r (i + 1) 2^-31) is computed exactly.
+// The draws are taken a batch ahead of the exchanges, so that the values
+// to exchange can be fetched from memory meanwhile; the exchanges are made
+// in the same order.
 void Shuffle(Long n, WorkNode* v) {
-  for (Long i = n - 1; i >= 1; --i) {
-    std::uint64_t r = static_cast<std::uint64_t>(std::rand());
-    Long j = static_cast<Long>((r * static_cast<std::uint64_t>(i + 1)) >> 31);
-    std::swap(v[i], v[j]);
+  constexpr Long kBatch = 32;
+  Long j[kBatch];
+  for (Long i = n - 1; i >= 1; i -= kBatch) {
+    const Long m = std::min<Long>(kBatch, i);  // exchanges at i, i - 1, ..., i - m + 1
+    for (Long k = 0; k < m; ++k) {
+      std::uint64_t r = static_cast<std::uint64_t>(std::rand());
+      j[k] = static_cast<Long>((r * static_cast<std::uint64_t>(i - k + 1)) >> 31);
+      __builtin_prefetch(&v[j[k]]);
+    }
+    for (Long k = 0; k < m; ++k) std::swap(v[i - k], v[j[k]]);
   }
 }
 
@@ -664,7 +673,8 @@ void Build(Run& run) {
     std::vector<std::uint64_t>& byNum = scratchA;
     for (std::size_t i = 0; i < upper.size(); ++i)
       byNum[i] = (static_cast<std::uint64_t>(static_cast<std::uint32_t>(upper[i].edgeNum) ^ 0x80000000u) << 32) | i;
-    std::sort(byNum.begin(), byNum.end());
+    // pelmic writes the records sorted by edge number: then nothing to sort.
+    if (!std::is_sorted(byNum.begin(), byNum.end())) std::sort(byNum.begin(), byNum.end());
     std::size_t repeat = SIZE_MAX, original = 0;
     for (std::size_t q = 1; q < byNum.size(); ++q) {
       if ((byNum[q] >> 32) == (byNum[q - 1] >> 32)) {
