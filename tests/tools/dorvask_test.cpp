@@ -251,6 +251,24 @@ TEST_F(Dorvask, TwoRunsGiveIdenticalOutput) {
   EXPECT_EQ(read("out.dat"), first);
 }
 
+TEST_F(Dorvask, InputFromAPipeGivesTheSameOutput) {
+  // Records as pelmic writes them and others, from a file and from a pipe
+  // (which cannot be read twice).
+  std::string data;
+  for (int e = 1; e <= 50; ++e)
+    data += std::to_string(e) + (e % 3 ? " " : "\t ") + std::to_string(e % 7) + " 1.50 2 3 " +
+            std::to_string(7 + e % 4) + " 4 5 6 1 10 0.1 " + (e % 5 ? "100" : "1e2") + "\n";
+  write("in.dat", v4Header(50, 0, 0, "50") + data);
+  ASSERT_EQ(run("in.dat out.dat").status, 0);
+  const std::string fromFile = read("out.dat");
+  std::string cmd = "cd '" + dir_.string() + "' && cat in.dat | '" + TZ_DORVASK_EXE +
+                    "' /dev/stdin piped.dat > /dev/null 2> stderr.txt";
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  std::string piped = read("piped.dat");
+  const std::string from = "This data was generated from ";
+  EXPECT_EQ(piped.replace(piped.find(from), from.size() + 10, from + "in.dat"), fromFile);
+}
+
 TEST_F(Dorvask, NamesFromPrompts) {
   write("in.dat", v4Header(2, 1, 0, "3") + kThree);
   Result r = run("", "in.dat\nout.dat\n");

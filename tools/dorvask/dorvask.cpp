@@ -131,6 +131,8 @@ class LineReader {
  public:
   static constexpr std::size_t kPad = 64;
   explicit LineReader(std::FILE* f) : file_(f), cap_(1u << 20), buf_(cap_ + kPad) {}
+  // The offset in the file of the first byte not yet delivered.
+  std::uint64_t Tell() const { return read_ - (end_ - beg_); }
   bool Next(std::string_view& line) {
     if (ended_) return false;
     for (;;) {
@@ -169,12 +171,14 @@ class LineReader {
     }
     std::size_t got = file_ ? std::fread(buf_.data() + end_, 1, cap_ - end_, file_) : 0;
     end_ += got;
+    read_ += got;
     if (got == 0) eof_ = true;
   }
   std::FILE* file_;
   std::size_t cap_;
   std::vector<char> buf_;
   std::size_t beg_ = 0, end_ = 0;
+  std::uint64_t read_ = 0;
   bool eof_ = false, ended_ = false;
 };
 
@@ -400,12 +404,15 @@ class TextStore {
 };
 
 // The builder's edge record: where the output text of the record's items
-// lies in the text store. From `head` come "num upper upx upy upz lower lowx
-// lowy lowz ", from head + headLen "atr " and, by attribute, length,
-// gradient, area, up to the next record's head.
+// lies, "num upper upx upy upz lower lowx lowy lowz " (headLen bytes), then
+// "atr " and, by attribute, length, gradient, area (len bytes in all). A
+// record whose input line begins with exactly that text (pelmic's records
+// do) is written from the line, read again; any other from the text store,
+// at `off`.
 struct Edge {
-  std::size_t head;
-  std::uint32_t headLen;
+  static constexpr std::uint64_t kFromLine = UINT64_MAX;
+  std::uint64_t off;
+  std::uint32_t headLen, len;
 };
 
 // One value of the historical search trees: an edge number and the number
@@ -595,15 +602,17 @@ void Build(Run& run) {
   if (!found) run.Report(531, {}, true);
   putLine(line);
 
-  // Records. The output text of a record's items goes into one store; the
-  // end values of the edges into the two arrays of the historical trees.
+  // Records. The end values of the edges go into the two arrays of the
+  // historical trees; the output text of a record's items into a store,
+  // unless the line holds it and the input is a file that can be read again.
   std::vector<Edge> edges;
   TextStore text;
   std::vector<WorkNode> upper, lower;
+  const std::uint64_t dataAt = in.Tell();
+  bool reread = false;
   {
     struct stat st;
-    if (run.in != nullptr && ::fstat(::fileno(run.in), &st) == 0 && st.st_size > 0)
-      text.Reserve(static_cast<std::size_t>(st.st_size) + 1024);
+    if (run.in != nullptr && ::fstat(::fileno(run.in), &st) == 0 && S_ISREG(st.st_mode)) reread = true;
     const std::size_t expect = static_cast<std::size_t>(std::min<Long>(n, 1 << 22));
     edges.reserve(expect);
     upper.reserve(expect);
@@ -660,12 +669,16 @@ void Build(Run& run) {
                  {"edge " + std::to_string(num) + " in " + run.iName +
                   " has the same upper and lower node " + std::to_string(upperNode) + "."},
                  true);
-    edges.push_back(Edge{text.Size(), static_cast<std::uint32_t>(headLen)});
-    text.Commit(p);
+    const std::size_t len = static_cast<std::size_t>(p - rec);
+    if (reread && len <= line.size() && std::memcmp(rec, line.data(), len) == 0) {
+      edges.push_back(Edge{Edge::kFromLine, static_cast<std::uint32_t>(headLen), static_cast<std::uint32_t>(len)});
+    } else {
+      edges.push_back(Edge{text.Size(), static_cast<std::uint32_t>(headLen), static_cast<std::uint32_t>(len)});
+      text.Commit(p);
+    }
     upper.push_back(WorkNode{num, upperNode, static_cast<std::uint32_t>(i)});
     lower.push_back(WorkNode{num, lowerNode, static_cast<std::uint32_t>(i)});
   }
-  edges.push_back(Edge{text.Size(), 0});  // the end of the last record
 
   // Edge numbers must be unique: report the earliest record that repeats one.
   std::vector<std::uint64_t> scratchA(upper.size()), scratchB(upper.size());
@@ -710,10 +723,25 @@ void Build(Run& run) {
   MakeLists(ups, -1, lows, +1, upperLists, upperOff, upperLen);
   MakeLists(lows, +1, ups, -1, lowerLists, lowerOff, lowerLen);
 
+  // The records again, in file order.
+  LineReader again(run.in);
+  if (reread && std::fseek(run.in, static_cast<long>(dataAt), SEEK_SET) != 0) reread = false;
   std::vector<char> big;  // a record longer than the writer's buffer
-  for (std::size_t i = 0; i + 1 < edges.size(); ++i) {
-    const std::size_t head = edges[i].head, tail = head + edges[i].headLen, end = edges[i + 1].head;
-    const std::size_t size = (end - head) + upperLen[i] + lowerLen[i] + 1;
+  for (std::size_t i = 0; i < edges.size(); ++i) {
+    // The lists lie in bucket order: fetch those of a record ahead.
+    if (i + 8 < edges.size()) {
+      __builtin_prefetch(upperLists.get() + upperOff[i + 8]);
+      __builtin_prefetch(lowerLists.get() + lowerOff[i + 8]);
+    }
+    const Edge& e = edges[i];
+    // Every record's line is read again, so that the lines stay in step.
+    if (reread && (!NextContentLine(again, line) || (e.off == Edge::kFromLine && line.size() < e.len)))
+      reread = false;
+    if (e.off == Edge::kFromLine && !reread)
+      run.Report(560, {std::to_string(i + 1) + "th data", "the record cannot be read again in " + run.iName + "."},
+                 true);
+    const char* from = e.off == Edge::kFromLine ? line.data() : text.Data() + e.off;
+    const std::size_t size = e.len + upperLen[i] + lowerLen[i] + 1;
     char* start;
     if (size <= file.Capacity()) {
       start = file.Room(size);
@@ -721,10 +749,10 @@ void Build(Run& run) {
       big.resize(size);
       start = big.data();
     }
-    char* p = std::copy(text.Data() + head, text.Data() + tail, start);
+    char* p = std::copy_n(from, e.headLen, start);
     p = std::copy_n(upperLists.get() + upperOff[i], upperLen[i], p);
     p = std::copy_n(lowerLists.get() + lowerOff[i], lowerLen[i], p);
-    p = std::copy(text.Data() + tail, text.Data() + end, p);
+    p = std::copy(from + e.headLen, from + e.len, p);
     *p++ = '\n';
     if (start == big.data())
       file.Put(big.data(), size);
