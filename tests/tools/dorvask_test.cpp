@@ -496,6 +496,98 @@ TEST_F(Dorvask, ListsInTheOrderOfTheShuffledTrees) {
   EXPECT_EQ(read("out.dat"), expected);
 }
 
+#ifdef TZ_PELMIC_EXE
+// The chain so far: pelmic turns a generated node and edge file into
+// "edge format V.4", which dorvask turns into "edge connection V.4". Every
+// record of dorvask's output is pelmic's record with the two lists put in
+// after the lower end's coordinates, and the lists hold exactly the edges
+// that meet at each end, with their signs.
+TEST_F(Dorvask, AfterPelmicOnAGeneratedBasin) {
+  // River edges k = 1 .. 31 from node k + 1 down to node (k + 1) / 2, a
+  // binary tree draining to node 1; slope edges 32 .. 79 from hill nodes
+  // 100 + k down to river nodes; every fifth river edge a channel edge
+  // (attribute 3). The edges are listed in a scrambled order.
+  struct E {
+    Long num, up, low;
+    int atr;
+  };
+  std::vector<E> edges;
+  for (Long k = 1; k <= 31; ++k) edges.push_back(E{k, k + 1, (k + 1) / 2, k % 5 == 0 ? 3 : 2});
+  for (Long k = 32; k <= 79; ++k) edges.push_back(E{k, 100 + k, 2 + (k * 7) % 30, 1});
+  std::string nodes = "[Comment]\ngenerated\n[Data Format Name]\nnode format V.0\n[Data]\n";
+  for (Long n = 1; n <= 32; ++n)
+    nodes += std::to_string(n) + " 0 " + std::to_string(10 * n) + " " + std::to_string(7 * n % 50) + " " +
+             std::to_string(n) + "\n";
+  for (Long n = 132; n <= 179; ++n)
+    nodes += std::to_string(n) + " 1 " + std::to_string(3 * n) + " 5 " + std::to_string(200 + n) + " 1500\n";
+  std::string edgeFile = "[Data Format Name]\nedge format V.0\n[Data]\n";
+  for (std::size_t k = 0; k < edges.size(); ++k) {
+    const E& e = edges[(k * 37) % edges.size()];
+    edgeFile += std::to_string(e.num) + " " + std::to_string(e.up) + " " + std::to_string(e.low) + " " +
+                std::to_string(e.atr) + (e.atr == 1 ? " 120 2400" : e.atr == 3 ? " 80" : "") + "\n";
+  }
+  write("nodes.dat", nodes);
+  write("edges.dat", edgeFile);
+  std::string cmd = "cd '" + dir_.string() + "' && '" + TZ_PELMIC_EXE +
+                    "' edges.dat nodes.dat basin.v4 > pelmic.txt 2>&1";
+  ASSERT_EQ(std::system(cmd.c_str()), 0) << read("pelmic.txt");
+  Result r = run("basin.v4 basin.con");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, progress(79));
+
+  std::istringstream v4(read("basin.v4")), con(read("basin.con"));
+  std::string a, b;
+  std::vector<std::string> header4, headerC;
+  while (std::getline(v4, a) && a != "[Data]") header4.push_back(a);
+  while (std::getline(con, b) && b != "[Data]") headerC.push_back(b);
+  ASSERT_EQ(headerC.size(), header4.size() + 1);
+  EXPECT_EQ(headerC[2], "This data was generated from basin.v4 by dorvask.");
+  EXPECT_EQ(headerC[4], "edge connection V.4");
+  for (std::size_t k = 0; k < header4.size(); ++k)
+    if (k != 3) {
+      EXPECT_EQ(headerC[k < 2 ? k : k + 1], header4[k]);
+    }
+  EXPECT_EQ(header4[11], "79");
+
+  // The neighbours at a node from the edge list itself: + for an edge that
+  // ends there, - for one that starts there, in both lists.
+  auto expectedList = [&](Long node, Long self) {
+    std::vector<Long> l;
+    for (const E& e : edges) {
+      if (e.num == self) continue;
+      if (e.low == node) l.push_back(+e.num);  // ends at the node
+      if (e.up == node) l.push_back(-e.num);   // starts at the node
+    }
+    std::sort(l.begin(), l.end());
+    return l;
+  };
+  int records = 0;
+  while (std::getline(v4, a)) {
+    ASSERT_TRUE(static_cast<bool>(std::getline(con, b)));
+    ++records;
+    std::vector<std::string> t4 = splitBlanks(a), tc = splitBlanks(b);
+    const Long num = std::stol(t4[0]), up = std::stol(t4[1]), low = std::stol(t4[5]);
+    SCOPED_TRACE("edge " + t4[0]);
+    std::size_t nUp = std::stoul(tc[9]);
+    std::size_t nLow = std::stoul(tc[10 + nUp]);
+    ASSERT_EQ(tc.size(), t4.size() + 2 + nUp + nLow);
+    // pelmic's items around the lists, unchanged.
+    EXPECT_EQ(std::vector<std::string>(tc.begin(), tc.begin() + 9), std::vector<std::string>(t4.begin(), t4.begin() + 9));
+    EXPECT_EQ(std::vector<std::string>(tc.begin() + static_cast<long>(11 + nUp + nLow), tc.end()),
+              std::vector<std::string>(t4.begin() + 9, t4.end()));
+    std::vector<Long> ul, ll;
+    for (std::size_t k = 0; k < nUp; ++k) ul.push_back(std::stol(tc[10 + k]));
+    for (std::size_t k = 0; k < nLow; ++k) ll.push_back(std::stol(tc[11 + nUp + k]));
+    std::sort(ul.begin(), ul.end());
+    std::sort(ll.begin(), ll.end());
+    EXPECT_EQ(ul, expectedList(up, num));
+    EXPECT_EQ(ll, expectedList(low, num));
+  }
+  EXPECT_EQ(records, 79);
+  EXPECT_FALSE(static_cast<bool>(std::getline(con, b)));
+}
+#endif
+
 }  // namespace
 
 #endif
