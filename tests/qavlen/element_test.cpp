@@ -464,6 +464,43 @@ TEST_F(ElementTest, IntegerExceptionBeforeAnyStepPublishesNothing) {
   EXPECT_EQ(t.out.publications, 0);
 }
 
+TEST_F(ElementTest, CanYouCalculateAsksEveryPortForItsWindow) {
+  Test_root root("r", 0);
+  Stepper e("e", 0);
+  Test_receiver in1("in", 1, "double"), in2("in", 2, "double");
+  Stub_sender up1("up", 1), up2("up", 2);
+  e.ins = {&in1, &in2};
+  root.components = {&e};
+  root.connect = [&] {
+    root.Connect(&up1, &in1);
+    root.Connect(&up2, &in2);
+  };
+  ASSERT_EQ(root.Construct(), 1);
+  e.Initial_time(40);
+  e.set_step(10);
+  up2.has_data = true;
+  up2.oldest = 0;
+  up2.newest = 100;
+  // The first port cannot supply: it is asked upstream, the second is
+  // still asked.
+  EXPECT_EQ(e.Can_you_calculate0(), 0);
+  EXPECT_EQ(up1.asked, "[40,50]");
+  EXPECT_EQ(up2.asked, "[40,50]");
+  EXPECT_EQ(up1.demands, 1);
+  EXPECT_EQ(up2.demands, 0);
+  // The one-instant form asks for the window's start only.
+  EXPECT_EQ(e.Can_you_calculate1(), 0);
+  EXPECT_EQ(up1.asked, "[40,50][40,40]");
+  EXPECT_EQ(up2.asked, "[40,50][40,40]");
+  EXPECT_EQ(up1.demands, 2);
+  up1.has_data = true;
+  up1.oldest = 40;
+  up1.newest = 40;
+  EXPECT_EQ(e.Can_you_calculate1(), 1);
+  EXPECT_EQ(e.Can_you_calculate0(), 0);
+  EXPECT_EQ(up1.demands, 3);
+}
+
 TEST_F(ElementTest, ElementWithoutInputsRunsToTheTarget) {
   Stepping t(false);
   t.root.medium = 100;
