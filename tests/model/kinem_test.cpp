@@ -8,8 +8,12 @@
 #include <utility>
 #include <vector>
 
+#include "../qavlen/files_testing.h"
+#include "input_f.h"
 #include "kinem.h"
+#include "output_f.h"
 #include "sub.h"
+#include "total.h"
 
 namespace {
 
@@ -526,6 +530,93 @@ TEST(Kinem, TerminalStateIsReadBackAsTheInitialState) {
   ASSERT_EQ(again.Discharges().size(), 5u);
   for (std::size_t i = 0; i < 5; ++i) EXPECT_NEAR(again.Discharges()[i], s.kinem.Discharges()[i], 5e-7) << i;
   EXPECT_EQ(written([&](FILE* f) { again.Save_terminal_state(f); }), state);
+}
+
+// ---- in a total system with file ports ---------------------------------------
+
+// Upstream and lateral inflows from "up.dat" and "lat.dat" into the channel,
+// whose outflow goes to "kinem.out".
+class Reach : public Total_system {
+ public:
+  Reach() : up("up.dat"), lat("lat.dat"), out("kinem.out", 0), kinem("ch", 0, 1, 1) { Init("reach", 0, 0); }
+  int Register_input_ports() override { return Register(&up) && Register(&lat); }
+  int Register_output_ports() override { return Register(&out); }
+  int Register_components() override { return Register(&kinem); }
+  int Register_iterators() override { return 1; }
+  int Connect_ports() override {
+    Connect(&up, &kinem, "rpu", 0);
+    Connect(&lat, &kinem, "rpl", 0);
+    Connect(&kinem, "sp", 0, &out);
+    return 1;
+  }
+  int Connect_components() override { return 1; }
+
+  I_file<double> up, lat;
+  O_file<double> out;
+  Kinem kinem;
+};
+
+// Runs the reach from time 0 with the channel's parameter and state files;
+// writes its terminal state to "kinem.tst". The child's status is 10 + the
+// Work result.
+int run_reach() {
+  Reach r;
+  if (r.Construct() != 1 || r.Switch() != 1 || r.Are_you_ready() != 1) return 99;
+  r.Initial_time(0);
+  FILE* p = std::fopen("kinem.pmt", "r");
+  FILE* s = std::fopen("kinem.ist", "r");
+  if (!p || !s) return 98;
+  r.kinem.Set_parameter(p);
+  r.kinem.Set_initial_state(s);
+  std::fclose(p);
+  std::fclose(s);
+  r.Initial_work();
+  int w = r.Work();
+  FILE* t = std::fopen("kinem.tst", "w");
+  r.kinem.Save_terminal_state(t);
+  std::fclose(t);
+  return 10 + w;
+}
+
+TEST(KinemInTotalSystem, SteadyInflowsGiveTheirSumAtTheOutletFile) {
+  ftest::Temp_dir dir;
+  std::string up = "# upstream inflow\n", lat = "# lateral inflow\n";
+  for (int t = 0; t <= 7200; t += 300) {
+    up += std::to_string(t) + " 1.5\n";
+    lat += std::to_string(t) + " 0.5\n";
+  }
+  ftest::write_file(dir.file("up.dat"), up);
+  ftest::write_file(dir.file("lat.dat"), lat);
+  ftest::write_file(dir.file("kinem.pmt"), parameters());
+  ftest::write_file(dir.file("kinem.ist"), "0\n");
+  ftest::Outcome o = ftest::run(run_reach, dir.path(), "3600\n1800\ny\n");
+  EXPECT_EQ(o.status, 11) << o.err;
+  EXPECT_NE(o.out.find("[ch 0] 300 : 2.000000\n"), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find("[ch 0] 3600 : 2.000000\n"), std::string::npos) << o.out;
+
+  const std::string rule(70, '-');
+  std::string text = ftest::read_file(dir.file("kinem.out"));
+  const std::string header = "# kinem.out \n# " + rule +
+                             "\n#   Send<double> sp 0 \n#       owner > Kinem ch 0\n"
+                             "#       owner >> Total_system reach 0\n# " +
+                             rule + "\n# time(sec) discharge(m**3/sec)\n\n";
+  ASSERT_EQ(text.substr(0, header.size()), header);
+  // One line per multiple of 600 s, from the start on.
+  std::string lines;
+  for (int t = 0; t <= 3600; t += 600) lines += std::to_string(t) + " 2\n";
+  EXPECT_EQ(text.substr(header.size(), lines.size()), lines);
+  std::string rest = text.substr(header.size() + lines.size());
+  for (std::size_t at = 0; at < rest.size();) {
+    std::size_t end = rest.find('\n', at);
+    ASSERT_NE(end, std::string::npos);
+    int t = std::stoi(rest.substr(at, end - at));
+    EXPECT_EQ(t % 600, 0) << rest;
+    EXPECT_EQ(rest.substr(at, end - at), std::to_string(t) + " 2");
+    at = end + 1;
+  }
+  // The terminal state: time, divisions and the steady profile.
+  std::string tst = ftest::read_file(dir.file("kinem.tst"));
+  EXPECT_NE(tst.find(" 4\n1.500000 1.625000 1.750000 1.875000 2.000000 \n"), std::string::npos) << tst;
 }
 
 }  // namespace
