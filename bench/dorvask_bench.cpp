@@ -96,6 +96,7 @@ Basin& basin() {
 }
 
 void runShell(benchmark::State& state, const std::string& cmd) {
+  state.counters["input_MB"] = static_cast<double>(fs::file_size(basin().input)) / 1e6;
   for (auto _ : state) {
     int rc = std::system(cmd.c_str());
     if (!WIFEXITED(rc) || WEXITSTATUS(rc) != 0) {
