@@ -77,7 +77,9 @@ class Port : public Object {
   using Object::Cprint;  // the form to the standard error stream
   Boolean Init(const char* name, int number) override;
 
-  virtual const char* Data_pack_type() const = 0;
+  // The type name of the typed port classes. While only the untyped part
+  // of a port is built (a report from its named constructor), there is none.
+  virtual const char* Data_pack_type() const { return ""; }
   // Stubs for the classes that do not support the operation: report
   // (port 22, 33, 44) and 0.
   virtual Boolean Set_sender(Port* sender);

@@ -52,6 +52,19 @@ TEST(PortType, TheTypeNames) {
   EXPECT_STREQ(Port_type<TzMatrix<TzLong> >::data_pack_type, "TzLMatrix");
 }
 
+// A port named with no name reports it from its constructor, before the
+// typed part exists: the report prints the port without a type name.
+class Unnamed : public Bare {
+ public:
+  Unnamed() : Bare(nullptr, 3) {}
+};
+
+TEST(Port, ConstructorWithoutNameReportsInsteadOfCrashing) {
+  std::string err = stderr_of([] { Unnamed p; });
+  EXPECT_NE(err.find("E : object.cpp : 109 : "), std::string::npos) << err;
+  EXPECT_NE(err.find("    Port<> (null) 0 \n"), std::string::npos) << err;
+}
+
 TEST(Port, CprintNamesClassTypeNameAndNumber) {
   Bare p("sp", 0);
   EXPECT_STREQ(p.Class_name(), "Port");
