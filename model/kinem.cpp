@@ -14,9 +14,9 @@ namespace {
 const char* const kUnit = "kinem.cpp";
 
 // Manning's exponent of the hydraulic radius, written to six digits as
-// 0.666667 rather than 2.0 / 3.0: the discharges stored by earlier runs were
-// computed with this value, and a different rounding would change them in
-// the last digits. Keep it as it is.
+// 0.666667. It is deliberately not 2.0 / 3.0: the channel's discharges are
+// defined with this value, and 2.0 / 3.0 shifts them in the seventh digit.
+// Keep it as it is.
 constexpr double kManningExponent = 0.666667;
 
 // Outflow is sent only at the ends of steps that fall on this period (s).
