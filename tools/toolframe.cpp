@@ -161,11 +161,14 @@ char* put_real(char* p, double v) {
     double f = s - static_cast<double>(whole);
     long long r = whole + (f > 0.5 ? 1 : 0);
     if (s >= 1e5 && (f < 0.5 - 1e-6 || f > 0.5 + 1e-6) && r < 1000000) {
+      static const char kPairs[] =
+          "0001020304050607080910111213141516171819202122232425262728293031323334353637383940414243444546474849"
+          "5051525354555657585960616263646566676869707172737475767778798081828384858687888990919293949596979899";
       char d[6];
       unsigned u = static_cast<unsigned>(r);
-      for (int i = 5; i >= 0; --i) {
-        d[i] = static_cast<char>('0' + u % 10);
-        u /= 10;
+      for (int i = 4; i >= 0; i -= 2) {
+        std::memcpy(d + i, kPairs + 2 * (u % 100), 2);
+        u /= 100;
       }
       int last = 5;  // the last digit that is not a trailing zero (d[0] is not 0)
       while (d[last] == '0') --last;
