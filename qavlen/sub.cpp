@@ -1,5 +1,6 @@
 #include "sub.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "list.h"
@@ -544,4 +545,127 @@ void Sub_system::Print_components(FILE* f, const char* prefix) {
     std::string title = "Iterators [" + std::to_string(k) + "] :";
     Print_objects(f, prefix, title.c_str(), members.data(), static_cast<int>(members.size()));
   }
+}
+
+// ---------------------------------------------------------------- framework files
+
+char* Sub_system::Get_framework_line(FILE* f, char* buffer, int size, int& pushed_back, int& first_char,
+                                     const char* unit, int line) {
+  bool again = pushed_back != 0;
+  char* s = Get_line(f, buffer, size, pushed_back, first_char);
+  if (!s || again) return s;
+  // A line that fills the buffer without its line end goes on past it:
+  // refused whole rather than read as two lines.
+  std::size_t len = std::strlen(buffer);
+  if (size > 1 && len + 1 == static_cast<std::size_t>(size) && buffer[len - 1] != '\n') {
+    // A line that exactly fills it ends here: its line end is passed over.
+    int c = std::getc(f);
+    if (c != EOF && c != '\n') {
+      Eprint(unit, line, buffer, 1);
+      Oprint(stderr, "    ");
+      tz::stop(1);
+    }
+  }
+  return s;
+}
+
+int Sub_system::Read_header(const char* line, std::string& class_name, std::string& object_name, int& number) {
+  if (!line) return 0;
+  // Every word is shorter than the line.
+  std::vector<char> a(std::strlen(line) + 1), b(std::strlen(line) + 1);
+  int n = 0;
+  if (std::sscanf(line, "%s %s %d", a.data(), b.data(), &n) == 3) {
+    class_name = a.data();
+    object_name = b.data();
+    number = n;
+    return 3;
+  }
+  if (std::sscanf(line, "%s %d", a.data(), &n) == 2) {
+    class_name.clear();
+    object_name = a.data();
+    number = n;
+    return 2;
+  }
+  if (std::sscanf(line, "%s", a.data()) == 1) {
+    class_name.clear();
+    object_name = a.data();
+    number = 0;
+    return 1;
+  }
+  return 0;
+}
+
+int Sub_system::Read_component_block(FILE* f, char*& line, int size, int& pushed_back, bool initial) {
+  if (initial)
+    Set_initial_state(f);
+  else
+    Set_parameter(f);
+  int first = 0;
+  if (!Get_framework_line(f, line, size, pushed_back, first, "sub.cpp", 525)) return 1;
+  if (first != '{') {
+    // Not a block: the line belongs to whoever reads next.
+    pushed_back = 1;
+    return 1;
+  }
+  for (;;) {
+    if (!Get_framework_line(f, line, size, pushed_back, first, "sub.cpp", 525)) break;
+    if (first == '}') break;
+    std::string cls, name;
+    int number = 0;
+    Element* component = nullptr;
+    switch (Read_header(line, cls, name, number)) {
+      case 3:
+        component = Get_component(cls.c_str(), name.c_str(), number);
+        break;
+      case 2:
+        component = Get_component(name.c_str(), number);
+        break;
+      case 1:
+        component = Get_component(name.c_str(), 0);
+        break;
+      default:
+        Eprint("sub.cpp", initial ? 583 : 530, line, 1);
+        Oprint(stderr, "    ");
+        tz::stop(1);
+    }
+    if (!component) {
+      Eprint("sub.cpp", 535, line, 1);
+      Oprint(stderr, "    ");
+      tz::stop(1);
+    }
+    if (initial)
+      component->Initial_state(f, line, size, pushed_back);
+    else
+      component->Parameter(f, line, size, pushed_back);
+  }
+  return 1;
+}
+
+int Sub_system::Parameter(FILE* f, char*& line, int size, int& pushed_back) {
+  return Read_component_block(f, line, size, pushed_back, false);
+}
+
+int Sub_system::Initial_state(FILE* f, char*& line, int size, int& pushed_back) {
+  return Read_component_block(f, line, size, pushed_back, true);
+}
+
+int Sub_system::Terminal_state(FILE* f) {
+  if (!f) return 0;
+  std::fprintf(f, "%s %s %d \n", Class_name(), text_or_null(Object_name()), Object_number());
+  Save_terminal_state(f);
+  std::fputs("\n{\n", f);
+  bool first = true;
+  for (Element* e : component_array) {
+    if (!first) std::fputs("\n", f);
+    first = false;
+    e->Terminal_state(f);
+  }
+  for (std::size_t k = 0; k < iterator_array.size(); ++k) {
+    for (Element* e : iterator_array[k]) {
+      std::fputs("\n", f);
+      e->Terminal_state(f);
+    }
+  }
+  std::fputs("}\n", f);
+  return 1;
 }

@@ -12,6 +12,7 @@
 #define SUB_H
 
 #include <initializer_list>
+#include <string>
 #include <vector>
 
 #include "element.h"
@@ -62,6 +63,19 @@ class Sub_system : public Element {
   int Calculate() override;
   int Work() override;
   int Save_terminal_state(FILE* f) override;
+
+  // ---- framework parameter and state files ----
+  // The block readers: the system's own lines (Set_parameter /
+  // Set_initial_state), then, when the next line opens a block with '{',
+  // one header line per component ("class name number", "name number" or
+  // "name") followed by the component's own lines, up to '}' or the end of
+  // the file. Any other line is pushed back. A header that holds no word
+  // (sub 530 / 583) or names no component (sub 535) ends the program.
+  int Parameter(FILE* f, char*& line, int size, int& pushed_back) override;
+  int Initial_state(FILE* f, char*& line, int size, int& pushed_back) override;
+  // "<class> <name> <number> \n", the own terminal state and "\n", then the
+  // components' blocks in braces.
+  int Terminal_state(FILE* f) override;
 
   // ---- registration ----
   // One component (inside Register_components), or a port (inside the
@@ -125,6 +139,20 @@ class Sub_system : public Element {
     for (std::size_t k = 0; k < iterator_array.size(); ++k)
       for (Element* e : iterator_array[k]) f(e);
   }
+
+  // Get_line for the framework's own lines: a line longer than the buffer
+  // is not split into two; it is reported at unit:line with its beginning
+  // and the program ends with status 1.
+  char* Get_framework_line(FILE* f, char* buffer, int size, int& pushed_back, int& first_char,
+                           const char* unit, int line);
+
+  // The identifiers of a header line: "%s %s %d" (3), else "%s %d" (2),
+  // else "%s" (1, number 0), else 0. The words are held whole, however
+  // long the line.
+  static int Read_header(const char* line, std::string& class_name, std::string& object_name,
+                         int& number);
+  // The block reader of Parameter (initial false) and Initial_state (true).
+  int Read_component_block(FILE* f, char*& line, int size, int& pushed_back, bool initial);
 
   // Turns the registration list into an element array.
   int Make_element_array(std::vector<Element*>& array, int& n);

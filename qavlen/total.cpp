@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "dfopen.h"
+#include "f_look.h"
 #include "input_f.h"
 #include "output_f.h"
 #include "qoption.h"
@@ -313,5 +315,253 @@ int Total_system::Work() {
       return 1;
     }
     Input_data();
+  }
+}
+
+// ---- framework parameter and state files ----
+
+namespace {
+
+// The size of the line buffer of the framework files (lines of at most 255
+// characters).
+constexpr int DATA2STR_BUFFSIZE = 256;
+
+}  // namespace
+
+void Total_system::Check_system_header(char* line, bool initial) {
+  std::string cls, name;
+  int number = 0;
+  int position = 0;
+  switch (Read_header(line, cls, name, number)) {
+    case 3:
+      if (!Compare(cls.c_str(), name.c_str(), number)) position = initial ? 336 : 294;
+      break;
+    case 2:
+      if (!Compare(name.c_str(), number)) position = initial ? 343 : 301;
+      break;
+    case 1:
+      if (!Compare(name.c_str(), 0)) position = initial ? 350 : 308;
+      break;
+    default:
+      position = initial ? 355 : 313;
+  }
+  if (position == 0) return;
+  Eprint("total.cpp", position, line, 1);
+  Oprint(stderr, "    ");
+  tz::stop(1);
+}
+
+int Total_system::Read_framework_file(const char* path, bool initial) {
+  FILE* fp = dataFileOpen(path);
+  std::vector<char> buffer(DATA2STR_BUFFSIZE);
+  char* line = buffer.data();
+  int pushed_back = 0;
+  int first = 0;
+  if (!Get_framework_line(fp, line, DATA2STR_BUFFSIZE, pushed_back, first, "total.cpp", initial ? 331 : 289)) {
+    std::fclose(fp);
+    return 1;
+  }
+  Check_system_header(line, initial);
+  if (initial)
+    Initial_state(fp, line, DATA2STR_BUFFSIZE, pushed_back);
+  else
+    Parameter(fp, line, DATA2STR_BUFFSIZE, pushed_back);
+  std::fclose(fp);
+  return 1;
+}
+
+int Total_system::Read_parameter_file(const char* path) { return Read_framework_file(path, false); }
+
+int Total_system::Read_initial_state_file(const char* path) { return Read_framework_file(path, true); }
+
+int Total_system::Write_terminal_state(const char* path) {
+  FILE* fp = path ? std::fopen(path, "w") : nullptr;
+  if (!fp) {
+    Eprint_fopen("total.cpp", 386, path, "w", 1);
+    Oprint(stderr, "    ");
+    return 0;
+  }
+  std::fprintf(fp, "# terminal state of %s \n# current_time = %d \n# \n", Object_name() ? Object_name() : "",
+               current_time);
+  Terminal_state(fp);
+  std::fclose(fp);
+  return 1;
+}
+
+// ---- send-port stock files ----
+
+int Total_system::Write_send_port_stock(const char* path) {
+  FILE* fp = path ? std::fopen(path, "w") : nullptr;
+  if (!fp) {
+    Eprint_fopen("total.cpp", 404, path, "w", 1);
+    Oprint(stderr, "    ");
+    return 0;
+  }
+  std::fprintf(fp, "# Send_port data of %s \n# current_time = %d \n# \n", Object_name() ? Object_name() : "",
+               current_time);
+  // The system's own send ports (its input file ports), then the
+  // components in braces.
+  Element::Save_send_port_stock(fp);
+  if (number_of_components > 0 || number_of_iterator_sets > 0) {
+    std::fputs("{\n", fp);
+    For_each_child([fp](Element* e) { e->Save_send_port_stock(fp); });
+    std::fputs("}\n", fp);
+  }
+  std::fclose(fp);
+  return 1;
+}
+
+int Total_system::Check_data_file(FILE* fp, const char* path) {
+  long here = std::ftell(fp);
+  std::rewind(fp);
+  int line = 1;
+  int parens = 0;
+  int braces = 0;
+  int position = 0;
+  int previous = 0;
+  int c;
+  while ((c = std::getc(fp)) != EOF) {
+    if (c == '#') {
+      while ((c = std::getc(fp)) != EOF && c != '\n') {
+      }
+      if (c == EOF) break;
+    }
+    if (c == '\n') {
+      ++line;
+    } else if ((c == '(' || c == ')') && previous == '\\') {
+      // A bracket escaped with a backslash is part of an item, as the
+      // reader takes it.
+      c = 0;
+    } else if (c == '(') {
+      ++parens;
+    } else if (c == ')') {
+      if (--parens < 0) {
+        position = 102;
+        break;
+      }
+    } else if (c == '{') {
+      if (parens > 0) {
+        position = 109;
+        break;
+      }
+      ++braces;
+    } else if (c == '}') {
+      if (parens > 0) {
+        position = 116;
+        break;
+      }
+      if (--braces < 0) {
+        position = 120;
+        break;
+      }
+    }
+    previous = c;
+  }
+  if (position == 0) {
+    if (braces != 0)
+      position = 143;
+    else if (parens != 0)
+      position = 148;
+  }
+  if (here >= 0) std::fseek(fp, here, SEEK_SET);
+  if (position == 0) return 1;
+  Eprint("total.cpp", position, 1);
+  std::fprintf(stderr, "\tAt %s %d \n", path ? path : "", line);
+  Oprint(stderr, "    ");
+  return 0;
+}
+
+int Total_system::Deliver_data_string(const char* path, DataFileContent kind) {
+  FILE* fp = path ? std::fopen(path, "r") : nullptr;
+  if (!fp) {
+    // The stock file is optional.
+    if (kind == SDPDATA) return 0;
+    Eprint_fopen("total.cpp", 168, path, "r", 1);
+    Oprint(stderr, "    ");
+    tz::stop(3);
+  }
+  if (!Check_data_file(fp, path)) {
+    Eprint("total.cpp", 174, 1);
+    Oprint(stderr, "    ");
+    std::fclose(fp);
+    return 0;
+  }
+  // The element that receives the next block, the system whose components
+  // the next header names, and the scopes of the enclosing braces.
+  Element* current = this;
+  Element* scope = this;
+  std::vector<Element*> outer;
+  auto trouble = [&](int position) {
+    Eprint("total.cpp", position, 1);
+    std::fflush(stderr);
+    std::fputs("TROUBLE: ", stdout);
+    std::fflush(stdout);
+    Oprint(stderr, "    ");
+    std::fclose(fp);
+    return 0;
+  };
+  auto bracket = [](int ch) { return ch == '(' || ch == ')' || ch == '{' || ch == '}'; };
+  int c = 0;
+  bool pending = false;  // c holds a character not yet looked at
+  for (;;) {
+    if (!pending) c = std::getc(fp);
+    pending = false;
+    Pass_whites_and_comments(fp, c, '#');
+    if (c == EOF) {
+      if (!outer.empty()) return trouble(266);
+      std::fclose(fp);
+      return 1;
+    }
+    if (c == ')') return trouble(232);
+    if (c == '(') {
+      char* text = nullptr;
+      int length = 0;
+      if (!Make_data_string(path, fp, c, text, length, '(', ')', '#', '\\')) return trouble(209);
+      current->Set_data_string(text, length);
+      delete[] text;
+      if (kind == SDPDATA) current->Restore_send_port_stock();
+      current->Clear_data_string();
+      continue;
+    }
+    if (c == '{') {
+      if (!current) return trouble(194);
+      outer.push_back(scope);
+      scope = current;
+      current = this;
+      continue;
+    }
+    if (c == '}') {
+      if (outer.empty()) return trouble(201);
+      current = scope;
+      scope = outer.back();
+      outer.pop_back();
+      continue;
+    }
+    // A header: class word, object name and number.
+    char** words = nullptr;
+    int got = Get_strings(fp, c, words, 2, '#', '\\');
+    std::string cls = got > 0 ? words[0] : "";
+    std::string name = got > 1 ? words[1] : "";
+    for (int k = 0; k < 2; ++k) delete[] words[k];
+    delete[] words;
+    if (got < 2) return trouble(239);
+    if (name.empty() || bracket(static_cast<unsigned char>(name[0]))) return trouble(245);
+    // The number; a bracket, a brace or the end of the file in its place
+    // means 0 and stays to be read (the block of a two-word header).
+    int number = 0;
+    Pass_whites_and_comments(fp, c, '#');
+    if (c != EOF && !bracket(c)) {
+      char* word = nullptr;
+      Get_string(fp, c, word, '\\');
+      if (word) std::sscanf(word, "%d", &number);
+      delete[] word;
+    }
+    pending = true;
+    if (Compare(cls.c_str(), name.c_str(), number)) {
+      current = scope = this;
+      continue;
+    }
+    current = scope->Get_component(cls.c_str(), name.c_str(), number);
+    if (!current) return trouble(258);
   }
 }

@@ -18,6 +18,7 @@
 #define QAVLEN_TOTAL_H
 
 #include <cstdio>
+#include <string>
 
 #include "sub.h"
 
@@ -60,6 +61,36 @@ class Total_system : public Sub_system {
   int Save_terminal_state(FILE* f) override;
   int Do_share_info() override;
 
+  // ---- framework files ----
+  // The parameter and initial-state files, read through dataFileOpen: the
+  // system header ("class name number", "name number" or "name"; a header
+  // that names another system ends the program: total 294, 301, 308, 313,
+  // for the initial state 336, 343, 350, 355), then the system's block
+  // (Sub_system::Parameter / Initial_state). A file without any line is
+  // accepted and nothing is read.
+  int Read_parameter_file(const char* path);
+  int Read_initial_state_file(const char* path);
+  // The terminal-state file, in the layout of the initial-state file with
+  // three comment lines before it (total 386 when it cannot be created).
+  int Write_terminal_state(const char* path);
+
+  // The send-port stock files: every send port's buffered packs, written as
+  // bracketed data blocks, one per element, with the components in braces;
+  // read back into the same ports. A stock file that does not exist is
+  // skipped silently; one that cannot be created is reported (total 404).
+  int Write_send_port_stock(const char* path);
+  int Read_send_port_file(const char* path) { return Deliver_data_string(path, SDPDATA); }
+  // Reads a bracketed data file and hands each data block to the element
+  // named by the header before it (for SDPDATA restoring its send ports).
+  // A grammar error is reported with "TROUBLE: " on the standard output and
+  // ends the reading; what was delivered before stays. 1 when the whole file
+  // was read.
+  int Deliver_data_string(const char* path, DataFileContent kind);
+  // 1 when the parentheses and braces of the file balance (braces never
+  // inside parentheses); otherwise a report with the line (total 102, 109,
+  // 116, 120, 143, 148) and 0. The position of the stream is kept.
+  int Check_data_file(FILE* fp, const char* path);
+
   // Every input file port reads its file (when modified).
   void Input_data();
   // Every output file port appends what is new.
@@ -93,6 +124,10 @@ class Total_system : public Sub_system {
   void Renew_time_after_pass();
   // The message for the end of the standard input at a prompt.
   void End_of_input();
+  // Reads the system header of a parameter (initial false) or initial-state
+  // file and checks that it names this system.
+  void Check_system_header(char* line, bool initial);
+  int Read_framework_file(const char* path, bool initial);
 
   bool input_ended = false;
 };

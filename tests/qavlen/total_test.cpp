@@ -24,17 +24,19 @@ using ftest::write_file;
 double value_of(Data_pack* p) { return static_cast<Data<double>*>(p)->Value(); }
 
 // Doubles its input: at every step it sends twice the input value at the
-// step's end (the input pack at or before that time).
+// step's end (the input pack at or before that time). Its parameter line
+// gives the factor, its initial-state line a mark; its terminal state is
+// its current time.
 class Doubler : public Element {
  public:
-  explicit Doubler(Long step) : rp("rp", 0, "double"), sp("sp", 0), step_(step) {
+  explicit Doubler(Long step, const char* name = "doubler") : rp("rp", 0, "double"), sp("sp", 0), step_(step) {
     class_name = "Doubler";
-    Init("doubler", 0, 0, nullptr);
+    Init(name, 0, 0, nullptr);
   }
   int Register_receive_ports() override { return Register(&rp); }
   int Register_send_ports() override { return Register(&sp); }
-  int Set_parameter(FILE*) override { return 1; }
-  int Set_initial_state(FILE*) override { return 1; }
+  int Set_parameter(FILE* f) override { return std::fscanf(f, "%lf", &factor) == 1; }
+  int Set_initial_state(FILE* f) override { return std::fscanf(f, "%d", &mark) == 1; }
   int Initial_output() override { return Send_at(current_time); }
   Time Calculate_time_step() override { return step_; }
   int Can_you_calculate() override { return Can_you_calculate0(); }
@@ -47,13 +49,15 @@ class Doubler : public Element {
 
   qtest::Test_receiver rp;
   Send<double> sp;
+  double factor = 2;
+  int mark = -1;
 
  private:
   int Send_at(Long t) {
     Data_pack* before = nullptr;
     Data_pack* after = nullptr;
     if (!rp.Get_data_pack(before, t, after, 'f')) return 0;
-    sp.Send_data(t, 2 * value_of(before));
+    sp.Send_data(t, factor * value_of(before));
     return 1;
   }
   Long step_;
@@ -346,6 +350,432 @@ TEST(TotalSystemFiles, InitialAndTerminalTime) {
       dir.path());
   EXPECT_EQ(o.status, 1);
   EXPECT_EQ(o.err, "E : total.cpp : 366 : \n    Total_system sys 0\n");
+}
+
+
+// ---- parameter, initial-state and terminal-state files ----
+
+// A system with a nested sub-system: "in.dat" feeds d1 (inside "inner")
+// and d2; their values go to "out1.dat" and "out2.dat".
+class Inner : public Sub_system {
+ public:
+  Inner() : d1(10, "d1") { Init("inner", 0, 0, 0, nullptr); }
+  int Register_receive_ports() override { return 1; }
+  int Register_send_ports() override { return 1; }
+  int Register_components() override { return Register(&d1); }
+  int Register_iterators() override { return 1; }
+  int Connect_ports() override { return 1; }
+  int Connect_components() override { return 1; }
+  Doubler d1;
+};
+
+class Nested_basin : public Total_system {
+ public:
+  Nested_basin() : in("in.dat"), out1("out1.dat", 0), out2("out2.dat", 0), d2(10, "d2") { Init("sys", 0, 0); }
+  int Register_input_ports() override { return Register(&in); }
+  int Register_output_ports() override { return Register(&out1) && Register(&out2); }
+  int Register_components() override { return Register(&inner) && Register(&d2); }
+  int Register_iterators() override { return 1; }
+  int Connect_ports() override {
+    Connect(&in, &inner.d1, "rp", 0);
+    Connect(&in, &d2, "rp", 0);
+    Connect(&inner.d1, "sp", 0, &out1);
+    Connect(&d2, "sp", 0, &out2);
+    return 1;
+  }
+  int Connect_components() override { return 1; }
+  I_file<double> in;
+  O_file<double> out1;
+  O_file<double> out2;
+  Inner inner;
+  Doubler d2;
+};
+
+template <class System>
+bool build(System& s) {
+  return s.Construct() == 1 && s.Switch() == 1 && s.Are_you_ready() == 1;
+}
+
+TEST(TotalSystemFiles, HeaderFormsAndTheComponentBlock) {
+  struct Case {
+    const char* text;
+    double factor;  // what the doubler read (2: nothing)
+  } cases[] = {
+      {"Total_system sys 0\n{\nDoubler doubler 0\n1.5\n}\n", 1.5},
+      {"# parameters\nsys 0   # the system\n\n  {\n\t# the element\ndoubler 0\n  2.5\n  }\n", 2.5},
+      {"sys\n{\ndoubler\n3.5\n", 3.5},  // no closing brace: the end of the file closes
+      {"# nothing but comments\n# here\n", 2},
+      {"sys 0\n", 2},
+      {"sys 0\nDoubler doubler 0\n9\n", 2},  // not a block: pushed back, left unread
+  };
+  for (const Case& k : cases) {
+    Temp_dir dir;
+    write_file(dir.file("t.pmt"), k.text);
+    Outcome o = ftest::run(
+        [&] {
+          Basin b(10);
+          if (!build(b)) return 99;
+          b.Read_parameter_file("t.pmt");
+          return static_cast<int>(b.el.factor * 10);
+        },
+        dir.path());
+    EXPECT_EQ(o.status, static_cast<int>(k.factor * 10)) << k.text << o.err;
+    EXPECT_EQ(o.err, "") << k.text;
+  }
+}
+
+TEST(TotalSystemFiles, HeadersThatNameAnotherSystemEndTheProgram) {
+  qtest::Qavlensdir none(nullptr);
+  struct Case {
+    const char* first_line;
+    int parameter;
+    int initial;
+  } cases[] = {
+      {"Sub_system sys 0", 294, 336},
+      {"Total_system sys 1", 294, 336},
+      {"sys 1", 301, 343},
+      {"vrb", 308, 350},
+      {"\f", 313, 355},
+  };
+  for (const Case& k : cases) {
+    Temp_dir dir;
+    write_file(dir.file("t.pmt"), std::string(k.first_line) + "\n{\n}\n");
+    for (bool initial : {false, true}) {
+      Outcome o = ftest::run(
+          [&] {
+            Basin b(10);
+            build(b);
+            if (initial)
+              b.Read_initial_state_file("t.pmt");
+            else
+              b.Read_parameter_file("t.pmt");
+            return 0;
+          },
+          dir.path());
+      EXPECT_EQ(o.status, 1) << k.first_line;
+      EXPECT_EQ(o.err, "E : total.cpp : " + std::to_string(initial ? k.initial : k.parameter) + " : " +
+                           k.first_line + "\n\n    Total_system sys 0\n")
+          << k.first_line;
+    }
+  }
+}
+
+TEST(TotalSystemFiles, ComponentHeadersAndLongLines) {
+  qtest::Qavlensdir none(nullptr);
+  std::string wide(300, 'x');
+  struct Case {
+    std::string text;
+    bool initial;
+    std::string err;
+  } cases[] = {
+      {"sys 0\n{\n\f\n}\n", false, "E : sub.cpp : 530 : \f\n\n    Total_system sys 0\n"},
+      {"sys 0\n0\n{\n\f\n}\n", true, "E : sub.cpp : 583 : \f\n\n    Total_system sys 0\n"},
+      {"sys 0\n{\nDoubler nobody 0\n}\n", false,
+       "E : sub.cpp : 244 : \n\tAsked > 'Doubler' : 'nobody' : 0 :\n    Total_system sys 0\n"
+       "E : sub.cpp : 535 : Doubler nobody 0\n\n    Total_system sys 0\n"},
+      {"sys 0\n0\n{\nnobody 3\n}\n", true,
+       "E : sub.cpp : 270 : \n\tAsked > 'nobody' : 3 :\n    Total_system sys 0\n"
+       "E : sub.cpp : 535 : nobody 3\n\n    Total_system sys 0\n"},
+      // Lines of more than 255 characters are refused, never split.
+      {"sys 0 " + wide + "\n", false, "E : total.cpp : 289 : sys 0 " + wide.substr(0, 249) + "\n    Total_system sys 0\n"},
+      {wide + "\n", true, "E : total.cpp : 331 : " + wide.substr(0, 255) + "\n    Total_system sys 0\n"},
+      {"sys 0\n{\ndoubler 0 " + wide + "\n}\n", false,
+       "E : sub.cpp : 525 : doubler 0 " + wide.substr(0, 245) + "\n    Total_system sys 0\n"},
+  };
+  for (const Case& k : cases) {
+    Temp_dir dir;
+    write_file(dir.file("t.in"), k.text);
+    Outcome o = ftest::run(
+        [&] {
+          Basin b(10);
+          build(b);
+          if (k.initial)
+            b.Read_initial_state_file("t.in");
+          else
+            b.Read_parameter_file("t.in");
+          return 0;
+        },
+        dir.path());
+    EXPECT_EQ(o.status, 1) << k.text;
+    EXPECT_EQ(o.err, k.err) << k.text;
+  }
+  // A line of exactly 255 characters is read.
+  Temp_dir dir;
+  write_file(dir.file("t.in"), "sys 0" + std::string(250, ' ') + "\n{\ndoubler 0\n4.5\n}\n");
+  Outcome o = ftest::run(
+      [] {
+        Basin b(10);
+        build(b);
+        b.Read_parameter_file("t.in");
+        return static_cast<int>(b.el.factor * 10);
+      },
+      dir.path());
+  EXPECT_EQ(o.status, 45) << o.err;
+}
+
+TEST(TotalSystemFiles, TerminalStateIsWrittenAndReadBackAsInitialState) {
+  Temp_dir dir;
+  write_file(dir.file("in.dat"), series(0, 200));
+  write_file(dir.file("t.ist"), "Total_system sys 0\n20\n{\nDoubler doubler 0\n7\n}\n");
+  Outcome o = ftest::run(
+      [] {
+        Basin b(10);
+        build(b);
+        b.Read_initial_state_file("t.ist");
+        if (b.Current_time() != 20 || b.el.Current_time() != 20 || b.el.mark != 7) return 1;
+        b.Initial_work();
+        b.Work();
+        b.Write_terminal_state("t.tst");
+        return 0;
+      },
+      dir.path(), "100 30 y\n");
+  EXPECT_EQ(o.status, 0) << o.err;
+  std::string tst = read_file(dir.file("t.tst"));
+  EXPECT_EQ(tst,
+            "# terminal state of sys \n# current_time = 140 \n# \n"
+            "Total_system sys 0 \n140\n{\nDoubler doubler 0\n140\n}\n");
+  std::rename(dir.file("t.tst").c_str(), dir.file("next.ist").c_str());
+  o = ftest::run(
+      [] {
+        Basin b(10);
+        build(b);
+        b.Read_initial_state_file("next.ist");
+        return b.Current_time() == 140 && b.el.Current_time() == 140 && b.el.mark == 140 ? 0 : 1;
+      },
+      dir.path());
+  EXPECT_EQ(o.status, 0) << o.err;
+}
+
+TEST(TotalSystemFiles, NestedSubSystemsWriteAndReadTheirBlocks) {
+  Temp_dir dir;
+  write_file(dir.file("t.pmt"),
+             "sys 0\n{\nSub_system inner 0\n{\nDoubler d1 0\n3\n}\nDoubler d2 0\n4\n}\n");
+  write_file(dir.file("t.ist"), "sys 0\n10\n{\ninner 0\n10\n{\nd1 0\n1\n}\nd2 0\n2\n}\n");
+  write_file(dir.file("t.tst"), "old\n");
+  Outcome o = ftest::run(
+      [] {
+        Nested_basin b;
+        build(b);
+        b.Read_parameter_file("t.pmt");
+        b.Read_initial_state_file("t.ist");
+        if (b.inner.d1.factor != 3 || b.d2.factor != 4) return 1;
+        if (b.inner.d1.mark != 1 || b.d2.mark != 2 || b.inner.Current_time() != 10) return 2;
+        b.Write_terminal_state("t.tst");
+        return 0;
+      },
+      dir.path());
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(read_file(dir.file("t.tst")),
+            "# terminal state of sys \n# current_time = 10 \n# \n"
+            "Total_system sys 0 \n10\n{\nSub_system inner 0 \n10\n{\nDoubler d1 0\n10\n}\n\nDoubler d2 0\n10\n}\n");
+}
+
+TEST(TotalSystemFiles, TerminalStateFileThatCannotBeCreated) {
+  Temp_dir dir;
+  qtest::Qavlensdir none(nullptr);
+  Basin b(10);
+  int r = 1;
+  std::string err = qtest::stderr_of([&] { r = b.Write_terminal_state(dir.file("no/dir/t.tst").c_str()); });
+  EXPECT_EQ(r, 0);
+  EXPECT_EQ(err, "E : total.cpp : 386 : Cannot open file '" + dir.file("no/dir/t.tst") +
+                     "' (mode \"w\").\n    Total_system sys 0\n");
+  err = qtest::stderr_of([&] { r = b.Write_send_port_stock(dir.file("no/dir/t.tsd").c_str()); });
+  EXPECT_EQ(r, 0);
+  EXPECT_EQ(err, "E : total.cpp : 404 : Cannot open file '" + dir.file("no/dir/t.tsd") +
+                     "' (mode \"w\").\n    Total_system sys 0\n");
+}
+
+// ---- send-port stock files ----
+
+std::string stock_block(int from, int to, int step, int div) {
+  std::string text;
+  for (int t = from; t <= to; t += step) text += "\n(" + std::to_string(t) + ")\n(" + std::to_string(t / div) + ")\n";
+  return text;
+}
+
+// A run writes its stock; the next run starts from it: the restored packs
+// are the ones the receivers need from before the start time.
+TEST(TotalSystemStock, WrittenStockIsReadBackUnchangedAndUsed) {
+  Temp_dir dir;
+  write_file(dir.file("in.dat"), series(0, 200));
+  Outcome o = ftest::run(
+      [] {
+        Basin b(10);
+        build(b);
+        b.Read_send_port_file("tmorvelan2d.isd");  // none yet: nothing happens
+        b.Initial_time(0);
+        b.Initial_work();
+        b.Work();
+        b.Write_terminal_state("t.tst");
+        b.Write_send_port_stock("t.tsd");
+        return 0;
+      },
+      dir.path(), "100 30 y\n");
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.err, "File: in.dat  newest data time : 200\n");
+  std::string tsd = read_file(dir.file("t.tsd"));
+  EXPECT_EQ(tsd, "# Send_port data of sys \n# current_time = 120 \n# \n"
+                 "Total_system sys 0 (\n(0) # send_ports number\n(9) # number_of_data_packs\n" +
+                     stock_block(120, 200, 10, 10) +
+                     ")\n{\nDoubler doubler 0 (\n(0) # send_ports number\n(1) # number_of_data_packs\n\n(120)\n(24)\n)\n}\n");
+
+  std::rename(dir.file("t.tsd").c_str(), dir.file("t.isd").c_str());
+  std::rename(dir.file("t.tst").c_str(), dir.file("t.ist").c_str());
+  o = ftest::run(
+      [] {
+        Basin b(10);
+        build(b);
+        b.Read_initial_state_file("t.ist");
+        if (b.Read_send_port_file("t.isd") != 1) return 1;
+        b.Write_send_port_stock("again.tsd");
+        b.Initial_work();
+        b.Work();
+        return 0;
+      },
+      dir.path(), "50 50 y\n");
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(read_file(dir.file("again.tsd")), tsd);
+  // The doubler's restored value at 120 starts the new output.
+  EXPECT_EQ(read_file(dir.file("out.dat")), header + doubled(120, 170));
+}
+
+TEST(TotalSystemStock, NestedBracesKeepTheirScopes) {
+  Temp_dir dir;
+  write_file(dir.file("in.dat"), series(0, 200));
+  Outcome o = ftest::run(
+      [] {
+        Nested_basin b;
+        build(b);
+        b.Initial_time(0);
+        b.Initial_work();
+        b.Work();
+        b.Write_send_port_stock("t.tsd");
+        Nested_basin c;
+        build(c);
+        c.Initial_time(40);
+        if (c.Read_send_port_file("t.tsd") != 1) return 1;
+        c.Write_send_port_stock("again.tsd");
+        return 0;
+      },
+      dir.path(), "40 40 y\n");
+  EXPECT_EQ(o.status, 0) << o.err;
+  std::string tsd = read_file(dir.file("t.tsd"));
+  EXPECT_NE(tsd.find(")\n{\nSub_system inner 0\n{\nDoubler d1 0 (\n"), std::string::npos) << tsd;
+  EXPECT_NE(tsd.find(")\n}\nDoubler d2 0 (\n"), std::string::npos) << tsd;
+  EXPECT_EQ(read_file(dir.file("again.tsd")), tsd);
+}
+
+TEST(TotalSystemStock, CheckOfTheBrackets) {
+  qtest::Qavlensdir none(nullptr);
+  Basin b(10);
+  struct Case {
+    const char* text;
+    int position;  // 0: accepted
+    int line;
+  } cases[] = {
+      {"a b 0 (\n(1)\n)\n{\nc d 0 ( (2) )\n}\n", 0, 0},
+      {"# only ) comments ( {\n", 0, 0},
+      {"", 0, 0},
+      {"x y 0 (a\\)b\\(c)\n", 0, 0},  // escaped brackets belong to the item
+      {"x y 0 (a))\n", 102, 1},
+      {"x y 0 (\n{\n)\n", 109, 2},
+      {"x y 0 (\n\n})\n", 116, 3},
+      {"x y 0 ()\n}\n", 120, 2},
+      {"{\nx y 0 ()\n", 143, 3},
+      {"x y 0 (\n(1)\n", 148, 3},
+  };
+  for (const Case& k : cases) {
+    FILE* fp = std::tmpfile();
+    std::fputs(k.text, fp);
+    std::fseek(fp, 3, SEEK_SET);
+    long here = std::ftell(fp);
+    int r = -1;
+    std::string err = qtest::stderr_of([&] { r = b.Check_data_file(fp, "f.isd"); });
+    EXPECT_EQ(std::ftell(fp), here) << k.text;  // the position is kept
+    std::fclose(fp);
+    if (k.position == 0) {
+      EXPECT_EQ(r, 1) << k.text;
+      EXPECT_EQ(err, "") << k.text;
+    } else {
+      EXPECT_EQ(r, 0) << k.text;
+      EXPECT_EQ(err, "E : total.cpp : " + std::to_string(k.position) + " : \n\tAt f.isd " + std::to_string(k.line) +
+                         " \n    Total_system sys 0\n")
+          << k.text;
+    }
+  }
+}
+
+// Grammar errors stop the reading with "TROUBLE: " on the standard output;
+// what was delivered before stays delivered.
+TEST(TotalSystemStock, GrammarErrorsStopTheReading) {
+  qtest::Qavlensdir none(nullptr);
+  const std::string sys = "    Total_system sys 0\n";
+  const std::string good = "Doubler doubler 0 (\n(0)\n(1)\n\n(5)\n(0.5)\n)\n";
+  struct Case {
+    std::string text;
+    std::string err;
+    int restored;  // packs the doubler holds afterwards
+    Total_system::DataFileContent kind = Total_system::SDPDATA;
+  } cases[] = {
+      // A parameter-kind file: the blocks are delivered and released. The
+      // comment inside the single item hides its closing bracket from the
+      // check, not from the reader.
+      {good + "Doubler doubler 0 (a # )\n)\n", "E : total.cpp : 232 : \n" + sys, 0, Total_system::PARSET},
+      {good + "Total_system sys 0{\n}\n", "E : total.cpp : 201 : \n" + sys, 1},
+      {good + "Doubler doubler 0 ((1) x (2))\n", "\tAt f.isd : 8\nE : total.cpp : 209 : \n" + sys, 1},
+      {good + "Total_system", "E : total.cpp : 239 : \n" + sys, 1},
+      {good + "Total_system (x)\n", "E : total.cpp : 245 : \n" + sys, 1},
+      {good + "Doubler nobody 0 (x)\n",
+       "E : sub.cpp : 244 : \n\tAsked > 'Doubler' : 'nobody' : 0 :\n" + sys + "E : total.cpp : 258 : \n" + sys, 1},
+      {"{\n" + good + "Total_system sys 0}\n", "E : total.cpp : 266 : \n" + sys, 1},
+      // A two-word header takes number 0 and keeps its block.
+      {"Doubler doubler\n(\n(0)\n(1)\n\n(5)\n(0.5)\n)\n", "", 1},
+      {"# only comments\n", "", 0},
+  };
+  for (const Case& k : cases) {
+    Temp_dir dir;
+    write_file(dir.file("f.isd"), k.text);
+    Basin b(10);
+    build(b);
+    int r = -1;
+    testing::internal::CaptureStdout();
+    std::string err = qtest::stderr_of([&] { r = b.Deliver_data_string(dir.file("f.isd").c_str(), k.kind); });
+    std::string out = testing::internal::GetCapturedStdout();
+    std::string at = dir.file("f.isd");
+    for (std::size_t p; (p = err.find(at)) != std::string::npos;) err.replace(p, at.size(), "f.isd");
+    EXPECT_EQ(err, k.err) << k.text;
+    EXPECT_EQ(out, k.err.empty() ? "" : "TROUBLE: ") << k.text;
+    EXPECT_EQ(r, k.err.empty() ? 1 : 0) << k.text;
+    b.el.sp.Set_data_pack_array();
+    EXPECT_EQ(b.el.sp.Number_of_data_packs(), k.restored) << k.text;
+  }
+}
+
+TEST(TotalSystemStock, MissingFiles) {
+  Temp_dir dir;
+  qtest::Qavlensdir none(nullptr);
+  Basin b(10);
+  build(b);
+  int r = -1;
+  std::string err = qtest::stderr_of([&] { r = b.Read_send_port_file(dir.file("none.isd").c_str()); });
+  EXPECT_EQ(err, "");  // the stock file is optional
+  EXPECT_EQ(r, 0);
+  Outcome o = ftest::run(
+      [] {
+        Basin c(10);
+        build(c);
+        c.Deliver_data_string("none.dat", Total_system::PARSET);
+        return 0;
+      },
+      dir.path());
+  EXPECT_EQ(o.status, 3);
+  EXPECT_EQ(o.err, "E : total.cpp : 168 : Cannot open file 'none.dat' (mode \"r\").\n    Total_system sys 0\n");
+  // A file that fails the check is reported and not read.
+  write_file(dir.file("bad.isd"), "Doubler doubler 0 (\n");
+  err = qtest::stderr_of([&] { r = b.Read_send_port_file(dir.file("bad.isd").c_str()); });
+  EXPECT_EQ(r, 0);
+  EXPECT_EQ(err, "E : total.cpp : 148 : \n\tAt " + dir.file("bad.isd") + " 2 \n    Total_system sys 0\n"
+                 "E : total.cpp : 174 : \n    Total_system sys 0\n");
 }
 
 }  // namespace
