@@ -444,12 +444,12 @@ void Shuffle(Long n, WorkNode* v) {
 
 // The values of one end, grouped by node number; within a node in shuffled
 // (insertion) order. `edge[p]` is the edge number at place p, `node[p]` its
-// node number and `at[p]` the record it belongs to.
+// node number, `place[at]` the place of record at's own value.
 struct Buckets {
   std::vector<Long> edge, node;
-  std::vector<std::uint32_t> at;
+  std::vector<std::uint32_t> place;
 
-  // a and b: scratch of v.size() values.
+  // a and b: scratch of at least v.size() values.
   void Build(const std::vector<WorkNode>& v, std::vector<std::uint64_t>& a, std::vector<std::uint64_t>& b) {
     const std::size_t n = v.size();
     // Stable radix sort of (node number, insertion place) by node number,
@@ -459,7 +459,7 @@ struct Buckets {
     std::vector<std::uint32_t> count(1u << 11);
     for (int shift = 32; shift < 64; shift += 11) {
       std::fill(count.begin(), count.end(), 0);
-      for (std::uint64_t x : a) ++count[(x >> shift) & 0x7ffu];
+      for (std::size_t i = 0; i < n; ++i) ++count[(a[i] >> shift) & 0x7ffu];
       if (n == 0 || count[(a[0] >> shift) & 0x7ffu] == n) continue;
       std::uint32_t sum = 0;
       for (std::uint32_t& c : count) {
@@ -467,32 +467,32 @@ struct Buckets {
         c = sum;
         sum += t;
       }
-      for (std::uint64_t x : a) b[count[(x >> shift) & 0x7ffu]++] = x;
+      for (std::size_t i = 0; i < n; ++i) b[count[(a[i] >> shift) & 0x7ffu]++] = a[i];
       a.swap(b);
     }
     edge.resize(n);
     node.resize(n);
-    at.resize(n);
+    place.resize(n);
     for (std::size_t q = 0; q < n; ++q) {
       const WorkNode& w = v[static_cast<std::uint32_t>(a[q])];
       edge[q] = w.edgeNum;
       node[q] = w.nodeNum;
-      at[q] = w.at;
+      place[w.at] = static_cast<std::uint32_t>(q);
     }
   }
 };
 
-// The lists of the values of `own`, made in the order of its places so that
+// The lists of the values of `own`, made in the order of its places, so that
 // both `own` and `other` are read in sequence. The list of the value at place
 // q, whose node's values are own's [f, l) and other's [of, ol): first
 // other's, newest first, with sign otherSign (the values before a probe
 // inserted after all of them), then those of its own node inserted before
 // it, newest first, then those inserted after it, with sign ownSign. Each
-// list is "count entries...", every item followed by a blank; off[record]
-// and len[record] locate it in the store, whose bytes are not initialised
-// (only the pages written are touched).
+// list is "count entries...", every item followed by a blank; the list of
+// place q is [off[q], off[q + 1]) in the store, whose bytes are not
+// initialised (only the pages written are touched).
 void MakeLists(const Buckets& own, int ownSign, const Buckets& other, int otherSign,
-               std::unique_ptr<char[]>& store, std::vector<std::uint64_t>& off, std::vector<std::uint64_t>& len) {
+               std::unique_ptr<char[]>& store, std::vector<std::uint64_t>& off) {
   const std::size_t n = own.edge.size();
   // The size of the store: at most 12 characters per item.
   std::size_t bound = 0;
@@ -519,17 +519,16 @@ void MakeLists(const Buckets& own, int ownSign, const Buckets& other, int otherS
     std::size_t u = t;
     while (u < n && other.node[u] == own.node[f]) ++u;
     for (std::size_t q = f; q < l; ++q) {
-      char* const b = p;
+      off[q] = static_cast<std::uint64_t>(p - store.get());
       put(static_cast<std::int64_t>((u - t) + (l - f) - 1));
       for (std::size_t j = u; j > t; --j) put(static_cast<std::int64_t>(otherSign) * other.edge[j - 1]);
       for (std::size_t j = q; j > f; --j) put(static_cast<std::int64_t>(ownSign) * own.edge[j - 1]);
       for (std::size_t j = q + 1; j < l; ++j) put(static_cast<std::int64_t>(ownSign) * own.edge[j]);
-      off[own.at[q]] = static_cast<std::uint64_t>(b - store.get());
-      len[own.at[q]] = static_cast<std::uint64_t>(p - b);
     }
     f = l;
     t = u;
   }
+  off[n] = static_cast<std::uint64_t>(p - store.get());
 }
 
 std::string Quoted(std::string_view s) { return "\"" + std::string(s) + "\""; }
@@ -681,15 +680,18 @@ void Build(Run& run) {
   }
 
   // Edge numbers must be unique: report the earliest record that repeats one.
-  std::vector<std::uint64_t> scratchA(upper.size()), scratchB(upper.size());
+  // One more than the values: the scratch serves for the list places later.
+  std::vector<std::uint64_t> scratchA(upper.size() + 1), scratchB(upper.size() + 1);
   {
     std::vector<std::uint64_t>& byNum = scratchA;
-    for (std::size_t i = 0; i < upper.size(); ++i)
+    const std::size_t count = upper.size();
+    for (std::size_t i = 0; i < count; ++i)
       byNum[i] = (static_cast<std::uint64_t>(static_cast<std::uint32_t>(upper[i].edgeNum) ^ 0x80000000u) << 32) | i;
     // pelmic writes the records sorted by edge number: then nothing to sort.
-    if (!std::is_sorted(byNum.begin(), byNum.end())) std::sort(byNum.begin(), byNum.end());
+    if (!std::is_sorted(byNum.begin(), byNum.begin() + static_cast<long>(count)))
+      std::sort(byNum.begin(), byNum.begin() + static_cast<long>(count));
     std::size_t repeat = SIZE_MAX, original = 0;
-    for (std::size_t q = 1; q < byNum.size(); ++q) {
+    for (std::size_t q = 1; q < count; ++q) {
       if ((byNum[q] >> 32) == (byNum[q - 1] >> 32)) {
         std::size_t at = static_cast<std::uint32_t>(byNum[q]);
         if (at < repeat) {
@@ -715,24 +717,31 @@ void Build(Run& run) {
   // The upper lists: edges ending at the upper end's node (+), then the
   // other edges starting there (-); the lower lists: edges starting at the
   // lower end's node (-), then the other edges ending there (+). The sort's
-  // scratch holds where each record's lists lie.
+  // scratch holds where the lists of each place lie.
   std::unique_ptr<char[]> upperLists, lowerLists;
   std::vector<std::uint64_t>& upperOff = scratchA;
-  std::vector<std::uint64_t>& upperLen = scratchB;
-  std::vector<std::uint64_t> lowerOff(upper.size()), lowerLen(upper.size());
-  MakeLists(ups, -1, lows, +1, upperLists, upperOff, upperLen);
-  MakeLists(lows, +1, ups, -1, lowerLists, lowerOff, lowerLen);
+  std::vector<std::uint64_t>& lowerOff = scratchB;
+  MakeLists(ups, -1, lows, +1, upperLists, upperOff);
+  MakeLists(lows, +1, ups, -1, lowerLists, lowerOff);
 
   // The records again, in file order.
   LineReader again(run.in);
   if (reread && std::fseek(run.in, static_cast<long>(dataAt), SEEK_SET) != 0) reread = false;
   std::vector<char> big;  // a record longer than the writer's buffer
-  for (std::size_t i = 0; i < edges.size(); ++i) {
-    // The lists lie in bucket order: fetch those of a record ahead.
-    if (i + 8 < edges.size()) {
-      __builtin_prefetch(upperLists.get() + upperOff[i + 8]);
-      __builtin_prefetch(lowerLists.get() + lowerOff[i + 8]);
+  const std::size_t count = edges.size();
+  for (std::size_t i = 0; i < count; ++i) {
+    // The lists lie in bucket order: fetch where those of the records ahead
+    // are, and then the lists themselves.
+    if (i + 16 < count) {
+      __builtin_prefetch(&upperOff[ups.place[i + 16]]);
+      __builtin_prefetch(&lowerOff[lows.place[i + 16]]);
     }
+    if (i + 8 < count) {
+      __builtin_prefetch(upperLists.get() + upperOff[ups.place[i + 8]]);
+      __builtin_prefetch(lowerLists.get() + lowerOff[lows.place[i + 8]]);
+    }
+    const std::uint32_t pu = ups.place[i], pl = lows.place[i];
+    const std::size_t upperLen = upperOff[pu + 1] - upperOff[pu], lowerLen = lowerOff[pl + 1] - lowerOff[pl];
     const Edge& e = edges[i];
     // Every record's line is read again, so that the lines stay in step.
     if (reread && (!NextContentLine(again, line) || (e.off == Edge::kFromLine && line.size() < e.len)))
@@ -741,7 +750,7 @@ void Build(Run& run) {
       run.Report(560, {std::to_string(i + 1) + "th data", "the record cannot be read again in " + run.iName + "."},
                  true);
     const char* from = e.off == Edge::kFromLine ? line.data() : text.Data() + e.off;
-    const std::size_t size = e.len + upperLen[i] + lowerLen[i] + 1;
+    const std::size_t size = e.len + upperLen + lowerLen + 1;
     char* start;
     if (size <= file.Capacity()) {
       start = file.Room(size);
@@ -750,8 +759,8 @@ void Build(Run& run) {
       start = big.data();
     }
     char* p = std::copy_n(from, e.headLen, start);
-    p = std::copy_n(upperLists.get() + upperOff[i], upperLen[i], p);
-    p = std::copy_n(lowerLists.get() + lowerOff[i], lowerLen[i], p);
+    p = std::copy_n(upperLists.get() + upperOff[pu], upperLen, p);
+    p = std::copy_n(lowerLists.get() + lowerOff[pl], lowerLen, p);
     p = std::copy(from + e.headLen, from + e.len, p);
     *p++ = '\n';
     if (start == big.data())
