@@ -83,6 +83,11 @@ class Basin : public Total_system {
   Doubler el;
 };
 
+template <class System>
+bool build(System& s) {
+  return s.Construct() == 1 && s.Switch() == 1 && s.Are_you_ready() == 1;
+}
+
 // Builds the basin, starts it at `start` and runs the dialogue; the child's
 // status is 10 + the Work result, or 20 + Exit_status when that is not 0.
 int run_basin(Long step, Long start) {
@@ -280,6 +285,110 @@ TEST(TotalSystemInitialWork, ReportsComponentsThatFail) {
             "        owner > Total_system sys 0\n");
 }
 
+// d2 reads d1's values but is registered first: its initial output fails
+// in the first sweep and succeeds in the second, after d1's.
+class Chain : public Total_system {
+ public:
+  Chain() : in("in.dat"), out("out.dat", 0), d1(10, "d1"), d2(10, "d2") { Init("chain", 0, 0); }
+  int Register_input_ports() override { return Register(&in); }
+  int Register_output_ports() override { return Register(&out); }
+  int Register_components() override { return Register(&d2) && Register(&d1); }
+  int Register_iterators() override { return 1; }
+  int Connect_ports() override {
+    Connect(&in, &d1, "rp", 0);
+    Connect(&d1, "sp", 0, &d2, "rp", 0);
+    Connect(&d2, "sp", 0, &out);
+    return 1;
+  }
+  int Connect_components() override { return 1; }
+  I_file<double> in;
+  O_file<double> out;
+  Doubler d1;
+  Doubler d2;
+};
+
+TEST(TotalSystemInitialWork, SweepsUntilEveryComponentHasDoneIt) {
+  Temp_dir dir;
+  write_file(dir.file("in.dat"), series(0, 200));
+  Outcome o = ftest::run(
+      [] {
+        Chain c;
+        if (c.Construct() != 1 || c.Switch() != 1 || c.Are_you_ready() != 1) return 99;
+        c.Initial_time(0);
+        if (c.Initial_work() != 1) return 1;
+        c.Work();
+        return 0;
+      },
+      dir.path(), "20 10 y\n");
+  EXPECT_EQ(o.status, 0) << o.err;
+  // Four times the input.
+  EXPECT_NE(read_file(dir.file("out.dat")).find("\n\n0 0\n10 4\n20 8\n"), std::string::npos);
+}
+
+// A system whose own initial output or information sharing fails, and a
+// component whose sharing fails.
+class Failing_basin : public Basin {
+ public:
+  explicit Failing_basin(int what) : Basin(10), what_(what) {}
+  int Initial_output() override { return what_ == 1 ? 0 : 1; }
+  int Share_info() override { return what_ == 2 ? 0 : 1; }
+
+ private:
+  int what_;
+};
+
+class Unsharing : public Doubler {
+ public:
+  Unsharing() : Doubler(10, "unsharing") {}
+  int Share_info() override { return 0; }
+};
+
+class Sharing_basin : public Basin {
+ public:
+  Sharing_basin() : Basin(10) {}
+  int Register_components() override { return Register(&el) && Register(&other); }
+  Unsharing other;
+};
+
+TEST(TotalSystemInitialWork, FailuresOfTheSystemItself) {
+  Temp_dir dir;
+  write_file(dir.file("in.dat"), series(0, 200));
+  qtest::Qavlensdir none(nullptr);
+  Outcome o = ftest::run(
+      [] {
+        Failing_basin b(1);
+        build(b);
+        b.Initial_work();
+        return 0;
+      },
+      dir.path());
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.err, "Cannot do initial_output for Total_system.\n");
+  o = ftest::run(
+      [] {
+        Failing_basin b(2);
+        build(b);
+        b.Do_share_info();
+        return 0;
+      },
+      dir.path());
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.err, "E : total.cpp : 440 : \n    Total_system sys 0\n");
+  o = ftest::run(
+      [] {
+        Basin b(10);
+        build(b);
+        int first = b.Do_share_info();
+        int second = b.Do_share_info();
+        Sharing_basin s;
+        s.Construct();
+        return first * 100 + second * 10 + s.Do_share_info();
+      },
+      dir.path());
+  EXPECT_EQ(o.status, 220);
+  EXPECT_EQ(o.err, "E : total.cpp : 470 : \n    Doubler unsharing 0\n        owner > Total_system sys 0\n");
+}
+
 TEST(TotalSystemInputDataTime, CommonWindowOfTheInputPorts) {
   Temp_dir dir;
   write_file(dir.file("in.dat"), series(30, 90));
@@ -390,11 +499,6 @@ class Nested_basin : public Total_system {
   Inner inner;
   Doubler d2;
 };
-
-template <class System>
-bool build(System& s) {
-  return s.Construct() == 1 && s.Switch() == 1 && s.Are_you_ready() == 1;
-}
 
 TEST(TotalSystemFiles, HeaderFormsAndTheComponentBlock) {
   struct Case {
