@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -215,6 +216,47 @@ TEST_F(Dorvask, RecordLayoutByAttributeAndNumberFormat) {
                 "1 1 100 2.5 1.23457e+06 2 1e-05 -0 1000 0 1 -2 1 100 0.05 150\n"
                 "2 2 1e-05 0.0001 123456 3 0.5 5 -2.25e-07 1 1 1 -3 3 2e+06 0.25\n"
                 "3 3 0 0 0 4 0 0 0 1 2 0 2 \n");
+}
+
+// Reals in many written forms come out as "%g" of the value they denote.
+TEST_F(Dorvask, RealsAreWrittenAsTheCFormatWritesThem) {
+  std::vector<std::string> forms = {"999999.5", "123456.7", "0.000123456", "0.0000123456", "1e-310",
+                                    "-1.797e308", "+2.5", "00012.50", "1.00000", "9.999995", "9.9999949",
+                                    "100000", "1000000", "-0", "0e99", "4.5e-5", "12345678901234567890"};
+  unsigned seed = 99;
+  auto next = [&seed]() {
+    seed = seed * 1103515245u + 12345u;
+    return seed >> 8;
+  };
+  for (int k = 0; k < 280; ++k) {  // random digits, points and exponents
+    std::string t = next() % 4 == 0 ? "-" : "";
+    for (unsigned d = 1 + next() % 9; d > 0; --d) t += static_cast<char>('0' + next() % 10);
+    if (next() % 2) t.insert(t.size() - next() % t.size(), ".");
+    if (next() % 3 == 0) t += "e" + std::to_string(static_cast<int>(next() % 30) - 15);
+    forms.push_back(t);
+  }
+  while (forms.size() % 6 != 0) forms.push_back("1");
+  std::string data, expected;
+  const std::size_t n = forms.size() / 6;
+  for (std::size_t r = 0; r < n; ++r) {
+    const std::string num = std::to_string(r + 1);
+    std::string in = num + " " + num + " ", out = in;
+    std::vector<std::string> g;
+    for (int k = 0; k < 6; ++k) {
+      char b[64];
+      std::snprintf(b, sizeof b, "%g", std::strtod(forms[r * 6 + static_cast<std::size_t>(k)].c_str(), nullptr));
+      g.push_back(b);
+    }
+    in += forms[r * 6] + " " + forms[r * 6 + 1] + " " + forms[r * 6 + 2] + " " + std::to_string(100000 + r) + " " +
+          forms[r * 6 + 3] + " " + forms[r * 6 + 4] + " " + forms[r * 6 + 5] + " 2 \n";
+    out += g[0] + " " + g[1] + " " + g[2] + " " + std::to_string(100000 + r) + " " + g[3] + " " + g[4] + " " +
+           g[5] + " 0 0 2 \n";
+    data += in;
+    expected += out;
+  }
+  Result res = runOn(v4Header(0, static_cast<int>(n), 0, std::to_string(n)) + data);
+  ASSERT_EQ(res.status, 0) << res.err;
+  EXPECT_EQ(read("out.dat"), outHeader(0, static_cast<int>(n), 0, std::to_string(n)) + expected);
 }
 
 TEST_F(Dorvask, HeaderLinesPassThroughAndBlankLinesAreSkipped) {

@@ -221,7 +221,7 @@ char* PutReal(std::string_view s, char* p) {
   // The digits from the first one that is not 0 (the first 8 of them kept),
   // the place of the last one that is not 0, and where the point stands.
   char d[8];
-  long nd = 0, lastNZ = -1, intSig = 0, fracZeros = 0;
+  std::int64_t nd = 0, lastNZ = -1, intSig = 0, fracZeros = 0;
   bool any = false;
   auto digit = [&](char ch, bool frac) {
     any = true;
@@ -240,7 +240,7 @@ char* PutReal(std::string_view s, char* p) {
     while (c != e && *c >= '0' && *c <= '9') digit(*c++, true);
   }
   if (!any) return nullptr;
-  long exp10 = 0;
+  std::int64_t exp10 = 0;
   if (c != e && (*c == 'e' || *c == 'E')) {
     ++c;
     bool eneg = false;
@@ -258,32 +258,32 @@ char* PutReal(std::string_view s, char* p) {
     *p++ = '0';
     return p;
   }
-  const long k = lastNZ + 1;                                        // significant digits
-  const long x = (intSig > 0 ? intSig - 1 : -fracZeros - 1) + exp10;  // exponent of the first
+  const std::int64_t k = lastNZ + 1;                                        // significant digits
+  const std::int64_t x = (intSig > 0 ? intSig - 1 : -fracZeros - 1) + exp10;  // exponent of the first
   if (k <= 6 && x >= -300 && x <= 300) {
     if (neg) *p++ = '-';
     if (x < -4 || x >= 6) {
       *p++ = d[0];
       if (k > 1) {
         *p++ = '.';
-        for (long j = 1; j < k; ++j) *p++ = d[j];
+        for (std::int64_t j = 1; j < k; ++j) *p++ = d[j];
       }
       *p++ = 'e';
       *p++ = x < 0 ? '-' : '+';
-      const long ax = x < 0 ? -x : x;
+      const std::int64_t ax = x < 0 ? -x : x;
       if (ax < 10) *p++ = '0';
       p = std::to_chars(p, p + 4, ax).ptr;
     } else if (x >= 0) {
-      for (long j = 0; j <= x; ++j) *p++ = j < k ? d[j] : '0';
+      for (std::int64_t j = 0; j <= x; ++j) *p++ = j < k ? d[j] : '0';
       if (k > x + 1) {
         *p++ = '.';
-        for (long j = x + 1; j < k; ++j) *p++ = d[j];
+        for (std::int64_t j = x + 1; j < k; ++j) *p++ = d[j];
       }
     } else {
       *p++ = '0';
       *p++ = '.';
-      for (long j = -1; j > x; --j) *p++ = '0';
-      for (long j = 0; j < k; ++j) *p++ = d[j];
+      for (std::int64_t j = -1; j > x; --j) *p++ = '0';
+      for (std::int64_t j = 0; j < k; ++j) *p++ = d[j];
     }
     return p;
   }
@@ -688,8 +688,8 @@ void Build(Run& run) {
     for (std::size_t i = 0; i < count; ++i)
       byNum[i] = (static_cast<std::uint64_t>(static_cast<std::uint32_t>(upper[i].edgeNum) ^ 0x80000000u) << 32) | i;
     // pelmic writes the records sorted by edge number: then nothing to sort.
-    if (!std::is_sorted(byNum.begin(), byNum.begin() + static_cast<long>(count)))
-      std::sort(byNum.begin(), byNum.begin() + static_cast<long>(count));
+    if (!std::is_sorted(byNum.begin(), byNum.begin() + static_cast<std::ptrdiff_t>(count)))
+      std::sort(byNum.begin(), byNum.begin() + static_cast<std::ptrdiff_t>(count));
     std::size_t repeat = SIZE_MAX, original = 0;
     for (std::size_t q = 1; q < count; ++q) {
       if ((byNum[q] >> 32) == (byNum[q - 1] >> 32)) {
