@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <vector>
 
 namespace {
@@ -213,6 +214,7 @@ class Open2 : public TzBinaryTree2<T> {
   Node* root() const { return this->Root; }
   Node* sentinel() const { return this->Sentinel; }
   void Unlock() { --this->LockCount; }
+  void LockAll() { this->LockCount = UINT_MAX; }
 
   // Checks the links and the order of every node, and describes the shape
   // as "(less value more)".
@@ -484,6 +486,13 @@ TEST(TzBinaryTreeDeathTest, TheLockAndTheEndAreChecked) {
         t.Unlock();
       },
       "^tzbintree\\.cpp:478: Assertion `Tree.LockCount > 0' failed\\.\n$");
+  EXPECT_DEATH(
+      {
+        Open2<Work> t;
+        t.LockAll();
+        TzBinaryTreeIterator<Work> it(t);
+      },
+      "^tzbintree\\.cpp:454: Assertion `Tree.LockCount < UINT_MAX' failed\\.\n$");
 }
 
 }  // namespace
