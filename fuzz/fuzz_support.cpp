@@ -1,0 +1,92 @@
+#include "fuzz_support.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+
+#include "tzcheck.h"
+
+// Sanitizer defaults of every target. An allocation larger than 512 MB
+// fails as the platform's out-of-memory would (new throws, the suite's own
+// report and status follow), instead of being taken as a crash. Leaks are
+// not looked for: a stop unwinds through code that holds memory by plain
+// pointers, which in the programs the end of the process frees (the
+// sanitizer build of the tests checks the normal paths for leaks).
+extern "C" const char* __asan_default_options() {
+  return "allocator_may_return_null=1:max_allocation_size_mb=512:detect_leaks=0";
+}
+extern "C" const char* __ubsan_default_options() { return "print_stacktrace=1:halt_on_error=1"; }
+
+namespace fz {
+
+namespace {
+
+std::string g_dir;
+
+[[noreturn]] void throwing_hook(int status) { throw Stopped{status}; }
+
+void remove_dir() {
+  if (g_dir.empty()) return;
+  std::error_code ec;
+  std::filesystem::remove_all(g_dir, ec);
+}
+
+}  // namespace
+
+void setup() {
+  tz::set_stop_hook(throwing_hook);
+  struct stat st;
+  std::string base = stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode) ? "/dev/shm" : "/tmp";
+  std::string templ = base + "/tzfuzz.XXXXXX";
+  std::vector<char> buf(templ.begin(), templ.end());
+  buf.push_back('\0');
+  if (!mkdtemp(buf.data())) {
+    std::perror("tzfuzz working folder");
+    std::abort();
+  }
+  g_dir = buf.data();
+  std::atexit(remove_dir);
+}
+
+std::string path(const char* name) { return g_dir + "/" + name; }
+
+std::string write_file(const char* name, std::string_view bytes) {
+  const std::string p = path(name);
+  std::FILE* f = std::fopen(p.c_str(), "wb");
+  if (!f) {
+    std::perror(p.c_str());
+    std::abort();
+  }
+  if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
+  std::fclose(f);
+  return p;
+}
+
+void feed_stdin(const char* name, std::string_view bytes) {
+  const std::string p = write_file(name, bytes);
+  if (!std::freopen(p.c_str(), "rb", stdin)) {
+    std::perror(p.c_str());
+    std::abort();
+  }
+  std::cin.clear();
+}
+
+std::vector<std::string_view> split(const std::uint8_t* data, std::size_t size, std::size_t n) {
+  std::string_view rest(reinterpret_cast<const char*>(data), size);
+  std::vector<std::string_view> parts;
+  while (parts.size() + 1 < n) {
+    std::size_t at = rest.find(kSeparator);
+    if (at == std::string_view::npos) break;
+    parts.push_back(rest.substr(0, at));
+    rest.remove_prefix(at + kSeparator.size());
+  }
+  parts.push_back(rest);
+  while (parts.size() < n) parts.push_back(std::string_view());
+  return parts;
+}
+
+}  // namespace fz

@@ -1,0 +1,60 @@
+// Support shared by the fuzz targets: program ends turned into exceptions,
+// a private working folder for the files a target writes, and the division
+// of one input into several files.
+//
+// Every program-ending path of the suite (tz::stop, a failed check, the
+// utility library's error line) calls the stop hook first. The targets
+// install a hook that throws Stopped, so that a reader's report and exit
+// are an expected end of the input, not a crash; anything else a sanitizer
+// or the fuzzer sees (a crash, an overrun, undefined behaviour, a hang, an
+// allocation without bound) is a finding.
+#ifndef TZ_FUZZ_SUPPORT_H
+#define TZ_FUZZ_SUPPORT_H
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace fz {
+
+// Thrown by the stop hook; status is the exit status, -1 an abnormal end.
+struct Stopped {
+  int status;
+};
+
+// Installs the stop hook and makes the private working folder (under
+// /dev/shm when there is one); called once from LLVMFuzzerInitialize. The
+// folder is removed when the fuzzer ends.
+void setup();
+
+// The absolute path of a file of the working folder.
+std::string path(const char* name);
+
+// Writes bytes into a file of the working folder; returns its path.
+std::string write_file(const char* name, std::string_view bytes);
+
+// Makes a file of the working folder the standard input (std::cin included).
+void feed_stdin(const char* name, std::string_view bytes);
+
+// The separator line between the files of one input: "\n====\n".
+constexpr std::string_view kSeparator = "\n====\n";
+
+// Splits the input into n parts at the first n-1 separators; missing parts
+// are empty.
+std::vector<std::string_view> split(const std::uint8_t* data, std::size_t size, std::size_t n);
+
+// Runs f; a stop of the suite ends it quietly.
+template <class F>
+void run(F&& f) {
+  try {
+    f();
+  } catch (const Stopped&) {
+  }
+}
+
+}  // namespace fz
+
+#endif
