@@ -1,8 +1,16 @@
-// The runoff model's basin network: reading the edges of an edge connection
-// file and completing the network topology.
+// The runoff element Morvelan2d, and the basin network it reads: the edges
+// of an edge connection file and the network topology.
+#include "morvelan2d-1.h"
+
+#include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <limits>
+#include <sstream>
 
+#include "common.h"
+#include "dfopen.h"
 #include "edge.h"
 #include "tzcheck.h"
 
@@ -143,4 +151,537 @@ void Edge::CalcUpperArea() {
     mUpperArea = mUpperArea + (k->mArea + k->mUpperArea);
   }
   mUpperArea = mUpperArea * mDist;
+}
+
+// ---------------------------------------------------------------------------
+// Morvelan2d: reading helpers
+// ---------------------------------------------------------------------------
+
+namespace {
+
+// One whole line without its line end; false at the end of the file.
+bool ReadLine(FILE* f, std::string& line) {
+  line.clear();
+  int c;
+  bool any = false;
+  while ((c = std::getc(f)) != EOF) {
+    any = true;
+    if (c == '\n') break;
+    line += static_cast<char>(c);
+  }
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return any;
+}
+
+bool StartsWith(const std::string& line, const char* key) {
+  return line.compare(0, std::strlen(key), key) == 0;
+}
+
+// Reads lines up to and including one beginning with `key`; false when the
+// file ends first.
+bool SkipTo(FILE* f, const char* key) {
+  std::string line;
+  while (ReadLine(f, line)) {
+    if (StartsWith(line, key)) return true;
+  }
+  return false;
+}
+
+// The next blank-separated word of f; false when the file ends first.
+bool ReadWord(FILE* f, std::string& word) {
+  word.clear();
+  int c = std::getc(f);
+  while (c != EOF && std::isspace(c)) c = std::getc(f);
+  if (c == EOF) return false;
+  while (c != EOF && !std::isspace(c)) {
+    word += static_cast<char>(c);
+    c = std::getc(f);
+  }
+  if (c != EOF) std::ungetc(c, f);
+  return true;
+}
+
+// A double in the default formatting of an output stream.
+std::string StreamText(double v) {
+  std::ostringstream os;
+  os << v;
+  return os.str();
+}
+
+}  // namespace
+
+std::ostream* Morvelan2d::rainSumStream = nullptr;
+
+// ---------------------------------------------------------------------------
+// Morvelan2d: construction
+// ---------------------------------------------------------------------------
+
+Morvelan2d::Morvelan2d(const char* name, int number) {
+  class_name = "Morvelan2d";
+  Init(name, number);
+}
+
+Morvelan2d::Morvelan2d() { class_name = "Morvelan2d"; }
+
+Morvelan2d::~Morvelan2d() {
+  edgeArray.reset();
+  treeKeyedByEdgeNumber.Erase();
+}
+
+Boolean Morvelan2d::Init(const char* name, int number) {
+  rp.Init("rp", 0);
+  sp.Init("sp", 0);
+  spSarea.Init("spSarea", 0);
+  spStorage.Init("spStorage", 0);
+  mStorage = 0;
+  return Element::Init(name, number, 0, nullptr);
+}
+
+int Morvelan2d::Init(const char* name, int number, FILE*) { return Init(name, number); }
+
+int Morvelan2d::Register_receive_ports() { return Register(&rp) == YES ? 1 : 0; }
+
+int Morvelan2d::Register_send_ports() {
+  int ok = 1;
+  if (Register(&sp) != YES) ok = 0;
+  if (Register(&spSarea) != YES) ok = 0;
+  if (Register(&spStorage) != YES) ok = 0;
+  return ok;
+}
+
+void Morvelan2d::Fail(int line, const std::string& extra) const {
+  std::fflush(stdout);
+  Eprint(kUnit, line, 1);
+  if (!extra.empty()) std::fputs(extra.c_str(), stderr);
+  Oprint(stderr, "    ");
+  tz::stop(1);
+}
+
+Edge* Morvelan2d::FindEdge(Long num) const {
+  TzKeyedData<Long, Edge*>* d = treeKeyedByEdgeNumber.GetPtrToData(num);
+  return d ? d->Data() : nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// Morvelan2d: parameters and network
+// ---------------------------------------------------------------------------
+
+int Morvelan2d::Set_parameter(FILE* f) {
+  // The element's line.
+  int dt = 0;
+  std::string s1, s2;
+  double xorig = 0, yorig = 0, dx = 0, dy = 0;
+  int items = 0;
+  if (f && std::fscanf(f, "%d", &dt) == 1) {
+    items = 1;
+    if (ReadWord(f, s1) && s1.size() <= kMaxFileName) {
+      items = 2;
+      if (ReadWord(f, s2) && s2.size() <= kMaxFileName) {
+        items = 3;
+        int n = std::fscanf(f, "%lf %lf %lf %lf", &xorig, &yorig, &dx, &dy);
+        if (n > 0) items += n;
+      }
+    }
+  }
+  if (items < 7) Fail(618, "");
+  TZ_CHECK(dt > 0, kUnit, "dt > 0");
+  TZ_CHECK(dx > 0.0, kUnit, "dx > 0.0");
+  TZ_CHECK(dy > 0.0, kUnit, "dy > 0.0");
+  mDt = dt;
+  mDx = dx;
+  mDy = dy;
+  mXorig = xorig;
+  mYorig = yorig;
+
+  // The network.
+  FILE* fpTopo = dataFileOpen(s1.c_str());
+  TZ_CHECK(fpTopo != nullptr, kUnit, "(fpTopo = dataFileOpen(s1)) != NULL");
+  std::string buf;
+  mTopoDataType = 0;
+  if (SkipTo(fpTopo, "[Data Format Name]") && ReadLine(fpTopo, buf)) {
+    static const char* const versions[] = {"edge connection V.2", "edge connection V.3",
+                                           "edge connection V.4", "edge connection V.5"};
+    for (int v = 0; v < 4; v++)
+      if (buf.compare(0, 19, versions[v]) == 0) mTopoDataType = v + 2;
+  }
+  if (mTopoDataType == 0) {
+    std::fclose(fpTopo);
+    Fail(662, "");
+  }
+  Long numEdges = 0;
+  buf.clear();
+  if (SkipTo(fpTopo, "[Number of Total Edges]")) ReadLine(fpTopo, buf);
+  TZ_CHECK(std::sscanf(buf.c_str(), "%d", &numEdges) == 1, kUnit,
+           "sscanf(buf, \"%ld\", &numEdges) == 1");
+  TZ_CHECK(numEdges > 0, kUnit, "numEdges > 0");
+  numberOfEdges = numEdges;
+  {
+    Memory_site site(kUnit, 676, "Edge", numEdges, 1, this);
+    edgeArray.reset(new Edge[static_cast<std::size_t>(numEdges)]);
+  }
+  SkipTo(fpTopo, "[Data]");
+  for (Long i = 0; i < numberOfEdges; i++) edgeArray[i].TopographicData(fpTopo, mTopoDataType);
+  std::fclose(fpTopo);
+
+  Oprint(stderr, "    ");
+  double slopeArea = 0;
+  for (Long i = 0; i < numberOfEdges; i++)
+    if (edgeArray[i].Atr() == 1) slopeArea += edgeArray[i].Area();
+  std::printf("\ttotal area: %s(m2)\n", StreamText(slopeArea).c_str());
+
+  // One edge per number.
+  for (Long i = 0; i < numberOfEdges; i++) {
+    Long num = edgeArray[i].Num();
+    if (FindEdge(num)) {
+      char text[128];
+      std::snprintf(text, sizeof text, "Edge %d appears more than once in ", num);
+      Fail(690, text + s1 + ".\n");
+    }
+    treeKeyedByEdgeNumber.Insert(num, &edgeArray[i]);
+  }
+
+  // The flow parameters.
+  FILE* fpParam = dataFileOpen(s2.c_str());
+  TZ_CHECK(fpParam != nullptr, kUnit, "(fpParam = dataFileOpen(s2)) != NULL");
+  buf.clear();
+  if (!SkipTo(fpParam, "[Data Format Name]") || !ReadLine(fpParam, buf) ||
+      !StartsWith(buf, "Morvelan Parameter Form")) {
+    std::fclose(fpParam);
+    Fail(712, "");
+  }
+  Long numtmp = 0;
+  buf.clear();
+  if (SkipTo(fpParam, "[Number of Total Edges]")) ReadLine(fpParam, buf);
+  TZ_CHECK(std::sscanf(buf.c_str(), "%d", &numtmp) == 1, kUnit,
+           "sscanf(buf, \"%ld\", &numtmp) == 1");
+  if (numtmp != numberOfEdges) {
+    std::fclose(fpParam);
+    Fail(727, s2 + ".\n");
+  }
+  SkipTo(fpParam, "[Data]");
+  std::vector<char> given(static_cast<std::size_t>(numberOfEdges), 0);
+  for (Long k = 0; k < numberOfEdges; k++) {
+    Long num = 0;
+    double man = 0, m = 0, ka = 0, d = 0, da = 0, dm = 0, beta = 0, theta = 0, cmin = 0,
+           Qlevel = 0, eps = 0;
+    int ndiv = 0;
+    int n = std::fscanf(fpParam, "%d %lf %lf %lf %lf %lf %lf %lf %lf %lf %lf %lf %d", &num, &man,
+                        &m, &ka, &d, &da, &dm, &beta, &theta, &cmin, &Qlevel, &eps, &ndiv);
+    if (n < 13) {
+      std::fclose(fpParam);
+      Fail(759, "File: " + s2 + "\n");
+    }
+    TZ_CHECK(num > 0, kUnit, "num > 0");
+    TZ_CHECK(man > 0.0, kUnit, "man > 0.0");
+    TZ_CHECK(m > 0.0, kUnit, "m > 0.0");
+    TZ_CHECK(ka > 0.0, kUnit, "ka > 0.0");
+    TZ_CHECK(d >= da, kUnit, "d >= da");
+    TZ_CHECK(da >= 0.0, kUnit, "da >= 0.0");
+    TZ_CHECK(0.0 <= dm && dm < da, kUnit, "0.0 <= dm && dm < da");
+    TZ_CHECK(beta >= 1.0, kUnit, "beta >= 1.0");
+    TZ_CHECK(0.0 <= theta && theta <= 1.0, kUnit, "0.0 <= theta && theta <= 1.0");
+    TZ_CHECK(cmin > 0.0, kUnit, "cmin > 0.0");
+    TZ_CHECK(Qlevel > 0.0, kUnit, "Qlevel > 0.0");
+    TZ_CHECK(eps > 0.0, kUnit, "eps > 0.0");
+    TZ_CHECK(ndiv > 0, kUnit, "ndiv > 0");
+    Edge* e = FindEdge(num);
+    char text[128];
+    if (!e) {
+      std::fclose(fpParam);
+      std::snprintf(text, sizeof text, "Edge %d was not found in edgeArray\n", num);
+      Fail(784, text);
+    }
+    std::size_t index = static_cast<std::size_t>(e - edgeArray.get());
+    if (given[index]) {
+      std::fclose(fpParam);
+      std::snprintf(text, sizeof text, "Edge %d has a second parameter record in ", num);
+      Fail(790, text + s2 + ".\n");
+    }
+    given[index] = 1;
+    e->ParametersInFlowModel(man, m, ka, d, da, dm, beta, theta, cmin, Qlevel, eps, ndiv, dt);
+  }
+  std::fclose(fpParam);
+  // As many records as edges, none unknown and none twice: every edge has
+  // its parameters.
+
+  // The links to the upper edges.
+  for (Long i = 0; i < numberOfEdges; i++) {
+    for (Int k = 0; k < edgeArray[i].NumberOfUpperEdges(); k++) {
+      Long num = edgeArray[i].UpperEdgeNumArray(k);
+      Long absNum = num < 0 ? -num : num;
+      Edge* p = FindEdge(absNum);
+      if (!p) {
+        char text[128];
+        std::snprintf(text, sizeof text, "Edge %d was not found in edgeArray\n", absNum);
+        Fail(807, text);
+      }
+      TZ_CHECK(edgeArray[i].RegisterUpperEdge(p) == EDGE_YES, kUnit,
+               "edgeArray[i].RegisterUpperEdge(p) == (Boolean)YES");
+    }
+  }
+
+  mSumArea = 0;
+  for (Long i = 0; i < numberOfEdges; i++) {
+    if (mTopoDataType == 2 || mTopoDataType == 4) {
+      edgeArray[i].DistributionRate();
+      edgeArray[i].CalcUpperArea();
+    }
+    mSumArea += edgeArray[i].Area();
+  }
+  parameterRead = true;
+  return 1;
+}
+
+// ---------------------------------------------------------------------------
+// Morvelan2d: initial state
+// ---------------------------------------------------------------------------
+
+int Morvelan2d::Set_initial_state(FILE* f) {
+  Long t = 0;
+  std::string name;
+  int items = 0;
+  if (f && std::fscanf(f, "%d", &t) == 1) {
+    items = 1;
+    if (ReadWord(f, name) && name.size() <= kMaxDisFileName) items = 2;
+  }
+  if (items < 2) Fail(861, "");
+  if (!parameterRead) Fail(1040, "The initial state came before the parameters.\n");
+  current_time = t;
+  edgeDisFileName = name;
+
+  FILE* fpDis = dataFileOpen(edgeDisFileName.c_str());
+  TZ_CHECK(fpDis != nullptr, kUnit, "(fpDis = dataFileOpen(edgeDisFileName)) != NULL");
+  std::string buf;
+  if (!SkipTo(fpDis, "[Data Format Name]") || !ReadLine(fpDis, buf) ||
+      !StartsWith(buf, "Morvelan Initial State Form")) {
+    std::fclose(fpDis);
+    Fail(878, "");
+  }
+  Long numtmp = 0;
+  buf.clear();
+  if (SkipTo(fpDis, "[Number of Total Edges]")) ReadLine(fpDis, buf);
+  TZ_CHECK(std::sscanf(buf.c_str(), "%d", &numtmp) == 1, kUnit,
+           "sscanf(buf, \"%ld\", &numtmp) == 1");
+  if (numtmp != numberOfEdges) {
+    std::fclose(fpDis);
+    Fail(893, edgeDisFileName + ".\n");
+  }
+  SkipTo(fpDis, "[Data]");
+  std::vector<char> given(static_cast<std::size_t>(numberOfEdges), 0);
+  for (Long k = 0; k < numberOfEdges; k++) {
+    Long num = 0;
+    double updis = 0, lowdis = 0;
+    if (std::fscanf(fpDis, "%d %lf %lf", &num, &updis, &lowdis) < 3) {
+      std::fclose(fpDis);
+      Fail(911, "File: " + edgeDisFileName + "\n");
+    }
+    TZ_CHECK(num > 0, kUnit, "num > 0");
+    TZ_CHECK(updis >= 0.0, kUnit, "updis >= 0.0");
+    TZ_CHECK(lowdis >= 0.0, kUnit, "lowdis >= 0.0");
+    Edge* e = FindEdge(num);
+    char text[128];
+    if (!e) {
+      std::fclose(fpDis);
+      std::snprintf(text, sizeof text, "Edge %d was not found in edgeArray\n", num);
+      Fail(926, text);
+    }
+    std::size_t index = static_cast<std::size_t>(e - edgeArray.get());
+    if (given[index]) {
+      std::fclose(fpDis);
+      std::snprintf(text, sizeof text, "Edge %d has a second discharge record in ", num);
+      Fail(930, text + edgeDisFileName + ".\n");
+    }
+    given[index] = 1;
+    e->Discharge(updis, lowdis);
+    e->CalcSatArea();
+  }
+  std::fclose(fpDis);
+  // As many records as edges, none unknown and none twice: every edge has
+  // its discharges.
+  initialStateRead = true;
+  return 1;
+}
+
+// ---------------------------------------------------------------------------
+// Morvelan2d: initial output and time step
+// ---------------------------------------------------------------------------
+
+void Morvelan2d::MapAndSendInitial(const TzMatrix<double>& grid) {
+  const Long rows = static_cast<Long>(grid.GetRows());
+  const Long cols = static_cast<Long>(grid.GetCols());
+  Long cellblk = 5;
+  if (rows < cellblk || cols < cellblk) cellblk = rows < cols ? rows : cols;
+  const Long bx = (rows + cellblk - 1) / cellblk;
+  const Long by = (cols + cellblk - 1) / cellblk;
+
+  for (Long e = 0; e < numberOfEdges; e++) {
+    Edge& edge = edgeArray[e];
+    if (edge.Atr() != 1) continue;
+    const double x = edge.X();
+    const double y = edge.Y();
+    bool found = false;
+    for (Long I = 0; I < bx && !found; I++) {
+      const double blx = mXorig + I * cellblk * mDx;
+      const double bux = mXorig + (I + 1) * cellblk * mDx;
+      if (!(blx <= x && x < bux)) continue;
+      for (Long J = 0; J < by && !found; J++) {
+        const double bly = mYorig + J * cellblk * mDy;
+        const double buy = mYorig + (J + 1) * cellblk * mDy;
+        if (!(bly <= y && y < buy)) continue;
+        for (Long i = 0; i < cellblk && !found; i++) {
+          if (I * cellblk + i >= rows) {
+            char text[256];
+            std::snprintf(text, sizeof text,
+                          "Can not find the cell which includes the slope unit %d,\n"
+                          "which is located at [%f, %f].\n",
+                          edge.Num(), x, y);
+            Fail(1072, text);
+          }
+          const double clx = blx + i * mDx;
+          const double cux = blx + (i + 1) * mDx;
+          for (Long j = 0; j < cellblk && J * cellblk + j < cols; j++) {
+            const double cly = bly + j * mDy;
+            const double cuy = bly + (j + 1) * mDy;
+            if (clx <= x && x < cux && cly <= y && y < cuy) {
+              edge.Gx(I * cellblk + i);
+              edge.Gy(J * cellblk + j);
+              found = true;
+              break;
+            }
+          }
+        }
+      }
+    }
+    if (!found) {
+      char text[256];
+      std::snprintf(text, sizeof text,
+                    "    Cannot find the cell block in which\n"
+                    "    the edge %d (%f, %f) is included.\n",
+                    edge.Num(), x, y);
+      Fail(1126, text);
+    }
+  }
+
+  mQoutc = 0;
+  double S = 0;
+  for (Long e = 0; e < numberOfEdges; e++) {
+    const Edge& edge = edgeArray[e];
+    if (edge.LowestEdge() == EDGE_YES) mQoutc += edge.DischargeLowerEnd();
+    if (edge.Atr() == 1) S += edge.Sarea();
+  }
+  const double ratio = mSumArea != 0 ? S / mSumArea : std::numeric_limits<double>::quiet_NaN();
+  sp.Send_data(current_time, mQoutc);
+  spSarea.Send_data(current_time, ratio);
+  spStorage.Send_data(current_time, mStorage);
+  initialOutputDone = true;
+}
+
+int Morvelan2d::Initial_output() {
+  if (!parameterRead || !initialStateRead)
+    Fail(1040, parameterRead ? "Its initial-state line was not read.\n"
+                             : "Its parameter line was not read.\n");
+  if (initialOutputDone) return YES;
+  Data_pack* first = nullptr;
+  Data_pack* last = nullptr;
+  if (rp.Get_data_pack(first, current_time, last, 'b') != YES) return NO;
+  Long ft = 0;
+  static_cast<const Data<TzMatrix<double>>*>(first)->Get_data(ft, mRainF);
+  MapAndSendInitial(mRainF);
+  return YES;
+}
+
+int Morvelan2d::Calculate() {
+  // The initial output that could not be done at the initial work (no rain
+  // at the start time yet) comes before the first step.
+  if (!initialOutputDone && Initial_output() != YES) return NO;
+
+  const Time t = time_add(current_time, time_step);
+  Data_pack* first = nullptr;
+  Data_pack* last = nullptr;
+  if (rp.Get_data_pack(first, t, last, 'b') != YES) return NO;
+  const Time ft = first->Data_time();
+  const Time lt = last->Data_time();
+  // The packs stay as they are: the element works on copies (their storage
+  // is kept from step to step).
+  Long tmp = 0;
+  const bool between = t != ft && t != lt;
+  if (!between) {
+    static_cast<const Data<TzMatrix<double>>*>(t == ft ? first : last)->Get_data(tmp, mRainF);
+  } else {
+    static_cast<const Data<TzMatrix<double>>*>(first)->Get_data(tmp, mRainF);
+    static_cast<const Data<TzMatrix<double>>*>(last)->Get_data(tmp, mRainL);
+  }
+  // Weights of the two records around t, in double (the difference of two
+  // times may not fit the time type).
+  const double wf = between ? (static_cast<double>(lt) - t) / (static_cast<double>(lt) - ft) : 1;
+  const double wl = between ? (static_cast<double>(t) - ft) / (static_cast<double>(lt) - ft) : 0;
+
+  mQoutn = 0;
+  double R = 0, A = 0;
+  for (Long e = 0; e < numberOfEdges; e++) {
+    Edge& edge = edgeArray[e];
+    const unsigned gx = static_cast<unsigned>(edge.Gx());
+    const unsigned gy = static_cast<unsigned>(edge.Gy());
+    // Element by element what F (lt - t) / (lt - ft) + L (t - ft) / (lt - ft)
+    // gives; only the cells the edges use are computed.
+    const double rain = between ? mRainF(gx, gy) * wf + mRainL(gx, gy) * wl : mRainF(gx, gy);
+    R += edge.Area() * rain;
+    A += edge.Area();
+    if (edge.Calculate(rain) != EDGE_YES) Fail(1220, "");
+    if (edge.LowestEdge() == EDGE_YES) mQoutn += edge.DischargeLowerEnd();
+  }
+  double S = 0, V = 0;
+  for (Long e = 0; e < numberOfEdges; e++) {
+    const Edge& edge = edgeArray[e];
+    if (edge.Atr() != 1) continue;
+    S += edge.Sarea();
+    V += edge.Storage();
+  }
+  const double ratio = mSumArea != 0 ? S / mSumArea : std::numeric_limits<double>::quiet_NaN();
+  sp.Send_data(t, mQoutn);
+  spSarea.Send_data(t, ratio);
+  spStorage.Send_data(t, V);
+
+  mQoutc = mQoutn;
+  // Without slope edges no rain falls on the basin: its mean is given as 0.
+  const double basinRain = A != 0 ? R / A : 0.0;
+  std::printf("[%s %d] %d : %f   ", Object_name() ? Object_name() : "", Object_number(), t, mQoutn);
+  std::printf("all_rain = %f\n", basinRain);
+  if (rainSumStream) *rainSumStream << t << " " << basinRain << "\n";
+  return YES;
+}
+
+// ---------------------------------------------------------------------------
+// Morvelan2d: terminal state
+// ---------------------------------------------------------------------------
+
+int Morvelan2d::Save_terminal_state(FILE* fp) {
+  TZ_CHECK(fp != nullptr, kUnit, "fp != NULL");
+  const std::string name = edgeDisFileName + ".tst";
+  std::fprintf(fp, "%d %s\n", current_time, name.c_str());
+  FILE* out = std::fopen(name.c_str(), "w");
+  if (!out) {
+    std::fflush(stdout);
+    Eprint_fopen(kUnit, 1290, name.c_str(), "w", 1);
+    Oprint(stderr, "    ");
+    return 0;
+  }
+  std::fputs(
+      "[Comment]\n"
+      "These are discharge data at both ends of all edges.\n"
+      "Each column in [Data] section is as follows:\n"
+      "<edge number>\n"
+      "<discharge at upper end(m3/s)>\n"
+      "<discharge at lower end(m3/s)>\n",
+      out);
+  std::fputs("[Data Format Name]\nMorvelan Initial State Format\n", out);
+  std::fprintf(out, "[Number of Total Edges]\n%d\n", numberOfEdges);
+  std::fputs("[Data]\n", out);
+  for (Long i = 0; i < numberOfEdges; i++) {
+    double up = 0, low = 0;
+    edgeArray[i].Discharge(&up, &low);
+    std::fprintf(out, "%d %f %f\n", edgeArray[i].Num(), up, low);
+  }
+  std::fclose(out);
+  return 1;
 }

@@ -1,0 +1,115 @@
+// Morvelan2d: the runoff element that runs the distributed rainfall-runoff
+// model over the whole edge network of one basin.
+//
+// While the framework reads its parameter file the element reads its line
+//   <dt (s)> <edge connection file> <edge parameter file> <x0> <y0> <dx> <dy>
+// and loads the network ("edge connection V.2" .. "V.5") and the flow
+// parameters of every edge ("Morvelan Parameter Format"); while the framework
+// reads the initial-state file it reads its line
+//   <start time (s)> <initial discharge file>
+// and the discharges at both ends of every edge ("Morvelan Initial State
+// Format"). Its initial output maps every slope edge to the cell of the rain
+// grid that holds its point; every step then interpolates the rain grid in
+// time, steps all edges in file order and sends the basin outflow (m3/s) on
+// "sp", the saturated share of the slope area on "spSarea" and the water
+// stored on the slopes (m3) on "spStorage". At the end it writes the edge
+// discharges to "<initial discharge file>.tst", a valid initial discharge
+// file for a restart.
+//
+// Rain grids (mm/h) arrive on "rp": rows are x cells, columns y cells; cell
+// (i, j) covers [x0 + i dx, x0 + (i+1) dx) x [y0 + j dy, y0 + (j+1) dy).
+#ifndef MODEL_MORVELAN2D_1_H
+#define MODEL_MORVELAN2D_1_H
+
+#include <cstdio>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "edge.h"
+#include "element.h"
+#include "p_tmp.h"
+#include "tzdefs.h"
+#include "tzmatrix.h"
+#include "tzrbktree.h"
+
+class Morvelan2d : public Element {
+ public:
+  Morvelan2d(const char* name, int number);
+  Morvelan2d();
+  ~Morvelan2d() override;
+
+  // Names the ports ("rp", "sp", "spSarea", "spStorage", number 0), then the
+  // element (no objects, no data string).
+  using Element::Init;
+  Boolean Init(const char* name, int number) override;
+
+  int Register_receive_ports() override;
+  int Register_send_ports() override;
+  int Set_parameter(FILE* f) override;
+  int Set_initial_state(FILE* f) override;
+  int Initial_output() override;
+  Time Calculate_time_step() override { return mDt; }
+  int Can_you_calculate() override { return Can_you_calculate0(); }
+  int Calculate() override;
+  int Work() override { return Work0(); }
+  int Save_terminal_state(FILE* f) override;
+  Element* NewElement() override { return new Morvelan2d(); }
+  int Init(const char* name, int number, FILE* f) override;
+
+  // The stream that receives one line "<time> <basin rain (mm/h)>" per step
+  // (the program's "all_rain.dat"); none by default.
+  static void SetRainSumStream(std::ostream* s) { rainSumStream = s; }
+
+  // ---- for inspection ----
+  Long NumberOfEdges() const { return numberOfEdges; }
+  const Edge& EdgeAt(Long i) const { return edgeArray[static_cast<std::size_t>(i)]; }
+  int TopoDataType() const { return mTopoDataType; }
+  double SumArea() const { return mSumArea; }
+  double OutflowNow() const { return mQoutc; }
+  const std::string& EdgeDisFileName() const { return edgeDisFileName; }
+  ReceiveNointp<TzMatrix<double>>& RainPort() { return rp; }
+  Send<double>& OutflowPort() { return sp; }
+  Send<double>& SatAreaPort() { return spSarea; }
+  Send<double>& StoragePort() { return spStorage; }
+
+  // Longest file names of the element's lines (the terminal discharge file
+  // name adds ".tst" to the initial discharge file's).
+  static constexpr std::size_t kMaxFileName = 255;
+  static constexpr std::size_t kMaxDisFileName = 251;
+
+ private:
+  // Maps the slope edges to the cells of `grid` and sends the values at the
+  // start time.
+  void MapAndSendInitial(const TzMatrix<double>& grid);
+  // The report of a failed load: "E : morvelan2d-1.cpp : <line> : ...", the
+  // extra text (may be null), the description, exit status 1.
+  [[noreturn]] void Fail(int line, const std::string& extra) const;
+  Edge* FindEdge(Long num) const;
+
+  ReceiveNointp<TzMatrix<double>> rp;
+  Send<double> sp;
+  Send<double> spSarea;
+  Send<double> spStorage;
+  Long numberOfEdges = 0;
+  Int mDt = 0;
+  double mXorig = 0.0, mYorig = 0.0;
+  double mDx = 0.0, mDy = 0.0;
+  std::unique_ptr<Edge[]> edgeArray;
+  double mQoutc = 0.0, mQoutn = 0.0;
+  TzMatrix<double> mRainF, mRainL;  // copies of the two packs around the step end
+  double mSumArea = 0.0;
+  double mStorage = 0.0;
+  TzRbKeyTree<Long, Edge*> treeKeyedByEdgeNumber;
+  std::string edgeDisFileName;
+  int mTopoDataType = 0;
+
+  bool parameterRead = false;     // the parameter line and its files are loaded
+  bool initialStateRead = false;  // the initial-state line and its file are loaded
+  bool initialOutputDone = false; // cells mapped, start values sent
+
+  static std::ostream* rainSumStream;
+};
+
+#endif

@@ -1,0 +1,557 @@
+// The runoff element Morvelan2d: loading the network, parameters and initial
+// discharges through its file operations, the cell search, the time step
+// with its rain interpolation and sums, and the terminal discharge file.
+// Runs that need a clock go through a small test system whose rain comes
+// from a plain matrix input file port.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "edge_probe.h"
+#include "input_f.h"
+#include "morvelan2d-1.h"
+#include "output_f.h"
+#include "qavlen/files_testing.h"
+#include "qavlen/qavlen_testing.h"
+#include "total.h"
+
+namespace {
+
+using ftest::Outcome;
+using ftest::read_file;
+using ftest::Temp_dir;
+using ftest::write_file;
+
+// Two slope edges draining into one river edge, the outlet (V.4). The points
+// are (100, 200) and (200, 200).
+const char* const kNet =
+    "# a small network\n"
+    "[Data Format Name]\n"
+    "edge connection V.4\n"
+    "[Number of Total Edges]\n"
+    "3\n"
+    "[Data]\n"
+    "1 10 100 100 20 11 100 300 10 0 2 -3 2 1 200 0.05 20000\n"
+    "2 12 300 100 20 11 100 300 10 0 2 -3 1 1 200 0.05 20000\n"
+    "3 11 100 300 10 13 100 500 5 2 1 2 0 2\n";
+
+std::string ParamFile(const std::string& name, int count, const std::vector<int>& nums) {
+  std::string s = "[Comment]\nparameters\n[Data Format Name]\n" + name +
+                  "\n[Number of Total Edges]\n" + std::to_string(count) + "\n[Data]\n";
+  for (int n : nums)
+    s += std::to_string(n) + " 0.3 1.667 0.01 1.0 0.3 0.15 4.0 0.65 0.000001 10 0.0001 10\n";
+  return s;
+}
+
+std::string InitFile(const std::string& name, int count, const std::vector<int>& nums) {
+  std::string s = "[Data Format Name]\n" + name + "\n[Number of Total Edges]\n" +
+                  std::to_string(count) + "\n[Data]\n";
+  for (int n : nums) s += std::to_string(n) + " 0 0\n";
+  return s;
+}
+
+const std::string kPar = ParamFile("Morvelan Parameter Format", 3, {3, 1, 2});
+const std::string kIni = InitFile("Morvelan Initial State Format", 3, {1, 2, 3});
+
+// The element line files as the framework hands them over.
+FILE* Line(const std::string& text) {
+  FILE* f = std::tmpfile();
+  std::fputs(text.c_str(), f);
+  std::rewind(f);
+  return f;
+}
+
+void WriteBasin(const Temp_dir& d, const std::string& net = kNet, const std::string& par = kPar,
+                const std::string& ini = kIni) {
+  write_file(d.file("net.con"), net);
+  write_file(d.file("par.dat"), par);
+  write_file(d.file("ini.dat"), ini);
+}
+
+int Load(Morvelan2d& m, const std::string& pline = "60 net.con par.dat 0 0 500 500\n",
+         const std::string& iline = "0 ini.dat\n") {
+  FILE* p = Line(pline);
+  m.Set_parameter(p);
+  std::fclose(p);
+  FILE* i = Line(iline);
+  m.Set_initial_state(i);
+  std::fclose(i);
+  return 0;
+}
+
+// --- loading -------------------------------------------------------------------
+
+TEST(Morvelan2dLoad, NetworkParametersAndInitialState) {
+  Temp_dir d;
+  WriteBasin(d);
+  Outcome o = ftest::run(
+      [] {
+        Morvelan2d m("morvelan2d", 0);
+        Load(m);
+        if (m.NumberOfEdges() != 3 || m.TopoDataType() != 4) return 10;
+        if (m.SumArea() != 40000) return 11;
+        const Edge& river = m.EdgeAt(2);
+        if (river.LowestEdge() != EDGE_YES || river.UpperArea() != 40000) return 12;
+        if (EdgeProbe::Dist(m.EdgeAt(0)) != 1.0 || EdgeProbe::N(m.EdgeAt(0)) != 10) return 13;
+        if (EdgeProbe::Upper(river, 0) != &m.EdgeAt(0) || EdgeProbe::Upper(river, 1) != &m.EdgeAt(1))
+          return 14;
+        if (m.Current_time() != 0 || m.EdgeDisFileName() != "ini.dat") return 15;
+        return 0;
+      },
+      d.path());
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.out, "\ttotal area: 40000(m2)\n");
+  // The element's description goes to the error stream.
+  EXPECT_NE(o.err.find("Morvelan2d"), std::string::npos) << o.err;
+}
+
+TEST(Morvelan2dLoad, ShortFormatNamesAreAccepted) {
+  Temp_dir d;
+  WriteBasin(d, kNet, ParamFile("Morvelan Parameter Form", 3, {1, 2, 3}),
+             InitFile("Morvelan Initial State Form", 3, {3, 2, 1}));
+  Outcome o = ftest::run(
+      [] {
+        Morvelan2d m("morvelan2d", 0);
+        Load(m);
+        return 0;
+      },
+      d.path());
+  EXPECT_EQ(o.status, 0) << o.err;
+}
+
+struct LoadFailure {
+  const char* name;
+  std::string pline, iline, net, par, ini;
+  std::string expected;  // on the error stream
+};
+
+void PrintTo(const LoadFailure& c, std::ostream* os) { *os << c.name; }
+
+class Morvelan2dLoadFailure : public ::testing::TestWithParam<LoadFailure> {};
+
+TEST_P(Morvelan2dLoadFailure, ReportsAndStops) {
+  const LoadFailure& c = GetParam();
+  Temp_dir d;
+  WriteBasin(d, c.net, c.par, c.ini);
+  Outcome o = ftest::run(
+      [&c] {
+        Morvelan2d m("morvelan2d", 0);
+        Load(m, c.pline, c.iline);
+        return 0;
+      },
+      d.path());
+  EXPECT_EQ(o.status, 1) << o.err;
+  EXPECT_NE(o.err.find(c.expected), std::string::npos) << o.err;
+}
+
+const std::string P = "60 net.con par.dat 0 0 500 500\n";
+const std::string I = "0 ini.dat\n";
+const std::string kLong(256, 'n');
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Morvelan2dLoadFailure,
+    ::testing::Values(
+        LoadFailure{"short_element_line", "60 net.con par.dat 0 0 500\n", I, kNet, kPar, kIni,
+                    "E : morvelan2d-1.cpp : 618 : "},
+        LoadFailure{"file_name_over_255", "60 " + kLong + " par.dat 0 0 500 500\n", I, kNet, kPar,
+                    kIni, "E : morvelan2d-1.cpp : 618 : "},
+        LoadFailure{"version_1", P, I,
+                    "[Data Format Name]\nedge connection V.1\n[Number of Total Edges]\n1\n[Data]\n1 0 0 1 100 0.1 100\n",
+                    kPar, kIni, "E : morvelan2d-1.cpp : 662 : "},
+        LoadFailure{"duplicate_edge_number", P, I,
+                    "[Data Format Name]\nedge connection V.2\n[Number of Total Edges]\n2\n[Data]\n"
+                    "4 1 1 0 0 0 1 10 0.1 100\n4 2 2 0 0 0 1 10 0.1 100\n",
+                    kPar, kIni, "Edge 4 appears more than once in net.con.\n"},
+        LoadFailure{"class_name_as_format", P, I, kNet, ParamFile("Morvelan2d Parameter Format", 3, {1, 2, 3}),
+                    kIni, "E : morvelan2d-1.cpp : 712 : "},
+        LoadFailure{"parameter_count", P, I, kNet, ParamFile("Morvelan Parameter Format", 2, {1, 2}), kIni,
+                    "E : morvelan2d-1.cpp : 727 : "},
+        LoadFailure{"parameter_count_names_file", P, I, kNet,
+                    ParamFile("Morvelan Parameter Format", 2, {1, 2}), kIni, "par.dat.\n"},
+        LoadFailure{"short_parameter_record", P, I, kNet,
+                    "[Data Format Name]\nMorvelan Parameter Format\n[Number of Total Edges]\n3\n[Data]\n1 0.3\n",
+                    kIni, "File: par.dat\n"},
+        LoadFailure{"unknown_parameter_edge", P, I, kNet, ParamFile("Morvelan Parameter Format", 3, {1, 2, 9}),
+                    kIni, "Edge 9 was not found in edgeArray\n"},
+        LoadFailure{"second_parameter_record", P, I, kNet,
+                    ParamFile("Morvelan Parameter Format", 3, {1, 2, 2}), kIni,
+                    "E : morvelan2d-1.cpp : 790 : "},
+        LoadFailure{"unknown_upper_edge", P, I,
+                    "[Data Format Name]\nedge connection V.2\n[Number of Total Edges]\n1\n[Data]\n"
+                    "4 1 1 0 1 7 0 1 10 0.1 100\n",
+                    ParamFile("Morvelan Parameter Format", 1, {4}), InitFile("Morvelan Initial State Format", 1, {4}),
+                    "Edge 7 was not found in edgeArray\n"},
+        LoadFailure{"short_initial_line", P, "0\n", kNet, kPar, kIni, "E : morvelan2d-1.cpp : 861 : "},
+        LoadFailure{"discharge_file_name_over_251", P, "0 " + std::string(252, 'n') + "\n", kNet, kPar,
+                    kIni, "E : morvelan2d-1.cpp : 861 : "},
+        LoadFailure{"initial_format", P, I, kNet, kPar, InitFile("Morvelan Parameter Format", 3, {1, 2, 3}),
+                    "E : morvelan2d-1.cpp : 878 : "},
+        LoadFailure{"initial_count", P, I, kNet, kPar, InitFile("Morvelan Initial State Format", 4, {1, 2, 3}),
+                    "ini.dat.\n"},
+        LoadFailure{"short_initial_record", P, I, kNet, kPar,
+                    "[Data Format Name]\nMorvelan Initial State Format\n[Number of Total Edges]\n3\n[Data]\n1 0 0\n2 0\n",
+                    "File: ini.dat\n"},
+        LoadFailure{"unknown_initial_edge", P, I, kNet, kPar,
+                    InitFile("Morvelan Initial State Format", 3, {1, 2, 8}), "Edge 8 was not found in edgeArray\n"},
+        LoadFailure{"second_initial_record", P, I, kNet, kPar,
+                    InitFile("Morvelan Initial State Format", 3, {1, 1, 3}), "E : morvelan2d-1.cpp : 930 : "}));
+
+struct CheckCase {
+  const char* name;
+  std::string pline;
+  std::string record;  // one parameter record for edge 1
+  const char* condition;
+};
+
+void PrintTo(const CheckCase& c, std::ostream* os) { *os << c.name; }
+
+class Morvelan2dChecks : public ::testing::TestWithParam<CheckCase> {};
+
+TEST_P(Morvelan2dChecks, StopsWithTheCondition) {
+  const CheckCase& c = GetParam();
+  Temp_dir d;
+  const std::string net =
+      "[Data Format Name]\nedge connection V.2\n[Number of Total Edges]\n1\n[Data]\n"
+      "1 1 1 0 0 0 1 10 0.1 100\n";
+  WriteBasin(d, net,
+             "[Data Format Name]\nMorvelan Parameter Format\n[Number of Total Edges]\n1\n[Data]\n" +
+                 c.record + "\n",
+             kIni);
+  EXPECT_DEATH(
+      {
+        if (chdir(d.path().c_str()) != 0) std::abort();
+        Morvelan2d m("morvelan2d", 0);
+        FILE* p = Line(c.pline);
+        m.Set_parameter(p);
+      },
+      std::string("morvelan2d-1.cpp:[0-9]+: Assertion `") + c.condition + "' failed");
+}
+
+const char* const kRec = "1 0.3 1.667 0.01 1.0 0.3 0.15 4.0 0.65 0.000001 10 0.0001 10";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Morvelan2dChecks,
+    ::testing::Values(
+        CheckCase{"dt", "0 net.con par.dat 0 0 500 500", kRec, "dt > 0"},
+        CheckCase{"dx", "60 net.con par.dat 0 0 0 500", kRec, "dx > 0\\.0"},
+        CheckCase{"dy", "60 net.con par.dat 0 0 500 -1", kRec, "dy > 0\\.0"},
+        CheckCase{"num", P, "0 0.3 1.667 0.01 1.0 0.3 0.15 4.0 0.65 0.000001 10 0.0001 10", "num > 0"},
+        CheckCase{"man", P, "1 0 1.667 0.01 1.0 0.3 0.15 4.0 0.65 0.000001 10 0.0001 10", "man > 0\\.0"},
+        CheckCase{"d_da", P, "1 0.3 1.667 0.01 0.2 0.3 0.15 4.0 0.65 0.000001 10 0.0001 10", "d >= da"},
+        CheckCase{"dm", P, "1 0.3 1.667 0.01 1.0 0.3 0.3 4.0 0.65 0.000001 10 0.0001 10",
+                  "0\\.0 <= dm && dm < da"},
+        CheckCase{"beta", P, "1 0.3 1.667 0.01 1.0 0.3 0.15 0.5 0.65 0.000001 10 0.0001 10", "beta >= 1\\.0"},
+        CheckCase{"theta", P, "1 0.3 1.667 0.01 1.0 0.3 0.15 4.0 1.5 0.000001 10 0.0001 10",
+                  "0\\.0 <= theta && theta <= 1\\.0"},
+        CheckCase{"ndiv", P, "1 0.3 1.667 0.01 1.0 0.3 0.15 4.0 0.65 0.000001 10 0.0001 0", "ndiv > 0"}));
+
+TEST(Morvelan2dLoad, ParameterFileEndingBeforeItsRecordsStops) {
+  // With the count right, no record twice and none unknown, every edge has
+  // its record; a file that ends early is the remaining case.
+  Temp_dir d;
+  WriteBasin(d, kNet,
+             "[Data Format Name]\nMorvelan Parameter Format\n[Number of Total Edges]\n3\n[Data]\n" +
+                 std::string(kRec) + "\n");
+  Outcome o = ftest::run(
+      [] {
+        Morvelan2d m("morvelan2d", 0);
+        Load(m);
+        return 0;
+      },
+      d.path());
+  EXPECT_EQ(o.status, 1);
+  EXPECT_NE(o.err.find("E : morvelan2d-1.cpp : 759 : "), std::string::npos) << o.err;
+}
+
+// --- running ---------------------------------------------------------------------
+
+// Rain from a matrix time series (one record per line: time, rows, columns,
+// the cells column by column); the three series to files.
+class TestBasin : public Total_system {
+ public:
+  TestBasin()
+      : ip("rain.dat"), op("q.out", 128), opSarea("q.sat", 128), opStorage("q.stg", 128),
+        m("morvelan2d", 0) {
+    class_name = "TestBasin";
+    Init("sys", 0, 0);
+  }
+  int Register_input_ports() override { return Register(&ip); }
+  int Register_output_ports() override {
+    return Register(&op) && Register(&opSarea) && Register(&opStorage);
+  }
+  int Register_components() override { return Register(&m); }
+  int Register_iterators() override { return 1; }
+  int Connect_ports() override {
+    Connect(&ip, &m, "ReceiveNointp", "rp", 0);
+    Connect(&m, "Send", "sp", 0, &op);
+    Connect(&m, "Send", "spSarea", 0, &opSarea);
+    Connect(&m, "Send", "spStorage", 0, &opStorage);
+    return 1;
+  }
+  int Connect_components() override { return 1; }
+
+  I_file<TzMatrix<double>> ip;
+  O_file<double> op, opSarea, opStorage;
+  Morvelan2d m;
+};
+
+void WriteFrame(const Temp_dir& d, const std::string& pline = "60 net.con par.dat 0 0 500 500",
+                const std::string& iline = "0 ini.dat") {
+  write_file(d.file("t.pmt"), "TestBasin sys 0\n{\nMorvelan2d morvelan2d 0\n" + pline + "\n}\n");
+  write_file(d.file("t.ist"), "TestBasin sys 0\n0\n{\nMorvelan2d morvelan2d 0\n" + iline + "\n}\n");
+}
+
+int RunBasin() {
+  std::ostringstream rain;
+  Morvelan2d::SetRainSumStream(&rain);
+  TestBasin b;
+  if (b.Construct() != 1 || b.Switch() != 1 || b.Are_you_ready() != 1) return 99;
+  b.Read_parameter_file("t.pmt");
+  b.Read_initial_state_file("t.ist");
+  b.Initial_work();
+  b.Work();
+  b.Write_terminal_state("t.tst");
+  Morvelan2d::SetRainSumStream(nullptr);
+  ftest::write_file("rain.sum", rain.str());
+  return 0;
+}
+
+// Uniform rain records "t 2 2 v v v v".
+std::string Uniform(std::initializer_list<std::pair<int, double>> recs) {
+  std::string s;
+  for (const auto& r : recs) {
+    std::ostringstream line;
+    line << r.first << " 2 2 " << r.second << " " << r.second << " " << r.second << " " << r.second
+         << "\n";
+    s += line.str();
+  }
+  return s;
+}
+
+std::vector<std::pair<int, double>> Series(const std::string& text) {
+  std::vector<std::pair<int, double>> out;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream l(line);
+    int t;
+    double v;
+    if (l >> t >> v) out.push_back({t, v});
+  }
+  return out;
+}
+
+TEST(Morvelan2dRun, StepsInterpolatesAndWritesTheTerminalFile) {
+  Temp_dir d;
+  WriteBasin(d);
+  WriteFrame(d);
+  // 0 mm/h at 0, 12 mm/h at 600: the step ending at 120 s gets 2.4 mm/h.
+  write_file(d.file("rain.dat"), Uniform({{0, 0}, {600, 12}, {1200, 12}}));
+  Outcome o = ftest::run(RunBasin, d.path(), "600\n600\nY\n");
+  ASSERT_EQ(o.status, 0) << o.err;
+  EXPECT_NE(o.out.find("[morvelan2d 0] 60 : "), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find("   all_rain = 1.200000\n[morvelan2d 0] 120 : "), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find("[morvelan2d 0] 600 : "), std::string::npos);
+  EXPECT_EQ(o.out.find("[morvelan2d 0] 660 : "), std::string::npos);
+  const std::string sum = read_file(d.file("rain.sum"));
+  EXPECT_EQ(sum.substr(0, 24), "60 1.2\n120 2.4\n180 3.6\n2") << sum;
+  EXPECT_NE(sum.find("\n600 12\n"), std::string::npos);
+
+  auto q = Series(read_file(d.file("q.out")));
+  ASSERT_EQ(q.size(), 11u);
+  EXPECT_EQ(q[0], (std::pair<int, double>{0, 0.0}));
+  EXPECT_EQ(q[10].first, 600);
+  for (std::size_t k = 1; k < q.size(); ++k) EXPECT_GE(q[k].second, q[k - 1].second);
+  EXPECT_GT(q[10].second, 0.0);
+  // The outflow never exceeds the rain that fell.
+  EXPECT_LT(q[10].second, 12 * 0.001 / 3600 * 40000);
+  auto v = Series(read_file(d.file("q.stg")));
+  ASSERT_EQ(v.size(), 11u);
+  EXPECT_EQ(v[0].second, 0.0);  // the storage sent at the start is 0
+  EXPECT_GT(v[10].second, 0.0);
+  auto s = Series(read_file(d.file("q.sat")));
+  ASSERT_EQ(s.size(), 11u);
+  EXPECT_GE(s[10].second, 0.0);
+  EXPECT_LE(s[10].second, 1.0);
+
+  // The framework line names the terminal discharge file, which holds the
+  // discharges at both ends in the initial discharge format.
+  EXPECT_NE(read_file(d.file("t.tst")).find("Morvelan2d morvelan2d 0\n600 ini.dat.tst\n"),
+            std::string::npos)
+      << read_file(d.file("t.tst"));
+  const std::string tst = read_file(d.file("ini.dat.tst"));
+  const std::string head =
+      "[Comment]\nThese are discharge data at both ends of all edges.\n"
+      "Each column in [Data] section is as follows:\n<edge number>\n"
+      "<discharge at upper end(m3/s)>\n<discharge at lower end(m3/s)>\n"
+      "[Data Format Name]\nMorvelan Initial State Format\n[Number of Total Edges]\n3\n[Data]\n1 0.000000 ";
+  EXPECT_EQ(tst.substr(0, head.size()), head) << tst;
+  // A river edge passes its inflow on to its lower end; its upper end keeps
+  // the initial discharge.
+  char last[64];
+  std::snprintf(last, sizeof last, "3 0.000000 %f\n", q[10].second);
+  EXPECT_EQ(tst.substr(tst.size() - std::strlen(last)), last) << tst;
+}
+
+TEST(Morvelan2dRun, InitialOutputWaitsForRainAtTheStart) {
+  // No rain yet: the initial work cannot map the cells, the first step asks
+  // for the rain and the run stops in the catch; once the file is there the
+  // run goes on as if it had been there from the start.
+  Temp_dir d;
+  WriteBasin(d);
+  WriteFrame(d);
+  ftest::Dialogue dlg(RunBasin, d.path());
+  dlg.send("300\n300\n");
+  ASSERT_TRUE(dlg.wait_for("Quit? [Y / N] : "));
+  write_file(d.file("rain.dat"), Uniform({{0, 6}, {600, 6}, {1200, 6}}));
+  dlg.send("N\n300\n300\nY\n");
+  Outcome o = dlg.finish();
+  ASSERT_EQ(o.status, 0) << o.err;
+  EXPECT_NE(o.err.find("Cannot get data from rain.dat \n"), std::string::npos) << o.err;
+  EXPECT_NE(o.err.find("# Error : Now in catch block"), std::string::npos);
+  auto q = Series(read_file(d.file("q.out")));
+  ASSERT_EQ(q.size(), 6u);
+  EXPECT_EQ(q[0], (std::pair<int, double>{0, 0.0}));
+  EXPECT_EQ(q[5].first, 300);
+
+  // The same basin with the rain there from the start gives the same series.
+  Temp_dir d2;
+  WriteBasin(d2);
+  WriteFrame(d2);
+  write_file(d2.file("rain.dat"), Uniform({{0, 6}, {600, 6}, {1200, 6}}));
+  Outcome o2 = ftest::run(RunBasin, d2.path(), "300\n300\nY\n");
+  ASSERT_EQ(o2.status, 0) << o2.err;
+  EXPECT_EQ(read_file(d.file("q.out")), read_file(d2.file("q.out")));
+  EXPECT_EQ(read_file(d.file("ini.dat.tst")), read_file(d2.file("ini.dat.tst")));
+}
+
+TEST(Morvelan2dRun, SteadyStateUnderConstantRain) {
+  Temp_dir d;
+  WriteBasin(d);
+  WriteFrame(d);
+  write_file(d.file("rain.dat"), Uniform({{0, 36}, {400000, 36}}));
+  Outcome o = ftest::run(RunBasin, d.path(), "360000\n360000\nY\n");
+  ASSERT_EQ(o.status, 0) << o.err;
+  auto q = Series(read_file(d.file("q.out")));
+  ASSERT_FALSE(q.empty());
+  // 36 mm/h on 40000 m2 of slope: 0.4 m3/s.
+  EXPECT_NEAR(q.back().second, 36 * 0.001 / 3600 * 40000, 1e-6);
+}
+
+// A record "t rows cols" with every cell 1.
+std::string Ones(int t, int rows, int cols) {
+  std::string s = std::to_string(t) + " " + std::to_string(rows) + " " + std::to_string(cols);
+  for (int k = 0; k < rows * cols; ++k) s += " 1";
+  return s + "\n";
+}
+
+struct CellCase {
+  const char* name;
+  std::string pline;  // grid origin and cell size
+  std::string rain;
+  int status;
+  const char* expected;  // on the error stream, or the rain line of the first step
+};
+
+void PrintTo(const CellCase& c, std::ostream* os) { *os << c.name; }
+
+class Morvelan2dCells : public ::testing::TestWithParam<CellCase> {};
+
+TEST_P(Morvelan2dCells, FindsTheCellOrStops) {
+  const CellCase& c = GetParam();
+  Temp_dir d;
+  WriteBasin(d);
+  WriteFrame(d, c.pline);
+  write_file(d.file("rain.dat"), c.rain);
+  Outcome o = ftest::run(RunBasin, d.path(), "60\n60\nY\n");
+  EXPECT_EQ(o.status, c.status) << o.err;
+  if (c.status == 0)
+    EXPECT_NE(o.out.find(c.expected), std::string::npos) << o.out;
+  else
+    EXPECT_NE(o.err.find(c.expected), std::string::npos) << o.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Morvelan2dCells,
+    ::testing::Values(
+        // Cells of 100 m: edge 1 at (100, 200) is cell (1, 2), edge 2 at
+        // (200, 200) cell (2, 2). A 3 x 3 grid (blocks of 3) whose cells are
+        // numbered 10 x + y + 1 in the column-by-column text: (1,2) = 13,
+        // (2,2) = 23; both slopes have equal area: mean 18.
+        CellCase{"grid_smaller_than_a_block", "60 net.con par.dat 0 0 100 100",
+                 "0 3 3 1 11 21 2 12 22 3 13 23\n600 3 3 1 11 21 2 12 22 3 13 23\n", 0,
+                 "all_rain = 18.000000\n"},
+        // An edge exactly on the upper y bound of the grid is outside it.
+        CellCase{"edge_on_the_upper_bound", "60 net.con par.dat 0 0 100 100",
+                 "0 3 2 1 1 1 1 1 1\n600 3 2 1 1 1 1 1 1\n", 1,
+                 "    Cannot find the cell block in which\n    the edge 1 (100.000000, 200.000000) is included.\n"},
+        // Origin moved: both points left of the grid.
+        CellCase{"left_of_the_grid", "60 net.con par.dat 150 0 500 500",
+                 "0 2 2 1 1 1 1\n600 2 2 1 1 1 1\n", 1, "E : morvelan2d-1.cpp : 1126 : "},
+        // A 6 x 6 grid of 40 m cells from x = -140: blocks of 5 cells; the
+        // second block in x covers [60, 260) but only its first cell
+        // [60, 100) is in the grid, so x = 100 lies in the block and in no
+        // cell.
+        CellCase{"point_in_a_partial_block", "60 net.con par.dat -140 0 40 40",
+                 Ones(0, 6, 6) + Ones(600, 6, 6), 1,
+                 "Can not find the cell which includes the slope unit 1,\n"
+                 "which is located at [100.000000, 200.000000].\n"}));
+
+TEST(Morvelan2dRun, NetworkWithoutSlopeEdges) {
+  Temp_dir d;
+  WriteBasin(d,
+             "[Data Format Name]\nedge connection V.4\n[Number of Total Edges]\n1\n[Data]\n"
+             "5 1 0 0 1 2 0 10 0 0 0 2\n",
+             ParamFile("Morvelan Parameter Format", 1, {5}),
+             "[Data Format Name]\nMorvelan Initial State Format\n[Number of Total Edges]\n1\n[Data]\n5 0.5 0.5\n");
+  WriteFrame(d);
+  write_file(d.file("rain.dat"), Uniform({{0, 5}, {600, 5}}));
+  Outcome o = ftest::run(RunBasin, d.path(), "60\n60\nY\n");
+  ASSERT_EQ(o.status, 0) << o.err;
+  EXPECT_NE(o.out.find("\ttotal area: 0(m2)\n"), std::string::npos);
+  EXPECT_NE(o.out.find("[morvelan2d 0] 60 : 0.000000   all_rain = 0.000000\n"), std::string::npos)
+      << o.out;
+  EXPECT_EQ(read_file(d.file("rain.sum")), "60 0\n");
+  // The saturated share of no area is not a number.
+  EXPECT_NE(read_file(d.file("q.sat")).find("\n60 nan"), std::string::npos) << read_file(d.file("q.sat"));
+  // The outlet passed on what reached it: nothing, its start discharge was 0.5.
+  auto q = Series(read_file(d.file("q.out")));
+  EXPECT_EQ(q[0].second, 0.5);
+  EXPECT_EQ(q[1].second, 0.0);
+}
+
+TEST(Morvelan2dRun, ElementWithoutItsLinesStopsBeforeItsInitialOutput) {
+  Temp_dir d;
+  WriteBasin(d);
+  write_file(d.file("t.pmt"), "TestBasin sys 0\n{\nMorvelan2d morvelan2d 0\n60 net.con par.dat 0 0 500 500\n}\n");
+  write_file(d.file("t.ist"), "TestBasin sys 0\n0\n{\n}\n");
+  write_file(d.file("rain.dat"), Uniform({{0, 5}, {600, 5}}));
+  Outcome o = ftest::run(RunBasin, d.path(), "60\n60\nY\n");
+  EXPECT_EQ(o.status, 1);
+  EXPECT_NE(o.err.find("E : morvelan2d-1.cpp : 1040 : "), std::string::npos) << o.err;
+  EXPECT_NE(o.err.find("Its initial-state line was not read.\n"), std::string::npos);
+}
+
+TEST(Morvelan2dRun, TerminalFileThatCannotBeCreatedIsReported) {
+  Temp_dir d;
+  WriteBasin(d);
+  std::filesystem::create_directory(d.file("sub"));
+  write_file(d.file("sub/ini.dat"), kIni);
+  WriteFrame(d, "60 net.con par.dat 0 0 500 500", "0 sub/ini.dat");
+  write_file(d.file("rain.dat"), Uniform({{0, 5}, {600, 5}}));
+  std::filesystem::create_directory(d.file("sub/ini.dat.tst"));  // a directory: cannot be a file
+  Outcome o = ftest::run(RunBasin, d.path(), "60\n60\nY\n");
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_NE(o.err.find("E : morvelan2d-1.cpp : 1290 : Cannot open file 'sub/ini.dat.tst' (mode \"w\").\n"),
+            std::string::npos)
+      << o.err;
+}
+
+}  // namespace
