@@ -1,0 +1,238 @@
+#include "i_file_matrix.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <charconv>
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+#include "common.h"
+#include "tzcheck.h"
+
+namespace {
+
+const char* const kUnit = "i_file_matrix.cpp";
+
+bool ModificationTime(const char* path, std::int64_t& t) {
+  struct stat st;
+  if (!path || stat(path, &st) != 0) return false;
+  t = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  return true;
+}
+
+// Whether the item [p, e) is wholly a number, as the general conversion
+// reads one.
+bool WhollyNumber(const char* p, const char* e) {
+  std::string item(p, e);
+  char* end = nullptr;
+  std::strtod(item.c_str(), &end);
+  return end == item.c_str() + item.size() && end != item.c_str();
+}
+
+// The value of one item [p, e), exactly as the reading form of the value
+// type gives it (strtod, strtof, or the clamped strtoll prefix); false when
+// the item is not wholly a number. The common decimal forms take the fast
+// conversion, which rounds as the general one does.
+bool ItemValue(const char* p, const char* e, double& v) {
+  auto r = std::from_chars(p, e, v);
+  if (r.ec == std::errc() && r.ptr == e) return true;
+  std::string item(p, e);
+  char* end = nullptr;
+  v = std::strtod(item.c_str(), &end);
+  return end == item.c_str() + item.size() && end != item.c_str();
+}
+
+bool ItemValue(const char* p, const char* e, float& v) {
+  auto r = std::from_chars(p, e, v);
+  if (r.ec == std::errc() && r.ptr == e) return true;
+  std::string item(p, e);
+  char* end = nullptr;
+  v = std::strtof(item.c_str(), &end);
+  return end == item.c_str() + item.size() && end != item.c_str();
+}
+
+bool ItemInt(const char* p, const char* e, int& v) {
+  long long x = 0;
+  auto r = std::from_chars(p, e, x);
+  if (!(r.ec == std::errc() && r.ptr == e)) {
+    if (!WhollyNumber(p, e)) return false;
+    std::string item(p, e);
+    char* end = nullptr;
+    x = std::strtoll(item.c_str(), &end, 10);
+    if (end == item.c_str()) x = 0;  // "+.5", ".5": no integer prefix
+  }
+  if (x > INT_MAX) x = INT_MAX;
+  if (x < INT_MIN) x = INT_MIN;
+  v = static_cast<int>(x);
+  return true;
+}
+
+bool ItemValue(const char* p, const char* e, int& v) { return ItemInt(p, e, v); }
+bool ItemValue(const char* p, const char* e, TzLong& v) { return ItemInt(p, e, v.v); }
+
+// The file as lines, each without its line end ('\n' and a '\r' before it).
+class Lines {
+ public:
+  Lines(const char* data, std::size_t size) : p_(data), end_(data + size) {}
+  // The next line; false at the end of the text.
+  bool Next(const char*& b, const char*& e) {
+    if (p_ >= end_) return false;
+    b = p_;
+    const char* nl = static_cast<const char*>(std::memchr(p_, '\n', static_cast<std::size_t>(end_ - p_)));
+    e = nl ? nl : end_;
+    p_ = nl ? nl + 1 : end_;
+    if (e > b && e[-1] == '\r') --e;
+    ++number_;
+    return true;
+  }
+  long Number() const { return number_; }
+
+ private:
+  const char* p_;
+  const char* end_;
+  long number_ = 0;
+};
+
+// "File: <path>, record of time <t>, line <n>: <what>", then the failed
+// check at the source line `at`.
+[[noreturn]] void Refuse(const char* path, Long t, long line, const std::string& what, int at,
+                         const char* condition) {
+  std::fflush(stdout);
+  std::fprintf(stderr, "File: %s, record of time %d, line %ld: %s\n", path, t, line, what.c_str());
+  tz::check_failed(kUnit, at, condition);
+}
+
+}  // namespace
+
+template <class T>
+void I_file_matrix<T>::Input_data() {
+  using E = std::remove_reference_t<decltype(std::declval<T&>().Elem(0, 0))>;
+  this->Set_data_pack_array();
+  this->Reduce_data_pack_stock();
+
+  const char* path = this->Object_name();
+  std::int64_t mtime = 0;
+  if (!ModificationTime(path, mtime)) {
+    std::fflush(stdout);
+    Eprint(kUnit, 82, 1);
+    this->Oprint(stderr, "    ");
+    return;
+  }
+  if (mtime <= this->file_time_at_input) return;
+  this->file_time_at_input = mtime;
+
+  FILE* fp = std::fopen(path, "r");
+  if (!fp) {
+    std::fflush(stdout);
+    Eprint_fopen(kUnit, 94, path, "r", 1);
+    this->Oprint(stderr, "    ");
+    tz::stop(3);
+  }
+  // The whole file at once: one read, whatever its line lengths.
+  std::vector<char> text;
+  {
+    Memory_site site(kUnit, 114, "char", 0, 1, this);
+    char chunk[1 << 16];
+    std::size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, fp)) > 0) text.insert(text.end(), chunk, chunk + n);
+  }
+  std::fclose(fp);
+  if (text.empty()) {
+    std::fflush(stdout);
+    Eprint(kUnit, 106, 1);
+    this->Oprint(stderr, "    ");
+    return;
+  }
+
+  // Records not newer than this are refused by the stock: check them, keep
+  // nothing.
+  Long newest = this->Newest_data_time();
+  bool anyNewest = this->Number_of_data_packs() > 0;
+  T grid;
+  Lines lines(text.data(), text.size());
+  const char* b;
+  const char* e;
+  while (lines.Next(b, e)) {
+    if (b < e && *b == '#') continue;
+    while (b < e && (*b == ' ' || *b == '\t')) ++b;
+    if (b == e) continue;
+
+    // The header.
+    std::string header(b, e);
+    Long wt = 0;
+    int wGx = 0, wGy = 0, used = 0;
+    int n = std::sscanf(header.c_str(), "%d %d %d%n", &wt, &wGx, &wGy, &used);
+    if (n != 3) {
+      std::fflush(stdout);
+      std::fprintf(stderr, "File: %s, line %ld: not a record header \"<time> <nx> <ny>\"\n", path,
+                   lines.Number());
+    }
+    TZ_CHECK(n == 3, kUnit, "sscanf(line_data, \"%ld %d %d\", &wt, &wGx, &wGy) == 3");
+    if (!(wGx > 0 && wGy > 0))
+      Refuse(path, wt, lines.Number(), "the grid size must be above 0", __LINE__, "wGx > 0 && wGy > 0");
+    for (const char* q = header.c_str() + used; *q; ++q)
+      if (*q != ' ' && *q != '\t')
+        Refuse(path, wt, lines.Number(), "the header holds more than the time and the grid size", __LINE__, "header holds three items");
+
+    const bool keep = !anyNewest || wt > newest;
+    if (keep) grid.Resize(static_cast<unsigned>(wGx), static_cast<unsigned>(wGy), E(0));
+    for (int row = 0; row < wGy; ++row) {
+      bool got;
+      do {
+        got = lines.Next(b, e);
+      } while (got && b < e && *b == '#');
+      if (!got) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "File: %s, record of time %d: the file ends after %d of its %d rows\n",
+                     path, wt, row, wGy);
+        tz::check_failed(kUnit, __LINE__, "fgets(line_data, c_max+1, fp) != NULL");
+      }
+      // The first data line is the row of the largest y index.
+      const unsigned col = static_cast<unsigned>(wGy - 1 - row);
+      int count = 0;
+      const char* p = b;
+      for (;;) {
+        while (p < e && (*p == ' ' || *p == '\t')) ++p;
+        if (p == e) break;
+        const char* q = p;
+        while (q < e && *q != ' ' && *q != '\t') ++q;
+        if (count >= wGx)
+          Refuse(path, wt, lines.Number(), "more than " + std::to_string(wGx) + " values", __LINE__, "a data line holds nx values");
+        E v{};
+        if (!ItemValue(p, q, v))
+          Refuse(path, wt, lines.Number(), "'" + std::string(p, q) + "' is not a number", __LINE__, "every value is a number");
+        if (keep) grid.Elem(static_cast<unsigned>(count), col) = v;
+        ++count;
+        p = q;
+      }
+      if (count < wGx)
+        Refuse(path, wt, lines.Number(), std::to_string(count) + " values where the grid has " + std::to_string(wGx), __LINE__, "a data line holds nx values");
+    }
+    if (!keep) continue;
+    Data<T>* pack;
+    {
+      Memory_site site("p_tmp.cpp", 504, "Data", 0, 1, this);
+      pack = new Data<T>();
+    }
+    pack->Set_data(wt, grid);
+    this->Stock(pack);
+    newest = wt;
+    anyNewest = true;
+  }
+  this->Set_data_pack_array();
+  if (this->Number_of_data_packs() > 0)
+    std::fprintf(stderr, "File: %s  newest data time : %d\n", path, this->Newest_data_time());
+}
+
+template class I_file_matrix<TzMatrix<double>>;
+template class I_file_matrix<TzMatrix<float>>;
+template class I_file_matrix<TzMatrix<int>>;
+template class I_file_matrix<TzMatrix<TzLong>>;

@@ -1,0 +1,51 @@
+// I_file_matrix<T>: the input file port of gridded data, one grid per record.
+//
+// The port reads a text file of time-stamped grids ("radarRain_4.dat" for
+// the runoff model) and offers them as packs of TzMatrix values to the port
+// it is connected to. A record is a header line "<time> <nx> <ny>" and then
+// ny data lines of nx numbers each: one row of constant y, values in
+// increasing x, the row of the largest y index first (north at the top).
+// Lines whose first character is '#' are comments anywhere; blank lines are
+// skipped between records. The record becomes an nx by ny matrix: element
+// (i, j) is x cell i of y row j. Records follow in increasing time.
+//
+// The whole file is read again whenever its modification time has grown
+// (another program may be appending to it); records not newer than the
+// newest pack held are checked like all others but not stored again.
+//
+// A record that is not of that layout stops the program through the check
+// facility, after a line that names the file, the record time and the line:
+// a header without three numbers, a grid size not above 0, a header with
+// more items, a file that ends inside a record, a data line with more or
+// fewer than nx numbers, an item that is not a number.
+#ifndef MODEL_I_FILE_MATRIX_H
+#define MODEL_I_FILE_MATRIX_H
+
+#include "input_f.h"
+#include "tzmatrix.h"
+
+template <class T>
+class I_file_matrix : public I_file<T> {
+ public:
+  I_file_matrix() { this->class_name = "I_file_matrix"; }
+  explicit I_file_matrix(const char* path) {
+    this->class_name = "I_file_matrix";
+    Init(path);
+  }
+  ~I_file_matrix() override = default;
+
+  using I_file<T>::Init;
+  Boolean Init(const char* path) { return Input_file::Init(path); }
+  Port* NewPort() override { return new I_file_matrix<T>(); }
+
+  // Publishes and releases the stock; when the file's modification time has
+  // grown since the last read, reads every record again.
+  void Input_data() override;
+};
+
+extern template class I_file_matrix<TzMatrix<double>>;
+extern template class I_file_matrix<TzMatrix<float>>;
+extern template class I_file_matrix<TzMatrix<int>>;
+extern template class I_file_matrix<TzMatrix<TzLong>>;
+
+#endif

@@ -1,0 +1,259 @@
+#include "i_file_matrix.h"
+
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "p_tmp.h"
+#include "qavlen/files_testing.h"
+#include "qavlen/qavlen_testing.h"
+
+namespace {
+
+using ftest::Temp_dir;
+using ftest::set_mtime;
+using ftest::write_file;
+using qtest::stderr_of;
+
+// A switched port on `path` (no receivers: nothing is released).
+template <class T>
+struct Port_on {
+  explicit Port_on(const std::string& path) : in(path.c_str()) { EXPECT_EQ(in.Switch(), YES); }
+  std::vector<std::pair<Long, T>> packs() {
+    Data_pack* const* a = nullptr;
+    int n = 0;
+    in.Get_data_pack_array(a, n);
+    std::vector<std::pair<Long, T>> out;
+    for (int k = 0; k < n; ++k) out.push_back({a[k]->Data_time(), static_cast<Data<T>*>(a[k])->Value()});
+    return out;
+  }
+  std::string read() {
+    return stderr_of([&] { in.Input_data(); });
+  }
+  I_file_matrix<T> in;
+};
+
+template <class M>
+class IFileMatrixTyped : public ::testing::Test {};
+using MatrixTypes =
+    ::testing::Types<TzMatrix<double>, TzMatrix<float>, TzMatrix<int>, TzMatrix<TzLong>>;
+TYPED_TEST_SUITE(IFileMatrixTyped, MatrixTypes);
+
+template <class E>
+double AsDouble(const E& v) {
+  return static_cast<double>(v);
+}
+double AsDouble(const TzLong& v) { return v.v; }
+
+// Element (i, j) of m as a double.
+template <class M>
+double At(const M& m, unsigned i, unsigned j) {
+  return AsDouble(m(i, j));
+}
+
+TYPED_TEST(IFileMatrixTyped, NorthRowFirstValuesInIncreasingX) {
+  Temp_dir dir;
+  std::string path = dir.file("rain.dat");
+  write_file(path, "7200 3 2\n4 5 6\n1 2 3\n");
+  Port_on<TypeParam> p(path);
+  EXPECT_EQ(p.read(), "File: " + path + "  newest data time : 7200\n");
+  auto packs = p.packs();
+  ASSERT_EQ(packs.size(), 1u);
+  EXPECT_EQ(packs[0].first, 7200);
+  const TypeParam& m = packs[0].second;
+  ASSERT_EQ(m.GetRows(), 3u);
+  ASSERT_EQ(m.GetCols(), 2u);
+  const double want[3][2] = {{1, 4}, {2, 5}, {3, 6}};
+  for (unsigned i = 0; i < 3; ++i)
+    for (unsigned j = 0; j < 2; ++j) EXPECT_EQ(At(m, i, j), want[i][j]) << i << "," << j;
+  EXPECT_STREQ(p.in.Class_name(), "I_file_matrix");
+  std::unique_ptr<Port> fresh(p.in.NewPort());
+  EXPECT_STREQ(fresh->Class_name(), "I_file_matrix");
+  EXPECT_STREQ(fresh->Data_pack_type(), p.in.Data_pack_type());
+}
+
+TYPED_TEST(IFileMatrixTyped, CommentsBlankLinesOneRowAndLineEnds) {
+  Temp_dir dir;
+  std::string path = dir.file("rain.dat");
+  write_file(path,
+             "# radar rain\n"
+             "\n"
+             " \t \n"
+             "  \t600 2 3\r\n"
+             "# a comment inside the record does not count as a row\n"
+             "5 6\r\n"
+             "\t3  4 \n"
+             "#\n"
+             "1\t2\n"
+             "\n"
+             "1200 4 1\n"
+             "7 8 9 10");  // last line without a line end
+  Port_on<TypeParam> p(path);
+  p.read();
+  auto packs = p.packs();
+  ASSERT_EQ(packs.size(), 2u);
+  const TypeParam& a = packs[0].second;
+  EXPECT_EQ(packs[0].first, 600);
+  ASSERT_EQ(a.GetRows(), 2u);
+  ASSERT_EQ(a.GetCols(), 3u);
+  EXPECT_EQ(At(a, 0, 0), 1);
+  EXPECT_EQ(At(a, 1, 0), 2);
+  EXPECT_EQ(At(a, 0, 1), 3);
+  EXPECT_EQ(At(a, 1, 1), 4);
+  EXPECT_EQ(At(a, 0, 2), 5);
+  EXPECT_EQ(At(a, 1, 2), 6);
+  const TypeParam& b = packs[1].second;
+  ASSERT_EQ(b.GetRows(), 4u);
+  ASSERT_EQ(b.GetCols(), 1u);
+  for (unsigned i = 0; i < 4; ++i) EXPECT_EQ(At(b, i, 0), 7 + i);
+}
+
+// The result is that of the record text the port's layout stands for: the
+// header, a blank, then the data lines last first, each with a blank after
+// it, read by the plain matrix input file port.
+template <class M>
+M FromRecordText(const std::string& header, const std::vector<std::string>& rows) {
+  std::string text = header + " ";
+  for (auto it = rows.rbegin(); it != rows.rend(); ++it) text += *it + " ";
+  I_file<M> plain;
+  std::unique_ptr<Data_pack> pack(plain.Make_data_pack(&text[0]));
+  return static_cast<Data<M>*>(pack.get())->Value();
+}
+
+TYPED_TEST(IFileMatrixTyped, SameValuesAsTheRecordText) {
+  const std::vector<std::string> rows = {"0.1 -0 +5 1e-3 2.5e2 -7", "123456789 0.3333333333333333 1e308 -1e-320 4. .5",
+                                         "2147483648 -2147483649 1E2 0.1e1 3 0"};
+  Temp_dir dir;
+  std::string path = dir.file("rain.dat");
+  write_file(path, "60 6 3\n" + rows[0] + "\n" + rows[1] + "\n" + rows[2] + "\n");
+  Port_on<TypeParam> p(path);
+  p.read();
+  auto packs = p.packs();
+  ASSERT_EQ(packs.size(), 1u);
+  TypeParam want = FromRecordText<TypeParam>("60 6 3", rows);
+  const TypeParam& got = packs[0].second;
+  ASSERT_EQ(got.GetRows(), want.GetRows());
+  ASSERT_EQ(got.GetCols(), want.GetCols());
+  for (unsigned i = 0; i < 6; ++i)
+    for (unsigned j = 0; j < 3; ++j) {
+      double g = At(got, i, j), w = At(want, i, j);
+      EXPECT_EQ(std::memcmp(&g, &w, sizeof g), 0) << i << "," << j << ": " << g << " vs " << w;
+    }
+}
+
+using DMatrix = TzMatrix<double>;
+
+TEST(IFileMatrix, ReadAgainOnlyWhenTheModificationTimeGrew) {
+  Temp_dir dir;
+  std::string path = dir.file("rain.dat");
+  write_file(path, "0 1 1\n1\n600 1 1\n2\n");
+  set_mtime(path, 3000);
+  Port_on<DMatrix> p(path);
+  p.read();
+  ASSERT_EQ(p.packs().size(), 2u);
+  ftest::append_file(path, "1200 1 1\n3\n");
+  set_mtime(path, 3000);
+  EXPECT_EQ(p.read(), "");
+  EXPECT_EQ(p.packs().size(), 2u);
+  set_mtime(path, 3000, 1);
+  EXPECT_EQ(p.read(), "File: " + path + "  newest data time : 1200\n");
+  auto packs = p.packs();
+  ASSERT_EQ(packs.size(), 3u);
+  EXPECT_EQ(packs[2].first, 1200);
+  EXPECT_EQ(packs[2].second(0, 0), 3);
+  // Records held already are not stocked twice; the first ones keep their values.
+  EXPECT_EQ(packs[0].second(0, 0), 1);
+}
+
+TEST(IFileMatrix, MissingAndEmptyFilesAreReportedAndTheRunGoesOn) {
+  Temp_dir dir;
+  qtest::Qavlensdir explain(qtest::explain_dir().c_str());
+  std::string path = dir.file("rain.dat");
+  Port_on<DMatrix> p(path);
+  std::string err = p.read();
+  EXPECT_EQ(err.rfind("E : i_file_matrix.cpp : 82 : ", 0), 0u) << err;
+  EXPECT_NE(err.find("Input_file : I_file_matrix<TzDMatrix> " + path), std::string::npos) << err;
+  EXPECT_TRUE(p.packs().empty());
+  write_file(path, "");
+  err = p.read();
+  EXPECT_EQ(err.rfind("E : i_file_matrix.cpp : 106 : ", 0), 0u) << err;
+  EXPECT_TRUE(p.packs().empty());
+  write_file(path, "0 1 1\n4\n");
+  set_mtime(path, 4102444800);
+  p.read();
+  EXPECT_EQ(p.packs().size(), 1u);
+}
+
+TEST(IFileMatrix, FileThatCannotBeOpenedEndsWithStatus3) {
+  Temp_dir dir;
+  std::string path = dir.file("rain.dat");
+  // A socket has a status but cannot be opened as a file, by anyone.
+  int s = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  std::strncpy(addr.sun_path, path.c_str(), sizeof addr.sun_path - 1);
+  ASSERT_EQ(bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  EXPECT_EXIT(
+      {
+        Port_on<DMatrix> p(path);
+        p.in.Input_data();
+      },
+      ::testing::ExitedWithCode(3),
+      "E : i_file_matrix.cpp : 94 : Cannot open file '" + path + "' \\(mode \"r\"\\)\\.\n");
+  close(s);
+}
+
+struct BadFile {
+  const char* name;
+  const char* text;
+  const char* expected;  // regular expression on the error stream
+};
+
+void PrintTo(const BadFile& c, std::ostream* os) { *os << c.name; }
+
+class IFileMatrixRefuses : public ::testing::TestWithParam<BadFile> {};
+
+TEST_P(IFileMatrixRefuses, StopsNamingTheFileAndTheRecord) {
+  const BadFile& c = GetParam();
+  Temp_dir dir;
+  std::string path = dir.file("rain.dat");
+  write_file(path, c.text);
+  EXPECT_DEATH(
+      {
+        Port_on<DMatrix> p(path);
+        p.in.Input_data();
+      },
+      c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, IFileMatrixRefuses,
+    ::testing::Values(
+        BadFile{"header_without_three_numbers", "0 1 1\n1\nrain 3 2\n",
+                "line 3: not a record header.*\n.*i_file_matrix.cpp:[0-9]+: Assertion `sscanf\\(line_data, "
+                "\"%ld %d %d\", &wt, &wGx, &wGy\\) == 3' failed"},
+        BadFile{"truncated_record", "0 3 2\n1 2 3\n",
+                "record of time 0: the file ends after 1 of its 2 rows\n.*Assertion `fgets\\(line_data, "
+                "c_max\\+1, fp\\) != NULL' failed"},
+        BadFile{"fewer_values", "0 3 2\n1 2 3\n1 2\n",
+                "File: .*rain.dat, record of time 0, line 3: 2 values where the grid has 3\n.*Assertion `a data "
+                "line holds nx values' failed"},
+        BadFile{"more_values", "0 3 2\n1 2 3 4\n1 2 3\n",
+                "record of time 0, line 2: more than 3 values\n"},
+        BadFile{"blank_line_as_a_row", "0 3 2\n1 2 3\n\n1 2 3\n", "line 3: 0 values where the grid has 3\n"},
+        BadFile{"not_a_number", "0 1 1\n1\n600 2 1\n1 x2\n",
+                "record of time 600, line 4: 'x2' is not a number\n.*Assertion `every value is a number' failed"},
+        BadFile{"number_with_tail", "0 2 1\n1 2mm\n", "line 2: '2mm' is not a number\n"},
+        BadFile{"zero_columns", "0 3 0\n", "record of time 0, line 1: the grid size must be above 0\n"},
+        BadFile{"negative_rows", "0 -1 2\n", "Assertion `wGx > 0 && wGy > 0' failed"},
+        BadFile{"header_with_more_items", "7200 3 2 9\n4 5 6\n1 2 3\n",
+                "line 1: the header holds more than the time and the grid size\n"}));
+
+}  // namespace
