@@ -470,7 +470,8 @@ TEST_P(Morvelan2dCells, FindsTheCellOrStops) {
   WriteBasin(d);
   WriteFrame(d, c.pline);
   write_file(d.file("rain.dat"), c.rain);
-  Outcome o = ftest::run(RunBasin, d.path(), "60\n60\nY\n");
+  // A run that stops at its initial work reads no answers.
+  Outcome o = ftest::run(RunBasin, d.path(), c.status == 0 ? "60\n60\nY\n" : "");
   EXPECT_EQ(o.status, c.status) << o.err;
   if (c.status == 0)
     EXPECT_NE(o.out.find(c.expected), std::string::npos) << o.out;
@@ -533,7 +534,7 @@ TEST(Morvelan2dRun, ElementWithoutItsLinesStopsBeforeItsInitialOutput) {
   write_file(d.file("t.pmt"), "TestBasin sys 0\n{\nMorvelan2d morvelan2d 0\n60 net.con par.dat 0 0 500 500\n}\n");
   write_file(d.file("t.ist"), "TestBasin sys 0\n0\n{\n}\n");
   write_file(d.file("rain.dat"), Uniform({{0, 5}, {600, 5}}));
-  Outcome o = ftest::run(RunBasin, d.path(), "60\n60\nY\n");
+  Outcome o = ftest::run(RunBasin, d.path());
   EXPECT_EQ(o.status, 1);
   EXPECT_NE(o.err.find("E : morvelan2d-1.cpp : 1040 : "), std::string::npos) << o.err;
   EXPECT_NE(o.err.find("Its initial-state line was not read.\n"), std::string::npos);
