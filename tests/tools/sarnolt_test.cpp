@@ -481,6 +481,73 @@ TEST_F(Sarnolt, ManyEdges) {
   EXPECT_EQ(read("s.dat"), states);
 }
 
+#if defined(TZ_PELMIC_EXE) && defined(TZ_DORVASK_EXE)
+// The preparation chain on a generated basin: pelmic turns node and edge
+// files into "edge format V.4", dorvask that into "edge connection V.4", and
+// sarnolt writes one parameter and one initial-state record for every edge
+// of dorvask's file, in its order, under its count.
+TEST_F(Sarnolt, AfterPelmicAndDorvaskOnAGeneratedBasin) {
+  // Catchment j: slope edges from hill node H1 to a middle node M, from M
+  // to the junction A and from hill node H2 to A, and the river edge from
+  // A to the outlet O. Edges are numbered upstream first and listed in the
+  // edge file in a scrambled order; pelmic sorts them by number.
+  const int groups = 250;
+  std::string nodes = "[Comment]\ngenerated\n[Data Format Name]\nnode format V.0\n[Data]\n";
+  std::vector<std::string> records;
+  for (int j = 0; j < groups; ++j) {
+    const int o = 1000 + 10 * j, a = o + 1, m = o + 2, h1 = o + 3, h2 = o + 4;
+    const int x = 300 * j;
+    const int node[5][4] = {{o, x, 0, 0}, {a, x, 100, 10}, {m, x - 50, 250, 30},
+                            {h1, x - 100, 400, 50}, {h2, x + 120, 200, 45}};
+    for (const auto& n : node)
+      nodes += std::to_string(n[0]) + " 0 " + std::to_string(n[1]) + " " + std::to_string(n[2]) + " " +
+               std::to_string(n[3]) + "\n";
+    const int base = 4 * j;
+    records.push_back(std::to_string(base + 1) + " " + std::to_string(h1) + " " + std::to_string(m) +
+                      " 1 180 5400");
+    records.push_back(std::to_string(base + 2) + " " + std::to_string(h2) + " " + std::to_string(a) +
+                      " 1 150 3000");
+    records.push_back(std::to_string(base + 3) + " " + std::to_string(m) + " " + std::to_string(a) +
+                      " 1 160 4800");
+    records.push_back(std::to_string(base + 4) + " " + std::to_string(a) + " " + std::to_string(o) + " 2");
+  }
+  std::string edges = "[Comment]\ngenerated\n[Data Format Name]\nedge format V.0\n[Data]\n";
+  for (std::size_t k = 0; k < records.size(); ++k) edges += records[(k * 389) % records.size()] + "\n";
+  write("nodes.dat", nodes);
+  write("edges.dat", edges);
+
+  const std::string cd = "cd '" + dir_.string() + "' && '";
+  std::string cmd = cd + TZ_PELMIC_EXE + "' edges.dat nodes.dat basin.e4 > pelmic.txt 2>&1";
+  ASSERT_EQ(std::system(cmd.c_str()), 0) << read("pelmic.txt");
+  cmd = cd + TZ_DORVASK_EXE + "' basin.e4 basin.con > dorvask.txt 2>&1";
+  ASSERT_EQ(std::system(cmd.c_str()), 0) << read("dorvask.txt");
+
+  Result r = run(answers("basin.con", {"0.002", "0.04"}));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out, dialogue("basin.con", true, {"0.002", "0.04"}));
+
+  // dorvask's count and its records' edge numbers, in file order.
+  std::istringstream con(read("basin.con"));
+  std::string line, count;
+  while (std::getline(con, line) && line != "[Number of Total Edges]") {
+  }
+  ASSERT_TRUE(static_cast<bool>(std::getline(con, count)));
+  while (std::getline(con, line) && line != "[Data]") {
+  }
+  std::vector<std::string> nums;
+  while (std::getline(con, line) && !line.empty()) nums.push_back(line.substr(0, line.find(' ')));
+  EXPECT_EQ(count, std::to_string(4 * groups));
+  ASSERT_EQ(nums.size(), static_cast<std::size_t>(4 * groups));
+  for (int k = 0; k < 4 * groups; ++k) EXPECT_EQ(nums[static_cast<std::size_t>(k)], std::to_string(k + 1));
+
+  std::string states = stateHeader("basin.con") + counted(count);
+  for (const auto& n : nums) states += n + " 0.002 0.04\n";
+  EXPECT_EQ(read("p.dat"), paramFile("basin.con", count, nums));
+  EXPECT_EQ(read("s.dat"), states);
+}
+#endif
+
 }  // namespace
 
 #endif  // TZ_SARNOLT_EXE
