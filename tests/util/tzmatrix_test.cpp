@@ -293,12 +293,12 @@ TYPED_TEST(TzMatrixDeathTest, MatrixOperandsOfAnotherShapeStop) {
   EXPECT_DEATH({ TzMatrix<T> m = a; m -= b; }, kMatrixError);
   EXPECT_DEATH({ TzMatrix<T> m = a; m *= b; }, kMatrixError);
   EXPECT_DEATH({ TzMatrix<T> m = a; m /= b; }, kMatrixError);
-  EXPECT_DEATH(a == b, kMatrixError);
-  EXPECT_DEATH(a != b, kMatrixError);
-  EXPECT_DEATH(a < b, kMatrixError);
-  EXPECT_DEATH(a <= b, kMatrixError);
-  EXPECT_DEATH(a > b, kMatrixError);
-  EXPECT_DEATH(a >= b, kMatrixError);
+  EXPECT_DEATH(static_cast<void>(a == b), kMatrixError);
+  EXPECT_DEATH(static_cast<void>(a != b), kMatrixError);
+  EXPECT_DEATH(static_cast<void>(a < b), kMatrixError);
+  EXPECT_DEATH(static_cast<void>(a <= b), kMatrixError);
+  EXPECT_DEATH(static_cast<void>(a > b), kMatrixError);
+  EXPECT_DEATH(static_cast<void>(a >= b), kMatrixError);
   EXPECT_DEATH(a.Equals(TzMatrix<T>(2, 2, T(1))), kMatrixError);
   // A matrix made from a scalar is 1 by 1, not a scalar.
   EXPECT_DEATH(TzMatrix<T>(2, 2, T(1)) + TzMatrix<T>(T(0)), kMatrixError);
