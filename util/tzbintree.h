@@ -23,12 +23,18 @@
 // keeps no colours and is not for red-black trees.
 // TzBinaryTree2 and TzBinaryTreeIterator2 let a caller insert or find a
 // value and start an iterator at its node.
+//
+// A tree keeps its nodes in blocks of its own (TzNodePool below): one slot
+// per node, taken at insertion and given back at deletion, and all blocks
+// freed together when the tree is erased or destroyed.
 #ifndef TZBINTREE_H
 #define TZBINTREE_H
 
 #include <climits>
+#include <cstddef>
 #include <cstdint>
 #include <new>
+#include <type_traits>
 
 #include "tzcheck.h"
 #include "tzdefs.h"
@@ -54,6 +60,93 @@ struct TzTreeNode {
 template <class T>
 struct TzTreeReplace {
   static void Assign(T& stored, const T& v) { stored = v; }
+};
+
+// The node storage of one tree. Nodes are placed in blocks that the tree
+// owns instead of being allocated one by one: an insertion takes the next
+// free slot, a deleted node's slot goes to a free list for the next
+// insertion, and emptying the tree frees the few blocks at once. Blocks grow
+// geometrically up to kMaxBlock bytes, so a small tree holds little and a
+// large one few blocks. A slot is the node's size rounded up to a power of
+// two (a multiple of 64 bytes above 64), and blocks start on a 64-byte
+// boundary, so that no node straddles two cache lines.
+template <class N>
+class TzNodePool {
+ public:
+  TzNodePool() = default;
+  ~TzNodePool() { Release(); }
+  TzNodePool(const TzNodePool&) = delete;
+  TzNodePool& operator=(const TzNodePool&) = delete;
+
+  // Storage for one node, or null when no memory is left.
+  void* Get() {
+    if (FreeList != nullptr) {
+      FreeSlot* f = FreeList;
+      FreeList = f->Next;
+      return f;
+    }
+    if (Next == End && !Grow()) return nullptr;
+    void* p = Next;
+    Next += kSlot;
+    return p;
+  }
+  // Takes back the storage of a node already destroyed.
+  void Put(void* p) {
+    FreeSlot* f = static_cast<FreeSlot*>(p);
+    f->Next = FreeList;
+    FreeList = f;
+  }
+  // Frees every block; the nodes in them must have been destroyed (or
+  // need no destruction).
+  void Release() {
+    while (Blocks != nullptr) {
+      Block* b = Blocks;
+      Blocks = b->Prev;
+      ::operator delete(static_cast<void*>(b), std::align_val_t(kAlign));
+    }
+    Next = End = nullptr;
+    FreeList = nullptr;
+    BlockBytes = 0;
+  }
+
+ private:
+  struct FreeSlot {
+    FreeSlot* Next;
+  };
+  struct Block {
+    Block* Prev;
+  };
+  static constexpr std::size_t kAlign = 64;
+  static constexpr std::size_t Slot(std::size_t n) {
+    std::size_t s = sizeof(FreeSlot);
+    if (n > 64) return (n + 63) / 64 * 64;
+    while (s < n) s *= 2;
+    return s;
+  }
+  static constexpr std::size_t kSlot = Slot(sizeof(N) > alignof(N) ? sizeof(N) : alignof(N));
+  static constexpr std::size_t kFirstBlock = 4096;
+  static constexpr std::size_t kMaxBlock = std::size_t(1) << 21;
+  static_assert(alignof(N) <= kAlign, "tree nodes need at most 64-byte alignment");
+
+  bool Grow() {
+    std::size_t bytes = BlockBytes == 0 ? kFirstBlock : (BlockBytes < kMaxBlock ? 2 * BlockBytes : kMaxBlock);
+    if (bytes < kAlign + kSlot) bytes = kAlign + kSlot;
+    void* m = ::operator new(bytes, std::align_val_t(kAlign), std::nothrow);
+    if (m == nullptr) return false;
+    Block* b = static_cast<Block*>(m);
+    b->Prev = Blocks;
+    Blocks = b;
+    BlockBytes = bytes;
+    Next = static_cast<unsigned char*>(m) + kAlign;  // the block header takes the first line
+    End = Next + (bytes - kAlign) / kSlot * kSlot;
+    return true;
+  }
+
+  Block* Blocks = nullptr;        // the newest block, linked to the older ones
+  unsigned char* Next = nullptr;  // the first never used slot of the newest block
+  unsigned char* End = nullptr;   // the end of the newest block's slots
+  FreeSlot* FreeList = nullptr;   // slots of deleted nodes
+  std::size_t BlockBytes = 0;     // the size of the newest block
 };
 
 template <class T>
@@ -112,7 +205,17 @@ class TzBinaryTree {
   // null when a value was replaced (the shape did not change).
   TzTreeNode<T>* InternalInsert(const T& v);
   TzTreeNode<T>* CreateNode(const T& v);
-  void DeleteNode(TzTreeNode<T>* z) { delete z; }
+  void DeleteNode(TzTreeNode<T>* z) {
+    z->~TzTreeNode<T>();
+    Pool.Put(z);
+  }
+  // Frees every node but the sentinel. Nodes whose values need no
+  // destruction go with their blocks, without a walk through the tree.
+  void FreeAllNodes() {
+    if (!std::is_trivially_destructible<T>::value) RecursiveDelete(Root);
+    Pool.Release();
+    Root = Sentinel;
+  }
   // Frees the subtree at x, children before their parent. It walks the
   // parent links instead of recursing, so that the depth of an unbalanced
   // tree never exhausts the stack.
@@ -123,6 +226,7 @@ class TzBinaryTree {
   std::uint32_t LockCount;
   std::uint32_t Count;  // kept for the layout; no operation sets or reads it
   void (*WalkFunc)(const T&);
+  TzNodePool<TzTreeNode<T>> Pool;  // the storage of every node but the sentinel
 };
 
 // An iterator over the values of a tree in in-order sequence. It locks the
@@ -179,15 +283,14 @@ TzBinaryTree<T>::TzBinaryTree()
 template <class T>
 TzBinaryTree<T>::~TzBinaryTree() {
   TZ_CHECK(LockCount <= 0, "tzbintree.cpp", "LockCount <= 0");
-  RecursiveDelete(Root);
+  FreeAllNodes();
   delete Sentinel;
 }
 
 template <class T>
 void TzBinaryTree<T>::Erase() {
   TZ_CHECK(LockCount <= 0, "tzbintree.cpp", "LockCount <= 0");
-  RecursiveDelete(Root);
-  Root = Sentinel;
+  FreeAllNodes();
 }
 
 template <class T>
@@ -199,9 +302,14 @@ TzTreeNode<T>* TzBinaryTree<T>::Search(const T& v) const {
 
 template <class T>
 TzTreeNode<T>* TzBinaryTree<T>::CreateNode(const T& v) {
-  TzTreeNode<T>* z = new (std::nothrow) TzTreeNode<T>(v, Sentinel);
-  TZ_CHECK(z != nullptr, "tzbintree.cpp", "z != NULL");
-  return z;
+  void* m = Pool.Get();
+  TZ_CHECK(m != nullptr, "tzbintree.cpp", "z != NULL");
+  try {
+    return new (m) TzTreeNode<T>(v, Sentinel);
+  } catch (...) {  // the value's copy failed: the slot stays free
+    Pool.Put(m);
+    throw;
+  }
 }
 
 template <class T>
@@ -266,8 +374,7 @@ template <class T>
 void TzBinaryTree<T>::operator=(const TzBinaryTree& other) {
   TZ_CHECK_AT(LockCount <= 0, "tzbintree.cpp", 120, "LockCount <= 0");
   if (this == &other) return;  // freeing first would lose the values
-  RecursiveDelete(Root);
-  Root = Sentinel;
+  FreeAllNodes();
   RecursiveCopy(other.Root, other.Sentinel);
 }
 

@@ -394,6 +394,62 @@ TEST(TzBinaryTree, DeletionFreesExactlyOneValue) {
   EXPECT_EQ(Counted::live, before);
 }
 
+// The nodes live in blocks that the tree owns: deleted nodes make room for
+// later ones, values found stay where they are while others come and go,
+// and a tree emptied as a whole fills again.
+TEST(TzBinaryTree, NodeStorageIsReusedAndSurvivesErase) {
+  const int before = Counted::live;
+  {
+    OpenTree<Counted> t;
+    for (int k = 0; k < 5000; ++k) t.InternalInsert(Counted((k * 7919) % 5000));
+    const Counted* kept = &t.Search(Counted(4999))->Data;
+    for (int round = 0; round < 3; ++round) {
+      for (int k = 0; k < 5000; k += 2) EXPECT_EQ(t.Delete(Counted(k)), 1);
+      EXPECT_EQ(Counted::live, before + 1 + 2500);
+      for (int k = 0; k < 5000; k += 2) EXPECT_NE(t.InternalInsert(Counted(k, round)), nullptr);
+      EXPECT_EQ(&t.Search(Counted(4999))->Data, kept);
+    }
+    std::vector<int> want(5000);
+    for (int k = 0; k < 5000; ++k) want[k] = k;
+    EXPECT_EQ(Keys(t.InOrder()), want);
+    t.Erase();
+    EXPECT_EQ(Counted::live, before + 1);
+    for (int k = 0; k < 3; ++k) t.InternalInsert(Counted(k));
+    EXPECT_EQ(Keys(t.InOrder()), (std::vector<int>{0, 1, 2}));
+  }
+  EXPECT_EQ(Counted::live, before);
+
+  // Values that need no destruction are freed with their blocks.
+  OpenTree<int> plain;
+  for (int k = 0; k < 100000; ++k) plain.InternalInsert((k * 7919) % 100000);
+  plain.Erase();
+  EXPECT_EQ(plain.root(), plain.sentinel());
+  for (int k : {2, 1, 3}) plain.InternalInsert(k);
+  EXPECT_EQ(plain.InOrder(), (std::vector<int>{1, 2, 3}));
+}
+
+// A value whose copy fails is not stored and leaves the tree as it was.
+TEST(TzBinaryTree, AFailedCopyOfAValueLeavesTheTreeAsItWas) {
+  struct Fussy {
+    int key = 0;
+    Fussy() = default;
+    explicit Fussy(int k) : key(k) {}
+    Fussy(const Fussy& o) : key(o.key) {
+      if (key < 0) throw 1;
+    }
+    Fussy& operator=(const Fussy&) = default;
+    bool operator==(const Fussy& o) const { return key == o.key; }
+    bool operator<(const Fussy& o) const { return key < o.key; }
+  };
+  OpenTree<Fussy> t;
+  for (int k : {2, 1, 3}) t.InternalInsert(Fussy(k));
+  EXPECT_THROW(t.InternalInsert(Fussy(-1)), int);
+  t.InternalInsert(Fussy(4));
+  std::vector<int> keys;
+  for (const Fussy& f : t.InOrder()) keys.push_back(f.key);
+  EXPECT_EQ(keys, (std::vector<int>{1, 2, 3, 4}));
+}
+
 TEST(TzBinaryTree, CopiesHaveTheSameShapeAndAreIndependent) {
   Open2<Work> source;
   Fill(source, 40);
