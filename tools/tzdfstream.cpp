@@ -35,6 +35,70 @@ void remove_live_copies() {
 
 enum CopyResult { COPY_DONE, COPY_OPEN_QUOTE, COPY_OPEN_COMMENT, COPY_FAILED };
 
+// The copy goes through blocks of this size both ways: a read or a write
+// of one block each time, instead of one per few thousand characters.
+const std::size_t kBlock = std::size_t(1) << 20;
+// The buffer of the stream that reads the copy.
+const std::size_t kReadBuffer = std::size_t(1) << 18;
+
+// The output of the copy, gathered into one block and written when full.
+class CopyOut {
+ public:
+  explicit CopyOut(std::streambuf& d) : dst(d), buf(kBlock), used(0), written(true) {}
+  void put(const char* p, std::size_t k) {
+    while (k > 0) {
+      if (used == buf.size()) flush();
+      std::size_t m = std::min(k, buf.size() - used);
+      std::memcpy(buf.data() + used, p, m);
+      used += m;
+      p += m;
+      k -= m;
+    }
+  }
+  void put1(char c) {
+    if (used == buf.size()) flush();
+    buf[used++] = c;
+  }
+  // Writes what is gathered; false when some write failed.
+  bool flush() {
+    if (used > 0) {
+      std::streamsize n = static_cast<std::streamsize>(used);
+      written = dst.sputn(buf.data(), n) == n && written;
+      used = 0;
+    }
+    return written;
+  }
+
+ private:
+  std::streambuf& dst;
+  std::vector<char> buf;
+  std::size_t used;
+  bool written;
+};
+
+// The first of the characters that begin a stretch ('\'', '"', '#') in
+// [p, end), or end. The quotes are rare: the place of the next one of each
+// is remembered and searched again only when the scan has passed it.
+class Specials {
+ public:
+  // A new block: nothing is known of it yet.
+  void reset() { apos = quot = nullptr; }
+  const char* next(const char* p, const char* end) {
+    if (apos == nullptr || apos < p) apos = find(p, end, '\'');
+    if (quot == nullptr || quot < p) quot = find(p, end, '"');
+    const char* hash = find(p, std::min(std::min(apos, quot), end), '#');
+    return std::min(std::min(apos, quot), hash);
+  }
+
+ private:
+  static const char* find(const char* p, const char* end, char c) {
+    const void* q = p < end ? std::memchr(p, c, static_cast<std::size_t>(end - p)) : nullptr;
+    return q ? static_cast<const char*>(q) : end;
+  }
+  const char* apos = nullptr;
+  const char* quot = nullptr;
+};
+
 // Copies src to dst without comments; the result tells how the source ended.
 CopyResult strip_comments(std::streambuf& src, std::streambuf& dst) {
   enum { NORMAL, QUOTE, COMMENT } state = NORMAL;
@@ -42,59 +106,60 @@ CopyResult strip_comments(std::streambuf& src, std::streambuf& dst) {
   char cmt = 0;              // the quote of the open stretch
   bool quoteEmpty = false;   // nothing read yet after the opening quote
   bool lineComment = false;  // the comment is the first thing on its line
-  static const char specials[] = {'\'', '"', '#'};
-  bool written = true;
-  auto put = [&](const char* p, std::streamsize k) { written = dst.sputn(p, k) == k && written; };
-  auto put1 = [&](char c) { put(&c, 1); };
-  char buf[1 << 16];
+  CopyOut out(dst);
+  std::vector<char> block(kBlock);
+  Specials specials;
   for (;;) {
     std::streamsize n;
     try {
-      n = src.sgetn(buf, sizeof buf);
+      n = src.sgetn(block.data(), static_cast<std::streamsize>(block.size()));
     } catch (const std::exception&) {  // the file buffer reports a failed read (a directory)
       return COPY_FAILED;
     }
     if (n <= 0) break;
-    std::streamsize i = 0;
-    while (i < n) {
+    const char* const buf = block.data();
+    const char* const end = buf + n;
+    const char* p = buf;
+    specials.reset();
+    while (p < end) {
       if (state == NORMAL) {
-        std::streamsize j = i;
-        while (j < n && buf[j] != specials[0] && buf[j] != specials[1] && buf[j] != specials[2]) ++j;
-        if (j > i) {
-          put(buf + i, j - i);
-          prev = buf[j - 1];
+        const char* q = specials.next(p, end);
+        if (q > p) {
+          out.put(p, static_cast<std::size_t>(q - p));
+          prev = q[-1];
         }
-        if (j == n) break;
-        char c = buf[j];
-        i = j + 1;
+        if (q == end) break;
+        char c = *q;
+        p = q + 1;
         if (c == '#') {
           state = COMMENT;
           lineComment = prev == '\n';
         } else {
-          put1(c);
+          out.put1(c);
           prev = c;
           cmt = c;
           quoteEmpty = true;
           state = QUOTE;
         }
       } else if (state == QUOTE) {
-        const void* q = std::memchr(buf + i, cmt, static_cast<std::size_t>(n - i));
-        std::streamsize j = q ? static_cast<const char*>(q) - buf + 1 : n;
-        put(buf + i, j - i);
-        prev = buf[j - 1];
+        const void* q = std::memchr(p, cmt, static_cast<std::size_t>(end - p));
+        const char* j = q ? static_cast<const char*>(q) + 1 : end;
+        out.put(p, static_cast<std::size_t>(j - p));
+        prev = j[-1];
         quoteEmpty = false;
         if (q) state = NORMAL;
-        i = j;
+        p = j;
       } else {
-        const void* nl = std::memchr(buf + i, '\n', static_cast<std::size_t>(n - i));
+        const void* nl = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
         if (!nl) break;
-        if (!lineComment) put1('\n');
+        if (!lineComment) out.put1('\n');
         prev = '\n';
         state = NORMAL;
-        i = static_cast<const char*>(nl) - buf + 1;
+        p = static_cast<const char*>(nl) + 1;
       }
     }
   }
+  bool written = out.flush();
   // A quote as the very last character of the file ends the copy.
   if (state == QUOTE && !quoteEmpty) return COPY_OPEN_QUOTE;
   if (state == COMMENT) return COPY_OPEN_COMMENT;
@@ -115,6 +180,7 @@ TzDfstream::~TzDfstream() {
     std::remove(dfname);
     forget(dfname);
   }
+  std::ifstream::close();  // while the read buffer still exists
 }
 
 void TzDfstream::open(const char* name) {
@@ -153,6 +219,10 @@ void TzDfstream::open(const char* name) {
     return;
   }
   std::cout.flush();
+  if (!readBuffer) {
+    readBuffer.reset(new char[kReadBuffer]);
+    rdbuf()->pubsetbuf(readBuffer.get(), static_cast<std::streamsize>(kReadBuffer));
+  }
   std::ifstream::open(dfname, std::ios::in);
   if (!is_open()) {
     std::remove(dfname);

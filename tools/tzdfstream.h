@@ -11,6 +11,7 @@
 #define TZDFSTREAM_H
 
 #include <fstream>
+#include <memory>
 
 class TzDfstream : public std::ifstream {
  public:
@@ -30,6 +31,10 @@ class TzDfstream : public std::ifstream {
  protected:
   char dfname[128];  // the copy's name, made from "/tmp/tzdfstream.XXXXXX"
   int openFlag;      // 1 while the stream owns and reads a copy
+
+ private:
+  // The stream reads its copy through this buffer, in large blocks.
+  std::unique_ptr<char[]> readBuffer;
 };
 
 #endif

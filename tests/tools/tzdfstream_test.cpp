@@ -63,14 +63,28 @@ TEST_F(TzDfstreamTest, CommentRuleTable) {
       {"no newline at end", "no newline at end"},
       {"ends with a quote '", "ends with a quote '"},
       {"'' \"\" #\n", "'' \"\" \n"},
+      {"1 # a ' b\n'#' 2 # \" c\n\"#\" 3\n", "1 \n'#' 2 \n\"#\" 3\n"},
   };
   for (auto& c : cases) EXPECT_EQ(copy_of(c.in), c.out) << c.in;
 }
 
 TEST_F(TzDfstreamTest, LongCommentsAndQuotesAcrossReadChunks) {
-  std::string longComment(200000, 'c'), longQuote(150000, 'q');
+  // Longer than the blocks the copy is read and written in (1 MB).
+  std::string longComment(2500000, 'c'), longQuote(1500000, 'q');
   std::string in = "1 #" + longComment + "\n'" + longQuote + "#'\n2\n";
   EXPECT_EQ(copy_of(in), "1 \n'" + longQuote + "#'\n2\n");
+}
+
+// A comment or a quote that begins on either side of a block boundary.
+TEST_F(TzDfstreamTest, StretchesAtTheBlockBoundary) {
+  const std::size_t block = std::size_t(1) << 20;
+  for (std::size_t at = block - 2; at <= block + 1; ++at) {
+    std::string pad(at, 'x');
+    pad[at / 2] = '\n';
+    EXPECT_EQ(copy_of(pad + "#c\n1\n"), pad + "\n1\n") << at;
+    EXPECT_EQ(copy_of(pad + "'#\n' # c\n"), pad + "'#\n' \n") << at;
+    EXPECT_EQ(copy_of(pad + "\n# c\n2\n"), pad + "\n2\n") << at;
+  }
 }
 
 TEST_F(TzDfstreamTest, LinesReadThroughTheStream) {
