@@ -1,0 +1,114 @@
+// tmorvelan2d: rainfall-runoff simulation of one river basin.
+//
+// The simulated system is one VirtualRiverBasin: the runoff element
+// "morvelan2d" fed with rain grids from "radarRain_4.dat", its basin
+// outflow, saturated-area ratio and storage written to "tmorvelan2d.out",
+// "tmorvelan2d.sat" and "tmorvelan2d.stg". The program reads the fixed files
+// "tmorvelan2d.pmt", "tmorvelan2d.ist" and (when present) "tmorvelan2d.isd",
+// asks on the console how far to run, and at the end writes
+// "tmorvelan2d.tst" (a valid "tmorvelan2d.ist" for a restart) and
+// "tmorvelan2d.tsd". The basin's mean rain of every step goes to
+// "all_rain.dat". No command-line arguments.
+#include <cstdio>
+#include <fstream>
+#include <memory>
+
+#include "i_file_matrix.h"
+#include "morvelan2d-1.h"
+#include "output_f.h"
+#include "total.h"
+#include "tzcheck.h"
+
+namespace {
+
+// The basin's mean rain per step, "<time> <mm/h>" lines: emptied when the
+// program starts, closed when it ends.
+struct RainSumFile {
+  RainSumFile() : file("all_rain.dat") {
+    if (file)
+      Morvelan2d::SetRainSumStream(&file);
+    else
+      std::fputs("Cannot create all_rain.dat: the basin rain of the steps is not written.\n",
+                 stderr);
+  }
+  ~RainSumFile() { Morvelan2d::SetRainSumStream(nullptr); }
+  std::ofstream file;
+} all_rain_file;
+
+class VirtualRiverBasin : public Total_system {
+ public:
+  VirtualRiverBasin()
+      : ip("radarRain_4.dat"),
+        op("tmorvelan2d.out", 128),
+        opSarea("tmorvelan2d.sat", 128),
+        opStorage("tmorvelan2d.stg", 128),
+        morvelan2d("morvelan2d", 0) {
+    class_name = "VirtualRiverBasin";
+    Total_system::Init("vrb", 0, 0);
+  }
+  ~VirtualRiverBasin() override = default;
+
+  // The basin's own start time; the element reads its own from its line.
+  // A line without a number leaves the time as it was.
+  int Set_initial_state(FILE* f) override {
+    int t = current_time;
+    if (f && std::fscanf(f, "%d", &t) == 1) current_time = t;
+    return 1;
+  }
+  int Register_components() override { return Register(&morvelan2d); }
+  int Register_iterators() override { return 1; }
+  int Connect_ports() override {
+    int ok = 1;
+    if (Connect(&ip, &morvelan2d, "ReceiveNointp", "rp", 0) != 1) ok = 0;
+    if (Connect(&morvelan2d, "Send", "sp", 0, &op) != 1) ok = 0;
+    if (Connect(&morvelan2d, "Send", "spSarea", 0, &opSarea) != 1) ok = 0;
+    if (Connect(&morvelan2d, "Send", "spStorage", 0, &opStorage) != 1) ok = 0;
+    return ok;
+  }
+  int Connect_components() override { return 1; }
+  int Register_input_ports() override { return Register(&ip); }
+  int Register_output_ports() override {
+    int ok = 1;
+    if (Register(&op) != YES) ok = 0;
+    if (Register(&opSarea) != YES) ok = 0;
+    if (Register(&opStorage) != YES) ok = 0;
+    return ok;
+  }
+
+ private:
+  I_file_matrix<TzMatrix<double>> ip;
+  O_file<double> op;
+  O_file<double> opSarea;
+  O_file<double> opStorage;
+  Morvelan2d morvelan2d;
+};
+
+[[noreturn]] void Failure(std::unique_ptr<VirtualRiverBasin>& vrb, const char* text) {
+  std::fputs(text, stdout);
+  vrb.reset();
+  tz::stop(1);
+}
+
+}  // namespace
+
+int main() {
+  auto vrb = std::make_unique<VirtualRiverBasin>();
+  if (vrb->Construct() != YES) Failure(vrb, "\n# Failure : Construct.\n");
+  if (vrb->Switch() != YES) Failure(vrb, "\n# Failure : Switch.\n");
+  if (vrb->Are_you_ready() != YES) Failure(vrb, "\n# Failure : Are_you_ready.\n");
+
+  vrb->Read_parameter_file("tmorvelan2d.pmt");
+  vrb->Read_initial_state_file("tmorvelan2d.ist");
+  vrb->Read_send_port_file("tmorvelan2d.isd");
+
+  vrb->Initial_work();
+  vrb->Work();
+
+  vrb->Write_terminal_state("tmorvelan2d.tst");
+  vrb->Write_send_port_stock("tmorvelan2d.tsd");
+
+  // Nonzero only when the standard input ended at a prompt.
+  const int status = vrb->Exit_status();
+  vrb.reset();
+  return status;
+}

@@ -1,0 +1,316 @@
+// tmorvelan2d from end to end: the real program in a temporary directory,
+// with its fixed files, the answers piped to its standard input, its exit
+// status, console and files checked.
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "qavlen/files_testing.h"
+#include "qavlen/qavlen_testing.h"
+
+#ifdef TZ_TMORVELAN2D_EXE
+
+namespace {
+
+using ftest::Outcome;
+using ftest::read_file;
+using ftest::Temp_dir;
+using ftest::write_file;
+
+// Two slope edges of 20000 m2 each draining into the outlet river edge.
+const char* const kNet =
+    "[Data Format Name]\nedge connection V.4\n[Number of Total Edges]\n3\n[Data]\n"
+    "1 10 100 100 20 11 100 300 10 0 2 -3 2 1 200 0.05 20000\n"
+    "2 12 300 100 20 11 100 300 10 0 2 -3 1 1 200 0.05 20000\n"
+    "3 11 100 300 10 13 100 500 5 2 1 2 0 2\n";
+
+std::string Params(int count = 3) {
+  std::string s = "[Data Format Name]\nMorvelan Parameter Format\n[Number of Total Edges]\n" +
+                  std::to_string(count) + "\n[Data]\n";
+  for (int n = 1; n <= 3; ++n)
+    s += std::to_string(n) + " 0.3 1.667 0.001 0.5 0.02 0.005 4.0 0.65 0.000001 10 0.0001 10\n";
+  return s;
+}
+
+const char* const kIni =
+    "[Data Format Name]\nMorvelan Initial State Format\n[Number of Total Edges]\n3\n[Data]\n"
+    "1 0 0\n2 0 0\n3 0 0\n";
+
+// Records "t 2 2" with every cell v.
+std::string Rain(std::initializer_list<std::pair<int, double>> recs) {
+  std::ostringstream s;
+  s << "# radar rain (mm/h)\n";
+  for (const auto& r : recs) s << r.first << " 2 2\n" << r.second << " " << r.second << "\n" << r.second << " " << r.second << "\n";
+  return s.str();
+}
+
+const std::string kPmt =
+    "VirtualRiverBasin vrb 0\n{\nMorvelan2d morvelan2d 0\n300 net.con par.dat 0 0 500 500\n}\n";
+const std::string kIst = "VirtualRiverBasin vrb 0\n0\n{\nMorvelan2d morvelan2d 0\n0 ini.dat\n}\n";
+
+void WriteBasin(const Temp_dir& d, const std::string& rain) {
+  write_file(d.file("net.con"), kNet);
+  write_file(d.file("par.dat"), Params());
+  write_file(d.file("ini.dat"), kIni);
+  write_file(d.file("tmorvelan2d.pmt"), kPmt);
+  write_file(d.file("tmorvelan2d.ist"), kIst);
+  write_file(d.file("radarRain_4.dat"), rain);
+}
+
+int Exec() {
+  execl(TZ_TMORVELAN2D_EXE, "tmorvelan2d", static_cast<char*>(nullptr));
+  return 127;
+}
+
+Outcome RunProgram(const Temp_dir& d, const std::string& answers) {
+  ftest::Dialogue dlg(Exec, d.path());
+  dlg.send(answers);
+  return dlg.finish();
+}
+
+// The (time, value) lines of a time-series file.
+std::vector<std::pair<int, double>> Series(const std::string& text) {
+  std::vector<std::pair<int, double>> out;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream l(line);
+    int t;
+    double v;
+    if (l >> t >> v) out.push_back({t, v});
+  }
+  return out;
+}
+
+std::vector<int> Times(const std::vector<std::pair<int, double>>& s) {
+  std::vector<int> t;
+  for (const auto& p : s) t.push_back(p.first);
+  return t;
+}
+
+TEST(Tmorvelan2d, RunWritesItsSeriesTerminalFilesAndDialogue) {
+  Temp_dir d;
+  WriteBasin(d, Rain({{0, 0}, {600, 12}, {1200, 6}}));
+  Outcome o = RunProgram(d, "1200\n600\nY\n");
+  ASSERT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.out,
+            "\ttotal area: 40000(m2)\n"
+            "\n# Key in time_step for 'total_system'.\n# current_time = 0 : time_step = "
+            "# Medium_term_target_time_increment = "
+            "[morvelan2d 0] 300 : 0.000000   all_rain = 6.000000\n"
+            "[morvelan2d 0] 600 : 0.000000   all_rain = 12.000000\n"
+            "600\n"
+            "[morvelan2d 0] 900 : 0.000001   all_rain = 9.000000\n"
+            "[morvelan2d 0] 1200 : 0.000002   all_rain = 6.000000\n"
+            "\n# Done.\n"
+            "# Now : current_time = 1200 : terminal_time = 1200\n# Quit? [Y / N] : \n"
+            "# Simulation ended.\n");
+  EXPECT_EQ(o.err,
+            "    Morvelan2d morvelan2d 0\n        owner > VirtualRiverBasin vrb 0\n"
+            "File: radarRain_4.dat  newest data time : 1200\n");
+  EXPECT_EQ(read_file(d.file("all_rain.dat")), "300 6\n600 12\n900 9\n1200 6\n");
+  for (const char* f : {"tmorvelan2d.out", "tmorvelan2d.sat", "tmorvelan2d.stg"}) {
+    auto s = Series(read_file(d.file(f)));
+    EXPECT_EQ(Times(s), (std::vector<int>{0, 300, 600, 900, 1200})) << f;
+  }
+  EXPECT_NE(read_file(d.file("tmorvelan2d.out")).find("# tmorvelan2d.out \n"), std::string::npos);
+  EXPECT_NE(read_file(d.file("tmorvelan2d.stg")).find("Send<double> spStorage 0"), std::string::npos);
+  EXPECT_EQ(read_file(d.file("tmorvelan2d.tst")),
+            "# terminal state of vrb \n# current_time = 1200 \n# \n"
+            "VirtualRiverBasin vrb 0 \n1200\n{\nMorvelan2d morvelan2d 0\n1200 ini.dat.tst\n\n}\n");
+  EXPECT_TRUE(ftest::exists(d.file("tmorvelan2d.tsd")));
+  const std::string tst = read_file(d.file("ini.dat.tst"));
+  EXPECT_EQ(tst.substr(0, 17), "[Comment]\nThese a");
+  EXPECT_NE(tst.find("[Data Format Name]\nMorvelan Initial State Format\n[Number of Total Edges]\n3\n[Data]\n1 0.000000 "),
+            std::string::npos)
+      << tst;
+}
+
+TEST(Tmorvelan2d, SteadyStateOutflowIsRainTimesSlopeArea) {
+  Temp_dir d;
+  WriteBasin(d, Rain({{0, 18}, {400000, 18}}));
+  Outcome o = RunProgram(d, "360000\n360000\nY\n");
+  ASSERT_EQ(o.status, 0) << o.err;
+  auto q = Series(read_file(d.file("tmorvelan2d.out")));
+  ASSERT_EQ(q.size(), 1201u);
+  // 18 mm/h on 40000 m2: 0.2 m3/s.
+  EXPECT_NEAR(q.back().second, 18 * 0.001 / 3600 * 40000, 1e-5);
+  EXPECT_NEAR(q[q.size() - 100].second, q.back().second, 1e-5);
+  auto rain = Series(read_file(d.file("all_rain.dat")));
+  ASSERT_EQ(rain.size(), 1200u);
+  EXPECT_EQ(rain.back().second, 18);
+}
+
+TEST(Tmorvelan2d, RestartFromTheTerminalFilesContinuesTheRun) {
+  const std::string rain = Rain({{0, 0}, {600, 12}, {1200, 6}, {1800, 0}, {2400, 0}});
+  Temp_dir whole;
+  WriteBasin(whole, rain);
+  ASSERT_EQ(RunProgram(whole, "2400\n2400\nY\n").status, 0);
+
+  Temp_dir d;
+  WriteBasin(d, rain);
+  ASSERT_EQ(RunProgram(d, "1200\n1200\nY\n").status, 0);
+  std::filesystem::copy_file(d.file("tmorvelan2d.tst"), d.file("tmorvelan2d.ist"),
+                             std::filesystem::copy_options::overwrite_existing);
+  Outcome o = RunProgram(d, "1200\n1200\nY\n");
+  ASSERT_EQ(o.status, 0) << o.err;
+  EXPECT_NE(o.out.find("# current_time = 1200 : time_step = "), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find("[morvelan2d 0] 1500 : "), std::string::npos);
+  EXPECT_NE(o.out.find("# Now : current_time = 2400 : terminal_time = 2400\n"), std::string::npos);
+  // The second run starts from the discharges the first one ended with and
+  // names its own terminal file after the one it started from.
+  auto first = Series(read_file(d.file("tmorvelan2d.out")));
+  ASSERT_EQ(Times(first), (std::vector<int>{1200, 1500, 1800, 2100, 2400}));
+  auto ref = Series(read_file(whole.file("tmorvelan2d.out")));
+  ASSERT_EQ(ref.size(), 9u);
+  for (std::size_t k = 0; k < first.size(); ++k)
+    EXPECT_NEAR(first[k].second, ref[k + 4].second, 1e-5 + 1e-3 * ref[k + 4].second) << first[k].first;
+  EXPECT_EQ(read_file(d.file("all_rain.dat")), "1500 3\n1800 0\n2100 0\n2400 0\n");
+  EXPECT_NE(read_file(d.file("tmorvelan2d.tst")).find("2400 ini.dat.tst.tst\n"), std::string::npos);
+  EXPECT_TRUE(ftest::exists(d.file("ini.dat.tst.tst")));
+}
+
+TEST(Tmorvelan2d, RainFileEndingBeforeTheRunWaitsForItToGrow) {
+  Temp_dir d;
+  WriteBasin(d, Rain({{0, 6}, {600, 6}}));
+  ftest::Dialogue dlg(Exec, d.path());
+  dlg.send("1200\n1200\n");
+  ASSERT_TRUE(dlg.wait_for("# Now : current_time = 600 : terminal_time = 1200\n# Quit? [Y / N] : "));
+  // The series hold what was computed before the catch.
+  EXPECT_EQ(Times(Series(read_file(d.file("tmorvelan2d.out")))), (std::vector<int>{0, 300, 600}));
+  ftest::append_file(d.file("radarRain_4.dat"), "1200 2 2\n6 6\n6 6\n");
+  ftest::set_mtime(d.file("radarRain_4.dat"), 4102444800);
+  dlg.send("N\n600\n600\nY\n");
+  Outcome o = dlg.finish();
+  ASSERT_EQ(o.status, 0) << o.err;
+  EXPECT_NE(o.err.find("Cannot get data from radarRain_4.dat \n\n# Error : Now in catch block\n"),
+            std::string::npos)
+      << o.err;
+  EXPECT_NE(o.err.find("File: radarRain_4.dat  newest data time : 1200\n"), std::string::npos);
+  EXPECT_EQ(Times(Series(read_file(d.file("tmorvelan2d.out")))),
+            (std::vector<int>{0, 300, 600, 900, 1200}));
+  EXPECT_EQ(read_file(d.file("all_rain.dat")), "300 6\n600 6\n900 6\n1200 6\n");
+  EXPECT_NE(o.out.find("# Now : current_time = 1200 : terminal_time = 1200\n"), std::string::npos);
+}
+
+TEST(Tmorvelan2d, MissingRainFileIsReportedAndTheRunWaitsForIt) {
+  Temp_dir d;
+  WriteBasin(d, "");
+  std::filesystem::remove(d.file("radarRain_4.dat"));
+  ftest::Dialogue dlg(Exec, d.path());
+  dlg.send("600\n600\n");
+  ASSERT_TRUE(dlg.wait_for("# Quit? [Y / N] : "));
+  write_file(d.file("radarRain_4.dat"), Rain({{0, 6}, {600, 6}}));
+  dlg.send("N\n600\n600\nY\n");
+  Outcome o = dlg.finish();
+  ASSERT_EQ(o.status, 0) << o.err;
+  EXPECT_NE(o.err.find("E : i_file_matrix.cpp : 82 : "), std::string::npos) << o.err;
+  EXPECT_NE(o.err.find("E : total.cpp : 528 : "), std::string::npos) << o.err;
+  EXPECT_EQ(Times(Series(read_file(d.file("tmorvelan2d.out")))), (std::vector<int>{0, 300, 600}));
+}
+
+TEST(Tmorvelan2d, EndOfTheAnswersEndsWithStatus1AfterTheTerminalFiles) {
+  Temp_dir d;
+  WriteBasin(d, Rain({{0, 6}, {600, 6}}));
+  Outcome o = RunProgram(d, "600\n");
+  EXPECT_EQ(o.status, 1);
+  EXPECT_NE(o.err.find("# Error : End of the standard input"), std::string::npos) << o.err;
+  EXPECT_TRUE(ftest::exists(d.file("tmorvelan2d.tst")));
+  EXPECT_TRUE(ftest::exists(d.file("ini.dat.tst")));
+}
+
+struct Malformed {
+  const char* name;
+  const char* file;
+  std::string text;
+  int status;
+  std::string expected;  // on the error stream
+};
+
+void PrintTo(const Malformed& c, std::ostream* os) { *os << c.name; }
+
+class Tmorvelan2dMalformed : public ::testing::TestWithParam<Malformed> {};
+
+TEST_P(Tmorvelan2dMalformed, ReportsAndEndsWithItsStatus) {
+  const Malformed& c = GetParam();
+  Temp_dir d;
+  WriteBasin(d, Rain({{0, 6}, {600, 6}}));
+  if (c.text.empty())
+    std::filesystem::remove(d.file(c.file));
+  else
+    write_file(d.file(c.file), c.text);
+  Outcome o = RunProgram(d, "");
+  EXPECT_EQ(o.status, c.status) << o.err;
+  EXPECT_NE(o.err.find(c.expected), std::string::npos) << o.err;
+  // Nothing was computed.
+  EXPECT_EQ(read_file(d.file("all_rain.dat")), "");
+}
+
+const int kAbort = 128 + SIGABRT;
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Tmorvelan2dMalformed,
+    ::testing::Values(
+        Malformed{"no_parameter_file", "tmorvelan2d.pmt", "", 1, "Cannot open [tmorvelan2d.pmt].\n"},
+        Malformed{"short_element_line", "tmorvelan2d.pmt",
+                  "VirtualRiverBasin vrb 0\n{\nMorvelan2d morvelan2d 0\n300 net.con par.dat 0 0\n}\n", 1,
+                  "E : morvelan2d-1.cpp : 618 : "},
+        Malformed{"network_version", "net.con",
+                  "[Data Format Name]\nedge connection V.1\n[Number of Total Edges]\n1\n[Data]\n", 1,
+                  "E : morvelan2d-1.cpp : 662 : "},
+        Malformed{"river_into_an_edge", "net.con",
+                  "[Data Format Name]\nedge connection V.4\n[Number of Total Edges]\n3\n[Data]\n"
+                  "3 11 100 300 10 13 100 500 5 0 1 -1 2\n"
+                  "1 10 100 100 20 11 100 300 10 1 3 0 1 200 0.05 20000\n"
+                  "2 12 300 100 20 11 100 300 10 0 0 1 200 0.05 20000\n",
+                  1, "wrong connection of edges:\nfrom 3 to 1\n"},
+        Malformed{"parameter_count", "par.dat", Params(4), 1, "par.dat.\n"},
+        Malformed{"initial_format", "ini.dat",
+                  "[Data Format Name]\nMorvelan Initial Stat\n[Number of Total Edges]\n3\n[Data]\n1 0 0\n2 0 0\n3 0 0\n",
+                  1, "E : morvelan2d-1.cpp : 878 : "},
+        Malformed{"negative_discharge", "ini.dat",
+                  "[Data Format Name]\nMorvelan Initial State Format\n[Number of Total Edges]\n3\n[Data]\n1 0 0\n2 -1 0\n3 0 0\n",
+                  kAbort, "Assertion `updis >= 0.0' failed"},
+        Malformed{"basin_outside_the_grid", "tmorvelan2d.pmt",
+                  "VirtualRiverBasin vrb 0\n{\nMorvelan2d morvelan2d 0\n300 net.con par.dat 0 0 50 50\n}\n", 1,
+                  "E : morvelan2d-1.cpp : 1126 : "},
+        Malformed{"rain_header", "radarRain_4.dat", "0 2\n1 1\n1 1\n", kAbort,
+                  "Assertion `sscanf(line_data, \"%ld %d %d\", &wt, &wGx, &wGy) == 3' failed"},
+        Malformed{"rain_row_short", "radarRain_4.dat", "0 2 2\n1 1\n1\n", kAbort,
+                  "File: radarRain_4.dat, record of time 0, line 3: 1 values where the grid has 2\n"},
+        Malformed{"rain_truncated", "radarRain_4.dat", "0 2 2\n1 1\n", kAbort,
+                  "Assertion `fgets(line_data, c_max+1, fp) != NULL' failed"},
+        Malformed{"wrong_system_in_parameters", "tmorvelan2d.pmt",
+                  "OtherBasin vrb 0\n{\nMorvelan2d morvelan2d 0\n300 net.con par.dat 0 0 500 500\n}\n", 1,
+                  "E : total.cpp : "}));
+
+TEST(Tmorvelan2d, RainFileThatCannotBeOpenedEndsWithStatus3) {
+  Temp_dir d;
+  WriteBasin(d, "");
+  std::filesystem::remove(d.file("radarRain_4.dat"));
+  int s = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  std::strncpy(addr.sun_path, d.file("radarRain_4.dat").c_str(), sizeof addr.sun_path - 1);
+  ASSERT_EQ(bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  Outcome o = RunProgram(d, "");
+  close(s);
+  EXPECT_EQ(o.status, 3);
+  EXPECT_NE(o.err.find("E : i_file_matrix.cpp : 94 : Cannot open file 'radarRain_4.dat' (mode \"r\").\n"),
+            std::string::npos)
+      << o.err;
+}
+
+}  // namespace
+
+#endif
