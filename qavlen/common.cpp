@@ -147,14 +147,15 @@ void Memory_site::Out_of_memory() {
   const Memory_site* s = g_site;
   if (!s) {
     Eprint_memory("common.cpp", 250, 1);
+    g_reporting = false;  // a stop hook may let the program go on
     tz::stop(5);
   }
   Eprint_memory(s->file_, s->line_, s->type_, s->count_, s->flag_);
   if (s->object_) s->object_->Oprint(stderr, "    ");
-  if (s->on_failure_ == Memory_failure::report) {
-    g_reporting = false;
-    throw std::bad_alloc();
-  }
+  // The report is written: a later failure gets its own report, whether
+  // the caller goes on here or a stop hook lets the program go on.
+  g_reporting = false;
+  if (s->on_failure_ == Memory_failure::report) throw std::bad_alloc();
   tz::stop(5);
 }
 

@@ -17,6 +17,7 @@
 #include "common.h"
 #include "object.h"
 #include "qavlen_testing.h"
+#include "tzcheck.h"
 
 namespace fs = std::filesystem;
 
@@ -344,6 +345,38 @@ TEST(MemoryDeathTest, ARealFailedAllocationReachesTheHandler) {
       testing::ExitedWithCode(5), "^E : list\\.cpp : 100 : Insufficient memory \\(void\\*\\)\\.\n$");
 }
 #endif
+
+// A stop hook that throws (as a test or fuzz driver installs) lets the
+// program go on after a memory report; the next failure is reported too.
+struct Memory_stop {
+  int status;
+};
+void throw_memory_stop(int status) { throw Memory_stop{status}; }
+
+TEST(Memory, EveryFailureIsReportedWhenTheStopHookGoesOn) {
+  Qavlensdir none(nullptr);
+  tz::StopHook old = tz::set_stop_hook(throw_memory_stop);
+  std::string err = stderr_of([] {
+    for (int k = 0; k < 2; ++k) {
+      try {
+        Memory_site site("list.cpp", 42, "Node", 0, 1);
+        Memory_site::Out_of_memory();
+      } catch (const Memory_stop& s) {
+        EXPECT_EQ(s.status, 5);
+      }
+    }
+    try {
+      Memory_site::Out_of_memory();
+    } catch (const Memory_stop& s) {
+      EXPECT_EQ(s.status, 5);
+    }
+  });
+  tz::set_stop_hook(old);
+  EXPECT_EQ(err,
+            "E : list.cpp : 42 : Insufficient memory (Node).\n"
+            "E : list.cpp : 42 : Insufficient memory (Node).\n"
+            "E : common.cpp : 250 : Insufficient memory.\n");
+}
 
 TEST(Memory, ReportingSiteHandsTheFailureBackToItsCaller) {
   Qavlensdir none(nullptr);
