@@ -1,6 +1,8 @@
 #include "element.h"
 
 #include <cstring>
+#include <functional>
+#include <string_view>
 #include <new>
 
 #include "data2str.h"
@@ -73,6 +75,9 @@ void Element::New_object_list() {
 void Element::Delete_object_list() {
   delete object_list;
   object_list = nullptr;
+  registered.clear();
+  registered_list = nullptr;
+  registered_tail = nullptr;
 }
 
 // ---------------------------------------------------------------- registration
@@ -94,16 +99,12 @@ Boolean Element::Register(Object* object) {
     Oprint(stderr, "    ");
     tz::stop(1);
   }
-  void* item;
-  object_list->Top();
-  while (object_list->Look(item)) {
-    if (static_cast<Object*>(item)->Compare(object->Class_name(), object->Object_name(),
-                                            object->Object_number())) {
-      Eprint("element.cpp", 129, 1);
-      object->Oprint(stderr, "    registered > ");
-      Oprint(stderr, "    ");
-      return NO;
-    }
+  Follow_registration_list();
+  if (registered.count(object)) {
+    Eprint("element.cpp", 129, 1);
+    object->Oprint(stderr, "    registered > ");
+    Oprint(stderr, "    ");
+    return NO;
   }
   if (object->Set_owner(this) != YES) {
     Eprint("element.cpp", 143, 1);
@@ -111,7 +112,39 @@ Boolean Element::Register(Object* object) {
     return NO;
   }
   object_list->Put_tail(object);
+  {
+    Memory_site site("list.cpp", 42, "Node", 0, 1);
+    registered.insert(object);
+  }
+  registered_tail = object;
   return YES;
+}
+
+std::size_t Element::Identity_hash::operator()(const Object* o) const {
+  std::size_t h = std::hash<std::string_view>()(o->Object_name() ? o->Object_name() : "");
+  h ^= std::hash<std::string_view>()(o->Class_name() ? o->Class_name() : "") + 0x9e3779b9u + (h << 6) +
+       (h >> 2);
+  h ^= std::hash<int>()(o->Object_number()) + 0x9e3779b9u + (h << 6) + (h >> 2);
+  return h;
+}
+
+bool Element::Same_identity::operator()(const Object* a, const Object* b) const {
+  return b->Compare(a->Class_name(), a->Object_name(), a->Object_number()) == YES;
+}
+
+void Element::Follow_registration_list() {
+  if (registered_list == object_list && registered_tail == object_list->Tail() &&
+      registered.size() == static_cast<std::size_t>(object_list->Number()))
+    return;
+  registered.clear();
+  void* item;
+  object_list->Top();
+  while (object_list->Look(item)) {
+    Memory_site site("list.cpp", 42, "Node", 0, 1);
+    registered.insert(static_cast<const Object*>(item));
+  }
+  registered_list = object_list;
+  registered_tail = object_list->Tail();
 }
 
 int Element::Set_object_array(int n) {

@@ -13,7 +13,9 @@
 #ifndef ELEMENT_H
 #define ELEMENT_H
 
+#include <cstddef>
 #include <cstdio>
+#include <unordered_set>
 #include <vector>
 
 #include "common.h"
@@ -168,6 +170,22 @@ class Element : public Port_owner {
 
  private:
   bool in_creq = false;  // a demand is being passed upstream (cycle guard)
+
+  // The objects of the registration list by class word, name and number,
+  // so that the duplicate test of Register costs the same however many are
+  // registered. It follows the list: when the list no longer holds what it
+  // was built from (emptied, replaced, grown elsewhere), it is built anew.
+  struct Identity_hash {
+    std::size_t operator()(const Object* o) const;
+  };
+  struct Same_identity {
+    bool operator()(const Object* a, const Object* b) const;
+  };
+  std::unordered_set<const Object*, Identity_hash, Same_identity> registered;
+  const List* registered_list = nullptr;
+  const void* registered_tail = nullptr;
+  // Brings `registered` in line with the registration list.
+  void Follow_registration_list();
 };
 
 #endif

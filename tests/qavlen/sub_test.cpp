@@ -138,6 +138,25 @@ TEST_F(SubTest, IteratorSetWithARefusedMemberPrintsTheSystem) {
   EXPECT_EQ(root.Number_of_iterators(0), -1);
 }
 
+// Each registration step starts from an emptied list: a name used by a
+// component or by an earlier set may be used again, within one set it may not.
+TEST_F(SubTest, DuplicatesAreLookedForInTheListBeingFilledOnly) {
+  Test_root root("r", 0, 3);
+  Stepper a("a", 0), a_in_set("a", 0), b("b", 0), c("c", 0), c2("c", 0), b_again("b", 0);
+  root.components = {&a};
+  root.sets = {{&a_in_set, &b}, {&c, &c2}, {&b_again}};
+  std::string err = stderr_of([&] { EXPECT_EQ(root.Construct(), 1); });
+  EXPECT_EQ(err, std::string("E : element.cpp : 129 : \n    registered > Stepper c 0\n") + kRoot +
+                     "    Sub_system r 0\n");
+  EXPECT_EQ(root.Number_of_components(), 1);
+  EXPECT_EQ(root.Number_of_iterators(0), 2);
+  EXPECT_EQ(root.Iterator(0, 0), &a_in_set);
+  // The refused set stays free: the next registration fills it.
+  EXPECT_EQ(root.Number_of_iterators(1), 1);
+  EXPECT_EQ(root.Iterator(1, 0), &b_again);
+  EXPECT_EQ(root.Number_of_iterators(2), -1);
+}
+
 TEST_F(SubTest, RegisterOfAnIteratorSetInCppForm) {
   class Root : public Test_root {
    public:
