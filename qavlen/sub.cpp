@@ -549,24 +549,52 @@ void Sub_system::Print_components(FILE* f, const char* prefix) {
 
 // ---------------------------------------------------------------- framework files
 
+namespace {
+
+// A line of only blanks and tabs (up to its line end, a carriage return or
+// the end of the text), which the framework's line reader skips.
+bool blank_line(const char* s) {
+  for (; *s == ' ' || *s == '\t'; ++s) {
+  }
+  return *s == '\n' || *s == '\r' || *s == '\0';
+}
+
+}  // namespace
+
 char* Sub_system::Get_framework_line(FILE* f, char* buffer, int size, int& pushed_back, int& first_char,
                                      const char* unit, int line) {
-  bool again = pushed_back != 0;
-  char* s = Get_line(f, buffer, size, pushed_back, first_char);
-  if (!s || again) return s;
-  // A line that fills the buffer without its line end goes on past it:
-  // refused whole rather than read as two lines.
-  std::size_t len = std::strlen(buffer);
-  if (size > 1 && len + 1 == static_cast<std::size_t>(size) && buffer[len - 1] != '\n') {
-    // A line that exactly fills it ends here: its line end is passed over.
-    int c = std::getc(f);
-    if (c != EOF && c != '\n') {
-      Eprint(unit, line, buffer, 1);
-      Oprint(stderr, "    ");
-      tz::stop(1);
+  if (pushed_back) return Get_line(f, buffer, size, pushed_back, first_char);
+  // Get_line's rules (comment and blank lines skipped), read here so that a
+  // line that fills the buffer and goes on past it is seen whole: it is
+  // refused rather than read as two lines, and a comment or blank line is
+  // skipped to its real end.
+  for (;;) {
+    if (!f || size < 2 || !std::fgets(buffer, size, f)) return nullptr;
+    bool comment = buffer[0] == '#';
+    bool blank = !comment && blank_line(buffer);
+    std::size_t len = std::strlen(buffer);
+    if (len + 1 == static_cast<std::size_t>(size) && buffer[len - 1] != '\n') {
+      // A line that exactly fills the buffer ends here: its line end is
+      // passed over.
+      int c = std::getc(f);
+      if (comment) {
+        while (c != EOF && c != '\n') c = std::getc(f);
+      } else if (blank) {
+        while (c == ' ' || c == '\t' || c == '\r') c = std::getc(f);
+      }
+      if (c != EOF && c != '\n') {
+        Eprint(unit, line, buffer, 1);
+        Oprint(stderr, "    ");
+        tz::stop(1);
+      }
     }
+    if (!comment && !blank) break;
   }
-  return s;
+  const char* s = buffer;
+  for (; *s == ' ' || *s == '\t'; ++s) {
+  }
+  first_char = static_cast<unsigned char>(*s);
+  return buffer;
 }
 
 int Sub_system::Read_header(const char* line, std::string& class_name, std::string& object_name, int& number) {

@@ -142,7 +142,9 @@ class Sub_system : public Element {
 
   // Get_line for the framework's own lines: a line longer than the buffer
   // is not split into two; it is reported at unit:line with its beginning
-  // and the program ends with status 1.
+  // and the program ends with status 1. Comment and blank lines are skipped
+  // whatever their length; a long line that begins with blanks is refused
+  // like any other.
   char* Get_framework_line(FILE* f, char* buffer, int size, int& pushed_back, int& first_char,
                            const char* unit, int line);
 

@@ -585,6 +585,12 @@ TEST(TotalSystemFiles, ComponentHeadersAndLongLines) {
       {wide + "\n", true, "E : total.cpp : 331 : " + wide.substr(0, 255) + "\n    Total_system sys 0\n"},
       {"sys 0\n{\ndoubler 0 " + wide + "\n}\n", false,
        "E : sub.cpp : 525 : doubler 0 " + wide.substr(0, 245) + "\n    Total_system sys 0\n"},
+      // A long line that begins with more blanks than the buffer holds is
+      // refused too, not read from its first word on as a line of its own.
+      {std::string(300, ' ') + "sys 0\n{\n}\n", false,
+       "E : total.cpp : 289 : " + std::string(255, ' ') + "\n    Total_system sys 0\n"},
+      {"sys 0\n0\n{\n" + std::string(260, '\t') + "doubler 0\n7\n}\n", true,
+       "E : sub.cpp : 525 : " + std::string(255, '\t') + "\n    Total_system sys 0\n"},
   };
   for (const Case& k : cases) {
     Temp_dir dir;
@@ -603,9 +609,11 @@ TEST(TotalSystemFiles, ComponentHeadersAndLongLines) {
     EXPECT_EQ(o.status, 1) << k.text;
     EXPECT_EQ(o.err, k.err) << k.text;
   }
-  // A line of exactly 255 characters is read.
+  // A line of exactly 255 characters is read; a line of only blanks is
+  // skipped whatever its length.
   Temp_dir dir;
-  write_file(dir.file("t.in"), "sys 0" + std::string(250, ' ') + "\n{\ndoubler 0\n4.5\n}\n");
+  write_file(dir.file("t.in"), "sys 0" + std::string(250, ' ') + "\n" + std::string(255, ' ') + "\n{\n" +
+                                   std::string(600, ' ') + "\t \ndoubler 0\n4.5\n}\n");
   Outcome o = ftest::run(
       [] {
         Basin b(10);
