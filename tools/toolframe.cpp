@@ -152,6 +152,14 @@ char* put_real(char* p, double v) {
   static const double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
   static const double kBelow[] = {1e-4, 1e-3, 1e-2, 1e-1, 1e0, 1e1, 1e2, 1e3, 1e4, 1e5};
   double a = v < 0 ? -v : v;
+  // Whole numbers below 1e6 (coordinates, lengths, areas) are their digits.
+  if (a >= 1.0 && a < 1e6) {
+    unsigned whole = static_cast<unsigned>(a);
+    if (static_cast<double>(whole) == a) {
+      if (v < 0) *p++ = '-';
+      return std::to_chars(p, p + 8, whole).ptr;
+    }
+  }
   if (a >= 1e-4 && a < 1e6) {
     int x = 5;  // the decimal exponent of a: kBelow[x + 4] <= a
     while (a < kBelow[x + 4]) --x;

@@ -147,6 +147,14 @@ TEST(ToolFrame, RealsMatchTheCFormatOverManyValues) {
       check(-w);
     }
   for (double v : {0.0, -0.0, 1e300, -1e-300, 5e-324, HUGE_VAL, -HUGE_VAL}) check(v);
+  // Whole numbers, and the reals just beside them.
+  for (int k = 1; k <= 1000010; k += (k < 2000 || k > 999000) ? 1 : 7) {
+    double w = k;
+    check(w);
+    check(-w);
+    check(std::nextafter(w, 0.0));
+    check(std::nextafter(w, 1e300));
+  }
 }
 
 }  // namespace

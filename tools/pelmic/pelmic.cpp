@@ -14,6 +14,7 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,7 @@
 namespace {
 
 const char* const kUnit = "pelmic.cpp";
+const std::streamsize kOutBuffer = 1 << 20;
 
 // Error points; the number is part of the report.
 enum ErrorPoint {
@@ -361,6 +363,7 @@ class Converter {
 
   std::string edgeName, nodeName, outName;
   TzDfstream nodes, edges;
+  std::unique_ptr<char[]> outBuffer;  // declared before out, which uses it until closed
   std::ofstream out;
   Long nodeMax = 0;
   Long numBBedges = 0, numBRedges = 0, numRRedges = 0;
@@ -500,6 +503,9 @@ int Converter::Run() {
   edges.open(edgeName.c_str());
   if (same_file(outName, edgeName) || same_file(outName, nodeName))
     Fatal(ERR_SAME_FILE, "the output file " + outName + " is one of the input files.");
+  // The records go out in blocks of kOutBuffer bytes.
+  outBuffer.reset(new char[kOutBuffer]);
+  out.rdbuf()->pubsetbuf(outBuffer.get(), kOutBuffer);
   if (!tzframe::open_output(out, outName)) Fatal(tzframe::ERR_CANNOT_WRITE, tzframe::cannot_write(outName));
 
   TzString line;
@@ -523,10 +529,8 @@ int Converter::Run() {
   ReadEdges();
   edges.close();
 
-  std::cout << "Gradients have been calculated." << std::endl;
-  // Erased after the first console line: the console buffer is then already
-  // there, and its allocation does not have to gather the freed index nodes.
   nodeTreeKeyedByNum.Erase();
+  std::cout << "Gradients have been calculated." << std::endl;
   for (Long k = 0; k < total; ++k) order[k] = SortKey{edgeArray[k].Number(), k};
   if (total >= 2) QuickSort(order.data(), 0, total - 1);
   std::cout << "Edges have been sorted." << std::endl;
