@@ -46,12 +46,18 @@ constexpr std::string_view kSeparator = "\n====\n";
 // are empty.
 std::vector<std::string_view> split(const std::uint8_t* data, std::size_t size, std::size_t n);
 
+// Closes the file descriptors opened since the first call: a stop unwinds
+// past open FILE streams that in the programs the end of the process closes.
+void close_new_files();
+
 // Runs f; a stop of the suite ends it quietly.
 template <class F>
 void run(F&& f) {
+  close_new_files();  // the first call takes the files open before any input
   try {
     f();
   } catch (const Stopped&) {
+    close_new_files();
   }
 }
 
