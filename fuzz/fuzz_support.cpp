@@ -1,5 +1,6 @@
 #include "fuzz_support.h"
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -88,21 +89,22 @@ void setup() {
   std::atexit(remove_dir);
 }
 
-void close_new_files() {
-  static std::vector<int> before;  // sorted
-  static bool taken = false;
-  std::vector<int> open;
-  for (const auto& e : std::filesystem::directory_iterator("/proc/self/fd")) {
-    const int fd = std::atoi(e.path().filename().c_str());
-    if (fd > 2) open.push_back(fd);
+std::vector<int> open_files() {
+  std::vector<int> fds;
+  DIR* d = opendir("/proc/self/fd");
+  if (!d) return fds;
+  const int own = dirfd(d);
+  while (const dirent* e = readdir(d)) {
+    const int fd = std::atoi(e->d_name);
+    if (fd > 2 && fd != own) fds.push_back(fd);
   }
-  std::sort(open.begin(), open.end());
-  if (!taken) {
-    before = open;
-    taken = true;
-    return;
-  }
-  for (int fd : open)
+  closedir(d);
+  std::sort(fds.begin(), fds.end());
+  return fds;
+}
+
+void close_files_since(const std::vector<int>& before) {
+  for (int fd : open_files())
     if (!std::binary_search(before.begin(), before.end(), fd)) close(fd);
 }
 

@@ -46,18 +46,20 @@ constexpr std::string_view kSeparator = "\n====\n";
 // are empty.
 std::vector<std::string_view> split(const std::uint8_t* data, std::size_t size, std::size_t n);
 
-// Closes the file descriptors opened since the first call: a stop unwinds
-// past open FILE streams that in the programs the end of the process closes.
-void close_new_files();
+// The file descriptors open now, above the standard ones, sorted.
+std::vector<int> open_files();
+// Closes those open now that are not in `before`: a stop unwinds past open
+// FILE streams that in the programs the end of the process closes.
+void close_files_since(const std::vector<int>& before);
 
 // Runs f; a stop of the suite ends it quietly.
 template <class F>
 void run(F&& f) {
-  close_new_files();  // the first call takes the files open before any input
+  const std::vector<int> before = open_files();
   try {
     f();
   } catch (const Stopped&) {
-    close_new_files();
+    close_files_since(before);
   }
 }
 
