@@ -13,7 +13,7 @@
 
 #include "tzcheck.h"
 
-// Sanitizer defaults of every target. An allocation larger than 256 MB
+// Sanitizer defaults of every target. An allocation larger than 64 MB
 // fails as the platform's out-of-memory would (the new handler runs, new
 // throws: the suite's own report and status follow) instead of being
 // taken as a crash. Leaks are
@@ -21,7 +21,7 @@
 // pointers, which in the programs the end of the process frees (the
 // sanitizer build of the tests checks the normal paths for leaks).
 extern "C" const char* __asan_default_options() {
-  return "allocator_may_return_null=1:max_allocation_size_mb=256:detect_leaks=0";
+  return "allocator_may_return_null=1:max_allocation_size_mb=64:quarantine_size_mb=64:detect_leaks=0";
 }
 extern "C" const char* __ubsan_default_options() { return "print_stacktrace=1:halt_on_error=1"; }
 
