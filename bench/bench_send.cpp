@@ -9,6 +9,9 @@
 // Both report the time per pack; the figures should stay flat from 10^3 to 10^6.
 #include <benchmark/benchmark.h>
 
+#include <memory>
+#include <vector>
+
 #include "p_tmp.h"
 
 namespace {
@@ -92,6 +95,47 @@ void BM_SegmentThenRelease(benchmark::State& state) {
       benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_SegmentThenRelease)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+// BM_FanOut: one sender feeds `receivers` elements (a rain or inflow file
+// read by every reach of a basin). Each step the sender stocks and
+// publishes one pack; then every receiving element in turn takes its step
+// and releases what it no longer needs, as an element does after its work.
+// The figure is the time per receiving element and step; it should stay
+// flat as the number of receivers grows. (Asking every receiver at every
+// release made it grow with them: 0.1 us at 10 receivers, 91 us at 10^4.)
+void BM_FanOut(benchmark::State& state) {
+  const int receivers = static_cast<int>(state.range(0));
+  Reader up;
+  std::vector<std::unique_ptr<Reader> > owners;
+  std::vector<std::unique_ptr<Receiver> > ports;
+  Send<double> sp("sp", 0);
+  sp.Set_owner(&up);
+  for (int k = 0; k < receivers; ++k) {
+    owners.emplace_back(new Reader());
+    ports.emplace_back(new Receiver());
+    ports.back()->Set_owner(owners.back().get());
+    ports.back()->Set_sender(&sp);
+    sp.Register_receiver(ports.back().get());
+  }
+  sp.Switch();
+  Long t = 0;
+  sp.Send_data(t, 1.0);
+  sp.Set_data_pack_array();
+  for (auto _ : state) {
+    t += 10;
+    sp.Send_data(t, 1.0);
+    sp.Set_data_pack_array();
+    for (int k = 0; k < receivers; ++k) {
+      owners[static_cast<std::size_t>(k)]->from = t;
+      ports[static_cast<std::size_t>(k)]->Reduce_data_pack_stock();
+    }
+  }
+  state.counters["held"] = static_cast<double>(sp.Number_of_data_packs());
+  state.counters["time_per_receiver_step"] = benchmark::Counter(
+      static_cast<double>(state.iterations()) * receivers,
+      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_FanOut)->Arg(10)->Arg(100)->Arg(1000)->Arg(10000);
 
 }  // namespace
 

@@ -167,7 +167,27 @@ void Send_port::Compact() {
 
 void Send_port::Reduce_data_pack_stock() {
   if (protect_past_data_flag == YES || number_of_data_packs <= 0) return;
-  Forget_data_pack_stock(Sender_port::Necessary_time_from());
+  // The release point is the oldest time any receiver still needs (the
+  // sender's window, LONG_MIN without owner or receivers). Nothing is
+  // released unless it reaches the second published pack, so the receivers
+  // are asked only until one of them needs an earlier time, starting with
+  // the one that held the release back last time and going round from it:
+  // with many receivers moving on one after the other, each call costs a
+  // few questions, not one per receiver.
+  if (number_of_data_packs < 2 || !Owner() || number_of_receivers < 1) return;
+  const Long second = published_time[published_head + 1];
+  const std::size_t n = receiver_array.size();
+  if (laggard >= n) laggard = 0;
+  Long t = LONG_MAX32;
+  for (std::size_t k = 0, i = laggard; k < n; ++k, i = i + 1 == n ? 0 : i + 1) {
+    Long rt = receiver_array[i]->Necessary_time_from();
+    if (rt < t) t = rt;
+    if (t < second) {
+      laggard = i;
+      return;
+    }
+  }
+  Forget_data_pack_stock(t);
 }
 
 void Send_port::Save_send_port_stock(FILE* f) {

@@ -89,6 +89,8 @@ class Send_port : public Sender_port {
   // The times of the published packs, side by side, for the searches.
   std::vector<Long> published_time;
   std::size_t published_head = 0;
+  // The receiver that last held a release back (asked first next time).
+  std::size_t laggard = 0;
 };
 
 #endif

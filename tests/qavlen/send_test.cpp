@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -187,6 +189,54 @@ TEST_F(SendPortTest, ReduceFollowsTheReceiversAndTheProtectFlag) {
   sp.Set_data_pack_array();
   sp.Reduce_data_pack_stock();
   EXPECT_EQ(published_times(sp), (std::vector<Long>{10, 20, 30}));
+}
+
+// The release follows the oldest time any receiver needs, however the
+// receivers move: the same packs stay as with the rule written out (the
+// newest published pack at or before the minimum, and everything newer).
+TEST(SendPort, ReleaseAgreesWithTheMinimumOverTheReceivers) {
+  std::mt19937 rng(11);
+  for (int round = 0; round < 40; ++round) {
+    const int receivers = 1 + static_cast<int>(rng() % 6);
+    Test_owner up("up", 0);
+    std::vector<std::unique_ptr<Test_owner> > owners;
+    std::vector<std::unique_ptr<Test_receiver> > ports;
+    Send<double> sp("sp", 0);
+    sp.Set_owner(&up);
+    for (int k = 0; k < receivers; ++k) {
+      owners.emplace_back(new Test_owner("down", k));
+      ports.emplace_back(new Test_receiver("rp", 0, "double"));
+      ports.back()->Set_owner(owners.back().get());
+      ports.back()->Set_sender(&sp);
+      sp.Register_receiver(ports.back().get());
+    }
+    sp.Switch();
+    std::vector<Long> expected;  // the published times
+    Long t = 0;
+    for (int step = 0; step < 200; ++step) {
+      switch (rng() % 3) {
+        case 0: {  // stock and publish a few packs
+          int n = static_cast<int>(rng() % 4);
+          for (int k = 0; k < n; ++k) sp.Send_data(t += 1 + static_cast<Long>(rng() % 5), 0.0);
+          sp.Set_data_pack_array();
+          expected = published_times(sp);
+          break;
+        }
+        case 1:  // a receiver moves, mostly on, sometimes back
+          owners[rng() % owners.size()]->from = t - static_cast<Long>(rng() % 30);
+          break;
+        default: {  // a receiver releases
+          ports[rng() % ports.size()]->Reduce_data_pack_stock();
+          Long from = LONG_MAX32;
+          for (auto& o : owners) from = std::min(from, o->from);
+          int i = static_cast<int>(expected.size()) - 1;
+          while (i >= 0 && expected[static_cast<std::size_t>(i)] > from) --i;
+          if (i > 0) expected.erase(expected.begin(), expected.begin() + i);
+          ASSERT_EQ(published_times(sp), expected) << round << " " << step;
+        }
+      }
+    }
+  }
 }
 
 TEST_F(SendPortTest, SaveSendPortStockByteForByte) {
