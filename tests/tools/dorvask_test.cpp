@@ -3,7 +3,7 @@
 // the output file are checked. The order of the entries within a neighbour
 // list follows the platform's rand(), so the lists are compared as sets with
 // their signs here; the exact order is checked against the search trees in
-// dorvask_order_test.cpp.
+// ListsInTheOrderOfTheShuffledTrees.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -433,6 +433,14 @@ TEST_F(Dorvask, MissingInputAndUnwritableOutput) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "Error occured in file: dorvask.cpp, at line: 45\nthe output file no/such/dir/out.dat cannot be written.\n");
   EXPECT_EQ(r.out, "");
+
+  // The input named again as the output is refused before anything is
+  // written, so that the input is not emptied.
+  r = run("in.dat ./in.dat");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "Error occured in file: dorvask.cpp, at line: 489\nthe output file ./in.dat is the input file.\n");
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(read("in.dat"), v4Header(2, 1, 0, "3") + kThree);
 }
 
 // The neighbour lists as the search trees give them: the values (edge,

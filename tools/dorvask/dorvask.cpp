@@ -533,7 +533,17 @@ void MakeLists(const Buckets& own, int ownSign, const Buckets& other, int otherS
 
 std::string Quoted(std::string_view s) { return "\"" + std::string(s) + "\""; }
 
+// Whether two names lead to one existing file.
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat sa, sb;
+  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
+}
+
 void Build(Run& run) {
+  // Creating the output would empty the input before it is read.
+  if (SameFile(run.iName, run.oName))
+    tzframe::fatal(kUnit, 489, "the output file " + run.oName + " is the input file.");
   run.in = std::fopen(run.iName.c_str(), "r");
   if (!tzframe::open_output(run.out, run.oName))
     tzframe::fatal(kUnit, tzframe::ERR_CANNOT_WRITE, tzframe::cannot_write(run.oName));
