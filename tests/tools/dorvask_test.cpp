@@ -638,6 +638,75 @@ TEST_F(Dorvask, AfterPelmicOnAGeneratedBasin) {
 }
 #endif
 
+#if defined(TZ_PELMIC_EXE) && defined(TZ_TMORVELAN2D_EXE)
+// The chain up to the simulation: pelmic and dorvask on a generated basin,
+// then tmorvelan2d runs on dorvask's file with parameter and initial-state
+// files written here. Under a constant rain the discharge at the outlets
+// settles at the rain on all slope edges: every slope edge drains to an
+// outlet through the lists dorvask wrote.
+TEST_F(Dorvask, ItsOutputRunsInTmorvelan2d) {
+  // Catchment j: slope edges H1 -> M, H2 -> A and M -> A, and the river
+  // edge A -> O to the catchment's outlet O, numbered upstream first and
+  // listed in a scrambled order.
+  const int groups = 3;
+  std::string nodes = "[Comment]\ngenerated\n[Data Format Name]\nnode format V.0\n[Data]\n";
+  std::vector<std::string> records;
+  for (int j = 0; j < groups; ++j) {
+    const int o = 10 * j + 10, a = o + 1, m = o + 2, h1 = o + 3, h2 = o + 4, x = 300 * j + 200;
+    const int node[5][4] = {{o, x, 0, 0}, {a, x, 100, 10}, {m, x - 50, 250, 30}, {h1, x - 100, 400, 50},
+                            {h2, x + 120, 200, 45}};
+    for (const auto& n : node)
+      nodes += std::to_string(n[0]) + " 0 " + std::to_string(n[1]) + " " + std::to_string(n[2]) + " " +
+               std::to_string(n[3]) + "\n";
+    records.push_back(std::to_string(4 * j + 1) + " " + std::to_string(h1) + " " + std::to_string(m) + " 1 180 5400");
+    records.push_back(std::to_string(4 * j + 2) + " " + std::to_string(h2) + " " + std::to_string(a) + " 1 150 3000");
+    records.push_back(std::to_string(4 * j + 3) + " " + std::to_string(m) + " " + std::to_string(a) + " 1 160 4800");
+    records.push_back(std::to_string(4 * j + 4) + " " + std::to_string(a) + " " + std::to_string(o) + " 2");
+  }
+  std::string edgeFile = "[Data Format Name]\nedge format V.0\n[Data]\n";
+  for (std::size_t k = 0; k < records.size(); ++k) edgeFile += records[(k * 5) % records.size()] + "\n";
+  write("nodes.dat", nodes);
+  write("edges.dat", edgeFile);
+  const std::string cd = "cd '" + dir_.string() + "' && '";
+  ASSERT_EQ(std::system((cd + TZ_PELMIC_EXE + "' edges.dat nodes.dat basin.v4 > pelmic.txt 2>&1").c_str()), 0)
+      << read("pelmic.txt");
+  Result r = run("basin.v4 basin.con");
+  ASSERT_EQ(r.status, 0) << r.err;
+
+  const int n = 4 * groups;
+  std::string params = "[Data Format Name]\nMorvelan Parameter Format\n[Number of Total Edges]\n" +
+                       std::to_string(n) + "\n[Data]\n";
+  std::string initial = "[Data Format Name]\nMorvelan Initial State Format\n[Number of Total Edges]\n" +
+                        std::to_string(n) + "\n[Data]\n";
+  for (int e = 1; e <= n; ++e) {
+    params += std::to_string(e) + " 0.3 1.667 0.001 0.5 0.02 0.005 4.0 0.65 0.000001 10 0.0001 10\n";
+    initial += std::to_string(e) + " 0 0\n";
+  }
+  write("par.dat", params);
+  write("ini.dat", initial);
+  write("tmorvelan2d.pmt",
+        "VirtualRiverBasin vrb 0\n{\nMorvelan2d morvelan2d 0\n300 basin.con par.dat 0 0 500 500\n}\n");
+  write("tmorvelan2d.ist", "VirtualRiverBasin vrb 0\n0\n{\nMorvelan2d morvelan2d 0\n0 ini.dat\n}\n");
+  write("radarRain_4.dat", "0 2 2\n18 18\n18 18\n400000 2 2\n18 18\n18 18\n");
+  write("run.txt", "360000\n360000\nY\n");
+  const int rc = std::system((cd + TZ_TMORVELAN2D_EXE + "' < run.txt > tm.out 2> tm.err").c_str());
+  ASSERT_TRUE(WIFEXITED(rc) && WEXITSTATUS(rc) == 0) << read("tm.err");
+  const double slopeArea = groups * (5400.0 + 3000.0 + 4800.0);
+  EXPECT_EQ(read("tm.out").rfind("\ttotal area: 39600(m2)\n", 0), 0u) << read("tm.out");
+  // The last line of the outlet series: the time and the discharge.
+  std::istringstream q(read("tmorvelan2d.out"));
+  std::string line, last;
+  while (std::getline(q, line))
+    if (!line.empty() && line[0] != '#') last = line;
+  std::istringstream l(last);
+  int t = 0;
+  double v = 0;
+  ASSERT_TRUE(static_cast<bool>(l >> t >> v)) << last;
+  EXPECT_EQ(t, 360000);
+  EXPECT_NEAR(v, 18 * 0.001 / 3600 * slopeArea, 1e-5);
+}
+#endif
+
 }  // namespace
 
 #endif
