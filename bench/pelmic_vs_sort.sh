@@ -10,7 +10,8 @@
 # edges (2), 10 % channel edges (3); comment lines mixed in. The records
 # are written in a scrambled order of their numbers (the default, so that
 # the sort has work to do) or in ascending order ("ordered"). The generator is deterministic (Park-Miller numbers in awk).
-# Each program runs `runs` times (default 5); the median wall time is shown.
+# Each program runs `runs` times (default 5), the three taking turns; the
+# median wall times are shown.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 pelmic=${1:-$here/../build/tools/pelmic/pelmic}
@@ -58,25 +59,33 @@ awk -v n="$n" -v step="$step" 'BEGIN {
 
 echo "basin ($order): $n edges, $(wc -l < nodes.dat) node lines ($(du -h nodes.dat | cut -f1)), $(wc -l < edges.dat) edge lines ($(du -h edges.dat | cut -f1))"
 
-# Median wall time in seconds of `runs` runs of a command.
+# Wall time in seconds of one run of a command.
+wall() {
+  local s e
+  s=$(date +%s.%N)
+  "$@" > /dev/null
+  e=$(date +%s.%N)
+  echo "$e - $s" | bc
+}
+# The median of the numbers on standard input.
 median() {
-  local t=()
-  for ((r = 0; r < runs; r++)); do
-    local s e
-    s=$(date +%s.%N)
-    "$@" > /dev/null
-    e=$(date +%s.%N)
-    t+=("$(echo "$e - $s" | bc)")
-  done
-  printf '%s\n' "${t[@]}" | sort -g | awk '{ v[NR] = $1 } END { printf "%.3f", (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+  sort -g | awk '{ v[NR] = $1 } END { printf "%.3f", (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
 
-tp=$(median "$pelmic" edges.dat nodes.dat out.dat)
-ts=$(median sort -n edges.dat -o sorted.dat)
-t1=$(median sort -n --parallel=1 edges.dat -o sorted1.dat)
+# The three commands take turns, so that a busy moment of the machine
+# falls on all of them alike.
+tps=() tss=() t1s=()
+for ((r = 0; r < runs; r++)); do
+  tps+=("$(wall "$pelmic" edges.dat nodes.dat out.dat)")
+  tss+=("$(wall sort -n edges.dat -o sorted.dat)")
+  t1s+=("$(wall sort -n --parallel=1 edges.dat -o sorted1.dat)")
+done
+tp=$(printf '%s\n' "${tps[@]}" | median)
+ts=$(printf '%s\n' "${tss[@]}" | median)
+t1=$(printf '%s\n' "${t1s[@]}" | median)
 echo "pelmic edges.dat nodes.dat out.dat   median of $runs: ${tp} s"
 echo "sort -n edges.dat                    median of $runs: ${ts} s"
 echo "sort -n --parallel=1 edges.dat       median of $runs: ${t1} s"
-echo "ratio pelmic / sort -n: $(echo "scale=2; $tp / $ts" | bc)"
+echo "ratio pelmic / sort -n: $(echo "scale=2; $tp / $ts" | bc), pelmic / sort -n --parallel=1: $(echo "scale=2; $tp / $t1" | bc)"
 echo "output: $(sed -n 12p out.dat) edges written, peak memory of pelmic:"
 /usr/bin/time -f "  %M kB maximum resident, %e s" "$pelmic" edges.dat nodes.dat out.dat > /dev/null

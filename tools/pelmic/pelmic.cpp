@@ -484,10 +484,15 @@ void Converter::Write() {
       << numRRedges << "\n[Number of Total Edges]\n"
       << numBBedges + numBRedges + numRRedges << "\n[Data]\n";
   // The records are visited in sorted order, scattered over the array:
-  // each is fetched a few records ahead of its use.
+  // each is fetched a few records ahead of its use, every cache line of it.
   const std::size_t ahead = 16;
   for (std::size_t k = 0; k < order.size(); ++k) {
-    if (k + ahead < order.size()) __builtin_prefetch(&edgeArray[order[k + ahead].index]);
+    if (k + ahead < order.size()) {
+      const char* r = reinterpret_cast<const char*>(&edgeArray[order[k + ahead].index]);
+      __builtin_prefetch(r);
+      __builtin_prefetch(r + 64);
+      __builtin_prefetch(r + sizeof(Edge) - 1);
+    }
     const Edge& e = edgeArray[order[k].index];
     if (e.SameEdge()) continue;
     out << e;
