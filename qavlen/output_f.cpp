@@ -1,5 +1,6 @@
 #include "output_f.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <string>
@@ -106,9 +107,11 @@ int Output_file::First_new_pack(Data_pack* const* array, int n) {
   // A pack stamped with the smallest time stands first if anywhere; it is
   // written once, with the first write.
   if (first_write && array[0]->Data_time() == LONG_MIN32) return 0;
-  int k = 0;
-  while (array[k]->Data_time() <= last_data_time) ++k;
-  return k;
+  // The times strictly increase: the first newer pack is found by halving,
+  // so that a sender that holds many packs costs nothing per write.
+  Data_pack* const* k = std::upper_bound(
+      array, array + n, last_data_time, [](Long t, const Data_pack* p) { return t < p->Data_time(); });
+  return static_cast<int>(k - array);
 }
 
 FILE* Output_file::Open_for_append(const char* unit, int line) {
