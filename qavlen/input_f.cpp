@@ -31,11 +31,20 @@ void Input_file::Creq() {
 
 namespace {
 
-// The modification time with the platform's full resolution.
+// The modification time with the platform's full resolution. Dates beyond
+// the range of 64-bit nanoseconds (before 1678, after 2262) are held at its
+// ends, later than Not_read: never a wrapped, out-of-order value.
 bool modification_time(const char* path, std::int64_t& t) {
   struct stat st;
   if (!path || stat(path, &st) != 0) return false;
-  t = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  constexpr std::int64_t ns = 1000000000;
+  const std::int64_t sec = static_cast<std::int64_t>(st.st_mtim.tv_sec);
+  if (sec >= INT64_MAX / ns)
+    t = INT64_MAX;
+  else if (sec <= INT64_MIN / ns)
+    t = Input_file::Not_read + 1;
+  else
+    t = sec * ns + st.st_mtim.tv_nsec;
   return true;
 }
 

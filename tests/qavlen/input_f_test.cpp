@@ -64,6 +64,13 @@ TEST(InputFile, LinesCommentsAndBlankLines) {
   set_mtime(path, 4102444800);      // a date after 2038
   p.read();
   EXPECT_EQ(p.packs(), (Doubles{{0, 7}, {10, 2.5}, {20, 3.5}, {30, 4.5}, {40, 5.5}, {50, 1}}));
+
+  // A date beyond the nanosecond range of 64 bits (after 2262) is still
+  // later than every date before it.
+  write_file(path, "60 2\n");
+  set_mtime(path, 10413792000);  // the year 2300
+  p.read();
+  EXPECT_EQ(p.packs().back(), (std::pair<Long, double>{60, 2}));
 }
 
 TEST(InputFile, ReadAgainOnlyWhenTheModificationTimeGrew) {
