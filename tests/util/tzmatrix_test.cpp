@@ -210,6 +210,46 @@ TYPED_TEST(TzMatrixTest, IntegerOverflowWrapsWithoutUndefinedBehaviour) {
   }
 }
 
+// The algebra of the integer instances wraps the same way: products, sums,
+// the determinant, the norm's squares and the solver's quotients
+// (INT_MAX squared is 1 and INT_MIN squared 0 modulo 2^32).
+TYPED_TEST(TzMatrixTest, IntegerAlgebraWrapsWithoutUndefinedBehaviour) {
+  using T = TypeParam;
+  if constexpr (!kFloating<T>) {
+    const T mx = T(INT_MAX), mn = T(INT_MIN);
+    const TzMatrix<T> row(1, 2, mx), col(2, 1, mx);
+    EXPECT_EQ((row % col)(0, 0), T(2));
+    EXPECT_EQ(row.InnerProduct(col), T(2));
+    EXPECT_EQ(col.InnerProduct(row), T(2));
+    EXPECT_EQ(TzMatrix<T>(mn).Norm(), 0.0);
+
+    TzMatrix<T> d(2, 2, T(1));
+    d.Ref(0, 0) = mn;
+    d.Ref(1, 1) = mn;
+    EXPECT_EQ(d.Determinant(), T(-1));
+    TzMatrix<T> diag(3, 3, T(0));
+    for (unsigned i = 0; i < 3; ++i) diag.Ref(i, i) = mx;
+    EXPECT_EQ(diag.Determinant(), mx);
+
+    // The smallest value divided by -1 in the back substitution.
+    TzMatrix<T> one(1, 2, T(-1));
+    one.Ref(0, 1) = mn;
+    TzMatrix<T> x(2, 1, T(0));
+    ASSERT_EQ(one.LinSolve(x), 1);
+    EXPECT_EQ(x(0, 0), mn);
+    // |INT_MIN| stays INT_MIN, below 1: row 1 becomes the pivot row; the
+    // elimination then wraps in every column.
+    TzMatrix<T> a(2, 3, T(1));
+    a.Ref(0, 0) = mn;
+    a.Ref(0, 2) = T(0);
+    a.Ref(1, 2) = mx;
+    ASSERT_EQ(a.LinSolve(x), 1);
+    EXPECT_EQ(Rows(a), (Table{{1, 1, INT_MAX}, {0, static_cast<double>(INT_MIN) + 1, INT_MIN}}));
+    EXPECT_EQ(x(0, 0), T(INT_MAX - 1));
+    EXPECT_EQ(x(1, 0), T(1));
+  }
+}
+
 TYPED_TEST(TzMatrixTest, NegationGivesNegativeZeroForTheFloatingTypes) {
   using T = TypeParam;
   TzMatrix<T> n = -M<T>({{0, -1, 2}});
