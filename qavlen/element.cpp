@@ -1,5 +1,6 @@
 #include "element.h"
 
+#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <string_view>
@@ -764,7 +765,10 @@ int Element::Work0() {
       if (QavlenOption::Get_time_control_option() == QavlenOption::DoNotGoBeyondTerminalTime) {
         Time terminal = Terminal_time();
         if (time_add(current_time, time_step) > terminal) {
-          time_step = terminal - current_time;
+          // What is left up to the terminal time, formed without overflow
+          // (an element far past it has less than the smallest step left).
+          const std::int64_t left = static_cast<std::int64_t>(terminal) - current_time;
+          time_step = left < LONG_MIN32 ? LONG_MIN32 : static_cast<Time>(left);
           // At (or past) the terminal time no step is left in this segment:
           // a step of 0 would repeat for ever.
           at_terminal = time_step <= 0;

@@ -436,6 +436,20 @@ TEST_F(ElementTest, TimeControlOptionCutsTheStepAtTheTerminalTime) {
   EXPECT_EQ(t.e.calculations, 3);
 }
 
+// Far past a terminal time far below it: what is left is below the
+// smallest step, not a wrapped-round large one.
+TEST_F(ElementTest, TimeControlOptionFarPastTheTerminalTimeTakesNoStep) {
+  Stepping t(false);
+  t.root.medium = LONG_MAX32;
+  t.root.terminal = -2000000000;
+  QavlenOption::tc = QavlenOption::DoNotGoBeyondTerminalTime;
+  t.e.set_time(2000000000);
+  EXPECT_EQ(t.e.Work(), 0);
+  EXPECT_EQ(t.e.calculations, 0);
+  EXPECT_EQ(t.e.Current_time(), 2000000000);
+  EXPECT_LE(t.e.step(), 0);
+}
+
 TEST_F(ElementTest, IntegerExceptionAfterStepsPublishesThemAndGoesOn) {
   Stepping t;
   t.root.medium = 50;
