@@ -225,6 +225,44 @@ void QuickSort(T* a, Long left, Long right) {
   }
 }
 
+// Sorts keys by number when no two of them share one, and tells whether it
+// did; when two do, the keys are left in no particular order. Distinct numbers
+// have one sorted order, the one QuickSort gives too, and a radix sort
+// (three passes of 11 bits over the numbers, the sign bit flipped) finds it
+// in a few passes over the keys instead of some twenty partition levels.
+// Only the order of records of one number needs the partition itself.
+bool SortDistinct(std::vector<SortKey>& keys) {
+  const std::size_t n = keys.size();
+  const int kBits = 11, kPasses = 3;
+  const std::size_t kRadix = std::size_t(1) << kBits;
+  auto digit = [](const SortKey& k, int pass) {
+    std::uint32_t u = static_cast<std::uint32_t>(k.num) ^ 0x80000000u;
+    return (u >> (pass * kBits)) & ((1u << kBits) - 1);
+  };
+  std::vector<std::size_t> count(kPasses * kRadix, 0);
+  for (const SortKey& k : keys)
+    for (int pass = 0; pass < kPasses; ++pass) ++count[pass * kRadix + digit(k, pass)];
+  std::vector<SortKey> other(n);
+  SortKey* from = keys.data();
+  SortKey* to = other.data();
+  for (int pass = 0; pass < kPasses; ++pass) {
+    std::size_t* c = &count[pass * kRadix];
+    if (c[digit(from[0], pass)] == n) continue;  // one digit for all: nothing moves
+    std::size_t start = 0;
+    for (std::size_t d = 0; d < kRadix; ++d) {
+      std::size_t m = c[d];
+      c[d] = start;
+      start += m;
+    }
+    for (std::size_t k = 0; k < n; ++k) to[c[digit(from[k], pass)]++] = from[k];
+    std::swap(from, to);
+  }
+  for (std::size_t k = 1; k < n; ++k)
+    if (from[k].num == from[k - 1].num) return false;
+  if (from != keys.data()) keys.swap(other);
+  return true;
+}
+
 // The items of one record, read from the front of a line as the stream's
 // number extraction reads them: white space skipped, an optional sign, the
 // longest number that follows.
@@ -537,7 +575,12 @@ int Converter::Run() {
   nodeTreeKeyedByNum.Erase();
   std::cout << "Gradients have been calculated." << std::endl;
   for (Long k = 0; k < total; ++k) order[k] = SortKey{edgeArray[k].Number(), k};
-  if (total >= 2) QuickSort(order.data(), 0, total - 1);
+  if (total >= 2 && !SortDistinct(order)) {
+    // Repeated numbers: the partition decides which record of a number
+    // comes first, so it sorts the keys from their first order.
+    for (Long k = 0; k < total; ++k) order[k] = SortKey{edgeArray[k].Number(), k};
+    QuickSort(order.data(), 0, total - 1);
+  }
   std::cout << "Edges have been sorted." << std::endl;
   Merge();
   Write();
