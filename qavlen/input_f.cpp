@@ -74,9 +74,11 @@ void Input_file::Input_data() {
   // buffer holds every line whole.
   long longest = 0;
   long current = 0;
+  long total = 0;
   int c;
   while ((c = std::getc(fp)) != EOF) {
     ++current;
+    ++total;
     if (c == '\n') {
       if (current > longest) longest = current;
       current = 0;
@@ -102,9 +104,23 @@ void Input_file::Input_data() {
   }
   std::rewind(fp);
 
-  // Second pass: one pack per data line.
-  while (std::fgets(buffer.get(), size, fp)) {
+  // Second pass: one pack per data line, over the bytes counted in the
+  // first. What is appended meanwhile (the file may grow while it is read)
+  // waits for the next read, which its newer modification time brings,
+  // rather than being cut into pieces of the longest line counted.
+  long remaining = total;
+  while (remaining > 0) {
     char* line = buffer.get();
+    int length = 0;
+    while (remaining > 0 && (c = std::getc(fp)) != EOF) {
+      --remaining;
+      line[length++] = static_cast<char>(c);
+      // A file rewritten meanwhile may hold longer lines: never past the
+      // buffer.
+      if (c == '\n' || length == size - 1) break;
+    }
+    if (length == 0) break;
+    line[length] = '\0';
     if (line[0] == '#') continue;
     while (*line == ' ' || *line == '\t') ++line;
     if (*line == '\n' || *line == '\0') continue;

@@ -111,6 +111,44 @@ TEST(InputFile, LongLinesAreNeverSplit) {
   EXPECT_EQ(packs[2].first, 30);
 }
 
+// A port whose file grows while it is being read: the first data line it
+// turns into a pack appends a line longer than any the file held before.
+class Growing_while_read : public I_file<double> {
+ public:
+  explicit Growing_while_read(const std::string& path) : I_file<double>(path.c_str()) {}
+  Data_pack* Make_data_pack(char* line) override {
+    if (!grown) {
+      grown = true;
+      ftest::append_file(Object_name(), "30" + std::string(40, ' ') + "3\n");
+      set_mtime(Object_name(), 3000);
+    }
+    return I_file<double>::Make_data_pack(line);
+  }
+  bool grown = false;
+};
+
+TEST(InputFile, LinesAppendedDuringAReadWaitForTheNextOne) {
+  Temp_dir dir;
+  std::string path = dir.file("in.dat");
+  write_file(path, "10 1\n20 2\n");
+  set_mtime(path, 2000);
+  Growing_while_read in(path);
+  ASSERT_EQ(in.Switch(), YES);
+  auto packs = [&] {
+    Data_pack* const* a = nullptr;
+    int n = 0;
+    in.Get_data_pack_array(a, n);
+    Doubles out;
+    for (int k = 0; k < n; ++k) out.push_back({a[k]->Data_time(), static_cast<Data<double>*>(a[k])->Value()});
+    return out;
+  };
+  // The appended line is not cut to the length of the lines counted before.
+  stderr_of([&] { in.Input_data(); });
+  EXPECT_EQ(packs(), (Doubles{{10, 1}, {20, 2}}));
+  stderr_of([&] { in.Input_data(); });
+  EXPECT_EQ(packs(), (Doubles{{10, 1}, {20, 2}, {30, 3}}));
+}
+
 TEST(InputFile, QuotedTextItems) {
   Temp_dir dir;
   std::string path = dir.file("in.dat");
