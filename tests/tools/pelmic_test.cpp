@@ -184,6 +184,43 @@ TEST_F(Pelmic, DataSectionEndsAtAnEmptyLineAndBlankLinesAreSkipped) {
                                "2 2 100 0 100 3 200 0 110 2 \n");
 }
 
+// Files far larger than the blocks they are read in, with a record line
+// longer than a block, a line with a NUL character (blank up to it) and a
+// last line without a line end.
+TEST_F(Pelmic, LongFilesAndLongLines) {
+  const int n = 40000;
+  std::ostringstream nodes, edges, want;
+  nodes << "[Data Format Name]\nnode format V.0\n[Data]\n";
+  for (int k = 1; k <= n + 1; ++k) nodes << k << " 0 " << k << " 0 " << 2 * k << "\n";
+  nodes << std::string(600000, ' ') << n + 2 << " 0 7 8 9\n";
+  edges << "[Data Format Name]\nedge format V.0\n[Data]\n";
+  edges << " " << std::string(1, '\0') << "x y\n";
+  for (int k = n; k >= 1; --k) {
+    edges << k << " " << k + 1 << " " << k << " 3 " << 10 * k << (k == 1 ? "" : "  # a comment\n");
+    want << k << " " << k + 1 << " " << k + 1 << " 0 " << 2 * (k + 1) << " " << k << " " << k << " 0 " << 2 * k
+         << " 3 " << 10 * k << " " << (2.0 / (10 * k) < 0.01 ? 0.01 : 2.0 / (10 * k)) << "\n";
+  }
+  put("n.dat", nodes.str());
+  put("e.dat", edges.str());
+  Result r = run("e.dat n.dat o.dat");
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::string wanted = want.str(), lines;
+  // The records come out in ascending order.
+  std::vector<std::string> rows;
+  std::istringstream is(wanted);
+  for (std::string row; std::getline(is, row);) rows.push_back(row);
+  std::reverse(rows.begin(), rows.end());
+  for (const std::string& row : rows) lines += row + "\n";
+  EXPECT_EQ(file("o.dat"), header("e.dat", "n.dat", 0, 0, n) + lines);
+  EXPECT_EQ(r.out, kNormalEnd);
+
+  // The long line is a record of the node file like any other.
+  put("e.dat", edge_file("1 40002 1 2\n"));
+  r = run("e.dat n.dat o.dat");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(file("o.dat"), header("e.dat", "n.dat", 0, 1, 0) + "1 40002 7 8 9 1 1 0 2 2 \n");
+}
+
 TEST_F(Pelmic, HeaderLinesAreMatchedByTheirBeginning) {
   put("n.dat",
       "[Comment]\n\nempty lines and [Data] words in the comment\n"

@@ -263,13 +263,84 @@ bool SortDistinct(std::vector<SortKey>& keys) {
   return true;
 }
 
+// One line of a file as it stands in the reader's block: its characters
+// without the line end.
+struct Line {
+  const char* p = "";
+  std::size_t n = 0;
+};
+
+enum LineKind { LINE_TEXT, LINE_EMPTY, LINE_END };
+
+// The lines of a stream, read from it in blocks and handed out in place, so
+// that no line is copied. The rules are those of the line read of the text
+// string: a line ends at its newline, which is not part of it; a last line
+// without a line end is a line like any other; an empty line is told apart
+// from the end of the file.
+class LineReader {
+ public:
+  explicit LineReader(std::istream& s) : is(s), buf(kLineBlock) {}
+  LineReader(const LineReader&) = delete;
+  LineReader& operator=(const LineReader&) = delete;
+
+  LineKind Next(Line& line) {
+    for (;;) {
+      const void* nl = std::memchr(buf.data() + head, '\n', tail - head);
+      if (nl != nullptr) {
+        const char* q = static_cast<const char*>(nl);
+        line.p = buf.data() + head;
+        line.n = static_cast<std::size_t>(q - line.p);
+        head += line.n + 1;
+        return line.n != 0 ? LINE_TEXT : LINE_EMPTY;
+      }
+      if (atEnd || !Fill()) {
+        line = Line();
+        if (head == tail) return LINE_END;
+        line.p = buf.data() + head;  // a last line without a line end
+        line.n = tail - head;
+        head = tail;
+        return LINE_TEXT;
+      }
+    }
+  }
+  // Back to the start of the stream.
+  void Rewind() {
+    is.clear();
+    is.seekg(0);
+    head = tail = 0;
+    atEnd = false;
+  }
+
+ private:
+  static const std::size_t kLineBlock = std::size_t(1) << 18;
+  // Keeps the unfinished line at the front of the block, with room behind
+  // it (a line longer than the block doubles it), and reads more; false at
+  // the end of the stream.
+  bool Fill() {
+    std::size_t rest = tail - head;
+    if (head > 0) std::memmove(buf.data(), buf.data() + head, rest);
+    head = 0;
+    tail = rest;
+    if (tail == buf.size()) buf.resize(2 * buf.size());
+    is.read(buf.data() + tail, static_cast<std::streamsize>(buf.size() - tail));
+    std::size_t got = static_cast<std::size_t>(is.gcount());
+    tail += got;
+    if (got == 0) atEnd = true;
+    return got != 0;
+  }
+
+  std::istream& is;
+  std::vector<char> buf;
+  std::size_t head = 0, tail = 0;  // the unread characters of the block
+  bool atEnd = false;
+};
+
 // The items of one record, read from the front of a line as the stream's
 // number extraction reads them: white space skipped, an optional sign, the
 // longest number that follows.
 class Items {
  public:
-  explicit Items(const TzString& line)
-      : p(line.Length() ? static_cast<const char*>(line) : ""), end(p + line.Length()) {}
+  explicit Items(const Line& line) : p(line.p), end(line.p + line.n) {}
   bool Integer(Long& v) { return Number(v); }
   bool Real(double& v) { return Number(v); }
 
@@ -290,35 +361,29 @@ class Items {
   const char* end;
 };
 
-enum LineKind { LINE_TEXT, LINE_EMPTY, LINE_END };
-
-// The next line of a file. A last line without a line end is a line like
-// any other; an empty line is told apart from the end of the file.
-LineKind next_line(std::istream& is, TzString& line) {
-  getline(is, line, '\n');
-  if (line.Length() != 0) return LINE_TEXT;
-  if (is.eof() || is.bad()) return LINE_END;
-  is.clear();
-  if (is.get() == std::char_traits<char>::eof()) return LINE_END;  // the empty line's newline
-  return LINE_EMPTY;
+// The text of a line up to its first NUL character, as a C string shows it.
+std::string text(const Line& line) {
+  const void* nul = std::memchr(line.p, '\0', line.n);
+  return std::string(line.p, nul ? static_cast<const char*>(nul) : line.p + line.n);
 }
 
-// A line of blanks and tabs only (an indented comment leaves one).
-bool blank(const TzString& line) {
-  for (const char* p = line; *p; ++p)
-    if (*p != ' ' && *p != '\t' && *p != '\r') return false;
+// A line of blanks and tabs only (an indented comment leaves one); the line
+// is seen as a C string, up to its first NUL character.
+bool blank(const Line& line) {
+  for (std::size_t k = 0; k < line.n && line.p[k] != '\0'; ++k)
+    if (line.p[k] != ' ' && line.p[k] != '\t' && line.p[k] != '\r') return false;
   return true;
 }
 
-bool begins(const TzString& line, const char* key, std::size_t n) {
-  const char* p = line;
-  return std::strncmp(p ? p : "", key, n) == 0;
+// Whether the line begins with the n characters of key (which holds no NUL).
+bool begins(const Line& line, const char* key, std::size_t n) {
+  return line.n >= n && std::memcmp(line.p, key, n) == 0;
 }
 
 // Skips to the line that begins with key; false at the end of the file.
-bool skip_to(std::istream& is, TzString& line, const char* key, std::size_t n) {
+bool skip_to(LineReader& in, Line& line, const char* key, std::size_t n) {
   for (;;) {
-    LineKind k = next_line(is, line);
+    LineKind k = in.Next(line);
     if (k == LINE_END) return false;
     if (k == LINE_TEXT && begins(line, key, n)) return true;
   }
@@ -326,33 +391,27 @@ bool skip_to(std::istream& is, TzString& line, const char* key, std::size_t n) {
 
 // The next data record; false at the end of the data section (the end of
 // the file or an empty line). Lines of blanks are skipped.
-bool next_record(std::istream& is, TzString& line) {
+bool next_record(LineReader& in, Line& line) {
   for (;;) {
-    if (next_line(is, line) != LINE_TEXT) return false;
+    if (in.Next(line) != LINE_TEXT) return false;
     if (!blank(line)) return true;
   }
 }
 
 // The header: skips to "[Data Format Name]" and reads the format line into
 // line; whether it begins with format is the result.
-bool format_line(std::istream& is, TzString& line, const char* format) {
-  skip_to(is, line, "[Data Format Name]", 18);
-  next_line(is, line);
+bool format_line(LineReader& in, Line& line, const char* format) {
+  skip_to(in, line, "[Data Format Name]", 18);
+  in.Next(line);
   return begins(line, format, 15);
 }
 
 // Back to the start of a stream's copy for the second pass, which walks the
 // same header to the same data section as the first.
-bool rewind_to_data(std::istream& is, const char* format) {
-  is.clear();
-  is.seekg(0);
-  TzString line;
-  return format_line(is, line, format) && skip_to(is, line, "[Data]", 6);
-}
-
-std::string text(const TzString& s) {
-  const char* p = s;
-  return p ? p : "";
+bool rewind_to_data(LineReader& in, const char* format) {
+  in.Rewind();
+  Line line;
+  return format_line(in, line, format) && skip_to(in, line, "[Data]", 6);
 }
 
 bool same_file(const std::string& a, const std::string& b) {
@@ -379,7 +438,7 @@ class Converter {
     }
     tzframe::fatal(kUnit, number, reason);
   }
-  [[noreturn]] void BadEdgeRecord(const TzString& line, bool haveNumber, Long num) {
+  [[noreturn]] void BadEdgeRecord(const Line& line, bool haveNumber, Long num) {
     if (haveNumber)
       Fatal(ERR_EDGE_RECORD, "the record of edge " + std::to_string(num) + " in " + edgeName +
                                  " cannot be read: " + text(line));
@@ -401,6 +460,7 @@ class Converter {
 
   std::string edgeName, nodeName, outName;
   TzDfstream nodes, edges;
+  LineReader nodeLines{nodes}, edgeLines{edges};  // the lines of the two streams
   std::unique_ptr<char[]> outBuffer;  // declared before out, which uses it until closed
   std::ofstream out;
   Long nodeMax = 0;
@@ -412,13 +472,13 @@ class Converter {
 };
 
 void Converter::CountNodes() {
-  TzString line;
-  while (next_record(nodes, line)) ++nodeMax;
+  Line line;
+  while (next_record(nodeLines, line)) ++nodeMax;
 }
 
 void Converter::CountEdges() {
-  TzString line;
-  while (next_record(edges, line)) {
+  Line line;
+  while (next_record(edgeLines, line)) {
     Items it(line);
     Long num = 0, up = 0, low = 0, atr = 0;
     bool haveNumber = it.Integer(num);
@@ -434,10 +494,10 @@ void Converter::CountEdges() {
 }
 
 void Converter::ReadNodes() {
-  if (!rewind_to_data(nodes, "node format V.0")) return;
-  TzString line;
+  if (!rewind_to_data(nodeLines, "node format V.0")) return;
+  Line line;
   Long k = 0;
-  while (next_record(nodes, line)) {
+  while (next_record(nodeLines, line)) {
     Items it(line);
     Long num = 0, atr = 0;
     double x = 0, y = 0, z = 0, area = -1.0;
@@ -454,11 +514,11 @@ void Converter::ReadNodes() {
 }
 
 void Converter::ReadEdges() {
-  if (!rewind_to_data(edges, "edge format V.0")) return;
-  TzString line;
+  if (!rewind_to_data(edgeLines, "edge format V.0")) return;
+  Line line;
   Long total = static_cast<Long>(edgeArray.size());
   Long k = 0;
-  while (next_record(edges, line)) {
+  while (next_record(edgeLines, line)) {
     Items it(line);
     Long num = 0, iNode = 0, oNode = 0, atr = 0;
     bool haveNumber = it.Integer(num);
@@ -551,12 +611,12 @@ int Converter::Run() {
   out.rdbuf()->pubsetbuf(outBuffer.get(), kOutBuffer);
   if (!tzframe::open_output(out, outName)) Fatal(tzframe::ERR_CANNOT_WRITE, tzframe::cannot_write(outName));
 
-  TzString line;
-  if (!format_line(nodes, line, "node format V.0"))
+  Line line;
+  if (!format_line(nodeLines, line, "node format V.0"))
     Fatal(ERR_NODE_FORMAT, "node data must be node format V.0.\n" + text(line));
-  if (!format_line(edges, line, "edge format V.0")) Fatal(ERR_EDGE_FORMAT, "edge data must be edge format V.0.");
-  if (!skip_to(nodes, line, "[Data]", 6)) tzframe::error_line(kUnit, ERR_NODE_NO_DATA);
-  if (!skip_to(edges, line, "[Data]", 6)) tzframe::error_line(kUnit, ERR_EDGE_NO_DATA);
+  if (!format_line(edgeLines, line, "edge format V.0")) Fatal(ERR_EDGE_FORMAT, "edge data must be edge format V.0.");
+  if (!skip_to(nodeLines, line, "[Data]", 6)) tzframe::error_line(kUnit, ERR_NODE_NO_DATA);
+  if (!skip_to(edgeLines, line, "[Data]", 6)) tzframe::error_line(kUnit, ERR_EDGE_NO_DATA);
 
   CountNodes();
   CountEdges();
