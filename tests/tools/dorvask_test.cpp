@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -17,8 +18,98 @@
 #include <string>
 #include <vector>
 
+#include "dorvask/dorvask.h"
 #include "tzbintree.h"
 #include "tzdefs.h"
+
+namespace {
+
+// The values of the search trees: ordered by node number alone, equal only
+// when both numbers are, so that the values of one node stand in insertion
+// order.
+TEST(WorkNode, TreeOfValuesIsOrderedByNodeWithTiesInInsertionOrder) {
+  EXPECT_TRUE(WorkNode(1, 5) == WorkNode(1, 5, 9));  // the record's place takes no part
+  EXPECT_FALSE(WorkNode(1, 5) == WorkNode(2, 5));
+  EXPECT_FALSE(WorkNode(1, 5) < WorkNode(2, 5));
+  EXPECT_TRUE(WorkNode(9, 4) < WorkNode(1, 5));
+  WorkNode w(7, 8, 3);
+  w.Init(2, 6);
+  EXPECT_EQ(w.EdgeNum(), 2);
+  EXPECT_EQ(w.NodeNum(), 6);
+  EXPECT_EQ(w.At(), 3u);
+
+  TzBinaryTree2<WorkNode> t;
+  for (const WorkNode& v : {WorkNode(1, 5), WorkNode(2, 5), WorkNode(3, 4), WorkNode(4, 5)}) t.Insert(v);
+  std::vector<Long> order;
+  {
+    TzBinaryTreeIterator<WorkNode> it(t);
+    for (; static_cast<WorkNode*>(it) != nullptr; ++it) order.push_back((*it).EdgeNum());
+  }
+  EXPECT_EQ(order, (std::vector<Long>{3, 1, 2, 4}));
+  order.clear();
+  TzBinaryTreeIterator2<WorkNode> it(t);
+  it.Init(t.GetPtrToNode(WorkNode(4, 5)));
+  for (--it; static_cast<WorkNode*>(it) != nullptr; --it) order.push_back((*it).EdgeNum());
+  EXPECT_EQ(order, (std::vector<Long>{2, 1, 3}));
+}
+
+// The record writers, byte for byte: the output record by attribute (no end
+// of line), and the writer for other streams (length, gradient and area
+// always, then the end of line).
+TEST(DorvaskEdge, WritersGiveTheRecordByAttribute) {
+  struct Case {
+    Int atr;
+    const char* record;
+    const char* general;
+  } cases[] = {
+      {1, "7 10 0.1 2 1.23457e+06 20 1e-06 -0 100 2 -3 12 1 4 1 100 0.05 5000",
+       "7 10 0.1 2 1.23457e+06 20 1e-06 -0 100 2 -3 12 1 4 100 0.05 5000\n"},
+      {2, "7 10 0.1 2 1.23457e+06 20 1e-06 -0 100 2 -3 12 1 4 2 ",
+       "7 10 0.1 2 1.23457e+06 20 1e-06 -0 100 2 -3 12 1 4 -1 -1 -1\n"},
+      {3, "7 10 0.1 2 1.23457e+06 20 1e-06 -0 100 2 -3 12 1 4 3 100 0.05",
+       "7 10 0.1 2 1.23457e+06 20 1e-06 -0 100 2 -3 12 1 4 100 0.05 -1\n"},
+      {4, "7 10 0.1 2 1.23457e+06 20 1e-06 -0 100 2 -3 12 1 4 4 ",
+       "7 10 0.1 2 1.23457e+06 20 1e-06 -0 100 2 -3 12 1 4 -1 -1 -1\n"},
+  };
+  char tmpl[] = "/tmp/dorvask_edge.XXXXXX";
+  const int fd = mkstemp(tmpl);
+  ASSERT_GE(fd, 0);
+  close(fd);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.atr);
+    Edge e;
+    const bool values = c.atr == 1 || c.atr == 3;
+    e.Init(7, 10, 0.1, 2.0, 1234567.0, 20, 0.000001, -0.0, 100.0, c.atr, values ? 100.0 : -1.0,
+           values ? 0.05 : -1.0, c.atr == 1 ? 5000.0 : -1.0);
+    e.AddUpperEdge(-3);
+    e.AddUpperEdge(12);
+    e.AddLowerEdge(4);
+    {
+      std::ofstream out(tmpl, std::ios::out | std::ios::trunc);
+      out << e;
+    }
+    std::ifstream in(tmpl, std::ios::binary);
+    std::ostringstream got;
+    got << in.rdbuf();
+    EXPECT_EQ(got.str(), c.record);
+    std::ostringstream general;
+    general << e;
+    EXPECT_EQ(general.str(), c.general);
+    // A copy holds lists of its own.
+    Edge copy(e);
+    e.AddLowerEdge(5);
+    EXPECT_EQ(copy.LowerEdgeList().GetCount(), 1u);
+    EXPECT_EQ(e.LowerEdgeList().GetCount(), 2u);
+  }
+  std::remove(tmpl);
+  Edge none;
+  none.Init(1, 2, 0, 0, 0, 3, 0, 0, 0, 2, -1.0, -1.0, -1.0);
+  std::ostringstream os;
+  os << none;
+  EXPECT_EQ(os.str(), "1 2 0 0 0 3 0 0 0 0 0 -1 -1 -1\n");
+}
+
+}  // namespace
 
 #ifdef TZ_DORVASK_EXE
 
@@ -415,6 +506,17 @@ TEST_F(Dorvask, UnknownAttributeKeepsTheRecordWithoutItsValues) {
                                 "2 2 0 0 0 3 0 0 0 1 1 0 4 \n");
 }
 
+TEST_F(Dorvask, UnknownAttributeInAnotherNumberFormat) {
+  // Not in the output form: the record is read into an edge and written
+  // from it, with nothing after the attribute.
+  Result r = runOn(v4Header(1, 0, 1, "2") + "1 1 0 0 0 2 0 0 0 1 10 0.5 7\n2 2 0.0 0 0 3 0 0 0 +4 9 9 9\n");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "Error occured in file: dorvask.cpp, at line: 576\n");
+  EXPECT_EQ(read("out.dat"), outHeader(1, 0, 1, "2") +
+                                "1 1 0 0 0 2 0 0 0 0 1 -2 1 10 0.5 7\n"
+                                "2 2 0 0 0 3 0 0 0 1 1 0 4 \n");
+}
+
 TEST_F(Dorvask, OutputAfterAFormatErrorHoldsTheHeaderSoFar) {
   Result r = runOn("[Comment]\nabc\n[Data Format Name]\nedge connection V.4\n");
   EXPECT_EQ(r.status, 1);
@@ -447,14 +549,6 @@ TEST_F(Dorvask, MissingInputAndUnwritableOutput) {
 // node) of all upper and of all lower ends shuffled with rand() from its
 // first draw, inserted into two unbalanced trees ordered by node number,
 // and walked from probes.
-struct WorkNode {
-  Long edgeNum = 0, nodeNum = 0;
-  WorkNode() = default;
-  WorkNode(Long e, Long n) : edgeNum(e), nodeNum(n) {}
-  bool operator==(const WorkNode& o) const { return edgeNum == o.edgeNum && nodeNum == o.nodeNum; }
-  bool operator<(const WorkNode& o) const { return nodeNum < o.nodeNum; }
-};
-
 void shuffle(std::vector<WorkNode>& v) {
   for (long i = static_cast<long>(v.size()) - 1; i >= 1; --i) {
     double r = std::rand();
@@ -492,12 +586,12 @@ std::vector<std::string> treeLists(const std::vector<Edge3>& edges) {
                    std::vector<Long>& out) {
     TzBinaryTreeIterator2<WorkNode> it(t);
     it.Init(at);
-    for (--it; static_cast<WorkNode*>(it) != nullptr && (*it).nodeNum == node; --it)
-      out.push_back(sign * (*it).edgeNum);
+    for (--it; static_cast<WorkNode*>(it) != nullptr && (*it).NodeNum() == node; --it)
+      out.push_back(sign * (*it).EdgeNum());
     if (!around) return;
     it.Init(at);
-    for (++it; static_cast<WorkNode*>(it) != nullptr && (*it).nodeNum == node; ++it)
-      out.push_back(sign * (*it).edgeNum);
+    for (++it; static_cast<WorkNode*>(it) != nullptr && (*it).NodeNum() == node; ++it)
+      out.push_back(sign * (*it).EdgeNum());
   };
   std::vector<std::string> lists;
   for (const Edge3& e : edges) {

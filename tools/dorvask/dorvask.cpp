@@ -37,6 +37,7 @@
 #include <system_error>
 #include <vector>
 
+#include "dorvask.h"
 #include "nopath.h"
 #include "toolframe.h"
 #include "tzcheck.h"
@@ -84,12 +85,14 @@ class Writer {
     os_.flush();
     return static_cast<bool>(os_);
   }
-
- private:
+  // Hands what is buffered over to the stream, before something is written
+  // to the stream itself.
   void Drain() {
     if (used_ > 0) os_.write(buf_.data(), static_cast<std::streamsize>(used_));
     used_ = 0;
   }
+
+ private:
   std::ostream& os_;
   std::vector<char> buf_;
   std::size_t used_;
@@ -403,25 +406,82 @@ class TextStore {
   std::size_t size_ = 0, cap_ = 0;
 };
 
-// The builder's edge record: where the output text of the record's items
-// lies, "num upper upx upy upz lower lowx lowy lowz " (headLen bytes), then
-// "atr " and, by attribute, length, gradient, area (len bytes in all). A
-// record whose input line begins with exactly that text (pelmic's records
-// do) is written from the line, read again; any other from the text store,
-// at `off`.
-struct Edge {
+// Where the output text of a record's items lies: "num upper upx upy upz
+// lower lowx lowy lowz " (headLen bytes), then "atr " and, by attribute,
+// length, gradient, area (len bytes in all). A record whose input line
+// begins with exactly that text (pelmic's records do) is written from the
+// line, read again, or, when the input cannot be read again, from the text
+// store at `off`. A record in any other form is kept as its line in the
+// text store (headLen kAsEdge, len the line's length) and written as an
+// Edge.
+struct RecordText {
   static constexpr std::uint64_t kFromLine = UINT64_MAX;
+  static constexpr std::uint32_t kAsEdge = UINT32_MAX;
   std::uint64_t off;
   std::uint32_t headLen, len;
 };
 
-// One value of the historical search trees: an edge number and the number
-// of a node at one end of that edge; `at` is the record's place in the file.
-struct WorkNode {
-  Long edgeNum;
-  Long nodeNum;
-  std::uint32_t at;
+// The items of a line that has been read as a record, as numbers.
+class Items {
+ public:
+  explicit Items(std::string_view s) : c_(s.data()), e_(s.data() + s.size()) {}
+  Long Integer() {
+    std::string_view t = Next();
+    Long v = 0;
+    std::from_chars(t.data(), t.data() + t.size(), v);
+    return v;
+  }
+  double Real() {
+    std::string_view t = Next();
+    double v = 0;
+    std::from_chars(t.data(), t.data() + t.size(), v);
+    return v;
+  }
+
+ private:
+  // The next item without a plus sign.
+  std::string_view Next() {
+    while (c_ != e_ && IsBlank(*c_)) ++c_;
+    const char* b = c_;
+    while (c_ != e_ && !IsBlank(*c_)) ++c_;
+    if (b != c_ && *b == '+') ++b;
+    return std::string_view(b, static_cast<std::size_t>(c_ - b));
+  }
+  const char* c_;
+  const char* e_;
 };
+
+// The edge of a record line; length, gradient and area -1.0 where the
+// attribute has none (for an attribute other than 1, 2 and 3 all three).
+void ReadEdge(std::string_view line, Edge& e) {
+  Items it(line);
+  const Long num = it.Integer(), upperNode = it.Integer();
+  const double upx = it.Real(), upy = it.Real(), upz = it.Real();
+  const Long lowerNode = it.Integer();
+  const double lowx = it.Real(), lowy = it.Real(), lowz = it.Real();
+  const Int atr = it.Integer();
+  double len = -1.0, grd = -1.0, area = -1.0;
+  if (atr == 1 || atr == 3) {
+    len = it.Real();
+    grd = it.Real();
+    if (atr == 1) area = it.Real();
+  }
+  e.Init(num, upperNode, upx, upy, upz, lowerNode, lowx, lowy, lowz, atr, len, grd, area);
+}
+
+// The entries of a list text "count entries...".
+template <class Add>
+void ReadList(const char* p, std::size_t n, Add add) {
+  const char* const e = p + n;
+  bool count = true;
+  while (p != e) {
+    std::int64_t v = 0;
+    p = std::from_chars(p, e, v).ptr;
+    ++p;  // the blank
+    if (!count) add(static_cast<Long>(v));
+    count = false;
+  }
+}
 
 // Fisher-Yates with the platform's unseeded rand(): every run draws the
 // same sequence. j = floor(r (i + 1) 2^-31) is computed exactly.
@@ -443,10 +503,10 @@ void Shuffle(Long n, WorkNode* v) {
 }
 
 // The values of one end, grouped by node number; within a node in shuffled
-// (insertion) order. `edge[p]` is the edge number at place p, `node[p]` its
-// node number, `place[at]` the place of record at's own value.
+// (insertion) order. `value[p]` is the value at place p, `place[at]` the
+// place of record at's own value.
 struct Buckets {
-  std::vector<Long> edge, node;
+  std::vector<WorkNode> value;
   std::vector<std::uint32_t> place;
 
   // a and b: scratch of at least v.size() values.
@@ -455,7 +515,7 @@ struct Buckets {
     // Stable radix sort of (node number, insertion place) by node number,
     // in digits of 11 bits; a digit that all values share needs no pass.
     for (std::size_t i = 0; i < n; ++i)
-      a[i] = (static_cast<std::uint64_t>(static_cast<std::uint32_t>(v[i].nodeNum) ^ 0x80000000u) << 32) | i;
+      a[i] = (static_cast<std::uint64_t>(static_cast<std::uint32_t>(v[i].NodeNum()) ^ 0x80000000u) << 32) | i;
     std::vector<std::uint32_t> count(1u << 11);
     for (int shift = 32; shift < 64; shift += 11) {
       std::fill(count.begin(), count.end(), 0);
@@ -470,14 +530,12 @@ struct Buckets {
       for (std::size_t i = 0; i < n; ++i) b[count[(a[i] >> shift) & 0x7ffu]++] = a[i];
       a.swap(b);
     }
-    edge.resize(n);
-    node.resize(n);
+    value.resize(n);
     place.resize(n);
     for (std::size_t q = 0; q < n; ++q) {
       const WorkNode& w = v[static_cast<std::uint32_t>(a[q])];
-      edge[q] = w.edgeNum;
-      node[q] = w.nodeNum;
-      place[w.at] = static_cast<std::uint32_t>(q);
+      value[q] = w;
+      place[w.At()] = static_cast<std::uint32_t>(q);
     }
   }
 };
@@ -493,15 +551,16 @@ struct Buckets {
 // initialised (only the pages written are touched).
 void MakeLists(const Buckets& own, int ownSign, const Buckets& other, int otherSign,
                std::unique_ptr<char[]>& store, std::vector<std::uint64_t>& off) {
-  const std::size_t n = own.edge.size();
+  const std::size_t n = own.value.size();
   // The size of the store: at most 12 characters per item.
   std::size_t bound = 0;
   for (std::size_t f = 0, t = 0; f < n;) {
     std::size_t l = f + 1;
-    while (l < n && own.node[l] == own.node[f]) ++l;
-    while (t < n && other.node[t] < own.node[f]) ++t;
+    const Long node = own.value[f].NodeNum();
+    while (l < n && own.value[l].NodeNum() == node) ++l;
+    while (t < n && other.value[t].NodeNum() < node) ++t;
     std::size_t u = t;
-    while (u < n && other.node[u] == own.node[f]) ++u;
+    while (u < n && other.value[u].NodeNum() == node) ++u;
     bound += 12 * (l - f) * ((l - f) + (u - t));
     f = l;
     t = u;
@@ -514,21 +573,44 @@ void MakeLists(const Buckets& own, int ownSign, const Buckets& other, int otherS
   };
   for (std::size_t f = 0, t = 0; f < n;) {
     std::size_t l = f + 1;
-    while (l < n && own.node[l] == own.node[f]) ++l;
-    while (t < n && other.node[t] < own.node[f]) ++t;
+    const Long node = own.value[f].NodeNum();
+    while (l < n && own.value[l].NodeNum() == node) ++l;
+    while (t < n && other.value[t].NodeNum() < node) ++t;
     std::size_t u = t;
-    while (u < n && other.node[u] == own.node[f]) ++u;
+    while (u < n && other.value[u].NodeNum() == node) ++u;
     for (std::size_t q = f; q < l; ++q) {
       off[q] = static_cast<std::uint64_t>(p - store.get());
       put(static_cast<std::int64_t>((u - t) + (l - f) - 1));
-      for (std::size_t j = u; j > t; --j) put(static_cast<std::int64_t>(otherSign) * other.edge[j - 1]);
-      for (std::size_t j = q; j > f; --j) put(static_cast<std::int64_t>(ownSign) * own.edge[j - 1]);
-      for (std::size_t j = q + 1; j < l; ++j) put(static_cast<std::int64_t>(ownSign) * own.edge[j]);
+      for (std::size_t j = u; j > t; --j) put(static_cast<std::int64_t>(otherSign) * other.value[j - 1].EdgeNum());
+      for (std::size_t j = q; j > f; --j) put(static_cast<std::int64_t>(ownSign) * own.value[j - 1].EdgeNum());
+      for (std::size_t j = q + 1; j < l; ++j) put(static_cast<std::int64_t>(ownSign) * own.value[j].EdgeNum());
     }
     f = l;
     t = u;
   }
   off[n] = static_cast<std::uint64_t>(p - store.get());
+}
+
+// Writes a record in the output form from its text and its two lists.
+void CopyRecord(const RecordText& e, const char* from, const char* upper, std::size_t upperLen, const char* lower,
+                std::size_t lowerLen, Writer& file, std::vector<char>& big) {
+  const std::size_t size = e.len + upperLen + lowerLen + 1;
+  char* start;
+  if (size <= file.Capacity()) {
+    start = file.Room(size);
+  } else {
+    big.resize(size);
+    start = big.data();
+  }
+  char* p = std::copy_n(from, e.headLen, start);
+  p = std::copy_n(upper, upperLen, p);
+  p = std::copy_n(lower, lowerLen, p);
+  p = std::copy(from + e.headLen, from + e.len, p);
+  *p++ = '\n';
+  if (start == big.data())
+    file.Put(big.data(), size);
+  else
+    file.Commit(p);
 }
 
 std::string Quoted(std::string_view s) { return "\"" + std::string(s) + "\""; }
@@ -614,7 +696,7 @@ void Build(Run& run) {
   // Records. The end values of the edges go into the two arrays of the
   // historical trees; the output text of a record's items into a store,
   // unless the line holds it and the input is a file that can be read again.
-  std::vector<Edge> edges;
+  std::vector<RecordText> edges;
   TextStore text;
   std::vector<WorkNode> upper, lower;
   const std::uint64_t dataAt = in.Tell();
@@ -679,14 +761,20 @@ void Build(Run& run) {
                   " has the same upper and lower node " + std::to_string(upperNode) + "."},
                  true);
     const std::size_t len = static_cast<std::size_t>(p - rec);
-    if (reread && len <= line.size() && std::memcmp(rec, line.data(), len) == 0) {
-      edges.push_back(Edge{Edge::kFromLine, static_cast<std::uint32_t>(headLen), static_cast<std::uint32_t>(len)});
-    } else {
-      edges.push_back(Edge{text.Size(), static_cast<std::uint32_t>(headLen), static_cast<std::uint32_t>(len)});
+    const bool outputForm = len <= line.size() && std::memcmp(rec, line.data(), len) == 0;
+    if (outputForm && reread) {
+      edges.push_back(
+          RecordText{RecordText::kFromLine, static_cast<std::uint32_t>(headLen), static_cast<std::uint32_t>(len)});
+    } else if (outputForm) {
+      edges.push_back(RecordText{text.Size(), static_cast<std::uint32_t>(headLen), static_cast<std::uint32_t>(len)});
       text.Commit(p);
+    } else {
+      edges.push_back(RecordText{text.Size(), RecordText::kAsEdge, static_cast<std::uint32_t>(line.size())});
+      char* r = text.Room(line.size());
+      text.Commit(std::copy_n(line.data(), line.size(), r));
     }
-    upper.push_back(WorkNode{num, upperNode, static_cast<std::uint32_t>(i)});
-    lower.push_back(WorkNode{num, lowerNode, static_cast<std::uint32_t>(i)});
+    upper.push_back(WorkNode(num, upperNode, static_cast<std::uint32_t>(i)));
+    lower.push_back(WorkNode(num, lowerNode, static_cast<std::uint32_t>(i)));
   }
 
   // Edge numbers must be unique: report the earliest record that repeats one.
@@ -696,7 +784,7 @@ void Build(Run& run) {
     std::vector<std::uint64_t>& byNum = scratchA;
     const std::size_t count = upper.size();
     for (std::size_t i = 0; i < count; ++i)
-      byNum[i] = (static_cast<std::uint64_t>(static_cast<std::uint32_t>(upper[i].edgeNum) ^ 0x80000000u) << 32) | i;
+      byNum[i] = (static_cast<std::uint64_t>(static_cast<std::uint32_t>(upper[i].EdgeNum()) ^ 0x80000000u) << 32) | i;
     // pelmic writes the records sorted by edge number: then nothing to sort.
     if (!std::is_sorted(byNum.begin(), byNum.begin() + static_cast<std::ptrdiff_t>(count)))
       std::sort(byNum.begin(), byNum.begin() + static_cast<std::ptrdiff_t>(count));
@@ -712,7 +800,7 @@ void Build(Run& run) {
     }
     if (repeat != SIZE_MAX)
       run.Report(592,
-                 {"edge " + std::to_string(upper[repeat].edgeNum) + " is given twice in " + run.iName +
+                 {"edge " + std::to_string(upper[repeat].EdgeNum()) + " is given twice in " + run.iName +
                   ", in records " + std::to_string(original + 1) + " and " + std::to_string(repeat + 1) +
                   "."},
                  true);
@@ -752,32 +840,27 @@ void Build(Run& run) {
     }
     const std::uint32_t pu = ups.place[i], pl = lows.place[i];
     const std::size_t upperLen = upperOff[pu + 1] - upperOff[pu], lowerLen = lowerOff[pl + 1] - lowerOff[pl];
-    const Edge& e = edges[i];
+    const RecordText& e = edges[i];
     // Every record's line is read again, so that the lines stay in step.
-    if (reread && (!NextContentLine(again, line) || (e.off == Edge::kFromLine && line.size() < e.len)))
+    if (reread && (!NextContentLine(again, line) || (e.off == RecordText::kFromLine && line.size() < e.len)))
       reread = false;
-    if (e.off == Edge::kFromLine && !reread)
+    if (e.off == RecordText::kFromLine && !reread)
       run.Report(560, {std::to_string(i + 1) + "th data", "the record cannot be read again in " + run.iName + "."},
                  true);
-    const char* from = e.off == Edge::kFromLine ? line.data() : text.Data() + e.off;
-    const std::size_t size = e.len + upperLen + lowerLen + 1;
-    char* start;
-    if (size <= file.Capacity()) {
-      start = file.Room(size);
+    if (e.headLen == RecordText::kAsEdge) {
+      Edge edge;
+      ReadEdge(std::string_view(text.Data() + e.off, e.len), edge);
+      ReadList(upperLists.get() + upperOff[pu], upperLen, [&edge](Long k) { edge.AddUpperEdge(k); });
+      ReadList(lowerLists.get() + lowerOff[pl], lowerLen, [&edge](Long k) { edge.AddLowerEdge(k); });
+      file.Drain();
+      run.out << edge;
+      run.out.put('\n');
     } else {
-      big.resize(size);
-      start = big.data();
+      CopyRecord(e, e.off == RecordText::kFromLine ? line.data() : text.Data() + e.off,
+                 upperLists.get() + upperOff[pu], upperLen, lowerLists.get() + lowerOff[pl], lowerLen, file, big);
     }
-    char* p = std::copy_n(from, e.headLen, start);
-    p = std::copy_n(upperLists.get() + upperOff[pu], upperLen, p);
-    p = std::copy_n(lowerLists.get() + lowerOff[pl], lowerLen, p);
-    p = std::copy(from + e.headLen, from + e.len, p);
-    *p++ = '\n';
-    if (start == big.data())
-      file.Put(big.data(), size);
-    else
-      file.Commit(p);
     char* c = console.Room(32);
+
     c = std::copy_n("edge ", 5, c);
     c = std::to_chars(c, c + 12, static_cast<std::int64_t>(i) + 1).ptr;
     c = std::copy_n(" done\n", 6, c);
