@@ -20,7 +20,10 @@
 // the tools' number format (as "%g"). Inputs written by pelmic are already
 // in that form, so a real of at most six significant digits is rewritten
 // from its decimal digits directly, without a binary round trip; any other
-// real goes through the double it denotes.
+// real goes through the double it denotes. A record whose line is already
+// in the output form is copied from the line; any other record is read into
+// the builder's Edge record (dorvask.h) when it is written, and written by
+// its writer.
 #include <sys/stat.h>
 
 #include <algorithm>
