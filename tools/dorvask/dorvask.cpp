@@ -701,7 +701,7 @@ void Build(Run& run) {
   // unless the line holds it and the input is a file that can be read again.
   std::vector<RecordText> edges;
   TextStore text;
-  std::vector<WorkNode> upper, lower;
+  std::vector<WorkNode> upperNodeArray, lowerNodeArray;
   const std::uint64_t dataAt = in.Tell();
   bool reread = false;
   {
@@ -709,8 +709,8 @@ void Build(Run& run) {
     if (run.in != nullptr && ::fstat(::fileno(run.in), &st) == 0 && S_ISREG(st.st_mode)) reread = true;
     const std::size_t expect = static_cast<std::size_t>(std::min<Long>(n, 1 << 22));
     edges.reserve(expect);
-    upper.reserve(expect);
-    lower.reserve(expect);
+    upperNodeArray.reserve(expect);
+    lowerNodeArray.reserve(expect);
   }
   for (Long i = 0; i < n; ++i) {
     if (!NextContentLine(in, line)) run.Report(553, {std::to_string(i + 1) + "th data"}, true);
@@ -776,18 +776,19 @@ void Build(Run& run) {
       char* r = text.Room(line.size());
       text.Commit(std::copy_n(line.data(), line.size(), r));
     }
-    upper.push_back(WorkNode(num, upperNode, static_cast<std::uint32_t>(i)));
-    lower.push_back(WorkNode(num, lowerNode, static_cast<std::uint32_t>(i)));
+    upperNodeArray.push_back(WorkNode(num, upperNode, static_cast<std::uint32_t>(i)));
+    lowerNodeArray.push_back(WorkNode(num, lowerNode, static_cast<std::uint32_t>(i)));
   }
 
   // Edge numbers must be unique: report the earliest record that repeats one.
   // One more than the values: the scratch serves for the list places later.
-  std::vector<std::uint64_t> scratchA(upper.size() + 1), scratchB(upper.size() + 1);
+  std::vector<std::uint64_t> scratchA(upperNodeArray.size() + 1), scratchB(upperNodeArray.size() + 1);
   {
     std::vector<std::uint64_t>& byNum = scratchA;
-    const std::size_t count = upper.size();
+    const std::size_t count = upperNodeArray.size();
     for (std::size_t i = 0; i < count; ++i)
-      byNum[i] = (static_cast<std::uint64_t>(static_cast<std::uint32_t>(upper[i].EdgeNum()) ^ 0x80000000u) << 32) | i;
+      byNum[i] =
+          (static_cast<std::uint64_t>(static_cast<std::uint32_t>(upperNodeArray[i].EdgeNum()) ^ 0x80000000u) << 32) | i;
     // pelmic writes the records sorted by edge number: then nothing to sort.
     if (!std::is_sorted(byNum.begin(), byNum.begin() + static_cast<std::ptrdiff_t>(count)))
       std::sort(byNum.begin(), byNum.begin() + static_cast<std::ptrdiff_t>(count));
@@ -803,18 +804,19 @@ void Build(Run& run) {
     }
     if (repeat != SIZE_MAX)
       run.Report(592,
-                 {"edge " + std::to_string(upper[repeat].EdgeNum()) + " is given twice in " + run.iName +
+                 {"edge " + std::to_string(upperNodeArray[repeat].EdgeNum()) + " is given twice in " + run.iName +
                   ", in records " + std::to_string(original + 1) + " and " + std::to_string(repeat + 1) +
                   "."},
                  true);
   }
 
   console.Put("trees has been built.\n");
-  Shuffle(n, upper.data());
-  Shuffle(n, lower.data());
+  Shuffle(n, upperNodeArray.data());
+  Shuffle(n, lowerNodeArray.data());
+  // The buckets of the upper and of the lower ends, in place of the trees.
   Buckets ups, lows;
-  ups.Build(upper, scratchA, scratchB);
-  lows.Build(lower, scratchA, scratchB);
+  ups.Build(upperNodeArray, scratchA, scratchB);
+  lows.Build(lowerNodeArray, scratchA, scratchB);
   // The upper lists: edges ending at the upper end's node (+), then the
   // other edges starting there (-); the lower lists: edges starting at the
   // lower end's node (-), then the other edges ending there (+). The sort's
