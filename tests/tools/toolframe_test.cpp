@@ -85,6 +85,22 @@ TEST(ToolFrameDeathTest, UsageEndsWithStatusOneAndVersionReturns) {
   EXPECT_EQ(err, std::string(tzframe::tool_texts("pelmic")->version) + "\n");
 }
 
+TEST(ToolFrame, VersionTextsByteForByte) {
+  struct { const char* tool; const char* text; } cases[] = {
+      {"pelmic", "\nThis is pelmic, version 2.0\n"
+                 "  Developed by the pelmic developer, river basin modelling group\n\n"},
+      {"dorvask", "\nThis is dorvask\n"
+                  "  Developed by the dorvask developer, river basin modelling group\n\n"},
+      {"sarnolt", "\nThis is sarnolt-1 ver. 1.3\n"
+                  "  Developed by the sarnolt developer, river basin modelling group\n"
+                  "  Modified by the sarnolt maintainer, river basin modelling group\n\n"}};
+  for (auto& c : cases) {
+    testing::internal::CaptureStderr();
+    tzframe::version(*tzframe::tool_texts(c.tool));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), c.text) << c.tool;
+  }
+}
+
 TEST(ToolFrameDeathTest, FatalWritesTheErrorLineAndReason) {
   EXPECT_EXIT(tzframe::fatal("pelmic.cpp", 392, "node data must be node format V.0."),
               testing::ExitedWithCode(1),
