@@ -1,6 +1,7 @@
 #include "tzdfstream.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -123,6 +124,30 @@ TEST_F(TzDfstreamTest, CopyIsRemovedOnCloseAndDestruction) {
   }
   EXPECT_FALSE(exists(name));
   EXPECT_TRUE(exists(src()));  // the source is never touched
+}
+
+// The number of descriptors this process holds open.
+int open_descriptors() {
+  int n = 0;
+  for (int fd = 0; fd < 4096; ++fd)
+    if (fcntl(fd, F_GETFD) != -1) ++n;
+  return n;
+}
+
+TEST_F(TzDfstreamTest, AStreamHoldsOneDescriptorAndGivesItBack) {
+  write("x\n");
+  const int before = open_descriptors();
+  {
+    Probe s(src().c_str());
+    ASSERT_TRUE(static_cast<bool>(s));
+    EXPECT_EQ(open_descriptors(), before + 1);  // the copy being read, nothing of its making
+    s.open(src().c_str());
+    EXPECT_EQ(open_descriptors(), before + 1);
+    s.close();
+    EXPECT_EQ(open_descriptors(), before);
+    s.open(src().c_str());
+  }
+  EXPECT_EQ(open_descriptors(), before);
 }
 
 TEST_F(TzDfstreamTest, SecondOpenMakesAFreshCopy) {
