@@ -78,26 +78,67 @@ bool ItemInt(const char* p, const char* e, int& v) {
 bool ItemValue(const char* p, const char* e, int& v) { return ItemInt(p, e, v); }
 bool ItemValue(const char* p, const char* e, TzLong& v) { return ItemInt(p, e, v.v); }
 
-// The file as lines, each without its line end ('\n' and a '\r' before it).
+// The lines of a file, each without its line end ('\n' and a '\r' before
+// it), read in large blocks: a line is handed out in place when it lies
+// within a block, else gathered; nothing grows with the file but the
+// longest line.
 class Lines {
  public:
-  Lines(const char* data, std::size_t size) : p_(data), end_(data + size) {}
-  // The next line; false at the end of the text.
+  explicit Lines(FILE* fp) : fp_(fp), block_(kBlock) {}
+  // False at the end of the file.
   bool Next(const char*& b, const char*& e) {
-    if (p_ >= end_) return false;
-    b = p_;
-    const char* nl = static_cast<const char*>(std::memchr(p_, '\n', static_cast<std::size_t>(end_ - p_)));
-    e = nl ? nl : end_;
-    p_ = nl ? nl + 1 : end_;
+    carry_.clear();
+    for (;;) {
+      if (p_ == end_ && !Fill()) {
+        if (carry_.empty()) return false;
+        break;  // a last line without a line end
+      }
+      const char* nl = static_cast<const char*>(std::memchr(p_, '\n', static_cast<std::size_t>(end_ - p_)));
+      if (nl) {
+        if (carry_.empty()) {
+          b = p_;
+          e = nl;
+          p_ = nl + 1;
+          return Finish(b, e);
+        }
+        carry_.append(p_, nl);
+        p_ = nl + 1;
+        break;
+      }
+      carry_.append(p_, end_);
+      p_ = end_;
+    }
+    b = carry_.data();
+    e = b + carry_.size();
+    return Finish(b, e);
+  }
+  long Number() const { return number_; }
+  // Whether the file held no character at all.
+  bool Empty() {
+    if (p_ == end_) Fill();
+    return p_ == end_ && total_ == 0;
+  }
+
+ private:
+  static constexpr std::size_t kBlock = 1 << 20;
+  bool Fill() {
+    std::size_t n = std::fread(block_.data(), 1, block_.size(), fp_);
+    p_ = block_.data();
+    end_ = p_ + n;
+    total_ += n;
+    return n > 0;
+  }
+  bool Finish(const char*& b, const char*& e) {
     if (e > b && e[-1] == '\r') --e;
     ++number_;
     return true;
   }
-  long Number() const { return number_; }
-
- private:
-  const char* p_;
-  const char* end_;
+  FILE* fp_;
+  std::vector<char> block_;
+  const char* p_ = nullptr;
+  const char* end_ = nullptr;
+  std::string carry_;
+  std::size_t total_ = 0;
   long number_ = 0;
 };
 
@@ -136,16 +177,14 @@ void I_file_matrix<T>::Input_data() {
     this->Oprint(stderr, "    ");
     tz::stop(3);
   }
-  // The whole file at once: one read, whatever its line lengths.
-  std::vector<char> text;
+  std::unique_ptr<Lines> lines_holder;
   {
     Memory_site site(kUnit, 114, "char", 0, 1, this);
-    char chunk[1 << 16];
-    std::size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, fp)) > 0) text.insert(text.end(), chunk, chunk + n);
+    lines_holder.reset(new Lines(fp));
   }
-  std::fclose(fp);
-  if (text.empty()) {
+  Lines& lines = *lines_holder;
+  if (lines.Empty()) {
+    std::fclose(fp);
     std::fflush(stdout);
     Eprint(kUnit, 106, 1);
     this->Oprint(stderr, "    ");
@@ -157,7 +196,6 @@ void I_file_matrix<T>::Input_data() {
   Long newest = this->Newest_data_time();
   bool anyNewest = this->Number_of_data_packs() > 0;
   T grid;
-  Lines lines(text.data(), text.size());
   const char* b;
   const char* e;
   while (lines.Next(b, e)) {
@@ -227,6 +265,7 @@ void I_file_matrix<T>::Input_data() {
     newest = wt;
     anyNewest = true;
   }
+  std::fclose(fp);
   this->Set_data_pack_array();
   if (this->Number_of_data_packs() > 0)
     std::fprintf(stderr, "File: %s  newest data time : %d\n", path, this->Newest_data_time());

@@ -150,6 +150,30 @@ TYPED_TEST(IFileMatrixTyped, SameValuesAsTheRecordText) {
 
 using DMatrix = TzMatrix<double>;
 
+TEST(IFileMatrix, LinesLongerThanTheReadBlocks) {
+  // Rows of 300000 values (about 1.5 MB each) cross the blocks the file is
+  // read in.
+  const unsigned nx = 300000;
+  std::string text = "60 " + std::to_string(nx) + " 3\n";
+  for (int row = 2; row >= 0; --row) {
+    for (unsigned i = 0; i < nx; ++i) text += std::to_string(row * 10 + static_cast<int>(i % 7)) + (i + 1 < nx ? " " : "");
+    text += "\r\n";
+  }
+  Temp_dir dir;
+  std::string path = dir.file("rain.dat");
+  write_file(path, text);
+  Port_on<DMatrix> p(path);
+  p.read();
+  auto packs = p.packs();
+  ASSERT_EQ(packs.size(), 1u);
+  const DMatrix& m = packs[0].second;
+  ASSERT_EQ(m.GetRows(), nx);
+  ASSERT_EQ(m.GetCols(), 3u);
+  for (unsigned j = 0; j < 3; ++j)
+    for (unsigned i = 0; i < nx; i += 9973) ASSERT_EQ(m(i, j), j * 10 + i % 7) << i << "," << j;
+  EXPECT_EQ(m(nx - 1, 2), 20 + (nx - 1) % 7);
+}
+
 TEST(IFileMatrix, ReadAgainOnlyWhenTheModificationTimeGrew) {
   Temp_dir dir;
   std::string path = dir.file("rain.dat");
