@@ -330,6 +330,7 @@ int Morvelan2d::Set_parameter(FILE* f) {
   std::printf("\ttotal area: %s(m2)\n", StreamText(slopeArea).c_str());
 
   // One edge per number.
+  treeKeyedByEdgeNumber.Erase();
   for (Long i = 0; i < numberOfEdges; i++) {
     Long num = edgeArray[i].Num();
     if (FindEdge(num)) {

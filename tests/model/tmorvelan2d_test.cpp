@@ -131,9 +131,31 @@ TEST(Tmorvelan2d, RunWritesItsSeriesTerminalFilesAndDialogue) {
   EXPECT_TRUE(ftest::exists(d.file("tmorvelan2d.tsd")));
   const std::string tst = read_file(d.file("ini.dat.tst"));
   EXPECT_EQ(tst.substr(0, 17), "[Comment]\nThese a");
-  EXPECT_NE(tst.find("[Data Format Name]\nMorvelan Initial State Format\n[Number of Total Edges]\n3\n[Data]\n1 0.000000 "),
-            std::string::npos)
+  const std::string head =
+      "[Comment]\nThese are discharge data at both ends of all edges.\n"
+      "Each column in [Data] section is as follows:\n<edge number>\n"
+      "<discharge at upper end(m3/s)>\n<discharge at lower end(m3/s)>\n"
+      "[Data Format Name]\nMorvelan Initial State Format\n[Number of Total Edges]\n3\n[Data]\n";
+  ASSERT_EQ(tst.substr(0, head.size()), head);
+  // One "%ld %f %f" line per edge in file order; the river edge's lower end
+  // is the outflow written last to the series.
+  char river[64];
+  std::snprintf(river, sizeof river, "3 0.000000 %f\n", std::stod(read_file(d.file("tmorvelan2d.out")).substr(
+                                                           read_file(d.file("tmorvelan2d.out")).rfind("1200 ") + 5)));
+  EXPECT_TRUE(::testing::internal::RE::FullMatch(tst.substr(head.size()),
+                                                 "1 0\\.000000 [0-9]+\\.[0-9]{6}\n2 0\\.000000 [0-9]+\\.[0-9]{6}\n3 .*\n"))
       << tst;
+  EXPECT_EQ(tst.substr(tst.size() - std::strlen(river)), river);
+}
+
+TEST(Tmorvelan2d, BasinStartLineWithoutANumberLeavesTheStartTime) {
+  Temp_dir d;
+  WriteBasin(d, Rain({{0, 6}, {600, 6}}));
+  write_file(d.file("tmorvelan2d.ist"), "VirtualRiverBasin vrb 0\n{\nMorvelan2d morvelan2d 0\n0 ini.dat\n}\n");
+  Outcome o = RunProgram(d, "600\n600\nY\n");
+  ASSERT_EQ(o.status, 0) << o.err;
+  EXPECT_NE(o.out.find("# current_time = 0 : time_step = "), std::string::npos) << o.out;
+  EXPECT_EQ(Times(Series(read_file(d.file("tmorvelan2d.out")))), (std::vector<int>{0, 300, 600}));
 }
 
 TEST(Tmorvelan2d, SteadyStateOutflowIsRainTimesSlopeArea) {
