@@ -231,11 +231,16 @@ void Total_system::Set_qavlen_option() {
     std::fputs("#   current selection: GoBeyondTerminalTime\n", stdout);
   std::fputs("#   select 1 or 2\n#   1. GoBeyondTerminalTime (Default)\n#   2. DoNotGoBeyondTerminalTime\n",
              stdout);
+  // The answer is read as an integer from the start of the next word (the
+  // rest of the word goes with it).
   std::string word;
-  Time answer = 0;
-  bool got = Read_word(word) && whole_number(word, answer);
-  QavlenOption::tc = got && answer == 2 ? QavlenOption::DoNotGoBeyondTerminalTime
-                                        : QavlenOption::GoBeyondTerminalTime;
+  bool two = false;
+  if (Read_word(word)) {
+    char* end = nullptr;
+    long long answer = std::strtoll(word.c_str(), &end, 10);
+    two = end != word.c_str() && answer == 2;
+  }
+  QavlenOption::tc = two ? QavlenOption::DoNotGoBeyondTerminalTime : QavlenOption::GoBeyondTerminalTime;
 }
 
 // ---- the main loop ----
