@@ -88,6 +88,10 @@ class TzNodePool {
     if (Next == End && !Grow()) return nullptr;
     void* p = Next;
     Next += kSlot;
+    if (++InRun == kRun) {
+      InRun = 0;
+      if (Next != End) Next += kSlot;  // the slot between two runs stays empty
+    }
     return p;
   }
   // Takes back the storage of a node already destroyed.
@@ -124,6 +128,12 @@ class TzNodePool {
     return s;
   }
   static constexpr std::size_t kSlot = Slot(sizeof(N) > alignof(N) ? sizeof(N) : alignof(N));
+  // Slots are handed out in runs of 4 kB with one slot left out between two
+  // runs. Nodes inserted in key order lie in address order; without the gap
+  // the nodes of one search path, whose keys are apart by powers of two,
+  // would be apart by multiples of 4 kB and compete for the same few cache
+  // sets.
+  static constexpr std::size_t kRun = kSlot < 4096 ? 4096 / kSlot : std::size_t(-1);
   static constexpr std::size_t kFirstBlock = 4096;
   static constexpr std::size_t kMaxBlock = std::size_t(1) << 21;
   static_assert(alignof(N) <= kAlign, "tree nodes need at most 64-byte alignment");
@@ -139,6 +149,7 @@ class TzNodePool {
     BlockBytes = bytes;
     Next = static_cast<unsigned char*>(m) + kAlign;  // the block header takes the first line
     End = Next + (bytes - kAlign) / kSlot * kSlot;
+    InRun = 0;
     return true;
   }
 
@@ -147,6 +158,7 @@ class TzNodePool {
   unsigned char* End = nullptr;   // the end of the newest block's slots
   FreeSlot* FreeList = nullptr;   // slots of deleted nodes
   std::size_t BlockBytes = 0;     // the size of the newest block
+  std::size_t InRun = 0;          // slots handed out in the current run
 };
 
 template <class T>
