@@ -260,6 +260,102 @@ TEST(TotalSystemWork, TimeSumsSaturate) {
   EXPECT_EQ(read_file(dir.file("out.dat")), header + doubled(10, 100));
 }
 
+// A doubler that cannot go on past 40 (without asking upstream): the
+// components stop short of the target without a data failure.
+class Stalling : public Doubler {
+ public:
+  Stalling() : Doubler(10) {}
+  int Can_you_calculate() override { return current_time >= 40 ? 0 : Doubler::Can_you_calculate(); }
+};
+
+class Stalling_basin : public Total_system {
+ public:
+  Stalling_basin() : in("in.dat"), out("out.dat", 0) { Init("sys", 0, 0); }
+  int Register_input_ports() override { return Register(&in); }
+  int Register_output_ports() override { return Register(&out); }
+  int Register_components() override { return Register(&el); }
+  int Register_iterators() override { return 1; }
+  int Connect_ports() override {
+    Connect(&in, &el, "rp", 0);
+    Connect(&el, "sp", 0, &out);
+    return 1;
+  }
+  int Connect_components() override { return 1; }
+  I_file<double> in;
+  O_file<double> out;
+  Stalling el;
+};
+
+TEST(TotalSystemWork, StoppedBeforeTheTargetWritesNoOutput) {
+  Temp_dir dir;
+  write_file(dir.file("in.dat"), series(0, 200));
+  Outcome o = ftest::run(
+      [] {
+        Stalling_basin b;
+        if (!build(b)) return 99;
+        b.Initial_time(0);
+        b.Initial_work();
+        return 10 + b.Work();
+      },
+      dir.path(), "100\n30\ny\n");
+  EXPECT_EQ(o.status, 11);
+  EXPECT_EQ(o.out, ask_step(0) + ask_increment + "30\n" + ask_quit(40, 100) + ended);
+  EXPECT_EQ(o.err, "File: in.dat  newest data time : 200\n\n# Error : Stopped before MediumTermTargetTime\n");
+  EXPECT_FALSE(ftest::exists(dir.file("out.dat")));
+}
+
+// An iteration member that never converges: the group is rewound at every
+// attempt until the system gives up.
+class Never_converging : public Element {
+ public:
+  Never_converging() {
+    class_name = "Looper";
+    Init("looper", 0, 0, nullptr);
+  }
+  int Register_receive_ports() override { return 1; }
+  int Register_send_ports() override { return 1; }
+  int Set_parameter(FILE*) override { return 1; }
+  int Set_initial_state(FILE*) override { return 1; }
+  int Initial_output() override { return 1; }
+  Time Calculate_time_step() override { return 10; }
+  int Can_you_calculate() override { return 1; }
+  int Calculate() override { return 1; }
+  int Work() override { return Work2(); }
+  Time Calculate_iteration_step() override { return 20; }
+  int Do_you_converge() override { return 0; }
+  int Save_terminal_state(FILE*) override { return 1; }
+};
+
+class Iterating_system : public Total_system {
+ public:
+  Iterating_system() { Init("loop", 0, 1); }
+  int Register_input_ports() override { return 1; }
+  int Register_output_ports() override { return 1; }
+  int Register_components() override { return 1; }
+  int Register_iterators() override { return Register(1, {&member}); }
+  int Connect_ports() override { return 1; }
+  int Connect_components() override { return 1; }
+  Never_converging member;
+};
+
+TEST(TotalSystemWork, IterationGroupThatNeverConvergesEndsTheProgram) {
+  Temp_dir dir;
+  qtest::Qavlensdir none(nullptr);
+  Outcome o = ftest::run(
+      [] {
+        Iterating_system s;
+        if (!build(s)) return 99;
+        s.Initial_time(0);
+        if (s.Initial_work() != 1) return 98;
+        s.Work();
+        return 0;
+      },
+      dir.path(), "100\n30\ny\n");
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.out, ask_step(0) + ask_increment);
+  EXPECT_EQ(o.err, "E : total.cpp : 697 : \n\tin group [0].\n    Total_system loop 0\n");
+}
+
 // The basin's Initial_work reads the input, sweeps the initial work and
 // sets the targets; an element whose initial output never succeeds is
 // reported.
