@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #ifdef TZ_SARNOLT_EXE
@@ -482,11 +483,12 @@ TEST_F(Sarnolt, ManyEdges) {
 }
 
 #if defined(TZ_PELMIC_EXE) && defined(TZ_DORVASK_EXE)
-// The preparation chain on a generated basin: pelmic turns node and edge
-// files into "edge format V.4", dorvask that into "edge connection V.4", and
-// sarnolt writes one parameter and one initial-state record for every edge
-// of dorvask's file, in its order, under its count.
-TEST_F(Sarnolt, AfterPelmicAndDorvaskOnAGeneratedBasin) {
+// The whole chain on a generated basin: pelmic turns node and edge files
+// into "edge format V.4", dorvask that into "edge connection V.4", sarnolt
+// writes one parameter and one initial-state record for every edge of
+// dorvask's file, in its order, under its count, and tmorvelan2d runs the
+// basin from the three files.
+TEST_F(Sarnolt, WholeChainOnAGeneratedBasin) {
   // Catchment j: slope edges from hill node H1 to a middle node M, from M
   // to the junction A and from hill node H2 to A, and the river edge from
   // A to the outlet O. Edges are numbered upstream first and listed in the
@@ -545,6 +547,36 @@ TEST_F(Sarnolt, AfterPelmicAndDorvaskOnAGeneratedBasin) {
   for (const auto& n : nums) states += n + " 0.002 0.04\n";
   EXPECT_EQ(read("p.dat"), paramFile("basin.con", count, nums));
   EXPECT_EQ(read("s.dat"), states);
+
+#ifdef TZ_TMORVELAN2D_EXE
+  // And the simulation on the three files: 30 days of 20 mm/h over the
+  // whole basin (one rain cell) bring the outlet discharge, summed over the
+  // 250 outlets, to the rain on the slope area, 20 mm/h x 3.3e6 m2.
+  write("tmorvelan2d.pmt",
+        "VirtualRiverBasin vrb 0\n{\nMorvelan2d morvelan2d 0\n3600 basin.con p.dat -1000 -1000 1e6 1e6\n}\n");
+  write("tmorvelan2d.ist", "VirtualRiverBasin vrb 0\n0\n{\nMorvelan2d morvelan2d 0\n0 s.dat\n}\n");
+  const int end = 30 * 86400;
+  write("radarRain_4.dat", "0 1 1\n20\n" + std::to_string(end) + " 1 1\n20\n");
+  write("run.txt", std::to_string(end) + "\n" + std::to_string(end) + "\nY\n");
+  cmd = cd + TZ_TMORVELAN2D_EXE + "' < run.txt > model.txt 2> model.err";
+  ASSERT_EQ(std::system(cmd.c_str()), 0) << read("model.err");
+  const std::string console = read("model.txt");
+  const std::string area = "\ttotal area: 3.3e+06(m2)\n";
+  EXPECT_EQ(console.substr(0, area.size()), area) << console.substr(0, 200);
+  std::istringstream series(read("tmorvelan2d.out"));
+  std::vector<std::pair<long, double>> q;
+  while (std::getline(series, line)) {
+    std::istringstream l(line);
+    long t;
+    double v;
+    if (!line.empty() && line[0] != '#' && l >> t >> v) q.emplace_back(t, v);
+  }
+  ASSERT_EQ(q.size(), static_cast<std::size_t>(end / 3600 + 1));
+  EXPECT_EQ(q.front(), std::make_pair(0L, 250 * 0.04));  // the lower ends' initial discharges
+  EXPECT_EQ(q.back().first, end);
+  EXPECT_NEAR(q.back().second, 20 * 0.001 / 3600 * 3.3e6, 1e-4);
+  EXPECT_TRUE(exists("s.dat.tst"));
+#endif
 }
 #endif
 
