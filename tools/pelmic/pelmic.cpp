@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 
 #include <charconv>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -342,19 +343,67 @@ class Items {
  public:
   explicit Items(const Line& line) : p(line.p), end(line.p + line.n) {}
   bool Integer(Long& v) { return Number(v); }
-  bool Real(double& v) { return Number(v); }
+  bool Real(double& v) {
+    const char* q = Start();
+    if (Decimal(q, v)) return true;
+    return Convert(q, v);
+  }
 
  private:
-  template <class T>
-  bool Number(T& v) {
+  // Past the white space and a plus sign (which from_chars does not take).
+  const char* Start() {
     while (p < end && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n' || *p == '\v' || *p == '\f')) ++p;
     const char* q = p;
-    if (q < end && *q == '+' && q + 1 < end && q[1] != '-') ++q;  // from_chars takes no plus sign
+    if (q < end && *q == '+' && q + 1 < end && q[1] != '-') ++q;
+    return q;
+  }
+  template <class T>
+  bool Convert(const char* q, T& v) {
     T x;
     std::from_chars_result r = std::from_chars(q, end, x);
     if (r.ec != std::errc()) return false;
     v = x;
     p = r.ptr;
+    return true;
+  }
+  template <class T>
+  bool Number(T& v) {
+    return Convert(Start(), v);
+  }
+  // The common short decimal, an optional minus, digits and an optional
+  // point followed by digits, at most 15 digits in all and no exponent: its
+  // digits as an integer and the power of ten are exact doubles, so that
+  // their quotient is the correctly rounded value, the one from_chars gives.
+  // Any other form is left to from_chars (false).
+  bool Decimal(const char* q, double& v) {
+    static const double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const char* r = q;
+    bool negative = r < end && *r == '-';
+    if (negative) ++r;
+    std::uint64_t m = 0;
+    int digits = 0, fraction = 0;
+    while (r < end && static_cast<unsigned>(*r - '0') < 10 && digits < 16) {
+      m = m * 10 + static_cast<unsigned>(*r - '0');
+      ++r;
+      ++digits;
+    }
+    if (digits == 0) return false;
+    if (r < end && *r == '.') {
+      ++r;
+      while (r < end && static_cast<unsigned>(*r - '0') < 10 && digits < 16) {
+        m = m * 10 + static_cast<unsigned>(*r - '0');
+        ++r;
+        ++digits;
+        ++fraction;
+      }
+      if (fraction == 0) return false;  // "1." and the like
+    }
+    if (digits > 15) return false;
+    if (r < end && (*r == 'e' || *r == 'E' || *r == '.' || static_cast<unsigned>(*r - '0') < 10)) return false;
+    double x = static_cast<double>(m);
+    if (fraction > 0) x /= kPow10[fraction];
+    v = negative ? -x : x;
+    p = r;
     return true;
   }
   const char* p;
