@@ -1,6 +1,7 @@
 #include "fuzz_support.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -62,20 +63,26 @@ namespace fz {
 
 namespace {
 
-std::string g_dir;
+// The working folder; made on first use and never destroyed, so that it
+// serves static initialisers of the programs and the exit handler alike.
+std::string& dir() {
+  static std::string* d = new std::string;
+  return *d;
+}
 
 [[noreturn]] void throwing_hook(int status) { throw Stopped{status}; }
 
 void remove_dir() {
-  if (g_dir.empty()) return;
+  if (dir().empty()) return;
   std::error_code ec;
-  std::filesystem::remove_all(g_dir, ec);
+  std::filesystem::remove_all(dir(), ec);
 }
 
 }  // namespace
 
 void setup() {
   tz::set_stop_hook(throwing_hook);
+  if (!dir().empty()) return;
   struct stat st;
   std::string base = stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode) ? "/dev/shm" : "/tmp";
   std::string templ = base + "/tzfuzz.XXXXXX";
@@ -85,7 +92,7 @@ void setup() {
     std::perror("tzfuzz working folder");
     std::abort();
   }
-  g_dir = buf.data();
+  dir() = buf.data();
   std::atexit(remove_dir);
 }
 
@@ -108,7 +115,27 @@ void close_files_since(const std::vector<int>& before) {
     if (!std::binary_search(before.begin(), before.end(), fd)) close(fd);
 }
 
-std::string path(const char* name) { return g_dir + "/" + name; }
+namespace {
+int g_start_dir = -1;
+}
+
+void enter_working_folder() {
+  setup();
+  if (g_start_dir < 0) g_start_dir = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (chdir(dir().c_str()) != 0) {
+    std::perror(dir().c_str());
+    std::abort();
+  }
+}
+
+void leave_working_folder() {
+  if (g_start_dir >= 0 && fchdir(g_start_dir) != 0) {
+    std::perror("tzfuzz start folder");
+    std::abort();
+  }
+}
+
+std::string path(const char* name) { return dir() + "/" + name; }
 
 std::string write_file(const char* name, std::string_view bytes) {
   const std::string p = path(name);

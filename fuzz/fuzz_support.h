@@ -30,6 +30,12 @@ struct Stopped {
 // folder is removed when the fuzzer ends.
 void setup();
 
+// Makes the working folder the current directory (made by setup() when it
+// has not run yet), for programs that open fixed names in it...
+void enter_working_folder();
+// ... and returns to the directory the fuzzer was started in.
+void leave_working_folder();
+
 // The absolute path of a file of the working folder.
 std::string path(const char* name);
 
