@@ -59,6 +59,10 @@ void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
 void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
+// glibc's list of the open FILE streams.
+struct _IO_FILE_plus;
+extern "C" _IO_FILE_plus* _IO_list_all;
+
 namespace fz {
 
 namespace {
@@ -96,23 +100,28 @@ void setup() {
   std::atexit(remove_dir);
 }
 
-std::vector<int> open_files() {
-  std::vector<int> fds;
+Open_files open_files() {
+  Open_files now;
+  for (std::FILE* f = reinterpret_cast<std::FILE*>(_IO_list_all); f; f = f->_chain) now.streams.push_back(f);
+  std::sort(now.streams.begin(), now.streams.end());
   DIR* d = opendir("/proc/self/fd");
-  if (!d) return fds;
+  if (!d) return now;
   const int own = dirfd(d);
   while (const dirent* e = readdir(d)) {
     const int fd = std::atoi(e->d_name);
-    if (fd > 2 && fd != own) fds.push_back(fd);
+    if (fd > 2 && fd != own) now.fds.push_back(fd);
   }
   closedir(d);
-  std::sort(fds.begin(), fds.end());
-  return fds;
+  std::sort(now.fds.begin(), now.fds.end());
+  return now;
 }
 
-void close_files_since(const std::vector<int>& before) {
-  for (int fd : open_files())
-    if (!std::binary_search(before.begin(), before.end(), fd)) close(fd);
+void close_files_since(const Open_files& before) {
+  const Open_files now = open_files();
+  for (std::FILE* f : now.streams)
+    if (!std::binary_search(before.streams.begin(), before.streams.end(), f)) std::fclose(f);
+  for (int fd : open_files().fds)
+    if (!std::binary_search(before.fds.begin(), before.fds.end(), fd)) close(fd);
 }
 
 namespace {

@@ -52,16 +52,22 @@ constexpr std::string_view kSeparator = "\n====\n";
 // are empty.
 std::vector<std::string_view> split(const std::uint8_t* data, std::size_t size, std::size_t n);
 
-// The file descriptors open now, above the standard ones, sorted.
-std::vector<int> open_files();
-// Closes those open now that are not in `before`: a stop unwinds past open
-// FILE streams that in the programs the end of the process closes.
-void close_files_since(const std::vector<int>& before);
+// The open FILE streams and file descriptors at one moment.
+struct Open_files {
+  std::vector<std::FILE*> streams;  // sorted
+  std::vector<int> fds;             // above the standard ones, sorted
+};
+Open_files open_files();
+// Closes the streams and descriptors open now that were not open `before`:
+// a stop unwinds past streams held by plain pointers, which in the programs
+// the end of the process closes; left open, they would pile up from one
+// input to the next.
+void close_files_since(const Open_files& before);
 
 // Runs f; a stop of the suite ends it quietly.
 template <class F>
 void run(F&& f) {
-  const std::vector<int> before = open_files();
+  const Open_files before = open_files();
   try {
     f();
   } catch (const Stopped&) {

@@ -15,12 +15,7 @@
 namespace {
 
 // A stream holding one line of the framework's file.
-std::FILE* line_of(const std::string& text) {
-  std::FILE* f = std::tmpfile();
-  std::fputs(text.c_str(), f);
-  std::rewind(f);
-  return f;
-}
+std::FILE* line_of(std::string& text) { return fmemopen(text.data(), text.size(), "r"); }
 
 }  // namespace
 
@@ -41,9 +36,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     dt = numbers.substr(0, cut);
     rest = cut == std::string::npos ? "" : numbers.substr(cut);
   }
-  std::FILE* pline = line_of(dt + " " + net + " " + par + " " + rest + "\n");
-  std::FILE* iline = line_of("0 " + ini + "\n");
-  std::FILE* tst = std::tmpfile();
+  std::string ptext = dt + " " + net + " " + par + " " + rest + "\n";
+  std::string itext = "0 " + ini + "\n";
+  std::FILE* pline = line_of(ptext);
+  std::FILE* iline = line_of(itext);
+  std::FILE* tst = std::fopen(fz::path("tst.dat").c_str(), "w");
   fz::run([&] {
     Morvelan2d m("morvelan2d", 0);
     m.Set_parameter(pline);
