@@ -278,6 +278,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadFile{"zero_columns", "0 3 0\n", "record of time 0, line 1: the grid size must be above 0\n"},
         BadFile{"negative_rows", "0 -1 2\n", "Assertion `wGx > 0 && wGy > 0' failed"},
         BadFile{"header_with_more_items", "7200 3 2 9\n4 5 6\n1 2 3\n",
-                "line 1: the header holds more than the time and the grid size\n"}));
+                "line 1: the header holds more than the time and the grid size\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -200,7 +200,8 @@ INSTANTIATE_TEST_SUITE_P(
         LoadFailure{"unknown_initial_edge", P, I, kNet, kPar,
                     InitFile("Morvelan Initial State Format", 3, {1, 2, 8}), "Edge 8 was not found in edgeArray\n"},
         LoadFailure{"second_initial_record", P, I, kNet, kPar,
-                    InitFile("Morvelan Initial State Format", 3, {1, 1, 3}), "E : morvelan2d-1.cpp : 930 : "}));
+                    InitFile("Morvelan Initial State Format", 3, {1, 1, 3}), "E : morvelan2d-1.cpp : 930 : "}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 struct CheckCase {
   const char* name;
@@ -249,7 +250,8 @@ INSTANTIATE_TEST_SUITE_P(
         CheckCase{"beta", P, "1 0.3 1.667 0.01 1.0 0.3 0.15 0.5 0.65 0.000001 10 0.0001 10", "beta >= 1\\.0"},
         CheckCase{"theta", P, "1 0.3 1.667 0.01 1.0 0.3 0.15 4.0 1.5 0.000001 10 0.0001 10",
                   "0\\.0 <= theta && theta <= 1\\.0"},
-        CheckCase{"ndiv", P, "1 0.3 1.667 0.01 1.0 0.3 0.15 4.0 0.65 0.000001 10 0.0001 0", "ndiv > 0"}));
+        CheckCase{"ndiv", P, "1 0.3 1.667 0.01 1.0 0.3 0.15 4.0 0.65 0.000001 10 0.0001 0", "ndiv > 0"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Morvelan2dLoad, ParameterFileEndingBeforeItsRecordsStops) {
   // With the count right, no record twice and none unknown, every edge has
@@ -452,6 +454,28 @@ std::string Ones(int t, int rows, int cols) {
   return s + "\n";
 }
 
+TEST(Morvelan2dRun, OutflowIsSummedOverTheOutlets) {
+  // Version 3: two slope edges, each into its own outlet river edge; the
+  // distribution rates and upper areas come from the file.
+  Temp_dir d;
+  WriteBasin(d,
+             "[Data Format Name]\nedge connection V.3\n[Number of Total Edges]\n4\n[Data]\n"
+             "1 100 200 10 0 1 -2 1 200 0.05 20000 1 0\n"
+             "2 100 300 5 1 1 0 2 1 20000\n"
+             "3 200 200 10 0 1 -4 1 100 0.1 10000 1 0\n"
+             "4 200 300 5 1 3 0 2 1 10000\n",
+             ParamFile("Morvelan Parameter Format", 4, {1, 2, 3, 4}),
+             InitFile("Morvelan Initial State Format", 4, {4, 3, 2, 1}));
+  WriteFrame(d);
+  write_file(d.file("rain.dat"), Uniform({{0, 36}, {400000, 36}}));
+  Outcome o = ftest::run(RunBasin, d.path(), "360000\n360000\nY\n");
+  ASSERT_EQ(o.status, 0) << o.err;
+  EXPECT_NE(o.out.find("\ttotal area: 30000(m2)\n"), std::string::npos);
+  auto q = Series(read_file(d.file("q.out")));
+  ASSERT_FALSE(q.empty());
+  EXPECT_NEAR(q.back().second, 36 * 0.001 / 3600 * 30000, 1e-6);
+}
+
 struct CellCase {
   const char* name;
   std::string pline;  // grid origin and cell size
@@ -503,7 +527,8 @@ INSTANTIATE_TEST_SUITE_P(
         CellCase{"point_in_a_partial_block", "60 net.con par.dat -140 0 40 40",
                  Ones(0, 6, 6) + Ones(600, 6, 6), 1,
                  "Can not find the cell which includes the slope unit 1,\n"
-                 "which is located at [100.000000, 200.000000].\n"}));
+                 "which is located at [100.000000, 200.000000].\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Morvelan2dRun, NetworkWithoutSlopeEdges) {
   Temp_dir d;

@@ -314,7 +314,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "Assertion `fgets(line_data, c_max+1, fp) != NULL' failed"},
         Malformed{"wrong_system_in_parameters", "tmorvelan2d.pmt",
                   "OtherBasin vrb 0\n{\nMorvelan2d morvelan2d 0\n300 net.con par.dat 0 0 500 500\n}\n", 1,
-                  "E : total.cpp : "}));
+                  "E : total.cpp : "}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Tmorvelan2d, RainFileThatCannotBeOpenedEndsWithStatus3) {
   Temp_dir d;
