@@ -563,6 +563,8 @@ void Morvelan2d::MapAndSendInitial(const TzMatrix<double>& grid) {
     }
   }
 
+  mapRows = grid.GetRows();
+  mapCols = grid.GetCols();
   mQoutc = 0;
   double S = 0;
   for (Long e = 0; e < numberOfEdges; e++) {
@@ -611,6 +613,19 @@ int Morvelan2d::Calculate() {
   } else {
     static_cast<const Data<TzMatrix<double>>*>(first)->Get_data(tmp, mRainF);
     static_cast<const Data<TzMatrix<double>>*>(last)->Get_data(tmp, mRainL);
+  }
+  // The cells were found on the first grid: every later grid must have its shape.
+  for (const TzMatrix<double>* g : {&mRainF, &mRainL}) {
+    if (g == &mRainL && !between) break;
+    if (g->GetRows() != mapRows || g->GetCols() != mapCols) {
+      char text[256];
+      std::snprintf(text, sizeof text,
+                    "The rain grid of time %d has %u x %u cells; the cells of the edges were found "
+                    "on a grid of %u x %u.\n",
+                    g == &mRainF && (between || t == ft) ? ft : lt, g->GetRows(), g->GetCols(),
+                    mapRows, mapCols);
+      Fail(1200, text);
+    }
   }
   // Weights of the two records around t, in double (the difference of two
   // times may not fit the time type).

@@ -108,6 +108,7 @@ class Morvelan2d : public Element {
   bool parameterRead = false;     // the parameter line and its files are loaded
   bool initialStateRead = false;  // the initial-state line and its file are loaded
   bool initialOutputDone = false; // cells mapped, start values sent
+  unsigned mapRows = 0, mapCols = 0;  // the grid the cells were found on
 
   static std::ostream* rainSumStream;
 };

@@ -454,6 +454,21 @@ std::string Ones(int t, int rows, int cols) {
   return s + "\n";
 }
 
+TEST(Morvelan2dRun, RainGridOfAnotherSizeStops) {
+  Temp_dir d;
+  WriteBasin(d);
+  WriteFrame(d);
+  write_file(d.file("rain.dat"), Uniform({{0, 5}, {120, 5}}) + "240 1 1 5\n");
+  Outcome o = ftest::run(RunBasin, d.path(), "300\n300\nY\n");
+  EXPECT_EQ(o.status, 1);
+  EXPECT_NE(o.err.find("E : morvelan2d-1.cpp : 1200 : "), std::string::npos) << o.err;
+  EXPECT_NE(o.err.find("The rain grid of time 240 has 1 x 1 cells; the cells of the edges were found on a grid of 2 x 2.\n"),
+            std::string::npos)
+      << o.err;
+  // The steps before it were done.
+  EXPECT_NE(o.out.find("[morvelan2d 0] 120 : "), std::string::npos);
+}
+
 TEST(Morvelan2dRun, OutflowIsSummedOverTheOutlets) {
   // Version 3: two slope edges, each into its own outlet river edge; the
   // distribution rates and upper areas come from the file.
