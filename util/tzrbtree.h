@@ -49,6 +49,9 @@ class TzRedBlackTree : public TzBinaryTree<TzRBData<T>> {
   void Insert(const T& v);
   // The stored value equal to v, or null.
   T* GetPtrToData(const T& v) const;
+  // The plain tree's removal of one value keeps no colours and would break
+  // the balance: a red-black tree is emptied only as a whole.
+  TzBoolean Delete(const TzRBData<T>& v) = delete;
 
  protected:
   void RotateLeft(Node* x);

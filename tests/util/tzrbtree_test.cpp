@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "rbtree_check.h"
@@ -110,6 +112,22 @@ TEST(TzRedBlackTree, PointersStayValidUntilEraseAndTheTreeRefills) {
   t.Insert(Item{5, 6});
   EXPECT_EQ(t.GetPtrToData(Item{5})->payload, 6);
   EXPECT_EQ(t.CheckAll(), "");
+}
+
+// Whether a tree offers the plain tree's removal of one value.
+template <class Tree, class V, class = void>
+struct HasDelete : std::false_type {};
+template <class Tree, class V>
+struct HasDelete<Tree, V, std::void_t<decltype(std::declval<Tree&>().Delete(std::declval<const V&>()))>>
+    : std::true_type {};
+
+// The plain tree's deletion keeps no colours: a red-black tree (and the
+// keyed tree on it) must not offer it, or removing one value would silently
+// unbalance the tree.
+TEST(TzRedBlackTree, OffersNoRemovalOfSingleValues) {
+  EXPECT_TRUE((HasDelete<TzBinaryTree<Item>, Item>::value));
+  EXPECT_FALSE((HasDelete<TzRedBlackTree<Item>, Item>::value));
+  EXPECT_FALSE((HasDelete<TzRedBlackTree<Item>, TzRBData<Item>>::value));
 }
 
 TEST(TzRedBlackTreeDeathTest, InsertingIntoALockedTreeStops) {
