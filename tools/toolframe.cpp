@@ -172,7 +172,10 @@ char* put_real(char* p, double v) {
       static const char kPairs[] =
           "0001020304050607080910111213141516171819202122232425262728293031323334353637383940414243444546474849"
           "5051525354555657585960616263646566676869707172737475767778798081828384858687888990919293949596979899";
-      char d[6];
+      // The digits are copied in pieces of 8 bytes and p moves on by the
+      // digits that count: the text ends within 16 bytes of p, well inside
+      // the 32 bytes the general conversion below may write as well.
+      char d[16] = {};
       unsigned u = static_cast<unsigned>(r);
       for (int i = 4; i >= 0; i -= 2) {
         std::memcpy(d + i, kPairs + 2 * (u % 100), 2);
@@ -183,18 +186,17 @@ char* put_real(char* p, double v) {
       if (v < 0) *p++ = '-';
       if (k <= 5) {
         int intDigits = 6 - k;
-        std::memcpy(p, d, static_cast<std::size_t>(intDigits));
+        std::memcpy(p, d, 8);
         p += intDigits;
         if (last >= intDigits) {
           *p++ = '.';
-          std::memcpy(p, d + intDigits, static_cast<std::size_t>(last - intDigits + 1));
+          std::memcpy(p, d + intDigits, 8);
           p += last - intDigits + 1;
         }
       } else {
-        *p++ = '0';
-        *p++ = '.';
-        for (int z = 0; z < k - 6; ++z) *p++ = '0';
-        std::memcpy(p, d, static_cast<std::size_t>(last + 1));
+        std::memcpy(p, "0.000", 5);
+        p += 2 + (k - 6);  // "0." and the zeros after the point (at most 3)
+        std::memcpy(p, d, 8);
         p += last + 1;
       }
       return p;

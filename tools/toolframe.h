@@ -80,7 +80,8 @@ bool open_output(std::ofstream& out, const std::string& name);
 std::string cannot_write(const std::string& name);
 
 // Writes a real as the default stream formatting does ("%g": six
-// significant digits, no trailing zeros) at p; returns the end.
+// significant digits, no trailing zeros) at p; returns the end. p needs
+// room for 32 characters: bytes behind the end may be written as well.
 char* put_real(char* p, double v);
 // Writes a decimal integer at p; returns the end.
 char* put_int(char* p, long long v);

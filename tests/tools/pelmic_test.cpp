@@ -378,6 +378,13 @@ TEST_F(Pelmic, FaultyRecordsStopWithAReportNamingFileAndEdge) {
       {"3 1 2 1 100 5\n3 1 2 2\n",
        "Error occured in file: pelmic.cpp, at line: 478\nedge 3 is repeated in e.dat with different attributes "
        "(2 and 1): ce->Atribute() == pe->Atribute()\n"},  // the sort exchanges the two
+      // Integers beyond the range of the system's long.
+      {"5 2147483648 2 2\n",
+       "Error occured in file: pelmic.cpp, at line: 425\nthe record of edge 5 in e.dat cannot be read: 5 2147483648 2 2\n"},
+      {"2147483648 1 2 2\n",
+       "Error occured in file: pelmic.cpp, at line: 425\nan edge record in e.dat cannot be read: 2147483648 1 2 2\n"},
+      {"6 1 -2147483649 2\n",
+       "Error occured in file: pelmic.cpp, at line: 425\nthe record of edge 6 in e.dat cannot be read: 6 1 -2147483649 2\n"},
   };
   for (auto& c : cases) {
     put("e.dat", edge_file(c.records));
@@ -387,6 +394,28 @@ TEST_F(Pelmic, FaultyRecordsStopWithAReportNamingFileAndEdge) {
     EXPECT_EQ(r.err, c.err) << c.records;
     EXPECT_EQ(file("o.dat"), "") << c.records;
   }
+}
+
+// Numbers in every form the stream's extraction takes: a plus sign, leading
+// zeros beyond ten digits, the ends of the range, exponents, a point without
+// digits on one side, a negative zero, and the other white space.
+TEST_F(Pelmic, NumbersInTheirManyForms) {
+  put("n.dat",
+      "[Data Format Name]\nnode format V.0\n[Data]\n"
+      "1 0 +5 00000000000000000007 1e1\n"
+      "2 0 .5 1. -0\n"
+      "-2147483648\t0\v1\f2\r3\n"
+      "00000000000003 0 1.5e0 2.50 3.000\n"
+      "2147483647 1 0.000123456789 123456789012345678 -4.5E-3 2500.\n");
+  put("e.dat", edge_file("1 -2147483648 00000000000003 3 100.0\n"
+                         "+2 1 2 1 1e2 +7\n"
+                         "3 2147483647 1 3 0.5\n"));
+  Result r = run("e.dat n.dat o.dat");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(file("o.dat"), header("e.dat", "n.dat", 1, 0, 2) +
+                               "1 -2147483648 1 2 3 3 1.5 2.5 3 3 100 0.01\n"
+                               "2 1 5 7 10 2 0.5 1 -0 1 100 0.1 7\n"
+                               "3 2147483647 0.000123457 1.23457e+17 -0.0045 1 5 7 10 3 0.5 0.01\n");
 }
 
 TEST_F(Pelmic, UnreadableNodeRecordStops) {

@@ -342,7 +342,11 @@ class LineReader {
 class Items {
  public:
   explicit Items(const Line& line) : p(line.p), end(line.p + line.n) {}
-  bool Integer(Long& v) { return Number(v); }
+  bool Integer(Long& v) {
+    const char* q = Start();
+    if (Whole(q, v)) return true;
+    return Convert(q, v);
+  }
   bool Real(double& v) {
     const char* q = Start();
     if (Decimal(q, v)) return true;
@@ -352,7 +356,8 @@ class Items {
  private:
   // Past the white space and a plus sign (which from_chars does not take).
   const char* Start() {
-    while (p < end && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n' || *p == '\v' || *p == '\f')) ++p;
+    // White space: the blank and '\t', '\n', '\v', '\f', '\r' (9 to 13).
+    while (p < end && (*p == ' ' || static_cast<unsigned char>(*p - '\t') <= '\r' - '\t')) ++p;
     const char* q = p;
     if (q < end && *q == '+' && q + 1 < end && q[1] != '-') ++q;
     return q;
@@ -366,9 +371,24 @@ class Items {
     p = r.ptr;
     return true;
   }
-  template <class T>
-  bool Number(T& v) {
-    return Convert(Start(), v);
+  // The common integer, an optional minus and at most 10 digits within the
+  // range: read as from_chars reads it. Anything else (no digits, more
+  // digits, a value out of range) is left to from_chars (false).
+  bool Whole(const char* q, Long& v) {
+    const char* r = q;
+    bool negative = r < end && *r == '-';
+    if (negative) ++r;
+    const char* first = r;
+    std::uint64_t m = 0;  // wraps harmlessly past 19 digits, which go to from_chars
+    unsigned d;
+    while (r < end && (d = static_cast<unsigned>(*r - '0')) < 10) {
+      m = m * 10 + d;
+      ++r;
+    }
+    if (r == first || r - first > 10 || m > (negative ? 2147483648u : 2147483647u)) return false;
+    v = static_cast<Long>(negative ? -static_cast<std::int64_t>(m) : static_cast<std::int64_t>(m));
+    p = r;
+    return true;
   }
   // The common short decimal, an optional minus, digits and an optional
   // point followed by digits, at most 15 digits in all and no exponent: its
