@@ -1,7 +1,5 @@
 #include "i_file_matrix.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <charconv>
 #include <climits>
@@ -20,13 +18,6 @@
 namespace {
 
 const char* const kUnit = "i_file_matrix.cpp";
-
-bool ModificationTime(const char* path, std::int64_t& t) {
-  struct stat st;
-  if (!path || stat(path, &st) != 0) return false;
-  t = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-  return true;
-}
 
 // Whether the item [p, e) is wholly a number, as the general conversion
 // reads one.
@@ -161,7 +152,7 @@ void I_file_matrix<T>::Input_data() {
 
   const char* path = this->Object_name();
   std::int64_t mtime = 0;
-  if (!ModificationTime(path, mtime)) {
+  if (!Input_file::Modification_time(path, mtime)) {
     std::fflush(stdout);
     Eprint(kUnit, 82, 1);
     this->Oprint(stderr, "    ");

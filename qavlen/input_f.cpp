@@ -29,12 +29,10 @@ void Input_file::Creq() {
   throw 99;
 }
 
-namespace {
-
 // The modification time with the platform's full resolution. Dates beyond
 // the range of 64-bit nanoseconds (before 1678, after 2262) are held at its
 // ends, later than Not_read: never a wrapped, out-of-order value.
-bool modification_time(const char* path, std::int64_t& t) {
+bool Input_file::Modification_time(const char* path, std::int64_t& t) {
   struct stat st;
   if (!path || stat(path, &st) != 0) return false;
   constexpr std::int64_t ns = 1000000000;
@@ -48,15 +46,13 @@ bool modification_time(const char* path, std::int64_t& t) {
   return true;
 }
 
-}  // namespace
-
 void Input_file::Input_data() {
   Set_data_pack_array();
   Reduce_data_pack_stock();
 
   const char* path = Object_name();
   std::int64_t mtime = 0;
-  if (!modification_time(path, mtime)) {
+  if (!Modification_time(path, mtime)) {
     Eprint("input_f.cpp", 48, 1);
     Oprint(stderr, "    ");
     return;

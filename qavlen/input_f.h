@@ -66,6 +66,10 @@ class Input_file : public Input_port {
   // Not_read before the first read.
   static constexpr std::int64_t Not_read = INT64_MIN;
   std::int64_t File_time_at_input() const { return file_time_at_input; }
+  // The modification time of the file at path in that measure: dates beyond
+  // the range of 64-bit nanoseconds (before 1678, after 2262) are held at its
+  // ends, later than Not_read. False when the file has no status.
+  static bool Modification_time(const char* path, std::int64_t& t);
 
  protected:
   std::int64_t file_time_at_input = Not_read;

@@ -194,6 +194,22 @@ TEST(IFileMatrix, ReadAgainOnlyWhenTheModificationTimeGrew) {
   EXPECT_EQ(packs[2].second(0, 0), 3);
   // Records held already are not stocked twice; the first ones keep their values.
   EXPECT_EQ(packs[0].second(0, 0), 1);
+
+  // Dates after 2038 and beyond the nanosecond range of 64 bits (after
+  // 2262) are each later than the one before.
+  ftest::append_file(path, "1800 1 1\n4\n");
+  set_mtime(path, 4102444800);  // the year 2100
+  EXPECT_EQ(p.read(), "File: " + path + "  newest data time : 1800\n");
+  ftest::append_file(path, "2400 1 1\n5\n");
+  set_mtime(path, 10413792000);  // the year 2300
+  EXPECT_EQ(p.read(), "File: " + path + "  newest data time : 2400\n");
+  ASSERT_EQ(p.packs().size(), 5u);
+  EXPECT_EQ(p.packs().back().second(0, 0), 5);
+  // Not read again while the date stays.
+  ftest::append_file(path, "3000 1 1\n6\n");
+  set_mtime(path, 10413792000);
+  EXPECT_EQ(p.read(), "");
+  EXPECT_EQ(p.packs().size(), 5u);
 }
 
 TEST(IFileMatrix, MissingAndEmptyFilesAreReportedAndTheRunGoesOn) {
