@@ -385,6 +385,10 @@ TEST_F(Pelmic, FaultyRecordsStopWithAReportNamingFileAndEdge) {
        "Error occured in file: pelmic.cpp, at line: 425\nan edge record in e.dat cannot be read: 2147483648 1 2 2\n"},
       {"6 1 -2147483649 2\n",
        "Error occured in file: pelmic.cpp, at line: 425\nthe record of edge 6 in e.dat cannot be read: 6 1 -2147483649 2\n"},
+      // Reals the stream's extraction does not take.
+      {"7 1 2 1 nan 5\n", "Error occured in file: pelmic.cpp, at line: 425\nthe record of edge 7 in e.dat cannot be read: 7 1 2 1 nan 5\n"},
+      {"8 1 2 1 100 -inf\n", "Error occured in file: pelmic.cpp, at line: 425\nthe record of edge 8 in e.dat cannot be read: 8 1 2 1 100 -inf\n"},
+      {"9 1 2 3 infinity\n", "Error occured in file: pelmic.cpp, at line: 425\nthe record of edge 9 in e.dat cannot be read: 9 1 2 3 infinity\n"},
   };
   for (auto& c : cases) {
     put("e.dat", edge_file(c.records));
@@ -424,6 +428,12 @@ TEST_F(Pelmic, UnreadableNodeRecordStops) {
   Result r = run("e.dat n.dat o.dat");
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "Error occured in file: pelmic.cpp, at line: 436\na node record in n.dat cannot be read: 2 1 0 0 1\n");
+
+  // A coordinate of "nan" is no number either.
+  put("n.dat", "[Data Format Name]\nnode format V.0\n[Data]\n1 0 0 0 1\n2 0 nan 0 1\n");
+  r = run("e.dat n.dat o.dat");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "Error occured in file: pelmic.cpp, at line: 436\na node record in n.dat cannot be read: 2 0 nan 0 1\n");
 }
 
 TEST_F(Pelmic, RepeatedNodeNumberTakesTheLaterRecord) {

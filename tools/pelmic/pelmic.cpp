@@ -350,6 +350,10 @@ class Items {
   bool Real(double& v) {
     const char* q = Start();
     if (Decimal(q, v)) return true;
+    // The stream's extraction takes no "nan" or "inf": a real begins with a
+    // digit or a point, after an optional minus.
+    const char* r = (q < end && *q == '-') ? q + 1 : q;
+    if (r == end || (*r != '.' && static_cast<unsigned>(*r - '0') >= 10)) return false;
     return Convert(q, v);
   }
 
