@@ -203,6 +203,66 @@ INSTANTIATE_TEST_SUITE_P(
                     InitFile("Morvelan Initial State Format", 3, {1, 1, 3}), "E : morvelan2d-1.cpp : 930 : "}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Whole reports as the modeller sees them, with the explanation of the
+// report's source line: the element's description printed after loading
+// the network, the report line, its explanation, the extra text, the
+// description again.
+struct ReportCase {
+  const char* name;
+  std::string par, ini;
+  std::string expected;  // the whole error stream
+};
+
+void PrintTo(const ReportCase& c, std::ostream* os) { *os << c.name; }
+
+class Morvelan2dReports : public ::testing::TestWithParam<ReportCase> {};
+
+TEST_P(Morvelan2dReports, InFull) {
+  const ReportCase& c = GetParam();
+  qtest::Qavlensdir explain(qtest::explain_dir().c_str());
+  Temp_dir d;
+  WriteBasin(d, kNet, c.par, c.ini);
+  Outcome o = ftest::run(
+      [] {
+        Morvelan2d m("morvelan2d", 0);
+        Load(m);
+        return 0;
+      },
+      d.path());
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.out, "\ttotal area: 40000(m2)\n");
+  EXPECT_EQ(o.err, c.expected);
+}
+
+const std::string kDescr = "    Morvelan2d morvelan2d 0\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Morvelan2dReports,
+    ::testing::Values(
+        ReportCase{"parameter_count", ParamFile("Morvelan Parameter Format", 2, {1, 2}), kIni,
+                   kDescr + "E : morvelan2d-1.cpp : 727 : \n"
+                            "    The number of edges in the edge parameter file differs from that of the\n"
+                            "    edge connection file. The parameter file must belong to the network.\n"
+                            "par.dat.\n" + kDescr},
+        ReportCase{"unknown_parameter_edge", ParamFile("Morvelan Parameter Format", 3, {1, 2, 9}), kIni,
+                   kDescr + "E : morvelan2d-1.cpp : 784 : \n"
+                            "    A record of the edge parameter file names an edge that is not in the\n"
+                            "    edge connection file. The parameter file must belong to the network.\n"
+                            "Edge 9 was not found in edgeArray\n" + kDescr},
+        ReportCase{"short_initial_record", kPar,
+                   "[Data Format Name]\nMorvelan Initial State Format\n[Number of Total Edges]\n3\n[Data]\n1 0 0\n2 0\n",
+                   kDescr + "E : morvelan2d-1.cpp : 911 : \n"
+                            "    A record of the initial discharge file is incomplete or holds an item\n"
+                            "    that is not a number. A record holds the edge number and the discharges\n"
+                            "    (m3/s) at its upper and its lower end.\n"
+                            "File: ini.dat\n" + kDescr},
+        ReportCase{"unknown_initial_edge", kPar, InitFile("Morvelan Initial State Format", 3, {1, 2, 8}),
+                   kDescr + "E : morvelan2d-1.cpp : 926 : \n"
+                            "    A record of the initial discharge file names an edge that is not in the\n"
+                            "    edge connection file. The file must belong to the network.\n"
+                            "Edge 8 was not found in edgeArray\n" + kDescr}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 struct CheckCase {
   const char* name;
   std::string pline;
@@ -545,6 +605,42 @@ INSTANTIATE_TEST_SUITE_P(
                  "which is located at [100.000000, 200.000000].\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(Morvelan2dRun, CellSearchReportsInFull) {
+  qtest::Qavlensdir explain(qtest::explain_dir().c_str());
+  const std::string descr = "    Morvelan2d morvelan2d 0\n        owner > TestBasin sys 0\n";
+  struct Case {
+    std::string pline, rain, report;
+  };
+  const Case cases[] = {
+      {"60 net.con par.dat 0 0 100 100", "0 3 2 1 1 1 1 1 1\n600 3 2 1 1 1 1 1 1\n",
+       "E : morvelan2d-1.cpp : 1126 : \n"
+       "    A slope edge lies outside the rain grid. Every slope edge's point must\n"
+       "    lie in a cell: the grid origin and cell size of the parameter line and\n"
+       "    the grid size of the rain file must cover the basin.\n"
+       "    Cannot find the cell block in which\n"
+       "    the edge 1 (100.000000, 200.000000) is included.\n" + descr},
+      {"60 net.con par.dat -140 0 40 40", Ones(0, 6, 6) + Ones(600, 6, 6),
+       "E : morvelan2d-1.cpp : 1072 : \n"
+       "    A slope edge lies in a block of rain cells but in none of its cells:\n"
+       "    its point is outside the rain grid. Check the grid origin and the cell\n"
+       "    size of the parameter line against the rain file.\n"
+       "Can not find the cell which includes the slope unit 1,\n"
+       "which is located at [100.000000, 200.000000].\n" + descr},
+  };
+  for (const Case& c : cases) {
+    Temp_dir d;
+    WriteBasin(d);
+    WriteFrame(d, c.pline);
+    write_file(d.file("rain.dat"), c.rain);
+    Outcome o = ftest::run(RunBasin, d.path());
+    EXPECT_EQ(o.status, 1) << o.err;
+    // The report ends the error stream.
+    const std::size_t at = o.err.find("E : morvelan2d-1.cpp : ");
+    ASSERT_NE(at, std::string::npos) << o.err;
+    EXPECT_EQ(o.err.substr(at), c.report);
+  }
+}
+
 TEST(Morvelan2dRun, NetworkWithoutSlopeEdges) {
   Temp_dir d;
   WriteBasin(d,
@@ -566,6 +662,21 @@ TEST(Morvelan2dRun, NetworkWithoutSlopeEdges) {
   auto q = Series(read_file(d.file("q.out")));
   EXPECT_EQ(q[0].second, 0.5);
   EXPECT_EQ(q[1].second, 0.0);
+  // The terminal discharge file, byte for byte: the river edge's upper end
+  // keeps its start value, its lower end got what reached it.
+  EXPECT_EQ(read_file(d.file("ini.dat.tst")),
+            "[Comment]\n"
+            "These are discharge data at both ends of all edges.\n"
+            "Each column in [Data] section is as follows:\n"
+            "<edge number>\n"
+            "<discharge at upper end(m3/s)>\n"
+            "<discharge at lower end(m3/s)>\n"
+            "[Data Format Name]\n"
+            "Morvelan Initial State Format\n"
+            "[Number of Total Edges]\n"
+            "1\n"
+            "[Data]\n"
+            "5 0.500000 0.000000\n");
 }
 
 TEST(Morvelan2dRun, ElementWithoutItsLinesStopsBeforeItsInitialOutput) {
