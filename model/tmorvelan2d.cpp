@@ -11,13 +11,12 @@
 // "all_rain.dat". No command-line arguments.
 #include <cstdio>
 #include <fstream>
-#include <memory>
 
 #include "i_file_matrix.h"
 #include "morvelan2d-1.h"
 #include "output_f.h"
+#include "tmorvelan2d.h"
 #include "total.h"
-#include "tzcheck.h"
 
 namespace {
 
@@ -83,32 +82,6 @@ class VirtualRiverBasin : public Total_system {
   Morvelan2d morvelan2d;
 };
 
-[[noreturn]] void Failure(std::unique_ptr<VirtualRiverBasin>& vrb, const char* text) {
-  std::fputs(text, stdout);
-  vrb.reset();
-  tz::stop(1);
-}
-
 }  // namespace
 
-int main() {
-  auto vrb = std::make_unique<VirtualRiverBasin>();
-  if (vrb->Construct() != YES) Failure(vrb, "\n# Failure : Construct.\n");
-  if (vrb->Switch() != YES) Failure(vrb, "\n# Failure : Switch.\n");
-  if (vrb->Are_you_ready() != YES) Failure(vrb, "\n# Failure : Are_you_ready.\n");
-
-  vrb->Read_parameter_file("tmorvelan2d.pmt");
-  vrb->Read_initial_state_file("tmorvelan2d.ist");
-  vrb->Read_send_port_file("tmorvelan2d.isd");
-
-  vrb->Initial_work();
-  vrb->Work();
-
-  vrb->Write_terminal_state("tmorvelan2d.tst");
-  vrb->Write_send_port_stock("tmorvelan2d.tsd");
-
-  // Nonzero only when the standard input ended at a prompt.
-  const int status = vrb->Exit_status();
-  vrb.reset();
-  return status;
-}
+int main() { return tmorvelan2d::Run<VirtualRiverBasin>(); }

@@ -16,6 +16,7 @@
 
 #include "qavlen/files_testing.h"
 #include "qavlen/qavlen_testing.h"
+#include "tmorvelan2d.h"
 
 #ifdef TZ_TMORVELAN2D_EXE
 
@@ -337,3 +338,50 @@ TEST(Tmorvelan2d, RainFileThatCannotBeOpenedEndsWithStatus3) {
 }  // namespace
 
 #endif
+
+// The program's run on systems that fail one of the framework's checks:
+// the failure on the standard output, the system destroyed, status 1, no
+// file read.
+
+namespace {
+
+enum class Stage { construct, switching, ready };
+
+template <Stage failing>
+class FailingSystem : public Total_system {
+ public:
+  FailingSystem() {
+    class_name = "FailingSystem";
+    Init("sys", 0, 0);
+  }
+  ~FailingSystem() override { std::fputs("destroyed\n", stdout); }
+  int Construct() override { return failing == Stage::construct ? 0 : Total_system::Construct(); }
+  Boolean Switch() override { return failing == Stage::switching ? NO : Total_system::Switch(); }
+  Boolean Are_you_ready() override { return failing == Stage::ready ? NO : Total_system::Are_you_ready(); }
+  int Register_components() override { return 1; }
+  int Register_iterators() override { return 1; }
+  int Connect_ports() override { return 1; }
+  int Connect_components() override { return 1; }
+  int Register_input_ports() override { return 1; }
+  int Register_output_ports() override { return 1; }
+};
+
+TEST(Tmorvelan2dRun, FrameworkCheckFailuresEndWithStatus1BeforeAnyFile) {
+  const struct {
+    int (*run)();
+    const char* out;
+  } cases[] = {
+      {tmorvelan2d::Run<FailingSystem<Stage::construct>>, "\n# Failure : Construct.\ndestroyed\n"},
+      {tmorvelan2d::Run<FailingSystem<Stage::switching>>, "\n# Failure : Switch.\ndestroyed\n"},
+      {tmorvelan2d::Run<FailingSystem<Stage::ready>>, "\n# Failure : Are_you_ready.\ndestroyed\n"},
+  };
+  for (const auto& c : cases) {
+    ftest::Temp_dir d;  // no files: reading any would be reported
+    ftest::Outcome o = ftest::run(c.run, d.path());
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.out, c.out);
+    EXPECT_EQ(o.err, "");
+  }
+}
+
+}  // namespace
