@@ -16,7 +16,7 @@
 // file, interpolation, output).
 //
 //   tmorvelan2d_bench [--benchmark_filter=...]
-// Cases: Program/<edges>/<steps>/<rain interval s>.
+// Cases: Program/<edges>/<steps>/<rain interval s>/<grid cells per side>.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -40,8 +40,10 @@ namespace {
 
 constexpr int kDt = 60;
 constexpr int kNdiv = 10;
-constexpr int kCells = 100;
-constexpr double kCell = 100.0;
+// The rain grid: gCells x gCells cells of gCell m over the 10 km square (set
+// by each case; 100 x 100 cells of 100 m unless a case says otherwise).
+int gCells = 100;
+double gCell = 100.0;
 constexpr int kChain = 4;  // slope edges per cascade; two cascades per unit
 
 // The rain: bands 4 km apart drifting east at 0.5 m/s, between 5 and 25
@@ -65,7 +67,7 @@ Basin Generate(int edges, int steps, int interval) {
   b.dir = mkdtemp(tmpl);
   const int units = (edges + 2 * kChain) / (2 * kChain + 1);
   const int side = static_cast<int>(std::ceil(std::sqrt(static_cast<double>(units))));
-  const double span = kCells * kCell / side;
+  const double span = gCells * gCell / side;
   FILE* net = std::fopen((b.dir + "/basin.con").c_str(), "w");
   FILE* par = std::fopen((b.dir + "/basin.pmt").c_str(), "w");
   FILE* ini = std::fopen((b.dir + "/basin.ist").c_str(), "w");
@@ -118,17 +120,17 @@ Basin Generate(int edges, int steps, int interval) {
   std::fprintf(rain, "# generated rain bands (mm/h)\n");
   const int run = steps * kDt;
   for (int t = 0; t <= run + interval; t += interval) {
-    std::fprintf(rain, "%d %d %d\n", t, kCells, kCells);
-    for (int j = kCells - 1; j >= 0; --j) {
-      for (int i = 0; i < kCells; ++i)
-        std::fprintf(rain, i + 1 < kCells ? "%.2f " : "%.2f\n", StormRain((i + 0.5) * kCell, (j + 0.5) * kCell, t));
+    std::fprintf(rain, "%d %d %d\n", t, gCells, gCells);
+    for (int j = gCells - 1; j >= 0; --j) {
+      for (int i = 0; i < gCells; ++i)
+        std::fprintf(rain, i + 1 < gCells ? "%.2f " : "%.2f\n", StormRain((i + 0.5) * gCell, (j + 0.5) * gCell, t));
     }
   }
   std::fclose(rain);
 
   std::ofstream(b.dir + "/tmorvelan2d.pmt")
       << "VirtualRiverBasin vrb 0\n{\nMorvelan2d morvelan2d 0\n"
-      << kDt << " basin.con basin.pmt 0 0 " << kCell << " " << kCell << "\n}\n";
+      << kDt << " basin.con basin.pmt 0 0 " << gCell << " " << gCell << "\n}\n";
   std::ofstream(b.dir + "/tmorvelan2d.ist")
       << "VirtualRiverBasin vrb 0\n0\n{\nMorvelan2d morvelan2d 0\n0 basin.ist\n}\n";
   std::ofstream(b.dir + "/answers") << run << "\n3600\nY\n";
@@ -194,17 +196,17 @@ double StepEdges(const Basin& b, int steps, int interval, bool calculate, double
     edges[i].CalcUpperArea();
     edges[i].Discharge(0.0, 0.0);
     if (!std::isnan(b.ex[i]))
-      cell[i] = static_cast<int>(b.ex[i] / kCell) * kCells + static_cast<int>(b.ey[i] / kCell);
+      cell[i] = static_cast<int>(b.ex[i] / gCell) * gCells + static_cast<int>(b.ey[i] / gCell);
   }
   // The rain records as the program holds them: values with two decimals.
   const int records = steps * kDt / interval + 2;
-  std::vector<std::vector<double>> grid(static_cast<std::size_t>(records), std::vector<double>(kCells * kCells));
+  std::vector<std::vector<double>> grid(static_cast<std::size_t>(records), std::vector<double>(gCells * gCells));
   char text[32];
   for (int r = 0; r < records; ++r)
-    for (int i = 0; i < kCells; ++i)
-      for (int j = 0; j < kCells; ++j) {
-        std::snprintf(text, sizeof text, "%.2f", StormRain((i + 0.5) * kCell, (j + 0.5) * kCell, r * interval));
-        grid[static_cast<std::size_t>(r)][static_cast<std::size_t>(i * kCells + j)] = std::strtod(text, nullptr);
+    for (int i = 0; i < gCells; ++i)
+      for (int j = 0; j < gCells; ++j) {
+        std::snprintf(text, sizeof text, "%.2f", StormRain((i + 0.5) * gCell, (j + 0.5) * gCell, r * interval));
+        grid[static_cast<std::size_t>(r)][static_cast<std::size_t>(i * gCells + j)] = std::strtod(text, nullptr);
       }
   double sum = 0;
   const double t0 = CpuNow();
@@ -233,6 +235,8 @@ void Program(benchmark::State& state) {
   const int edges = static_cast<int>(state.range(0));
   const int steps = static_cast<int>(state.range(1));
   const int interval = static_cast<int>(state.range(2));
+  gCells = static_cast<int>(state.range(3));
+  gCell = 10000.0 / gCells;
   Basin b = Generate(edges, steps, interval);
   // Processor times, which the other work on a shared machine disturbs less
   // than wall times.
@@ -264,17 +268,21 @@ void Program(benchmark::State& state) {
 }
 
 // The main case (20000 edges, a day of 60 s steps, 5-minute rain), then the
-// growth with edges, with steps and with rain records.
+// growth with edges, with steps, with rain records and with the grid size.
 BENCHMARK(Program)
-    ->Args({20000, 1440, 300})
-    ->Args({5000, 360, 300})
-    ->Args({10000, 360, 300})
-    ->Args({20000, 360, 300})
-    ->Args({5000, 720, 300})
-    ->Args({5000, 1440, 300})
-    ->Args({5000, 360, 150})
-    ->Args({5000, 360, 75})
-    ->Args({5000, 360, 38})
+    ->Args({20000, 1440, 300, 100})
+    ->Args({5000, 360, 300, 100})
+    ->Args({10000, 360, 300, 100})
+    ->Args({20000, 360, 300, 100})
+    ->Args({5000, 720, 300, 100})
+    ->Args({5000, 1440, 300, 100})
+    ->Args({5000, 360, 150, 100})
+    ->Args({5000, 360, 75, 100})
+    ->Args({5000, 360, 38, 100})
+    // A small basin under grids of growing size: the steps read only the
+    // cells the edges use.
+    ->Args({1000, 1440, 21600, 100})
+    ->Args({1000, 1440, 21600, 1000})
     ->UseManualTime()
     ->Iterations(1)
     ->Unit(benchmark::kSecond);

@@ -587,9 +587,7 @@ int Morvelan2d::Initial_output() {
   Data_pack* first = nullptr;
   Data_pack* last = nullptr;
   if (rp.Get_data_pack(first, current_time, last, 'b') != YES) return NO;
-  Long ft = 0;
-  static_cast<const Data<TzMatrix<double>>*>(first)->Get_data(ft, mRainF);
-  MapAndSendInitial(mRainF);
+  MapAndSendInitial(static_cast<const Data<TzMatrix<double>>*>(first)->Value());
   return YES;
 }
 
@@ -604,26 +602,22 @@ int Morvelan2d::Calculate() {
   if (rp.Get_data_pack(first, t, last, 'b') != YES) return NO;
   const Time ft = first->Data_time();
   const Time lt = last->Data_time();
-  // The packs stay as they are: the element works on copies (their storage
-  // is kept from step to step).
-  Long tmp = 0;
+  // The packs stay as they are: the element reads their grids in place, so
+  // that a step costs the cells the edges use, not the whole grid.
   const bool between = t != ft && t != lt;
-  if (!between) {
-    static_cast<const Data<TzMatrix<double>>*>(t == ft ? first : last)->Get_data(tmp, mRainF);
-  } else {
-    static_cast<const Data<TzMatrix<double>>*>(first)->Get_data(tmp, mRainF);
-    static_cast<const Data<TzMatrix<double>>*>(last)->Get_data(tmp, mRainL);
-  }
+  const bool atFirst = between || t == ft;
+  const TzMatrix<double>& F =
+      static_cast<const Data<TzMatrix<double>>*>(atFirst ? first : last)->Value();
+  const TzMatrix<double>& L = static_cast<const Data<TzMatrix<double>>*>(last)->Value();
   // The cells were found on the first grid: every later grid must have its shape.
-  for (const TzMatrix<double>* g : {&mRainF, &mRainL}) {
-    if (g == &mRainL && !between) break;
+  for (const TzMatrix<double>* g : {&F, &L}) {
+    if (g == &L && !between) break;
     if (g->GetRows() != mapRows || g->GetCols() != mapCols) {
       char text[256];
       std::snprintf(text, sizeof text,
                     "The rain grid of time %d has %u x %u cells; the cells of the edges were found "
                     "on a grid of %u x %u.\n",
-                    g == &mRainF && (between || t == ft) ? ft : lt, g->GetRows(), g->GetCols(),
-                    mapRows, mapCols);
+                    g == &F && atFirst ? ft : lt, g->GetRows(), g->GetCols(), mapRows, mapCols);
       Fail(1200, text);
     }
   }
@@ -640,7 +634,7 @@ int Morvelan2d::Calculate() {
     const unsigned gy = static_cast<unsigned>(edge.Gy());
     // Element by element what F (lt - t) / (lt - ft) + L (t - ft) / (lt - ft)
     // gives; only the cells the edges use are computed.
-    const double rain = between ? mRainF(gx, gy) * wf + mRainL(gx, gy) * wl : mRainF(gx, gy);
+    const double rain = between ? F(gx, gy) * wf + L(gx, gy) * wl : F(gx, gy);
     R += edge.Area() * rain;
     A += edge.Area();
     if (edge.Calculate(rain) != EDGE_YES) Fail(1220, "");

@@ -98,7 +98,6 @@ class Morvelan2d : public Element {
   double mDx = 0.0, mDy = 0.0;
   std::unique_ptr<Edge[]> edgeArray;
   double mQoutc = 0.0, mQoutn = 0.0;
-  TzMatrix<double> mRainF, mRainL;  // copies of the two packs around the step end
   double mSumArea = 0.0;
   double mStorage = 0.0;
   TzRbKeyTree<Long, Edge*> treeKeyedByEdgeNumber;

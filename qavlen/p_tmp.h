@@ -34,7 +34,8 @@ class Data : public Data_pack, public Port_type<T> {
     t = data_time;
     x = value;
   }
-  T Value() const { return value; }
+  // The pack's own value, not a copy: a grid is read in place.
+  const T& Value() const { return value; }
 
   // "(<time>)\n", then the value in data form.
   void Dpack2file(FILE* f) override {
