@@ -633,8 +633,12 @@ int Morvelan2d::Calculate() {
     const unsigned gx = static_cast<unsigned>(edge.Gx());
     const unsigned gy = static_cast<unsigned>(edge.Gy());
     // Element by element what F (lt - t) / (lt - ft) + L (t - ft) / (lt - ft)
-    // gives; only the cells the edges use are computed.
-    const double rain = between ? F(gx, gy) * wf + L(gx, gy) * wl : F(gx, gy);
+    // gives; only the cells the slope edges use are computed. A river edge
+    // takes no rain and has no area: the cell it keeps is not read, so that a
+    // value there that is not a number stays out of the basin's rain.
+    const double rain = edge.Atr() != 1 ? 0.0
+                        : between       ? F(gx, gy) * wf + L(gx, gy) * wl
+                                        : F(gx, gy);
     R += edge.Area() * rain;
     A += edge.Area();
     if (edge.Calculate(rain) != EDGE_YES) Fail(1220, "");

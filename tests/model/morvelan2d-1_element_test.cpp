@@ -605,6 +605,22 @@ INSTANTIATE_TEST_SUITE_P(
                  "which is located at [100.000000, 200.000000].\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(Morvelan2dRun, CellsOfNoSlopeEdgeDoNotEnterTheBasinRain) {
+  // Cells of 100 m: the slope edges lie in cells (1, 2) and (2, 2), the
+  // river edge keeps cell (0, 0), which holds no number (a radar's missing
+  // value): the basin's rain is that of the slopes.
+  Temp_dir d;
+  WriteBasin(d);
+  WriteFrame(d, "60 net.con par.dat 0 0 100 100");
+  write_file(d.file("rain.dat"), "0 3 3 nan 1 1 1 1 1 1 1 1\n600 3 3 inf 2 2 2 2 2 2 2 2\n");
+  Outcome o = ftest::run(RunBasin, d.path(), "120\n120\nY\n");
+  ASSERT_EQ(o.status, 0) << o.err;
+  EXPECT_NE(o.out.find("   all_rain = 1.100000\n[morvelan2d 0] 120 : 0.000000   all_rain = 1.200000\n"),
+            std::string::npos)
+      << o.out;
+  EXPECT_EQ(read_file(d.file("rain.sum")), "60 1.1\n120 1.2\n");
+}
+
 TEST(Morvelan2dRun, CellSearchReportsInFull) {
   qtest::Qavlensdir explain(qtest::explain_dir().c_str());
   const std::string descr = "    Morvelan2d morvelan2d 0\n        owner > TestBasin sys 0\n";
