@@ -187,6 +187,10 @@ void I_file_matrix<T>::Input_data() {
   Long newest = this->Newest_data_time();
   bool anyNewest = this->Number_of_data_packs() > 0;
   T grid;
+  // The values of the record being read, row by row as they come: storage
+  // grows with the rows the file holds, never ahead of them with the size a
+  // header claims. Kept from record to record.
+  std::vector<E> values;
   const char* b;
   const char* e;
   while (lines.Next(b, e)) {
@@ -212,7 +216,7 @@ void I_file_matrix<T>::Input_data() {
         Refuse(path, wt, lines.Number(), "the header holds more than the time and the grid size", __LINE__, "header holds three items");
 
     const bool keep = !anyNewest || wt > newest;
-    if (keep) grid.Resize(static_cast<unsigned>(wGx), static_cast<unsigned>(wGy), E(0));
+    if (keep) values.clear();
     for (int row = 0; row < wGy; ++row) {
       bool got;
       do {
@@ -224,8 +228,6 @@ void I_file_matrix<T>::Input_data() {
                      path, wt, row, wGy);
         tz::check_failed(kUnit, __LINE__, "fgets(line_data, c_max+1, fp) != NULL");
       }
-      // The first data line is the row of the largest y index.
-      const unsigned col = static_cast<unsigned>(wGy - 1 - row);
       int count = 0;
       const char* p = b;
       for (;;) {
@@ -238,7 +240,7 @@ void I_file_matrix<T>::Input_data() {
         E v{};
         if (!ItemValue(p, q, v))
           Refuse(path, wt, lines.Number(), "'" + std::string(p, q) + "' is not a number", __LINE__, "every value is a number");
-        if (keep) grid.Elem(static_cast<unsigned>(count), col) = v;
+        if (keep) values.push_back(v);
         ++count;
         p = q;
       }
@@ -246,6 +248,14 @@ void I_file_matrix<T>::Input_data() {
         Refuse(path, wt, lines.Number(), std::to_string(count) + " values where the grid has " + std::to_string(wGx), __LINE__, "a data line holds nx values");
     }
     if (!keep) continue;
+    // Every row is there: the grid, the first data line being the row of
+    // the largest y index.
+    grid.Resize(static_cast<unsigned>(wGx), static_cast<unsigned>(wGy), E(0));
+    std::size_t k = 0;
+    for (int row = 0; row < wGy; ++row) {
+      const unsigned col = static_cast<unsigned>(wGy - 1 - row);
+      for (unsigned i = 0; i < static_cast<unsigned>(wGx); ++i) grid.Elem(i, col) = values[k++];
+    }
     Data<T>* pack;
     {
       Memory_site site("p_tmp.cpp", 504, "Data", 0, 1, this);

@@ -1,6 +1,7 @@
 #include "i_file_matrix.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -262,6 +263,27 @@ TEST(IFileMatrix, FileThatCannotBeOpenedEndsWithStatus3) {
                    "    The grid file exists but cannot be opened for reading: check its\n"
                    "    permissions. The program stops.\n"
                    "    Input_file : I_file_matrix<TzDMatrix> " + path + " \n");
+}
+
+TEST(IFileMatrix, GridSizeOfAHeaderReservesNothingBeforeItsRowsAreThere) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer needs more address space than the limit below";
+#else
+  // A header claiming 30000 x 30000 cells (7.2 GB) over one short row: the
+  // row is refused, in a process that may not take 1 GB.
+  Temp_dir dir;
+  std::string path = dir.file("rain.dat");
+  write_file(path, "0 30000 30000\n1 2\n");
+  EXPECT_DEATH(
+      {
+        struct rlimit limit;
+        limit.rlim_cur = limit.rlim_max = 1L << 30;
+        setrlimit(RLIMIT_AS, &limit);
+        Port_on<DMatrix> p(path);
+        p.in.Input_data();
+      },
+      "record of time 0, line 2: 2 values where the grid has 30000\n.*Assertion `a data line holds nx values' failed");
+#endif
 }
 
 struct BadFile {
