@@ -40,6 +40,6 @@ int main(int argc, char** argv) {
       ++runs;
     }
   }
-  std::fprintf(stderr, "#%zu\tDONE   (%zu inputs run once, no fuzzing)\n", runs, runs);
+  std::fprintf(stderr, "\n#%zu\tDONE   (%zu inputs run once, no fuzzing)\n", runs, runs);
   return 0;
 }
