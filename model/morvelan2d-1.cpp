@@ -409,7 +409,8 @@ int Morvelan2d::Set_parameter(FILE* f) {
   for (Long i = 0; i < numberOfEdges; i++) {
     for (Int k = 0; k < edgeArray[i].NumberOfUpperEdges(); k++) {
       Long num = edgeArray[i].UpperEdgeNumArray(k);
-      Long absNum = num < 0 ? -num : num;
+      // The smallest long has no positive form; no edge has that number.
+      Long absNum = num < 0 && num != LONG_MIN32 ? -num : num;
       Edge* p = FindEdge(absNum);
       if (!p) {
         char text[128];

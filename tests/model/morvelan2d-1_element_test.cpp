@@ -187,6 +187,12 @@ INSTANTIATE_TEST_SUITE_P(
                     "4 1 1 0 1 7 0 1 10 0.1 100\n",
                     ParamFile("Morvelan Parameter Format", 1, {4}), InitFile("Morvelan Initial State Format", 1, {4}),
                     "Edge 7 was not found in edgeArray\n"},
+        // The smallest long as an upper edge number has no positive form.
+        LoadFailure{"upper_edge_smallest_long", P, I,
+                    "[Data Format Name]\nedge connection V.2\n[Number of Total Edges]\n1\n[Data]\n"
+                    "4 1 1 0 1 -2147483648 0 1 10 0.1 100\n",
+                    ParamFile("Morvelan Parameter Format", 1, {4}), InitFile("Morvelan Initial State Format", 1, {4}),
+                    "Edge -2147483648 was not found in edgeArray\n"},
         LoadFailure{"short_initial_line", P, "0\n", kNet, kPar, kIni, "E : morvelan2d-1.cpp : 861 : "},
         LoadFailure{"discharge_file_name_over_251", P, "0 " + std::string(252, 'n') + "\n", kNet, kPar,
                     kIni, "E : morvelan2d-1.cpp : 861 : "},
