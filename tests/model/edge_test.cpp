@@ -214,6 +214,33 @@ TEST(PropagationSpeedNewton, IterateRoundedBelowDaIsHeldThere) {
   }
 }
 
+TEST(PropagationSpeedNewton, StopsWhenTwoSuccessiveDischargesDifferByLessThanTol) {
+  // The first iterate from the start height da + ((q - qa) / alpha)^(1/m):
+  // a tolerance just above the first change of the discharge ends the
+  // iteration there; a tolerance equal to it does not.
+  const double alpha = 1.5, va = 0.002, da = 0.3, dm = 0.1, beta = 2.0, m = 5.0 / 3.0;
+  const double qm = va / beta * dm;
+  const double qa = (da - dm) * va + qm;
+  const double q = qa + va * 0.1 + alpha * std::pow(0.1, m);  // root at da + 0.1
+  const double h0 = da + std::pow((q - qa) / alpha, 1 / m);
+  const double u0 = std::pow(h0 - da, m - 1);
+  const double F0 = alpha * u0 * (h0 - da) + (h0 - dm) * va + qm;
+  const double h1 = h0 - (F0 - q) / (alpha * m * u0 + va);
+  const double u1 = std::pow(h1 - da, m - 1);
+  const double F1 = alpha * u1 * (h1 - da) + (h1 - dm) * va + qm;
+  const double first = alpha * m * u1 + va;
+  const double root = alpha * m * std::pow(0.1, m - 1) + va;
+  ASSERT_GT(std::fabs(first - root), 1e-6 * root);  // one step is not enough
+
+  Edge e;
+  const double change = std::fabs(F1 - F0);
+  EXPECT_EQ(e.PropagationSpeed(alpha, va, da, dm, beta, m, std::nextafter(change, 1.0), q),
+            first);
+  const double next = e.PropagationSpeed(alpha, va, da, dm, beta, m, change, q);
+  EXPECT_NE(next, first);
+  EXPECT_LT(std::fabs(next - root), std::fabs(first - root));
+}
+
 TEST(PropagationSpeedNewtonDeathTest, NaNDischargeStopsNamingEdgeAndDischarge) {
   Params p;
   Edge e;
@@ -288,6 +315,34 @@ TEST(EdgeCalculate, ExplicitAndImplicitWeightsInTheALayer) {
     }
     for (int i = 0; i <= 10; i++)
       EXPECT_NEAR(EdgeProbe::Qc(e)[i], want[i], 1e-15) << "theta " << theta << " node " << i;
+  }
+}
+
+TEST(EdgeCalculate, SurfaceFlowSpeedIsTheSlopeOfTheLawAtTheSegmentMidpoint) {
+  // Every segment in surface flow, fully implicit: node i gets
+  // (c dt/dx Qn[i-1] + c dt W r + Qc[i]) / (1 + c dt/dx) with c = dq/dh of the
+  // law at the mean per-width discharge of the segment at the start of the
+  // step; a tight tolerance makes the iteration reach the root.
+  Params p;
+  p.theta = 1.0;
+  p.eps = 1e-9;
+  Edge e;
+  MakeSlope(e, p);
+  e.Discharge(0.04, 0.08);
+  const std::vector<double> qc = EdgeProbe::Qc(e);
+  const double rain = 30.0;
+  e.Calculate(rain);
+  const double alpha = EdgeProbe::Alpha(e), va = EdgeProbe::Va(e);
+  const double dt = 600, W = 20, dx = EdgeProbe::Dx(e);
+  const double r = rain * 0.001 / 3600 * EdgeProbe::Cos(e);
+  double prev = 0;  // no upper edges
+  for (int i = 1; i <= 10; i++) {
+    const double h = LawH(e, p, (qc[i - 1] + qc[i]) * 0.5 / W);
+    ASSERT_GT(h, p.da) << i;
+    const double c = alpha * p.m * std::pow(h - p.da, p.m - 1) + va;
+    const double want = (c * dt / dx * prev + c * dt * W * r + qc[i]) / (1 + c * dt / dx);
+    EXPECT_NEAR(EdgeProbe::Qc(e)[i], want, 1e-9 * want) << i;
+    prev = EdgeProbe::Qc(e)[i];
   }
 }
 
@@ -468,6 +523,32 @@ TEST(EdgeStorage, HeightsFollowTheLawInEveryRegimeWithTheSmallFlowFloor) {
     prev = h;
   }
   EXPECT_NEAR(e.Storage(), want, 1e-9 * want);
+}
+
+TEST(EdgeStorage, SurfaceHeightIterationUsesTheRelativeToleranceAsItIs) {
+  // The storage heights stop the surface iteration with the tolerance eps
+  // itself (per-width discharge), not scaled by an area: with eps = 1 the
+  // height is the first iterate, above the root.
+  Params p;
+  p.eps = 1.0;
+  p.Qlevel = 1e-6;
+  Edge e;
+  MakeSlope(e, p);
+  const double Q = 0.05, W = 20;
+  const double alpha = EdgeProbe::Alpha(e), va = EdgeProbe::Va(e);
+  const double qm = va * p.dm / p.beta;
+  const double qa = qm + va * (p.da - p.dm);
+  const double q = Q / W;
+  const double h0 = p.da + std::pow((q - qa) / alpha, 1 / p.m);
+  const double u0 = std::pow(h0 - p.da, p.m - 1);
+  const double F0 = alpha * u0 * (h0 - p.da) + (h0 - p.dm) * va + qm;
+  const double h1 = h0 - (F0 - q) / (alpha * p.m * u0 + va);
+  ASSERT_GT(h1 - LawH(e, p, q), 1e-6 * h1);
+
+  e.Discharge(Q, Q);
+  e.CalcStorage();
+  const double Lx = 10 * EdgeProbe::Dx(e);
+  EXPECT_NEAR(e.Storage(), h1 * Lx * W, 1e-12 * h1 * Lx * W);
 }
 
 TEST(EdgeStorage, StepLeavesStorageAndSatAreaOfTheNewDischarges) {
