@@ -105,8 +105,14 @@ class Element : public Port_owner {
   Object* Get_object(const char* class_name, const char* object_name, int number);
 
   // ---- data string: NUL-ended items, an empty item ends the list ----
+  // Copies length bytes (length <= 0: the text and its NUL); a null text
+  // sets nothing. Refused while a data string is held.
   int Set_data_string(const char* text, int length);
+  // Adopts the text without copying: it must come from new[] (the element
+  // frees it) and end with an empty item. Refused while one is held.
   int Get_data_string(char* text);
+  // Moves the cursor (null: the first item) to the next item; 0 when that
+  // is the end item, the cursor then left at the end of the current one.
   int Look_data_string(char*& cursor);
   const char* Data_string() const { return data_string; }
   // Gives the send ports back the packs of the data string delivered from

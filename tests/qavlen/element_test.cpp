@@ -73,8 +73,6 @@ TEST_F(ElementTest, NewElementHasCountsMinusOneAndNoStep) {
   EXPECT_EQ(e.step(), -1);
   EXPECT_EQ(e.Current_time(), 0);
   EXPECT_EQ(e.Data_string(), nullptr);
-  Element* plain = nullptr;
-  (void)plain;
 }
 
 TEST_F(ElementTest, SecondConstructIsRefused) {
@@ -393,6 +391,30 @@ TEST_F(ElementTest, NegativeStepIsReportedZeroStepIsSilent) {
   EXPECT_EQ(t.out.publications, 0);
 }
 
+// A step of 0 or below after steps were taken ends the call with 0 and
+// leaves those steps stocked but unpublished; the next call that steps
+// publishes them with its own.
+TEST_F(ElementTest, StepRefusedAfterStepsReturnsZeroAndPublishesLater) {
+  Stepping t;
+  t.root.medium = 50;
+  t.e.steps = {10, 10, 0};
+  EXPECT_EQ(t.e.Work(), 0);
+  EXPECT_EQ(t.e.Current_time(), 20);
+  EXPECT_EQ(t.e.calculations, 2);
+  EXPECT_EQ(t.out.publications, 0);
+  EXPECT_EQ(t.out.reductions, 0);
+  t.e.steps = {-5};
+  std::string err = stderr_of([&] { EXPECT_EQ(t.e.Work(), 0); });
+  EXPECT_EQ(err,
+            "E : element.cpp : 842 : \n\tcurrent_time = 20, time_step = -5\n"
+            "    Stepper e 0\n        owner > Sub_system r 0\n");
+  EXPECT_EQ(t.out.publications, 0);
+  t.e.steps = {10};
+  EXPECT_EQ(t.e.Work(), 1);
+  EXPECT_EQ(t.e.Current_time(), 50);
+  EXPECT_EQ(t.out.publications, 1);
+}
+
 TEST_F(ElementTest, PendingDemandTakesOneStepPastTheTarget) {
   Stepping t;
   t.root.medium = 20;
@@ -613,6 +635,19 @@ TEST_F(ElementTest, DemandRoundACycleOfPortsEnds) {
   EXPECT_EQ(b.demanded(), 1);
   EXPECT_EQ(aout.demands, 1);
   EXPECT_EQ(bout.demands, 1);
+  // The demand comes back to a while a is stepping: a's step in hand is
+  // kept, the call ends without a step and a stays marked.
+  root.medium = 50;
+  a.set_demanded(0);
+  b.set_demanded(0);
+  a.steps = {7, 3};  // 7 for the step in hand, 3 for the demand
+  a.log.clear();
+  EXPECT_EQ(a.Work(), 0);
+  EXPECT_EQ(a.step(), 7);
+  EXPECT_EQ(a.demanded(), 1);
+  EXPECT_EQ(b.demanded(), 1);
+  EXPECT_EQ(a.log, "Calculate_time_step;Calculate_time_step;");
+  EXPECT_EQ(a.calculations, 0);
 }
 
 // ---------------------------------------------------------------- data string
@@ -649,6 +684,19 @@ TEST_F(ElementTest, DataStringWithoutEndItemStillEnds) {
   EXPECT_STREQ(cursor, "a b");
   EXPECT_EQ(e.Look_data_string(cursor), 0);
   EXPECT_EQ(*cursor, '\0');
+}
+
+TEST_F(ElementTest, GetDataStringAdoptsTheTextUnlessOneIsHeld) {
+  Stepper e("e", 0);
+  char* text = new char[4]{'a', '\0', '\0', '\0'};
+  EXPECT_EQ(e.Get_data_string(text), 1);
+  EXPECT_EQ(e.Data_string(), text);  // not copied: the element frees it
+  char other[] = "b";
+  EXPECT_EQ(stderr_of([&] { EXPECT_EQ(e.Get_data_string(other), 0); }),
+            "E : element.cpp : 535 : \n    Stepper e 0\n");
+  EXPECT_EQ(e.Data_string(), text);
+  char* cursor = text;
+  EXPECT_EQ(e.Look_data_string(cursor), 0);
 }
 
 TEST_F(ElementTest, LookWithoutDataStringReports) {

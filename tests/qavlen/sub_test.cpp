@@ -598,6 +598,39 @@ TEST_F(SubTest, IteratorSetIsRewoundUntilItConverges) {
   EXPECT_EQ(err, "");
 }
 
+// 999 rewinds at one target are borne, and the count starts again at each
+// target: 999 at each of two targets end in convergence, not in the stop.
+TEST_F(SubTest, IteratorSetRewindCountIsPerTarget) {
+  class Slow : public Member {
+   public:
+    Slow() : Member("slow", 10) {}
+    int Do_you_converge() override { return rewinds_here >= 999; }
+    void Rewind_current_time() override {
+      ++rewinds_here;
+      Member::Rewind_current_time();
+    }
+    void Renew_fixed_time() override {
+      rewinds_here = 0;
+      Member::Renew_fixed_time();
+    }
+    int rewinds_here = 0;
+  };
+  Test_sub sub("s", 0, 1);
+  Test_root root("r", 0);
+  Slow x;
+  sub.sets = {{&x}};
+  root.components = {&sub};
+  ASSERT_EQ(root.Construct(), 1);
+  ASSERT_EQ(root.Initial_time(0), 1);
+  root.terminal = 40;
+  sub.Initialize_target_time();
+  EXPECT_EQ(sub.Work(), 1);
+  EXPECT_EQ(x.rewinds, 2 * 999);
+  EXPECT_EQ(x.flushes, 2);
+  EXPECT_EQ(x.Fixed_time(), 40);
+  EXPECT_EQ(sub.Current_time(), 40);
+}
+
 TEST_F(SubTest, IteratorSetThatNeverConvergesEndsTheProgram) {
   EXPECT_EXIT(
       {
