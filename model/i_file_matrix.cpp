@@ -111,7 +111,7 @@ class Lines {
   }
 
  private:
-  static constexpr std::size_t kBlock = 1 << 20;
+  static constexpr std::size_t kBlock = TzIoBlock(1 << 20);
   bool Fill() {
     std::size_t n = std::fread(block_.data(), 1, block_.size(), fp_);
     p_ = block_.data();

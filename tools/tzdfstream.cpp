@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tzcheck.h"
+#include "tzdefs.h"
 
 namespace {
 
@@ -37,9 +38,9 @@ enum CopyResult { COPY_DONE, COPY_OPEN_QUOTE, COPY_OPEN_COMMENT, COPY_FAILED };
 
 // The copy goes through blocks of this size both ways: a read or a write
 // of one block each time, instead of one per few thousand characters.
-const std::size_t kBlock = std::size_t(1) << 20;
+const std::size_t kBlock = TzIoBlock(std::size_t(1) << 20);
 // The buffer of the stream that reads the copy.
-const std::size_t kReadBuffer = std::size_t(1) << 18;
+const std::size_t kReadBuffer = TzIoBlock(std::size_t(1) << 18);
 
 // The output of the copy, gathered into one block and written when full.
 class CopyOut {

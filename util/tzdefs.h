@@ -7,6 +7,7 @@
 #ifndef TZDEFS_H
 #define TZDEFS_H
 
+#include <cstddef>
 #include <cstdint>
 #include <type_traits>
 
@@ -28,6 +29,19 @@ inline Time time_add(Time a, Time b) {
   if (s > LONG_MAX32) return LONG_MAX32;
   if (s < LONG_MIN32) return LONG_MIN32;
   return static_cast<Time>(s);
+}
+
+// The size of the blocks in which the file readers and writers move their
+// bytes: large in the programs, so that one system call moves much. The
+// fuzz build makes every such block small (TZ_SMALL_IO_BLOCKS): its inputs
+// are a few kilobytes, fresh megabyte blocks would cost most of an input's
+// time, and small blocks put the block boundaries inside the inputs.
+constexpr std::size_t TzIoBlock(std::size_t size) {
+#ifdef TZ_SMALL_IO_BLOCKS
+  return size < 4096 ? size : 4096;
+#else
+  return size;
+#endif
 }
 
 // The system's long as a value type of templates (matrices, arrays, data

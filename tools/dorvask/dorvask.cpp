@@ -56,7 +56,7 @@ const char kUnit[] = "dorvask.cpp";
 // A buffered writer on a stream: the data leave one large buffer at a time.
 class Writer {
  public:
-  explicit Writer(std::ostream& os) : os_(os), buf_(1u << 20), used_(0) {}
+  explicit Writer(std::ostream& os) : os_(os), buf_(TzIoBlock(1u << 20)), used_(0) {}
   void Put(const char* p, std::size_t n) {
     if (n > buf_.size() - used_) {
       Drain();
@@ -136,7 +136,7 @@ struct Run {
 class LineReader {
  public:
   static constexpr std::size_t kPad = 64;
-  explicit LineReader(std::FILE* f) : file_(f), cap_(1u << 20), buf_(cap_ + kPad) {}
+  explicit LineReader(std::FILE* f) : file_(f), cap_(TzIoBlock(1u << 20)), buf_(cap_ + kPad) {}
   // The offset in the file of the first byte not yet delivered.
   std::uint64_t Tell() const { return read_ - (end_ - beg_); }
   bool Next(std::string_view& line) {

@@ -30,7 +30,7 @@
 namespace {
 
 const char* const kUnit = "pelmic.cpp";
-const std::streamsize kOutBuffer = 1 << 20;
+const std::streamsize kOutBuffer = TzIoBlock(1 << 20);
 
 // Error points; the number is part of the report.
 enum ErrorPoint {
@@ -313,7 +313,7 @@ class LineReader {
   }
 
  private:
-  static const std::size_t kLineBlock = std::size_t(1) << 18;
+  static const std::size_t kLineBlock = TzIoBlock(std::size_t(1) << 18);
   // Keeps the unfinished line at the front of the block, with room behind
   // it (a line longer than the block doubles it), and reads more; false at
   // the end of the stream.
