@@ -8,6 +8,24 @@
 #include "p_tmp.h"
 #include "qavlen_testing.h"
 
+// A value whose copy and whose reading run out of memory, standing for a
+// value too big for what is left.
+struct Greedy {
+  Greedy() = default;
+  Greedy(const Greedy&) { Memory_site::Out_of_memory(); }
+  Greedy& operator=(const Greedy&) {
+    Memory_site::Out_of_memory();
+    return *this;
+  }
+};
+template <>
+struct Port_type<Greedy> {
+  static constexpr const char* data_pack_type = "Greedy";
+};
+void data2file(const Greedy&, FILE*) {}
+void data2ofile(const Greedy&, FILE*) {}
+void dstr2data(char*&, Greedy&) { Memory_site::Out_of_memory(); }
+
 namespace {
 
 using qtest::file_text;
@@ -369,6 +387,39 @@ TEST(Pulse, RainGridsAreIndependentCopies) {
   EXPECT_EQ(after->Data_time(), 600);
 }
 
+// Every instance of the pulse port: named after construction as the
+// element names its port, it delivers the sender's value at exactly a time
+// and leaves the target alone between packs.
+template <class T>
+class TypedPulse : public testing::Test {};
+using PulseTypes = testing::Types<QavlenString, Vary<double>, Vary<float>, Vary<int>, Vary<TzLong>,
+                                  TzMatrix<double>, TzMatrix<float>, TzMatrix<int>, TzMatrix<TzLong> >;
+TYPED_TEST_SUITE(TypedPulse, PulseTypes);
+
+TYPED_TEST(TypedPulse, ValueAtExactlyATime) {
+  using T = TypeParam;
+  ReceiveNointp<T> rp;
+  EXPECT_EQ(rp.Init("rp", 0), 1);
+  EXPECT_STREQ(rp.Class_name(), "ReceiveNointp");
+  EXPECT_STREQ(rp.Data_pack_type(), Port_type<T>::data_pack_type);
+  Send<T> sp("sp", 0);
+  ASSERT_EQ(rp.Set_sender(&sp), 1);
+  ASSERT_EQ(sp.Switch(), 1);
+  sp.Send_data(600, T());
+  sp.Send_data(1200, Sample<T>::value());
+  sp.Set_data_pack_array();
+  T v = Sample<T>::value();
+  EXPECT_EQ(rp.Get_pulse_data(600, v), 1);
+  EXPECT_TRUE(same(v, T()));
+  EXPECT_EQ(rp.Get_pulse_data(1200, v), 1);
+  EXPECT_TRUE(same(v, Sample<T>::value()));
+  v = T();
+  for (Long t : {599, 900, 1201}) {
+    EXPECT_EQ(rp.Get_pulse_data(t, v), 0) << t;
+    EXPECT_TRUE(same(v, T())) << t;
+  }
+}
+
 TEST(MatrixTextDeathTest, DimensionsMustBePositive) {
   for (const char* dims : {"0 3", "2 0", "-1 2"}) {
     std::string rows(dims, std::strchr(dims, ' ')), cols(std::strchr(dims, ' ') + 1);
@@ -393,6 +444,45 @@ TEST(MatrixText, ShortListsLeaveZerosAndNeverPassTheEnd) {
   cursor = &no_cols[0];
   Data<TzMatrix<int> > q(cursor);
   EXPECT_TRUE(same(q.Value(), TzMatrix<int>()));  // the default 1 by 1 zero
+}
+
+// The whole report, as a regular expression.
+std::string exactly(const std::string& text) {
+  std::string re = "^";
+  for (char c : text) {
+    if (std::strchr("\\^$.|?*+()[]{}", c)) re += '\\';
+    re += c;
+  }
+  return re + "$";
+}
+
+TEST(SendDeathTest, NoMemoryForAPackEndsWithStatus5) {
+  Qavlensdir dir(qtest::explain_dir().c_str());
+  EXPECT_EXIT(
+      {
+        Send<Greedy> sp("sp", 0);
+        sp.Switch();
+        sp.Send_data(10, Greedy());
+      },
+      testing::ExitedWithCode(5),
+      exactly("E : p_tmp.cpp : 474 : Insufficient memory (Data).\n"
+              "    No memory was left for a new data pack sent by an element. Free memory\n"
+              "    (fewer or smaller grids, shorter run segments so that packs are released\n"
+              "    sooner) and run again.\n"
+              "    Send<Greedy> sp 0 \n"));
+  EXPECT_EXIT(
+      {
+        Send<Greedy> sp("sp", 0);
+        sp.Switch();
+        std::string list = item_list({"10", "x"});
+        char* cursor = &list[0];
+        sp.Send_by_string(cursor);
+      },
+      testing::ExitedWithCode(5),
+      exactly("E : p_tmp.cpp : 488 : Insufficient memory (Data).\n"
+              "    No memory was left for a data pack restored from the send-port stock\n"
+              "    file. The program stops.\n"
+              "    Send<Greedy> sp 0 \n"));
 }
 
 TEST(SendDeathTest, DataBeforeSwitchStops) {
