@@ -58,6 +58,7 @@ void Input_file::Input_data() {
     return;
   }
   if (mtime <= file_time_at_input) return;
+  const std::int64_t time_before = file_time_at_input;
   file_time_at_input = mtime;
 
   FILE* fp = std::fopen(path, "r");
@@ -104,6 +105,14 @@ void Input_file::Input_data() {
   // first. What is appended meanwhile (the file may grow while it is read)
   // waits for the next read, which its newer modification time brings,
   // rather than being cut into pieces of the longest line counted.
+  //
+  // A line that lacks its line end although the file goes on after it (a
+  // line rewritten longer, or one being written at the moment of the count)
+  // or although the count promised more (a file cut short) was changed
+  // while it was read: the read stops before it, so that no piece of a line
+  // becomes a pack, and the file is read again at the next call whatever
+  // its modification time says.
+  bool changed = false;
   long remaining = total;
   while (remaining > 0) {
     char* line = buffer.get();
@@ -115,13 +124,21 @@ void Input_file::Input_data() {
       // buffer.
       if (c == '\n' || length == size - 1) break;
     }
-    if (length == 0) break;
+    if (length == 0) {
+      changed = true;  // shorter than counted
+      break;
+    }
+    if (line[length - 1] != '\n' && (remaining > 0 || std::getc(fp) != EOF)) {
+      changed = true;
+      break;
+    }
     line[length] = '\0';
     if (line[0] == '#') continue;
     while (*line == ' ' || *line == '\t') ++line;
     if (*line == '\n' || *line == '\0') continue;
     Stock(Make_data_pack(line));
   }
+  if (changed) file_time_at_input = time_before;
   std::fclose(fp);
   Set_data_pack_array();
   if (Number_of_data_packs() > 0)

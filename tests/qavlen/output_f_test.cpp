@@ -82,6 +82,25 @@ TEST(OutputFile, HeaderThenOnlyNewerPacksEachOnce) {
   EXPECT_EQ(read_file(path), first + "1800 3\n2400 4\n");
 }
 
+// A pack stamped with the smallest time is written with the first write
+// only, even when the sender keeps it first in its array.
+TEST(OutputFile, PackOfTheSmallestTimeIsWrittenOnce) {
+  Temp_dir dir;
+  std::string path = dir.file("q.out");
+  Wired<double> w(path);
+  w.sp.Set_protect_past_data_flag(YES);
+  w.send(LONG_MIN32, 0.5);
+  w.out.Output_data();  // nothing newer than "nothing written": no file
+  EXPECT_FALSE(ftest::exists(path));
+  w.send(10, 1.5);
+  w.out.Output_data();
+  EXPECT_EQ(read_file(path), header_of(path) + "-2147483648 0.5\n10 1.5\n");
+  w.send(20, 2.5);
+  w.out.Output_data();
+  EXPECT_EQ(w.sp.Oldest_data_time(), LONG_MIN32);
+  EXPECT_EQ(read_file(path), header_of(path) + "-2147483648 0.5\n10 1.5\n20 2.5\n");
+}
+
 TEST(OutputFile, NothingPublishedWritesNothingNotEvenTheHeader) {
   Temp_dir dir;
   std::string path = dir.file("q.out");

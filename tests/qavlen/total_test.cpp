@@ -485,6 +485,54 @@ TEST(TotalSystemInitialWork, FailuresOfTheSystemItself) {
   EXPECT_EQ(o.err, "E : total.cpp : 470 : \n    Doubler unsharing 0\n        owner > Total_system sys 0\n");
 }
 
+// Two input files feeding two doublers, for the common window of the ports.
+class Two_inputs : public Total_system {
+ public:
+  Two_inputs() : a("a.dat"), b("b.dat"), da(10, "da"), db(10, "db") { Init("two", 0, 0); }
+  int Register_input_ports() override { return Register(&a) && Register(&b); }
+  int Register_output_ports() override { return 1; }
+  int Register_components() override { return Register(&da) && Register(&db); }
+  int Register_iterators() override { return 1; }
+  int Connect_ports() override {
+    Connect(&a, &da, "rp", 0);
+    Connect(&b, &db, "rp", 0);
+    return 1;
+  }
+  int Connect_components() override { return 1; }
+  I_file<double> a;
+  I_file<double> b;
+  Doubler da;
+  Doubler db;
+};
+
+TEST(TotalSystemInputDataTime, LatestOldestAndEarliestNewestOfSeveralPorts) {
+  Temp_dir dir;
+  qtest::Qavlensdir none(nullptr);
+  write_file(dir.file("a.dat"), series(30, 90));
+  write_file(dir.file("b.dat"), series(50, 200));
+  Outcome o = ftest::run(
+      [] {
+        Two_inputs s;
+        if (!build(s)) return 99;
+        s.Input_data();
+        Time from = 1, to = 2;
+        if (s.Input_data_time(from, to) != 1) return 1;
+        if (from != 50 || to != 90) return 2;
+        // The second port without data: no window.
+        std::remove("b.dat");
+        Two_inputs t;
+        if (!build(t)) return 98;
+        t.Input_data();
+        return t.Input_data_time(from, to) == 0 ? 0 : 3;
+      },
+      dir.path());
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.err,
+            "File: a.dat  newest data time : 90\nFile: b.dat  newest data time : 200\n"
+            "File: a.dat  newest data time : 90\n"
+            "E : input_f.cpp : 48 : \n    Input_file : I_file<double> b.dat \n");
+}
+
 TEST(TotalSystemInputDataTime, CommonWindowOfTheInputPorts) {
   Temp_dir dir;
   write_file(dir.file("in.dat"), series(30, 90));
