@@ -687,6 +687,10 @@ TEST(TotalSystemFiles, ComponentHeadersAndLongLines) {
        "E : total.cpp : 289 : " + std::string(255, ' ') + "\n    Total_system sys 0\n"},
       {"sys 0\n0\n{\n" + std::string(260, '\t') + "doubler 0\n7\n}\n", true,
        "E : sub.cpp : 525 : " + std::string(255, '\t') + "\n    Total_system sys 0\n"},
+      // A NUL byte does not hide the rest of a long line: the line is
+      // measured by what was read, not by where its text seems to end.
+      {"sys 0\n{\ndoubler 0" + std::string(1, '\0') + wide + "\n}\n", false,
+       "E : sub.cpp : 525 : doubler 0\n    Total_system sys 0\n"},
   };
   for (const Case& k : cases) {
     Temp_dir dir;
