@@ -559,6 +559,23 @@ bool blank_line(const char* s) {
   return *s == '\n' || *s == '\r' || *s == '\0';
 }
 
+// Reads one line, its line end included, or its first size - 1 characters
+// into buffer and ends it with a NUL; the number of characters read (0 at
+// the end of the file). Unlike fgets it counts what it read, so that a line
+// holding a NUL byte is still measured by its real length.
+std::size_t read_line(FILE* f, char* buffer, int size) {
+  const std::size_t most = static_cast<std::size_t>(size - 1);
+  std::size_t n = 0;
+  while (n < most) {
+    int c = std::getc(f);
+    if (c == EOF) break;
+    buffer[n++] = static_cast<char>(c);
+    if (c == '\n') break;
+  }
+  buffer[n] = '\0';
+  return n;
+}
+
 }  // namespace
 
 char* Sub_system::Get_framework_line(FILE* f, char* buffer, int size, int& pushed_back, int& first_char,
@@ -569,10 +586,11 @@ char* Sub_system::Get_framework_line(FILE* f, char* buffer, int size, int& pushe
   // refused rather than read as two lines, and a comment or blank line is
   // skipped to its real end.
   for (;;) {
-    if (!f || size < 2 || !std::fgets(buffer, size, f)) return nullptr;
+    if (!f || size < 2) return nullptr;
+    const std::size_t len = read_line(f, buffer, size);
+    if (len == 0) return nullptr;
     bool comment = buffer[0] == '#';
     bool blank = !comment && blank_line(buffer);
-    std::size_t len = std::strlen(buffer);
     if (len + 1 == static_cast<std::size_t>(size) && buffer[len - 1] != '\n') {
       // A line that exactly fills the buffer ends here: its line end is
       // passed over.

@@ -735,6 +735,10 @@ TEST(TotalSystemFiles, ComponentHeadersAndLongLines) {
        "E : total.cpp : 289 : " + std::string(255, ' ') + "\n    Total_system sys 0\n"},
       {"sys 0\n0\n{\n" + std::string(260, '\t') + "doubler 0\n7\n}\n", true,
        "E : sub.cpp : 525 : " + std::string(255, '\t') + "\n    Total_system sys 0\n"},
+      // A NUL byte does not hide the rest of a long line: the line is
+      // measured by what was read, not by where its text seems to end.
+      {"sys 0\n{\ndoubler 0" + std::string(1, '\0') + wide + "\n}\n", false,
+       "E : sub.cpp : 525 : doubler 0\n    Total_system sys 0\n"},
   };
   for (const Case& k : cases) {
     Temp_dir dir;
@@ -824,6 +828,80 @@ TEST(TotalSystemFiles, NestedSubSystemsWriteAndReadTheirBlocks) {
   EXPECT_EQ(read_file(dir.file("t.tst")),
             "# terminal state of sys \n# current_time = 10 \n# \n"
             "Total_system sys 0 \n10\n{\nSub_system inner 0 \n10\n{\nDoubler d1 0\n10\n}\n\nDoubler d2 0\n10\n}\n");
+}
+
+// A system with an iterator set: its member "m" stands after the components
+// in every file, each block after an empty line, and is found by its header
+// like a component.
+class Member : public Doubler {
+ public:
+  Member() : Doubler(10, "m") {}
+  Time Calculate_iteration_step() override { return 10; }
+};
+
+class Set_basin : public Total_system {
+ public:
+  Set_basin() : in("in.dat"), out("out.dat", 0), out_m("out_m.dat", 0), el(10) { Init("sys", 0, 1); }
+  int Register_input_ports() override { return Register(&in); }
+  int Register_output_ports() override { return Register(&out) && Register(&out_m); }
+  int Register_components() override { return Register(&el); }
+  int Register_iterators() override { return Register(1, {&m}); }
+  int Connect_ports() override {
+    Connect(&in, &el, "rp", 0);
+    Connect(&in, &m, "rp", 0);
+    Connect(&el, "sp", 0, &out);
+    Connect(&m, "sp", 0, &out_m);
+    return 1;
+  }
+  int Connect_components() override { return 1; }
+  I_file<double> in;
+  O_file<double> out;
+  O_file<double> out_m;
+  Doubler el;
+  Member m;
+};
+
+TEST(TotalSystemFiles, IteratorSetMembersFollowTheComponents) {
+  Temp_dir dir;
+  write_file(dir.file("in.dat"), series(0, 100));
+  write_file(dir.file("t.pmt"), "sys\n{\nm 0\n1.5\ndoubler 0\n2.5\n}\n");
+  write_file(dir.file("t.ist"), "sys 0\n30\n{\nDoubler m 0\n5\nDoubler doubler 0\n6\n}\n");
+  Outcome o = ftest::run(
+      [] {
+        Set_basin b;
+        if (!build(b)) return 1;
+        b.Read_parameter_file("t.pmt");
+        b.Read_initial_state_file("t.ist");
+        if (b.m.factor != 1.5 || b.el.factor != 2.5 || b.m.mark != 5 || b.el.mark != 6) return 2;
+        if (b.Current_time() != 30 || b.m.Current_time() != 30) return 3;
+        b.Initial_work();
+        b.Write_terminal_state("t.tst");
+        b.Write_send_port_stock("t.tsd");
+        // Both read back into a fresh system give the same files again.
+        Set_basin c;
+        if (!build(c)) return 4;
+        c.Read_initial_state_file("t.tst");
+        if (c.m.mark != 30 || c.el.mark != 30 || c.Current_time() != 30) return 5;
+        if (c.Read_send_port_file("t.tsd") != 1) return 6;
+        c.m.sp.Set_data_pack_array();
+        if (c.m.sp.Number_of_data_packs() != 1) return 7;
+        c.Write_terminal_state("again.tst");
+        c.Write_send_port_stock("again.tsd");
+        return 0;
+      },
+      dir.path());
+  EXPECT_EQ(o.status, 0) << o.err;
+  const std::string tst = read_file(dir.file("t.tst"));
+  EXPECT_EQ(tst,
+            "# terminal state of sys \n# current_time = 30 \n# \n"
+            "Total_system sys 0 \n30\n{\nDoubler doubler 0\n30\n\nDoubler m 0\n30\n}\n");
+  EXPECT_EQ(read_file(dir.file("again.tst")), tst);
+  const std::string tsd = read_file(dir.file("t.tsd"));
+  EXPECT_NE(tsd.find(")\n{\nDoubler doubler 0 (\n(0) # send_ports number\n(1) # number_of_data_packs\n\n(30)\n(7.5)\n)\n"
+                     "Doubler m 0 (\n(0) # send_ports number\n(1) # number_of_data_packs\n\n(30)\n(4.5)\n)\n}\n"),
+            std::string::npos)
+      << tsd;
+  EXPECT_EQ(read_file(dir.file("again.tsd")), tsd);
 }
 
 TEST(TotalSystemFiles, TerminalStateFileThatCannotBeCreated) {
@@ -933,6 +1011,7 @@ TEST(TotalSystemStock, CheckOfTheBrackets) {
       {"# only ) comments ( {\n", 0, 0},
       {"", 0, 0},
       {"x y 0 (a\\)b\\(c)\n", 0, 0},  // escaped brackets belong to the item
+      {"x y 0 (a\\) b)\n{ z w 0 (\\(\\() }\n", 0, 0},  // also when they do not pair
       {"x y 0 (a))\n", 102, 1},
       {"x y 0 (\n{\n)\n", 109, 2},
       {"x y 0 (\n\n})\n", 116, 3},
@@ -987,6 +1066,8 @@ TEST(TotalSystemStock, GrammarErrorsStopTheReading) {
       // A two-word header takes number 0 and keeps its block.
       {"Doubler doubler\n(\n(0)\n(1)\n\n(5)\n(0.5)\n)\n", "", 1},
       {"# only comments\n", "", 0},
+      // An escaped bracket of an item is data, for the check as for the reader.
+      {"Doubler doubler 0 (a\\) b)\n", "", 0, Total_system::PARSET},
   };
   for (const Case& k : cases) {
     Temp_dir dir;
