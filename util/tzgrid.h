@@ -4,8 +4,9 @@
 // element (r, c) is at position r * C + c. A grid is never empty (at least
 // 1 by 1). Elements are value-initialised (0) by the constructors and by
 // Resize, and copies write every element, so no element ever holds an
-// undefined value. Copies are deep; moves hand the block over. The grid carries no arithmetic: TzMatrix<T> derives
-// from it and adds values and algebra.
+// undefined value. Copies are deep; moves hand the block over. The grid
+// carries no arithmetic: TzMatrix<T> derives from it and adds values and
+// algebra.
 //
 // Every failure is fatal: "Error occured in file: tzgrid, at line: <n>" on
 // the standard error stream, then an abnormal end. The instances for

@@ -25,6 +25,7 @@
 #include <cmath>
 #include <cstdint>
 #include <new>
+#include <type_traits>
 #include <utility>
 
 #include "tzdefs.h"
@@ -136,6 +137,23 @@ class TzMatrix : public TzGrid<T> {
   void SubIn(const TzMatrix& m);
   void MulIn(const TzMatrix& m);
   void DivIn(const TzMatrix& m, int line);
+  // The bodies of the operators that yield a matrix, shared by the forms
+  // for a named and for a temporary left operand a, so that each check has
+  // one line whichever form is called.
+  template <class Self>
+  static TzMatrix Sum(Self&& a, const TzMatrix& m);
+  template <class Self>
+  static TzMatrix Difference(Self&& a, const TzMatrix& m);
+  template <class Self>
+  static TzMatrix Product(Self&& a, const TzMatrix& m);
+  template <class Self>
+  static TzMatrix Quotient(Self&& a, const TzMatrix& m);
+  template <class Self>
+  static TzMatrix ScalarQuotient(Self&& a, const T& v);
+  // The result of pass applied to a: on a copy of a named operand, on a
+  // temporary operand itself, whose block is handed on.
+  template <class Self, class Pass>
+  static TzMatrix Yield(Self&& a, Pass pass);
   template <class Rel>
   TzMatrix<int> Compare(const TzMatrix& m, Rel rel) const;
 };
@@ -186,64 +204,62 @@ void TzMatrix<T>::DivIn(const TzMatrix& m, int line) {
 }
 
 template <class T>
-TzMatrix<T> TzMatrix<T>::operator+(const TzMatrix& m) const& {
-  CheckShape(m, __LINE__);
-  TzMatrix r(*this);
-  r.AddIn(m);
-  return r;
+template <class Self, class Pass>
+TzMatrix<T> TzMatrix<T>::Yield(Self&& a, Pass pass) {
+  if constexpr (std::is_lvalue_reference<Self>::value) {
+    TzMatrix r(a);
+    pass(r);
+    return r;
+  } else {
+    pass(a);
+    return std::move(a);
+  }
 }
 
 template <class T>
-TzMatrix<T> TzMatrix<T>::operator+(const TzMatrix& m) && {
-  CheckShape(m, __LINE__);
-  AddIn(m);
-  return std::move(*this);
+template <class Self>
+TzMatrix<T> TzMatrix<T>::Sum(Self&& a, const TzMatrix& m) {
+  a.CheckShape(m, __LINE__);
+  return Yield(std::forward<Self>(a), [&m](TzMatrix& r) { r.AddIn(m); });
 }
 
 template <class T>
-TzMatrix<T> TzMatrix<T>::operator-(const TzMatrix& m) const& {
-  CheckShape(m, __LINE__);
-  TzMatrix r(*this);
-  r.SubIn(m);
-  return r;
+template <class Self>
+TzMatrix<T> TzMatrix<T>::Difference(Self&& a, const TzMatrix& m) {
+  a.CheckShape(m, __LINE__);
+  return Yield(std::forward<Self>(a), [&m](TzMatrix& r) { r.SubIn(m); });
 }
 
 template <class T>
-TzMatrix<T> TzMatrix<T>::operator-(const TzMatrix& m) && {
-  CheckShape(m, __LINE__);
-  SubIn(m);
-  return std::move(*this);
+template <class Self>
+TzMatrix<T> TzMatrix<T>::Product(Self&& a, const TzMatrix& m) {
+  a.CheckShape(m, __LINE__);
+  return Yield(std::forward<Self>(a), [&m](TzMatrix& r) { r.MulIn(m); });
 }
 
 template <class T>
-TzMatrix<T> TzMatrix<T>::operator*(const TzMatrix& m) const& {
-  CheckShape(m, __LINE__);
-  TzMatrix r(*this);
-  r.MulIn(m);
-  return r;
+template <class Self>
+TzMatrix<T> TzMatrix<T>::Quotient(Self&& a, const TzMatrix& m) {
+  a.CheckShape(m, __LINE__);
+  return Yield(std::forward<Self>(a), [&m](TzMatrix& r) { r.DivIn(m, __LINE__); });
 }
 
 template <class T>
-TzMatrix<T> TzMatrix<T>::operator*(const TzMatrix& m) && {
-  CheckShape(m, __LINE__);
-  MulIn(m);
-  return std::move(*this);
-}
-
+TzMatrix<T> TzMatrix<T>::operator+(const TzMatrix& m) const& { return Sum(*this, m); }
 template <class T>
-TzMatrix<T> TzMatrix<T>::operator/(const TzMatrix& m) const& {
-  CheckShape(m, __LINE__);
-  TzMatrix r(*this);
-  r.DivIn(m, __LINE__);
-  return r;
-}
-
+TzMatrix<T> TzMatrix<T>::operator+(const TzMatrix& m) && { return Sum(std::move(*this), m); }
 template <class T>
-TzMatrix<T> TzMatrix<T>::operator/(const TzMatrix& m) && {
-  CheckShape(m, __LINE__);
-  DivIn(m, __LINE__);
-  return std::move(*this);
-}
+TzMatrix<T> TzMatrix<T>::operator-(const TzMatrix& m) const& { return Difference(*this, m); }
+template <class T>
+TzMatrix<T> TzMatrix<T>::operator-(const TzMatrix& m) && { return Difference(std::move(*this), m); }
+template <class T>
+TzMatrix<T> TzMatrix<T>::operator*(const TzMatrix& m) const& { return Product(*this, m); }
+template <class T>
+TzMatrix<T> TzMatrix<T>::operator*(const TzMatrix& m) && { return Product(std::move(*this), m); }
+template <class T>
+TzMatrix<T> TzMatrix<T>::operator/(const TzMatrix& m) const& { return Quotient(*this, m); }
+template <class T>
+TzMatrix<T> TzMatrix<T>::operator/(const TzMatrix& m) && { return Quotient(std::move(*this), m); }
 
 template <class T>
 void TzMatrix<T>::operator+=(const TzMatrix& m) {
@@ -343,21 +359,17 @@ TzMatrix<T> TzMatrix<T>::operator*(const T& v) && {
 }
 
 template <class T>
-TzMatrix<T> TzMatrix<T>::operator/(const T& v) const& {
+template <class Self>
+TzMatrix<T> TzMatrix<T>::ScalarQuotient(Self&& a, const T& v) {
   const T x = v;
   if (x == T(0)) TzMatrixFail(__LINE__);
-  TzMatrix r(*this);
-  r /= x;
-  return r;
+  return Yield(std::forward<Self>(a), [x](TzMatrix& r) { r /= x; });
 }
 
 template <class T>
-TzMatrix<T> TzMatrix<T>::operator/(const T& v) && {
-  const T x = v;
-  if (x == T(0)) TzMatrixFail(__LINE__);
-  *this /= x;
-  return std::move(*this);
-}
+TzMatrix<T> TzMatrix<T>::operator/(const T& v) const& { return ScalarQuotient(*this, v); }
+template <class T>
+TzMatrix<T> TzMatrix<T>::operator/(const T& v) && { return ScalarQuotient(std::move(*this), v); }
 
 template <class T>
 TzMatrix<T> TzMatrix<T>::operator-() const& {

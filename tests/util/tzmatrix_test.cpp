@@ -5,10 +5,14 @@
 #include <climits>
 #include <cmath>
 #include <initializer_list>
+#include <functional>
 #include <limits>
+#include <map>
+#include <string>
 #include <type_traits>
 #include <vector>
 
+#include "tzcheck.h"
 #include "tzdefs.h"
 
 namespace {
@@ -369,6 +373,96 @@ TYPED_TEST(TzMatrixDeathTest, ShapesTheGridRefusesStopWithTheGridsLine) {
   EXPECT_DEATH(m(1, 0), "^Invalid subscript. \nError occured in file: tzgrid, at line: [0-9]+\n$");
 }
 
+// The stop of a failed check turned into an exception, so that one process
+// can compare the reports of many checks.
+struct Stopped {};
+void ThrowingHook(int) { throw Stopped{}; }
+
+// The line number in the error line that f stops with; -1 when f returns.
+int ReportedLine(const std::function<void()>& f) {
+  tz::StopHook old = tz::set_stop_hook(ThrowingHook);
+  testing::internal::CaptureStderr();
+  bool stopped = false;
+  try {
+    f();
+  } catch (const Stopped&) {
+    stopped = true;
+  }
+  const std::string err = testing::internal::GetCapturedStderr();
+  tz::set_stop_hook(old);
+  const std::string head = "Error occured in file: tzmatrix, at line: ";
+  const std::string::size_type at = err.find(head);
+  if (!stopped || at == std::string::npos) return -1;
+  return std::stoi(err.substr(at + head.size()));
+}
+
+// Every check of the unit reports a line of its own, and an operator reports
+// the same line whether its left operand is a named matrix or a temporary.
+TYPED_TEST(TzMatrixTest, EachCheckReportsALineOfItsOwn) {
+  using T = TypeParam;
+  const TzMatrix<T> a(2, 3, T(1)), b(3, 2, T(1)), z(2, 3, T(0)), sq(2, 2, T(1));
+  struct Pair {
+    const char* name;
+    std::function<void(const TzMatrix<T>&)> named;
+    std::function<void(TzMatrix<T>&&)> temporary;
+  };
+  const Pair pairs[] = {
+      {"+ shape", [&](const TzMatrix<T>& x) { x + b; }, [&](TzMatrix<T>&& x) { std::move(x) + b; }},
+      {"- shape", [&](const TzMatrix<T>& x) { x - b; }, [&](TzMatrix<T>&& x) { std::move(x) - b; }},
+      {"* shape", [&](const TzMatrix<T>& x) { x * b; }, [&](TzMatrix<T>&& x) { std::move(x) * b; }},
+      {"/ shape", [&](const TzMatrix<T>& x) { x / b; }, [&](TzMatrix<T>&& x) { std::move(x) / b; }},
+      {"/ zero element", [&](const TzMatrix<T>& x) { x / z; }, [&](TzMatrix<T>&& x) { std::move(x) / z; }},
+      {"/ zero scalar", [&](const TzMatrix<T>& x) { x / T(0); }, [&](TzMatrix<T>&& x) { std::move(x) / T(0); }},
+  };
+  std::map<int, std::string> seen;
+  auto record = [&](const std::string& name, int line) {
+    SCOPED_TRACE(name);
+    ASSERT_GT(line, 0);
+    EXPECT_EQ(seen.count(line), 0u) << "line " << line << " also reported by " << seen[line];
+    seen[line] = name;
+  };
+  for (const Pair& p : pairs) {
+    const int line = ReportedLine([&] { p.named(a); });
+    EXPECT_EQ(ReportedLine([&] { p.temporary(TzMatrix<T>(a)); }), line) << p.name;
+    record(p.name, line);
+  }
+  const std::vector<std::pair<const char*, std::function<void()>>> single = {
+      {"+= shape", [&] { TzMatrix<T> m = a; m += b; }},
+      {"-= shape", [&] { TzMatrix<T> m = a; m -= b; }},
+      {"*= shape", [&] { TzMatrix<T> m = a; m *= b; }},
+      {"/= shape", [&] { TzMatrix<T> m = a; m /= b; }},
+      {"/= zero element", [&] { TzMatrix<T> m = a; m /= z; }},
+      {"/= zero scalar", [&] { TzMatrix<T> m = a; m /= T(0); }},
+      {"== shape", [&] { static_cast<void>(a == b); }},
+      {"!= shape", [&] { static_cast<void>(a != b); }},
+      {"< shape", [&] { static_cast<void>(a < b); }},
+      {"<= shape", [&] { static_cast<void>(a <= b); }},
+      {"> shape", [&] { static_cast<void>(a > b); }},
+      {">= shape", [&] { static_cast<void>(a >= b); }},
+      {"Equals shape", [&] { static_cast<void>(a.Equals(b)); }},
+      {"% shape", [&] { static_cast<void>(a % a); }},
+      {"InnerProduct shape", [&] { static_cast<void>(a.InnerProduct(b)); }},
+      {"Determinant shape", [&] { static_cast<void>(a.Determinant()); }},
+      {"Minor shape", [&] { static_cast<void>(a.Minor(0, 0)); }},
+      {"Minor outside", [&] { static_cast<void>(sq.Minor(2, 0)); }},
+      {"LinSolve columns", [&] { TzMatrix<T> m = sq, x(2, 1, T(0)); m.LinSolve(x); }},
+      {"LinSolve room", [&] { TzMatrix<T> m = a, x; m.LinSolve(x); }},
+  };
+  for (const auto& s : single) record(s.first, ReportedLine(s.second));
+}
+
+// The divisor is tested position by position in the pass: a zero stops the
+// element-wise division in place after the positions before it; a zero
+// scalar stops it before any position changes.
+TYPED_TEST(TzMatrixTest, DivisionInPlaceStopsWhereItMeetsAZero) {
+  using T = TypeParam;
+  TzMatrix<T> m = M<T>({{8, 8, 8}});
+  EXPECT_GT(ReportedLine([&] { m /= M<T>({{2, 0, 2}}); }), 0);
+  EXPECT_EQ(Rows(m), (Table{{4, 8, 8}}));
+  EXPECT_GT(ReportedLine([&] { m /= T(0); }), 0);
+  EXPECT_EQ(Rows(m), (Table{{4, 8, 8}}));
+}
+
 // ---- algebra -------------------------------------------------------------------
 
 TYPED_TEST(TzMatrixTest, MatrixProduct) {
@@ -545,9 +639,13 @@ TYPED_TEST(TzMatrixTest, LinSolveAnswersZeroAtAZeroPivot) {
   TzMatrix<T> x(2, 1, T(7));
   EXPECT_EQ(a.LinSolve(x), 0);
   EXPECT_EQ(Rows(x), (Table{{7}, {7}}));
+  EXPECT_EQ(Rows(a), (Table{{0, 1, 1}, {0, 2, 2}}));
   TzMatrix<T> b = M<T>({{1, 2, 3}, {2, 4, 6}});
   EXPECT_EQ(b.LinSolve(x), 0);
   EXPECT_EQ(Rows(x), (Table{{7}, {7}}));
+  // The matrix stays as far as it was reduced: rows exchanged, column 0
+  // eliminated, the zero pivot of column 1 left in place.
+  EXPECT_EQ(Rows(b), (Table{{2, 4, 6}, {0, 0, 0}}));
 }
 
 TYPED_TEST(TzMatrixDeathTest, AlgebraShapeErrorsStop) {
