@@ -1,5 +1,8 @@
 #include "output_f.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -95,8 +98,19 @@ int Output_file::Write_hedda() {
     if (comment) std::fprintf(fp, "# %s\n", comment.get());
   }
   std::fputs("\n", fp);
-  std::fclose(fp);
+  bool failed = std::ferror(fp) != 0;
+  if (std::fclose(fp) != 0 || failed) {
+    Report_write_failure();
+    return 0;
+  }
   return 1;
+}
+
+void Output_file::Report_write_failure() {
+  const char* path = Object_name();
+  std::string message = std::string("Cannot write file '") + (path ? path : "") + "'.";
+  Eprint("output_f.cpp", 90, message.c_str(), 1);
+  Oprint(stderr, "    ");
 }
 
 int Output_file::First_new_pack(Data_pack* const* array, int n) {
@@ -114,7 +128,7 @@ int Output_file::First_new_pack(Data_pack* const* array, int n) {
   return static_cast<int>(k - array);
 }
 
-FILE* Output_file::Open_for_append(const char* unit, int line) {
+FILE* Output_file::Open_for_append(const char* unit, int line, long& start) {
   const char* path = Object_name();
   FILE* fp = path ? std::fopen(path, "a") : nullptr;
   if (!fp) {
@@ -122,7 +136,25 @@ FILE* Output_file::Open_for_append(const char* unit, int line) {
     Oprint(stderr, "    ");
     return nullptr;
   }
+  struct stat st;
+  start = fstat(fileno(fp), &st) == 0 ? static_cast<long>(st.st_size) : 0;
   return fp;
+}
+
+bool Output_file::Close_appended(FILE* fp, long start) {
+  bool failed = std::ferror(fp) != 0;
+  if (std::fclose(fp) == 0 && !failed) return true;
+  // What did reach the file is taken off again (a device has no size to
+  // cut back to).
+  if (const char* path = Object_name()) {
+    struct stat st;
+    if (stat(path, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > start) {
+      int cut = truncate(path, static_cast<off_t>(start));
+      (void)cut;  // a file that cannot be cut back keeps the partial lines
+    }
+  }
+  Report_write_failure();
+  return false;
 }
 
 void Output_file::Written(Long newest) {
@@ -141,7 +173,8 @@ void Output_file::Output_data() {
     line.reset(new char[static_cast<std::size_t>(line_length > 0 ? line_length : 1)]);
   }
   int first = First_new_pack(array, n);
-  FILE* fp = Open_for_append("output_f.cpp", 81);
+  long start = 0;
+  FILE* fp = Open_for_append("output_f.cpp", 81, start);
   if (!fp) return;
   for (int k = first; k < n; ++k) {
     line[0] = '\0';
@@ -149,8 +182,7 @@ void Output_file::Output_data() {
     line[line_length > 0 ? line_length - 1 : 0] = '\0';
     std::fprintf(fp, "%s\n", line.get());
   }
-  std::fclose(fp);
-  Written(array[n - 1]->Data_time());
+  if (Close_appended(fp, start)) Written(array[n - 1]->Data_time());
 }
 
 // Every one of the thirteen value types is compiled here, used or not.

@@ -74,11 +74,19 @@ class Output_file : public Output_port {
   // first pack newer than last_data_time, or -1 when there is nothing new.
   // Writes the header at the first write of the run.
   int First_new_pack(Data_pack* const* array, int n);
-  // Opens the file for appending; null after a report at unit:line.
-  FILE* Open_for_append(const char* unit, int line);
+  // Opens the file for appending; null after a report at unit:line. start
+  // receives the file's size, where this call's lines begin.
+  FILE* Open_for_append(const char* unit, int line, long& start);
+  // Closes a file appended to from start: true when every line reached it.
+  // A failed write (a full disk) is reported and the file cut back to
+  // start, so that nothing counts as written and the next output writes
+  // the same lines again, whole and once.
+  bool Close_appended(FILE* fp, long start);
   // After a write: remembers the newest time written and lets the sender
   // release what is no longer needed.
   void Written(Long newest);
+  // The report of a failed write, with the port's description.
+  void Report_write_failure();
 
   int line_length = -1;
   Long last_data_time = LONG_MIN32;
@@ -104,14 +112,14 @@ class O_file : public Output_file, public Port_type<T> {
     Get_data_pack_array(array, n);
     int first = First_new_pack(array, n);
     if (first < 0) return;
-    FILE* fp = Open_for_append("p_tmp.cpp", 574);
+    long start = 0;
+    FILE* fp = Open_for_append("p_tmp.cpp", 574, start);
     if (!fp) return;
     for (int k = first; k < n; ++k) {
       array[k]->Dpack2ofile(fp);
       std::fputc('\n', fp);
     }
-    std::fclose(fp);
-    Written(array[n - 1]->Data_time());
+    if (Close_appended(fp, start)) Written(array[n - 1]->Data_time());
   }
   void Make_string_data(char*, int, Data_pack*) override {}
 };

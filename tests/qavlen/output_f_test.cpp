@@ -1,4 +1,9 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
 
 #include <string>
 
@@ -140,6 +145,60 @@ TEST(OutputFile, FilesThatCannotBeOpenedAreReportedAndTriedAgain) {
                      "E : p_tmp.cpp : 574 : Cannot open file '" + path + "' (mode \"a\").\n" + desc);
   EXPECT_EQ(w.out.Last_data_time(), LONG_MIN32);
   EXPECT_EQ(w.sp.Number_of_data_packs(), 1);  // nothing released
+}
+
+// A full disk: the header and the lines are reported as not written, and
+// the port keeps everything for the next output.
+TEST(OutputFile, WritesThatFailAreReportedAndNothingCountsAsWritten) {
+  Qavlensdir none(nullptr);
+  const std::string path = "/dev/full";
+  Wired<double> w(path);
+  w.send(5, 1.5);
+  w.send(10, 2.5);
+  std::string err = stderr_of([&] { w.out.Output_data(); });
+  std::string desc = "    Input_file : O_file<double> " + path +
+                     " \n      output < Send<double> sp 0 \n      output <     owner > Element el 3\n"
+                     "      output <     owner >> Total_system sys 0\n";
+  std::string report = "E : output_f.cpp : 90 : Cannot write file '" + path + "'.\n" + desc;
+  EXPECT_EQ(err, report + report);  // the header, then the lines
+  EXPECT_EQ(w.out.Last_data_time(), LONG_MIN32);
+  EXPECT_EQ(w.sp.Number_of_data_packs(), 2);  // nothing released
+}
+
+// A write that fails part way through (the file reaches a size limit) is
+// taken off the file again; once there is room, the next output writes the
+// same lines, whole and once.
+TEST(OutputFile, AFailedAppendIsCutBackAndWrittenWholeLater) {
+  Temp_dir dir;
+  std::string path = dir.file("q.out");
+  EXPECT_EXIT(
+      {
+        Qavlensdir none(nullptr);
+        Wired<double> w(path);
+        w.send(0, 0.25);
+        w.out.Output_data();
+        const std::string first = read_file(path);
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit old{};
+        getrlimit(RLIMIT_FSIZE, &old);
+        rlimit small = old;
+        small.rlim_cur = first.size() + 10;
+        setrlimit(RLIMIT_FSIZE, &small);
+        for (Long t = 600; t <= 60000; t += 600) w.send(t, t / 7.0);
+        w.out.Output_data();  // reported on the error stream
+        bool ok = read_file(path) == first && w.out.Last_data_time() == 0 && w.sp.Number_of_data_packs() == 101;
+        setrlimit(RLIMIT_FSIZE, &old);
+        w.out.Output_data();
+        std::string expected = first;
+        for (Long t = 600; t <= 60000; t += 600) {
+          char line[64];
+          std::snprintf(line, sizeof line, "%d %g\n", t, t / 7.0);
+          expected += line;
+        }
+        ok = ok && read_file(path) == expected && w.out.Last_data_time() == 60000;
+        std::exit(ok ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "^E : output_f.cpp : 90 : Cannot write file '[^']*q.out'.\n    Input_file : ");
 }
 
 TEST(OutputFile, InitAndPrinting) {
