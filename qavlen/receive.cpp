@@ -1,6 +1,7 @@
 #include <cstring>
 #include <string>
 
+#include "element.h"
 #include "port.h"
 
 Receive_port::Receive_port() { class_name = "Receive_port"; }
@@ -52,12 +53,12 @@ Boolean Receive_port::Get_data_pack(Data_pack*& before, Long t, Data_pack*& afte
 void Receive_port::Reduce_data_pack_stock() { sender->Reduce_data_pack_stock(); }
 
 Long Receive_port::Necessary_time_from() {
-  Port_owner* o = dynamic_cast<Port_owner*>(Owner());
+  Element* o = Element::Owner_element(this);
   return o ? o->Necessary_time_from(this) : LONG_MIN32;
 }
 
 Long Receive_port::Necessary_time_to() {
-  Port_owner* o = dynamic_cast<Port_owner*>(Owner());
+  Element* o = Element::Owner_element(this);
   return o ? o->Necessary_time_to(this) : LONG_MAX32;
 }
 
