@@ -143,7 +143,8 @@ class Receive_port : public Port {
   // 1 once connected.
   Boolean Are_you_ready() override { return sender ? YES : NO; }
 
-  // Forwarded to the sender; valid on a connected port only.
+  // Forwarded to the sender; on a port without sender a failed check stops
+  // the program.
   void Creq() override;
   void Set_data_pack_array() override;
   Boolean Can_you_get_data(Long t1, Long t2) override;
@@ -164,6 +165,9 @@ class Receive_port : public Port {
 
  protected:
   Port* sender = nullptr;
+
+ private:
+  Port& Connected_sender() const;
 };
 
 #endif
