@@ -24,7 +24,7 @@
 
 class List;
 
-class Element : public Port_owner {
+class Element : public Object {
  public:
   enum OperationFlag { E_UNDONE = 0, E_DONE = 1, E_ALREADY = 2 };
 
@@ -64,8 +64,8 @@ class Element : public Port_owner {
   virtual void Initialize_target_time();
   virtual void Renew_target_time(Time step);
   virtual Time Calculate_iteration_step();
-  Time Necessary_time_from(Receive_port* port) override;
-  Time Necessary_time_to(Receive_port* port) override;
+  virtual Time Necessary_time_from(Receive_port* port);
+  virtual Time Necessary_time_to(Receive_port* port);
   virtual int Initial_time(Time t);
   virtual int Initial_output() = 0;
   virtual int Initial_work();
@@ -79,7 +79,7 @@ class Element : public Port_owner {
   virtual int Do_you_converge();
   virtual void Flush_data();
   virtual void Send_stocked_data();
-  void Creq() override;
+  virtual void Creq();
   virtual int Save_terminal_state(FILE* f) = 0;
   virtual int Terminal_state(FILE* f);
   virtual Element* NewElement();

@@ -15,7 +15,6 @@ class Object {
  public:
   Object();
   Object(const char* name, int number);
-  virtual ~Object();
 
   // "<prefix><class word> <name> <number>\n"
   virtual void Cprint(FILE* f, const char* prefix) const;
@@ -25,6 +24,9 @@ class Object {
   // Gives the name (copied) and the number, exactly once: 1, else 0 after
   // a report (object 109: no name; object 114: named already).
   virtual Boolean Init(const char* name, int number);
+  // Declared last: the virtual operations are Cprint, Oprint, Init and the
+  // destructor, in this order, which the derived classes extend.
+  virtual ~Object();
 
   // The same to the standard error stream.
   void Cprint(const char* prefix) const { Cprint(stderr, prefix); }

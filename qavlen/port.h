@@ -12,7 +12,7 @@
 //   Object > Port > Sender_port > Send_port > Send<T>, file input ports
 //                               > Relay_port > Relay<T>
 //                 > Receive_port > Receive<T>, ReceiveNointp<T>, output ports
-// The owner of a port is the element that registered it: a Port_owner.
+// The owner of a port is the element that registered it.
 #ifndef QAVLEN_PORT_H
 #define QAVLEN_PORT_H
 
@@ -30,20 +30,6 @@ class Receive_port;
 class QavlenString;
 template <class T> class Vary;
 template <class T> class TzMatrix;
-
-// What a port needs from the object that owns it: the element. Element
-// derives from it; its answers are the element's demand chain and its time
-// window (by default the current time and the time of the next step). A
-// port whose owner is not a Port_owner behaves as a port without owner.
-class Port_owner : public Object {
- public:
-  // A receiver of one of the owner's send ports lacks data: the owner
-  // checks its own inputs and takes at least one more step.
-  virtual void Creq() = 0;
-  // The oldest and the newest time the owner needs from a receive port.
-  virtual Long Necessary_time_from(Receive_port* port) = 0;
-  virtual Long Necessary_time_to(Receive_port* port) = 0;
-};
 
 // The name of a port value type. Exists for the thirteen value types only.
 template <class T> struct Port_type;
@@ -157,7 +143,8 @@ class Receive_port : public Port {
   // 1 once connected.
   Boolean Are_you_ready() override { return sender ? YES : NO; }
 
-  // Forwarded to the sender; valid on a connected port only.
+  // Forwarded to the sender; on a port without sender a failed check stops
+  // the program.
   void Creq() override;
   void Set_data_pack_array() override;
   Boolean Can_you_get_data(Long t1, Long t2) override;
@@ -168,7 +155,8 @@ class Receive_port : public Port {
   Boolean Get_data_pack(Data_pack*& before, Long t, Data_pack*& after, char mode) override;
   void Reduce_data_pack_stock() override;
 
-  // The owner's window for this port; LONG_MIN and LONG_MAX without owner.
+  // The owner element's window for this port; LONG_MIN and LONG_MAX when
+  // the port has no element as owner.
   Long Necessary_time_from() override;
   Long Necessary_time_to() override;
   void Print_connection(FILE* f, const char* prefix) override;
@@ -177,6 +165,9 @@ class Receive_port : public Port {
 
  protected:
   Port* sender = nullptr;
+
+ private:
+  Port& Connected_sender() const;
 };
 
 #endif

@@ -1,7 +1,9 @@
 #include <cstring>
 #include <string>
 
+#include "element.h"
 #include "port.h"
+#include "tzcheck.h"
 
 Receive_port::Receive_port() { class_name = "Receive_port"; }
 
@@ -37,27 +39,37 @@ Boolean Receive_port::Set_sender(Port* s) {
   return YES;
 }
 
-void Receive_port::Creq() { sender->Creq(); }
-void Receive_port::Set_data_pack_array() { sender->Set_data_pack_array(); }
-Boolean Receive_port::Can_you_get_data(Long t1, Long t2) { return sender->Can_you_get_data(t1, t2); }
+Port& Receive_port::Connected_sender() const {
+  // The framework forwards only on connected ports (the readiness check
+  // after construction stops an unconnected one); a call on any other is a
+  // fault of the caller.
+  TZ_CHECK(sender != nullptr, "receive.cpp", "sender != nullptr");
+  return *sender;
+}
+
+void Receive_port::Creq() { Connected_sender().Creq(); }
+void Receive_port::Set_data_pack_array() { Connected_sender().Set_data_pack_array(); }
+Boolean Receive_port::Can_you_get_data(Long t1, Long t2) {
+  return Connected_sender().Can_you_get_data(t1, t2);
+}
 void Receive_port::Get_data_pack_array(Data_pack* const*& array, int& n) {
-  sender->Get_data_pack_array(array, n);
+  Connected_sender().Get_data_pack_array(array, n);
 }
-Long Receive_port::Oldest_data_time() { return sender->Oldest_data_time(); }
-Long Receive_port::Newest_data_time() { return sender->Newest_data_time(); }
-int Receive_port::Number_of_data_packs() { return sender->Number_of_data_packs(); }
+Long Receive_port::Oldest_data_time() { return Connected_sender().Oldest_data_time(); }
+Long Receive_port::Newest_data_time() { return Connected_sender().Newest_data_time(); }
+int Receive_port::Number_of_data_packs() { return Connected_sender().Number_of_data_packs(); }
 Boolean Receive_port::Get_data_pack(Data_pack*& before, Long t, Data_pack*& after, char mode) {
-  return sender->Get_data_pack(before, t, after, mode);
+  return Connected_sender().Get_data_pack(before, t, after, mode);
 }
-void Receive_port::Reduce_data_pack_stock() { sender->Reduce_data_pack_stock(); }
+void Receive_port::Reduce_data_pack_stock() { Connected_sender().Reduce_data_pack_stock(); }
 
 Long Receive_port::Necessary_time_from() {
-  Port_owner* o = dynamic_cast<Port_owner*>(Owner());
+  Element* o = Element::Owner_element(this);
   return o ? o->Necessary_time_from(this) : LONG_MIN32;
 }
 
 Long Receive_port::Necessary_time_to() {
-  Port_owner* o = dynamic_cast<Port_owner*>(Owner());
+  Element* o = Element::Owner_element(this);
   return o ? o->Necessary_time_to(this) : LONG_MAX32;
 }
 

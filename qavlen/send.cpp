@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "element.h"
 #include "tzcheck.h"
 
 Send_port::Send_port() { class_name = "Send_port"; }
@@ -42,7 +43,7 @@ Boolean Send_port::Are_you_ready() {
 }
 
 void Send_port::Creq() {
-  if (Port_owner* o = dynamic_cast<Port_owner*>(Owner())) o->Creq();
+  if (Element* o = Element::Owner_element(this)) o->Creq();
 }
 
 void Send_port::Stock(Data_pack* pack) {

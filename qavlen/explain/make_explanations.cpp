@@ -24,7 +24,7 @@
 namespace {
 
 struct Entry {
-  long line;
+  int line;
   std::vector<std::string> text;
   int source_line;
 };
@@ -58,14 +58,14 @@ bool read_table(const std::string& table, std::vector<Entry>& entries) {
     std::size_t k = 0;
     while (k < row.size() && std::isdigit(static_cast<unsigned char>(row[k]))) ++k;
     if (k == 0 || k > 7) return fail(table, n, "a line must begin with a position, a blank or '#'");
-    long line = std::stol(row.substr(0, k));
+    int line = std::stoi(row.substr(0, k));
     std::string text = trim(row.substr(k));
     if (line < 1) return fail(table, n, "positions begin at 1");
     if (text.empty()) return fail(table, n, "position without explanation");
     if (!entries.empty()) {
       const Entry& last = entries.back();
       if (line <= last.line) return fail(table, n, "positions must increase");
-      long end = last.line + static_cast<long>(last.text.size());  // first line after the block
+      int end = last.line + static_cast<int>(last.text.size());  // first line after the block
       if (end >= line)
         return fail(table, last.source_line,
                     "the explanation at " + std::to_string(last.line) + " runs into position " +
@@ -105,7 +105,7 @@ int main(int argc, char** argv) {
       ok = fail(out, 0, "cannot write the explanation file");
       continue;
     }
-    long line = 1;
+    int line = 1;
     for (const Entry& e : entries) {
       for (; line < e.line; ++line) f << "\n";
       for (const std::string& t : e.text) {

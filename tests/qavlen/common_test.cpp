@@ -268,6 +268,14 @@ TEST(PrintComments, EveryReportedPositionHasAnExplanation) {
   for (const auto& p : positions) {
     std::string echo = comments_of(p.first.c_str(), p.second);
     EXPECT_GT(echo.size(), 20u) << p.first << " " << p.second << " has no explanation in qavlen/explain/";
+    // The block begins at the position itself: a position without a row of
+    // its own would echo the next explanation within ten lines.
+    std::ifstream generated(qtest::explain_dir() + "/" + p.first);
+    std::string text;
+    int read = 0;
+    while (read < p.second && std::getline(generated, text)) ++read;
+    EXPECT_TRUE(read == p.second && text.rfind("//", 0) == 0)
+        << p.first << " " << p.second << " has no row of its own in qavlen/explain/";
   }
 }
 

@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
+#include "p_tmp.h"
 #include "port.h"
 #include "qavlen_testing.h"
+#include "receive.h"
 
 namespace {
 
@@ -117,6 +122,64 @@ TEST(Port, PrintConnectionOfAPlainPort) {
             "  Port<double> p 0 \n  "
             "    This port not connected.\n");
   p.Creq();  // does nothing
+}
+
+// The typed ports of the thirteen value types: a sender and a receiver
+// connect, from either side, exactly when their types are the same, and a
+// refused connection leaves the receiver without sender.
+struct Typed {
+  const char* name;
+  std::function<Port*()> sender;
+  std::function<Port*()> receiver;
+};
+
+template <class T>
+Typed typed(const char* name) {
+  return {name, [] { return new Send<T>("sp", 0); }, [] { return new ReceiveNointp<T>("rp", 1); }};
+}
+template <class T>
+Typed scalar(const char* name) {
+  return {name, [] { return new Send<T>("sp", 0); }, [] { return new Receive<T>("rp", 1); }};
+}
+
+TEST(PortType, TypedPortsConnectOnlyToTheirOwnType) {
+  Qavlensdir none(nullptr);
+  const std::vector<Typed> types = {
+      scalar<double>("double"),           scalar<float>("float"),
+      scalar<int>("int"),                 scalar<TzLong>("long"),
+      typed<QavlenString>("QavlenString"), typed<Vary<double> >("Vdary"),
+      typed<Vary<float> >("Vfary"),       typed<Vary<int> >("Viary"),
+      typed<Vary<TzLong> >("Vlary"),      typed<TzMatrix<double> >("TzDMatrix"),
+      typed<TzMatrix<float> >("TzFMatrix"), typed<TzMatrix<int> >("TzIMatrix"),
+      typed<TzMatrix<TzLong> >("TzLMatrix"),
+  };
+  for (const Typed& s : types) {
+    for (const Typed& r : types) {
+      std::unique_ptr<Port> sp(s.sender()), rp(r.receiver());
+      ASSERT_STREQ(sp->Data_pack_type(), s.name);
+      ASSERT_STREQ(rp->Data_pack_type(), r.name);
+      bool same = std::strcmp(s.name, r.name) == 0;
+      std::string err = stderr_of([&] {
+        EXPECT_EQ(rp->Set_sender(sp.get()), same ? 1 : 0) << s.name << " > " << r.name;
+        EXPECT_EQ(sp->Register_receiver(rp.get()), same ? 1 : 0) << s.name << " > " << r.name;
+      });
+      if (same) {
+        EXPECT_EQ(err, "");
+        EXPECT_EQ(rp->Are_you_ready(), 1);
+        ASSERT_EQ(sp->Switch(), 1);
+        EXPECT_EQ(static_cast<Sender_port*>(sp.get())->Number_of_receivers(), 1);
+      } else {
+        EXPECT_EQ(err.rfind("E : receive.cpp : 52 : \n    s > Send<" + std::string(s.name) + "> sp 0 \n", 0),
+                  0u)
+            << err;
+        EXPECT_NE(err.find("E : sender.cpp : 63 : \n    r > "), std::string::npos) << err;
+        EXPECT_EQ(static_cast<Receive_port*>(rp.get())->Sender(), nullptr);
+        EXPECT_EQ(rp->Are_you_ready(), 0);
+        ASSERT_EQ(sp->Switch(), 1);
+        EXPECT_EQ(static_cast<Sender_port*>(sp.get())->Number_of_receivers(), 0);
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -106,6 +106,16 @@ TEST(ReceivePort, PrintConnection) {
             "  Connected >     owner > Element up 1\n");
 }
 
+// A data question on a port without sender is a fault of the caller: it
+// stops on a check instead of following a null sender.
+TEST(ReceivePortDeathTest, ForwardWithoutSenderStops) {
+  Test_receiver r("rp", 0, "double");
+  const char* stop = "receive\\.cpp:[0-9]+: Assertion `sender != nullptr' failed\\.";
+  EXPECT_DEATH(r.Creq(), stop);
+  EXPECT_DEATH(r.Newest_data_time(), stop);
+  EXPECT_DEATH(r.Reduce_data_pack_stock(), stop);
+}
+
 // ---- Receive<T>: the interpolating receive port ----
 
 // A value of T from a double (integers truncated) and back.

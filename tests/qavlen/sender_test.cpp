@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include "port.h"
@@ -128,6 +129,61 @@ TEST(SenderPort, CommentStringIsAnOwnCopy) {
   EXPECT_STREQ(s.Get_comment_string().get(), "second");
   s.Set_comment_string(nullptr);
   EXPECT_EQ(s.Get_comment_string(), nullptr);
+}
+
+// A sending port of a class that drops its receiver list while it is
+// still collecting: registration is refused after the null and state tests.
+class Listless : public Test_sender {
+ public:
+  Listless() : Test_sender("sp", 5, "double") { buffer_list.reset(); }
+};
+
+TEST(SenderPort, RegistrationWithoutAReceiverListIsRefused) {
+  Qavlensdir none(nullptr);
+  Listless s;
+  Test_receiver wrong("rf", 1, "float");
+  const std::string me = "    Sender_port<double> sp 5 \n";
+  EXPECT_EQ(stderr_of([&] { EXPECT_EQ(s.Register_receiver(nullptr), 0); }), "E : sender.cpp : 30 : \n" + me);
+  // The missing list is found before the type test.
+  EXPECT_EQ(stderr_of([&] { EXPECT_EQ(s.Register_receiver(&wrong), 0); }), "E : sender.cpp : 52 : \n" + me);
+  EXPECT_EQ(s.Switch(), 1);
+  EXPECT_EQ(s.Number_of_receivers(), 0);
+}
+
+// The unnamed form collects and switches like the named one.
+class Unnamed_sender : public Sender_port {
+ public:
+  const char* Data_pack_type() const override { return "int"; }
+  void Set_data_pack_array() override {}
+  Boolean Can_you_get_data(Long, Long) override { return NO; }
+  void Get_data_pack_array(Data_pack* const*& a, int& n) override {
+    a = nullptr;
+    n = 0;
+  }
+  Long Oldest_data_time() override { return LONG_MAX32; }
+  Long Newest_data_time() override { return LONG_MIN32; }
+  int Number_of_data_packs() override { return 0; }
+  Boolean Get_data_pack(Data_pack*& b, Long, Data_pack*& a, char) override {
+    b = a = nullptr;
+    return NO;
+  }
+  void Reduce_data_pack_stock() override {}
+  Port* NewPort() override { return new Unnamed_sender(); }
+};
+
+TEST(SenderPort, DefaultConstructedPortCollectsItsReceivers) {
+  std::unique_ptr<Port> made(Unnamed_sender().NewPort());
+  auto* s = static_cast<Sender_port*>(made.get());
+  EXPECT_STREQ(s->Class_name(), "Sender_port");
+  EXPECT_EQ(s->Object_name(), nullptr);
+  EXPECT_EQ(s->Number_of_receivers(), -1);
+  EXPECT_EQ(s->Are_you_ready(), 0);
+  Test_receiver r("r", 0, "int");
+  EXPECT_EQ(s->Register_receiver(&r), 1);
+  EXPECT_EQ(s->Switch(), 1);
+  EXPECT_EQ(s->Number_of_receivers(), 1);
+  EXPECT_EQ(s->Receiver(0), &r);
+  EXPECT_EQ(stderr_of([&] { s->Cprint(""); }), "Sender_port<int> (null) 0 \n");
 }
 
 }  // namespace
