@@ -140,6 +140,8 @@ const char* const kNumRead = "fscanf(fpTopo, \"%ld\", &num) == 1";
 const char* const kTmpRead = "fscanf(fpTopo, \"%d\", &tmp) == 1";
 const char* const kSlopeRead = "fscanf(fpTopo, \"%lf %lf %lf\", &wlen, &wgrd, &warea) == 3";
 const char* const kDistRead = "fscanf(fpTopo, \"%lf %lf\", &mDist, &mUpperArea) == 2";
+const char* const kSlopeFinite = "isfinite(wlen) && isfinite(wgrd) && isfinite(warea)";
+const char* const kDistFinite = "isfinite(mDist) && isfinite(mUpperArea)";
 
 INSTANTIATE_TEST_SUITE_P(
     Assertions, TopographicDataDeathTest,
@@ -163,11 +165,19 @@ INSTANTIATE_TEST_SUITE_P(
         BadRecord{"slope_length_negative", 4, "1 1 0 0 0 2 0 0 0 0 0 1 -10 0.1 10",
                   "wlen > 0.0"},
         BadRecord{"slope_area_zero", 2, "1 0 0 0 0 0 1 10 0.1 0", "warea > 0.0"},
+        BadRecord{"slope_length_nan", 2, "1 0 0 0 0 0 1 nan 0.1 10", "wlen > 0.0"},
+        BadRecord{"slope_gradient_nan", 2, "1 0 0 0 0 0 1 10 nan 10", kSlopeFinite},
+        BadRecord{"slope_gradient_inf", 4, "1 1 0 0 0 2 0 0 0 0 0 1 10 inf 10", kSlopeFinite},
+        BadRecord{"slope_length_inf", 2, "1 0 0 0 0 0 1 inf 0.1 10", kSlopeFinite},
+        BadRecord{"slope_area_inf", 3, "1 0 0 0 0 0 1 10 0.1 INF 1 0", kSlopeFinite},
         BadRecord{"v3_rate_missing", 3, "1 0 0 0 0 0 2 0.5", kDistRead},
         BadRecord{"v5_rate_missing", 5, "1 1 0 0 0 2 0 0 0 0 0 1 10 0.1 10", kDistRead},
         BadRecord{"v3_rate_zero", 3, "1 0 0 0 0 0 2 0 10", "mDist > 0.0"},
         BadRecord{"v5_upper_area_negative", 5, "1 1 0 0 0 2 0 0 0 0 0 2 1 -1",
-                  "mUpperArea >= 0.0"}),
+                  "mUpperArea >= 0.0"},
+        BadRecord{"v3_rate_inf", 3, "1 0 0 0 0 0 2 inf 10", kDistFinite},
+        BadRecord{"v5_upper_area_inf", 5, "1 1 0 0 0 2 0 0 0 0 0 2 1 inf", kDistFinite},
+        BadRecord{"v5_upper_area_nan", 5, "1 1 0 0 0 2 0 0 0 0 0 2 1 nan", "mUpperArea >= 0.0"}),
     [](const ::testing::TestParamInfo<BadRecord>& info) { return std::string(info.param.name); });
 
 TEST(TopographicDataDeathTest, OtherVersionsAreAFormatError) {
