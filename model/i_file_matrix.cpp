@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <cinttypes>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -103,7 +104,7 @@ class Lines {
     e = b + carry_.size();
     return Finish(b, e);
   }
-  long Number() const { return number_; }
+  std::int64_t Number() const { return number_; }
   // Whether the file held no character at all.
   bool Empty() {
     if (p_ == end_) Fill();
@@ -130,15 +131,35 @@ class Lines {
   const char* end_ = nullptr;
   std::string carry_;
   std::size_t total_ = 0;
-  long number_ = 0;
+  std::int64_t number_ = 0;
 };
+
+// The integers at the start of a record header, read as "%ld %d %d" reads
+// them (white space, an optional sign, decimal digits) but without wrapping:
+// a number beyond the range of 64 bits is held at its end. Returns how many
+// were read (0 to 3); `used` is the length of the text they took.
+int HeaderNumbers(const std::string& header, long long item[3], std::size_t& used) {
+  const char* p = header.c_str();
+  int n = 0;
+  for (; n < 3; ++n) {
+    char* end = nullptr;
+    errno = 0;
+    const long long x = std::strtoll(p, &end, 10);
+    if (end == p) break;
+    item[n] = x;
+    p = end;
+  }
+  used = static_cast<std::size_t>(p - header.c_str());
+  return n;
+}
 
 // "File: <path>, record of time <t>, line <n>: <what>", then the failed
 // check at the source line `at`.
-[[noreturn]] void Refuse(const char* path, Long t, long line, const std::string& what, int at,
+[[noreturn]] void Refuse(const char* path, Long t, std::int64_t line, const std::string& what, int at,
                          const char* condition) {
   std::fflush(stdout);
-  std::fprintf(stderr, "File: %s, record of time %d, line %ld: %s\n", path, t, line, what.c_str());
+  std::fprintf(stderr, "File: %s, record of time %d, line %" PRId64 ": %s\n", path, t, line,
+               what.c_str());
   tz::check_failed(kUnit, at, condition);
 }
 
@@ -200,19 +221,31 @@ void I_file_matrix<T>::Input_data() {
 
     // The header.
     std::string header(b, e);
-    Long wt = 0;
-    int wGx = 0, wGy = 0, used = 0;
-    int n = std::sscanf(header.c_str(), "%d %d %d%n", &wt, &wGx, &wGy, &used);
+    long long item[3] = {0, 0, 0};
+    std::size_t used = 0;
+    const int n = HeaderNumbers(header, item, used);
     if (n != 3) {
       std::fflush(stdout);
-      std::fprintf(stderr, "File: %s, line %ld: not a record header \"<time> <nx> <ny>\"\n", path,
-                   lines.Number());
+      std::fprintf(stderr, "File: %s, line %" PRId64 ": not a record header \"<time> <nx> <ny>\"\n",
+                   path, lines.Number());
     }
     TZ_CHECK(n == 3, kUnit, "sscanf(line_data, \"%ld %d %d\", &wt, &wGx, &wGy) == 3");
+    for (long long x : item) {
+      if (x < INT32_MIN || x > INT32_MAX) {
+        std::fflush(stdout);
+        std::fprintf(stderr,
+                     "File: %s, line %" PRId64 ": the header number %lld lies outside "
+                     "-2147483648 .. 2147483647\n",
+                     path, lines.Number(), x);
+        tz::check_failed(kUnit, __LINE__, "header numbers within the range of long");
+      }
+    }
+    const Long wt = static_cast<Long>(item[0]);
+    const int wGx = static_cast<int>(item[1]), wGy = static_cast<int>(item[2]);
     if (!(wGx > 0 && wGy > 0))
       Refuse(path, wt, lines.Number(), "the grid size must be above 0", __LINE__, "wGx > 0 && wGy > 0");
-    for (const char* q = header.c_str() + used; *q; ++q)
-      if (*q != ' ' && *q != '\t')
+    for (std::size_t q = used; q < header.size(); ++q)
+      if (header[q] != ' ' && header[q] != '\t')
         Refuse(path, wt, lines.Number(), "the header holds more than the time and the grid size", __LINE__, "header holds three items");
 
     const bool keep = !anyNewest || wt > newest;

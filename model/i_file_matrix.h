@@ -15,9 +15,10 @@
 //
 // A record that is not of that layout stops the program through the check
 // facility, after a line that names the file, the record time and the line:
-// a header without three numbers, a grid size not above 0, a header with
-// more items, a file that ends inside a record, a data line with more or
-// fewer than nx numbers, an item that is not a number.
+// a header without three numbers, a header number beyond 32 bits, a grid
+// size not above 0, a header with more items, a file that ends inside a
+// record, a data line with more or fewer than nx numbers, an item that is not
+// a number.
 #ifndef MODEL_I_FILE_MATRIX_H
 #define MODEL_I_FILE_MATRIX_H
 

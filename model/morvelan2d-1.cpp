@@ -83,6 +83,10 @@ void Edge::TopographicData(FILE* fpTopo, int type) {
     TZ_CHECK(wlen > 0.0, kUnit, "wlen > 0.0");
     if (wgrd <= 0.0) wgrd = 0.00001;
     TZ_CHECK(warea > 0.0, kUnit, "warea > 0.0");
+    // "nan" and "inf" are read as numbers; any of them here would make every
+    // discharge downstream of the edge no number.
+    TZ_CHECK(std::isfinite(wlen) && std::isfinite(wgrd) && std::isfinite(warea), kUnit,
+             "isfinite(wlen) && isfinite(wgrd) && isfinite(warea)");
     mArea = warea;
     mWidth = warea / wlen;
     mL = wlen * std::sqrt(wgrd * wgrd + 1);
@@ -95,6 +99,8 @@ void Edge::TopographicData(FILE* fpTopo, int type) {
              "fscanf(fpTopo, \"%lf %lf\", &mDist, &mUpperArea) == 2");
     TZ_CHECK(mDist > 0.0, kUnit, "mDist > 0.0");
     TZ_CHECK(mUpperArea >= 0.0, kUnit, "mUpperArea >= 0.0");
+    TZ_CHECK(std::isfinite(mDist) && std::isfinite(mUpperArea), kUnit,
+             "isfinite(mDist) && isfinite(mUpperArea)");
   }
 }
 

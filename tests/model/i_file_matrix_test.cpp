@@ -213,6 +213,79 @@ TEST(IFileMatrix, ReadAgainOnlyWhenTheModificationTimeGrew) {
   EXPECT_EQ(p.packs().size(), 5u);
 }
 
+TEST(IFileMatrix, RecordsNotNewerThanTheNewestHeldAreNotStocked) {
+  Temp_dir dir;
+  std::string path = dir.file("rain.dat");
+  // Within one read: a second record of the same time and an earlier one
+  // are refused, the first of the time stays.
+  write_file(path, "600 1 1\n1\n600 1 1\n2\n300 1 1\n3\n1200 1 1\n4\n");
+  set_mtime(path, 3000);
+  Port_on<DMatrix> p(path);
+  EXPECT_EQ(p.read(), "File: " + path + "  newest data time : 1200\n");
+  auto packs = p.packs();
+  ASSERT_EQ(packs.size(), 2u);
+  EXPECT_EQ(packs[0].first, 600);
+  EXPECT_EQ(packs[0].second(0, 0), 1);
+  EXPECT_EQ(packs[1].first, 1200);
+  EXPECT_EQ(packs[1].second(0, 0), 4);
+
+  // The file rewritten with other values in the records held: they keep
+  // the values first read; only the newer record is added.
+  write_file(path, "600 1 1\n7\n1200 2 1\n8 8\n1800 1 1\n5\n");
+  set_mtime(path, 3001);
+  EXPECT_EQ(p.read(), "File: " + path + "  newest data time : 1800\n");
+  packs = p.packs();
+  ASSERT_EQ(packs.size(), 3u);
+  EXPECT_EQ(packs[0].second(0, 0), 1);
+  EXPECT_EQ(packs[1].second.GetRows(), 1u);
+  EXPECT_EQ(packs[1].second(0, 0), 4);
+  EXPECT_EQ(packs[2].first, 1800);
+  EXPECT_EQ(packs[2].second(0, 0), 5);
+}
+
+TEST(IFileMatrix, HeaderTimesAtTheEndsOfTheRange) {
+  Temp_dir dir;
+  std::string path = dir.file("rain.dat");
+  write_file(path, "-2147483648 1 1\n1\n+2147483647 1 1\n2\n");
+  Port_on<DMatrix> p(path);
+  EXPECT_EQ(p.read(), "File: " + path + "  newest data time : 2147483647\n");
+  auto packs = p.packs();
+  ASSERT_EQ(packs.size(), 2u);
+  EXPECT_EQ(packs[0].first, LONG_MIN32);
+  EXPECT_EQ(packs[1].first, LONG_MAX32);
+  EXPECT_EQ(packs[1].second(0, 0), 2);
+}
+
+TEST(IFileMatrix, ReReadChecksTheRecordsItDoesNotStore) {
+  Temp_dir dir;
+  std::string path = dir.file("rain.dat");
+  write_file(path, "0 2 1\n1 2\n600 2 1\n3 4\n");
+  set_mtime(path, 3000);
+  EXPECT_DEATH(
+      {
+        Port_on<DMatrix> p(path);
+        p.in.Input_data();
+        // A record held already, broken since: the re-read still stops on it.
+        write_file(path, "0 2 1\n1 2\n600 2 1\n3\n1200 2 1\n5 6\n");
+        set_mtime(path, 3001);
+        p.in.Input_data();
+      },
+      "File: .*rain.dat, record of time 600, line 4: 1 values where the grid has 2\n.*Assertion `a data "
+      "line holds nx values' failed");
+}
+
+TEST(IFileMatrix, HeaderGoingOnAfterANulIsRefused) {
+  Temp_dir dir;
+  std::string path = dir.file("rain.dat");
+  write_file(path, std::string("0 1 1\0 9\n1\n", 11));
+  EXPECT_DEATH(
+      {
+        Port_on<DMatrix> p(path);
+        p.in.Input_data();
+      },
+      "record of time 0, line 1: the header holds more than the time and the grid size\n");
+}
+
 TEST(IFileMatrix, MissingAndEmptyFilesAreReportedAndTheRunGoesOn) {
   Temp_dir dir;
   qtest::Qavlensdir explain(qtest::explain_dir().c_str());
@@ -330,7 +403,13 @@ INSTANTIATE_TEST_SUITE_P(
         BadFile{"zero_columns", "0 3 0\n", "record of time 0, line 1: the grid size must be above 0\n"},
         BadFile{"negative_rows", "0 -1 2\n", "Assertion `wGx > 0 && wGy > 0' failed"},
         BadFile{"header_with_more_items", "7200 3 2 9\n4 5 6\n1 2 3\n",
-                "line 1: the header holds more than the time and the grid size\n"}),
+                "line 1: the header holds more than the time and the grid size\n"},
+        // A time or size beyond 32 bits is not wrapped into another one.
+        BadFile{"time_beyond_32_bits", "0 1 1\n1\n3000000000 1 1\n2\n",
+                "File: .*rain.dat, line 3: the header number 3000000000 lies outside -2147483648 .. "
+                "2147483647\n.*Assertion `header numbers within the range of long' failed"},
+        BadFile{"size_beyond_32_bits", "0 1 -99999999999999999999\n1\n",
+                "line 1: the header number -9223372036854775808 lies outside"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

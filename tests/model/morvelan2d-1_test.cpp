@@ -6,6 +6,8 @@
 
 #include "edge.h"
 #include "edge_probe.h"
+#include "morvelan2d-1.h"
+#include "qavlen/files_testing.h"
 
 namespace {
 
@@ -140,6 +142,8 @@ const char* const kNumRead = "fscanf(fpTopo, \"%ld\", &num) == 1";
 const char* const kTmpRead = "fscanf(fpTopo, \"%d\", &tmp) == 1";
 const char* const kSlopeRead = "fscanf(fpTopo, \"%lf %lf %lf\", &wlen, &wgrd, &warea) == 3";
 const char* const kDistRead = "fscanf(fpTopo, \"%lf %lf\", &mDist, &mUpperArea) == 2";
+const char* const kSlopeFinite = "isfinite(wlen) && isfinite(wgrd) && isfinite(warea)";
+const char* const kDistFinite = "isfinite(mDist) && isfinite(mUpperArea)";
 
 INSTANTIATE_TEST_SUITE_P(
     Assertions, TopographicDataDeathTest,
@@ -163,11 +167,19 @@ INSTANTIATE_TEST_SUITE_P(
         BadRecord{"slope_length_negative", 4, "1 1 0 0 0 2 0 0 0 0 0 1 -10 0.1 10",
                   "wlen > 0.0"},
         BadRecord{"slope_area_zero", 2, "1 0 0 0 0 0 1 10 0.1 0", "warea > 0.0"},
+        BadRecord{"slope_length_nan", 2, "1 0 0 0 0 0 1 nan 0.1 10", "wlen > 0.0"},
+        BadRecord{"slope_gradient_nan", 2, "1 0 0 0 0 0 1 10 nan 10", kSlopeFinite},
+        BadRecord{"slope_gradient_inf", 4, "1 1 0 0 0 2 0 0 0 0 0 1 10 inf 10", kSlopeFinite},
+        BadRecord{"slope_length_inf", 2, "1 0 0 0 0 0 1 inf 0.1 10", kSlopeFinite},
+        BadRecord{"slope_area_inf", 3, "1 0 0 0 0 0 1 10 0.1 INF 1 0", kSlopeFinite},
         BadRecord{"v3_rate_missing", 3, "1 0 0 0 0 0 2 0.5", kDistRead},
         BadRecord{"v5_rate_missing", 5, "1 1 0 0 0 2 0 0 0 0 0 1 10 0.1 10", kDistRead},
         BadRecord{"v3_rate_zero", 3, "1 0 0 0 0 0 2 0 10", "mDist > 0.0"},
         BadRecord{"v5_upper_area_negative", 5, "1 1 0 0 0 2 0 0 0 0 0 2 1 -1",
-                  "mUpperArea >= 0.0"}),
+                  "mUpperArea >= 0.0"},
+        BadRecord{"v3_rate_inf", 3, "1 0 0 0 0 0 2 inf 10", kDistFinite},
+        BadRecord{"v5_upper_area_inf", 5, "1 1 0 0 0 2 0 0 0 0 0 2 1 inf", kDistFinite},
+        BadRecord{"v5_upper_area_nan", 5, "1 1 0 0 0 2 0 0 0 0 0 2 1 nan", "mUpperArea >= 0.0"}),
     [](const ::testing::TestParamInfo<BadRecord>& info) { return std::string(info.param.name); });
 
 TEST(TopographicDataDeathTest, OtherVersionsAreAFormatError) {
@@ -293,6 +305,17 @@ INSTANTIATE_TEST_SUITE_P(
                   EDGE_YES},
                  {8, 1.0, 0.0, EDGE_NO},
                  {10, 1.0, 0.0, EDGE_YES}}},
+        // A river leaving the node with two unequal slopes: all three share
+        // by count, the slopes' weights play no part.
+        NetCase{"river_beside_unequal_slopes_shares_by_count", 2, 4,
+                "1 0 0 0  0            3 -2 -3 -4  1 50 0.2 1000\n"
+                "2 0 0 0  3 1 -3 -4    0           1 50 0.3 1000\n"
+                "3 0 0 0  3 1 -2 -4    0           1 100 0.1 1500\n"
+                "4 0 0 0  3 1 -2 -3    0           2\n",
+                {{1, 1.0, 0.0, EDGE_NO},
+                 {2, 1.0 / 3, 1000.0 / 3, EDGE_NO},
+                 {3, 1.0 / 3, 1000.0 / 3, EDGE_NO},
+                 {4, 1.0 / 3, 1000.0 / 3, EDGE_YES}}},
         // A chain of slopes: areas accumulate downstream.
         NetCase{"chain", 2, 3,
                 "1 0 0 0  0    1 -2  1 10 0.1 100\n"
@@ -326,5 +349,81 @@ TEST(CalcUpperAreaDeathTest, RiverDrainingIntoAnEdgeIsAWrongConnection) {
         << type;
   }
 }
+
+// --- the file's version line, as the runoff element reads it ----------------------
+
+// One slope edge draining into a river edge, the outlet, in each version.
+std::string Records(int type) {
+  switch (type) {
+    case 2: return "1 100 200 0  0  1 -2  1 50 0.2 1000\n2 100 300 0  1 1  0  2\n";
+    case 3: return "1 100 200 0  0  1 -2  1 50 0.2 1000 1 0\n2 100 300 0  1 1  0  2 1 1000\n";
+    case 5:
+      return "1 10 100 100 20 11 100 300 10  0  1 -2  1 50 0.2 1000 1 0\n"
+             "2 11 100 300 10 12 100 500 5  1 1  0  2 1 1000\n";
+    default:
+      return "1 10 100 100 20 11 100 300 10  0  1 -2  1 50 0.2 1000\n"
+             "2 11 100 300 10 12 100 500 5  1 1  0  2\n";
+  }
+}
+
+struct VersionCase {
+  const char* name;
+  const char* line;  // the line after "[Data Format Name]"
+  int type;          // the version read; 0: the file is refused
+};
+
+void PrintTo(const VersionCase& c, std::ostream* os) { *os << c.name; }
+
+class VersionLineTest : public ::testing::TestWithParam<VersionCase> {};
+
+TEST_P(VersionLineTest, GivesTheRecordLayoutOrIsRefused) {
+  const VersionCase& c = GetParam();
+  ftest::Temp_dir d;
+  ftest::write_file(d.file("net.con"),
+                    "# made by hand\n[Comment]\nslope edges 1\nriver edges 1\n"
+                    "[Data Format Name]\n" + std::string(c.line) +
+                        "\n# the count\n[Number of Total Edges]\n2\n[Data]\n" +
+                        Records(c.type == 0 ? 4 : c.type));
+  std::string par = "[Data Format Name]\nMorvelan Parameter Format\n[Number of Total Edges]\n2\n[Data]\n";
+  for (int n : {1, 2}) par += std::to_string(n) + " 0.3 1.667 0.01 1.0 0.3 0.15 4.0 0.65 0.000001 10 0.0001 10\n";
+  ftest::write_file(d.file("par.dat"), par);
+  ftest::Outcome o = ftest::run(
+      [] {
+        Morvelan2d m("morvelan2d", 0);
+        FILE* f = std::tmpfile();
+        std::fputs("60 net.con par.dat 0 0 500 500\n", f);
+        std::rewind(f);
+        m.Set_parameter(f);
+        std::fclose(f);
+        // Every version gives the river the slope's area, whether computed
+        // (2, 4) or read (3, 5).
+        if (m.EdgeAt(1).UpperArea() != 1000 || m.EdgeAt(1).LowestEdge() != EDGE_YES) return 99;
+        return 10 + m.TopoDataType();
+      },
+      d.path());
+  if (c.type == 0) {
+    EXPECT_EQ(o.status, 1) << o.err;
+    EXPECT_EQ(o.err.rfind("E : morvelan2d-1.cpp : 662 : ", 0), 0u) << o.err;
+    EXPECT_EQ(o.out, "");
+  } else {
+    EXPECT_EQ(o.status, 10 + c.type) << o.err;
+    EXPECT_EQ(o.out, "\ttotal area: 1000(m2)\n");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Versions, VersionLineTest,
+    ::testing::Values(VersionCase{"v2", "edge connection V.2", 2},
+                      VersionCase{"v3", "edge connection V.3", 3},
+                      VersionCase{"v4", "edge connection V.4", 4},
+                      VersionCase{"v5_with_crlf", "edge connection V.5\r", 5},
+                      VersionCase{"v4_line_goes_on", "edge connection V.4 (dorvask)", 4},
+                      VersionCase{"v4_digit_follows", "edge connection V.45", 4},
+                      VersionCase{"v1_refused", "edge connection V.1", 0},
+                      VersionCase{"v6_refused", "edge connection V.6", 0},
+                      VersionCase{"cut_short_refused", "edge connection V.", 0},
+                      VersionCase{"leading_blank_refused", " edge connection V.4", 0},
+                      VersionCase{"other_format_refused", "edge format V.4", 0}),
+    [](const ::testing::TestParamInfo<VersionCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
