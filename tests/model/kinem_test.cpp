@@ -398,6 +398,34 @@ TEST(KinemDeathTest, InitialStateErrors) {
       "kinem\\.cpp:[0-9]+: Assertion `fscanf\\(fp, \"%lf\", &mQc\\[i\\]\\) == 1' failed\\.");
 }
 
+// A channel whose parameters were never read (no block for it in the
+// parameter file) has no nodes to route: its initial work ends the program
+// instead of writing past its empty node arrays.
+TEST(KinemDeathTest, InitialWorkWithoutParametersIsAnError) {
+  Qavlensdir none(nullptr);
+  EXPECT_EXIT(
+      {
+        Channel_system s(1, 1, 300, false);
+        ASSERT_EQ(s.Construct(), 1);
+        ASSERT_EQ(s.Switch(), YES);
+        ASSERT_EQ(s.Are_you_ready(), YES);
+        ASSERT_EQ(s.Initial_time(600), 1);
+        s.Do_initial_work();
+      },
+      testing::ExitedWithCode(1),
+      "^E : kinem\\.cpp : 230 : \n    Kinem ch 0\n        owner > Sub_system basin 0\n$");
+  // A state line of zero divisions matches the unread parameters; the
+  // node discharge it gives does not make the channel routable.
+  EXPECT_EXIT(
+      {
+        Kinem k("ch", 1, 0, 0);
+        Text_file st("600 0\n2.5\n");
+        ASSERT_EQ(k.Set_initial_state(st.get()), 1);
+        k.Initial_output();
+      },
+      testing::ExitedWithCode(1), "^E : kinem\\.cpp : 230 : \n    Kinem ch 1\n$");
+}
+
 TEST(KinemDeathTest, ReportsAreExplained) {
   Qavlensdir dir((std::string(TZ_BINARY_DIR) + "/qavlensdir").c_str());
   EXPECT_EXIT(
@@ -409,6 +437,12 @@ TEST(KinemDeathTest, ReportsAreExplained) {
         k.Set_initial_state(s.get());
       },
       testing::ExitedWithCode(1), "^E : kinem\\.cpp : 176 : \n    The initial state of the channel element");
+  EXPECT_EXIT(
+      {
+        Kinem k("ch", 0, 0, 0);
+        k.Initial_output();
+      },
+      testing::ExitedWithCode(1), "^E : kinem\\.cpp : 230 : \n    The channel element has no parameters");
 }
 
 // ---- stepping ---------------------------------------------------------------
