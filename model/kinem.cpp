@@ -159,6 +159,13 @@ int Kinem::Set_initial_state(FILE* fp) {
 }
 
 int Kinem::Initial_output() {
+  // Without its parameters (no block for the element in the parameter file)
+  // the reach has no nodes, no flow law and no step: nothing can be routed.
+  if (mAlpha.empty()) {
+    Eprint(kUnit, 230, 1);
+    Oprint(stderr, "    ");
+    tz::stop(1);
+  }
   const Time t = current_time;
   double U = 0;
   for (int i = 0; i < mNumUpInflow; ++i) {

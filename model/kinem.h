@@ -47,6 +47,9 @@ class Kinem : public Element {
   int Register_send_ports() override;
   int Set_parameter(FILE* f) override;
   int Set_initial_state(FILE* f) override;
+  // Sends the outflow at the start time; NO while an inflow has no data
+  // there yet. Without parameters the program ends with status 1
+  // (kinem 230).
   int Initial_output() override;
   Time Calculate_time_step() override { return mDt; }
   int Can_you_calculate() override { return Can_you_calculate0(); }

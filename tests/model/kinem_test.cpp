@@ -398,6 +398,34 @@ TEST(KinemDeathTest, InitialStateErrors) {
       "kinem\\.cpp:[0-9]+: Assertion `fscanf\\(fp, \"%lf\", &mQc\\[i\\]\\) == 1' failed\\.");
 }
 
+// A channel whose parameters were never read (no block for it in the
+// parameter file) has no nodes to route: its initial work ends the program
+// instead of writing past its empty node arrays.
+TEST(KinemDeathTest, InitialWorkWithoutParametersIsAnError) {
+  Qavlensdir none(nullptr);
+  EXPECT_EXIT(
+      {
+        Channel_system s(1, 1, 300, false);
+        ASSERT_EQ(s.Construct(), 1);
+        ASSERT_EQ(s.Switch(), YES);
+        ASSERT_EQ(s.Are_you_ready(), YES);
+        ASSERT_EQ(s.Initial_time(600), 1);
+        s.Do_initial_work();
+      },
+      testing::ExitedWithCode(1),
+      "^E : kinem\\.cpp : 230 : \n    Kinem ch 0\n        owner > Sub_system basin 0\n$");
+  // A state line of zero divisions matches the unread parameters; the
+  // node discharge it gives does not make the channel routable.
+  EXPECT_EXIT(
+      {
+        Kinem k("ch", 1, 0, 0);
+        Text_file st("600 0\n2.5\n");
+        ASSERT_EQ(k.Set_initial_state(st.get()), 1);
+        k.Initial_output();
+      },
+      testing::ExitedWithCode(1), "^E : kinem\\.cpp : 230 : \n    Kinem ch 1\n$");
+}
+
 TEST(KinemDeathTest, ReportsAreExplained) {
   Qavlensdir dir((std::string(TZ_BINARY_DIR) + "/qavlensdir").c_str());
   EXPECT_EXIT(
@@ -409,6 +437,12 @@ TEST(KinemDeathTest, ReportsAreExplained) {
         k.Set_initial_state(s.get());
       },
       testing::ExitedWithCode(1), "^E : kinem\\.cpp : 176 : \n    The initial state of the channel element");
+  EXPECT_EXIT(
+      {
+        Kinem k("ch", 0, 0, 0);
+        k.Initial_output();
+      },
+      testing::ExitedWithCode(1), "^E : kinem\\.cpp : 230 : \n    The channel element has no parameters");
 }
 
 // ---- stepping ---------------------------------------------------------------
@@ -617,6 +651,57 @@ TEST(KinemInTotalSystem, SteadyInflowsGiveTheirSumAtTheOutletFile) {
   // The terminal state: time, divisions and the steady profile.
   std::string tst = ftest::read_file(dir.file("kinem.tst"));
   EXPECT_NE(tst.find(" 4\n1.500000 1.625000 1.750000 1.875000 2.000000 \n"), std::string::npos) << tst;
+}
+
+// The same reach, its channel read and written through the framework's own
+// parameter, initial-state and terminal-state files: "reach.pmt",
+// "reach.ist" and "reach.tst".
+int run_reach_with_files() {
+  Reach r;
+  if (r.Construct() != 1 || r.Switch() != 1 || r.Are_you_ready() != 1) return 99;
+  r.Read_parameter_file("reach.pmt");
+  r.Read_initial_state_file("reach.ist");
+  r.Initial_work();
+  int w = r.Work();
+  r.Write_terminal_state("reach.tst");
+  return 10 + w;
+}
+
+// The channel's lines in the framework's files: its parameters are found
+// under its header, and the terminal-state file a run writes starts the
+// next run where the first one ended, from the node discharges it holds.
+TEST(KinemInTotalSystem, FrameworkFilesCarryTheChannelFromRunToRun) {
+  ftest::Temp_dir dir;
+  std::string up = "# upstream inflow\n", lat = "# lateral inflow\n";
+  for (int t = 0; t <= 7200; t += 300) {
+    up += std::to_string(t) + " " + (t <= 1800 ? "1.5" : "2.5") + "\n";
+    lat += std::to_string(t) + " 0.5\n";
+  }
+  ftest::write_file(dir.file("up.dat"), up);
+  ftest::write_file(dir.file("lat.dat"), lat);
+  ftest::write_file(dir.file("reach.pmt"), "reach 0\n{\nKinem ch 0\n" + parameters() + "}\n");
+  ftest::write_file(dir.file("reach.ist"), "reach 0\n0\n{\nKinem ch 0\n0\n}\n");
+  ftest::Outcome first = ftest::run(run_reach_with_files, dir.path(), "1800\n1800\ny\n");
+  ASSERT_EQ(first.status, 11) << first.err;
+  EXPECT_NE(first.out.find("[ch 0] 300 : 2.000000\n"), std::string::npos) << first.out;
+  const std::string tst = ftest::read_file(dir.file("reach.tst"));
+  // The first run ends at 1800 with the steady profile of 1.5 in, 2 out.
+  EXPECT_NE(tst.find("Kinem ch 0\n1800 4\n1.500000 1.625000 1.750000 1.875000 2.000000 \n"),
+            std::string::npos)
+      << tst;
+
+  // The next run starts from that state; at 2100 the channel sees the
+  // larger inflow, so its outflow rises from 2 towards 3.
+  std::rename(dir.file("reach.tst").c_str(), dir.file("reach.ist").c_str());
+  ftest::Outcome second = ftest::run(run_reach_with_files, dir.path(), "1800\n1800\ny\n");
+  ASSERT_EQ(second.status, 11) << second.err;
+  EXPECT_EQ(second.out.find("[ch 0] 300 :"), std::string::npos) << second.out;
+  const std::size_t at = second.out.find("[ch 0] 2100 : ");
+  ASSERT_NE(at, std::string::npos) << second.out;
+  const double q = std::stod(second.out.substr(at + 14));
+  EXPECT_GT(q, 2.0);
+  EXPECT_LT(q, 3.0);
+  EXPECT_NE(ftest::read_file(dir.file("reach.tst")).find("Kinem ch 0\n3600 4\n"), std::string::npos);
 }
 
 }  // namespace
