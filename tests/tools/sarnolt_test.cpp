@@ -295,6 +295,8 @@ TEST_F(Sarnolt, RefusesFaultyInputs) {
        "E: invalid data format.\n"},
       {"item not a number", v4 + "1 1 0 0 1 2 0 0 x 0 0 2\n",
        "E: cannot read record 1 of in.dat: \"1 1 0 0 1 2 0 0 x 0 0 2\"\n"},
+      {"attribute missing", v4 + "1 1 0 0 1 2 0 0 0 0 0\n",
+       "E: cannot read record 1 of in.dat: \"1 1 0 0 1 2 0 0 0 0 0\"\n"},
       {"record too short", v4 + "1 1 0 0 1 2 0 0 0 0 0 2 \n2 2 0 0 1 3 0 0 0 0 0 1 100 0.1\n",
        "E: cannot read record 2 of in.dat: \"2 2 0 0 1 3 0 0 0 0 0 1 100 0.1\"\n"},
       {"negative neighbour count", v4 + "1 1 0 0 1 2 0 0 0 -1 0 2\n",
