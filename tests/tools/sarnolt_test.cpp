@@ -295,6 +295,8 @@ TEST_F(Sarnolt, RefusesFaultyInputs) {
        "E: invalid data format.\n"},
       {"item not a number", v4 + "1 1 0 0 1 2 0 0 x 0 0 2\n",
        "E: cannot read record 1 of in.dat: \"1 1 0 0 1 2 0 0 x 0 0 2\"\n"},
+      {"attribute missing", v4 + "1 1 0 0 1 2 0 0 0 0 0\n",
+       "E: cannot read record 1 of in.dat: \"1 1 0 0 1 2 0 0 0 0 0\"\n"},
       {"record too short", v4 + "1 1 0 0 1 2 0 0 0 0 0 2 \n2 2 0 0 1 3 0 0 0 0 0 1 100 0.1\n",
        "E: cannot read record 2 of in.dat: \"2 2 0 0 1 3 0 0 0 0 0 1 100 0.1\"\n"},
       {"negative neighbour count", v4 + "1 1 0 0 1 2 0 0 0 -1 0 2\n",
@@ -576,6 +578,77 @@ TEST_F(Sarnolt, WholeChainOnAGeneratedBasin) {
   EXPECT_EQ(q.back().first, end);
   EXPECT_NEAR(q.back().second, 20 * 0.001 / 3600 * 3.3e6, 1e-4);
   EXPECT_TRUE(exists("s.dat.tst"));
+#endif
+}
+
+// The main job on the bundled example basin, as examples/run does it: the
+// example's node and edge files through pelmic and dorvask, sarnolt with
+// the example's scripted answers, tmorvelan2d with the example's own
+// parameter, state, rain and answer files. Guards the example: its answers
+// fit the dialogue, its network passes the model's checks (no attribute-3
+// edge, no river edge draining into another edge), and the hydrograph the
+// README describes comes out.
+TEST_F(Sarnolt, WholeChainOnTheExampleBasin) {
+  const fs::path ex = fs::path(TZ_SOURCE_DIR) / "examples";
+  for (const char* f : {"nodes.dat", "edges.dat", "radarRain_4.dat", "tmorvelan2d.pmt", "tmorvelan2d.ist"})
+    fs::copy_file(ex / f, dir_ / f);
+  const std::string cd = "cd '" + dir_.string() + "' && '";
+  std::string cmd = cd + TZ_PELMIC_EXE + "' edges.dat nodes.dat basin.e4 > pelmic.txt 2>&1";
+  ASSERT_EQ(std::system(cmd.c_str()), 0) << read("pelmic.txt");
+  cmd = cd + TZ_DORVASK_EXE + "' basin.e4 basin.con > dorvask.txt 2>&1";
+  ASSERT_EQ(std::system(cmd.c_str()), 0) << read("dorvask.txt");
+
+  std::ifstream answersFile(ex / "sarnolt.answers", std::ios::binary);
+  std::ostringstream scripted;
+  scripted << answersFile.rdbuf();
+  Result r = run(scripted.str());
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  std::string want = kPromptIn + ok("basin.con") + kPromptOut + ok("basin.pmt") + kPromptOut2 +
+                     ok("basin.ist") + kInputValues;
+  const std::vector<std::string> echoed = {"0.3",  "1.667", "0.001", "0.5",  "0.02",   "0.005",
+                                           "4",    "0.65",  "1e-06", "10",   "0.0001", "10"};
+  for (std::size_t i = 0; i < kValues.size(); ++i) want += kValues[i].prompt + ok(echoed[i]);
+  want += kPromptUpdis + ok("0") + "\n" + kPromptLowdis + ok("0");
+  EXPECT_EQ(r.out, want);
+
+  // 36 edges, numbered 1 to 36 in the file; every one gets the same
+  // parameters and starts dry.
+  std::string params = paramHeader("basin.con") + counted("36");
+  std::string states = stateHeader("basin.con") + counted("36");
+  for (int k = 1; k <= 36; ++k) {
+    params += std::to_string(k) + " 0.3 1.667 0.001 0.5 0.02 0.005 4 0.65 1e-06 10 0.0001 10\n";
+    states += std::to_string(k) + " 0 0\n";
+  }
+  EXPECT_EQ(read("basin.pmt"), params);
+  EXPECT_EQ(read("basin.ist"), states);
+
+#ifdef TZ_TMORVELAN2D_EXE
+  fs::copy_file(ex / "tmorvelan2d.answers", dir_ / "run.txt");
+  cmd = cd + TZ_TMORVELAN2D_EXE + "' < run.txt > model.txt 2> model.err";
+  ASSERT_EQ(std::system(cmd.c_str()), 0) << read("model.err");
+  std::istringstream series(read("tmorvelan2d.out"));
+  std::string line;
+  std::vector<std::pair<long, double>> q;
+  while (std::getline(series, line)) {
+    std::istringstream l(line);
+    long t;
+    double v;
+    if (!line.empty() && line[0] != '#' && l >> t >> v) q.emplace_back(t, v);
+  }
+  // 60 s steps over the 6 hours of the rain file, from a dry basin; the
+  // storm's flood peaks at about 4.1 m3/s some 3 hours in and recedes to
+  // about 0.64 m3/s at the end.
+  ASSERT_EQ(q.size(), 21600u / 60 + 1);
+  EXPECT_EQ(q.front(), std::make_pair(0L, 0.0));
+  EXPECT_EQ(q.back().first, 21600);
+  auto peak = std::max_element(q.begin(), q.end(),
+                               [](const auto& a, const auto& b) { return a.second < b.second; });
+  EXPECT_NEAR(peak->second, 4.1, 0.15);
+  EXPECT_GE(peak->first, 10800);
+  EXPECT_LE(peak->first, 12600);
+  EXPECT_NEAR(q.back().second, 0.64, 0.05);
+  EXPECT_TRUE(exists("basin.ist.tst"));
 #endif
 }
 #endif

@@ -152,7 +152,9 @@ bool readRecord(const TzString& line, int type, Record& r) {
   if (type == 2 || type == 3) is >> x >> y >> z;
   if (type == 4 || type == 5) is >> node >> x >> y >> z >> node >> x >> y >> z;
   if (!is || !skipList(is) || !skipList(is)) return false;
-  int atr;
+  // A line that ends before its attribute leaves the stream failed without
+  // storing one: atr starts at 0 so that no unset value is looked at.
+  int atr = 0;
   double len, grd;
   is >> atr;
   r.area = 0.0;
