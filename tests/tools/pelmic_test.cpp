@@ -526,6 +526,13 @@ TEST_F(Pelmic, OutputThatCannotBeCreatedIsReported) {
   EXPECT_EQ(same.status, 1);
   EXPECT_EQ(same.err, "Error occured in file: pelmic.cpp, at line: 386\nthe output file ./e.dat is one of the input files.\n");
   EXPECT_EQ(file("e.dat"), edge_file("1 1 2 2\n"));  // the input is kept
+  // A file that opens but takes no bytes: the lost writes are reported.
+  if (access("/dev/full", W_OK) == 0) {
+    Result full = run("e.dat n.dat /dev/full");
+    EXPECT_EQ(full.status, 1);
+    EXPECT_EQ(full.err, "Error occured in file: pelmic.cpp, at line: 45\nthe output file /dev/full cannot be written.\n");
+    EXPECT_EQ(full.out, "Gradients have been calculated.\nEdges have been sorted.\n");
+  }
 }
 
 TEST_F(Pelmic, CommentAtTheEndWithoutANewlineIsABrokenInvariant) {

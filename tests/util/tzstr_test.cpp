@@ -173,6 +173,11 @@ TEST(TzString, StraightSearchTable) {
   unsigned pos = 42;
   EXPECT_EQ(TzString("hi").Find(TzString("high"), pos, SM_SENSITIVE), 0);
   EXPECT_EQ(pos, 42u);  // a pattern longer than the text leaves pos alone
+  // A failed search leaves pos at the last start it tried.
+  EXPECT_EQ(TzString("hello").Find(TzString("xyz"), pos, SM_SENSITIVE), 0);
+  EXPECT_EQ(pos, 2u);
+  EXPECT_EQ(TzString("abcab").Find(TzString("abz"), pos, SM_IGNORE), 0);
+  EXPECT_EQ(pos, 2u);
 }
 
 TEST(TzBoyerMoore, TableHoldsLastPositionsAndOneForTheLastByte) {
@@ -335,6 +340,8 @@ TEST(TzStringGetline, LinesEmptyLinesAndTheLastLine) {
   EXPECT_FALSE(static_cast<bool>(getline(is, line, '\n')));
   EXPECT_EQ(text(line), "def");  // delivered, but the call reports failure
   EXPECT_TRUE(is.eof());
+  EXPECT_FALSE(static_cast<bool>(getline(is, line, '\n')));  // a failed stream: the line is emptied
+  EXPECT_EQ(static_cast<const char*>(line), nullptr);
 }
 
 TEST(TzStringGetline, LongLinesArriveWholeInChunks) {

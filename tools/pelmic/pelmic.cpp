@@ -505,7 +505,7 @@ class Converter {
   [[noreturn]] void Fatal(int number, const std::string& reason) {
     nodes.close();
     edges.close();
-    if (out.is_open()) {
+    if (outCreated) {
       out.close();
       std::ofstream(outName, std::ios::out | std::ios::trunc);
     }
@@ -536,6 +536,7 @@ class Converter {
   LineReader nodeLines{nodes}, edgeLines{edges};  // the lines of the two streams
   std::unique_ptr<char[]> outBuffer;  // declared before out, which uses it until closed
   std::ofstream out;
+  bool outCreated = false;  // the output file exists and is ours to empty
   Long nodeMax = 0;
   Long numBBedges = 0, numBRedges = 0, numRRedges = 0;
   std::vector<Node> nodeArray;
@@ -669,9 +670,10 @@ void Converter::Write() {
     out << e;
     out.put('\n');
   }
+  // The last block goes out at the flush; closing the file may still fail.
   out.flush();
+  if (out) out.close();
   if (!out) Fatal(tzframe::ERR_CANNOT_WRITE, tzframe::cannot_write(outName));
-  out.close();
 }
 
 int Converter::Run() {
@@ -683,6 +685,7 @@ int Converter::Run() {
   outBuffer.reset(new char[kOutBuffer]);
   out.rdbuf()->pubsetbuf(outBuffer.get(), kOutBuffer);
   if (!tzframe::open_output(out, outName)) Fatal(tzframe::ERR_CANNOT_WRITE, tzframe::cannot_write(outName));
+  outCreated = true;
 
   Line line;
   if (!format_line(nodeLines, line, "node format V.0"))
