@@ -350,6 +350,22 @@ TEST_F(Dorvask, RealsAreWrittenAsTheCFormatWritesThem) {
   EXPECT_EQ(read("out.dat"), outHeader(0, static_cast<int>(n), 0, std::to_string(n)) + expected);
 }
 
+// Edge and node numbers at the ends of the 32-bit range, and negative edge
+// numbers, whose sign in a list is then reversed: the same lists whether a
+// record is copied (output form) or read into an edge (any other form).
+TEST_F(Dorvask, ExtremeNumbersInBothRecordForms) {
+  const std::string expected =
+      "-2147483647 -2147483648 0 0 0 2147483647 0 0 0 1 5 0 2 \n"
+      "5 9 0 0 0 -2147483648 0 0 0 0 1 2147483647 2 \n";
+  for (const char* zero : {"0", "0.0"}) {
+    SCOPED_TRACE(zero);
+    Result r = runOn(v4Header(0, 2, 0, "2") + "-2147483647 -2147483648 " + zero +
+                     " 0 0 2147483647 0 0 0 2 \n5 9 " + zero + " 0 0 -2147483648 0 0 0 2 \n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(read("out.dat"), outHeader(0, 2, 0, "2") + expected);
+  }
+}
+
 TEST_F(Dorvask, HeaderLinesPassThroughAndBlankLinesAreSkipped) {
   // Lines before the key lines are copied, blank-only lines skipped, lines
   // between the count and "[Data]" dropped; a last record without a line
@@ -480,6 +496,12 @@ TEST_F(Dorvask, ErrorPoints) {
        e + "560\n1th data\nthe record cannot be read in in.dat: \"1 1 0 1e999 0 2 0 0 0 2\"\n", false},
       {"number beyond 32 bits", v4Header(1, 0, 0, "1") + "2147483648 1 0 0 0 2 0 0 0 2\n", 1,
        e + "560\n1th data\nthe record cannot be read in in.dat: \"2147483648 1 0 0 0 2 0 0 0 2\"\n", false},
+      // -(-2147483648) is no 32-bit number: the lists could not name it.
+      {"smallest edge number", v4Header(2, 0, 0, "2") + "7 9 0 0 0 1 0 0 0 2 \n-2147483648 1 0 0 0 2 0 0 0 2 \n",
+       1,
+       e + "583\nedge -2147483648 in in.dat cannot be named with a sign; edge numbers lie from -2147483647 to "
+           "2147483647.\n",
+       false},
       {"edge on one node", v4Header(2, 0, 0, "2") + rec + "7 5 0 0 0 5 0 0 0 1 1 1 1\n", 1,
        e + "587\nedge 7 in in.dat has the same upper and lower node 5.\n", false},
       {"edge number twice", v4Header(3, 0, 0, "3") + rec + "2 2 0 0 0 3 0 0 0 1 1 1 1\n" + rec, 1,

@@ -360,6 +360,27 @@ TEST(TzBinaryTree, DeletingAnyValueKeepsTheOrderOfTheOthers) {
   EXPECT_GT(twoChildren, 0);
 }
 
+// Stepping through a deeper tree, before and after deletions, climbs and
+// descends through every shape: ++ from the smallest value gives the
+// in-order sequence, -- from the largest its reverse.
+TEST(TzBinaryTreeIterator, StepsThroughTheWholeTreeBothWays) {
+  Open2<Work> t;
+  Fill(t, 60);
+  for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE(round);
+    const std::vector<int> inOrder = Edges(Walked(t));
+    EXPECT_EQ(Forward(t), inOrder);
+    std::vector<int> back;
+    {
+      TzBinaryTreeIterator2<Work> it(t);
+      it.Init(t.GetPtrToNode(g_walked.back()));
+      for (; static_cast<Work*>(it) != nullptr; --it) back.push_back((*it).edge);
+    }
+    EXPECT_EQ(back, std::vector<int>(inOrder.rbegin(), inOrder.rend()));
+    for (int e = 1 + round; e <= 60; e += 3) EXPECT_EQ(t.Delete(Work(e, (e * 7919) % 13)), 1);
+  }
+}
+
 TEST(TzBinaryTree, DeletionByShape) {
   // 5 at the root; 3 with two children; 8 with a More child only; 1 a leaf.
   Open2<int> t;

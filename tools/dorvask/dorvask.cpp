@@ -758,6 +758,13 @@ void Build(Run& run) {
                  {std::to_string(i + 1) + "th data",
                   "the record cannot be read in " + run.iName + ": " + Quoted(line)},
                  true);
+    // The lists name an edge k as +k or -k; the smallest long has no
+    // negative of 32 bits.
+    if (num == LONG_MIN32)
+      run.Report(583,
+                 {"edge " + std::to_string(num) + " in " + run.iName +
+                  " cannot be named with a sign; edge numbers lie from -2147483647 to 2147483647."},
+                 true);
     if (upperNode == lowerNode)
       run.Report(587,
                  {"edge " + std::to_string(num) + " in " + run.iName +
