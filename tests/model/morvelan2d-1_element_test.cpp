@@ -4,6 +4,8 @@
 // Runs that need a clock go through a small test system whose rain comes
 // from a plain matrix input file port.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -318,6 +320,33 @@ INSTANTIATE_TEST_SUITE_P(
                   "0\\.0 <= theta && theta <= 1\\.0"},
         CheckCase{"ndiv", P, "1 0.3 1.667 0.01 1.0 0.3 0.15 4.0 0.65 0.000001 10 0.0001 0", "ndiv > 0"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Morvelan2dLoad, EdgeCountBeyondTheFileStopsAtTheMissingRecordWithoutReservingIt) {
+  // One record under a count of millions: the reading stops at the second
+  // record, as with any file that ends early, and the count does not make
+  // the element reserve its edges first (without a sanitizer the address
+  // space is limited to 1 GB, which 20 million edges would exceed).
+  for (const char* count : {"20000000", "2147483647"}) {
+    Temp_dir d;
+    WriteBasin(d,
+               std::string("[Data Format Name]\nedge connection V.4\n[Number of Total Edges]\n") + count +
+                   "\n[Data]\n1 10 100 100 20 11 100 300 10 0 0 1 200 0.05 20000\n");
+    EXPECT_DEATH(
+        {
+          if (chdir(d.path().c_str()) != 0) std::abort();
+#if !defined(__SANITIZE_ADDRESS__)
+          struct rlimit limit;
+          limit.rlim_cur = limit.rlim_max = 1L << 30;
+          setrlimit(RLIMIT_AS, &limit);
+#endif
+          Morvelan2d m("morvelan2d", 0);
+          FILE* p = Line(P);
+          m.Set_parameter(p);
+        },
+        "morvelan2d-1.cpp:[0-9]+: Assertion `mNum > 0' failed")
+        << count;
+  }
+}
 
 TEST(Morvelan2dLoad, ParameterFileEndingBeforeItsRecordsStops) {
   // With the count right, no record twice and none unknown, every edge has
