@@ -6,6 +6,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -251,6 +252,57 @@ TEST(Tmorvelan2d, EndOfTheAnswersEndsWithStatus1AfterTheTerminalFiles) {
   EXPECT_TRUE(ftest::exists(d.file("tmorvelan2d.tst")));
   EXPECT_TRUE(ftest::exists(d.file("ini.dat.tst")));
 }
+
+#if defined(TZ_PELMIC_EXE) && defined(TZ_DORVASK_EXE) && defined(TZ_SARNOLT_EXE)
+// The example basin through the whole chain as `examples/run` runs it, and
+// the outlet hydrograph the README shows.
+TEST(Tmorvelan2d, ExampleBasinRunsThroughTheChain) {
+  Temp_dir d;
+  const std::string ex = std::string(TZ_SOURCE_DIR) + "/examples/";
+  for (const char* f : {"nodes.dat", "edges.dat", "radarRain_4.dat", "tmorvelan2d.pmt", "tmorvelan2d.ist"})
+    std::filesystem::copy_file(ex + f, d.file(f));
+  Outcome o = ftest::run(
+      [] {
+        execl(TZ_PELMIC_EXE, "pelmic", "edges.dat", "nodes.dat", "basin.e4", static_cast<char*>(nullptr));
+        return 127;
+      },
+      d.path());
+  ASSERT_EQ(o.status, 0) << o.err;
+  o = ftest::run(
+      [] {
+        execl(TZ_DORVASK_EXE, "dorvask", "basin.e4", "basin.con", static_cast<char*>(nullptr));
+        return 127;
+      },
+      d.path());
+  ASSERT_EQ(o.status, 0) << o.err;
+  o = ftest::run(
+      [] {
+        execl(TZ_SARNOLT_EXE, "sarnolt", static_cast<char*>(nullptr));
+        return 127;
+      },
+      d.path(), read_file(ex + "sarnolt.answers"));
+  ASSERT_EQ(o.status, 0) << o.err;
+  o = RunProgram(d, read_file(ex + "tmorvelan2d.answers"));
+  ASSERT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.out.substr(0, 29), "\ttotal area: 1.37697e+06(m2)\n") << o.out;
+  EXPECT_NE(o.out.find("# Now : current_time = 21600 : terminal_time = 21600\n"), std::string::npos);
+  EXPECT_EQ(Series(read_file(d.file("all_rain.dat"))).size(), 360u);
+
+  auto q = Series(read_file(d.file("tmorvelan2d.out")));
+  ASSERT_EQ(q.size(), 361u);
+  const std::pair<int, double> hourly[] = {{0, 0},          {3600, 0.00026031}, {7200, 1.30956},
+                                           {10800, 4.00004}, {14400, 2.92226},   {18000, 1.29589},
+                                           {21600, 0.638049}};
+  for (const auto& h : hourly) {
+    const auto& v = q[static_cast<std::size_t>(h.first / 60)];
+    EXPECT_EQ(v.first, h.first);
+    EXPECT_NEAR(v.second, h.second, 1e-5 * h.second) << h.first;
+  }
+  auto peak = std::max_element(q.begin(), q.end(), [](const auto& a, const auto& b) { return a.second < b.second; });
+  EXPECT_NEAR(peak->first, 11500, 100);
+  EXPECT_NEAR(peak->second, 4.1, 0.01);
+}
+#endif
 
 struct Malformed {
   const char* name;
