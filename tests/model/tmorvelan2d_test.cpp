@@ -349,7 +349,12 @@ INSTANTIATE_TEST_SUITE_P(
                   "1 10 100 100 20 11 100 300 10 1 3 0 1 200 0.05 20000\n"
                   "2 12 300 100 20 11 100 300 10 0 0 1 200 0.05 20000\n",
                   1, "wrong connection of edges:\nfrom 3 to 1\n"},
+        Malformed{"no_initial_state_file", "tmorvelan2d.ist", "", 1, "Cannot open [tmorvelan2d.ist].\n"},
         Malformed{"parameter_count", "par.dat", Params(4), 1, "par.dat.\n"},
+        Malformed{"parameter_record_short", "par.dat",
+                  "[Data Format Name]\nMorvelan Parameter Format\n[Number of Total Edges]\n3\n[Data]\n"
+                  "1 0.3 1.667 0.001 0.5 0.02 0.005 4.0 0.65 0.000001 10 0.0001 10\n2 0.3 1.667\n",
+                  1, "File: par.dat\n"},
         Malformed{"initial_format", "ini.dat",
                   "[Data Format Name]\nMorvelan Initial Stat\n[Number of Total Edges]\n3\n[Data]\n1 0 0\n2 0 0\n3 0 0\n",
                   1, "E : morvelan2d-1.cpp : 878 : "},
