@@ -150,6 +150,21 @@ TEST(Tmorvelan2d, RunWritesItsSeriesTerminalFilesAndDialogue) {
   EXPECT_EQ(tst.substr(tst.size() - std::strlen(river)), river);
 }
 
+TEST(Tmorvelan2d, InterpolationLeavesTheRainPacksAsRead) {
+  // The step ending at 900 s lies halfway between the records of 600 and
+  // 1200 s: its rain is their mean, and the two records, still held by the
+  // rain port at the end, are written to the stock file as they were read.
+  Temp_dir d;
+  WriteBasin(d, Rain({{0, 0}, {600, 12}, {1200, 6}, {1800, 6}}));
+  Outcome o = RunProgram(d, "900\n900\nY\n");
+  ASSERT_EQ(o.status, 0) << o.err;
+  EXPECT_NE(o.out.find("[morvelan2d 0] 900 : 0.000001   all_rain = 9.000000\n"), std::string::npos) << o.out;
+  EXPECT_NE(read_file(d.file("tmorvelan2d.tsd"))
+                .find("(600)\n(2)\n(2)\n(12)\n(12)\n(12)\n(12)\n\n(1200)\n(2)\n(2)\n(6)\n(6)\n(6)\n(6)\n"),
+            std::string::npos)
+      << read_file(d.file("tmorvelan2d.tsd"));
+}
+
 TEST(Tmorvelan2d, BasinStartLineWithoutANumberLeavesTheStartTime) {
   Temp_dir d;
   WriteBasin(d, Rain({{0, 6}, {600, 6}}));
