@@ -657,6 +657,10 @@ int Morvelan2d::Calculate() {
 
   mQoutn = 0;
   double R = 0, A = 0;
+  // The saturated area and the storage of a slope edge are final once it has
+  // stepped (no later edge changes them): they are summed in the same pass,
+  // in the same order as a second pass would.
+  double S = 0, V = 0;
   for (Long e = 0; e < numberOfEdges; e++) {
     Edge& edge = edgeArray[e];
     const unsigned gx = static_cast<unsigned>(edge.Gx());
@@ -672,13 +676,10 @@ int Morvelan2d::Calculate() {
     A += edge.Area();
     if (edge.Calculate(rain) != EDGE_YES) Fail(1220, "");
     if (edge.LowestEdge() == EDGE_YES) mQoutn += edge.DischargeLowerEnd();
-  }
-  double S = 0, V = 0;
-  for (Long e = 0; e < numberOfEdges; e++) {
-    const Edge& edge = edgeArray[e];
-    if (edge.Atr() != 1) continue;
-    S += edge.Sarea();
-    V += edge.Storage();
+    if (edge.Atr() == 1) {
+      S += edge.Sarea();
+      V += edge.Storage();
+    }
   }
   const double ratio = mSumArea != 0 ? S / mSumArea : std::numeric_limits<double>::quiet_NaN();
   sp.Send_data(t, mQoutn);
