@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -207,6 +208,21 @@ bool ReadWord(FILE* f, std::string& word) {
   return true;
 }
 
+// The characters other than white space from the position of f to its end;
+// f is left where it was.
+std::uint64_t NonBlankLeft(FILE* f) {
+  const long at = std::ftell(f);
+  std::uint64_t n = 0;
+  char block[1 << 16];
+  std::size_t got;
+  while ((got = std::fread(block, 1, sizeof block, f)) > 0)
+    for (std::size_t k = 0; k < got; k++)
+      if (!std::isspace(static_cast<unsigned char>(block[k]))) n++;
+  std::clearerr(f);
+  std::fseek(f, at, SEEK_SET);
+  return n;
+}
+
 // A double in the default formatting of an output stream.
 std::string StreamText(double v) {
   std::ostringstream os;
@@ -321,12 +337,24 @@ int Morvelan2d::Set_parameter(FILE* f) {
            "sscanf(buf, \"%ld\", &numEdges) == 1");
   TZ_CHECK(numEdges > 0, kUnit, "numEdges > 0");
   numberOfEdges = numEdges;
-  {
-    Memory_site site(kUnit, 676, "Edge", numEdges, 1, this);
-    edgeArray.reset(new Edge[static_cast<std::size_t>(numEdges)]);
-  }
   SkipTo(fpTopo, "[Data]");
-  for (Long i = 0; i < numberOfEdges; i++) edgeArray[i].TopographicData(fpTopo, mTopoDataType);
+  // A count larger than the records the rest of the file can hold is not
+  // believed for the array: every record holds four numbers whose reading
+  // is checked (its number, the counts of its upper and lower edges, its
+  // attribute), each of at least one character, so the reading stops at a
+  // missing record before more edges than that are needed. A wrong count on
+  // a short file so stops at that record without reserving its memory.
+  const std::uint64_t room = NonBlankLeft(fpTopo) / 4 + 1;
+  const Long reserved =
+      static_cast<std::uint64_t>(numEdges) < room ? numEdges : static_cast<Long>(room);
+  {
+    Memory_site site(kUnit, 676, "Edge", reserved, 1, this);
+    edgeArray.reset(new Edge[static_cast<std::size_t>(reserved)]);
+  }
+  for (Long i = 0; i < numberOfEdges; i++) {
+    TZ_CHECK(i < reserved, kUnit, "i < reserved");
+    edgeArray[i].TopographicData(fpTopo, mTopoDataType);
+  }
   std::fclose(fpTopo);
 
   Oprint(stderr, "    ");
@@ -635,6 +663,10 @@ int Morvelan2d::Calculate() {
 
   mQoutn = 0;
   double R = 0, A = 0;
+  // The saturated area and the storage of a slope edge are final once it has
+  // stepped (no later edge changes them): they are summed in the same pass,
+  // in the same order as a second pass would.
+  double S = 0, V = 0;
   for (Long e = 0; e < numberOfEdges; e++) {
     Edge& edge = edgeArray[e];
     const unsigned gx = static_cast<unsigned>(edge.Gx());
@@ -650,13 +682,10 @@ int Morvelan2d::Calculate() {
     A += edge.Area();
     if (edge.Calculate(rain) != EDGE_YES) Fail(1220, "");
     if (edge.LowestEdge() == EDGE_YES) mQoutn += edge.DischargeLowerEnd();
-  }
-  double S = 0, V = 0;
-  for (Long e = 0; e < numberOfEdges; e++) {
-    const Edge& edge = edgeArray[e];
-    if (edge.Atr() != 1) continue;
-    S += edge.Sarea();
-    V += edge.Storage();
+    if (edge.Atr() == 1) {
+      S += edge.Sarea();
+      V += edge.Storage();
+    }
   }
   const double ratio = mSumArea != 0 ? S / mSumArea : std::numeric_limits<double>::quiet_NaN();
   sp.Send_data(t, mQoutn);

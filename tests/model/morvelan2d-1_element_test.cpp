@@ -4,6 +4,8 @@
 // Runs that need a clock go through a small test system whose rain comes
 // from a plain matrix input file port.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -316,8 +318,75 @@ INSTANTIATE_TEST_SUITE_P(
         CheckCase{"beta", P, "1 0.3 1.667 0.01 1.0 0.3 0.15 0.5 0.65 0.000001 10 0.0001 10", "beta >= 1\\.0"},
         CheckCase{"theta", P, "1 0.3 1.667 0.01 1.0 0.3 0.15 4.0 1.5 0.000001 10 0.0001 10",
                   "0\\.0 <= theta && theta <= 1\\.0"},
-        CheckCase{"ndiv", P, "1 0.3 1.667 0.01 1.0 0.3 0.15 4.0 0.65 0.000001 10 0.0001 0", "ndiv > 0"}),
+        CheckCase{"ndiv", P, "1 0.3 1.667 0.01 1.0 0.3 0.15 4.0 0.65 0.000001 10 0.0001 0", "ndiv > 0"},
+        CheckCase{"m", P, "1 0.3 0 0.01 1.0 0.3 0.15 4.0 0.65 0.000001 10 0.0001 10", "m > 0\\.0"},
+        CheckCase{"ka", P, "1 0.3 1.667 -0.01 1.0 0.3 0.15 4.0 0.65 0.000001 10 0.0001 10", "ka > 0\\.0"},
+        CheckCase{"da", P, "1 0.3 1.667 0.01 -0.1 -0.3 0.15 4.0 0.65 0.000001 10 0.0001 10", "da >= 0\\.0"},
+        CheckCase{"cmin", P, "1 0.3 1.667 0.01 1.0 0.3 0.15 4.0 0.65 0 10 0.0001 10", "cmin > 0\\.0"},
+        CheckCase{"Qlevel", P, "1 0.3 1.667 0.01 1.0 0.3 0.15 4.0 0.65 0.000001 0 0.0001 10", "Qlevel > 0\\.0"},
+        CheckCase{"eps", P, "1 0.3 1.667 0.01 1.0 0.3 0.15 4.0 0.65 0.000001 10 0 10", "eps > 0\\.0"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The checks on the counts of the three files and on the initial discharge
+// records, each with the condition it names.
+TEST(Morvelan2dChecks, CountsAndDischargeRecords) {
+  const std::string par1 = ParamFile("Morvelan Parameter Format", 3, {1, 2, 3});
+  const struct {
+    std::string net, par, ini;
+    const char* condition;
+  } cases[] = {
+      {"[Data Format Name]\nedge connection V.4\n[Number of Total Edges]\nmany\n[Data]\n", par1, kIni,
+       "sscanf\\(buf, \"%ld\", &numEdges\\) == 1"},
+      {"[Data Format Name]\nedge connection V.4\n[Number of Total Edges]\n0\n[Data]\n", par1, kIni,
+       "numEdges > 0"},
+      {kNet, "[Data Format Name]\nMorvelan Parameter Format\n[Data]\n", kIni,
+       "sscanf\\(buf, \"%ld\", &numtmp\\) == 1"},
+      {kNet, par1, "[Data Format Name]\nMorvelan Initial State Format\n[Number of Total Edges]\n\n", 
+       "sscanf\\(buf, \"%ld\", &numtmp\\) == 1"},
+      {kNet, par1, InitFile("Morvelan Initial State Format", 3, {1, 2, 0}), "num > 0"},
+      {kNet, par1,
+       "[Data Format Name]\nMorvelan Initial State Format\n[Number of Total Edges]\n3\n[Data]\n1 0 0\n2 0 -0.5\n3 0 0\n",
+       "lowdis >= 0\\.0"},
+  };
+  for (const auto& c : cases) {
+    Temp_dir d;
+    WriteBasin(d, c.net, c.par, c.ini);
+    EXPECT_DEATH(
+        {
+          if (chdir(d.path().c_str()) != 0) std::abort();
+          Morvelan2d m("morvelan2d", 0);
+          Load(m);
+        },
+        std::string("morvelan2d-1.cpp:[0-9]+: Assertion `") + c.condition + "' failed");
+  }
+}
+
+TEST(Morvelan2dLoad, EdgeCountBeyondTheFileStopsAtTheMissingRecordWithoutReservingIt) {
+  // One record under a count of millions: the reading stops at the second
+  // record, as with any file that ends early, and the count does not make
+  // the element reserve its edges first (without a sanitizer the address
+  // space is limited to 1 GB, which 20 million edges would exceed).
+  for (const char* count : {"20000000", "2147483647"}) {
+    Temp_dir d;
+    WriteBasin(d,
+               std::string("[Data Format Name]\nedge connection V.4\n[Number of Total Edges]\n") + count +
+                   "\n[Data]\n1 10 100 100 20 11 100 300 10 0 0 1 200 0.05 20000\n");
+    EXPECT_DEATH(
+        {
+          if (chdir(d.path().c_str()) != 0) std::abort();
+#if !defined(__SANITIZE_ADDRESS__)
+          struct rlimit limit;
+          limit.rlim_cur = limit.rlim_max = 1L << 30;
+          setrlimit(RLIMIT_AS, &limit);
+#endif
+          Morvelan2d m("morvelan2d", 0);
+          FILE* p = Line(P);
+          m.Set_parameter(p);
+        },
+        "morvelan2d-1.cpp:[0-9]+: Assertion `mNum > 0' failed")
+        << count;
+  }
+}
 
 TEST(Morvelan2dLoad, ParameterFileEndingBeforeItsRecordsStops) {
   // With the count right, no record twice and none unknown, every edge has

@@ -6,6 +6,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -149,6 +150,21 @@ TEST(Tmorvelan2d, RunWritesItsSeriesTerminalFilesAndDialogue) {
   EXPECT_EQ(tst.substr(tst.size() - std::strlen(river)), river);
 }
 
+TEST(Tmorvelan2d, InterpolationLeavesTheRainPacksAsRead) {
+  // The step ending at 900 s lies halfway between the records of 600 and
+  // 1200 s: its rain is their mean, and the two records, still held by the
+  // rain port at the end, are written to the stock file as they were read.
+  Temp_dir d;
+  WriteBasin(d, Rain({{0, 0}, {600, 12}, {1200, 6}, {1800, 6}}));
+  Outcome o = RunProgram(d, "900\n900\nY\n");
+  ASSERT_EQ(o.status, 0) << o.err;
+  EXPECT_NE(o.out.find("[morvelan2d 0] 900 : 0.000001   all_rain = 9.000000\n"), std::string::npos) << o.out;
+  EXPECT_NE(read_file(d.file("tmorvelan2d.tsd"))
+                .find("(600)\n(2)\n(2)\n(12)\n(12)\n(12)\n(12)\n\n(1200)\n(2)\n(2)\n(6)\n(6)\n(6)\n(6)\n"),
+            std::string::npos)
+      << read_file(d.file("tmorvelan2d.tsd"));
+}
+
 TEST(Tmorvelan2d, BasinStartLineWithoutANumberLeavesTheStartTime) {
   Temp_dir d;
   WriteBasin(d, Rain({{0, 6}, {600, 6}}));
@@ -252,6 +268,57 @@ TEST(Tmorvelan2d, EndOfTheAnswersEndsWithStatus1AfterTheTerminalFiles) {
   EXPECT_TRUE(ftest::exists(d.file("ini.dat.tst")));
 }
 
+#if defined(TZ_PELMIC_EXE) && defined(TZ_DORVASK_EXE) && defined(TZ_SARNOLT_EXE)
+// The example basin through the whole chain as `examples/run` runs it, and
+// the outlet hydrograph the README shows.
+TEST(Tmorvelan2d, ExampleBasinRunsThroughTheChain) {
+  Temp_dir d;
+  const std::string ex = std::string(TZ_SOURCE_DIR) + "/examples/";
+  for (const char* f : {"nodes.dat", "edges.dat", "radarRain_4.dat", "tmorvelan2d.pmt", "tmorvelan2d.ist"})
+    std::filesystem::copy_file(ex + f, d.file(f));
+  Outcome o = ftest::run(
+      [] {
+        execl(TZ_PELMIC_EXE, "pelmic", "edges.dat", "nodes.dat", "basin.e4", static_cast<char*>(nullptr));
+        return 127;
+      },
+      d.path());
+  ASSERT_EQ(o.status, 0) << o.err;
+  o = ftest::run(
+      [] {
+        execl(TZ_DORVASK_EXE, "dorvask", "basin.e4", "basin.con", static_cast<char*>(nullptr));
+        return 127;
+      },
+      d.path());
+  ASSERT_EQ(o.status, 0) << o.err;
+  o = ftest::run(
+      [] {
+        execl(TZ_SARNOLT_EXE, "sarnolt", static_cast<char*>(nullptr));
+        return 127;
+      },
+      d.path(), read_file(ex + "sarnolt.answers"));
+  ASSERT_EQ(o.status, 0) << o.err;
+  o = RunProgram(d, read_file(ex + "tmorvelan2d.answers"));
+  ASSERT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.out.substr(0, 29), "\ttotal area: 1.37697e+06(m2)\n") << o.out;
+  EXPECT_NE(o.out.find("# Now : current_time = 21600 : terminal_time = 21600\n"), std::string::npos);
+  EXPECT_EQ(Series(read_file(d.file("all_rain.dat"))).size(), 360u);
+
+  auto q = Series(read_file(d.file("tmorvelan2d.out")));
+  ASSERT_EQ(q.size(), 361u);
+  const std::pair<int, double> hourly[] = {{0, 0},          {3600, 0.00026031}, {7200, 1.30956},
+                                           {10800, 4.00004}, {14400, 2.92226},   {18000, 1.29589},
+                                           {21600, 0.638049}};
+  for (const auto& h : hourly) {
+    const auto& v = q[static_cast<std::size_t>(h.first / 60)];
+    EXPECT_EQ(v.first, h.first);
+    EXPECT_NEAR(v.second, h.second, 1e-5 * h.second) << h.first;
+  }
+  auto peak = std::max_element(q.begin(), q.end(), [](const auto& a, const auto& b) { return a.second < b.second; });
+  EXPECT_NEAR(peak->first, 11500, 100);
+  EXPECT_NEAR(peak->second, 4.1, 0.01);
+}
+#endif
+
 struct Malformed {
   const char* name;
   const char* file;
@@ -297,7 +364,12 @@ INSTANTIATE_TEST_SUITE_P(
                   "1 10 100 100 20 11 100 300 10 1 3 0 1 200 0.05 20000\n"
                   "2 12 300 100 20 11 100 300 10 0 0 1 200 0.05 20000\n",
                   1, "wrong connection of edges:\nfrom 3 to 1\n"},
+        Malformed{"no_initial_state_file", "tmorvelan2d.ist", "", 1, "Cannot open [tmorvelan2d.ist].\n"},
         Malformed{"parameter_count", "par.dat", Params(4), 1, "par.dat.\n"},
+        Malformed{"parameter_record_short", "par.dat",
+                  "[Data Format Name]\nMorvelan Parameter Format\n[Number of Total Edges]\n3\n[Data]\n"
+                  "1 0.3 1.667 0.001 0.5 0.02 0.005 4.0 0.65 0.000001 10 0.0001 10\n2 0.3 1.667\n",
+                  1, "File: par.dat\n"},
         Malformed{"initial_format", "ini.dat",
                   "[Data Format Name]\nMorvelan Initial Stat\n[Number of Total Edges]\n3\n[Data]\n1 0 0\n2 0 0\n3 0 0\n",
                   1, "E : morvelan2d-1.cpp : 878 : "},
