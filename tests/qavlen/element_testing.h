@@ -61,21 +61,7 @@ class Stub_sender : public Sender_port {
 
 using qtest::Test_receiver;
 
-// An element with nothing of its own.
-class Plain : public Element {
- public:
-  using Element::Element;
-  int Register_receive_ports() override { return 1; }
-  int Register_send_ports() override { return 1; }
-  int Set_parameter(FILE*) override { return 1; }
-  int Set_initial_state(FILE*) override { return 1; }
-  int Initial_output() override { return 1; }
-  Time Calculate_time_step() override { return 1; }
-  int Can_you_calculate() override { return 1; }
-  int Calculate() override { return 1; }
-  int Work() override { return 0; }
-  int Save_terminal_state(FILE*) override { return 1; }
-};
+using Plain = qtest::Plain_element;
 
 // An element whose ports, steps and calculation the test sets. It records
 // what the framework asks of it in `log`.

@@ -50,17 +50,11 @@ std::string stderr_of(F f) {
   return testing::internal::GetCapturedStderr();
 }
 
-// An element as ports see it: a named owner with a time window and a count
-// of the demands that reached it; it computes nothing.
-class Test_owner : public Element {
+// An element with nothing of its own: every operation a model supplies
+// answers as done.
+class Plain_element : public Element {
  public:
-  Test_owner(const char* name, int number, const char* word = "Element") {
-    class_name = word;
-    Init(name, number);
-  }
-  void Creq() override { ++demands; }
-  Long Necessary_time_from(Receive_port*) override { return from; }
-  Long Necessary_time_to(Receive_port*) override { return to; }
+  using Element::Element;
   int Register_receive_ports() override { return 1; }
   int Register_send_ports() override { return 1; }
   int Set_parameter(FILE*) override { return 1; }
@@ -71,6 +65,19 @@ class Test_owner : public Element {
   int Calculate() override { return 1; }
   int Work() override { return 0; }
   int Save_terminal_state(FILE*) override { return 1; }
+};
+
+// An element as ports see it: a named owner with a time window and a count
+// of the demands that reached it; it computes nothing.
+class Test_owner : public Plain_element {
+ public:
+  Test_owner(const char* name, int number, const char* word = "Element") {
+    class_name = word;
+    Init(name, number);
+  }
+  void Creq() override { ++demands; }
+  Long Necessary_time_from(Receive_port*) override { return from; }
+  Long Necessary_time_to(Receive_port*) override { return to; }
   int demands = 0;
   Long from = 0;
   Long to = 0;
