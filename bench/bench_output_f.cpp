@@ -6,28 +6,16 @@
 #include <cstdio>
 #include <string>
 
-#include "element.h"
+#include "bench_owner.h"
 #include "output_f.h"
 #include "p_tmp.h"
 
 namespace {
 
-class Owner : public Element {
+// The sending element.
+class Owner : public Bench_owner {
  public:
-  Owner() { Init("el", 0); }
-  void Creq() override {}
-  Long Necessary_time_from(Receive_port*) override { return 0; }
-  Long Necessary_time_to(Receive_port*) override { return 0; }
-  int Register_receive_ports() override { return 1; }
-  int Register_send_ports() override { return 1; }
-  int Set_parameter(FILE*) override { return 1; }
-  int Set_initial_state(FILE*) override { return 1; }
-  int Initial_output() override { return 1; }
-  Time Calculate_time_step() override { return 1; }
-  int Can_you_calculate() override { return 1; }
-  int Calculate() override { return 1; }
-  int Work() override { return 0; }
-  int Save_terminal_state(FILE*) override { return 1; }
+  Owner() : Bench_owner("el") {}
 };
 
 void BM_OutputDataLines(benchmark::State& state) {

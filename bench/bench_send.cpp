@@ -12,28 +12,15 @@
 #include <memory>
 #include <vector>
 
-#include "element.h"
+#include "bench_owner.h"
 #include "p_tmp.h"
 
 namespace {
 
-class Reader : public Element {
+// The element that owns the ports; receivers read the window [from, to].
+class Reader : public Bench_owner {
  public:
-  Reader() { Init("reader", 0); }
-  void Creq() override {}
-  Long Necessary_time_from(Receive_port*) override { return from; }
-  Long Necessary_time_to(Receive_port*) override { return to; }
-  Long from = 0, to = 0;
-  int Register_receive_ports() override { return 1; }
-  int Register_send_ports() override { return 1; }
-  int Set_parameter(FILE*) override { return 1; }
-  int Set_initial_state(FILE*) override { return 1; }
-  int Initial_output() override { return 1; }
-  Time Calculate_time_step() override { return 1; }
-  int Can_you_calculate() override { return 1; }
-  int Calculate() override { return 1; }
-  int Work() override { return 0; }
-  int Save_terminal_state(FILE*) override { return 1; }
+  Reader() : Bench_owner("reader") {}
 };
 
 class Receiver : public Receive_port {

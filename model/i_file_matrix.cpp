@@ -1,6 +1,5 @@
 #include "i_file_matrix.h"
 
-#include <cerrno>
 #include <charconv>
 #include <cinttypes>
 #include <climits>
@@ -143,7 +142,6 @@ int HeaderNumbers(const std::string& header, long long item[3], std::size_t& use
   int n = 0;
   for (; n < 3; ++n) {
     char* end = nullptr;
-    errno = 0;
     const long long x = std::strtoll(p, &end, 10);
     if (end == p) break;
     item[n] = x;

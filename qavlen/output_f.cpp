@@ -98,12 +98,7 @@ int Output_file::Write_hedda() {
     if (comment) std::fprintf(fp, "# %s\n", comment.get());
   }
   std::fputs("\n", fp);
-  bool failed = std::ferror(fp) != 0;
-  if (std::fclose(fp) != 0 || failed) {
-    Report_write_failure();
-    return 0;
-  }
-  return 1;
+  return Close_written(fp, 0) ? 1 : 0;
 }
 
 void Output_file::Report_write_failure() {
@@ -141,7 +136,7 @@ FILE* Output_file::Open_for_append(const char* unit, int line, long& start) {
   return fp;
 }
 
-bool Output_file::Close_appended(FILE* fp, long start) {
+bool Output_file::Close_written(FILE* fp, long start) {
   bool failed = std::ferror(fp) != 0;
   if (std::fclose(fp) == 0 && !failed) return true;
   // What did reach the file is taken off again (a device has no size to
@@ -182,7 +177,7 @@ void Output_file::Output_data() {
     line[line_length > 0 ? line_length - 1 : 0] = '\0';
     std::fprintf(fp, "%s\n", line.get());
   }
-  if (Close_appended(fp, start)) Written(array[n - 1]->Data_time());
+  if (Close_written(fp, start)) Written(array[n - 1]->Data_time());
 }
 
 // Every one of the thirteen value types is compiled here, used or not.

@@ -77,11 +77,11 @@ class Output_file : public Output_port {
   // Opens the file for appending; null after a report at unit:line. start
   // receives the file's size, where this call's lines begin.
   FILE* Open_for_append(const char* unit, int line, long& start);
-  // Closes a file appended to from start: true when every line reached it.
-  // A failed write (a full disk) is reported and the file cut back to
-  // start, so that nothing counts as written and the next output writes
-  // the same lines again, whole and once.
-  bool Close_appended(FILE* fp, long start);
+  // Closes a file written from offset start on: true when every line
+  // reached it. A failed write (a full disk) is reported and the file cut
+  // back to start, so that nothing counts as written and the next output
+  // writes the same lines again, whole and once.
+  bool Close_written(FILE* fp, long start);
   // After a write: remembers the newest time written and lets the sender
   // release what is no longer needed.
   void Written(Long newest);
@@ -119,7 +119,7 @@ class O_file : public Output_file, public Port_type<T> {
       array[k]->Dpack2ofile(fp);
       std::fputc('\n', fp);
     }
-    if (Close_appended(fp, start)) Written(array[n - 1]->Data_time());
+    if (Close_written(fp, start)) Written(array[n - 1]->Data_time());
   }
   void Make_string_data(char*, int, Data_pack*) override {}
 };
