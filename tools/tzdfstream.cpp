@@ -179,8 +179,9 @@ CopyEnd strip_comments(std::streambuf& src, std::streambuf& dst) {
   return {written ? COPY_DONE : COPY_FAILED, 0, 0};
 }
 
-// The line (from 1) of the source that holds the byte at offset: the line
-// ends before it counted again, only when a stop is reported.
+// The line (counted from 1) of the source that holds the byte at offset.
+// The source is read again for it only when a stop is reported, so that
+// the copy itself counts no lines.
 std::uint64_t line_at(const char* name, std::uint64_t offset) {
   std::uint64_t line = 1;
   std::FILE* f = std::fopen(name, "rb");
