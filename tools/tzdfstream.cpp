@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -35,6 +36,13 @@ void remove_live_copies() {
 }
 
 enum CopyResult { COPY_DONE, COPY_OPEN_QUOTE, COPY_OPEN_COMMENT, COPY_FAILED };
+
+// How a copy ended; for a stretch left open, where it opened.
+struct CopyEnd {
+  CopyResult result;
+  std::uint64_t openedAt;  // the offset in the source of the quote or the '#'
+  char quote;              // the quote of an open quoted stretch
+};
 
 // The copy goes through blocks of this size both ways: a read or a write
 // of one block each time, instead of one per few thousand characters.
@@ -101,12 +109,14 @@ class Specials {
 };
 
 // Copies src to dst without comments; the result tells how the source ended.
-CopyResult strip_comments(std::streambuf& src, std::streambuf& dst) {
+CopyEnd strip_comments(std::streambuf& src, std::streambuf& dst) {
   enum { NORMAL, QUOTE, COMMENT } state = NORMAL;
   char prev = '\n';          // the previous character, a newline at the start
   char cmt = 0;              // the quote of the open stretch
   bool quoteEmpty = false;   // nothing read yet after the opening quote
   bool lineComment = false;  // the comment is the first thing on its line
+  std::uint64_t base = 0;    // the offset in the source of the block
+  std::uint64_t openedAt = 0;
   CopyOut out(dst);
   std::vector<char> block(kBlock);
   Specials specials;
@@ -115,7 +125,7 @@ CopyResult strip_comments(std::streambuf& src, std::streambuf& dst) {
     try {
       n = src.sgetn(block.data(), static_cast<std::streamsize>(block.size()));
     } catch (const std::exception&) {  // the file buffer reports a failed read (a directory)
-      return COPY_FAILED;
+      return {COPY_FAILED, 0, 0};
     }
     if (n <= 0) break;
     const char* const buf = block.data();
@@ -132,6 +142,7 @@ CopyResult strip_comments(std::streambuf& src, std::streambuf& dst) {
         if (q == end) break;
         char c = *q;
         p = q + 1;
+        openedAt = base + static_cast<std::uint64_t>(q - buf);
         if (c == '#') {
           state = COMMENT;
           lineComment = prev == '\n';
@@ -159,12 +170,44 @@ CopyResult strip_comments(std::streambuf& src, std::streambuf& dst) {
         p = static_cast<const char*>(nl) + 1;
       }
     }
+    base += static_cast<std::uint64_t>(n);
   }
   bool written = out.flush();
   // A quote as the very last character of the file ends the copy.
-  if (state == QUOTE && !quoteEmpty) return COPY_OPEN_QUOTE;
-  if (state == COMMENT) return COPY_OPEN_COMMENT;
-  return written ? COPY_DONE : COPY_FAILED;
+  if (state == QUOTE && !quoteEmpty) return {COPY_OPEN_QUOTE, openedAt, cmt};
+  if (state == COMMENT) return {COPY_OPEN_COMMENT, openedAt, 0};
+  return {written ? COPY_DONE : COPY_FAILED, 0, 0};
+}
+
+// The line (counted from 1) of the source that holds the byte at offset.
+// The source is read again for it only when a stop is reported, so that
+// the copy itself counts no lines.
+std::uint64_t line_at(const char* name, std::uint64_t offset) {
+  std::uint64_t line = 1;
+  std::FILE* f = std::fopen(name, "rb");
+  if (!f) return line;
+  std::vector<char> block(kBlock);
+  while (offset > 0) {
+    std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(offset, block.size()));
+    std::size_t got = std::fread(block.data(), 1, want, f);
+    if (got == 0) break;
+    line += static_cast<std::uint64_t>(std::count(block.data(), block.data() + got, '\n'));
+    offset -= got;
+  }
+  std::fclose(f);
+  return line;
+}
+
+// The line before the stop: which file, which line, what is open there.
+void report_open_stretch(const char* name, const CopyEnd& end) {
+  std::cout.flush();
+  std::cerr << name << ", line " << line_at(name, end.openedAt) << ": ";
+  if (end.result == COPY_OPEN_QUOTE)
+    std::cerr << "the quote " << end.quote
+              << " opened there is never closed; quotes come in pairs, even in comments.\n";
+  else
+    std::cerr << "the comment there ends the file without a line end.\n";
+  std::cerr.flush();
 }
 
 }  // namespace
@@ -205,12 +248,14 @@ void TzDfstream::open(const char* name) {
     setstate(std::ios::failbit);
     return;
   }
-  CopyResult r = strip_comments(*src.rdbuf(), *dst.rdbuf());
+  const CopyEnd end = strip_comments(*src.rdbuf(), *dst.rdbuf());
+  const CopyResult r = end.result;
   dst.close();
   src.close();
   if (r == COPY_OPEN_QUOTE || r == COPY_OPEN_COMMENT) {
     std::remove(dfname);  // no copy is left behind by the stops below
     remove_live_copies();
+    report_open_stretch(name, end);
   }
   TZ_CHECK_AT(r != COPY_OPEN_QUOTE, kUnit, 54, "c == cmt");
   TZ_CHECK_AT(r != COPY_OPEN_COMMENT, kUnit, 61, "c == '\\n'");

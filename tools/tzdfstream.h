@@ -4,7 +4,9 @@
 // A '#' starts a comment that runs to the end of its line; a whole-line
 // comment vanishes with its newline, a trailing comment leaves the newline.
 // Text between apostrophes or double quotes is copied verbatim ('#' and
-// newlines included). Empty lines stay. The copy is made in /tmp when the
+// newlines included). Empty lines stay. A quoted stretch or a comment that
+// the end of the file leaves open stops the program, after one line naming
+// the file and the line where the stretch opened. The copy is made in /tmp when the
 // stream is opened and removed when it is closed or destroyed; the source
 // file is only read. Reading uses the ordinary stream operations.
 #ifndef TZDFSTREAM_H

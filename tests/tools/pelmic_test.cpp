@@ -540,8 +540,40 @@ TEST_F(Pelmic, CommentAtTheEndWithoutANewlineIsABrokenInvariant) {
   put("e.dat", edge_file("1 1 2 2 # no newline"));
   Result r = run("e.dat n.dat o.dat");
   EXPECT_EQ(r.status, -1);
-  EXPECT_EQ(r.err, "tzdfstream.cpp:61: Assertion `c == '\\n'' failed.\n");
+  EXPECT_EQ(r.err,
+            "e.dat, line 4: the comment there ends the file without a line end.\n"
+            "tzdfstream.cpp:61: Assertion `c == '\\n'' failed.\n");
   EXPECT_FALSE(exists("o.dat"));
+}
+
+// An apostrophe in the prose of a comment block opens a quoted stretch
+// that the end of the file leaves open: the stop names the file and the
+// line of the apostrophe, and an earlier output is not touched.
+TEST_F(Pelmic, ApostropheInACommentBlockNamesTheFileAndLine) {
+  const std::string comment = "[Comment]\nThe basin's nodes and edges\nas surveyed\n";
+  struct Case {
+    std::string nodes, edges, err;
+  } cases[] = {
+      {comment + kNodes, edge_file("1 1 2 2\n"),
+       "n.dat, line 2: the quote ' opened there is never closed; quotes come in pairs, even in comments.\n"
+       "tzdfstream.cpp:54: Assertion `c == cmt' failed.\n"},
+      {kNodes, "# edges\n" + comment + edge_file("1 1 2 2\n"),
+       "e.dat, line 3: the quote ' opened there is never closed; quotes come in pairs, even in comments.\n"
+       "tzdfstream.cpp:54: Assertion `c == cmt' failed.\n"},
+      {kNodes, edge_file("1 1 2 2\n") + "[Comment]\na \"quoted\" word, and a \" alone\n",
+       "e.dat, line 6: the quote \" opened there is never closed; quotes come in pairs, even in comments.\n"
+       "tzdfstream.cpp:54: Assertion `c == cmt' failed.\n"},
+  };
+  for (const Case& c : cases) {
+    put("n.dat", c.nodes);
+    put("e.dat", c.edges);
+    put("o.dat", "an earlier output\n");
+    Result r = run("e.dat n.dat o.dat");
+    EXPECT_EQ(r.status, -1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, c.err);
+    EXPECT_EQ(file("o.dat"), "an earlier output\n");
+  }
 }
 
 }  // namespace

@@ -3,12 +3,15 @@
 // status and both output files are checked byte for byte.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -123,10 +126,20 @@ class Sarnolt : public ::testing::Test {
   }
   bool exists(const std::string& name) { return fs::exists(dir_ / name); }
 
-  // Runs sarnolt in the temporary directory with the given standard input.
-  Result run(const std::string& answers, const std::string& args = "") {
+  // The names in the temporary directory but the harness's own files.
+  std::set<std::string> entries() {
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir_)) names.insert(e.path().filename().string());
+    for (const char* own : {"answers.txt", "stdout.txt", "stderr.txt"}) names.erase(own);
+    return names;
+  }
+
+  // Runs sarnolt in the temporary directory with the given standard input;
+  // shell commands in `limits` run before it (such as a file size limit).
+  // An abnormal end gives the status -1.
+  Result run(const std::string& answers, const std::string& args = "", const std::string& limits = "") {
     write("answers.txt", answers);
-    std::string cmd = "cd '" + dir_.string() + "' && '" + TZ_SARNOLT_EXE + "' " + args +
+    std::string cmd = "cd '" + dir_.string() + "' && " + limits + "exec '" + TZ_SARNOLT_EXE + "' " + args +
                       " < answers.txt > stdout.txt 2> stderr.txt";
     int rc = std::system(cmd.c_str());
     Result r;
@@ -412,6 +425,219 @@ TEST_F(Sarnolt, OutputFileThatCannotBeWritten) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "E: the output file /dev/full cannot be written.\n");
 }
+
+// Answers accepting every value at once, with the output names given.
+std::string answersNamed(const std::string& in, const std::string& out, const std::string& out2) {
+  std::string s = in + " y\n" + out + " y\n" + out2 + " y\n";
+  for (const auto& v : kValues) s += v.typed + " y\n";
+  return s + "0.5 y\n1.25 y\n";
+}
+
+// The console of such a run to its end (typed discharges 0.5 and 1.25).
+std::string dialogueNamed(const std::string& in, const std::string& out, const std::string& out2) {
+  std::string s = kPromptIn + ok(in) + kPromptOut + ok(out) + kPromptOut2 + ok(out2) + kInputValues;
+  for (const auto& v : kValues) s += v.prompt + ok(v.echoed);
+  return s + kPromptUpdis + ok("0.5") + "\n" + kPromptLowdis + ok("1.25");
+}
+
+const std::string kStatesV4 = "1 0.5 1.25\n2 0.5 1.25\n3 0.5 1.25\n4 0.5 1.25\n";
+
+// A sound run on the records of conn_v4.dat named in, with the answers of
+// answersNamed, writing p.dat and s.dat (their texts given).
+void expectV4Run(const Result& r, const std::string& in, const std::string& params, const std::string& states) {
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out, dialogueNamed(in, "p.dat", "s.dat"));
+  EXPECT_EQ(params, paramFile(in, "4", {"1", "2", "3", "4"}));
+  EXPECT_EQ(states, stateHeader(in) + counted("4") + kStatesV4);
+}
+
+// An output named like the input (by any name that leads to it) would
+// replace it; two outputs named alike would give one file. Both are
+// refused as soon as the second name is given, before anything is written.
+TEST_F(Sarnolt, RefusesOutputsNamedLikeTheInputOrEachOther) {
+  copyFixture("conn_v4.dat");
+  const std::string input = read("conn_v4.dat");
+  ASSERT_EQ(symlink("conn_v4.dat", (dir_ / "alias.dat").c_str()), 0);
+  write("old.dat", "an earlier output\n");
+  ASSERT_EQ(link((dir_ / "old.dat").c_str(), (dir_ / "hard.dat").c_str()), 0);
+  const std::set<std::string> before = entries();
+  struct Case {
+    std::string out, out2, err;
+  } cases[] = {
+      {"conn_v4.dat", "s.dat", "E: the output file conn_v4.dat is the input file.\n"},
+      {"./conn_v4.dat", "s.dat", "E: the output file ./conn_v4.dat is the input file.\n"},
+      {"alias.dat", "s.dat", "E: the output file alias.dat is the input file.\n"},
+      {"p.dat", "conn_v4.dat", "E: the output file conn_v4.dat is the input file.\n"},
+      {"p.dat", "p.dat", "E: the output files p.dat and p.dat are one file.\n"},
+      {"p.dat", "./p.dat", "E: the output files p.dat and ./p.dat are one file.\n"},
+      {"old.dat", "hard.dat", "E: the output files old.dat and hard.dat are one file.\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.out + " " + c.out2);
+    Result r = run(answersNamed("conn_v4.dat", c.out, c.out2));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, c.err);
+    std::string console = kPromptIn + ok("conn_v4.dat") + kPromptOut + ok(c.out);
+    if (c.out != "conn_v4.dat" && c.out != "./conn_v4.dat" && c.out != "alias.dat")
+      console += kPromptOut2 + ok(c.out2);
+    EXPECT_EQ(r.out, console);
+    EXPECT_EQ(read("conn_v4.dat"), input);
+    EXPECT_EQ(read("old.dat"), "an earlier output\n");
+    EXPECT_EQ(entries(), before);
+  }
+}
+
+// Earlier outputs are replaced whole (nothing of a longer earlier file
+// stays) and keep their permissions; nothing is left beside them.
+TEST_F(Sarnolt, ReplacesEarlierOutputsWhole) {
+  copyFixture("conn_v4.dat");
+  write("p.dat", std::string(5000, 'p'));
+  write("s.dat", std::string(5000, 's'));
+  ASSERT_EQ(chmod((dir_ / "p.dat").c_str(), 0640), 0);
+  Result r = run(answersNamed("conn_v4.dat", "p.dat", "s.dat"));
+  expectV4Run(r, "conn_v4.dat", read("p.dat"), read("s.dat"));
+  struct stat st;
+  ASSERT_EQ(stat((dir_ / "p.dat").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_EQ(entries(), (std::set<std::string>{"conn_v4.dat", "p.dat", "s.dat"}));
+}
+
+// An output that cannot be created (its folder does not exist) is found
+// before either file is touched: the earlier output of the other name
+// stays as it was, and no new or temporary file is left.
+TEST_F(Sarnolt, AMissingOutputFolderLeavesTheEarlierOutputIntact) {
+  copyFixture("conn_v4.dat");
+  struct Case {
+    std::string out, out2, earlier, missing;
+  } cases[] = {
+      {"p.dat", "nodir/s.dat", "p.dat", "nodir/s.dat"},
+      {"nodir/p.dat", "s.dat", "s.dat", "nodir/p.dat"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.earlier);
+    write(c.earlier, "an earlier output\n");
+    Result r = run(answersNamed("conn_v4.dat", c.out, c.out2));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "E: the output file " + c.missing + " cannot be written.\n");
+    EXPECT_EQ(r.out, dialogueNamed("conn_v4.dat", c.out, c.out2));
+    EXPECT_EQ(read(c.earlier), "an earlier output\n");
+    EXPECT_EQ(entries(), (std::set<std::string>{"conn_v4.dat", c.earlier}));
+    fs::remove(dir_ / c.earlier);
+  }
+}
+
+// A write that fails half way (a full device, a file size limit) leaves
+// no half-written file: the earlier outputs stay as they were.
+TEST_F(Sarnolt, AFailedWriteLeavesTheEarlierOutputsIntact) {
+  copyFixture("conn_v4.dat");
+  write("p.dat", "an earlier parameter file\n");
+  write("s.dat", "an earlier state file\n");
+  if (access("/dev/full", W_OK) == 0) {
+    Result r = run(answersNamed("conn_v4.dat", "p.dat", "/dev/full"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "E: the output file /dev/full cannot be written.\n");
+    EXPECT_EQ(read("p.dat"), "an earlier parameter file\n");
+    EXPECT_EQ(entries(), (std::set<std::string>{"conn_v4.dat", "p.dat", "s.dat"}));
+  }
+  // 4000 short records of version 1 (about 40 kB) give a parameter file of
+  // some 200 kB; the limit of 64 kB (128 blocks of 512 bytes) lets the
+  // input's copy and the console through and stops the parameter file.
+  std::string text = "[Data Format Name]\nedge connection V.1\n[Number of Total Edges]\n4000\n[Data]\n";
+  for (int i = 1; i <= 4000; ++i) text += std::to_string(i) + " 0 0 2\n";
+  write("v1.dat", text);
+  Result r = run(answersNamed("v1.dat", "p.dat", "s.dat"), "", "trap '' XFSZ; ulimit -f 128; ");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "E: the output file p.dat cannot be written.\n");
+  EXPECT_EQ(r.out, dialogueNamed("v1.dat", "p.dat", "s.dat"));
+  EXPECT_EQ(read("p.dat"), "an earlier parameter file\n");
+  EXPECT_EQ(read("s.dat"), "an earlier state file\n");
+  EXPECT_EQ(entries(), (std::set<std::string>{"conn_v4.dat", "v1.dat", "p.dat", "s.dat"}));
+}
+
+// A connection file with CRLF line ends, a blank last line, and a line of
+// blanks and a carriage return among the records, is read as its LF twin.
+TEST_F(Sarnolt, ReadsConnectionFilesWithCrlfLineEnds) {
+  copyFixture("conn_v4.dat");
+  std::string lf = read("conn_v4.dat"), crlf;
+  for (char c : lf) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  struct Case {
+    std::string name, text;
+  } cases[] = {
+      {"a blank last line", crlf + "\r\n"},
+      {"no blank line", crlf},
+      {"blanks among the records", [&] {
+         std::string t = crlf;
+         t.insert(t.find("2 2 100"), "  \t\r\n");
+         return t + "   \r\n";
+       }()},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    write("crlf.dat", c.text);
+    Result r = run(answersNamed("crlf.dat", "p.dat", "s.dat"));
+    expectV4Run(r, "crlf.dat", read("p.dat"), read("s.dat"));
+  }
+  // A record that cannot be read is shown without its carriage return.
+  write("crlf.dat", "[Data Format Name]\r\nedge connection V.4\r\n[Number of Total Edges]\r\n1\r\n[Data]\r\n"
+                    "1 1 0 0 1 2 0 0 x 0 0 2\r\n");
+  Result r = run(answersNamed("crlf.dat", "p.dat", "s.dat"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "E: cannot read record 1 of crlf.dat: \"1 1 0 0 1 2 0 0 x 0 0 2\"\n");
+}
+
+const std::string kNeverClosed =
+    ": the quote ' opened there is never closed; quotes come in pairs, even in comments.\n"
+    "tzdfstream.cpp:54: Assertion `c == cmt' failed.\n";
+
+// An apostrophe in the prose of a comment block opens a quoted stretch
+// that the end of the file leaves open; a comment on a last line without a
+// line end is refused too. The stop names the file and the line, as soon
+// as the input is named; an earlier output stays.
+TEST_F(Sarnolt, UnclosedQuoteInTheConnectionFileNamesTheFileAndLine) {
+  copyFixture("conn_v4.dat");
+  const std::string v4 = read("conn_v4.dat");
+  struct Case {
+    std::string text, err;
+  } cases[] = {
+      {"[Comment]\nThe basin's edges\n" + v4.substr(v4.find('\n') + 1), "in.dat, line 2" + kNeverClosed},
+      {v4 + "# the end", "in.dat, line 20: the comment there ends the file without a line end.\n"
+                         "tzdfstream.cpp:61: Assertion `c == '\\n'' failed.\n"},
+  };
+  write("p.dat", "an earlier output\n");
+  for (const Case& c : cases) {
+    write("in.dat", c.text);
+    Result r = run(answers("in.dat", {"0.5", "1.25"}));
+    EXPECT_EQ(r.status, -1);  // an abnormal end
+    EXPECT_EQ(r.out, kPromptIn + ok("in.dat"));
+    EXPECT_EQ(r.err, c.err);
+    EXPECT_EQ(read("p.dat"), "an earlier output\n");
+    EXPECT_FALSE(exists("s.dat"));
+  }
+}
+
+#ifdef TZ_DORVASK_EXE
+// dorvask copies the lines before "[Data Format Name]" as they stand, an
+// apostrophe in the prose included; sarnolt, reading dorvask's output,
+// names that file and the line.
+TEST_F(Sarnolt, UnclosedQuoteCopiedByDorvaskNamesItsOutput) {
+  write("b.e4",
+        "[Comment]\nThe basin's edges, by hand\n[Data Format Name]\nedge format V.4\n"
+        "[Number of BBEdges]\n1\n[Number of BREdges]\n1\n[Number of RREdges]\n0\n"
+        "[Number of Total Edges]\n2\n[Data]\n"
+        "1 10 0 0 10 20 0 100 5 1 100 0.05 500\n2 20 0 100 5 30 0 200 0 2 \n");
+  const std::string cmd = "cd '" + dir_.string() + "' && '" + TZ_DORVASK_EXE + "' b.e4 b.con > dorvask.txt 2>&1";
+  ASSERT_EQ(std::system(cmd.c_str()), 0) << read("dorvask.txt");
+  const std::string con = read("b.con");
+  ASSERT_EQ(con.substr(0, con.find("This data")), "[Comment]\nThe basin's edges, by hand\n");
+  Result r = run(answers("b.con", {"0.5", "1.25"}));
+  EXPECT_EQ(r.status, -1);
+  EXPECT_EQ(r.out, kPromptIn + ok("b.con"));
+  EXPECT_EQ(r.err, "b.con, line 2" + kNeverClosed);
+  EXPECT_FALSE(exists("p.dat"));
+  EXPECT_FALSE(exists("s.dat"));
+}
+#endif
 
 const std::string kUsage =
     "\nsarnolt produces Morvelan Parameter Format data and Morvelan Initial State data\n"

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -176,17 +177,48 @@ TEST_F(TzDfstreamTest, MissingSourceFailsWithoutACopy) {
   EXPECT_TRUE(!d);
 }
 
+// The text as a regular expression that matches it literally.
+std::string literal(const std::string& text) {
+  std::string re;
+  for (char c : text) {
+    if (std::strchr(".[]()*+?{}|^$\\", c)) re += '\\';
+    re += c;
+  }
+  return re;
+}
+
 // Death tests run again in a child process; a fixed file name keeps the
-// children from leaving directories behind.
+// children from leaving directories behind. Before the stop, one line names
+// the file and the line where the open quote or the comment began, also
+// when that line lies beyond the first block of the copy.
 TEST(TzDfstreamDeathTest, EndOfFileInsideAQuoteOrACommentIsABrokenInvariant) {
   const std::string src = std::string(TZ_BINARY_DIR) + "/tzdfstream_death.dat";
-  auto write = [&](const char* text) { std::ofstream(src, std::ios::binary) << text; };
-  write("a 'open quote\n");
-  EXPECT_DEATH(TzDfstream s(src.c_str()), "^tzdfstream\\.cpp:54: Assertion `c == cmt' failed\\.\n$");
-  write("1 2 # comment without newline");
-  EXPECT_DEATH(TzDfstream s(src.c_str()), "^tzdfstream\\.cpp:61: Assertion `c == '\\\\n'' failed\\.\n$");
-  write("x\n#");
-  EXPECT_DEATH(TzDfstream s(src.c_str()), "tzdfstream\\.cpp:61: Assertion");
+  const std::string at = "^" + literal(src) + ", line ";
+  const std::string neverClosed = " opened there is never closed; quotes come in pairs, even in comments\\.\n";
+  const std::string quoteStop = "tzdfstream\\.cpp:54: Assertion `c == cmt' failed\\.\n$";
+  const std::string noLineEnd = ": the comment there ends the file without a line end\\.\n";
+  const std::string commentStop = "tzdfstream\\.cpp:61: Assertion `c == '\\\\n'' failed\\.\n$";
+  const std::size_t block = std::size_t(1) << 20;
+  std::string manyLines;  // 150000 lines, past the first block
+  for (int i = 0; i < 150000; ++i) manyLines += "123456789\n";
+  struct Case {
+    std::string text, report;
+  } cases[] = {
+      {"a 'open quote\n", at + "1: the quote '" + neverClosed + quoteStop},
+      {"[Comment]\nThe basin's parameters\n[Data]\n1 2\n", at + "2: the quote '" + neverClosed + quoteStop},
+      {"x\ny \"open\n\nz\n", at + "2: the quote \"" + neverClosed + quoteStop},
+      {"'#' ok\n'two\nlines'\nnext 'open # no comment\n", at + "4: the quote '" + neverClosed + quoteStop},
+      {manyLines + "'open\n", at + "150001: the quote '" + neverClosed + quoteStop},
+      {"1 2 # comment without newline", at + "1" + noLineEnd + commentStop},
+      {"x\n#", at + "2" + noLineEnd + commentStop},
+      {"a\n\"#\n\" 1 # ' b", at + "3" + noLineEnd + commentStop},
+      {std::string(block - 5, '\n') + "x # " + std::string(100, 'c'),
+       at + std::to_string(block - 4) + noLineEnd + commentStop},
+  };
+  for (const Case& c : cases) {
+    std::ofstream(src, std::ios::binary) << c.text;
+    EXPECT_DEATH(TzDfstream s(src.c_str()), c.report) << c.text.substr(0, 40);
+  }
   std::remove(src.c_str());
 }
 

@@ -42,6 +42,7 @@
 
 #include "dorvask.h"
 #include "nopath.h"
+#include "outfile.h"
 #include "toolframe.h"
 #include "tzcheck.h"
 #include "tzdefs.h"
@@ -618,16 +619,9 @@ void CopyRecord(const RecordText& e, const char* from, const char* upper, std::s
 
 std::string Quoted(std::string_view s) { return "\"" + std::string(s) + "\""; }
 
-// Whether two names lead to one existing file.
-bool SameFile(const std::string& a, const std::string& b) {
-  struct stat sa, sb;
-  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-         sa.st_ino == sb.st_ino;
-}
-
 void Build(Run& run) {
   // Creating the output would empty the input before it is read.
-  if (SameFile(run.iName, run.oName))
+  if (tzframe::same_file(run.iName, run.oName))
     tzframe::fatal(kUnit, 489, "the output file " + run.oName + " is the input file.");
   run.in = std::fopen(run.iName.c_str(), "r");
   if (!tzframe::open_output(run.out, run.oName))

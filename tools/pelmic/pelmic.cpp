@@ -8,8 +8,6 @@
 // Both inputs are read through comment-stripping streams, each twice: a
 // first pass counts the records, so that the node and edge arrays are
 // allocated once, and a second pass reads them.
-#include <sys/stat.h>
-
 #include <charconv>
 #include <cstdint>
 #include <cstring>
@@ -20,6 +18,7 @@
 #include <vector>
 
 #include "nopath.h"
+#include "outfile.h"
 #include "toolframe.h"
 #include "tzcheck.h"
 #include "tzdefs.h"
@@ -487,12 +486,6 @@ bool rewind_to_data(LineReader& in, const char* format) {
   return format_line(in, line, format) && skip_to(in, line, "[Data]", 6);
 }
 
-bool same_file(const std::string& a, const std::string& b) {
-  struct stat sa, sb;
-  return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-         sa.st_ino == sb.st_ino;
-}
-
 class Converter {
  public:
   Converter(const std::string& edgeName, const std::string& nodeName, const std::string& outName)
@@ -679,7 +672,7 @@ void Converter::Write() {
 int Converter::Run() {
   nodes.open(nodeName.c_str());
   edges.open(edgeName.c_str());
-  if (same_file(outName, edgeName) || same_file(outName, nodeName))
+  if (tzframe::same_file(outName, edgeName) || tzframe::same_file(outName, nodeName))
     Fatal(ERR_SAME_FILE, "the output file " + outName + " is one of the input files.");
   // The records go out in blocks of kOutBuffer bytes.
   outBuffer.reset(new char[kOutBuffer]);

@@ -8,7 +8,10 @@
 //
 // The input is read and checked as a whole as soon as it is named, so that a
 // faulty input is reported before the user has typed all the values, and no
-// output file is created or emptied for it.
+// output file is created or emptied for it. An output named like the input
+// or like the other output is refused as soon as it is named. Both outputs
+// are written under temporary names and put in place only when both are
+// complete, so that a failure leaves earlier files of their names intact.
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -19,6 +22,7 @@
 #include <vector>
 
 #include "nopath.h"
+#include "outfile.h"
 #include "toolframe.h"
 #include "tzcheck.h"
 #include "tzdefs.h"
@@ -126,9 +130,11 @@ bool skipTo(std::istream& in, TzString& line, const char* key, std::size_t n) {
   }
 }
 
+// A line of blanks, tabs and carriage returns (the line end of a file
+// written with CRLF line ends) holds nothing.
 bool onlyBlanks(const TzString& line) {
   for (unsigned i = 0; i < line.Length(); ++i)
-    if (line[i] != ' ' && line[i] != '\t') return false;
+    if (line[i] != ' ' && line[i] != '\t' && line[i] != '\r') return false;
   return true;
 }
 
@@ -195,9 +201,12 @@ std::string readNetwork(std::istream& in, const std::string& name, Network& net)
     if (k != LineKind::Text) break;  // the end of the input or an empty line
     if (onlyBlanks(line)) continue;
     Record r;
-    if (!readRecord(line, net.type, r))
-      return "cannot read record " + std::to_string(net.records.size() + 1) + " of " + name +
-             ": \"" + static_cast<const char*>(line) + "\"";
+    if (!readRecord(line, net.type, r)) {
+      std::string shown(static_cast<const char*>(line));
+      if (!shown.empty() && shown.back() == '\r') shown.pop_back();  // a CRLF line end
+      return "cannot read record " + std::to_string(net.records.size() + 1) + " of " + name + ": \"" +
+             shown + "\"";
+    }
     net.records.push_back(r);
   }
   return "";
@@ -215,6 +224,12 @@ Network readInput(const std::string& name) {
 
 // ---- writing the output -----------------------------------------------------
 
+// Writing an output over the input would replace it; checked as soon as the
+// output is named.
+void refuseInputAsOutput(const std::string& in, const std::string& out) {
+  if (tzframe::same_file(in, out)) fail("the output file " + out + " is the input file.");
+}
+
 struct Values {
   double man, m, ka, D, da, dm, beta, theta, cmin, Qlevel, eps;
   Int ndiv;
@@ -222,21 +237,42 @@ struct Values {
   double irunoff;        // versions 3, 5
 };
 
-void create(std::ofstream& f, const std::string& name) {
-  if (!tzframe::open_output(f, name)) fail(tzframe::cannot_write(name));
-}
+// Both outputs are written under temporary names beside their own and put
+// in place only when both are complete: a file that cannot be created or
+// written leaves every earlier file as it was.
+class Outputs {
+ public:
+  Outputs(const std::string& out, const std::string& out2)
+      : names{out, out2}, files{tzframe::PendingOutput(out), tzframe::PendingOutput(out2)} {}
+  void Open() {
+    for (int i = 0; i < 2; ++i)
+      if (!files[i].Open()) Fail(i);
+  }
+  std::ofstream& operator[](int i) { return files[i].Stream(); }
+  void Commit() {
+    for (int i = 0; i < 2; ++i)
+      if (!files[i].Close()) Fail(i);
+    for (int i = 0; i < 2; ++i)
+      if (!files[i].Commit()) Fail(i);
+  }
 
-// Closes an output file; a write that failed (a full disk) is reported.
-void finish(std::ofstream& f, const std::string& name) {
-  f.close();
-  if (!f) fail(tzframe::cannot_write(name));
-}
+ private:
+  // The stop runs no destructors: the temporary files are removed here.
+  [[noreturn]] void Fail(int i) {
+    files[0].Discard();
+    files[1].Discard();
+    fail(tzframe::cannot_write(names[i]));
+  }
+  std::string names[2];
+  tzframe::PendingOutput files[2];
+};
 
 void writeOutput(const Network& net, const Values& v, const std::string& in,
                  const std::string& out, const std::string& out2, const TzString& command) {
-  std::ofstream po, so;
-  create(po, out);
-  create(so, out2);
+  Outputs files(out, out2);
+  files.Open();
+  std::ofstream& po = files[0];
+  std::ofstream& so = files[1];
 
   po << "[Comment]\n"
      << "This data was generated from " << in << " by " << command << ".\n"
@@ -282,8 +318,7 @@ void writeOutput(const Network& net, const Values& v, const std::string& in,
     }
     so << r.num << ' ' << up << ' ' << low << '\n';
   }
-  finish(po, out);
-  finish(so, out2);
+  files.Commit();
 }
 
 }  // namespace
@@ -297,7 +332,10 @@ int main(int argc, char** argv) {
   const std::string in = askName("# input file (edge connection V.1, V.2, V.3, V.4 or V.5) : ");
   const Network net = readInput(in);
   const std::string out = askName("# output file (Morvelan Parameter Format) : ");
+  refuseInputAsOutput(in, out);
   const std::string out2 = askName("# output file (Morvelan Initial State Format) : ");
+  refuseInputAsOutput(in, out2);
+  if (tzframe::one_file(out, out2)) fail("the output files " + out + " and " + out2 + " are one file.");
 
   std::cout << std::endl
             << "# input values.\n"

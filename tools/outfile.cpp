@@ -1,0 +1,111 @@
+#include "outfile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <utility>
+
+namespace tzframe {
+
+namespace {
+
+bool same_inode(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// The folder of a name ("." when it names none) and its last part.
+std::pair<std::string, std::string> split_name(const std::string& name) {
+  std::size_t slash = name.rfind('/');
+  if (slash == std::string::npos) return {".", name};
+  return {slash == 0 ? "/" : name.substr(0, slash), name.substr(slash + 1)};
+}
+
+// The permissions the file made for target gets: those of the file it
+// replaces, or those of a new file (the process's umask applied).
+mode_t new_mode(const struct stat* replaced) {
+  if (replaced) return replaced->st_mode & 07777;
+  mode_t mask = umask(0);
+  umask(mask);
+  return 0666 & ~mask;
+}
+
+// The longest last part kept in a temporary name, so that with ".XXXXXX"
+// it stays within the 255 characters a folder entry may have.
+const std::size_t kTempBase = 248;
+
+}  // namespace
+
+bool same_file(const std::string& a, const std::string& b) {
+  struct stat sa, sb;
+  return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && same_inode(sa, sb);
+}
+
+bool one_file(const std::string& a, const std::string& b) {
+  struct stat sa, sb;
+  const bool ea = stat(a.c_str(), &sa) == 0, eb = stat(b.c_str(), &sb) == 0;
+  if (ea || eb) return ea && eb && same_inode(sa, sb);
+  if (a == b) return true;
+  std::pair<std::string, std::string> pa = split_name(a), pb = split_name(b);
+  return !pa.second.empty() && pa.second == pb.second && same_file(pa.first, pb.first);
+}
+
+PendingOutput::PendingOutput(std::string name) : target(std::move(name)) {}
+
+PendingOutput::~PendingOutput() { Discard(); }
+
+bool PendingOutput::Open() {
+  if (target.empty()) return false;
+  struct stat st;
+  if (lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    if (char* real = realpath(target.c_str(), nullptr)) {
+      target = real;
+      std::free(real);
+    }
+  }
+  const bool exists = stat(target.c_str(), &st) == 0;
+  if (exists && S_ISDIR(st.st_mode)) return false;
+  if (exists && !S_ISREG(st.st_mode)) {
+    out.open(target, std::ios::out | std::ios::trunc);
+    return static_cast<bool>(out);
+  }
+  if (exists && access(target.c_str(), W_OK) != 0) return false;
+  const mode_t mode = new_mode(exists ? &st : nullptr);
+
+  const std::size_t base = target.rfind('/') + 1;  // 0 without a folder
+  std::string name = target.substr(0, base) + target.substr(base, kTempBase) + ".XXXXXX";
+  int fd = mkstemp(name.data());
+  if (fd < 0) return false;
+  temp = name;
+  const bool made = fchmod(fd, mode) == 0;
+  ::close(fd);
+  if (made) out.open(temp, std::ios::out | std::ios::trunc);
+  if (!made || !out) {
+    Discard();
+    return false;
+  }
+  return true;
+}
+
+bool PendingOutput::Close() {
+  out.close();
+  return !out.fail();
+}
+
+bool PendingOutput::Commit() {
+  if (temp.empty()) return true;
+  if (std::rename(temp.c_str(), target.c_str()) != 0) return false;
+  temp.clear();
+  return true;
+}
+
+void PendingOutput::Discard() {
+  if (out.is_open()) out.close();
+  if (temp.empty()) return;
+  std::remove(temp.c_str());
+  temp.clear();
+}
+
+}  // namespace tzframe

@@ -1,0 +1,51 @@
+// The tools' output files: whether two names lead to one file, and an
+// output that takes the place of an earlier file of its name only once it
+// is complete, so that a failure leaves the earlier file as it was.
+#ifndef OUTFILE_H
+#define OUTFILE_H
+
+#include <fstream>
+#include <string>
+
+namespace tzframe {
+
+// Whether two names lead to one existing file.
+bool same_file(const std::string& a, const std::string& b);
+
+// Whether two output names lead to one file: one existing file, or, while
+// neither exists, one name in one folder ("p.dat" and "./p.dat").
+bool one_file(const std::string& a, const std::string& b);
+
+// An output file written under a temporary name beside its own and renamed
+// to it by Commit; until then an earlier file of that name stays as it was.
+// The new file gets the permissions of the file it replaces, or those a
+// new file gets. A name that is a symbolic link has the file it leads to
+// replaced. A file that is not a regular file (a device) is written in
+// place: it holds nothing that could be lost.
+class PendingOutput {
+ public:
+  explicit PendingOutput(std::string name);
+  PendingOutput(const PendingOutput&) = delete;
+  PendingOutput& operator=(const PendingOutput&) = delete;
+  ~PendingOutput();  // discards what was not committed
+
+  // Creates the temporary file; false when it cannot be created (no such
+  // folder, no permission) or the name is a folder or a write-protected file.
+  bool Open();
+  std::ofstream& Stream() { return out; }
+  // Flushes and closes the file; false when some write failed.
+  bool Close();
+  // Puts the closed file in place of the name; false when it cannot.
+  bool Commit();
+  // Removes the temporary file; nothing once committed.
+  void Discard();
+
+ private:
+  std::string target;  // the file replaced: the name, or where its link leads
+  std::string temp;    // the temporary file; empty when written in place or committed
+  std::ofstream out;
+};
+
+}  // namespace tzframe
+
+#endif
