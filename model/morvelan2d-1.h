@@ -88,6 +88,18 @@ class Morvelan2d : public Element {
   [[noreturn]] void Fail(int line, const std::string& extra) const;
   Edge* FindEdge(Long num) const;
 
+  // The steps of Set_parameter: the edge connection file, one edge per
+  // number, the edge parameter file, the links to the upper edges.
+  void ReadNetwork();
+  void IndexEdges();
+  void ReadFlowParameters();
+  void LinkUpperEdges();
+  // The steps of Set_initial_state: the terminal discharge file may not be
+  // one of the run's input files (report 866), then the initial discharge
+  // file.
+  void RefuseTerminalFileOnAnInput() const;
+  void ReadDischarges();
+
   ReceiveNointp<TzMatrix<double>> rp;
   Send<double> sp;
   Send<double> spSarea;
@@ -101,11 +113,14 @@ class Morvelan2d : public Element {
   double mSumArea = 0.0;
   double mStorage = 0.0;
   TzRbKeyTree<Long, Edge*> treeKeyedByEdgeNumber;
+  std::string topoFileName;   // the edge connection file
+  std::string paramFileName;  // the edge parameter file
   std::string edgeDisFileName;
   int mTopoDataType = 0;
 
   bool parameterRead = false;     // the parameter line and its files are loaded
   bool initialStateRead = false;  // the initial-state line and its file are loaded
+  bool initialStateEarly = false; // the initial-state line came before the parameters
   bool initialOutputDone = false; // cells mapped, start values sent
   unsigned mapRows = 0, mapCols = 0;  // the grid the cells were found on
 

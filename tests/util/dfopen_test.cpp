@@ -13,19 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "qavlen/files_testing.h"
 #include "tzcheck.h"
 
 namespace {
-
-// s with the characters a regular expression gives a meaning escaped.
-std::string Escaped(const std::string& s) {
-  std::string out;
-  for (char ch : s) {
-    if (std::string("\\^$.|?*+()[]{}").find(ch) != std::string::npos) out += '\\';
-    out += ch;
-  }
-  return out;
-}
 
 class DataFileOpen : public ::testing::Test {
  protected:
@@ -196,7 +187,7 @@ TEST_F(DataFileOpenDeathTest, AFileEndingInsideAQuotedStretchStopsWithStatusOne)
   for (const Case& c : cases) {
     Write(c.text);
     EXPECT_EXIT(dataFileOpen(Path().c_str()), ::testing::ExitedWithCode(1),
-                "^" + Escaped("File: " + Path() + ", line " + std::to_string(c.line) + ": the " +
+                "^" + ftest::escaped("File: " + Path() + ", line " + std::to_string(c.line) + ": the " +
                               c.quote +
                               " there opens a quoted stretch that runs to the end of the file: "
                               "quotes come in pairs, even in comment blocks\n") +
