@@ -8,7 +8,11 @@
 // reads the initial-state file it reads its line
 //   <start time (s)> <initial discharge file>
 // and the discharges at both ends of every edge ("Morvelan Initial State
-// Format"). Its initial output maps every slope edge to the cell of the rain
+// Format"). A parameter or discharge that is not a finite number is
+// refused where it is read, and a failed check on a record first names the
+// file, the record and the line; a terminal discharge file that would
+// replace one of these input files is refused when the initial-state line
+// is read. Its initial output maps every slope edge to the cell of the rain
 // grid that holds its point; every step then interpolates the rain grid in
 // time, steps all edges in file order and sends the basin outflow (m3/s) on
 // "sp", the saturated share of the slope area on "spSarea" and the water
