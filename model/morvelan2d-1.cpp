@@ -14,6 +14,7 @@
 #include "dfopen.h"
 #include "edge.h"
 #include "tzcheck.h"
+#include "tzfile.h"
 
 namespace {
 const char* const kUnit = "morvelan2d-1.cpp";
@@ -285,10 +286,100 @@ Edge* Morvelan2d::FindEdge(Long num) const {
 }
 
 // ---------------------------------------------------------------------------
+// Morvelan2d: where a reader is in its file
+// ---------------------------------------------------------------------------
+
+namespace {
+
+// "File: <path>, edge <n>, line <l>": a record by its edge number once that
+// is read (above 0), else by its place among the records (from 1); neither
+// for a line before the records, no line when it is not known (0).
+std::string Place(const std::string& path, Long edge, Long record, std::int64_t line) {
+  std::string s = "File: " + path;
+  if (edge > 0)
+    s += ", edge " + std::to_string(edge);
+  else if (record > 0)
+    s += ", record " + std::to_string(record);
+  if (line > 0) s += ", line " + std::to_string(line);
+  return s;
+}
+
+// The place of a reader in one of the element's files while it lives: a
+// check that fails meanwhile first names the file, the record and the line
+// in the user's file. A record costs a store or two; the line is found only
+// for the report.
+class ReadingPlace : public tz::CheckContext {
+ public:
+  ReadingPlace(const std::string& path, FILE* copy) : path_(path), copy_(copy) {}
+  // The edge count, on the line that begins at `offset` of the copy (-1: the
+  // file has no "[Number of Total Edges]").
+  void Count(std::int64_t offset) {
+    record_ = 0;
+    countAt_ = offset;
+  }
+  // The record-th record (from 1), its edge number not read yet...
+  void Record(Long record) {
+    record_ = record;
+    edge_ = nullptr;
+    num_ = nullptr;
+  }
+  // ... and where it is read to: the edge's number, or a number of its own.
+  void Number(const Edge* edge) { edge_ = edge; }
+  void Number(const Long* num) { num_ = num; }
+
+  void Print(FILE* err) const override {
+    if (record_ == 0) {
+      const std::int64_t line = countAt_ < 0 ? 0 : dataFileLine(path_.c_str(), countAt_);
+      std::fprintf(err, "%s: the edge count under [Number of Total Edges] fails the check below\n",
+                   Place(path_, 0, 0, line).c_str());
+      return;
+    }
+    const Long edge = edge_ ? edge_->Num() : num_ ? *num_ : 0;
+    const std::int64_t line = dataFileLine(path_.c_str(), std::ftell(copy_));
+    std::fprintf(err, "%s: this record fails the check below\n",
+                 Place(path_, edge, record_, line).c_str());
+  }
+
+ private:
+  const std::string& path_;
+  FILE* copy_;
+  Long record_ = 0;
+  std::int64_t countAt_ = -1;
+  const Edge* edge_ = nullptr;
+  const Long* num_ = nullptr;
+};
+
+// The line after the first one of f beginning with `key` (empty when the
+// file ends first); returns the offset of the copy where it begins, -1
+// when there is no such key.
+std::int64_t LineAfter(FILE* f, const char* key, std::string& line) {
+  line.clear();
+  if (!SkipTo(f, key)) return -1;
+  const std::int64_t at = std::ftell(f);
+  ReadLine(f, line);
+  return at;
+}
+
+// The report of a value that is not a finite number ("inf", "nan", or a
+// number beyond the range of a double such as 1e999): the record was just
+// read from `copy` with end[i] the characters read through its item i and
+// end[last] those of the whole record; `item` is the item refused. The
+// line is that of the value.
+std::string NotFinite(const std::string& path, FILE* copy, Long edge, Long record, const int* end,
+                      int last, int item, const char* name) {
+  const std::int64_t start = std::ftell(copy) - end[last];
+  const std::int64_t line = dataFileLine(path.c_str(), start + end[item] - 1);
+  return Place(path, edge, record, line) + ": " + name + " is not a finite number\n";
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
 // Morvelan2d: parameters and network
 // ---------------------------------------------------------------------------
 
 int Morvelan2d::Set_parameter(FILE* f) {
+  if (initialStateEarly) Fail(1040, "The initial state came before the parameters.\n");
   // The element's line.
   int dt = 0;
   std::string s1, s2;
@@ -314,10 +405,35 @@ int Morvelan2d::Set_parameter(FILE* f) {
   mDy = dy;
   mXorig = xorig;
   mYorig = yorig;
+  topoFileName = s1;
+  paramFileName = s2;
 
-  // The network.
-  FILE* fpTopo = dataFileOpen(s1.c_str());
+  ReadNetwork();
+  Oprint(stderr, "    ");
+  double slopeArea = 0;
+  for (Long i = 0; i < numberOfEdges; i++)
+    if (edgeArray[i].Atr() == 1) slopeArea += edgeArray[i].Area();
+  std::printf("\ttotal area: %s(m2)\n", StreamText(slopeArea).c_str());
+  IndexEdges();
+  ReadFlowParameters();
+  LinkUpperEdges();
+
+  mSumArea = 0;
+  for (Long i = 0; i < numberOfEdges; i++) {
+    if (mTopoDataType == 2 || mTopoDataType == 4) {
+      edgeArray[i].DistributionRate();
+      edgeArray[i].CalcUpperArea();
+    }
+    mSumArea += edgeArray[i].Area();
+  }
+  parameterRead = true;
+  return 1;
+}
+
+void Morvelan2d::ReadNetwork() {
+  FILE* fpTopo = dataFileOpen(topoFileName.c_str());
   TZ_CHECK(fpTopo != nullptr, kUnit, "(fpTopo = dataFileOpen(s1)) != NULL");
+  ReadingPlace place(topoFileName, fpTopo);
   std::string buf;
   mTopoDataType = 0;
   if (SkipTo(fpTopo, "[Data Format Name]") && ReadLine(fpTopo, buf)) {
@@ -331,8 +447,7 @@ int Morvelan2d::Set_parameter(FILE* f) {
     Fail(662, "");
   }
   Long numEdges = 0;
-  buf.clear();
-  if (SkipTo(fpTopo, "[Number of Total Edges]")) ReadLine(fpTopo, buf);
+  place.Count(LineAfter(fpTopo, "[Number of Total Edges]", buf));
   TZ_CHECK(std::sscanf(buf.c_str(), "%d", &numEdges) == 1, kUnit,
            "sscanf(buf, \"%ld\", &numEdges) == 1");
   TZ_CHECK(numEdges > 0, kUnit, "numEdges > 0");
@@ -352,41 +467,40 @@ int Morvelan2d::Set_parameter(FILE* f) {
     edgeArray.reset(new Edge[static_cast<std::size_t>(reserved)]);
   }
   for (Long i = 0; i < numberOfEdges; i++) {
+    place.Record(i + 1);
     TZ_CHECK(i < reserved, kUnit, "i < reserved");
+    place.Number(&edgeArray[i]);
     edgeArray[i].TopographicData(fpTopo, mTopoDataType);
   }
   std::fclose(fpTopo);
+}
 
-  Oprint(stderr, "    ");
-  double slopeArea = 0;
-  for (Long i = 0; i < numberOfEdges; i++)
-    if (edgeArray[i].Atr() == 1) slopeArea += edgeArray[i].Area();
-  std::printf("\ttotal area: %s(m2)\n", StreamText(slopeArea).c_str());
-
-  // One edge per number.
+void Morvelan2d::IndexEdges() {
   treeKeyedByEdgeNumber.Erase();
   for (Long i = 0; i < numberOfEdges; i++) {
     Long num = edgeArray[i].Num();
     if (FindEdge(num)) {
       char text[128];
       std::snprintf(text, sizeof text, "Edge %d appears more than once in ", num);
-      Fail(690, text + s1 + ".\n");
+      Fail(690, text + topoFileName + ".\n");
     }
     treeKeyedByEdgeNumber.Insert(num, &edgeArray[i]);
   }
+}
 
-  // The flow parameters.
+void Morvelan2d::ReadFlowParameters() {
+  const std::string& s2 = paramFileName;
   FILE* fpParam = dataFileOpen(s2.c_str());
   TZ_CHECK(fpParam != nullptr, kUnit, "(fpParam = dataFileOpen(s2)) != NULL");
-  buf.clear();
+  ReadingPlace place(s2, fpParam);
+  std::string buf;
   if (!SkipTo(fpParam, "[Data Format Name]") || !ReadLine(fpParam, buf) ||
       !StartsWith(buf, "Morvelan Parameter Form")) {
     std::fclose(fpParam);
     Fail(712, "");
   }
   Long numtmp = 0;
-  buf.clear();
-  if (SkipTo(fpParam, "[Number of Total Edges]")) ReadLine(fpParam, buf);
+  place.Count(LineAfter(fpParam, "[Number of Total Edges]", buf));
   TZ_CHECK(std::sscanf(buf.c_str(), "%d", &numtmp) == 1, kUnit,
            "sscanf(buf, \"%ld\", &numtmp) == 1");
   if (numtmp != numberOfEdges) {
@@ -394,17 +508,32 @@ int Morvelan2d::Set_parameter(FILE* f) {
     Fail(727, s2 + ".\n");
   }
   SkipTo(fpParam, "[Data]");
+  static const char* const names[] = {"man", "m",     "ka",   "d",      "da", "dm",
+                                      "beta", "theta", "cmin", "Qlevel", "eps"};
   std::vector<char> given(static_cast<std::size_t>(numberOfEdges), 0);
   for (Long k = 0; k < numberOfEdges; k++) {
     Long num = 0;
     double man = 0, m = 0, ka = 0, d = 0, da = 0, dm = 0, beta = 0, theta = 0, cmin = 0,
            Qlevel = 0, eps = 0;
     int ndiv = 0;
-    int n = std::fscanf(fpParam, "%d %lf %lf %lf %lf %lf %lf %lf %lf %lf %lf %lf %d", &num, &man,
-                        &m, &ka, &d, &da, &dm, &beta, &theta, &cmin, &Qlevel, &eps, &ndiv);
+    int end[13] = {};  // characters read through each item
+    place.Record(k + 1);
+    int n = std::fscanf(fpParam,
+                        "%d%n %lf%n %lf%n %lf%n %lf%n %lf%n %lf%n %lf%n %lf%n %lf%n %lf%n %lf%n %d%n",
+                        &num, &end[0], &man, &end[1], &m, &end[2], &ka, &end[3], &d, &end[4], &da,
+                        &end[5], &dm, &end[6], &beta, &end[7], &theta, &end[8], &cmin, &end[9],
+                        &Qlevel, &end[10], &eps, &end[11], &ndiv, &end[12]);
     if (n < 13) {
       std::fclose(fpParam);
       Fail(759, "File: " + s2 + "\n");
+    }
+    place.Number(&num);
+    const double values[] = {man, m, ka, d, da, dm, beta, theta, cmin, Qlevel, eps};
+    for (int i = 0; i < 11; i++) {
+      if (std::isfinite(values[i])) continue;
+      const std::string text = NotFinite(s2, fpParam, num, k + 1, end, 12, i + 1, names[i]);
+      std::fclose(fpParam);
+      Fail(763, text);
     }
     TZ_CHECK(num > 0, kUnit, "num > 0");
     TZ_CHECK(man > 0.0, kUnit, "man > 0.0");
@@ -433,13 +562,14 @@ int Morvelan2d::Set_parameter(FILE* f) {
       Fail(790, text + s2 + ".\n");
     }
     given[index] = 1;
-    e->ParametersInFlowModel(man, m, ka, d, da, dm, beta, theta, cmin, Qlevel, eps, ndiv, dt);
+    e->ParametersInFlowModel(man, m, ka, d, da, dm, beta, theta, cmin, Qlevel, eps, ndiv, mDt);
   }
   std::fclose(fpParam);
   // As many records as edges, none unknown and none twice: every edge has
   // its parameters.
+}
 
-  // The links to the upper edges.
+void Morvelan2d::LinkUpperEdges() {
   for (Long i = 0; i < numberOfEdges; i++) {
     for (Int k = 0; k < edgeArray[i].NumberOfUpperEdges(); k++) {
       Long num = edgeArray[i].UpperEdgeNumArray(k);
@@ -455,17 +585,6 @@ int Morvelan2d::Set_parameter(FILE* f) {
                "edgeArray[i].RegisterUpperEdge(p) == (Boolean)YES");
     }
   }
-
-  mSumArea = 0;
-  for (Long i = 0; i < numberOfEdges; i++) {
-    if (mTopoDataType == 2 || mTopoDataType == 4) {
-      edgeArray[i].DistributionRate();
-      edgeArray[i].CalcUpperArea();
-    }
-    mSumArea += edgeArray[i].Area();
-  }
-  parameterRead = true;
-  return 1;
 }
 
 // ---------------------------------------------------------------------------
@@ -481,12 +600,39 @@ int Morvelan2d::Set_initial_state(FILE* f) {
     if (ReadWord(f, name) && name.size() <= kMaxDisFileName) items = 2;
   }
   if (items < 2) Fail(861, "");
-  if (!parameterRead) Fail(1040, "The initial state came before the parameters.\n");
+  // Without the network the discharges cannot be read. Parameters that come
+  // later are refused; none at all is reported at the initial work.
+  if (!parameterRead) {
+    initialStateEarly = true;
+    return 1;
+  }
   current_time = t;
   edgeDisFileName = name;
+  RefuseTerminalFileOnAnInput();
+  ReadDischarges();
+  initialStateRead = true;
+  return 1;
+}
 
+void Morvelan2d::RefuseTerminalFileOnAnInput() const {
+  const std::string tst = edgeDisFileName + ".tst";
+  const struct {
+    const char* what;
+    const std::string& name;
+  } inputs[] = {{"edge connection file", topoFileName},
+                {"edge parameter file", paramFileName},
+                {"initial discharge file", edgeDisFileName}};
+  for (const auto& in : inputs) {
+    if (tz::SameFile(tst.c_str(), in.name.c_str()))
+      Fail(866, "The terminal discharge file " + tst + " is the " + in.what + " " + in.name +
+                    ": the end of the run would overwrite it.\n");
+  }
+}
+
+void Morvelan2d::ReadDischarges() {
   FILE* fpDis = dataFileOpen(edgeDisFileName.c_str());
   TZ_CHECK(fpDis != nullptr, kUnit, "(fpDis = dataFileOpen(edgeDisFileName)) != NULL");
+  ReadingPlace place(edgeDisFileName, fpDis);
   std::string buf;
   if (!SkipTo(fpDis, "[Data Format Name]") || !ReadLine(fpDis, buf) ||
       !StartsWith(buf, "Morvelan Initial State Form")) {
@@ -494,8 +640,7 @@ int Morvelan2d::Set_initial_state(FILE* f) {
     Fail(878, "");
   }
   Long numtmp = 0;
-  buf.clear();
-  if (SkipTo(fpDis, "[Number of Total Edges]")) ReadLine(fpDis, buf);
+  place.Count(LineAfter(fpDis, "[Number of Total Edges]", buf));
   TZ_CHECK(std::sscanf(buf.c_str(), "%d", &numtmp) == 1, kUnit,
            "sscanf(buf, \"%ld\", &numtmp) == 1");
   if (numtmp != numberOfEdges) {
@@ -503,13 +648,25 @@ int Morvelan2d::Set_initial_state(FILE* f) {
     Fail(893, edgeDisFileName + ".\n");
   }
   SkipTo(fpDis, "[Data]");
+  static const char* const names[] = {"the discharge at the upper end",
+                                      "the discharge at the lower end"};
   std::vector<char> given(static_cast<std::size_t>(numberOfEdges), 0);
   for (Long k = 0; k < numberOfEdges; k++) {
     Long num = 0;
     double updis = 0, lowdis = 0;
-    if (std::fscanf(fpDis, "%d %lf %lf", &num, &updis, &lowdis) < 3) {
+    int end[3] = {};  // characters read through each item
+    place.Record(k + 1);
+    if (std::fscanf(fpDis, "%d%n %lf%n %lf%n", &num, &end[0], &updis, &end[1], &lowdis, &end[2]) < 3) {
       std::fclose(fpDis);
       Fail(911, "File: " + edgeDisFileName + "\n");
+    }
+    place.Number(&num);
+    const double values[] = {updis, lowdis};
+    for (int i = 0; i < 2; i++) {
+      if (std::isfinite(values[i])) continue;
+      const std::string text = NotFinite(edgeDisFileName, fpDis, num, k + 1, end, 2, i + 1, names[i]);
+      std::fclose(fpDis);
+      Fail(915, text);
     }
     TZ_CHECK(num > 0, kUnit, "num > 0");
     TZ_CHECK(updis >= 0.0, kUnit, "updis >= 0.0");
@@ -534,8 +691,6 @@ int Morvelan2d::Set_initial_state(FILE* f) {
   std::fclose(fpDis);
   // As many records as edges, none unknown and none twice: every edge has
   // its discharges.
-  initialStateRead = true;
-  return 1;
 }
 
 // ---------------------------------------------------------------------------
@@ -617,7 +772,8 @@ void Morvelan2d::MapAndSendInitial(const TzMatrix<double>& grid) {
 int Morvelan2d::Initial_output() {
   if (!parameterRead || !initialStateRead)
     Fail(1040, parameterRead ? "Its initial-state line was not read.\n"
-                             : "Its parameter line was not read.\n");
+                             : "Its parameters were never read: the parameter file has no block "
+                               "for it.\n");
   if (initialOutputDone) return YES;
   Data_pack* first = nullptr;
   Data_pack* last = nullptr;

@@ -8,7 +8,11 @@
 // reads the initial-state file it reads its line
 //   <start time (s)> <initial discharge file>
 // and the discharges at both ends of every edge ("Morvelan Initial State
-// Format"). Its initial output maps every slope edge to the cell of the rain
+// Format"). A parameter or discharge that is not a finite number is
+// refused where it is read, and a failed check on a record first names the
+// file, the record and the line; a terminal discharge file that would
+// replace one of these input files is refused when the initial-state line
+// is read. Its initial output maps every slope edge to the cell of the rain
 // grid that holds its point; every step then interpolates the rain grid in
 // time, steps all edges in file order and sends the basin outflow (m3/s) on
 // "sp", the saturated share of the slope area on "spSarea" and the water
@@ -88,6 +92,18 @@ class Morvelan2d : public Element {
   [[noreturn]] void Fail(int line, const std::string& extra) const;
   Edge* FindEdge(Long num) const;
 
+  // The steps of Set_parameter: the edge connection file, one edge per
+  // number, the edge parameter file, the links to the upper edges.
+  void ReadNetwork();
+  void IndexEdges();
+  void ReadFlowParameters();
+  void LinkUpperEdges();
+  // The steps of Set_initial_state: the terminal discharge file may not be
+  // one of the run's input files (report 866), then the initial discharge
+  // file.
+  void RefuseTerminalFileOnAnInput() const;
+  void ReadDischarges();
+
   ReceiveNointp<TzMatrix<double>> rp;
   Send<double> sp;
   Send<double> spSarea;
@@ -101,11 +117,14 @@ class Morvelan2d : public Element {
   double mSumArea = 0.0;
   double mStorage = 0.0;
   TzRbKeyTree<Long, Edge*> treeKeyedByEdgeNumber;
+  std::string topoFileName;   // the edge connection file
+  std::string paramFileName;  // the edge parameter file
   std::string edgeDisFileName;
   int mTopoDataType = 0;
 
   bool parameterRead = false;     // the parameter line and its files are loaded
   bool initialStateRead = false;  // the initial-state line and its file are loaded
+  bool initialStateEarly = false; // the initial-state line came before the parameters
   bool initialOutputDone = false; // cells mapped, start values sent
   unsigned mapRows = 0, mapCols = 0;  // the grid the cells were found on
 

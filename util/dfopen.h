@@ -7,10 +7,11 @@
 // that is only a comment (its '#' in the first column) vanishes with its
 // newline; otherwise the newline stays. Text between double quotes or
 // between apostrophes is copied unchanged, '#' and newlines included; there
-// is no escape character.
+// is no escape character, so quotes come in pairs, even in comment blocks.
 #ifndef DFOPEN_H
 #define DFOPEN_H
 
+#include <cstdint>
 #include <cstdio>
 
 // The comment-free copy of `path`, open for reading at its beginning. The
@@ -19,7 +20,16 @@
 // Never returns null: a file that cannot be opened ends the program with
 // "Cannot open [<path>].\n" and status 1, a temporary file that cannot be
 // created with "Cannot open [tmpfile].\n" and status 1, and a file that
-// ends inside a quoted stretch stops through the check "c != EOF".
+// ends inside a quoted stretch with a line naming the file, the line of the
+// opening quote and that quote, the report of the check "c != EOF" and
+// status 1.
 std::FILE* dataFileOpen(const char* path);
+
+// The line of `path` (from 1) that the character at `offset` of its
+// comment-free copy comes from: whole-line comments are gone from the copy,
+// so its own line count is not the user's. An offset at or past the end of
+// the copy gives the line of its last character. The file is read again to
+// find it, so that the copy costs nothing more; 0 when it cannot be opened.
+std::int64_t dataFileLine(const char* path, std::int64_t offset);
 
 #endif

@@ -7,7 +7,25 @@ namespace tz {
 
 namespace {
 StopHook g_hook = nullptr;
+CheckContext* g_context = nullptr;
+
+// What the program printed so far reaches the console, then the context's
+// line and the check's. A context is printed once: a check failing inside
+// its Print reports without it.
+void report_failed(const char* unit, int line, const char* text) {
+  std::fflush(stdout);
+  if (CheckContext* context = g_context) {
+    g_context = nullptr;
+    context->Print(stderr);
+  }
+  std::fprintf(stderr, "%s:%d: Assertion `%s' failed.\n", unit, line, text);
+  std::fflush(stderr);
 }
+}  // namespace
+
+CheckContext::CheckContext() : outer_(g_context) { g_context = this; }
+
+CheckContext::~CheckContext() { g_context = outer_; }
 
 StopHook set_stop_hook(StopHook hook) {
   StopHook old = g_hook;
@@ -16,12 +34,14 @@ StopHook set_stop_hook(StopHook hook) {
 }
 
 void check_failed(const char* unit, int line, const char* text) {
-  // What the program printed so far reaches the console; nothing more.
-  std::fflush(stdout);
-  std::fprintf(stderr, "%s:%d: Assertion `%s' failed.\n", unit, line, text);
-  std::fflush(stderr);
+  report_failed(unit, line, text);
   if (g_hook) g_hook(-1);
   std::abort();
+}
+
+void check_failed_exit(const char* unit, int line, const char* text, int status) {
+  report_failed(unit, line, text);
+  stop(status);
 }
 
 void stop(int status) {

@@ -9,8 +9,14 @@
 // Every program-ending path (a failed check, or an exit with a status after
 // a report) goes through tz_stop_hook first, so that a test or fuzz driver can
 // turn the stop into an exception; the programs leave the hook unset.
+//
+// A reader sets a CheckContext while it reads a user's file: a check that
+// fails meanwhile first writes the context's line (the file and the record),
+// so that the report says what to mend.
 #ifndef TZCHECK_H
 #define TZCHECK_H
+
+#include <cstdio>
 
 namespace tz {
 
@@ -23,6 +29,28 @@ StopHook set_stop_hook(StopHook hook);
 
 // Writes "<unit>:<line>: Assertion `<text>' failed.\n" to stderr and aborts.
 [[noreturn]] void check_failed(const char* unit, int line, const char* text);
+
+// The same report, then the end of the program with an exit status: for a
+// check on input that stops like a reader's refusal, not like a fault.
+[[noreturn]] void check_failed_exit(const char* unit, int line, const char* text, int status);
+
+// What the program is reading while one is alive: a failed check writes the
+// line of the innermost context before its report. Contexts nest and end in
+// the reverse order of their making (one per scope). Updating one per
+// record costs a few stores: its text is made only when a check fails.
+class CheckContext {
+ public:
+  CheckContext();
+  virtual ~CheckContext();
+  CheckContext(const CheckContext&) = delete;
+  CheckContext& operator=(const CheckContext&) = delete;
+
+  // Writes one line, its line end included.
+  virtual void Print(std::FILE* err) const = 0;
+
+ private:
+  CheckContext* outer_;
+};
 
 // Ends the program with an exit status after a report was written.
 [[noreturn]] void stop(int status);

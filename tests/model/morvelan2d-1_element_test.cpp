@@ -7,6 +7,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -243,6 +244,11 @@ TEST_P(Morvelan2dReports, InFull) {
 }
 
 const std::string kDescr = "    Morvelan2d morvelan2d 0\n";
+const std::string k1040 =
+    "    The runoff element was asked to start without its parameters or its\n"
+    "    initial state: its line in the parameter file or in the initial-state\n"
+    "    file never came, or the initial-state file was read before the parameter\n"
+    "    file. Check the component headers of the two files.\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, Morvelan2dReports,
@@ -404,6 +410,302 @@ TEST(Morvelan2dLoad, ParameterFileEndingBeforeItsRecordsStops) {
       d.path());
   EXPECT_EQ(o.status, 1);
   EXPECT_NE(o.err.find("E : morvelan2d-1.cpp : 759 : "), std::string::npos) << o.err;
+}
+
+// --- reports that name the record and the user's line ------------------------------
+
+// Files as written by hand: a comment block, whole-line comments before and
+// between the records, a comment after a record. The parameter file's
+// records come in the order 3, 1, 2, the record of edge 2 on line 13 (or
+// split after item `split` over lines 13 and 14), its item `item` (1: man
+// .. 11: eps) replaced by `value`.
+const char* const kItems[] = {"0.3",  "1.667",    "0.01", "1.0",    "0.3",  "0.15",
+                              "4.0",  "0.65",     "0.000001", "10", "0.0001", "10"};
+
+std::string HandRecord(const std::string& num, int item = 0, const std::string& value = "",
+                       int split = 0) {
+  std::string s = num;
+  for (int i = 1; i <= 12; i++) {
+    s += split > 0 && i == split + 1 ? "\n    " : " ";
+    s += i == item ? value : kItems[i - 1];
+  }
+  return s + "\n";
+}
+
+std::string HandParams(int item, const std::string& value, int split = 0,
+                       const std::string& num = "2") {
+  return "[Comment]\nparameters by hand\n# whole-line comment\n[Data Format Name]\n"
+         "Morvelan Parameter Format\n[Number of Total Edges]\n3\n[Data]\n# edge 3 first\n" +
+         HandRecord("3") + "1" + HandRecord("").substr(0, HandRecord("").size() - 1) +
+         "  # after the record\n#\n" + HandRecord(num, item, value, split);
+}
+
+// The record of edge 2 on line 12.
+std::string HandDischarges(const std::string& up, const std::string& low) {
+  return "[Comment]\ndischarges by hand\n# whole-line comment\n[Data Format Name]\n"
+         "Morvelan Initial State Format\n[Number of Total Edges]\n3\n[Data]\n# all dry\n"
+         "1 0 0\n#\n2 " + up + " " + low + "\n3 0 0\n";
+}
+
+// kNet by hand: the record of edge 2 on line 12.
+std::string HandNet(const std::string& second, const std::string& count = "3",
+                    const std::string& third = "3 11 100 300 10 13 100 500 5 2 1 2 0 2") {
+  return "# a small network\n[Comment]\ntwo slopes and a river\n[Data Format Name]\n"
+         "edge connection V.4\n# the count\n[Number of Total Edges]\n" + count + "\n[Data]\n"
+         "1 10 100 100 20 11 100 300 10 0 2 -3 2 1 200 0.05 20000\n# the second slope\n" +
+         second + "\n" + third + "\n";
+}
+
+const char* const kSecondSlope = "2 12 300 100 20 11 100 300 10 0 2 -3 1 1 200 0.05 20000";
+
+TEST(Morvelan2dHandFiles, LoadAsTheFilesWithoutComments) {
+  Temp_dir d;
+  WriteBasin(d, HandNet(kSecondSlope), HandParams(0, ""), HandDischarges("0", "0"));
+  Outcome o = ftest::run(
+      [] {
+        Morvelan2d m("morvelan2d", 0);
+        Load(m);
+        return m.NumberOfEdges() == 3 && m.SumArea() == 40000 ? 0 : 10;
+      },
+      d.path());
+  EXPECT_EQ(o.status, 0) << o.err;
+}
+
+struct NotFiniteCase {
+  const char* name;
+  std::string par, ini;
+  std::string report;  // the position and the line naming the value
+};
+
+void PrintTo(const NotFiniteCase& c, std::ostream* os) { *os << c.name; }
+
+class Morvelan2dNotFinite : public ::testing::TestWithParam<NotFiniteCase> {};
+
+// Refused where it is read, in the framework's report form, with the
+// record's edge number and the line of the value in the user's file.
+TEST_P(Morvelan2dNotFinite, IsRefusedNamingFileEdgeAndLine) {
+  const NotFiniteCase& c = GetParam();
+  qtest::Qavlensdir explain(qtest::explain_dir().c_str());
+  Temp_dir d;
+  WriteBasin(d, kNet, c.par, c.ini);
+  Outcome o = ftest::run(
+      [] {
+        Morvelan2d m("morvelan2d", 0);
+        Load(m);
+        return 0;
+      },
+      d.path());
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.err, kDescr + c.report + kDescr);
+}
+
+const std::string k763 =
+    "E : morvelan2d-1.cpp : 763 : \n"
+    "    A parameter of a record of the edge parameter file is not a finite\n"
+    "    number: \"inf\", \"nan\" or a value beyond the range of a double (1e999).\n"
+    "    Give every parameter a finite value in its range.\n";
+const std::string k915 =
+    "E : morvelan2d-1.cpp : 915 : \n"
+    "    A discharge of a record of the initial discharge file is not a finite\n"
+    "    number: \"inf\", \"nan\" or a value beyond the range of a double (1e999).\n"
+    "    Give every discharge a finite value of 0 or more (m3/s).\n";
+const std::string kHandIni = HandDischarges("0", "0");
+const std::string kHandPar = HandParams(0, "");
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Morvelan2dNotFinite,
+    ::testing::Values(
+        NotFiniteCase{"man_inf", HandParams(1, "inf"), kHandIni,
+                      k763 + "File: par.dat, edge 2, line 13: man is not a finite number\n"},
+        NotFiniteCase{"ka_nan", HandParams(3, "nan"), kHandIni,
+                      k763 + "File: par.dat, edge 2, line 13: ka is not a finite number\n"},
+        NotFiniteCase{"dm_minus_inf", HandParams(6, "-inf"), kHandIni,
+                      k763 + "File: par.dat, edge 2, line 13: dm is not a finite number\n"},
+        NotFiniteCase{"Qlevel_overflows", HandParams(10, "-1e400"), kHandIni,
+                      k763 + "File: par.dat, edge 2, line 13: Qlevel is not a finite number\n"},
+        NotFiniteCase{"eps_overflows", HandParams(11, "1e999"), kHandIni,
+                      k763 + "File: par.dat, edge 2, line 13: eps is not a finite number\n"},
+        // A record over two lines: the line of the value.
+        NotFiniteCase{"theta_on_the_record's_second_line", HandParams(8, "INF", 5), kHandIni,
+                      k763 + "File: par.dat, edge 2, line 14: theta is not a finite number\n"},
+        NotFiniteCase{"man_on_the_record's_first_line", HandParams(1, "NaN", 5), kHandIni,
+                      k763 + "File: par.dat, edge 2, line 13: man is not a finite number\n"},
+        // No edge has the number 0: the record by its place.
+        NotFiniteCase{"record_without_edge_number", HandParams(2, "inf", 0, "0"), kHandIni,
+                      k763 + "File: par.dat, record 3, line 13: m is not a finite number\n"},
+        NotFiniteCase{"upper_discharge_inf", kHandPar, HandDischarges("inf", "0"),
+                      k915 + "File: ini.dat, edge 2, line 12: the discharge at the upper end is "
+                             "not a finite number\n"},
+        NotFiniteCase{"lower_discharge_overflows", kHandPar, HandDischarges("0", "1e999"),
+                      k915 + "File: ini.dat, edge 2, line 12: the discharge at the lower end is "
+                             "not a finite number\n"},
+        NotFiniteCase{"upper_discharge_nan", kHandPar, HandDischarges("nan", "0"),
+                      k915 + "File: ini.dat, edge 2, line 12: the discharge at the upper end is "
+                             "not a finite number\n"}),
+    [](const auto& info) {
+      std::string name = info.param.name;
+      name.erase(std::remove(name.begin(), name.end(), '\''), name.end());
+      return name;
+    });
+
+struct CheckPlace {
+  const char* name;
+  std::string net, par, ini;
+  bool networkRead;       // the element's description comes first
+  std::string place;      // the line before the failed condition
+  const char* condition;
+};
+
+void PrintTo(const CheckPlace& c, std::ostream* os) { *os << c.name; }
+
+class Morvelan2dCheckPlace : public ::testing::TestWithParam<CheckPlace> {};
+
+// The conditions and their stop as they were, after one line naming the
+// file, the record and the user's line.
+TEST_P(Morvelan2dCheckPlace, NamesFileRecordAndLineBeforeTheCondition) {
+  const CheckPlace& c = GetParam();
+  Temp_dir d;
+  WriteBasin(d, c.net, c.par, c.ini);
+  EXPECT_DEATH(
+      {
+        if (chdir(d.path().c_str()) != 0) std::abort();
+        Morvelan2d m("morvelan2d", 0);
+        Load(m);
+      },
+      "^" + ftest::escaped((c.networkRead ? kDescr : "") + c.place) +
+          "morvelan2d-1\\.cpp:[0-9]+: Assertion `" + ftest::escaped(c.condition) + "' failed\\.\n$");
+}
+
+const std::string kHandNet = HandNet(kSecondSlope);
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Morvelan2dCheckPlace,
+    ::testing::Values(
+        CheckPlace{"network_attribute", HandNet("2 12 300 100 20 11 100 300 10 0 2 -3 3 200 0.05"),
+                   kHandPar, kHandIni, false,
+                   "File: net.con, edge 2, line 12: this record fails the check below\n",
+                   "tmp == 1 || tmp == 2"},
+        CheckPlace{"network_edge_number", HandNet("0 12 300 100 20 11 100 300 10 0 2 -3 1 1 200 0.05 20000"),
+                   kHandPar, kHandIni, false,
+                   "File: net.con, record 2, line 12: this record fails the check below\n", "mNum > 0"},
+        CheckPlace{"network_ends_in_a_record", HandNet(kSecondSlope, "3", "3 11 100 300 10 13 100 500 5 2 1"),
+                   kHandPar, kHandIni, false,
+                   "File: net.con, edge 3, line 13: this record fails the check below\n",
+                   "fscanf(fpTopo, \"%ld\", &num) == 1"},
+        CheckPlace{"network_count", HandNet(kSecondSlope, "three"), kHandPar, kHandIni, false,
+                   "File: net.con, line 8: the edge count under [Number of Total Edges] fails the "
+                   "check below\n",
+                   "sscanf(buf, \"%ld\", &numEdges) == 1"},
+        CheckPlace{"parameter_range", kHandNet, HandParams(4, "0.2"), kHandIni, true,
+                   "File: par.dat, edge 2, line 13: this record fails the check below\n", "d >= da"},
+        CheckPlace{"parameter_edge_number", kHandNet, HandParams(0, "", 0, "-2"), kHandIni, true,
+                   "File: par.dat, record 3, line 13: this record fails the check below\n", "num > 0"},
+        CheckPlace{"parameter_count_missing", kHandNet,
+                   "[Data Format Name]\nMorvelan Parameter Format\n[Data]\n", kHandIni, true,
+                   "File: par.dat: the edge count under [Number of Total Edges] fails the check below\n",
+                   "sscanf(buf, \"%ld\", &numtmp) == 1"},
+        CheckPlace{"discharge_range", kHandNet, kHandPar, HandDischarges("0", "-0.5"), true,
+                   "File: ini.dat, edge 2, line 12: this record fails the check below\n",
+                   "lowdis >= 0.0"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct OverwriteCase {
+  const char* name;
+  std::string pline, iline;
+  std::vector<std::string> links;  // pairs: (link, target); "hard:" for a hard link
+  std::string text;                // the report's line
+};
+
+void PrintTo(const OverwriteCase& c, std::ostream* os) { *os << c.name; }
+
+class Morvelan2dTerminalFile : public ::testing::TestWithParam<OverwriteCase> {};
+
+// The terminal discharge file would replace an input at the end of the run:
+// refused when the initial-state line is read, before any file is read.
+TEST_P(Morvelan2dTerminalFile, ThatIsAnInputIsRefusedNamingBoth) {
+  const OverwriteCase& c = GetParam();
+  qtest::Qavlensdir explain(qtest::explain_dir().c_str());
+  Temp_dir d;
+  WriteBasin(d);
+  std::filesystem::create_directory(d.file("sub"));
+  for (std::size_t k = 0; k + 1 < c.links.size(); k += 2) {
+    const std::string& link = c.links[k];
+    if (link.rfind("hard:", 0) == 0)
+      std::filesystem::create_hard_link(d.file(c.links[k + 1]), d.file(link.substr(5)));
+    else if (link.rfind("copy:", 0) == 0)
+      std::filesystem::copy_file(d.file(c.links[k + 1]), d.file(link.substr(5)));
+    else
+      std::filesystem::create_symlink(c.links[k + 1], d.file(link));
+  }
+  Outcome o = ftest::run(
+      [&c] {
+        Morvelan2d m("morvelan2d", 0);
+        Load(m, c.pline, c.iline);
+        return 0;
+      },
+      d.path());
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.err, kDescr +
+                       "E : morvelan2d-1.cpp : 866 : \n"
+                       "    The terminal discharge file, the initial discharge file's name with\n"
+                       "    \".tst\" added, is one of the run's input files: the end of the run would\n"
+                       "    overwrite it. Rename the initial discharge file or that input file.\n" +
+                       c.text + kDescr);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Morvelan2dTerminalFile,
+    ::testing::Values(
+        OverwriteCase{"connection_file", "60 ini.dat.tst par.dat 0 0 500 500", I,
+                      {"copy:ini.dat.tst", "net.con"},
+                      "The terminal discharge file ini.dat.tst is the edge connection file "
+                      "ini.dat.tst: the end of the run would overwrite it.\n"},
+        OverwriteCase{"connection_file_spelled_otherwise", "60 ./ini.dat.tst par.dat 0 0 500 500",
+                      "0 sub/../ini.dat\n", {"copy:ini.dat.tst", "net.con"},
+                      "The terminal discharge file sub/../ini.dat.tst is the edge connection file "
+                      "./ini.dat.tst: the end of the run would overwrite it.\n"},
+        OverwriteCase{"parameter_file_by_a_hard_link", P, I, {"hard:ini.dat.tst", "par.dat"},
+                      "The terminal discharge file ini.dat.tst is the edge parameter file par.dat: "
+                      "the end of the run would overwrite it.\n"},
+        OverwriteCase{"initial_discharge_file_by_a_symbolic_link", P, I, {"ini.dat.tst", "ini.dat"},
+                      "The terminal discharge file ini.dat.tst is the initial discharge file "
+                      "ini.dat: the end of the run would overwrite it.\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Morvelan2dTerminalFile, AnEarlierTerminalFileIsNoInput) {
+  Temp_dir d;
+  WriteBasin(d);
+  write_file(d.file("ini.dat.tst"), kIni);
+  Outcome o = ftest::run(
+      [] {
+        Morvelan2d m("morvelan2d", 0);
+        Load(m);
+        return m.EdgeDisFileName() == "ini.dat" ? 0 : 10;
+      },
+      d.path());
+  EXPECT_EQ(o.status, 0) << o.err;
+}
+
+TEST(Morvelan2dLoad, InitialStateBeforeTheParametersIsRefusedWhenTheyCome) {
+  qtest::Qavlensdir explain(qtest::explain_dir().c_str());
+  Temp_dir d;
+  WriteBasin(d);
+  Outcome o = ftest::run(
+      [] {
+        Morvelan2d m("morvelan2d", 0);
+        FILE* i = Line(I);
+        m.Set_initial_state(i);
+        std::fclose(i);
+        FILE* p = Line(P);
+        m.Set_parameter(p);
+        std::fclose(p);
+        return 0;
+      },
+      d.path());
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.out, "");
+  EXPECT_EQ(o.err, "E : morvelan2d-1.cpp : 1040 : \n" + k1040 +
+                       "The initial state came before the parameters.\n" + kDescr);
 }
 
 // --- running ---------------------------------------------------------------------
@@ -768,6 +1070,25 @@ TEST(Morvelan2dRun, NetworkWithoutSlopeEdges) {
             "1\n"
             "[Data]\n"
             "5 0.500000 0.000000\n");
+}
+
+TEST(Morvelan2dRun, ElementWithoutItsParametersStopsAtItsInitialWork) {
+  // No block for the element in the parameter file: its initial-state line
+  // waits for them, the initial work finds them never read.
+  qtest::Qavlensdir explain(qtest::explain_dir().c_str());
+  Temp_dir d;
+  WriteBasin(d);
+  WriteFrame(d);
+  write_file(d.file("t.pmt"), "TestBasin sys 0\n{\n}\n");
+  write_file(d.file("rain.dat"), Uniform({{0, 5}, {600, 5}}));
+  Outcome o = ftest::run(RunBasin, d.path());
+  EXPECT_EQ(o.status, 1);
+  const std::size_t at = o.err.find("E : morvelan2d-1.cpp : ");
+  ASSERT_NE(at, std::string::npos) << o.err;
+  EXPECT_EQ(o.err.substr(at), "E : morvelan2d-1.cpp : 1040 : \n" + k1040 +
+                                  "Its parameters were never read: the parameter file has no "
+                                  "block for it.\n"
+                                  "    Morvelan2d morvelan2d 0\n        owner > TestBasin sys 0\n");
 }
 
 TEST(Morvelan2dRun, ElementWithoutItsLinesStopsBeforeItsInitialOutput) {

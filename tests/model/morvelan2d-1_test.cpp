@@ -110,15 +110,6 @@ TEST(TopographicData, ConsecutiveRecordsShareOneStream) {
 
 // --- record errors -------------------------------------------------------------
 
-std::string Escaped(const std::string& s) {
-  std::string out;
-  for (char ch : s) {
-    if (std::string("\\^$.|?*+()[]{}").find(ch) != std::string::npos) out += '\\';
-    out += ch;
-  }
-  return out;
-}
-
 struct BadRecord {
   const char* name;
   int type;
@@ -134,7 +125,7 @@ TEST_P(TopographicDataDeathTest, StopsWithTheFailedCondition) {
   const BadRecord& c = GetParam();
   Edge e;
   EXPECT_DEATH(ReadEdge(e, c.text, c.type),
-               "^morvelan2d-1\\.cpp:[0-9]+: Assertion `" + Escaped(c.condition) + "' failed\\.\n$");
+               "^morvelan2d-1\\.cpp:[0-9]+: Assertion `" + ftest::escaped(c.condition) + "' failed\\.\n$");
 }
 
 const char* const kUpperRead = "fscanf(fpTopo, \"%d\", &numberOfUpperEdges) == 1";

@@ -390,6 +390,102 @@ INSTANTIATE_TEST_SUITE_P(
                   "E : total.cpp : "}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Slips in the files the element reads, each reported where it is read with
+// the file, the record and the user's line.
+INSTANTIATE_TEST_SUITE_P(
+    Readers, Tmorvelan2dMalformed,
+    ::testing::Values(
+        Malformed{"parameter_inf", "par.dat",
+                  "[Data Format Name]\nMorvelan Parameter Format\n# by hand\n[Number of Total Edges]\n3\n"
+                  "[Data]\n1 0.3 1.667 0.001 0.5 0.02 0.005 4.0 0.65 0.000001 10 0.0001 10\n"
+                  "2 0.3 1.667 inf 0.5 0.02 0.005 4.0 0.65 0.000001 10 0.0001 10\n"
+                  "3 0.3 1.667 0.001 0.5 0.02 0.005 4.0 0.65 0.000001 10 0.0001 10\n",
+                  1, "E : morvelan2d-1.cpp : 763 : \nFile: par.dat, edge 2, line 8: ka is not a finite number\n"},
+        Malformed{"parameter_nan", "par.dat",
+                  "[Data Format Name]\nMorvelan Parameter Format\n[Number of Total Edges]\n3\n[Data]\n"
+                  "3 0.3 1.667 0.001 0.5 0.02 0.005 4.0 nan 0.000001 10 0.0001 10\n"
+                  "1 0.3 1.667 0.001 0.5 0.02 0.005 4.0 0.65 0.000001 10 0.0001 10\n"
+                  "2 0.3 1.667 0.001 0.5 0.02 0.005 4.0 0.65 0.000001 10 0.0001 10\n",
+                  1, "File: par.dat, edge 3, line 6: theta is not a finite number\n"},
+        Malformed{"discharge_overflows", "ini.dat",
+                  "[Data Format Name]\nMorvelan Initial State Format\n[Number of Total Edges]\n3\n[Data]\n"
+                  "#\n1 0 0\n2 0 1e999\n3 0 0\n",
+                  1, "E : morvelan2d-1.cpp : 915 : \nFile: ini.dat, edge 2, line 8: the discharge at the lower "
+                     "end is not a finite number\n"},
+        Malformed{"negative_discharge_names_its_record", "ini.dat",
+                  "[Data Format Name]\nMorvelan Initial State Format\n[Number of Total Edges]\n3\n[Data]\n1 0 0\n2 -1 0\n3 0 0\n",
+                  kAbort, "File: ini.dat, edge 2, line 7: this record fails the check below\n"
+                          "morvelan2d-1.cpp:"},
+        Malformed{"network_attribute_names_its_record", "net.con",
+                  "[Data Format Name]\nedge connection V.4\n[Number of Total Edges]\n3\n[Data]\n"
+                  "1 10 100 100 20 11 100 300 10 0 2 -3 2 1 200 0.05 20000\n"
+                  "2 12 300 100 20 11 100 300 10 0 2 -3 1 3 200 0.05\n"
+                  "3 11 100 300 10 13 100 500 5 2 1 2 0 2\n",
+                  kAbort, "File: net.con, edge 2, line 7: this record fails the check below\n"
+                          "morvelan2d-1.cpp:"},
+        Malformed{"no_block_for_the_element", "tmorvelan2d.pmt", "VirtualRiverBasin vrb 0\n{\n}\n", 1,
+                  "E : morvelan2d-1.cpp : 1040 : \nIts parameters were never read: the parameter file has "
+                  "no block for it.\n    Morvelan2d morvelan2d 0\n        owner > VirtualRiverBasin vrb 0\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// An apostrophe in the prose of a comment block opens a quoted stretch that
+// runs to the end of the file: the stop names the file and the line.
+TEST(Tmorvelan2d, UnclosedQuoteInAnyFileReadThroughTheOpenerStopsNamingFileAndLine) {
+  const std::string descr = "    Morvelan2d morvelan2d 0\n        owner > VirtualRiverBasin vrb 0\n";
+  const std::string prose = "[Comment]\n# written by hand\nThe basin's ";
+  const struct {
+    const char* file;
+    std::string text;
+    bool afterNetwork;  // read after the element described itself
+  } cases[] = {
+      {"tmorvelan2d.pmt", prose + "parameters\n" + kPmt, false},
+      {"tmorvelan2d.ist", prose + "start\n" + kIst, true},
+      {"net.con", prose + "network\n" + kNet, false},
+      {"par.dat", prose + "parameters\n" + Params(), true},
+      {"ini.dat", prose + "discharges\n" + kIni, true},
+  };
+  for (const auto& c : cases) {
+    Temp_dir d;
+    WriteBasin(d, Rain({{0, 6}, {600, 6}}));
+    write_file(d.file(c.file), c.text);
+    Outcome o = RunProgram(d, "600\n600\nY\n");
+    EXPECT_EQ(o.status, 1) << c.file;
+    const std::string report = std::string("File: ") + c.file +
+                               ", line 3: the apostrophe (') there opens a quoted stretch that runs "
+                               "to the end of the file: quotes come in pairs, even in comment blocks\n";
+    const std::string head = (c.afterNetwork ? descr : "") + report;
+    EXPECT_EQ(o.err.substr(0, head.size()), head) << c.file;
+    EXPECT_TRUE(::testing::internal::RE::FullMatch(o.err.substr(std::min(head.size(), o.err.size())),
+                                                   "dfopen\\.cpp:[0-9]+: Assertion `c != EOF' failed\\.\n"))
+        << o.err;
+    // Nothing was run, nothing written.
+    EXPECT_EQ(o.out.find("time_step"), std::string::npos) << o.out;
+    EXPECT_EQ(read_file(d.file("all_rain.dat")), "");
+    EXPECT_FALSE(ftest::exists(d.file("tmorvelan2d.tst")));
+  }
+}
+
+// The terminal discharge file of an initial discharge file "ini.dat" is
+// "ini.dat.tst": a connection file of that name is refused before the run,
+// and stays as it was.
+TEST(Tmorvelan2d, TerminalDischargeFileThatIsAnInputIsRefusedAtTheStart) {
+  Temp_dir d;
+  WriteBasin(d, Rain({{0, 6}, {600, 6}}));
+  std::filesystem::rename(d.file("net.con"), d.file("ini.dat.tst"));
+  write_file(d.file("tmorvelan2d.pmt"),
+             "VirtualRiverBasin vrb 0\n{\nMorvelan2d morvelan2d 0\n300 ini.dat.tst par.dat 0 0 500 500\n}\n");
+  Outcome o = RunProgram(d, "600\n600\nY\n");
+  EXPECT_EQ(o.status, 1);
+  EXPECT_NE(o.err.find("E : morvelan2d-1.cpp : 866 : \nThe terminal discharge file ini.dat.tst is the edge "
+                       "connection file ini.dat.tst: the end of the run would overwrite it.\n"),
+            std::string::npos)
+      << o.err;
+  EXPECT_EQ(read_file(d.file("ini.dat.tst")), kNet);
+  EXPECT_EQ(o.out, "\ttotal area: 40000(m2)\n");
+  EXPECT_EQ(read_file(d.file("all_rain.dat")), "");
+  EXPECT_FALSE(ftest::exists(d.file("tmorvelan2d.tst")));
+}
+
 TEST(Tmorvelan2d, RainFileThatCannotBeOpenedEndsWithStatus3) {
   Temp_dir d;
   WriteBasin(d, "");

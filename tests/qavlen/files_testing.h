@@ -57,6 +57,16 @@ inline std::string read_file(const std::string& path) {
 
 inline bool exists(const std::string& path) { return std::filesystem::exists(path); }
 
+// `s` as a regular expression of death tests that matches exactly s.
+inline std::string escaped(const std::string& s) {
+  std::string out;
+  for (char ch : s) {
+    if (std::string("\\^$.|?*+()[]{}").find(ch) != std::string::npos) out += '\\';
+    out += ch;
+  }
+  return out;
+}
+
 // Sets the modification time, so that tests do not depend on the clock's
 // resolution.
 inline void set_mtime(const std::string& path, long sec, long nsec = 0) {

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "qavlen/files_testing.h"
 #include "tzcheck.h"
 
 namespace {
@@ -164,13 +165,107 @@ TEST_F(DataFileOpenDeathTest, AFileThatCannotBeOpenedEndsTheProgramWithStatusOne
               "^Cannot open \\[" + dir_ + "/no such file\\]\\.\n$");
 }
 
-TEST_F(DataFileOpenDeathTest, AFileEndingInsideAQuotedStretchStops) {
-  Write("a 'open # quote\nnever closed\n");
-  EXPECT_DEATH(dataFileOpen(Path().c_str()), "^dfopen\\.cpp:[0-9]+: Assertion `c != EOF' failed\\.\n$");
-  Write("\"");
-  EXPECT_DEATH(dataFileOpen(Path().c_str()), "Assertion `c != EOF' failed");
+// The stop names the file, the line of the opening quote in the user's
+// file (whole-line comments count) and the quote, then the check.
+TEST_F(DataFileOpenDeathTest, AFileEndingInsideAQuotedStretchStopsWithStatusOne) {
+  struct Case {
+    const char* what;
+    std::string text;
+    int line;
+    const char* quote;
+  };
+  const Case cases[] = {
+      {"apostrophe in comment prose", "[Comment]\nThe basin's parameters\n[Data]\n1 2\n", 2,
+       "apostrophe (')"},
+      {"after whole-line comments", "# one\n# two\n[Comment]\nit's\n", 4, "apostrophe (')"},
+      {"double quote", "a\nb \"x\n", 2, "double quote (\")"},
+      {"a closed stretch over lines comes first", "'a\nb' c\n# d\n\"e\nf\n", 4,
+       "double quote (\")"},
+      {"lone quote at the end", "\"", 1, "double quote (\")"},
+      {"apostrophe in a carriage-return file", "x\r\n#c\r\ny's\r\n", 3, "apostrophe (')"},
+  };
+  for (const Case& c : cases) {
+    Write(c.text);
+    EXPECT_EXIT(dataFileOpen(Path().c_str()), ::testing::ExitedWithCode(1),
+                "^" + ftest::escaped("File: " + Path() + ", line " + std::to_string(c.line) + ": the " +
+                              c.quote +
+                              " there opens a quoted stretch that runs to the end of the file: "
+                              "quotes come in pairs, even in comment blocks\n") +
+                    "dfopen\\.cpp:[0-9]+: Assertion `c != EOF' failed\\.\n$")
+        << c.what;
+  }
   // In a comment a quote opens nothing.
   EXPECT_EQ(Copy("a # 'x\n"), "a \n");
+}
+
+// The line of every character of the copy, against the line numbers the
+// source's lines carry as their first word: whole-line comments, comments
+// after data, quoted stretches over lines, carriage returns, a last line
+// without its line end.
+TEST_F(DataFileOpen, EveryCharacterOfTheCopyMapsToItsSourceLine) {
+  std::string in;
+  int line = 1;
+  auto add = [&](const std::string& rest) { in += std::to_string(line++) + rest; };
+  add(" [Comment]\n");
+  in += "# whole-line comment\n";
+  ++line;
+  in += "#\n";
+  ++line;
+  add(" data # and a comment\n");
+  add(" 'quoted\n");
+  add(" stretch # kept' x\n");
+  in += "   # blanks, then a comment\n";
+  ++line;
+  add(" \"two\n");
+  add(" lines\"\r\n");
+  for (int k = 0; k < 50; ++k) {
+    in += "#\n";
+    ++line;
+  }
+  add(" last");
+  const std::string copy = Copy(in);
+  // Each copy line begins with its source line's number; a line of blanks
+  // left by a comment belongs to the line it stands on.
+  std::size_t start = 0;
+  int expected = 0;
+  int checked = 0;
+  for (std::size_t at = 0; at < copy.size(); ++at) {
+    if (at == start) {
+      const std::string head = copy.substr(at, copy.find_first_not_of("0123456789", at) - at);
+      if (!head.empty()) expected = std::stoi(head);
+      else ++expected;
+    }
+    EXPECT_EQ(dataFileLine(Path().c_str(), static_cast<std::int64_t>(at)), expected) << at;
+    ++checked;
+    if (copy[at] == '\n') start = at + 1;
+  }
+  EXPECT_EQ(checked, static_cast<int>(copy.size()));
+  EXPECT_EQ(expected, line - 1);
+  // At and past the end: the line of the last character.
+  EXPECT_EQ(dataFileLine(Path().c_str(), static_cast<std::int64_t>(copy.size())), line - 1);
+  EXPECT_EQ(dataFileLine(Path().c_str(), static_cast<std::int64_t>(copy.size()) + 100), line - 1);
+}
+
+TEST_F(DataFileOpen, LinesOfSmallFiles) {
+  struct Case {
+    std::string in;
+    std::int64_t offset, line;
+  };
+  const Case cases[] = {
+      {"", 0, 1},                  // an empty copy
+      {"# only comments\n#\n", 0, 1},
+      {"#a\n#b\nx\n", 0, 3},       // the first character after two comment lines
+      {"#a\n#b\nx\n", 1, 3},       // its line end
+      {"a\n\nb\n", 2, 2},          // an empty line is a line
+      {"a #c\nb\n", 2, 1},          // the line end a comment left
+      {"a #c\nb\n", 3, 2},
+      {"x\n#c", 1, 1},              // a last comment line without line end
+  };
+  for (const Case& c : cases) {
+    Write(c.in);
+    EXPECT_EQ(dataFileLine(Path().c_str(), c.offset), c.line) << c.in << " @" << c.offset;
+  }
+  EXPECT_EQ(dataFileLine((dir_ + "/no such file").c_str(), 0), 0);
 }
 
 TEST_F(DataFileOpenDeathTest, NoRoomForTheTemporaryFileEndsTheProgramWithStatusOne) {

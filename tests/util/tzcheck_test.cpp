@@ -87,3 +87,75 @@ TEST(TzCheckDeathTest, LibraryErrorLineNamesTheBareUnitAndAborts) {
   EXPECT_DEATH(tz::error_line("tzgrid", 123), "^Error occured in file: tzgrid, at line: 123\n$");
 }
 }  // namespace
+
+namespace {
+
+// A context that names a record by its number, read at the failure.
+class RecordNamed : public tz::CheckContext {
+ public:
+  explicit RecordNamed(const int& record) : record_(record) {}
+  void Print(std::FILE* err) const override { std::fprintf(err, "record %d\n", record_); }
+
+ private:
+  const int& record_;
+};
+
+// A check failing inside a nested context, after the inner one has ended,
+// and after both have ended.
+void FailInside() {
+  int outer = 1;
+  RecordNamed a(outer);
+  int inner = 0;
+  RecordNamed b(inner);
+  inner = 7;
+  TZ_CHECK_AT(false, "unit.cpp", 5, "x > 0");
+}
+void FailAfterTheInner() {
+  int outer = 1;
+  RecordNamed a(outer);
+  { RecordNamed b(outer); }
+  TZ_CHECK_AT(false, "unit.cpp", 6, "y");
+}
+void FailAfterBoth() {
+  int outer = 1;
+  { RecordNamed a(outer); }
+  TZ_CHECK_AT(false, "unit.cpp", 7, "z");
+}
+
+TEST(TzCheckDeathTest, FailedCheckFirstPrintsTheInnermostContextAsItIsThen) {
+  EXPECT_DEATH(FailInside(), "^record 7\nunit\\.cpp:5: Assertion `x > 0' failed\\.\n$");
+  EXPECT_DEATH(FailAfterTheInner(), "^record 1\nunit\\.cpp:6: Assertion `y' failed\\.\n$");
+  EXPECT_DEATH(FailAfterBoth(), "^unit\\.cpp:7: Assertion `z' failed\\.\n$");
+}
+
+TEST(TzCheckDeathTest, CheckFailedExitReportsLikeACheckAndExitsWithTheStatus) {
+  EXPECT_EXIT(
+      {
+        int record = 3;
+        RecordNamed a(record);
+        tz::check_failed_exit("dfopen.cpp", 50, "c != EOF", 1);
+      },
+      ::testing::ExitedWithCode(1), "^record 3\ndfopen\\.cpp:50: Assertion `c != EOF' failed\\.\n$");
+}
+
+TEST(TzCheck, AContextEndsWithItsScopeWhenAStopIsThrownThroughIt) {
+  tz::StopHook old = tz::set_stop_hook(throwing_hook);
+  int record = 4;
+  testing::internal::CaptureStderr();
+  try {
+    RecordNamed a(record);
+    TZ_CHECK(false, "unit.cpp", "first");
+  } catch (const Stopped&) {
+  }
+  try {
+    TZ_CHECK(false, "unit.cpp", "second");
+  } catch (const Stopped&) {
+  }
+  const std::string err = testing::internal::GetCapturedStderr();
+  tz::set_stop_hook(old);
+  EXPECT_TRUE(::testing::internal::RE::FullMatch(
+      err, "record 4\nunit\\.cpp:[0-9]+: Assertion `first' failed\\.\nunit\\.cpp:[0-9]+: Assertion `second' failed\\.\n"))
+      << err;
+}
+
+}  // namespace

@@ -1,0 +1,42 @@
+#include "tzfile.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(SameFile, ANameAnotherSpellingOrALinkOfOneFile) {
+  char tmpl[] = "/tmp/tzfile_test_XXXXXX";
+  const fs::path dir = mkdtemp(tmpl);
+  const std::string cwd = fs::current_path();
+  ASSERT_EQ(chdir(dir.c_str()), 0);
+  std::ofstream("x") << "x";
+  std::ofstream("y") << "x";
+  fs::create_directory("sub");
+  fs::create_hard_link("x", "hard");
+  fs::create_symlink("x", "soft");
+  fs::create_symlink("gone", "dangling");
+  const std::string absolute = (dir / "x").string();
+  const struct {
+    const char *a, *b;
+    bool same;
+  } cases[] = {
+      {"x", "x", true},         {"./x", "x", true},      {"sub/../x", "x", true},
+      {"hard", "x", true},      {"soft", "x", true},     {absolute.c_str(), "x", true},
+      {"x", "y", false},        {"x", "sub", false},     {"missing", "missing", false},
+      {"missing", "x", false},  {"dangling", "gone", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(tz::SameFile(c.a, c.b), c.same) << c.a << " " << c.b;
+  ASSERT_EQ(chdir(cwd.c_str()), 0);
+  fs::remove_all(dir);
+}
+
+}  // namespace
