@@ -1142,12 +1142,13 @@ TEST(TotalSystemFiles, FilesCutByASizeLimitAreTakenBackWhole) {
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit small{};
         getrlimit(RLIMIT_FSIZE, &small);
-        small.rlim_cur = 100;
+        small.rlim_cur = 1000;  // the terminal state fits, the stock does not
         setrlimit(RLIMIT_FSIZE, &small);
-        write_file(tst, std::string(90, 'x'));  // fits: the old file
-        int r = b.Write_terminal_state(tst.c_str());  // the new one fits
+        int r = b.Write_terminal_state(tst.c_str());
         r += 10 * b.Write_send_port_stock(tsd.c_str());
-        bool ok = r == 1 && read_file(tst).size() < 100 && ftest::exists(tsd) && read_file(tsd).empty();
+        const std::string whole =
+            "# terminal state of sys \n# current_time = 0 \n# \nTotal_system sys 0 \n0\n{\nDoubler doubler 0\n0\n}\n";
+        bool ok = r == 1 && read_file(tst) == whole && ftest::exists(tsd) && read_file(tsd).empty();
         std::exit(ok && b.Exit_status() == 1 ? 0 : 1);
       },
       ::testing::ExitedWithCode(0), "^E : total.cpp : 408 : Cannot write file '[^']*t.tsd'.\n    Total_system sys 0\n$");
