@@ -88,6 +88,20 @@ class Basin : public Total_system {
   Doubler el;
 };
 
+// The tests' basin with a doubler of another class in place of its own.
+template <class D>
+class Basin_with : public Basin {
+ public:
+  Basin_with() : Basin(10) {}
+  int Register_components() override { return Register(&element); }
+  int Connect_ports() override {
+    Connect(&in, &element, "rp", 0);
+    Connect(&element, "sp", 0, &out);
+    return 1;
+  }
+  D element;
+};
+
 template <class System>
 bool build(System& s) {
   return s.Construct() == 1 && s.Switch() == 1 && s.Are_you_ready() == 1;
@@ -273,23 +287,7 @@ class Stalling : public Doubler {
   int Can_you_calculate() override { return current_time >= 40 ? 0 : Doubler::Can_you_calculate(); }
 };
 
-class Stalling_basin : public Total_system {
- public:
-  Stalling_basin() : in("in.dat"), out("out.dat", 0) { Init("sys", 0, 0); }
-  int Register_input_ports() override { return Register(&in); }
-  int Register_output_ports() override { return Register(&out); }
-  int Register_components() override { return Register(&el); }
-  int Register_iterators() override { return 1; }
-  int Connect_ports() override {
-    Connect(&in, &el, "rp", 0);
-    Connect(&el, "sp", 0, &out);
-    return 1;
-  }
-  int Connect_components() override { return 1; }
-  I_file<double> in;
-  O_file<double> out;
-  Stalling el;
-};
+using Stalling_basin = Basin_with<Stalling>;
 
 TEST(TotalSystemWork, StoppedBeforeTheTargetWritesNoOutput) {
   Temp_dir dir;
@@ -965,18 +963,6 @@ class Clocked : public Doubler {
   int Set_initial_state(FILE* f) override { return std::fscanf(f, "%d", &current_time) == 1; }
 };
 
-class Clocked_basin : public Basin {
- public:
-  Clocked_basin() : Basin(10) {}
-  int Register_components() override { return Register(&clocked); }
-  int Connect_ports() override {
-    Connect(&in, &clocked, "rp", 0);
-    Connect(&clocked, "sp", 0, &out);
-    return 1;
-  }
-  Clocked clocked;
-};
-
 // A component that starts later than its system would never be reached by
 // the system's time: the initial-state file is refused with both times.
 TEST(TotalSystemFiles, ComponentStartingAfterTheSystemIsRefused) {
@@ -997,7 +983,7 @@ TEST(TotalSystemFiles, ComponentStartingAfterTheSystemIsRefused) {
     write_file(dir.file("t.ist"), k.text);
     Outcome o = ftest::run(
         [] {
-          Clocked_basin b;
+          Basin_with<Clocked> b;
           if (!build(b)) return 99;
           b.Read_initial_state_file("t.ist");
           return 0;
@@ -1021,17 +1007,7 @@ class Filer : public Doubler {
   bool fail = false;
 };
 
-class Filer_basin : public Basin {
- public:
-  Filer_basin() : Basin(10) {}
-  int Register_components() override { return Register(&filer); }
-  int Connect_ports() override {
-    Connect(&in, &filer, "rp", 0);
-    Connect(&filer, "sp", 0, &out);
-    return 1;
-  }
-  Filer filer;
-};
+using Filer_basin = Basin_with<Filer>;
 
 // Every output of the run that could not be created or written makes the
 // exit status 1, and the other outputs are still written: the terminal
@@ -1059,7 +1035,7 @@ TEST(TotalSystemFiles, OutputsThatCannotBeWrittenGiveExitStatus1) {
       {"terminal state not created", [](Filer_basin& b) { return b.Write_terminal_state("no/t.tst"); }, 0, 1,
        "E : total.cpp : 386 : Cannot open file 'no/t.tst' (mode \"w\").\n" + sys},
       {"component's file", [](Filer_basin& b) {
-         b.filer.fail = true;
+         b.element.fail = true;
          return b.Write_terminal_state("t.tst");
        }, 0, 1, ""},
   };
@@ -1083,7 +1059,7 @@ TEST(TotalSystemFiles, OutputsThatCannotBeWrittenGiveExitStatus1) {
       [] {
         Filer_basin b;
         build(b);
-        b.filer.fail = true;
+        b.element.fail = true;
         return b.Write_terminal_state("t.tst");
       },
       dir.path());
@@ -1157,22 +1133,13 @@ TEST(TotalSystemFiles, FilesCutByASizeLimitAreTakenBackWhole) {
 // A send port that holds empty texts: the stock file written with them is
 // read back into the same packs, and written again unchanged; the port
 // after them is read from the right item.
-class Texter : public Element {
+class Texter : public qtest::Plain_element {
  public:
   Texter() : text("text", 0), number("number", 0) {
     class_name = "Texter";
     Init("texter", 0, 0, nullptr);
   }
-  int Register_receive_ports() override { return 1; }
   int Register_send_ports() override { return Register(&text) && Register(&number); }
-  int Set_parameter(FILE*) override { return 1; }
-  int Set_initial_state(FILE*) override { return 1; }
-  int Initial_output() override { return 1; }
-  Time Calculate_time_step() override { return 10; }
-  int Can_you_calculate() override { return 1; }
-  int Calculate() override { return 1; }
-  int Work() override { return 0; }
-  int Save_terminal_state(FILE*) override { return 1; }
   Send<QavlenString> text;
   Send<double> number;
 };
