@@ -888,6 +888,13 @@ int Morvelan2d::Save_terminal_state(FILE* fp) {
     edgeArray[i].Discharge(&up, &low);
     std::fprintf(out, "%d %f %f\n", edgeArray[i].Num(), up, low);
   }
-  std::fclose(out);
+  // A file that could not be written whole is cut back to nothing: it
+  // would not restart the run.
+  if (!Close_written(out, name.c_str(), 0)) {
+    std::fflush(stdout);
+    Eprint_fwrite(kUnit, 1295, name.c_str(), 1);
+    Oprint(stderr, "    ");
+    return 0;
+  }
   return 1;
 }

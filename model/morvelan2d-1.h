@@ -58,6 +58,8 @@ class Morvelan2d : public Element {
   int Can_you_calculate() override { return Can_you_calculate0(); }
   int Calculate() override;
   int Work() override { return Work0(); }
+  // "<time> <terminal discharge file>\n", and that file; 0 after a report
+  // when it cannot be created (morvelan2d-1 1290) or written (1295).
   int Save_terminal_state(FILE* f) override;
   Element* NewElement() override { return new Morvelan2d(); }
   int Init(const char* name, int number, FILE* f) override;
@@ -65,6 +67,7 @@ class Morvelan2d : public Element {
   // The stream that receives one line "<time> <basin rain (mm/h)>" per step
   // (the program's "all_rain.dat"); none by default.
   static void SetRainSumStream(std::ostream* s) { rainSumStream = s; }
+  static std::ostream* RainSumStream() { return rainSumStream; }
 
   // ---- for inspection ----
   Long NumberOfEdges() const { return numberOfEdges; }

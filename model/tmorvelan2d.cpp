@@ -8,13 +8,16 @@
 // asks on the console how far to run, and at the end writes
 // "tmorvelan2d.tst" (a valid "tmorvelan2d.ist" for a restart) and
 // "tmorvelan2d.tsd". The basin's mean rain of every step goes to
-// "all_rain.dat". No command-line arguments.
+// "all_rain.dat", which is written with the series at the end of every run
+// segment. No command-line arguments. The exit status is 1 when an output
+// of the run could not be created or written (or the answers ended at a
+// prompt); the run goes on and writes the other outputs.
 #include <cstdio>
-#include <fstream>
 
 #include "i_file_matrix.h"
 #include "morvelan2d-1.h"
 #include "output_f.h"
+#include "rain_sum_file.h"
 #include "tmorvelan2d.h"
 #include "total.h"
 
@@ -22,17 +25,7 @@ namespace {
 
 // The basin's mean rain per step, "<time> <mm/h>" lines: emptied when the
 // program starts, closed when it ends.
-struct RainSumFile {
-  RainSumFile() : file("all_rain.dat") {
-    if (file)
-      Morvelan2d::SetRainSumStream(&file);
-    else
-      std::fputs("Cannot create all_rain.dat: the basin rain of the steps is not written.\n",
-                 stderr);
-  }
-  ~RainSumFile() { Morvelan2d::SetRainSumStream(nullptr); }
-  std::ofstream file;
-} all_rain_file;
+RainSumFile all_rain_file("all_rain.dat");
 
 class VirtualRiverBasin : public Total_system {
  public:
@@ -73,6 +66,11 @@ class VirtualRiverBasin : public Total_system {
     if (Register(&opStorage) != YES) ok = 0;
     return ok;
   }
+  // The series, then the basin rain of the same steps.
+  void Output_data() override {
+    Total_system::Output_data();
+    all_rain_file.Write();
+  }
 
  private:
   I_file_matrix<TzMatrix<double>> ip;
@@ -84,4 +82,7 @@ class VirtualRiverBasin : public Total_system {
 
 }  // namespace
 
-int main() { return tmorvelan2d::Run<VirtualRiverBasin>(); }
+int main() {
+  const int status = tmorvelan2d::Run<VirtualRiverBasin>();
+  return all_rain_file.Close() ? status : 1;
+}

@@ -27,7 +27,8 @@ template <class System>
 }
 
 // The program's exit status: 0, or 1 when the standard input ended at a
-// prompt of the main loop.
+// prompt of the main loop or an output of the run could not be created or
+// written (Total_system::Exit_status).
 template <class System>
 int Run() {
   auto system = std::make_unique<System>();

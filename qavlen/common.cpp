@@ -1,5 +1,8 @@
 #include "common.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -98,6 +101,32 @@ void Eprint_fopen(const char* file, int line, const char* path, const char* mode
   std::fprintf(stderr, "E : %s : %d : Cannot open file '%s' (mode \"%s\").\n", text_or_empty(file),
                line, text_or_empty(path), text_or_empty(mode));
   if (flag == 1) Print_comments(stderr, file, line, "   ");
+}
+
+void Eprint_fwrite(const char* file, int line, const char* path, int flag) {
+  std::fprintf(stderr, "E : %s : %d : Cannot write file '%s'.\n", text_or_empty(file), line,
+               text_or_empty(path));
+  if (flag == 1) Print_comments(stderr, file, line, "   ");
+}
+
+FILE* Open_to_append(const char* path, long& start) {
+  start = 0;
+  FILE* fp = path ? std::fopen(path, "a") : nullptr;
+  if (!fp) return nullptr;
+  struct stat st;
+  if (fstat(fileno(fp), &st) == 0) start = static_cast<long>(st.st_size);
+  return fp;
+}
+
+bool Close_written(FILE* fp, const char* path, long start) {
+  bool failed = std::ferror(fp) != 0;
+  if (std::fclose(fp) == 0 && !failed) return true;
+  struct stat st;
+  if (path && stat(path, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > start) {
+    int cut = truncate(path, static_cast<off_t>(start));
+    (void)cut;  // a file that cannot be cut back keeps the partial lines
+  }
+  return false;
 }
 
 void Print_comments(FILE* out, const char* file, int line, const char* prefix) {

@@ -41,6 +41,9 @@ void Eprint_memory(const char* file, int line, int flag);
 
 // "E : <file> : <line> : Cannot open file '<path>' (mode \"<mode>\").\n"
 void Eprint_fopen(const char* file, int line, const char* path, const char* mode, int flag);
+// "E : <file> : <line> : Cannot write file '<path>'.\n": a file was opened but
+// what was written did not all reach it (a full disk, a file-size limit).
+void Eprint_fwrite(const char* file, int line, const char* path, int flag);
 
 // Echoes the explanation kept at `line` of the unit `file`, each line after
 // `prefix`. Prints nothing when no explanation file is found.
@@ -83,6 +86,19 @@ class Memory_site {
   Memory_failure on_failure_;
   Memory_site* outer_;
 };
+
+// Output files that are checked to their close. A write that fails (a full
+// disk, a file-size limit) may show only when the file is closed; the file
+// is then cut back to where this round of writing began, so that no partial
+// line or record stays in it.
+//
+// Opens `path` for appending; `start` receives its size, where the writes of
+// this round begin. Null when it cannot be opened.
+FILE* Open_to_append(const char* path, long& start);
+// Closes fp, written from offset `start` on: true when every write reached
+// the file. Otherwise false, and a regular file is cut back to `start` (a
+// device has no size to cut back to).
+bool Close_written(FILE* fp, const char* path, long start);
 
 // Reverses a NUL-terminated text in place.
 void reverse(char* s);

@@ -33,7 +33,14 @@ void data2file(double x, FILE* f) { std::fprintf(f, "(%g)\n", x); }
 void data2file(float x, FILE* f) { std::fprintf(f, "(%g)\n", static_cast<double>(x)); }
 void data2file(int x, FILE* f) { std::fprintf(f, "(%d)\n", x); }
 void data2file(TzLong x, FILE* f) { std::fprintf(f, "(%d)\n", x.v); }
-void data2file(const QavlenString& x, FILE* f) { std::fprintf(f, "(%s)\n", x.c_str()); }
+// The empty text would give an empty item, which a reader cannot tell from
+// the end of the list: it is written as a line end between the brackets.
+void data2file(const QavlenString& x, FILE* f) {
+  if (x.c_str()[0] == '\0')
+    std::fputs("(\n)\n", f);
+  else
+    std::fprintf(f, "(%s)\n", x.c_str());
+}
 
 void data2ofile(double x, FILE* f) { std::fprintf(f, "%g", x); }
 void data2ofile(float x, FILE* f) { std::fprintf(f, "%g", static_cast<double>(x)); }
@@ -71,7 +78,9 @@ void dstr2data(char*& cursor, TzLong& x) {
 
 void dstr2data(char*& cursor, QavlenString& x) {
   const char* item = Take_item(cursor);
-  if (item) x = item;
+  if (!item) return;
+  // An item of line ends only is the data form of the empty text.
+  x = item[std::strspn(item, "\r\n")] == '\0' ? "" : item;
 }
 
 std::vector<char> Make_item_list(const char* line) {

@@ -20,7 +20,8 @@
 // The current item, the cursor moved past it; null at the end of the list.
 const char* Take_item(char*& cursor);
 
-// Data form: "(%g)\n", "(%d)\n", "(%s)\n".
+// Data form: "(%g)\n", "(%d)\n", "(%s)\n"; the empty text "(\n)\n", a line
+// end between the brackets.
 void data2file(double x, FILE* f);
 void data2file(float x, FILE* f);
 void data2file(int x, FILE* f);
@@ -37,7 +38,8 @@ void data2ofile(const QavlenString& x, FILE* f);
 // Reads an int item: true when an item was there and began with a number.
 bool Read_item(char*& cursor, int& x);
 
-// Reading form: one item each. The int form also reads times.
+// Reading form: one item each. The int form also reads times; a text item
+// of line ends only is the empty text.
 void dstr2data(char*& cursor, double& x);
 void dstr2data(char*& cursor, float& x);
 void dstr2data(char*& cursor, int& x);

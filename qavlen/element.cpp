@@ -538,9 +538,9 @@ int Element::Initial_state(FILE* f, char*&, int, int&) { return Set_initial_stat
 int Element::Terminal_state(FILE* f) {
   if (!f) return 0;
   std::fprintf(f, "%s %s %d\n", Class_name(), Object_name() ? Object_name() : "", Object_number());
-  Save_terminal_state(f);
+  const int written = Save_terminal_state(f);
   std::fputs("\n", f);
-  return 1;
+  return written != 0 ? 1 : 0;
 }
 
 namespace {

@@ -80,7 +80,11 @@ class Element : public Object {
   virtual void Flush_data();
   virtual void Send_stocked_data();
   virtual void Creq();
+  // The element's own lines of the terminal-state file (and any file of
+  // its own it writes with them): 0 when something could not be written.
   virtual int Save_terminal_state(FILE* f) = 0;
+  // "<class> <name> <number>\n", Save_terminal_state, "\n": 0 without a
+  // file or when Save_terminal_state gave 0.
   virtual int Terminal_state(FILE* f);
   virtual Element* NewElement();
   virtual int Init(const char* name, int number, FILE* f);

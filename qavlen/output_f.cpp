@@ -1,8 +1,5 @@
 #include "output_f.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -82,6 +79,7 @@ int Output_file::Write_hedda() {
   const char* path = Object_name();
   FILE* fp = path ? std::fopen(path, "w") : nullptr;
   if (!fp) {
+    output_failed = true;
     Eprint_fopen("output_f.cpp", 30, path, "w", 1);
     Oprint(stderr, "    ");
     return 0;
@@ -98,13 +96,12 @@ int Output_file::Write_hedda() {
     if (comment) std::fprintf(fp, "# %s\n", comment.get());
   }
   std::fputs("\n", fp);
-  return Close_written(fp, 0) ? 1 : 0;
+  return Close_port_file(fp, 0) ? 1 : 0;
 }
 
 void Output_file::Report_write_failure() {
-  const char* path = Object_name();
-  std::string message = std::string("Cannot write file '") + (path ? path : "") + "'.";
-  Eprint("output_f.cpp", 90, message.c_str(), 1);
+  output_failed = true;
+  Eprint_fwrite("output_f.cpp", 90, Object_name(), 1);
   Oprint(stderr, "    ");
 }
 
@@ -125,29 +122,17 @@ int Output_file::First_new_pack(Data_pack* const* array, int n) {
 
 FILE* Output_file::Open_for_append(const char* unit, int line, long& start) {
   const char* path = Object_name();
-  FILE* fp = path ? std::fopen(path, "a") : nullptr;
+  FILE* fp = Open_to_append(path, start);
   if (!fp) {
+    output_failed = true;
     Eprint_fopen(unit, line, path, "a", 1);
     Oprint(stderr, "    ");
-    return nullptr;
   }
-  struct stat st;
-  start = fstat(fileno(fp), &st) == 0 ? static_cast<long>(st.st_size) : 0;
   return fp;
 }
 
-bool Output_file::Close_written(FILE* fp, long start) {
-  bool failed = std::ferror(fp) != 0;
-  if (std::fclose(fp) == 0 && !failed) return true;
-  // What did reach the file is taken off again (a device has no size to
-  // cut back to).
-  if (const char* path = Object_name()) {
-    struct stat st;
-    if (stat(path, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > start) {
-      int cut = truncate(path, static_cast<off_t>(start));
-      (void)cut;  // a file that cannot be cut back keeps the partial lines
-    }
-  }
+bool Output_file::Close_port_file(FILE* fp, long start) {
+  if (Close_written(fp, Object_name(), start)) return true;
   Report_write_failure();
   return false;
 }
@@ -177,7 +162,7 @@ void Output_file::Output_data() {
     line[line_length > 0 ? line_length - 1 : 0] = '\0';
     std::fprintf(fp, "%s\n", line.get());
   }
-  if (Close_written(fp, start)) Written(array[n - 1]->Data_time());
+  if (Close_port_file(fp, start)) Written(array[n - 1]->Data_time());
 }
 
 // Every one of the thirteen value types is compiled here, used or not.

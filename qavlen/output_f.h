@@ -28,6 +28,13 @@ class Output_port : public Receive_port {
   ~Output_port() override;
 
   virtual void Output_data() = 0;
+
+  // True once an output of the run could not be created or written (the
+  // report was printed then); the program's exit status tells it.
+  bool Output_failed() const { return output_failed; }
+
+ protected:
+  bool output_failed = false;
 };
 
 class Output_file : public Output_port {
@@ -81,7 +88,7 @@ class Output_file : public Output_port {
   // reached it. A failed write (a full disk) is reported and the file cut
   // back to start, so that nothing counts as written and the next output
   // writes the same lines again, whole and once.
-  bool Close_written(FILE* fp, long start);
+  bool Close_port_file(FILE* fp, long start);
   // After a write: remembers the newest time written and lets the sender
   // release what is no longer needed.
   void Written(Long newest);
@@ -119,7 +126,7 @@ class O_file : public Output_file, public Port_type<T> {
       array[k]->Dpack2ofile(fp);
       std::fputc('\n', fp);
     }
-    if (Close_written(fp, start)) Written(array[n - 1]->Data_time());
+    if (Close_port_file(fp, start)) Written(array[n - 1]->Data_time());
   }
   void Make_string_data(char*, int, Data_pack*) override {}
 };

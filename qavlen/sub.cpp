@@ -698,20 +698,20 @@ int Sub_system::Initial_state(FILE* f, char*& line, int size, int& pushed_back) 
 int Sub_system::Terminal_state(FILE* f) {
   if (!f) return 0;
   std::fprintf(f, "%s %s %d \n", Class_name(), text_or_null(Object_name()), Object_number());
-  Save_terminal_state(f);
+  int written = Save_terminal_state(f) != 0 ? 1 : 0;
   std::fputs("\n{\n", f);
   bool first = true;
   for (Element* e : component_array) {
     if (!first) std::fputs("\n", f);
     first = false;
-    e->Terminal_state(f);
+    if (e->Terminal_state(f) == 0) written = 0;
   }
   for (std::size_t k = 0; k < iterator_array.size(); ++k) {
     for (Element* e : iterator_array[k]) {
       std::fputs("\n", f);
-      e->Terminal_state(f);
+      if (e->Terminal_state(f) == 0) written = 0;
     }
   }
   std::fputs("}\n", f);
-  return 1;
+  return written;
 }

@@ -74,7 +74,8 @@ class Sub_system : public Element {
   int Parameter(FILE* f, char*& line, int size, int& pushed_back) override;
   int Initial_state(FILE* f, char*& line, int size, int& pushed_back) override;
   // "<class> <name> <number> \n", the own terminal state and "\n", then the
-  // components' blocks in braces.
+  // components' blocks in braces. 0 when the system or a component could
+  // not write its part (every part is still written).
   int Terminal_state(FILE* f) override;
 
   // ---- registration ----

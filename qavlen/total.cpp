@@ -47,6 +47,15 @@ void Total_system::Output_data() {
     if (Output_port* out = dynamic_cast<Output_port*>(p)) out->Output_data();
 }
 
+int Total_system::Exit_status() const {
+  if (input_ended || output_failed) return 1;
+  for (const Port* p : receive_port_array) {
+    const Output_port* out = dynamic_cast<const Output_port*>(p);
+    if (out && out->Output_failed()) return 1;
+  }
+  return 0;
+}
+
 int Total_system::Input_data_time(Time& from, Time& to) {
   from = LONG_MIN32;
   to = LONG_MAX32;
@@ -265,6 +274,12 @@ int Total_system::Work() {
         for (int& r : retries) r = 0;
         bool target_worked = false;
         mMediumTermTargetTime = time_add(mMediumTermTargetTime, increment);
+        // Under the time-control option no component steps past the
+        // terminal time: the last target of the segment is the terminal
+        // time itself.
+        if (QavlenOption::Get_time_control_option() == QavlenOption::DoNotGoBeyondTerminalTime &&
+            mMediumTermTargetTime > terminal_time)
+          mMediumTermTargetTime = terminal_time;
         // The components are at or past this target already (a step
         // overshot onto it or beyond): move the target on, or end the
         // segment when the terminal time has been reached.
@@ -372,25 +387,57 @@ int Total_system::Read_framework_file(const char* path, bool initial) {
   else
     Parameter(fp, line, DATA2STR_BUFFSIZE, pushed_back);
   std::fclose(fp);
+  if (initial) Check_start_times(path);
   return 1;
+}
+
+void Total_system::Check_start_times(const char* path) {
+  For_each_child([&](Element* e) {
+    if (e->Current_time() <= current_time) return;
+    char message[512];
+    std::snprintf(message, sizeof message, "In %s the system %s %d starts at %d, its component %s %d at %d.",
+                  path ? path : "", Object_name() ? Object_name() : "", Object_number(), current_time,
+                  e->Object_name() ? e->Object_name() : "", e->Object_number(), e->Current_time());
+    std::fflush(stdout);
+    Eprint("total.cpp", 372, message, 1);
+    e->Oprint(stderr, "    ");
+    tz::stop(1);
+  });
 }
 
 int Total_system::Read_parameter_file(const char* path) { return Read_framework_file(path, false); }
 
 int Total_system::Read_initial_state_file(const char* path) { return Read_framework_file(path, true); }
 
+bool Total_system::Close_framework_file(FILE* fp, const char* path, int position) {
+  if (Close_written(fp, path, 0)) return true;
+  output_failed = true;
+  std::fflush(stdout);
+  Eprint_fwrite("total.cpp", position, path, 1);
+  Oprint(stderr, "    ");
+  return false;
+}
+
 int Total_system::Write_terminal_state(const char* path) {
   FILE* fp = path ? std::fopen(path, "w") : nullptr;
   if (!fp) {
+    output_failed = true;
+    std::fflush(stdout);
     Eprint_fopen("total.cpp", 386, path, "w", 1);
     Oprint(stderr, "    ");
+    // The components still write their own terminal files (the lines that
+    // would name them go nowhere).
+    if (FILE* scratch = std::tmpfile()) {
+      Terminal_state(scratch);
+      std::fclose(scratch);
+    }
     return 0;
   }
   std::fprintf(fp, "# terminal state of %s \n# current_time = %d \n# \n", Object_name() ? Object_name() : "",
                current_time);
-  Terminal_state(fp);
-  std::fclose(fp);
-  return 1;
+  const bool components_written = Terminal_state(fp) != 0;
+  if (!components_written) output_failed = true;
+  return Close_framework_file(fp, path, 392) && components_written ? 1 : 0;
 }
 
 // ---- send-port stock files ----
@@ -398,6 +445,8 @@ int Total_system::Write_terminal_state(const char* path) {
 int Total_system::Write_send_port_stock(const char* path) {
   FILE* fp = path ? std::fopen(path, "w") : nullptr;
   if (!fp) {
+    output_failed = true;
+    std::fflush(stdout);
     Eprint_fopen("total.cpp", 404, path, "w", 1);
     Oprint(stderr, "    ");
     return 0;
@@ -412,8 +461,7 @@ int Total_system::Write_send_port_stock(const char* path) {
     For_each_child([fp](Element* e) { e->Save_send_port_stock(fp); });
     std::fputs("}\n", fp);
   }
-  std::fclose(fp);
-  return 1;
+  return Close_framework_file(fp, path, 408) ? 1 : 0;
 }
 
 int Total_system::Check_data_file(FILE* fp, const char* path) {

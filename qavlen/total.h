@@ -67,17 +67,23 @@ class Total_system : public Sub_system {
   // that names another system ends the program: total 294, 301, 308, 313,
   // for the initial state 336, 343, 350, 355), then the system's block
   // (Sub_system::Parameter / Initial_state). A file without any line is
-  // accepted and nothing is read.
+  // accepted and nothing is read. After the initial-state file a component
+  // that starts later than the system ends the program (total 372): the
+  // system's time would never reach it.
   int Read_parameter_file(const char* path);
   int Read_initial_state_file(const char* path);
   // The terminal-state file, in the layout of the initial-state file with
-  // three comment lines before it (total 386 when it cannot be created).
+  // three comment lines before it. One that cannot be created (total 386)
+  // or written (total 392) is reported; the components still write their
+  // own terminal files. 1 when the file and every component's files were
+  // written.
   int Write_terminal_state(const char* path);
 
   // The send-port stock files: every send port's buffered packs, written as
   // bracketed data blocks, one per element, with the components in braces;
   // read back into the same ports. A stock file that does not exist is
-  // skipped silently; one that cannot be created is reported (total 404).
+  // skipped silently; one that cannot be created (total 404) or written
+  // (total 408) is reported.
   int Write_send_port_stock(const char* path);
   int Read_send_port_file(const char* path) { return Deliver_data_string(path, SDPDATA); }
   // Reads a bracketed data file and hands each data block to the element
@@ -93,8 +99,9 @@ class Total_system : public Sub_system {
 
   // Every input file port reads its file (when modified).
   void Input_data();
-  // Every output file port appends what is new.
-  void Output_data();
+  // Every output file port appends what is new. A system with outputs of
+  // its own beside its output file ports writes them here too.
+  virtual void Output_data();
   // The time window that all input file ports cover: from the latest of
   // their oldest published times to the earliest of their newest. 0 when a
   // port has published nothing.
@@ -102,10 +109,12 @@ class Total_system : public Sub_system {
   // The console menu of the time-control option.
   void Set_qavlen_option();
 
-  // 0 after a dialogue that ended as asked; 1 when the standard input ended
-  // at a prompt, so that the program ends with a nonzero status after
-  // writing its terminal files.
-  int Exit_status() const { return input_ended ? 1 : 0; }
+  // 0 after a run whose dialogue ended as asked and whose outputs were all
+  // written; 1 when the standard input ended at a prompt, or an output of
+  // the run (an output file port's file, the terminal-state or stock file,
+  // a component's terminal file) could not be created or written, so that
+  // the program ends with a nonzero status after writing what it could.
+  int Exit_status() const;
 
  protected:
   Time terminal_time = LONG_MIN32;
@@ -128,8 +137,15 @@ class Total_system : public Sub_system {
   // file and checks that it names this system.
   void Check_system_header(char* line, bool initial);
   int Read_framework_file(const char* path, bool initial);
+  // Ends the program (total 372) when a component of the system starts
+  // later than the system itself, after the initial-state file `path`.
+  void Check_start_times(const char* path);
+  // Closes a framework file written whole; a write that failed is reported
+  // at `position` and the file cut back to nothing.
+  bool Close_framework_file(FILE* fp, const char* path, int position);
 
   bool input_ended = false;
+  bool output_failed = false;  // the terminal-state or stock file, or a component's
 };
 
 #endif

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -1116,6 +1117,48 @@ TEST(Morvelan2dRun, TerminalFileThatCannotBeCreatedIsReported) {
   EXPECT_NE(o.err.find("E : morvelan2d-1.cpp : 1290 : Cannot open file 'sub/ini.dat.tst' (mode \"w\").\n"),
             std::string::npos)
       << o.err;
+}
+
+// A terminal discharge file that cannot be written whole (a full disk, a
+// file-size limit) is reported and cut back to nothing, so that no
+// half-written file restarts a run; the element's line is still written.
+TEST(Morvelan2dRun, TerminalFileThatCannotBeWrittenIsReportedAndCutBack) {
+  qtest::Qavlensdir none(nullptr);
+  const std::string loaded = "    Morvelan2d morvelan2d 0\n";
+  const std::string report = "E : morvelan2d-1.cpp : 1295 : Cannot write file 'ini.dat.tst'.\n"
+                             "    Morvelan2d morvelan2d 0\n";
+  for (bool full : {true, false}) {
+    Temp_dir d;
+    WriteBasin(d);
+    if (full) {
+      ASSERT_EQ(symlink("/dev/full", d.file("ini.dat.tst").c_str()), 0);
+    }
+    Outcome o = ftest::run(
+        [full] {
+          Morvelan2d m("morvelan2d", 0);
+          Load(m);
+          if (!full) {
+            std::signal(SIGXFSZ, SIG_IGN);
+            rlimit small{};
+            getrlimit(RLIMIT_FSIZE, &small);
+            small.rlim_cur = 200;  // above the reports, below the file
+            setrlimit(RLIMIT_FSIZE, &small);
+          }
+          char line[64] = "";
+          FILE* f = std::tmpfile();
+          const int r = m.Save_terminal_state(f);
+          std::rewind(f);
+          if (!std::fgets(line, sizeof line, f) || std::string(line) != "0 ini.dat.tst\n") return 2;
+          std::fclose(f);
+          return r;
+        },
+        d.path());
+    EXPECT_EQ(o.status, 0) << full;
+    EXPECT_EQ(o.err, loaded + report) << full;
+    if (!full) {
+      EXPECT_EQ(read_file(d.file("ini.dat.tst")), "");
+    }
+  }
 }
 
 }  // namespace

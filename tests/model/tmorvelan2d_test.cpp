@@ -2,12 +2,14 @@
 // with its fixed files, the answers piped to its standard input, its exit
 // status, console and files checked.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <sstream>
@@ -225,8 +227,10 @@ TEST(Tmorvelan2d, RainFileEndingBeforeTheRunWaitsForItToGrow) {
   ftest::Dialogue dlg(Exec, d.path());
   dlg.send("1200\n1200\n");
   ASSERT_TRUE(dlg.wait_for("# Now : current_time = 600 : terminal_time = 1200\n# Quit? [Y / N] : "));
-  // The series hold what was computed before the catch.
+  // The series hold what was computed before the catch, and so does the
+  // basin rain.
   EXPECT_EQ(Times(Series(read_file(d.file("tmorvelan2d.out")))), (std::vector<int>{0, 300, 600}));
+  EXPECT_EQ(read_file(d.file("all_rain.dat")), "300 6\n600 6\n");
   ftest::append_file(d.file("radarRain_4.dat"), "1200 2 2\n6 6\n6 6\n");
   ftest::set_mtime(d.file("radarRain_4.dat"), 4102444800);
   dlg.send("N\n600\n600\nY\n");
@@ -501,6 +505,334 @@ TEST(Tmorvelan2d, RainFileThatCannotBeOpenedEndsWithStatus3) {
   EXPECT_NE(o.err.find("E : i_file_matrix.cpp : 94 : Cannot open file 'radarRain_4.dat' (mode \"r\").\n"),
             std::string::npos)
       << o.err;
+}
+
+// ---- outputs that cannot be written ----
+
+// A basin of `slopes` slope edges draining into one river edge, whose
+// initial discharge file is `ini`, under uniform rain of 6 mm/h on a grid
+// of cells x cells from 0 to `last` s.
+struct Shape {
+  int slopes = 2;
+  std::string ini = "ini.dat";
+  int cells = 2;
+  int last = 1200;
+};
+
+void WriteShaped(const Temp_dir& d, const Shape& s) {
+  const int river = s.slopes + 1;
+  std::string net = "[Data Format Name]\nedge connection V.4\n[Number of Total Edges]\n" +
+                    std::to_string(river) + "\n[Data]\n";
+  std::string par = "[Data Format Name]\nMorvelan Parameter Format\n[Number of Total Edges]\n" +
+                    std::to_string(river) + "\n[Data]\n";
+  std::string ini = "[Data Format Name]\nMorvelan Initial State Format\n[Number of Total Edges]\n" +
+                    std::to_string(river) + "\n[Data]\n";
+  std::string uppers;
+  for (int k = 1; k <= river; ++k) {
+    if (k < river) {
+      net += std::to_string(k) + " 10 100 100 20 11 100 300 10 0 1 -" + std::to_string(river) + " 1 200 0.05 20000\n";
+      uppers += " " + std::to_string(k);
+    } else {
+      net += std::to_string(k) + " 11 100 300 10 13 100 500 5 " + std::to_string(s.slopes) + uppers + " 0 2\n";
+    }
+    par += std::to_string(k) + " 0.3 1.667 0.001 0.5 0.02 0.005 4.0 0.65 0.000001 10 0.0001 10\n";
+    ini += std::to_string(k) + " 0 0\n";
+  }
+  std::string rain;
+  for (int t = 0; t <= s.last; t += 600) {
+    rain += std::to_string(t) + " " + std::to_string(s.cells) + " " + std::to_string(s.cells) + "\n";
+    for (int r = 0; r < s.cells; ++r) {
+      for (int c = 0; c < s.cells; ++c) rain += c ? " 6" : "6";
+      rain += "\n";
+    }
+  }
+  write_file(d.file("net.con"), net);
+  write_file(d.file("par.dat"), par);
+  write_file(d.file(s.ini), ini);
+  write_file(d.file("tmorvelan2d.pmt"), kPmt);
+  write_file(d.file("tmorvelan2d.ist"),
+             "VirtualRiverBasin vrb 0\n0\n{\nMorvelan2d morvelan2d 0\n0 " + s.ini + "\n}\n");
+  write_file(d.file("radarRain_4.dat"), rain);
+}
+
+// The outputs of a run of the shaped basin.
+std::vector<std::string> OutputNames(const Shape& s) {
+  return {"tmorvelan2d.out", "tmorvelan2d.sat", "tmorvelan2d.stg", "all_rain.dat",
+          "tmorvelan2d.tst", "tmorvelan2d.tsd", s.ini + ".tst"};
+}
+
+const std::string kLoaded = "    Morvelan2d morvelan2d 0\n        owner > VirtualRiverBasin vrb 0\n";
+const std::string kSystem = "    VirtualRiverBasin vrb 0\n";
+const std::string kElement = kLoaded;
+std::string PortOf(const char* file, const char* port) {
+  return std::string("    Input_file : O_file<double> ") + file + " \n      output < Send<double> " + port +
+         " 0 \n      output <     owner > Morvelan2d morvelan2d 0\n      output <     owner >> VirtualRiverBasin vrb 0\n";
+}
+
+// The explanations the reports echo (QAVLENSDIR set to the build's files).
+const std::string kWhy392 =
+    "    Writing the terminal-state file failed: the disk may be full, or the file\n"
+    "    may exceed a size limit. The file was cut back to nothing, so that no\n"
+    "    half-written state starts the next run; the components still wrote their\n"
+    "    own terminal files. Make room before the next run. The program goes on\n"
+    "    and ends with status 1.\n";
+const std::string kWhy408 =
+    "    Writing the send-port stock file failed: the disk may be full, or the\n"
+    "    file may exceed a size limit. The file was cut back to nothing (a run that\n"
+    "    reads it as its stock file finds no data in it). The program goes on and\n"
+    "    ends with status 1.\n";
+const std::string kWhy1295 =
+    "    Writing the terminal discharge file failed: the disk may be full, or the\n"
+    "    file may exceed a size limit. The file was cut back to nothing, so that no\n"
+    "    half-written file restarts a run; the terminal-state file still names it.\n"
+    "    Make room before the next run. The program ends with status 1.\n";
+const std::string kWhy30 =
+    "    The output file cannot be created or emptied for its header: check that\n"
+    "    its directory exists and may be written. The data are still appended if\n"
+    "    the file can be opened for appending. The run ends with status 1.\n";
+const std::string kWhy574 =
+    "    The output file cannot be opened for appending. Nothing was written this\n"
+    "    time; the port tries again at the next output and keeps its data. The run\n"
+    "    ends with status 1.\n";
+const std::string kRainLost =
+    "Cannot write all_rain.dat (the disk may be full, or the file too large): it keeps its lines up to the "
+    "last output; the lines since ";
+
+const std::string kWhy386 =
+    "    The terminal-state file cannot be created: check that its directory may\n"
+    "    be written. No terminal state was written; the components still wrote\n"
+    "    their own terminal files. The program goes on and ends with status 1.\n";
+
+// An output that is /dev/full, or a directory where the file should be:
+// the report names the file, the exit status is 1, and every other output
+// is what a sound run writes, byte for byte (a series port that could not
+// write keeps its packs, and the stock file holds them).
+TEST(Tmorvelan2dOutputs, OutputOnAFullDiskIsReportedAndTheOthersWritten) {
+  qtest::Qavlensdir why(qtest::explain_dir().c_str());
+  const std::string sound = kLoaded + "File: radarRain_4.dat  newest data time : 1200\n";
+  struct Case {
+    const char* file;
+    bool directory;
+    std::string report;
+    std::string before = "";  // reported when the program starts
+    bool series = false;      // the port keeps its packs, and the stock holds them
+  } cases[] = {
+      {"tmorvelan2d.tst", false, "E : total.cpp : 392 : Cannot write file 'tmorvelan2d.tst'.\n" + kWhy392 + kSystem},
+      {"tmorvelan2d.tst", true,
+       "E : total.cpp : 386 : Cannot open file 'tmorvelan2d.tst' (mode \"w\").\n" + kWhy386 + kSystem},
+      {"tmorvelan2d.tsd", false, "E : total.cpp : 408 : Cannot write file 'tmorvelan2d.tsd'.\n" + kWhy408 + kSystem},
+      {"ini.dat.tst", false, "E : morvelan2d-1.cpp : 1295 : Cannot write file 'ini.dat.tst'.\n" + kWhy1295 + kElement},
+      {"all_rain.dat", false, kRainLost + "are written with the next output.\n" + kRainLost + "are lost.\n"},
+      {"all_rain.dat", true, "", "Cannot create all_rain.dat: the basin rain of the steps is not written.\n"},
+      {"tmorvelan2d.sat", true,
+       "E : output_f.cpp : 30 : Cannot open file 'tmorvelan2d.sat' (mode \"w\").\n" + kWhy30 +
+           PortOf("tmorvelan2d.sat", "spSarea") +
+           "E : p_tmp.cpp : 574 : Cannot open file 'tmorvelan2d.sat' (mode \"a\").\n" + kWhy574 +
+           PortOf("tmorvelan2d.sat", "spSarea"),
+       "", true},
+  };
+  const Shape shape;
+  Temp_dir ref;
+  WriteShaped(ref, shape);
+  Outcome r = RunProgram(ref, "1200\n1200\nY\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  ASSERT_EQ(r.err, sound);
+  for (const Case& c : cases) {
+    Temp_dir d;
+    WriteShaped(d, shape);
+    if (c.directory) {
+      std::filesystem::create_directory(d.file(c.file));
+    } else {
+      ASSERT_EQ(symlink("/dev/full", d.file(c.file).c_str()), 0);
+    }
+    Outcome o = RunProgram(d, "1200\n1200\nY\n");
+    EXPECT_EQ(o.status, 1) << c.file;
+    EXPECT_EQ(o.out, r.out) << c.file;
+    EXPECT_EQ(o.err, c.before + sound + c.report) << c.file;
+    for (const std::string& f : OutputNames(shape)) {
+      if (f == c.file || (c.series && f == "tmorvelan2d.tsd")) continue;
+      EXPECT_EQ(read_file(d.file(f)), read_file(ref.file(f))) << c.file << ": " << f;
+    }
+    if (c.series) {
+      EXPECT_NE(read_file(d.file("tmorvelan2d.tsd")).find("(1) # send_ports number\n(5) # number_of_data_packs\n"),
+                std::string::npos);
+    }
+  }
+}
+
+// The program run under a file-size limit; its reports go with its console,
+// so that the limit cannot cut them.
+Outcome RunLimited(const Temp_dir& d, const std::string& answers, rlim_t limit) {
+  ftest::Dialogue dlg(
+      [limit] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small{};
+        getrlimit(RLIMIT_FSIZE, &small);
+        small.rlim_cur = limit;
+        setrlimit(RLIMIT_FSIZE, &small);
+        dup2(1, 2);
+        return Exec();
+      },
+      d.path());
+  dlg.send(answers);
+  return dlg.finish();
+}
+
+// An output that outgrows a file-size limit: the report names it, the file
+// is cut back (no half-written file is left), the exit status is 1, and the
+// outputs within the limit are what a sound run writes. The limit lies
+// above the files the run reads and below the file of the case. The stock
+// file, never smaller than the terminal-state and terminal discharge files,
+// outgrows the limit with them.
+TEST(Tmorvelan2dOutputs, OutputBeyondASizeLimitIsCutBackAndTheOthersWritten) {
+  qtest::Qavlensdir none(nullptr);
+  const std::string tst = "E : total.cpp : 392 : Cannot write file 'tmorvelan2d.tst'.\n" + kSystem;
+  const std::string tsd = "E : total.cpp : 408 : Cannot write file 'tmorvelan2d.tsd'.\n" + kSystem;
+  const std::string dis = "E : morvelan2d-1.cpp : 1295 : Cannot write file 'ini.dat.tst'.\n" + kElement;
+  struct Case {
+    const char* name;
+    Shape shape;
+    const char* answers;
+    std::vector<std::string> failing;
+    std::vector<std::string> reports;
+  } cases[] = {
+      {"terminal state", {2, std::string(251, 'i'), 2, 1200}, "1200\n1200\nY\n",
+       {"tmorvelan2d.tst", "tmorvelan2d.tsd"}, {tst, tsd}},
+      {"stock", {2, "ini.dat", 12, 1200}, "1200\n1200\nY\n", {"tmorvelan2d.tsd"}, {tsd}},
+      {"terminal discharges", {2, "ini.dat", 2, 1200}, "300\n300\nY\n", {"ini.dat.tst", "tmorvelan2d.tsd"},
+       {dis, tsd}},
+  };
+  for (const Case& c : cases) {
+    Temp_dir ref;
+    WriteShaped(ref, c.shape);
+    Outcome r = RunProgram(ref, c.answers);
+    ASSERT_EQ(r.status, 0) << c.name << r.err;
+    auto fails = [&](const std::string& f) {
+      return std::find(c.failing.begin(), c.failing.end(), f) != c.failing.end();
+    };
+    // The files read through a copy without comments count as written.
+    std::vector<std::string> files = OutputNames(c.shape);
+    for (const char* f : {"tmorvelan2d.pmt", "tmorvelan2d.ist", "net.con", "par.dat"}) files.push_back(f);
+    files.push_back(c.shape.ini);
+    std::size_t kept = 0, failing = SIZE_MAX;
+    for (const std::string& f : files) {
+      const std::size_t size = read_file(ref.file(f)).size();
+      if (fails(f))
+        failing = std::min(failing, size);
+      else
+        kept = std::max(kept, size);
+    }
+    ASSERT_GT(failing, kept + 20) << c.name << ": the limit must lie between the files";
+    Temp_dir d;
+    WriteShaped(d, c.shape);
+    Outcome o = RunLimited(d, c.answers, (kept + failing) / 2);
+    EXPECT_EQ(o.status, 1) << c.name;
+    for (const std::string& report : c.reports)
+      EXPECT_NE(o.out.find(report), std::string::npos) << c.name << "\n" << o.out;
+    for (const std::string& f : OutputNames(c.shape))
+      EXPECT_EQ(read_file(d.file(f)), fails(f) ? "" : read_file(ref.file(f))) << c.name << ": " << f;
+  }
+}
+
+// all_rain.dat is never the largest output: the series hold the same steps
+// behind a header. Under a limit it outgrows, the series and the stock
+// outgrow it too; every one of them is cut back to whole lines, and the
+// outputs within the limit are written.
+TEST(Tmorvelan2dOutputs, RainSumBeyondASizeLimitIsCutBackWithTheSeries) {
+  qtest::Qavlensdir none(nullptr);
+  const Shape shape{2, "ini.dat", 2, 36000};
+  Temp_dir ref;
+  WriteShaped(ref, shape);
+  Outcome r = RunProgram(ref, "36000\n36000\nY\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  ASSERT_GT(read_file(ref.file("all_rain.dat")).size(), 900u);
+  Temp_dir d;
+  WriteShaped(d, shape);
+  Outcome o = RunLimited(d, "36000\n36000\nY\n", 600);
+  EXPECT_EQ(o.status, 1);
+  EXPECT_NE(o.out.find(kRainLost + "are written with the next output.\n"), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find(kRainLost + "are lost.\n"), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find("E : output_f.cpp : 90 : Cannot write file 'tmorvelan2d.out'.\n"), std::string::npos);
+  EXPECT_NE(o.out.find("E : total.cpp : 408 : Cannot write file 'tmorvelan2d.tsd'.\n"), std::string::npos);
+  EXPECT_EQ(read_file(d.file("all_rain.dat")), "");
+  EXPECT_EQ(read_file(d.file("tmorvelan2d.tsd")), "");
+  for (const char* f : {"tmorvelan2d.out", "tmorvelan2d.sat", "tmorvelan2d.stg"}) {
+    const std::string text = read_file(d.file(f));
+    EXPECT_EQ(text, read_file(ref.file(f)).substr(0, text.size())) << f;
+    EXPECT_TRUE(Series(text).empty()) << f;  // the header only
+  }
+  for (const char* f : {"tmorvelan2d.tst", "ini.dat.tst"})
+    EXPECT_EQ(read_file(d.file(f)), read_file(ref.file(f))) << f;
+}
+
+// all_rain.dat reaches the disk with the series at the end of every run
+// segment: at the Quit prompt it holds the steps the series hold.
+TEST(Tmorvelan2dOutputs, RainSumIsWrittenWithTheSeriesAtEverySegmentEnd) {
+  Temp_dir d;
+  WriteBasin(d, Rain({{0, 6}, {600, 12}, {1200, 6}}));
+  ftest::Dialogue dlg(Exec, d.path());
+  dlg.send("600\n600\n");
+  ASSERT_TRUE(dlg.wait_for("# Quit? [Y / N] : "));
+  EXPECT_EQ(read_file(d.file("all_rain.dat")), "300 9\n600 12\n");
+  EXPECT_EQ(Times(Series(read_file(d.file("tmorvelan2d.out")))), (std::vector<int>{0, 300, 600}));
+  dlg.send("N\n600\n600\n");
+  ASSERT_TRUE(dlg.wait_for("# Quit? [Y / N] : "));
+  EXPECT_EQ(read_file(d.file("all_rain.dat")), "300 9\n600 12\n900 9\n1200 6\n");
+  dlg.send("Y\n");
+  Outcome o = dlg.finish();
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(read_file(d.file("all_rain.dat")), "300 9\n600 12\n900 9\n1200 6\n");
+}
+
+// A stock file left from another run restores the rain of that run's end:
+// the rain file's records from the start on are not taken, nothing can be
+// computed, and the report of the initial work says what to check.
+TEST(Tmorvelan2dOutputs, StaleStockFileIsNamedByTheReport) {
+  const std::string rain = Rain({{0, 6}, {600, 6}, {1200, 6}, {1800, 6}});
+  Temp_dir d;
+  WriteBasin(d, rain);
+  ASSERT_EQ(RunProgram(d, "1200\n1200\nY\n").status, 0);
+  std::filesystem::rename(d.file("tmorvelan2d.tsd"), d.file("tmorvelan2d.isd"));
+  qtest::Qavlensdir why(qtest::explain_dir().c_str());
+  Outcome o = RunProgram(d, "1200\n1200\nY\n");
+  EXPECT_NE(o.err.find("E : total.cpp : 528 : \n"
+                       "    Some components could not do their initial work (they are listed below):\n"
+                       "    their initial output needs data at the start time that no input file and\n"
+                       "    no other component provides. Check the start time in the initial-state\n"
+                       "    file against the first times of the input files, and look for a send-port\n"
+                       "    stock file (for tmorvelan2d: tmorvelan2d.isd) left from another run: it\n"
+                       "    belongs with the initial-state file written with it (the .tsd and the\n"
+                       "    .tst of one run). Its data come from the end of that run, and an input\n"
+                       "    file port then takes only the records after them, so the records of this\n"
+                       "    start time are never read. Remove the stock file, or put back the one\n"
+                       "    written with this initial-state file.\n" +
+                       kLoaded),
+            std::string::npos)
+      << o.err;
+}
+
+// An initial-state file whose basin starts before its element (a restart
+// with a hand-edited system line) would never compute a step: it is refused
+// before anything is written.
+TEST(Tmorvelan2dOutputs, ElementStartingAfterTheBasinIsRefused) {
+  Temp_dir d;
+  WriteBasin(d, Rain({{0, 6}, {7200, 6}, {7800, 6}}));
+  write_file(d.file("tmorvelan2d.ist"), "VirtualRiverBasin vrb 0\n0\n{\nMorvelan2d morvelan2d 0\n7200 ini.dat\n}\n");
+  qtest::Qavlensdir why(qtest::explain_dir().c_str());
+  Outcome o = RunProgram(d, "600\n600\nY\n");
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.err, kLoaded +
+                       "E : total.cpp : 372 : In tmorvelan2d.ist the system vrb 0 starts at 0, its component "
+                       "morvelan2d 0 at 7200.\n"
+                       "    A component starts later than the system that holds it (both times are\n"
+                       "    given above): the system's time would never reach the component's, and no\n"
+                       "    step would ever be computed. Give the system its components' start time\n"
+                       "    on its own line of the initial-state file (the line after the system's\n"
+                       "    header), or give the component the system's. A terminal-state file\n"
+                       "    written by a run holds equal times. The program stops.\n" +
+                       kLoaded);
+  EXPECT_FALSE(ftest::exists(d.file("tmorvelan2d.tst")));
+  EXPECT_FALSE(ftest::exists(d.file("tmorvelan2d.out")));
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
+#include <sys/resource.h>
 
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -89,6 +91,42 @@ TEST(CommonReports, TheFourShapes) {
   EXPECT_EQ(stderr_of([] { Wprint("element.cpp", 619, 1); }), "W : element.cpp : 619 : \n");
   EXPECT_EQ(stderr_of([] { Eprint_fopen("total.cpp", 168, "tmorvelan2d.pmt", "r", 1); }),
             "E : total.cpp : 168 : Cannot open file 'tmorvelan2d.pmt' (mode \"r\").\n");
+  EXPECT_EQ(stderr_of([] { Eprint_fwrite("total.cpp", 392, "tmorvelan2d.tst", 1); }),
+            "E : total.cpp : 392 : Cannot write file 'tmorvelan2d.tst'.\n");
+}
+
+// A round of appending that does not all reach the file is taken off it
+// again; a device cannot be cut back, but its failure is told all the same.
+TEST(CheckedFiles, AFailedRoundIsCutBackToWhereItBegan) {
+  Temp_dir tmp;
+  const std::string path = tmp.path() + "/a.txt";
+  EXPECT_EXIT(
+      {
+        std::ofstream(path) << "kept\n";
+        long start = -1;
+        FILE* fp = Open_to_append(path.c_str(), start);
+        bool ok = fp && start == 5;
+        std::fputs("more\n", fp);
+        ok = ok && Close_written(fp, path.c_str(), start);
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small{};
+        getrlimit(RLIMIT_FSIZE, &small);
+        small.rlim_cur = 4096;
+        setrlimit(RLIMIT_FSIZE, &small);
+        fp = Open_to_append(path.c_str(), start);
+        for (int k = 0; k < 1000; ++k) std::fputs("a line that will not all fit\n", fp);
+        ok = ok && start == 10 && !Close_written(fp, path.c_str(), start);
+        std::ifstream in(path);
+        std::stringstream text;
+        text << in.rdbuf();
+        ok = ok && text.str() == "kept\nmore\n";
+        fp = Open_to_append("/dev/full", start);
+        std::fputs("x\n", fp);
+        ok = ok && !Close_written(fp, "/dev/full", start);
+        ok = ok && Open_to_append((tmp.path() + "/no/such").c_str(), start) == nullptr;
+        std::exit(ok ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 TEST(CommonReports, InsufficientMemoryWithTypeAndCount) {

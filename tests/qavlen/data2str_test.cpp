@@ -74,6 +74,27 @@ TEST(Data2str, ReadingFormsParseLikeScanf) {
   EXPECT_EQ(*cursor, '\0');
 }
 
+// The empty text cannot be an empty item (that ends the list): its data
+// form is a line end between the brackets, and an item of line ends only
+// reads as the empty text. Every other text keeps its forms.
+TEST(Data2str, EmptyTextHasAnItemOfItsOwn) {
+  EXPECT_EQ(file_text([](FILE* f) { data2file(QavlenString(""), f); }), "(\n)\n");
+  EXPECT_EQ(file_text([](FILE* f) { data2ofile(QavlenString(""), f); }), "\"\"");
+  EXPECT_EQ(file_text([](FILE* f) { data2file(QavlenString("x"), f); }), "(x)\n");
+  struct Case {
+    const char* item;
+    const char* text;
+  } cases[] = {{"\n", ""}, {"\r\n", ""}, {"\n\n", ""}, {"a\n", "a\n"}, {" \n", " \n"}, {"()", "()"}, {"abc", "abc"}};
+  for (const Case& c : cases) {
+    std::string list = item_list({c.item, "next"});
+    char* cursor = &list[0];
+    QavlenString s("before");
+    dstr2data(cursor, s);
+    EXPECT_STREQ(s.c_str(), c.text) << c.item;
+    EXPECT_STREQ(cursor, "next");
+  }
+}
+
 TEST(Data2str, ReadsNeverPassTheEndOfTheList) {
   std::string list = item_list({"5"});
   char* cursor = &list[0];

@@ -85,6 +85,7 @@ TEST(OutputFile, HeaderThenOnlyNewerPacksEachOnce) {
   w.send(2400, 4.0);
   w.out.Output_data();
   EXPECT_EQ(read_file(path), first + "1800 3\n2400 4\n");
+  EXPECT_FALSE(w.out.Output_failed());
 }
 
 // A pack stamped with the smallest time is written with the first write
@@ -145,6 +146,7 @@ TEST(OutputFile, FilesThatCannotBeOpenedAreReportedAndTriedAgain) {
                      "E : p_tmp.cpp : 574 : Cannot open file '" + path + "' (mode \"a\").\n" + desc);
   EXPECT_EQ(w.out.Last_data_time(), LONG_MIN32);
   EXPECT_EQ(w.sp.Number_of_data_packs(), 1);  // nothing released
+  EXPECT_TRUE(w.out.Output_failed());  // the run ends with status 1
 }
 
 // A full disk: the header and the lines are reported as not written, and
@@ -163,6 +165,7 @@ TEST(OutputFile, WritesThatFailAreReportedAndNothingCountsAsWritten) {
   EXPECT_EQ(err, report + report);  // the header, then the lines
   EXPECT_EQ(w.out.Last_data_time(), LONG_MIN32);
   EXPECT_EQ(w.sp.Number_of_data_packs(), 2);  // nothing released
+  EXPECT_TRUE(w.out.Output_failed());
 }
 
 // A write that fails part way through (the file reaches a size limit) is
@@ -195,7 +198,8 @@ TEST(OutputFile, AFailedAppendIsCutBackAndWrittenWholeLater) {
           std::snprintf(line, sizeof line, "%d %g\n", t, t / 7.0);
           expected += line;
         }
-        ok = ok && read_file(path) == expected && w.out.Last_data_time() == 60000;
+        // Written whole in the end, but the failure stays on the record.
+        ok = ok && read_file(path) == expected && w.out.Last_data_time() == 60000 && w.out.Output_failed();
         std::exit(ok ? 0 : 1);
       },
       ::testing::ExitedWithCode(0), "^E : output_f.cpp : 90 : Cannot write file '[^']*q.out'.\n    Input_file : ");

@@ -2,7 +2,12 @@
 // basin of the tests' own (an input file port, an element, an output file
 // port) runs in a child process with scripted answers on its standard input.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
+#include <csignal>
+#include <filesystem>
+#include <functional>
 #include <string>
 
 #include "files_testing.h"
@@ -81,6 +86,20 @@ class Basin : public Total_system {
   I_file<double> in;
   O_file<double> out;
   Doubler el;
+};
+
+// The tests' basin with a doubler of another class in place of its own.
+template <class D>
+class Basin_with : public Basin {
+ public:
+  Basin_with() : Basin(10) {}
+  int Register_components() override { return Register(&element); }
+  int Connect_ports() override {
+    Connect(&in, &element, "rp", 0);
+    Connect(&element, "sp", 0, &out);
+    return 1;
+  }
+  D element;
 };
 
 template <class System>
@@ -268,23 +287,7 @@ class Stalling : public Doubler {
   int Can_you_calculate() override { return current_time >= 40 ? 0 : Doubler::Can_you_calculate(); }
 };
 
-class Stalling_basin : public Total_system {
- public:
-  Stalling_basin() : in("in.dat"), out("out.dat", 0) { Init("sys", 0, 0); }
-  int Register_input_ports() override { return Register(&in); }
-  int Register_output_ports() override { return Register(&out); }
-  int Register_components() override { return Register(&el); }
-  int Register_iterators() override { return 1; }
-  int Connect_ports() override {
-    Connect(&in, &el, "rp", 0);
-    Connect(&el, "sp", 0, &out);
-    return 1;
-  }
-  int Connect_components() override { return 1; }
-  I_file<double> in;
-  O_file<double> out;
-  Stalling el;
-};
+using Stalling_basin = Basin_with<Stalling>;
 
 TEST(TotalSystemWork, StoppedBeforeTheTargetWritesNoOutput) {
   Temp_dir dir;
@@ -302,6 +305,39 @@ TEST(TotalSystemWork, StoppedBeforeTheTargetWritesNoOutput) {
   EXPECT_EQ(o.out, ask_step(0) + ask_increment + "30\n" + ask_quit(40, 100) + ended);
   EXPECT_EQ(o.err, "File: in.dat  newest data time : 200\n\n# Error : Stopped before MediumTermTargetTime\n");
   EXPECT_FALSE(ftest::exists(dir.file("out.dat")));
+}
+
+// Under the time-control option the steps are cut at the terminal time: a
+// run length that is not a whole number of increments (or of steps) ends
+// its segment there, with its output written.
+TEST(TotalSystemWork, TimeControlEndsTheSegmentAtTheTerminalTime) {
+  struct Case {
+    Long step;
+    const char* answers;
+    std::string out;
+    std::string file;
+  } cases[] = {
+      {10, "100\n30\ny\n", ask_step(0) + ask_increment + "30\n60\n90\n" + done + ask_quit(100, 100) + ended,
+       header + doubled(0, 100)},
+      {30, "100\n30\nn\n50\n30\ny\n",
+       ask_step(0) + ask_increment + "30\n60\n90\n" + done + ask_quit(100, 100) + ask_step(100) + ask_increment +
+           "130\n" + done + ask_quit(150, 150) + ended,
+       header + "0 0\n30 6\n60 12\n90 18\n100 20\n130 26\n150 30\n"},
+  };
+  for (const Case& c : cases) {
+    Temp_dir dir;
+    write_file(dir.file("in.dat"), series(0, 200));
+    Outcome o = ftest::run(
+        [&] {
+          QavlenOption::tc = QavlenOption::DoNotGoBeyondTerminalTime;
+          return run_basin(c.step, 0);
+        },
+        dir.path(), c.answers);
+    EXPECT_EQ(o.status, 11) << c.step;
+    EXPECT_EQ(o.out, c.out) << c.step;
+    EXPECT_EQ(o.err, "File: in.dat  newest data time : 200\n") << c.step;
+    EXPECT_EQ(read_file(dir.file("out.dat")), c.file) << c.step;
+  }
 }
 
 // An iteration member that never converges: the group is rewound at every
@@ -917,6 +953,253 @@ TEST(TotalSystemFiles, TerminalStateFileThatCannotBeCreated) {
   EXPECT_EQ(r, 0);
   EXPECT_EQ(err, "E : total.cpp : 404 : Cannot open file '" + dir.file("no/dir/t.tsd") +
                      "' (mode \"w\").\n    Total_system sys 0\n");
+}
+
+// A doubler that reads its own start time from its initial-state line, as
+// a model element does; its terminal state is that time.
+class Clocked : public Doubler {
+ public:
+  Clocked() : Doubler(10) { class_name = "Clocked"; }
+  int Set_initial_state(FILE* f) override { return std::fscanf(f, "%d", &current_time) == 1; }
+};
+
+// A component that starts later than its system would never be reached by
+// the system's time: the initial-state file is refused with both times.
+TEST(TotalSystemFiles, ComponentStartingAfterTheSystemIsRefused) {
+  qtest::Qavlensdir none(nullptr);
+  struct Case {
+    const char* text;
+    int status;
+    std::string err;
+  } cases[] = {
+      {"sys 0\n0\n{\ndoubler 0\n7200\n}\n", 1,
+       "E : total.cpp : 372 : In t.ist the system sys 0 starts at 0, its component doubler 0 at 7200.\n"
+       "    Clocked doubler 0\n        owner > Total_system sys 0\n"},
+      {"sys 0\n7200\n{\ndoubler 0\n7200\n}\n", 0, ""},
+      {"sys 0\n7200\n{\ndoubler 0\n0\n}\n", 0, ""},  // behind: it catches up
+  };
+  for (const Case& k : cases) {
+    Temp_dir dir;
+    write_file(dir.file("t.ist"), k.text);
+    Outcome o = ftest::run(
+        [] {
+          Basin_with<Clocked> b;
+          if (!build(b)) return 99;
+          b.Read_initial_state_file("t.ist");
+          return 0;
+        },
+        dir.path());
+    EXPECT_EQ(o.status, k.status) << k.text;
+    EXPECT_EQ(o.err, k.err) << k.text;
+  }
+}
+
+// An element that writes a file of its own with its terminal state, and
+// fails to when told so.
+class Filer : public Doubler {
+ public:
+  Filer() : Doubler(10) { class_name = "Filer"; }
+  int Save_terminal_state(FILE* f) override {
+    Doubler::Save_terminal_state(f);
+    write_file("own.dat", "written\n");
+    return fail ? 0 : 1;
+  }
+  bool fail = false;
+};
+
+using Filer_basin = Basin_with<Filer>;
+
+// Every output of the run that could not be created or written makes the
+// exit status 1, and the other outputs are still written: the terminal
+// state, the stock, a component's own terminal file, an output file port.
+TEST(TotalSystemFiles, OutputsThatCannotBeWrittenGiveExitStatus1) {
+  qtest::Qavlensdir none(nullptr);
+  const std::string sys = "    Total_system sys 0\n";
+  struct Case {
+    const char* name;
+    std::function<int(Filer_basin&)> write;  // the result of the writing
+    int result;
+    int exit_status;
+    std::string err;
+  } cases[] = {
+      {"all written", [](Filer_basin& b) { return b.Write_terminal_state("t.tst") + b.Write_send_port_stock("t.tsd"); },
+       2, 0, ""},
+      {"terminal state on a full disk", [](Filer_basin& b) { return b.Write_terminal_state("/dev/full"); }, 0, 1,
+       "E : total.cpp : 392 : Cannot write file '/dev/full'.\n" + sys},
+      {"stock on a full disk", [](Filer_basin& b) { return b.Write_send_port_stock("/dev/full"); }, 0, 1,
+       "E : total.cpp : 408 : Cannot write file '/dev/full'.\n" + sys},
+      {"stock not created", [](Filer_basin& b) { return b.Write_send_port_stock("no/t.tsd"); }, 0, 1,
+       "E : total.cpp : 404 : Cannot open file 'no/t.tsd' (mode \"w\").\n" + sys},
+      // The component's own file is still written when the terminal-state
+      // file cannot be created.
+      {"terminal state not created", [](Filer_basin& b) { return b.Write_terminal_state("no/t.tst"); }, 0, 1,
+       "E : total.cpp : 386 : Cannot open file 'no/t.tst' (mode \"w\").\n" + sys},
+      {"component's file", [](Filer_basin& b) {
+         b.element.fail = true;
+         return b.Write_terminal_state("t.tst");
+       }, 0, 1, ""},
+  };
+  for (const Case& c : cases) {
+    Temp_dir dir;
+    Outcome o = ftest::run(
+        [&] {
+          Filer_basin b;
+          if (!build(b)) return 99;
+          return 10 * c.write(b) + b.Exit_status();
+        },
+        dir.path());
+    EXPECT_EQ(o.status, 10 * c.result + c.exit_status) << c.name;
+    EXPECT_EQ(o.err, c.err) << c.name;
+    EXPECT_EQ(read_file(dir.file("own.dat")), std::string(c.name).find("stock") == std::string::npos ? "written\n" : "")
+        << c.name;
+  }
+  // A terminal state whose component failed is still written whole.
+  Temp_dir dir;
+  ftest::run(
+      [] {
+        Filer_basin b;
+        build(b);
+        b.element.fail = true;
+        return b.Write_terminal_state("t.tst");
+      },
+      dir.path());
+  EXPECT_EQ(read_file(dir.file("t.tst")),
+            "# terminal state of sys \n# current_time = 0 \n# \nTotal_system sys 0 \n0\n{\nFiler doubler 0\n0\n}\n");
+}
+
+// An output file port whose file cannot be written or created: the run
+// goes on, its other outputs are written, and the exit status is 1.
+TEST(TotalSystemWork, OutputFileThatCannotBeWrittenGivesExitStatus1) {
+  qtest::Qavlensdir none(nullptr);
+  for (bool full : {true, false}) {
+    Temp_dir dir;
+    write_file(dir.file("in.dat"), series(0, 200));
+    if (full)
+      ASSERT_EQ(symlink("/dev/full", dir.file("out.dat").c_str()), 0);
+    else
+      std::filesystem::create_directory(dir.file("out.dat"));
+    Outcome o = ftest::run(
+        [] {
+          Basin b(10);
+          if (!build(b)) return 99;
+          b.Initial_time(0);
+          b.Initial_work();
+          int r = b.Work();
+          b.Write_terminal_state("t.tst");
+          return 10 * r + b.Exit_status();
+        },
+        dir.path(), "50\n50\ny\n");
+    EXPECT_EQ(o.status, 11) << full;
+    const std::string desc = "    Input_file : O_file<double> out.dat \n      output < Send<double> sp 0 \n"
+                             "      output <     owner > Doubler doubler 0\n      output <     owner >> Total_system sys 0\n";
+    EXPECT_EQ(o.err, "File: in.dat  newest data time : 200\n" +
+                         (full ? "E : output_f.cpp : 90 : Cannot write file 'out.dat'.\n" + desc +
+                                     "E : output_f.cpp : 90 : Cannot write file 'out.dat'.\n" + desc
+                               : "E : output_f.cpp : 30 : Cannot open file 'out.dat' (mode \"w\").\n" + desc +
+                                     "E : p_tmp.cpp : 574 : Cannot open file 'out.dat' (mode \"a\").\n" + desc))
+        << full;
+    EXPECT_EQ(read_file(dir.file("t.tst")),
+              "# terminal state of sys \n# current_time = 50 \n# \nTotal_system sys 0 \n50\n{\nDoubler doubler 0\n50\n}\n");
+  }
+}
+
+// A terminal-state or stock file that reaches a file-size limit is cut
+// back to nothing: no half-written file is left.
+TEST(TotalSystemFiles, FilesCutByASizeLimitAreTakenBackWhole) {
+  Temp_dir dir;
+  const std::string tst = dir.file("t.tst");
+  const std::string tsd = dir.file("t.tsd");
+  EXPECT_EXIT(
+      {
+        qtest::Qavlensdir none(nullptr);
+        Basin b(10);
+        build(b);
+        for (Long t = 0; t <= 2000; t += 10) b.el.sp.Send_data(t, t / 3.0);
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small{};
+        getrlimit(RLIMIT_FSIZE, &small);
+        small.rlim_cur = 1000;  // the terminal state fits, the stock does not
+        setrlimit(RLIMIT_FSIZE, &small);
+        int r = b.Write_terminal_state(tst.c_str());
+        r += 10 * b.Write_send_port_stock(tsd.c_str());
+        const std::string whole =
+            "# terminal state of sys \n# current_time = 0 \n# \nTotal_system sys 0 \n0\n{\nDoubler doubler 0\n0\n}\n";
+        bool ok = r == 1 && read_file(tst) == whole && ftest::exists(tsd) && read_file(tsd).empty();
+        std::exit(ok && b.Exit_status() == 1 ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "^E : total.cpp : 408 : Cannot write file '[^']*t.tsd'.\n    Total_system sys 0\n$");
+}
+
+// A send port that holds empty texts: the stock file written with them is
+// read back into the same packs, and written again unchanged; the port
+// after them is read from the right item.
+class Texter : public qtest::Plain_element {
+ public:
+  Texter() : text("text", 0), number("number", 0) {
+    class_name = "Texter";
+    Init("texter", 0, 0, nullptr);
+  }
+  int Register_send_ports() override { return Register(&text) && Register(&number); }
+  Send<QavlenString> text;
+  Send<double> number;
+};
+
+class Text_system : public Total_system {
+ public:
+  Text_system() : out_text("text.out", 0), out_number("number.out", 0) { Init("sys", 0, 0); }
+  int Register_input_ports() override { return 1; }
+  int Register_output_ports() override { return Register(&out_text) && Register(&out_number); }
+  int Register_components() override { return Register(&texter); }
+  int Register_iterators() override { return 1; }
+  int Connect_ports() override {
+    Connect(&texter, "text", 0, &out_text);
+    Connect(&texter, "number", 0, &out_number);
+    return 1;
+  }
+  int Connect_components() override { return 1; }
+  O_file<QavlenString> out_text;
+  O_file<double> out_number;
+  Texter texter;
+};
+
+TEST(TotalSystemStock, EmptyTextsRoundTrip) {
+  Temp_dir dir;
+  Outcome o = ftest::run(
+      [] {
+        Text_system a;
+        if (!build(a)) return 99;
+        a.texter.text.Send_data(10, QavlenString(""));
+        a.texter.text.Send_data(20, QavlenString("two words"));
+        a.texter.text.Send_data(30, QavlenString(""));
+        a.texter.number.Send_data(30, 0.5);
+        a.Write_send_port_stock("t.tsd");
+        Text_system b;
+        if (!build(b)) return 98;
+        if (b.Read_send_port_file("t.tsd") != 1) return 1;
+        b.texter.text.Set_data_pack_array();
+        b.texter.number.Set_data_pack_array();
+        Data_pack* const* packs = nullptr;
+        int n = 0;
+        b.texter.text.Get_data_pack_array(packs, n);
+        if (n != 3) return 2;
+        std::string seen;
+        for (int k = 0; k < n; ++k)
+          seen += std::to_string(packs[k]->Data_time()) + "[" +
+                  static_cast<Data<QavlenString>*>(packs[k])->Value().c_str() + "]";
+        if (seen != "10[]20[two words]30[]") return 3;
+        b.texter.number.Get_data_pack_array(packs, n);
+        if (n != 1 || packs[0]->Data_time() != 30 || value_of(packs[0]) != 0.5) return 4;
+        b.Write_send_port_stock("again.tsd");
+        return 0;
+      },
+      dir.path());
+  EXPECT_EQ(o.status, 0) << o.err;
+  const std::string tsd = read_file(dir.file("t.tsd"));
+  EXPECT_EQ(tsd,
+            "# Send_port data of sys \n# current_time = 0 \n# \n{\nTexter texter 0 (\n"
+            "(0) # send_ports number\n(3) # number_of_data_packs\n\n(10)\n(\n)\n\n(20)\n(two words)\n\n(30)\n(\n)\n"
+            "(1) # send_ports number\n(1) # number_of_data_packs\n\n(30)\n(0.5)\n)\n}\n");
+  EXPECT_EQ(read_file(dir.file("again.tsd")), tsd);
 }
 
 // ---- send-port stock files ----

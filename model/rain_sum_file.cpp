@@ -1,0 +1,59 @@
+#include "rain_sum_file.h"
+
+#include <cstdio>
+
+#include "common.h"
+#include "morvelan2d-1.h"
+
+RainSumFile::RainSumFile(const char* path) : path_(path ? path : "") { Create(); }
+
+RainSumFile::~RainSumFile() {
+  Close();
+  Morvelan2d::SetRainSumStream(nullptr);
+}
+
+bool RainSumFile::Create() {
+  lines_.str(std::string());
+  lines_.clear();
+  failed_ = false;
+  FILE* fp = std::fopen(path_.c_str(), "w");
+  created_ = fp != nullptr && Close_written(fp, path_.c_str(), 0);
+  Morvelan2d::SetRainSumStream(created_ ? &lines_ : nullptr);
+  if (created_) return true;
+  failed_ = true;
+  Report("Cannot create " + path_ + ": the basin rain of the steps is not written.\n");
+  return false;
+}
+
+bool RainSumFile::Write() {
+  return Append("the lines since are written with the next output");
+}
+
+bool RainSumFile::Close() {
+  if (!Append("the lines since are lost")) lines_.str(std::string());
+  return !failed_;
+}
+
+bool RainSumFile::Append(const char* otherwise) {
+  if (!created_) return false;
+  const std::string text = lines_.str();
+  if (text.empty()) return true;
+  long start = 0;
+  FILE* fp = Open_to_append(path_.c_str(), start);
+  if (fp) {
+    std::fwrite(text.data(), 1, text.size(), fp);
+    if (Close_written(fp, path_.c_str(), start)) {
+      lines_.str(std::string());
+      return true;
+    }
+  }
+  failed_ = true;
+  Report("Cannot write " + path_ + " (the disk may be full, or the file too large): " +
+         "it keeps its lines up to the last output; " + otherwise + ".\n");
+  return false;
+}
+
+void RainSumFile::Report(const std::string& message) const {
+  std::fflush(stdout);
+  std::fputs(message.c_str(), stderr);
+}
