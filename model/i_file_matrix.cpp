@@ -1,8 +1,11 @@
 #include "i_file_matrix.h"
 
+#include <sys/stat.h>
+
 #include <charconv>
 #include <cinttypes>
 #include <climits>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -17,44 +20,47 @@
 
 namespace {
 
-const char* const kUnit = "i_file_matrix.cpp";
+// What one item of a data line is.
+enum class Item { number, not_number, not_finite };
 
-// Whether the item [p, e) is wholly a number, as the general conversion
-// reads one.
-bool WhollyNumber(const char* p, const char* e) {
-  std::string item(p, e);
-  char* end = nullptr;
-  std::strtod(item.c_str(), &end);
-  return end == item.c_str() + item.size() && end != item.c_str();
-}
-
-// The value of one item [p, e), exactly as the reading form of the value
-// type gives it (strtod, strtof, or the clamped strtoll prefix); false when
-// the item is not wholly a number. The common decimal forms take the fast
-// conversion, which rounds as the general one does.
-bool ItemValue(const char* p, const char* e, double& v) {
-  auto r = std::from_chars(p, e, v);
-  if (r.ec == std::errc() && r.ptr == e) return true;
+// The item [p, e) read by the general conversion: `v` and whether it is
+// wholly a number.
+bool General(const char* p, const char* e, double& v) {
   std::string item(p, e);
   char* end = nullptr;
   v = std::strtod(item.c_str(), &end);
   return end == item.c_str() + item.size() && end != item.c_str();
 }
 
-bool ItemValue(const char* p, const char* e, float& v) {
+// The value of one item [p, e), exactly as the reading form of the value
+// type gives it (strtod, strtof, or the clamped strtoll prefix). An item
+// that is not wholly a number, or whose value is not finite ("inf", "nan",
+// a number beyond the range of the type), is refused. The common decimal
+// forms take the fast conversion, which rounds as the general one does.
+Item ItemValue(const char* p, const char* e, double& v) {
   auto r = std::from_chars(p, e, v);
-  if (r.ec == std::errc() && r.ptr == e) return true;
-  std::string item(p, e);
-  char* end = nullptr;
-  v = std::strtof(item.c_str(), &end);
-  return end == item.c_str() + item.size() && end != item.c_str();
+  if (!(r.ec == std::errc() && r.ptr == e) && !General(p, e, v)) return Item::not_number;
+  return std::isfinite(v) ? Item::number : Item::not_finite;
 }
 
-bool ItemInt(const char* p, const char* e, int& v) {
+Item ItemValue(const char* p, const char* e, float& v) {
+  auto r = std::from_chars(p, e, v);
+  if (!(r.ec == std::errc() && r.ptr == e)) {
+    std::string item(p, e);
+    char* end = nullptr;
+    v = std::strtof(item.c_str(), &end);
+    if (!(end == item.c_str() + item.size() && end != item.c_str())) return Item::not_number;
+  }
+  return std::isfinite(v) ? Item::number : Item::not_finite;
+}
+
+Item ItemInt(const char* p, const char* e, int& v) {
   long long x = 0;
   auto r = std::from_chars(p, e, x);
   if (!(r.ec == std::errc() && r.ptr == e)) {
-    if (!WhollyNumber(p, e)) return false;
+    double d = 0;
+    if (!General(p, e, d)) return Item::not_number;
+    if (!std::isfinite(d)) return Item::not_finite;
     std::string item(p, e);
     char* end = nullptr;
     x = std::strtoll(item.c_str(), &end, 10);
@@ -63,11 +69,11 @@ bool ItemInt(const char* p, const char* e, int& v) {
   if (x > INT_MAX) x = INT_MAX;
   if (x < INT_MIN) x = INT_MIN;
   v = static_cast<int>(x);
-  return true;
+  return Item::number;
 }
 
-bool ItemValue(const char* p, const char* e, int& v) { return ItemInt(p, e, v); }
-bool ItemValue(const char* p, const char* e, TzLong& v) { return ItemInt(p, e, v.v); }
+Item ItemValue(const char* p, const char* e, int& v) { return ItemInt(p, e, v); }
+Item ItemValue(const char* p, const char* e, TzLong& v) { return ItemInt(p, e, v.v); }
 
 // The lines of a file, each without its line end ('\n' and a '\r' before
 // it), read in large blocks: a line is handed out in place when it lies
@@ -79,10 +85,12 @@ class Lines {
   // False at the end of the file.
   bool Next(const char*& b, const char*& e) {
     carry_.clear();
+    ended_ = true;
     for (;;) {
       if (p_ == end_ && !Fill()) {
         if (carry_.empty()) return false;
-        break;  // a last line without a line end
+        ended_ = false;  // a last line without a line end
+        break;
       }
       const char* nl = static_cast<const char*>(std::memchr(p_, '\n', static_cast<std::size_t>(end_ - p_)));
       if (nl) {
@@ -103,7 +111,13 @@ class Lines {
     e = b + carry_.size();
     return Finish(b, e);
   }
+  // The number of the line Next gave last (1 for the first line).
   std::int64_t Number() const { return number_; }
+  // Whether the line Next gave last has its line end: a last line without
+  // one may be a line another program is still writing.
+  bool Ended() const { return ended_; }
+  // The bytes read so far.
+  std::int64_t Bytes() const { return static_cast<std::int64_t>(total_); }
   // Whether the file held no character at all.
   bool Empty() {
     if (p_ == end_) Fill();
@@ -131,6 +145,7 @@ class Lines {
   std::string carry_;
   std::size_t total_ = 0;
   std::int64_t number_ = 0;
+  bool ended_ = true;
 };
 
 // The integers at the start of a record header, read as "%ld %d %d" reads
@@ -151,21 +166,204 @@ int HeaderNumbers(const std::string& header, long long item[3], std::size_t& use
   return n;
 }
 
-// "File: <path>, record of time <t>, line <n>: <what>", then the failed
-// check at the source line `at`.
-[[noreturn]] void Refuse(const char* path, Long t, std::int64_t line, const std::string& what, int at,
-                         const char* condition) {
-  std::fflush(stdout);
-  std::fprintf(stderr, "File: %s, record of time %d, line %" PRId64 ": %s\n", path, t, line,
-               what.c_str());
-  tz::check_failed(kUnit, at, condition);
+struct Header {
+  Long time;
+  int nx, ny;
+  std::int64_t line;
+};
+
+// How the reading of a record ended.
+enum class Read {
+  record,   // the record is whole and sound
+  end,      // the file ends before another record
+  cut,      // the file ends inside the record: reported, the reading stops
+  refused   // the record cannot be used: reported, the reading stops
+};
+
+// Reads the records of a grid file one by one and reports the record that
+// ends the reading early: one cut short by the end of the file (a warning:
+// a feed may still be writing it) or one that cannot be used (an error).
+// The reports name the file, the record's time and the line.
+template <class E>
+class Record_reader {
+ public:
+  Record_reader(const char* path, const Object& port, Lines& lines) : path_(path), port_(port), lines_(lines) {}
+
+  // The header of the next record, comment and blank lines before it
+  // skipped.
+  Read Next_header(Header& h) {
+    const char* b;
+    const char* e;
+    for (;;) {
+      if (!lines_.Next(b, e)) return Read::end;
+      if (b < e && *b == '#') continue;
+      while (b < e && (*b == ' ' || *b == '\t')) ++b;
+      if (b < e) break;
+    }
+    const std::int64_t line = lines_.Number();
+    if (!lines_.Ended()) return Cut(After(line) + "the header has no line end yet.");
+    const std::string header(b, e);
+    long long item[3] = {0, 0, 0};
+    std::size_t used = 0;
+    if (HeaderNumbers(header, item, used) != 3)
+      return Refuse(After(line) + "not a record header \"<time> <nx> <ny>\".");
+    for (long long x : item)
+      if (x < INT32_MIN || x > INT32_MAX)
+        return Refuse(After(line) + "the header number " + std::to_string(x) +
+                      " lies outside -2147483648 .. 2147483647.");
+    h = Header{static_cast<Long>(item[0]), static_cast<int>(item[1]), static_cast<int>(item[2]), line};
+    if (!(h.nx > 0 && h.ny > 0)) return Refuse(Of(h, line) + "the grid size must be above 0.");
+    for (std::size_t q = used; q < header.size(); ++q)
+      if (header[q] != ' ' && header[q] != '\t')
+        return Refuse(Of(h, line) + "the header holds more than the time and the grid size.");
+    if (!any_) {
+      nx_ = h.nx;
+      ny_ = h.ny;
+    } else if (h.nx != nx_ || h.ny != ny_) {
+      return Refuse(Of(h, line) + "a grid of " + Size(h.nx, h.ny) + " cells where the first record has " +
+                    Size(nx_, ny_) + ".");
+    }
+    any_ = true;
+    previous_ = h.time;
+    return Read::record;
+  }
+
+  // The record's ny data lines, comment lines between them skipped; with
+  // `store`, their values are appended to `values` as they come, the first
+  // data line (the row of the largest y index) first.
+  Read Rows(const Header& h, bool store, std::vector<E>& values) {
+    const char* b;
+    const char* e;
+    for (int row = 0; row < h.ny; ++row) {
+      bool got;
+      do {
+        got = lines_.Next(b, e);
+      } while (got && b < e && *b == '#');
+      if (!got)
+        return Cut(Of(h, h.line) + "the file ends after " + std::to_string(row) + " of its " +
+                   std::to_string(h.ny) + " rows.");
+      if (!lines_.Ended()) return Cut(Of(h, lines_.Number()) + "the row has no line end yet.");
+      int count = 0;
+      for (const char* p = b;;) {
+        while (p < e && (*p == ' ' || *p == '\t')) ++p;
+        if (p == e) break;
+        const char* q = p;
+        while (q < e && *q != ' ' && *q != '\t') ++q;
+        if (count >= h.nx) return Refuse(Of(h, lines_.Number()) + "more than " + std::to_string(h.nx) + " values.");
+        E v{};
+        const Item item = ItemValue(p, q, v);
+        if (item != Item::number)
+          return Refuse(Of(h, lines_.Number()) + "'" + std::string(p, q) +
+                        (item == Item::not_finite ? "' is not a finite number." : "' is not a number."));
+        if (store) values.push_back(v);
+        ++count;
+        p = q;
+      }
+      if (count < h.nx)
+        return Refuse(Of(h, lines_.Number()) + std::to_string(count) + " values where the grid has " +
+                      std::to_string(h.nx) + ".");
+    }
+    return Read::record;
+  }
+
+ private:
+  // "<path>, record of time <t>, line <n>: "
+  std::string Of(const Header& h, std::int64_t line) const {
+    return std::string(path_) + ", record of time " + std::to_string(h.time) + ", line " + std::to_string(line) +
+           ": ";
+  }
+  // Where the time of the record is not known yet: "<path>, record after
+  // time <t>, line <n>: ", or "<path>, first record, line <n>: ".
+  std::string After(std::int64_t line) const {
+    return std::string(path_) + (any_ ? ", record after time " + std::to_string(previous_) : ", first record") +
+           ", line " + std::to_string(line) + ": ";
+  }
+  static std::string Size(int nx, int ny) { return std::to_string(nx) + " x " + std::to_string(ny); }
+
+  Read Cut(const std::string& what) const {
+    std::fflush(stdout);
+    Wprint("i_file_matrix.cpp", 120, what.c_str(), 1);
+    port_.Oprint(stderr, "    ");
+    return Read::cut;
+  }
+  Read Refuse(const std::string& what) const {
+    std::fflush(stdout);
+    Eprint("i_file_matrix.cpp", 130, what.c_str(), 1);
+    port_.Oprint(stderr, "    ");
+    return Read::refused;
+  }
+
+  const char* path_;
+  const Object& port_;
+  Lines& lines_;
+  bool any_ = false;  // a header has been read
+  Long previous_ = 0;  // the time of the last header read
+  int nx_ = 0, ny_ = 0;  // the grid size of the first record
+};
+
+// Stocks the records of the file that are newer than the newest pack held,
+// up to the first record that ends the reading early. Records not newer are
+// checked like the others but not stored.
+template <class T>
+Read Stock_records(I_file_matrix<T>& port, Lines& lines) {
+  using E = std::remove_reference_t<decltype(std::declval<T&>().Elem(0, 0))>;
+  Record_reader<E> reader(port.Object_name(), port, lines);
+  Long newest = port.Newest_data_time();
+  bool anyNewest = port.Number_of_data_packs() > 0;
+  T grid;
+  // The values of the record being read, row by row as they come: storage
+  // grows with the rows the file holds, never ahead of them with the size a
+  // header claims. Kept from record to record.
+  std::vector<E> values;
+  for (;;) {
+    Header h;
+    Read r = reader.Next_header(h);
+    if (r != Read::record) return r;
+    const bool keep = !anyNewest || h.time > newest;
+    if (keep) values.clear();
+    r = reader.Rows(h, keep, values);
+    if (r != Read::record) return r;
+    if (!keep) continue;
+    // The first data line is the row of the largest y index.
+    grid.Resize(static_cast<unsigned>(h.nx), static_cast<unsigned>(h.ny), E(0));
+    std::size_t k = 0;
+    for (int row = 0; row < h.ny; ++row) {
+      const unsigned col = static_cast<unsigned>(h.ny - 1 - row);
+      for (unsigned i = 0; i < static_cast<unsigned>(h.nx); ++i) grid.Elem(i, col) = values[k++];
+    }
+    Data<T>* pack;
+    {
+      Memory_site site("p_tmp.cpp", 504, "Data", 0, 1, &port);
+      pack = new Data<T>();
+    }
+    pack->Set_data(h.time, grid);
+    port.Stock(pack);
+    newest = h.time;
+    anyNewest = true;
+  }
+}
+
+// The size of the file at path in bytes; -1 when it has no status.
+std::int64_t File_size(const char* path) {
+  struct stat st;
+  return stat(path, &st) == 0 ? static_cast<std::int64_t>(st.st_size) : -1;
 }
 
 }  // namespace
 
 template <class T>
+bool I_file_matrix<T>::Changed_since_read(const char* path, std::int64_t mtime) {
+  if (mtime > this->file_time_at_input) {
+    this->file_time_at_input = mtime;
+    return true;
+  }
+  // A record cut short at the last read may have been completed within the
+  // resolution of the modification time: the size tells.
+  return file_size_at_cut >= 0 && File_size(path) != file_size_at_cut;
+}
+
+template <class T>
 void I_file_matrix<T>::Input_data() {
-  using E = std::remove_reference_t<decltype(std::declval<T&>().Elem(0, 0))>;
   this->Set_data_pack_array();
   this->Reduce_data_pack_stock();
 
@@ -173,130 +371,33 @@ void I_file_matrix<T>::Input_data() {
   std::int64_t mtime = 0;
   if (!Input_file::Modification_time(path, mtime)) {
     std::fflush(stdout);
-    Eprint(kUnit, 82, 1);
+    Eprint("i_file_matrix.cpp", 82, 1);
     this->Oprint(stderr, "    ");
     return;
   }
-  if (mtime <= this->file_time_at_input) return;
-  this->file_time_at_input = mtime;
+  if (!Changed_since_read(path, mtime)) return;
+  file_size_at_cut = -1;
 
   FILE* fp = std::fopen(path, "r");
   if (!fp) {
     std::fflush(stdout);
-    Eprint_fopen(kUnit, 94, path, "r", 1);
+    Eprint_fopen("i_file_matrix.cpp", 94, path, "r", 1);
     this->Oprint(stderr, "    ");
     tz::stop(3);
   }
-  std::unique_ptr<Lines> lines_holder;
+  std::unique_ptr<Lines> lines;
   {
-    Memory_site site(kUnit, 114, "char", 0, 1, this);
-    lines_holder.reset(new Lines(fp));
+    Memory_site site("i_file_matrix.cpp", 114, "char", 0, 1, this);
+    lines.reset(new Lines(fp));
   }
-  Lines& lines = *lines_holder;
-  if (lines.Empty()) {
+  if (lines->Empty()) {
     std::fclose(fp);
     std::fflush(stdout);
-    Eprint(kUnit, 106, 1);
+    Eprint("i_file_matrix.cpp", 106, 1);
     this->Oprint(stderr, "    ");
     return;
   }
-
-  // Records not newer than this are refused by the stock: check them, keep
-  // nothing.
-  Long newest = this->Newest_data_time();
-  bool anyNewest = this->Number_of_data_packs() > 0;
-  T grid;
-  // The values of the record being read, row by row as they come: storage
-  // grows with the rows the file holds, never ahead of them with the size a
-  // header claims. Kept from record to record.
-  std::vector<E> values;
-  const char* b;
-  const char* e;
-  while (lines.Next(b, e)) {
-    if (b < e && *b == '#') continue;
-    while (b < e && (*b == ' ' || *b == '\t')) ++b;
-    if (b == e) continue;
-
-    // The header.
-    std::string header(b, e);
-    long long item[3] = {0, 0, 0};
-    std::size_t used = 0;
-    const int n = HeaderNumbers(header, item, used);
-    if (n != 3) {
-      std::fflush(stdout);
-      std::fprintf(stderr, "File: %s, line %" PRId64 ": not a record header \"<time> <nx> <ny>\"\n",
-                   path, lines.Number());
-    }
-    TZ_CHECK(n == 3, kUnit, "sscanf(line_data, \"%ld %d %d\", &wt, &wGx, &wGy) == 3");
-    for (long long x : item) {
-      if (x < INT32_MIN || x > INT32_MAX) {
-        std::fflush(stdout);
-        std::fprintf(stderr,
-                     "File: %s, line %" PRId64 ": the header number %lld lies outside "
-                     "-2147483648 .. 2147483647\n",
-                     path, lines.Number(), x);
-        tz::check_failed(kUnit, __LINE__, "header numbers within the range of long");
-      }
-    }
-    const Long wt = static_cast<Long>(item[0]);
-    const int wGx = static_cast<int>(item[1]), wGy = static_cast<int>(item[2]);
-    if (!(wGx > 0 && wGy > 0))
-      Refuse(path, wt, lines.Number(), "the grid size must be above 0", __LINE__, "wGx > 0 && wGy > 0");
-    for (std::size_t q = used; q < header.size(); ++q)
-      if (header[q] != ' ' && header[q] != '\t')
-        Refuse(path, wt, lines.Number(), "the header holds more than the time and the grid size", __LINE__, "header holds three items");
-
-    const bool keep = !anyNewest || wt > newest;
-    if (keep) values.clear();
-    for (int row = 0; row < wGy; ++row) {
-      bool got;
-      do {
-        got = lines.Next(b, e);
-      } while (got && b < e && *b == '#');
-      if (!got) {
-        std::fflush(stdout);
-        std::fprintf(stderr, "File: %s, record of time %d: the file ends after %d of its %d rows\n",
-                     path, wt, row, wGy);
-        tz::check_failed(kUnit, __LINE__, "fgets(line_data, c_max+1, fp) != NULL");
-      }
-      int count = 0;
-      const char* p = b;
-      for (;;) {
-        while (p < e && (*p == ' ' || *p == '\t')) ++p;
-        if (p == e) break;
-        const char* q = p;
-        while (q < e && *q != ' ' && *q != '\t') ++q;
-        if (count >= wGx)
-          Refuse(path, wt, lines.Number(), "more than " + std::to_string(wGx) + " values", __LINE__, "a data line holds nx values");
-        E v{};
-        if (!ItemValue(p, q, v))
-          Refuse(path, wt, lines.Number(), "'" + std::string(p, q) + "' is not a number", __LINE__, "every value is a number");
-        if (keep) values.push_back(v);
-        ++count;
-        p = q;
-      }
-      if (count < wGx)
-        Refuse(path, wt, lines.Number(), std::to_string(count) + " values where the grid has " + std::to_string(wGx), __LINE__, "a data line holds nx values");
-    }
-    if (!keep) continue;
-    // Every row is there: the grid, the first data line being the row of
-    // the largest y index.
-    grid.Resize(static_cast<unsigned>(wGx), static_cast<unsigned>(wGy), E(0));
-    std::size_t k = 0;
-    for (int row = 0; row < wGy; ++row) {
-      const unsigned col = static_cast<unsigned>(wGy - 1 - row);
-      for (unsigned i = 0; i < static_cast<unsigned>(wGx); ++i) grid.Elem(i, col) = values[k++];
-    }
-    Data<T>* pack;
-    {
-      Memory_site site("p_tmp.cpp", 504, "Data", 0, 1, this);
-      pack = new Data<T>();
-    }
-    pack->Set_data(wt, grid);
-    this->Stock(pack);
-    newest = wt;
-    anyNewest = true;
-  }
+  if (Stock_records(*this, *lines) == Read::cut) file_size_at_cut = lines->Bytes();
   std::fclose(fp);
   this->Set_data_pack_array();
   if (this->Number_of_data_packs() > 0)

@@ -13,12 +13,19 @@
 // (another program may be appending to it); records not newer than the
 // newest pack held are checked like all others but not stored again.
 //
-// A record that is not of that layout stops the program through the check
-// facility, after a line that names the file, the record time and the line:
-// a header without three numbers, a header number beyond 32 bits, a grid
-// size not above 0, a header with more items, a file that ends inside a
-// record, a data line with more or fewer than nx numbers, an item that is not
-// a number.
+// A record cut short by the end of the file (its header or some of its
+// rows not there yet, or its last line without a line end) is not stocked:
+// a warning names the file and the record, and the record is read whole on
+// a later read, once the file has changed (its modification time has grown,
+// or its size differs: a feed may complete the record within the resolution
+// of the modification time). A record that cannot be used (a
+// header without three numbers, a header number beyond 32 bits, a grid size
+// not above 0 or other than the first record's, a header with more items, a
+// data line with more or fewer than nx numbers, an item that is not a
+// finite number) is reported with the file, the record's time and the line.
+// Either way the reading stops there: that record and the ones after it are
+// not stocked, and a receiver that needs them meets the end of the data as
+// for rain that has not arrived.
 #ifndef MODEL_I_FILE_MATRIX_H
 #define MODEL_I_FILE_MATRIX_H
 
@@ -42,6 +49,15 @@ class I_file_matrix : public I_file<T> {
   // Publishes and releases the stock; when the file's modification time has
   // grown since the last read, reads every record again.
   void Input_data() override;
+
+ private:
+  // Whether the file is to be read: its modification time has grown, or
+  // the last read found a record cut short and the size has changed since.
+  bool Changed_since_read(const char* path, std::int64_t mtime);
+
+  // The file's size when the last read found its last record cut short;
+  // -1 when it did not.
+  std::int64_t file_size_at_cut = -1;
 };
 
 extern template class I_file_matrix<TzMatrix<double>>;

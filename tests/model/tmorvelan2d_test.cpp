@@ -383,12 +383,6 @@ INSTANTIATE_TEST_SUITE_P(
         Malformed{"basin_outside_the_grid", "tmorvelan2d.pmt",
                   "VirtualRiverBasin vrb 0\n{\nMorvelan2d morvelan2d 0\n300 net.con par.dat 0 0 50 50\n}\n", 1,
                   "E : morvelan2d-1.cpp : 1126 : "},
-        Malformed{"rain_header", "radarRain_4.dat", "0 2\n1 1\n1 1\n", kAbort,
-                  "Assertion `sscanf(line_data, \"%ld %d %d\", &wt, &wGx, &wGy) == 3' failed"},
-        Malformed{"rain_row_short", "radarRain_4.dat", "0 2 2\n1 1\n1\n", kAbort,
-                  "File: radarRain_4.dat, record of time 0, line 3: 1 values where the grid has 2\n"},
-        Malformed{"rain_truncated", "radarRain_4.dat", "0 2 2\n1 1\n", kAbort,
-                  "Assertion `fgets(line_data, c_max+1, fp) != NULL' failed"},
         Malformed{"wrong_system_in_parameters", "tmorvelan2d.pmt",
                   "OtherBasin vrb 0\n{\nMorvelan2d morvelan2d 0\n300 net.con par.dat 0 0 500 500\n}\n", 1,
                   "E : total.cpp : "}),
@@ -488,6 +482,127 @@ TEST(Tmorvelan2d, TerminalDischargeFileThatIsAnInputIsRefusedAtTheStart) {
   EXPECT_EQ(o.out, "\ttotal area: 40000(m2)\n");
   EXPECT_EQ(read_file(d.file("all_rain.dat")), "");
   EXPECT_FALSE(ftest::exists(d.file("tmorvelan2d.tst")));
+}
+
+// A rain file that a feed is still writing, or that holds a record that
+// cannot be used: the run goes as far as the records before it reach, waits
+// at the Quit prompt with its series written, and goes on once the record
+// is completed or mended and the user answers N.
+struct RainWait {
+  const char* name;
+  std::string rain;      // the records of 0 and 600 s, then the part of 1200 s as it stands
+  std::string mend;      // what completes the record (appended) or the mended file (written)
+  bool append;           // a feed completing its record, else the user mending the file
+  std::string report;    // the one report of the first read
+  int newest;            // the newest record after the change
+};
+
+void PrintTo(const RainWait& c, std::ostream* os) { *os << c.name; }
+
+class Tmorvelan2dRainWait : public ::testing::TestWithParam<RainWait> {};
+
+TEST_P(Tmorvelan2dRainWait, RunsAsFarAsTheRecordsReachAndGoesOnAfterN) {
+  const RainWait& c = GetParam();
+  Temp_dir d;
+  const std::string rain = d.file("radarRain_4.dat");
+  WriteBasin(d, c.rain);
+  ftest::set_mtime(rain, 3000);
+  ftest::Dialogue dlg(Exec, d.path());
+  dlg.send("1200\n600\n");
+  ASSERT_TRUE(dlg.wait_for("# Now : current_time = 600 : terminal_time = 1200\n# Quit? [Y / N] : "));
+  EXPECT_EQ(Times(Series(read_file(d.file("tmorvelan2d.out")))), (std::vector<int>{0, 300, 600}));
+  if (c.append) {
+    // Completed within the resolution of the modification time.
+    ftest::append_file(rain, c.mend);
+    ftest::set_mtime(rain, 3000);
+  } else {
+    write_file(rain, c.mend);
+    ftest::set_mtime(rain, 3001);
+  }
+  dlg.send("N\n600\n600\nY\n");
+  Outcome o = dlg.finish();
+  ASSERT_EQ(o.status, 0) << o.err;
+  const std::size_t at = o.err.find(c.report + "\n");
+  ASSERT_NE(at, std::string::npos) << o.err;
+  EXPECT_EQ(o.err.find(c.report, at + 1), std::string::npos) << "reported twice: " << o.err;
+  EXPECT_NE(o.err.find("Cannot get data from radarRain_4.dat \n\n# Error : Now in catch block\n", at), std::string::npos)
+      << o.err;
+  EXPECT_NE(o.err.find("File: radarRain_4.dat  newest data time : " + std::to_string(c.newest) + "\n"),
+            std::string::npos)
+      << o.err;
+  EXPECT_NE(o.out.find("# Now : current_time = 1200 : terminal_time = 1200\n"), std::string::npos) << o.out;
+  EXPECT_EQ(Times(Series(read_file(d.file("tmorvelan2d.out")))), (std::vector<int>{0, 300, 600, 900, 1200}));
+  // The record of 1200 s is used whole, as completed or mended.
+  EXPECT_EQ(read_file(d.file("all_rain.dat")), "300 6\n600 6\n900 15\n1200 24\n");
+}
+
+const std::string kRain600 = Rain({{0, 6}, {600, 6}});
+const std::string kRain1200 = "1200 2 2\n24 24\n24 24\n";
+const std::string kRain1800 = "1800 2 2\n0 0\n0 0\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Tmorvelan2dRainWait,
+    ::testing::Values(
+        RainWait{"cut_in_the_header", kRain600 + "1200 2", " 2\n24 24\n24 24\n", true,
+                 "W : i_file_matrix.cpp : 120 : radarRain_4.dat, record after time 600, line 8: the header has no line "
+                 "end yet.",
+                 1200},
+        RainWait{"cut_in_the_rows", kRain600 + "1200 2 2\n24 24\n", "24 24\n", true,
+                 "W : i_file_matrix.cpp : 120 : radarRain_4.dat, record of time 1200, line 8: the file ends after 1 of "
+                 "its 2 rows.",
+                 1200},
+        // "2" of "24" is never taken for the rain of the cell.
+        RainWait{"cut_in_a_number", kRain600 + "1200 2 2\n24 24\n2", "4 24\n", true,
+                 "W : i_file_matrix.cpp : 120 : radarRain_4.dat, record of time 1200, line 10: the row has no line end "
+                 "yet.",
+                 1200},
+        RainWait{"not_a_number", kRain600 + "1200 2 2\n24 24\n24 x\n" + kRain1800, kRain600 + kRain1200 + kRain1800,
+                 false, "E : i_file_matrix.cpp : 130 : radarRain_4.dat, record of time 1200, line 10: 'x' is not a number.",
+                 1800},
+        RainWait{"infinity", kRain600 + "1200 2 2\n24 24\n24 inf\n", kRain600 + kRain1200, false,
+                 "E : i_file_matrix.cpp : 130 : radarRain_4.dat, record of time 1200, line 10: 'inf' is not a finite "
+                 "number.",
+                 1200},
+        RainWait{"nan_in_the_basin", kRain600 + "1200 2 2\n24 24\nnan 24\n", kRain600 + kRain1200, false,
+                 "E : i_file_matrix.cpp : 130 : radarRain_4.dat, record of time 1200, line 10: 'nan' is not a finite "
+                 "number.",
+                 1200},
+        RainWait{"overflow", kRain600 + "1200 2 2\n24 24\n1e999 24\n", kRain600 + kRain1200, false,
+                 "E : i_file_matrix.cpp : 130 : radarRain_4.dat, record of time 1200, line 10: '1e999' is not a finite "
+                 "number.",
+                 1200},
+        RainWait{"other_grid_size", kRain600 + "1200 3 2\n24 24 24\n24 24 24\n" + kRain1800,
+                 kRain600 + kRain1200 + kRain1800, false,
+                 "E : i_file_matrix.cpp : 130 : radarRain_4.dat, record of time 1200, line 8: a grid of 3 x 2 cells "
+                 "where the first record has 2 x 2.",
+                 1800},
+        RainWait{"header_in_the_middle", kRain600 + "1200 2\n24 24\n24 24\n" + kRain1800,
+                 kRain600 + kRain1200 + kRain1800, false,
+                 "E : i_file_matrix.cpp : 130 : radarRain_4.dat, record after time 600, line 8: not a record header "
+                 "\"<time> <nx> <ny>\".",
+                 1800}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A first record that cannot be used leaves the run without rain: it
+// waits for the file to be mended like a run whose rain file is missing.
+TEST(Tmorvelan2d, FirstRainRecordThatCannotBeUsedWaitsForTheFileToBeMended) {
+  Temp_dir d;
+  WriteBasin(d, "0 2\n6 6\n6 6\n600 2 2\n6 6\n6 6\n");
+  ftest::set_mtime(d.file("radarRain_4.dat"), 3000);
+  ftest::Dialogue dlg(Exec, d.path());
+  dlg.send("600\n600\n");
+  ASSERT_TRUE(dlg.wait_for("# Quit? [Y / N] : "));
+  write_file(d.file("radarRain_4.dat"), Rain({{0, 6}, {600, 6}}));
+  ftest::set_mtime(d.file("radarRain_4.dat"), 3001);
+  dlg.send("N\n600\n600\nY\n");
+  Outcome o = dlg.finish();
+  ASSERT_EQ(o.status, 0) << o.err;
+  EXPECT_NE(o.err.find("E : i_file_matrix.cpp : 130 : radarRain_4.dat, first record, line 1: not a record header "
+                       "\"<time> <nx> <ny>\".\n"),
+            std::string::npos)
+      << o.err;
+  EXPECT_EQ(Times(Series(read_file(d.file("tmorvelan2d.out")))), (std::vector<int>{0, 300, 600}));
+  EXPECT_EQ(read_file(d.file("all_rain.dat")), "300 6\n600 6\n");
 }
 
 TEST(Tmorvelan2d, RainFileThatCannotBeOpenedEndsWithStatus3) {
