@@ -10,6 +10,7 @@
 #include <iostream>
 #include <vector>
 
+#include "dfopen.h"
 #include "tzcheck.h"
 #include "tzdefs.h"
 
@@ -198,16 +199,15 @@ std::uint64_t line_at(const char* name, std::uint64_t offset) {
   return line;
 }
 
-// The line before the stop: which file, which line, what is open there.
+// The line before the stop: which file, which line, what is open there,
+// in the words of the data file opener.
 void report_open_stretch(const char* name, const CopyEnd& end) {
   std::cout.flush();
-  std::cerr << name << ", line " << line_at(name, end.openedAt) << ": ";
+  const auto line = static_cast<std::int64_t>(line_at(name, end.openedAt));
   if (end.result == COPY_OPEN_QUOTE)
-    std::cerr << "the quote " << end.quote
-              << " opened there is never closed; quotes come in pairs, even in comments.\n";
+    dataFileReportOpenQuote(name, line, end.quote);
   else
-    std::cerr << "the comment there ends the file without a line end.\n";
-  std::cerr.flush();
+    dataFileReportOpenComment(name, line);
 }
 
 }  // namespace

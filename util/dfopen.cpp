@@ -63,15 +63,27 @@ Pass StripComments(std::FILE* src, Put&& put) {
 // The copy cannot be completed and is never handed to a reader: the file,
 // the line of the opening quote and the quote, then the check's report.
 [[noreturn]] void RefuseUnclosedQuote(const char* path, const Pass& pass) {
-  std::fflush(stdout);
-  std::fprintf(stderr,
-               "File: %s, line %" PRId64 ": the %s (%c) there opens a quoted stretch that runs "
-               "to the end of the file: quotes come in pairs, even in comment blocks\n",
-               path, pass.line, pass.quote == '"' ? "double quote" : "apostrophe", pass.quote);
+  dataFileReportOpenQuote(path, pass.line, pass.quote);
   tz::check_failed_exit("dfopen.cpp", __LINE__, "c != EOF", 1);
 }
 
 }  // namespace
+
+void dataFileReportOpenQuote(const char* path, std::int64_t line, int quote) {
+  std::fflush(stdout);
+  std::fprintf(stderr,
+               "File: %s, line %" PRId64 ": the %s (%c) there opens a quoted stretch that runs "
+               "to the end of the file: quotes come in pairs, even in comment blocks\n",
+               path, line, quote == '"' ? "double quote" : "apostrophe", quote);
+  std::fflush(stderr);
+}
+
+void dataFileReportOpenComment(const char* path, std::int64_t line) {
+  std::fflush(stdout);
+  std::fprintf(stderr, "File: %s, line %" PRId64 ": the comment there ends the file without a line end\n",
+               path, line);
+  std::fflush(stderr);
+}
 
 std::FILE* dataFileOpen(const char* path) {
   std::FILE* src = std::fopen(path, "r");

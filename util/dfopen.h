@@ -32,4 +32,17 @@ std::FILE* dataFileOpen(const char* path);
 // find it, so that the copy costs nothing more; 0 when it cannot be opened.
 std::int64_t dataFileLine(const char* path, std::int64_t offset);
 
+// The line written to the standard error stream before a reader stops on a
+// file that ends inside a quoted stretch: the file, the line of the
+// opening quote and that quote ("File: a.dat, line 3: the apostrophe (')
+// there opens a quoted stretch that runs to the end of the file: quotes
+// come in pairs, even in comment blocks"). The tools' comment-stripping
+// stream reports with it too, and with the next one for a comment that a
+// stream refuses to see end the file.
+void dataFileReportOpenQuote(const char* path, std::int64_t line, int quote);
+
+// "File: <path>, line <line>: the comment there ends the file without a
+// line end", on the standard error stream.
+void dataFileReportOpenComment(const char* path, std::int64_t line);
+
 #endif

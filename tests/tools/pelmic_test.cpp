@@ -541,7 +541,7 @@ TEST_F(Pelmic, CommentAtTheEndWithoutANewlineIsABrokenInvariant) {
   Result r = run("e.dat n.dat o.dat");
   EXPECT_EQ(r.status, -1);
   EXPECT_EQ(r.err,
-            "e.dat, line 4: the comment there ends the file without a line end.\n"
+            "File: e.dat, line 4: the comment there ends the file without a line end\n"
             "tzdfstream.cpp:61: Assertion `c == '\\n'' failed.\n");
   EXPECT_FALSE(exists("o.dat"));
 }
@@ -555,13 +555,13 @@ TEST_F(Pelmic, ApostropheInACommentBlockNamesTheFileAndLine) {
     std::string nodes, edges, err;
   } cases[] = {
       {comment + kNodes, edge_file("1 1 2 2\n"),
-       "n.dat, line 2: the quote ' opened there is never closed; quotes come in pairs, even in comments.\n"
+       "File: n.dat, line 2: the apostrophe (') there opens a quoted stretch that runs to the end of the file: quotes come in pairs, even in comment blocks\n"
        "tzdfstream.cpp:54: Assertion `c == cmt' failed.\n"},
       {kNodes, "# edges\n" + comment + edge_file("1 1 2 2\n"),
-       "e.dat, line 3: the quote ' opened there is never closed; quotes come in pairs, even in comments.\n"
+       "File: e.dat, line 3: the apostrophe (') there opens a quoted stretch that runs to the end of the file: quotes come in pairs, even in comment blocks\n"
        "tzdfstream.cpp:54: Assertion `c == cmt' failed.\n"},
       {kNodes, edge_file("1 1 2 2\n") + "[Comment]\na \"quoted\" word, and a \" alone\n",
-       "e.dat, line 6: the quote \" opened there is never closed; quotes come in pairs, even in comments.\n"
+       "File: e.dat, line 6: the double quote (\") there opens a quoted stretch that runs to the end of the file: quotes come in pairs, even in comment blocks\n"
        "tzdfstream.cpp:54: Assertion `c == cmt' failed.\n"},
   };
   for (const Case& c : cases) {

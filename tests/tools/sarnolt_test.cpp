@@ -587,7 +587,7 @@ TEST_F(Sarnolt, ReadsConnectionFilesWithCrlfLineEnds) {
 }
 
 const std::string kNeverClosed =
-    ": the quote ' opened there is never closed; quotes come in pairs, even in comments.\n"
+    ": the apostrophe (') there opens a quoted stretch that runs to the end of the file: quotes come in pairs, even in comment blocks\n"
     "tzdfstream.cpp:54: Assertion `c == cmt' failed.\n";
 
 // An apostrophe in the prose of a comment block opens a quoted stretch
@@ -600,8 +600,8 @@ TEST_F(Sarnolt, UnclosedQuoteInTheConnectionFileNamesTheFileAndLine) {
   struct Case {
     std::string text, err;
   } cases[] = {
-      {"[Comment]\nThe basin's edges\n" + v4.substr(v4.find('\n') + 1), "in.dat, line 2" + kNeverClosed},
-      {v4 + "# the end", "in.dat, line 20: the comment there ends the file without a line end.\n"
+      {"[Comment]\nThe basin's edges\n" + v4.substr(v4.find('\n') + 1), "File: in.dat, line 2" + kNeverClosed},
+      {v4 + "# the end", "File: in.dat, line 20: the comment there ends the file without a line end\n"
                          "tzdfstream.cpp:61: Assertion `c == '\\n'' failed.\n"},
   };
   write("p.dat", "an earlier output\n");
@@ -633,7 +633,7 @@ TEST_F(Sarnolt, UnclosedQuoteCopiedByDorvaskNamesItsOutput) {
   Result r = run(answers("b.con", {"0.5", "1.25"}));
   EXPECT_EQ(r.status, -1);
   EXPECT_EQ(r.out, kPromptIn + ok("b.con"));
-  EXPECT_EQ(r.err, "b.con, line 2" + kNeverClosed);
+  EXPECT_EQ(r.err, "File: b.con, line 2" + kNeverClosed);
   EXPECT_FALSE(exists("p.dat"));
   EXPECT_FALSE(exists("s.dat"));
 }

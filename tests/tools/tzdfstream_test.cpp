@@ -193,10 +193,12 @@ std::string literal(const std::string& text) {
 // when that line lies beyond the first block of the copy.
 TEST(TzDfstreamDeathTest, EndOfFileInsideAQuoteOrACommentIsABrokenInvariant) {
   const std::string src = std::string(TZ_BINARY_DIR) + "/tzdfstream_death.dat";
-  const std::string at = "^" + literal(src) + ", line ";
-  const std::string neverClosed = " opened there is never closed; quotes come in pairs, even in comments\\.\n";
+  const std::string at = "^File: " + literal(src) + ", line ";
+  const std::string neverClosed =
+      "\\) there opens a quoted stretch that runs to the end of the file: quotes come in pairs, even in comment "
+      "blocks\n";
   const std::string quoteStop = "tzdfstream\\.cpp:54: Assertion `c == cmt' failed\\.\n$";
-  const std::string noLineEnd = ": the comment there ends the file without a line end\\.\n";
+  const std::string noLineEnd = ": the comment there ends the file without a line end\n";
   const std::string commentStop = "tzdfstream\\.cpp:61: Assertion `c == '\\\\n'' failed\\.\n$";
   const std::size_t block = std::size_t(1) << 20;
   std::string manyLines;  // 150000 lines, past the first block
@@ -204,11 +206,11 @@ TEST(TzDfstreamDeathTest, EndOfFileInsideAQuoteOrACommentIsABrokenInvariant) {
   struct Case {
     std::string text, report;
   } cases[] = {
-      {"a 'open quote\n", at + "1: the quote '" + neverClosed + quoteStop},
-      {"[Comment]\nThe basin's parameters\n[Data]\n1 2\n", at + "2: the quote '" + neverClosed + quoteStop},
-      {"x\ny \"open\n\nz\n", at + "2: the quote \"" + neverClosed + quoteStop},
-      {"'#' ok\n'two\nlines'\nnext 'open # no comment\n", at + "4: the quote '" + neverClosed + quoteStop},
-      {manyLines + "'open\n", at + "150001: the quote '" + neverClosed + quoteStop},
+      {"a 'open quote\n", at + "1: the apostrophe \\('" + neverClosed + quoteStop},
+      {"[Comment]\nThe basin's parameters\n[Data]\n1 2\n", at + "2: the apostrophe \\('" + neverClosed + quoteStop},
+      {"x\ny \"open\n\nz\n", at + "2: the double quote \\(\"" + neverClosed + quoteStop},
+      {"'#' ok\n'two\nlines'\nnext 'open # no comment\n", at + "4: the apostrophe \\('" + neverClosed + quoteStop},
+      {manyLines + "'open\n", at + "150001: the apostrophe \\('" + neverClosed + quoteStop},
       {"1 2 # comment without newline", at + "1" + noLineEnd + commentStop},
       {"x\n#", at + "2" + noLineEnd + commentStop},
       {"a\n\"#\n\" 1 # ' b", at + "3" + noLineEnd + commentStop},
