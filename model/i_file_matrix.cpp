@@ -282,14 +282,12 @@ class Record_reader {
 
   Read Cut(const std::string& what) const {
     std::fflush(stdout);
-    Wprint("i_file_matrix.cpp", 120, what.c_str(), 1);
-    port_.Oprint(stderr, "    ");
+    port_.Warn("i_file_matrix.cpp", 120, what.c_str());
     return Read::cut;
   }
   Read Refuse(const std::string& what) const {
     std::fflush(stdout);
-    Eprint("i_file_matrix.cpp", 130, what.c_str(), 1);
-    port_.Oprint(stderr, "    ");
+    port_.Report("i_file_matrix.cpp", 130, what.c_str());
     return Read::refused;
   }
 
@@ -371,8 +369,7 @@ void I_file_matrix<T>::Input_data() {
   std::int64_t mtime = 0;
   if (!Input_file::Modification_time(path, mtime)) {
     std::fflush(stdout);
-    Eprint("i_file_matrix.cpp", 82, 1);
-    this->Oprint(stderr, "    ");
+    this->Report("i_file_matrix.cpp", 82);
     return;
   }
   if (!Changed_since_read(path, mtime)) return;
@@ -381,8 +378,7 @@ void I_file_matrix<T>::Input_data() {
   FILE* fp = std::fopen(path, "r");
   if (!fp) {
     std::fflush(stdout);
-    Eprint_fopen("i_file_matrix.cpp", 94, path, "r", 1);
-    this->Oprint(stderr, "    ");
+    this->Report_fopen("i_file_matrix.cpp", 94, path, "r");
     tz::stop(3);
   }
   std::unique_ptr<Lines> lines;
@@ -393,8 +389,7 @@ void I_file_matrix<T>::Input_data() {
   if (lines->Empty()) {
     std::fclose(fp);
     std::fflush(stdout);
-    Eprint("i_file_matrix.cpp", 106, 1);
-    this->Oprint(stderr, "    ");
+    this->Report("i_file_matrix.cpp", 106);
     return;
   }
   if (Stock_records(*this, *lines) == Read::cut) file_size_at_cut = lines->Bytes();

@@ -274,9 +274,7 @@ int Morvelan2d::Register_send_ports() {
 
 void Morvelan2d::Fail(int line, const std::string& extra) const {
   std::fflush(stdout);
-  Eprint(kUnit, line, 1);
-  if (!extra.empty()) std::fputs(extra.c_str(), stderr);
-  Oprint(stderr, "    ");
+  Report_values(kUnit, line, "%s", extra.c_str());
   tz::stop(1);
 }
 
@@ -868,8 +866,7 @@ int Morvelan2d::Save_terminal_state(FILE* fp) {
   FILE* out = std::fopen(name.c_str(), "w");
   if (!out) {
     std::fflush(stdout);
-    Eprint_fopen(kUnit, 1290, name.c_str(), "w", 1);
-    Oprint(stderr, "    ");
+    Report_fopen("morvelan2d-1.cpp", 1290, name.c_str(), "w");
     return 0;
   }
   std::fputs(
@@ -892,8 +889,7 @@ int Morvelan2d::Save_terminal_state(FILE* fp) {
   // would not restart the run.
   if (!Close_written(out, name.c_str(), 0)) {
     std::fflush(stdout);
-    Eprint_fwrite(kUnit, 1295, name.c_str(), 1);
-    Oprint(stderr, "    ");
+    Report_fwrite("morvelan2d-1.cpp", 1295, name.c_str());
     return 0;
   }
   return 1;

@@ -53,8 +53,7 @@ void Input_file::Input_data() {
   const char* path = Object_name();
   std::int64_t mtime = 0;
   if (!Modification_time(path, mtime)) {
-    Eprint("input_f.cpp", 48, 1);
-    Oprint(stderr, "    ");
+    Report("input_f.cpp", 48);
     return;
   }
   if (mtime <= file_time_at_input) return;
@@ -63,8 +62,7 @@ void Input_file::Input_data() {
 
   FILE* fp = std::fopen(path, "r");
   if (!fp) {
-    Eprint_fopen("input_f.cpp", 59, path, "r", 1);
-    Oprint(stderr, "    ");
+    Report_fopen("input_f.cpp", 59, path, "r");
     tz::stop(3);
   }
   // First pass: the longest line, its line end included, so that the
@@ -84,8 +82,7 @@ void Input_file::Input_data() {
   if (current > longest) longest = current;
   if (longest == 0) {
     std::fclose(fp);
-    Eprint("input_f.cpp", 73, 1);
-    Oprint(stderr, "    ");
+    Report("input_f.cpp", 73);
     return;
   }
   if (longest >= INT32_MAX) {

@@ -181,8 +181,7 @@ void Receive<T>::Set_data_connection_type(int type) {
       data_connection_type = Pulse;
       return;
     default:
-      Eprint("p_tmp.cpp", 76, 1);
-      Oprint(stderr, "    ");
+      Report("p_tmp.cpp", 76);
       tz::stop(1);
   }
 }

@@ -20,13 +20,11 @@ Boolean Send_port::Init(const char* name, int number) { return Sender_port::Init
 
 Boolean Send_port::Switch() {
   if (Sender_port::Switch() != YES) {
-    Eprint("send.cpp", 31, 1);
-    Oprint(stderr, "    ");
+    Report("send.cpp", 31);
     return NO;
   }
   if (number_of_data_packs >= 0 || !published.empty()) {
-    Eprint("send.cpp", 35, 1);
-    Oprint(stderr, "    ");
+    Report("send.cpp", 35);
     return NO;
   }
   {

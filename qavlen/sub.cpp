@@ -43,8 +43,7 @@ Sub_system::~Sub_system() = default;
 int Sub_system::Init(const char* name, int number, int number_of_objects, int sets,
                      const char* data) {
   if (sets < 0) {
-    Eprint("sub.cpp", 931, 1);
-    Oprint(stderr, "    ");
+    Report("sub.cpp", 931);
     return 0;
   }
   number_of_iterator_sets = sets;
@@ -76,24 +75,21 @@ int Sub_system::Construct() {
   }
   Register_receive_ports();
   if (Make_port_array(receive_port_array, number_of_receive_ports) != 1) {
-    Eprint("sub.cpp", 306, 1);
-    Oprint(stderr, "    ");
+    Report("sub.cpp", 306);
     Delete_object_list();
     return 0;
   }
   object_list->Clear_node();
   Register_send_ports();
   if (Make_port_array(send_port_array, number_of_send_ports) != 1) {
-    Eprint("sub.cpp", 315, 1);
-    Oprint(stderr, "    ");
+    Report("sub.cpp", 315);
     Delete_object_list();
     return 0;
   }
   object_list->Clear_node();
   Register_components();
   if (Make_element_array(component_array, number_of_components) != 1) {
-    Eprint("sub.cpp", 324, 1);
-    Oprint(stderr, "    ");
+    Report("sub.cpp", 324);
     Delete_object_list();
     return 0;
   }
@@ -114,8 +110,7 @@ int Sub_system::Construct() {
     if (e->Construct() != 1) ok = false;
   });
   if (!ok) {
-    Eprint("sub.cpp", 349, 1);
-    Oprint(stderr, "    ");
+    Report("sub.cpp", 349);
     return 0;
   }
   Connect_ports();
@@ -127,8 +122,7 @@ int Sub_system::Register(int n, Element* const* members) {
   std::size_t k = 0;
   while (k < number_of_iterators.size() && number_of_iterators[k] >= 0) ++k;
   if (k == number_of_iterators.size()) {
-    Eprint("sub.cpp", 194, 1);
-    Oprint(stderr, "    ");
+    Report("sub.cpp", 194);
     return 0;
   }
   if (object_list) object_list->Clear_node();
@@ -173,8 +167,7 @@ int Sub_system::Connect(Port* sender, Element* element, const char* cls, const c
                         int number) {
   Port* receiver = element->Get_receive_port(cls, name, number);
   if (!receiver) {
-    Eprint("sub.cpp", 34, 1);
-    Oprint(stderr, "    ");
+    Report("sub.cpp", 34);
     return 0;
   }
   return connect_ports(sender, receiver);
@@ -184,14 +177,12 @@ int Sub_system::Connect(Element* element1, const char* cls1, const char* name1, 
                         Element* element2, const char* cls2, const char* name2, int number2) {
   Port* sender = element1->Get_send_port(cls1, name1, number1);
   if (!sender) {
-    Eprint("sub.cpp", 53, 1);
-    Oprint(stderr, "    ");
+    Report("sub.cpp", 53);
     return 0;
   }
   Port* receiver = element2->Get_receive_port(cls2, name2, number2);
   if (!receiver) {
-    Eprint("sub.cpp", 61, 1);
-    Oprint(stderr, "    ");
+    Report("sub.cpp", 61);
     return 0;
   }
   return connect_ports(sender, receiver);
@@ -201,8 +192,7 @@ int Sub_system::Connect(Element* element, const char* cls, const char* name, int
                         Port* receiver) {
   Port* sender = element->Get_send_port(cls, name, number);
   if (!sender) {
-    Eprint("sub.cpp", 79, 1);
-    Oprint(stderr, "    ");
+    Report("sub.cpp", 79);
     return 0;
   }
   return connect_ports(sender, receiver);
@@ -211,8 +201,7 @@ int Sub_system::Connect(Element* element, const char* cls, const char* name, int
 int Sub_system::Connect(Port* sender, Element* element, const char* name, int number) {
   Port* receiver = element->Get_receive_port(name, number);
   if (!receiver) {
-    Eprint("sub.cpp", 98, 1);
-    Oprint(stderr, "    ");
+    Report("sub.cpp", 98);
     return 0;
   }
   return connect_ports(sender, receiver);
@@ -222,14 +211,12 @@ int Sub_system::Connect(Element* element1, const char* name1, int number1, Eleme
                         const char* name2, int number2) {
   Port* sender = element1->Get_send_port(name1, number1);
   if (!sender) {
-    Eprint("sub.cpp", 117, 1);
-    Oprint(stderr, "    ");
+    Report("sub.cpp", 117);
     return 0;
   }
   Port* receiver = element2->Get_receive_port(name2, number2);
   if (!receiver) {
-    Eprint("sub.cpp", 125, 1);
-    Oprint(stderr, "    ");
+    Report("sub.cpp", 125);
     return 0;
   }
   return connect_ports(sender, receiver);
@@ -238,8 +225,7 @@ int Sub_system::Connect(Element* element1, const char* name1, int number1, Eleme
 int Sub_system::Connect(Element* element, const char* name, int number, Port* receiver) {
   Port* sender = element->Get_send_port(name, number);
   if (!sender) {
-    Eprint("sub.cpp", 143, 1);
-    Oprint(stderr, "    ");
+    Report("sub.cpp", 143);
     return 0;
   }
   return connect_ports(sender, receiver);
@@ -255,9 +241,8 @@ Element* Sub_system::Get_component(const char* cls, const char* name, int number
   for (const std::vector<Element*>& set : iterator_array)
     for (Element* e : set)
       if (e->Compare(cls, name, number)) return e;
-  Eprint("sub.cpp", 244, 1);
-  std::fprintf(stderr, "\tAsked > '%s' : '%s' : %d :\n", text_or_null(cls), text_or_null(name), number);
-  Oprint(stderr, "    ");
+  Report_values("sub.cpp", 244, "\tAsked > '%s' : '%s' : %d :\n", text_or_null(cls), text_or_null(name),
+                number);
   return nullptr;
 }
 
@@ -267,9 +252,7 @@ Element* Sub_system::Get_component(const char* name, int number) {
   for (const std::vector<Element*>& set : iterator_array)
     for (Element* e : set)
       if (e->Compare(name, number)) return e;
-  Eprint("sub.cpp", 270, 1);
-  std::fprintf(stderr, "\tAsked > '%s' : %d :\n", text_or_null(name), number);
-  Oprint(stderr, "    ");
+  Report_values("sub.cpp", 270, "\tAsked > '%s' : %d :\n", text_or_null(name), number);
   return nullptr;
 }
 
@@ -289,8 +272,7 @@ Time Sub_system::Necessary_time_to(void* port) {
 
 Boolean Sub_system::Switch() {
   if (Element::Switch() != YES) {
-    Eprint("sub.cpp", 432, 1);
-    Oprint(stderr, "    ");
+    Report("sub.cpp", 432);
     return NO;
   }
   bool ok = true;
@@ -298,8 +280,7 @@ Boolean Sub_system::Switch() {
     if (e->Switch() != YES) ok = false;
   });
   if (!ok) {
-    Eprint("sub.cpp", 448, 1);
-    Oprint(stderr, "    ");
+    Report("sub.cpp", 448);
     return NO;
   }
   return YES;
@@ -307,8 +288,7 @@ Boolean Sub_system::Switch() {
 
 Boolean Sub_system::Are_you_ready() {
   if (Element::Are_you_ready() != YES) {
-    Eprint("sub.cpp", 461, 1);
-    Oprint(stderr, "    ");
+    Report("sub.cpp", 461);
     return NO;
   }
   bool ok = true;
@@ -316,8 +296,7 @@ Boolean Sub_system::Are_you_ready() {
     if (e->Are_you_ready() != YES) ok = false;
   });
   if (!ok) {
-    Eprint("sub.cpp", 476, 1);
-    Oprint(stderr, "    ");
+    Report("sub.cpp", 476);
     return NO;
   }
   return YES;
@@ -335,8 +314,7 @@ int Sub_system::Set_parameter(FILE*) { return 1; }
 int Sub_system::Set_initial_state(FILE* f) {
   int t = 0;
   if (!f || std::fscanf(f, "%d", &t) != 1) {
-    Eprint("sub.cpp", 546, 1);
-    Oprint(stderr, "    ");
+    Report("sub.cpp", 546);
     tz::stop(1);
   }
   if (t > 0) current_time = t;
@@ -393,8 +371,7 @@ int Sub_system::Do_share_info() {
 
 int Sub_system::Initial_time(Time t) {
   if (Element::Initial_time(t) != 1) {
-    Eprint("sub.cpp", 636, 1);
-    Oprint(stderr, "    ");
+    Report("sub.cpp", 636);
     return 0;
   }
   bool ok = true;
@@ -402,8 +379,7 @@ int Sub_system::Initial_time(Time t) {
     if (e->Initial_time(t) != 1) ok = false;
   });
   if (!ok) {
-    Eprint("sub.cpp", 652, 1);
-    Oprint(stderr, "    ");
+    Report("sub.cpp", 652);
     return 0;
   }
   return 1;
@@ -424,9 +400,7 @@ int Sub_system::Renew_current_time() {
   for (const std::vector<Element*>& set : iterator_array)
     if (!set.empty() && set[0]->Fixed_time() < m) m = set[0]->Fixed_time();
   if (m < current_time) {
-    Wprint("sub.cpp", 760, 1);
-    std::fprintf(stderr, "\tPut back current_time from %d to %d.\n", current_time, m);
-    Oprint(stderr, "    ");
+    Warn_values("sub.cpp", 760, "\tPut back current_time from %d to %d.\n", current_time, m);
     return 0;
   }
   current_time = m;
@@ -499,9 +473,7 @@ int Sub_system::Work_iterator_set(int k, int& retries, const char* unit, int lin
     } else {
       Rewind_current_time(k);
       if (++retries >= kMaxRetries) {
-        Eprint(unit, line, 1);
-        std::fprintf(stderr, "\tin group [%d].\n", k);
-        Oprint(stderr, "    ");
+        Report_values(unit, line, "\tin group [%d].\n", k);
         tz::stop(1);
       }
     }
@@ -530,8 +502,7 @@ int Sub_system::Work() {
   }
   if (!any) return 0;
   if (Renew_current_time() == 1) return 1;
-  Eprint("sub.cpp", 917, 1);
-  Oprint(stderr, "    ");
+  Report("sub.cpp", 917);
   return 0;
 }
 
@@ -601,8 +572,7 @@ char* Sub_system::Get_framework_line(FILE* f, char* buffer, int size, int& pushe
         while (c == ' ' || c == '\t' || c == '\r') c = std::getc(f);
       }
       if (c != EOF && c != '\n') {
-        Eprint(unit, line, buffer, 1);
-        Oprint(stderr, "    ");
+        Report(unit, line, buffer);
         tz::stop(1);
       }
     }
@@ -670,13 +640,11 @@ int Sub_system::Read_component_block(FILE* f, char*& line, int size, int& pushed
         component = Get_component(name.c_str(), 0);
         break;
       default:
-        Eprint("sub.cpp", initial ? 583 : 530, line, 1);
-        Oprint(stderr, "    ");
+        Report("sub.cpp", initial ? 583 : 530, line);
         tz::stop(1);
     }
     if (!component) {
-      Eprint("sub.cpp", 535, line, 1);
-      Oprint(stderr, "    ");
+      Report("sub.cpp", 535, line);
       tz::stop(1);
     }
     if (initial)

@@ -24,8 +24,7 @@ int Total_system::Init(const char* name, int number, int number_of_iterator_sets
 int Total_system::Set_initial_state(FILE* f) {
   int t = 0;
   if (!f || std::fscanf(f, "%d", &t) != 1) {
-    Eprint("total.cpp", 366, 1);
-    Oprint(stderr, "    ");
+    Report("total.cpp", 366);
     tz::stop(1);
   }
   current_time = t;
@@ -105,8 +104,7 @@ int Total_system::Initial_work() {
 int Total_system::Do_share_info() {
   if (shareinfodone_p == NO) {
     if (Share_info() == 0) {
-      Eprint("total.cpp", 440, 1);
-      Oprint(stderr, "    ");
+      Report("total.cpp", 440);
       tz::stop(1);
     }
     shareinfodone_p = YES;
@@ -366,8 +364,7 @@ void Total_system::Check_system_header(char* line, bool initial) {
       position = initial ? 355 : 313;
   }
   if (position == 0) return;
-  Eprint("total.cpp", position, line, 1);
-  Oprint(stderr, "    ");
+  Report("total.cpp", position, line);
   tz::stop(1);
 }
 
@@ -399,8 +396,7 @@ void Total_system::Check_start_times(const char* path) {
                   path ? path : "", Object_name() ? Object_name() : "", Object_number(), current_time,
                   e->Object_name() ? e->Object_name() : "", e->Object_number(), e->Current_time());
     std::fflush(stdout);
-    Eprint("total.cpp", 372, message, 1);
-    e->Oprint(stderr, "    ");
+    e->Report("total.cpp", 372, message);
     tz::stop(1);
   });
 }
@@ -413,8 +409,7 @@ bool Total_system::Close_framework_file(FILE* fp, const char* path, int position
   if (Close_written(fp, path, 0)) return true;
   output_failed = true;
   std::fflush(stdout);
-  Eprint_fwrite("total.cpp", position, path, 1);
-  Oprint(stderr, "    ");
+  Report_fwrite("total.cpp", position, path);
   return false;
 }
 
@@ -423,8 +418,7 @@ int Total_system::Write_terminal_state(const char* path) {
   if (!fp) {
     output_failed = true;
     std::fflush(stdout);
-    Eprint_fopen("total.cpp", 386, path, "w", 1);
-    Oprint(stderr, "    ");
+    Report_fopen("total.cpp", 386, path, "w");
     // The components still write their own terminal files (the lines that
     // would name them go nowhere).
     if (FILE* scratch = std::tmpfile()) {
@@ -447,8 +441,7 @@ int Total_system::Write_send_port_stock(const char* path) {
   if (!fp) {
     output_failed = true;
     std::fflush(stdout);
-    Eprint_fopen("total.cpp", 404, path, "w", 1);
-    Oprint(stderr, "    ");
+    Report_fopen("total.cpp", 404, path, "w");
     return 0;
   }
   std::fprintf(fp, "# Send_port data of %s \n# current_time = %d \n# \n", Object_name() ? Object_name() : "",
@@ -518,9 +511,7 @@ int Total_system::Check_data_file(FILE* fp, const char* path) {
   }
   if (here >= 0) std::fseek(fp, here, SEEK_SET);
   if (position == 0) return 1;
-  Eprint("total.cpp", position, 1);
-  std::fprintf(stderr, "\tAt %s %d \n", path ? path : "", line);
-  Oprint(stderr, "    ");
+  Report_values("total.cpp", position, "\tAt %s %d \n", path ? path : "", line);
   return 0;
 }
 
@@ -529,13 +520,11 @@ int Total_system::Deliver_data_string(const char* path, DataFileContent kind) {
   if (!fp) {
     // The stock file is optional.
     if (kind == SDPDATA) return 0;
-    Eprint_fopen("total.cpp", 168, path, "r", 1);
-    Oprint(stderr, "    ");
+    Report_fopen("total.cpp", 168, path, "r");
     tz::stop(3);
   }
   if (!Check_data_file(fp, path)) {
-    Eprint("total.cpp", 174, 1);
-    Oprint(stderr, "    ");
+    Report("total.cpp", 174);
     std::fclose(fp);
     return 0;
   }
@@ -545,11 +534,11 @@ int Total_system::Deliver_data_string(const char* path, DataFileContent kind) {
   Element* scope = this;
   std::vector<Element*> outer;
   auto trouble = [&](int position) {
-    Eprint("total.cpp", position, 1);
-    std::fflush(stderr);
-    std::fputs("TROUBLE: ", stdout);
-    std::fflush(stdout);
-    Oprint(stderr, "    ");
+    Report_with("total.cpp", position, [] {
+      std::fflush(stderr);
+      std::fputs("TROUBLE: ", stdout);
+      std::fflush(stdout);
+    });
     std::fclose(fp);
     return 0;
   };

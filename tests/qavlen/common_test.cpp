@@ -245,13 +245,16 @@ TEST(PrintComments, ReportWithoutAnyExplanationFilePrintsOnlyItsLine) {
 }
 
 // The positions of the report calls in a source text, as the calls write
-// them: Eprint("unit.cpp", 123, ...), Memory_site site("unit.cpp", 123, ...).
+// them: Eprint("unit.cpp", 123, ...), Memory_site site("unit.cpp", 123, ...),
+// and the reports about an object, Report("unit.cpp", 123, ...) and its kin.
 std::set<std::pair<std::string, int>> reported_positions(const std::string& s) {
   std::set<std::pair<std::string, int>> out;
   auto blank = [&](std::size_t& k) {
     while (k < s.size() && std::isspace(static_cast<unsigned char>(s[k]))) ++k;
   };
-  for (const char* name : {"Eprint", "Wprint", "Eprint_memory", "Eprint_fopen", "Memory_site"}) {
+  for (const char* name : {"Eprint", "Wprint", "Eprint_memory", "Eprint_fopen", "Memory_site", "Report", "Warn",
+                           "Report_values", "Warn_values", "Report_with", "Warn_with", "Report_fopen",
+                           "Report_fwrite"}) {
     std::string word = name;
     for (std::size_t at = s.find(word); at != std::string::npos; at = s.find(word, at + 1)) {
       if (at > 0 && (std::isalnum(static_cast<unsigned char>(s[at - 1])) || s[at - 1] == '_')) continue;
@@ -302,6 +305,10 @@ TEST(PrintComments, EveryReportedPositionHasAnExplanation) {
   EXPECT_EQ(reported_positions("Memory_site s(\"list.cpp\", 42, \"Node\", 0, 1);\n Eprint(\n \"a.cpp\", 7, 1);"
                                " xEprint(\"b.cpp\", 8, 1); Eprint(file, 9, 1);"),
             (std::set<std::pair<std::string, int>>{{"a.cpp", 7}, {"list.cpp", 42}}));
+  EXPECT_EQ(reported_positions("e->Report(\"c.cpp\", 10); Warn_values(\"d.cpp\", 11, \"%d\", n);"
+                               " Report_with(\"e.cpp\", 12, [] {}); port_.Report_fopen(\"f.cpp\", 13, p, \"r\");"
+                               " Reported(\"g.cpp\", 14);"),
+            (std::set<std::pair<std::string, int>>{{"c.cpp", 10}, {"d.cpp", 11}, {"e.cpp", 12}, {"f.cpp", 13}}));
   ASSERT_GT(positions.size(), 30u);
   for (const auto& p : positions) {
     std::string echo = comments_of(p.first.c_str(), p.second);
