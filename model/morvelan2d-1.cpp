@@ -195,20 +195,6 @@ bool SkipTo(FILE* f, const char* key) {
   return false;
 }
 
-// The next blank-separated word of f; false when the file ends first.
-bool ReadWord(FILE* f, std::string& word) {
-  word.clear();
-  int c = std::getc(f);
-  while (c != EOF && std::isspace(c)) c = std::getc(f);
-  if (c == EOF) return false;
-  while (c != EOF && !std::isspace(c)) {
-    word += static_cast<char>(c);
-    c = std::getc(f);
-  }
-  if (c != EOF) std::ungetc(c, f);
-  return true;
-}
-
 // The characters other than white space from the position of f to its end;
 // f is left where it was.
 std::uint64_t NonBlankLeft(FILE* f) {
@@ -385,9 +371,9 @@ int Morvelan2d::Set_parameter(FILE* f) {
   int items = 0;
   if (f && std::fscanf(f, "%d", &dt) == 1) {
     items = 1;
-    if (ReadWord(f, s1) && s1.size() <= kMaxFileName) {
+    if (Read_word(f, s1) && s1.size() <= kMaxFileName) {
       items = 2;
-      if (ReadWord(f, s2) && s2.size() <= kMaxFileName) {
+      if (Read_word(f, s2) && s2.size() <= kMaxFileName) {
         items = 3;
         int n = std::fscanf(f, "%lf %lf %lf %lf", &xorig, &yorig, &dx, &dy);
         if (n > 0) items += n;
@@ -595,7 +581,7 @@ int Morvelan2d::Set_initial_state(FILE* f) {
   int items = 0;
   if (f && std::fscanf(f, "%d", &t) == 1) {
     items = 1;
-    if (ReadWord(f, name) && name.size() <= kMaxDisFileName) items = 2;
+    if (Read_word(f, name) && name.size() <= kMaxDisFileName) items = 2;
   }
   if (items < 2) Fail(861, "");
   // Without the network the discharges cannot be read. Parameters that come

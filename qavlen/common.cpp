@@ -188,6 +188,29 @@ void Memory_site::Out_of_memory() {
   tz::stop(5);
 }
 
+const char* Skip_blanks(const char* s) {
+  while (*s == ' ' || *s == '\t') ++s;
+  return s;
+}
+
+bool Is_blank_line(const char* s) {
+  const char* end = Skip_blanks(s);
+  return *end == '\n' || *end == '\r' || *end == '\0';
+}
+
+bool Read_word(FILE* f, std::string& word) {
+  word.clear();
+  int c = std::getc(f);
+  while (c != EOF && std::isspace(c)) c = std::getc(f);
+  if (c == EOF) return false;
+  while (c != EOF && !std::isspace(c)) {
+    word += static_cast<char>(c);
+    c = std::getc(f);
+  }
+  if (c != EOF) std::ungetc(c, f);
+  return true;
+}
+
 void reverse(char* s) {
   if (!s) return;
   std::size_t n = std::strlen(s);

@@ -506,31 +506,17 @@ int Element::Terminal_state(FILE* f) {
   return written != 0 ? 1 : 0;
 }
 
-namespace {
-
-// A line that holds only blanks and tabs before its end.
-bool is_blank_line(const char* s) {
-  for (; *s == ' ' || *s == '\t'; ++s) {
-  }
-  return *s == '\n' || *s == '\r' || *s == '\0';
-}
-
-}  // namespace
-
 char* Element::Get_line(FILE* f, char* buffer, int size, int& pushed_back, int& first_char) {
   if (pushed_back) {
     pushed_back = 0;
   } else {
     for (;;) {
       if (!f || size < 2 || !std::fgets(buffer, size, f)) return nullptr;
-      if (buffer[0] == '#' || is_blank_line(buffer)) continue;
+      if (buffer[0] == '#' || Is_blank_line(buffer)) continue;
       break;
     }
   }
-  const char* s = buffer;
-  for (; *s == ' ' || *s == '\t'; ++s) {
-  }
-  first_char = static_cast<unsigned char>(*s);
+  first_char = static_cast<unsigned char>(*Skip_blanks(buffer));
   return buffer;
 }
 
@@ -543,9 +529,7 @@ char* Element::Get_line(FILE* f, char* buffer, int size, const char* unit, int l
     Oprint(stderr, "    ");
     tz::stop(1);
   }
-  for (; *s == ' ' || *s == '\t'; ++s) {
-  }
-  return s;
+  return const_cast<char*>(Skip_blanks(s));
 }
 
 // ---------------------------------------------------------------- defaults

@@ -522,14 +522,6 @@ void Sub_system::Print_components(FILE* f, const char* prefix) {
 
 namespace {
 
-// A line of only blanks and tabs (up to its line end, a carriage return or
-// the end of the text), which the framework's line reader skips.
-bool blank_line(const char* s) {
-  for (; *s == ' ' || *s == '\t'; ++s) {
-  }
-  return *s == '\n' || *s == '\r' || *s == '\0';
-}
-
 // Reads one line, its line end included, or its first size - 1 characters
 // into buffer and ends it with a NUL; the number of characters read (0 at
 // the end of the file). Unlike fgets it counts what it read, so that a line
@@ -561,7 +553,7 @@ char* Sub_system::Get_framework_line(FILE* f, char* buffer, int size, int& pushe
     const std::size_t len = read_line(f, buffer, size);
     if (len == 0) return nullptr;
     bool comment = buffer[0] == '#';
-    bool blank = !comment && blank_line(buffer);
+    bool blank = !comment && Is_blank_line(buffer);
     if (len + 1 == static_cast<std::size_t>(size) && buffer[len - 1] != '\n') {
       // A line that exactly fills the buffer ends here: its line end is
       // passed over.
@@ -578,10 +570,7 @@ char* Sub_system::Get_framework_line(FILE* f, char* buffer, int size, int& pushe
     }
     if (!comment && !blank) break;
   }
-  const char* s = buffer;
-  for (; *s == ' ' || *s == '\t'; ++s) {
-  }
-  first_char = static_cast<unsigned char>(*s);
+  first_char = static_cast<unsigned char>(*Skip_blanks(buffer));
   return buffer;
 }
 

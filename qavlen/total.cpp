@@ -130,20 +130,11 @@ int Total_system::Do_share_info() {
 
 // ---- console ----
 
-bool Total_system::Read_word(std::string& word) {
+bool Total_system::Read_answer(std::string& word) {
   std::fflush(stdout);
-  word.clear();
-  int c = std::getc(stdin);
-  while (c != EOF && std::isspace(c)) c = std::getc(stdin);
-  if (c == EOF) return false;
-  while (c != EOF && !std::isspace(c)) {
-    word += static_cast<char>(c);
-    c = std::getc(stdin);
-  }
   // The character after the word stays for the next read, as a line end
   // after a number does.
-  if (c != EOF) std::ungetc(c, stdin);
-  return true;
+  return Read_word(stdin, word);
 }
 
 namespace {
@@ -174,7 +165,7 @@ bool Total_system::Ask_positive(const char* prompt, const char* refusal, Time& v
   for (;;) {
     std::fputs(prompt, stdout);
     std::string word;
-    if (!Read_word(word)) return false;
+    if (!Read_answer(word)) return false;
     Time v = 0;
     if (!whole_number(word, v)) {
       std::fputs(refusal, stdout);
@@ -207,7 +198,7 @@ bool Total_system::Ask_quit() {
     std::printf("# Now : current_time = %d : terminal_time = %d\n# Quit? [Y / N] : ", current_time,
                 terminal_time);
     std::string word;
-    if (!Read_word(word)) {
+    if (!Read_answer(word)) {
       End_of_input();
       return true;
     }
@@ -242,7 +233,7 @@ void Total_system::Set_qavlen_option() {
   // rest of the word goes with it).
   std::string word;
   bool two = false;
-  if (Read_word(word)) {
+  if (Read_answer(word)) {
     char* end = nullptr;
     long long answer = std::strtoll(word.c_str(), &end, 10);
     two = end != word.c_str() && answer == 2;

@@ -121,8 +121,9 @@ class Total_system : public Sub_system {
   Time mMediumTermTargetTime = 0;
 
  private:
-  // Reads the next answer word from the standard input; false at its end.
-  bool Read_word(std::string& word);
+  // Reads the next answer word from the standard input, the console's
+  // output flushed first; false at its end.
+  bool Read_answer(std::string& word);
   // Asks with `prompt` until a whole number above 0 is keyed in; a refused
   // answer prints `refusal`. False at the end of the input.
   bool Ask_positive(const char* prompt, const char* refusal, Time& value);

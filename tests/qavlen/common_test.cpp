@@ -542,6 +542,50 @@ TEST(CommonText, StreamHelpers) {
   EXPECT_TRUE(failed.good());
 }
 
+// The line tests of the framework's line readers: a blank line holds only
+// blanks and tabs before its line end, and the first character of a line is
+// found past its blanks and tabs.
+TEST(CommonText, BlankLinesAndLeadingBlanks) {
+  const struct {
+    const char* line;
+    bool blank;
+    const char* first;
+  } cases[] = {
+      {"", true, ""},          {"\n", true, "\n"},       {" \t \n", true, "\n"},
+      {"  \r\n", true, "\r\n"},  {"\t", true, ""},          {" x\n", false, "x\n"},
+      {"#\n", false, "#\n"},     {"\v\n", false, "\v\n"},  {" \t{", false, "{"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Is_blank_line(c.line), c.blank) << '"' << c.line << '"';
+    EXPECT_STREQ(Skip_blanks(c.line), c.first) << '"' << c.line << '"';
+  }
+}
+
+// Words of a file: white space of every kind separates them, and the
+// character after a word stays unread.
+TEST(CommonText, ReadWordLeavesTheCharacterAfterTheWord) {
+  char text[] = "  60 edges.txt\n\t\"a b\"\r\nlast";
+  FILE* f = fmemopen(text, std::strlen(text), "r");
+  ASSERT_NE(f, nullptr);
+  std::string word = "old";
+  ASSERT_TRUE(Read_word(f, word));
+  EXPECT_EQ(word, "60");
+  EXPECT_EQ(std::getc(f), ' ');
+  ASSERT_TRUE(Read_word(f, word));
+  EXPECT_EQ(word, "edges.txt");
+  EXPECT_EQ(std::getc(f), '\n');
+  ASSERT_TRUE(Read_word(f, word));
+  EXPECT_EQ(word, "\"a");  // no quotes: a word ends at white space
+  ASSERT_TRUE(Read_word(f, word));
+  EXPECT_EQ(word, "b\"");
+  ASSERT_TRUE(Read_word(f, word));
+  EXPECT_EQ(word, "last");
+  EXPECT_EQ(std::getc(f), EOF);
+  EXPECT_FALSE(Read_word(f, word));
+  EXPECT_EQ(word, "");
+  std::fclose(f);
+}
+
 TEST(CommonTextDeathTest, StreamHelpersStopAtTheEnd) {
   Qavlensdir none(nullptr);
   EXPECT_EXIT(
