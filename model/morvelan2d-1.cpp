@@ -2,6 +2,8 @@
 // of an edge connection file and the network topology.
 #include "morvelan2d-1.h"
 
+#include <sys/types.h>
+
 #include <cctype>
 #include <cmath>
 #include <cstdint>
@@ -198,7 +200,7 @@ bool SkipTo(FILE* f, const char* key) {
 // The characters other than white space from the position of f to its end;
 // f is left where it was.
 std::uint64_t NonBlankLeft(FILE* f) {
-  const long at = std::ftell(f);
+  const off_t at = ftello(f);
   std::uint64_t n = 0;
   char block[1 << 16];
   std::size_t got;
@@ -206,7 +208,7 @@ std::uint64_t NonBlankLeft(FILE* f) {
     for (std::size_t k = 0; k < got; k++)
       if (!std::isspace(static_cast<unsigned char>(block[k]))) n++;
   std::clearerr(f);
-  std::fseek(f, at, SEEK_SET);
+  fseeko(f, at, SEEK_SET);
   return n;
 }
 

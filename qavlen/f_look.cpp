@@ -1,5 +1,7 @@
 #include "f_look.h"
 
+#include <sys/types.h>
+
 #include <climits>
 #include <cstring>
 #include <string>
@@ -78,17 +80,17 @@ int Pass_whites_and_comments(FILE* fp, int& c, int comment) {
 
 int Get_line_number(FILE* fp) {
   if (!fp) return 0;
-  long here = std::ftell(fp);
+  const off_t here = ftello(fp);
   if (here < 0) return 0;
   // The character just read stands at here - 1: count the line ends before it.
   if (std::fseek(fp, 0, SEEK_SET) != 0) return 0;
   int line = 1;
-  for (long k = 0; k + 1 < here; ++k) {
+  for (off_t k = 0; k + 1 < here; ++k) {
     int ch = std::getc(fp);
     if (ch == EOF) break;
     if (ch == '\n') ++line;
   }
-  std::fseek(fp, here, SEEK_SET);
+  fseeko(fp, here, SEEK_SET);
   return line;
 }
 
@@ -161,18 +163,18 @@ int Make_data_string(const char* path, FILE* fp, int& c, char*& str, int& length
   // read raw (white space and comments included).
   Pass_whites_and_comments(fp, c, comment);
   if (c != open) return fail();
-  long content = std::ftell(fp);
+  off_t content = ftello(fp);
   bool nested = false;
   c = std::getc(fp);
   Pass_whites_and_comments(fp, c, comment);
   if (c == EOF) return fail();
   if (c == open) {
     nested = true;
-    content = std::ftell(fp);
+    content = ftello(fp);
     c = std::getc(fp);
     if (c == open) return fail();
   }
-  if (content < 0 || std::fseek(fp, content, SEEK_SET) != 0) return fail();
+  if (content < 0 || fseeko(fp, content, SEEK_SET) != 0) return fail();
 
   Growing_text text("f_look.cpp", 109, 156);
   // Whether the last character collected into the current item is a

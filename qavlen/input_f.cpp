@@ -67,9 +67,9 @@ void Input_file::Input_data() {
   }
   // First pass: the longest line, its line end included, so that the
   // buffer holds every line whole.
-  long longest = 0;
-  long current = 0;
-  long total = 0;
+  std::int64_t longest = 0;
+  std::int64_t current = 0;
+  std::int64_t total = 0;
   int c;
   while ((c = std::getc(fp)) != EOF) {
     ++current;
@@ -110,7 +110,7 @@ void Input_file::Input_data() {
   // becomes a pack, and the file is read again at the next call whatever
   // its modification time says.
   bool changed = false;
-  long remaining = total;
+  std::int64_t remaining = total;
   while (remaining > 0) {
     char* line = buffer.get();
     int length = 0;

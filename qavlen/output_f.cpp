@@ -116,7 +116,7 @@ int Output_file::First_new_pack(Data_pack* const* array, int n) {
   return static_cast<int>(k - array);
 }
 
-FILE* Output_file::Open_for_append(const char* unit, int line, long& start) {
+FILE* Output_file::Open_for_append(const char* unit, int line, off_t& start) {
   const char* path = Object_name();
   FILE* fp = Open_to_append(path, start);
   if (!fp) {
@@ -126,7 +126,7 @@ FILE* Output_file::Open_for_append(const char* unit, int line, long& start) {
   return fp;
 }
 
-bool Output_file::Close_port_file(FILE* fp, long start) {
+bool Output_file::Close_port_file(FILE* fp, off_t start) {
   if (Close_written(fp, Object_name(), start)) return true;
   Report_write_failure();
   return false;
@@ -148,7 +148,7 @@ void Output_file::Output_data() {
     line.reset(new char[static_cast<std::size_t>(line_length > 0 ? line_length : 1)]);
   }
   int first = First_new_pack(array, n);
-  long start = 0;
+  off_t start = 0;
   FILE* fp = Open_for_append("output_f.cpp", 81, start);
   if (!fp) return;
   for (int k = first; k < n; ++k) {

@@ -1,5 +1,7 @@
 #include "total.h"
 
+#include <sys/types.h>
+
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -449,7 +451,7 @@ int Total_system::Write_send_port_stock(const char* path) {
 }
 
 int Total_system::Check_data_file(FILE* fp, const char* path) {
-  long here = std::ftell(fp);
+  const off_t here = ftello(fp);
   std::rewind(fp);
   int line = 1;
   int parens = 0;
@@ -500,7 +502,7 @@ int Total_system::Check_data_file(FILE* fp, const char* path) {
     else if (parens != 0)
       position = 148;
   }
-  if (here >= 0) std::fseek(fp, here, SEEK_SET);
+  if (here >= 0) fseeko(fp, here, SEEK_SET);
   if (position == 0) return 1;
   Report_values("total.cpp", position, "\tAt %s %d \n", path ? path : "", line);
   return 0;

@@ -103,7 +103,7 @@ TEST(CheckedFiles, AFailedRoundIsCutBackToWhereItBegan) {
   EXPECT_EXIT(
       {
         std::ofstream(path) << "kept\n";
-        long start = -1;
+        off_t start = -1;
         FILE* fp = Open_to_append(path.c_str(), start);
         bool ok = fp && start == 5;
         std::fputs("more\n", fp);
