@@ -74,12 +74,7 @@ class Morvelan2d : public Element {
   const Edge& EdgeAt(Long i) const { return edgeArray[static_cast<std::size_t>(i)]; }
   int TopoDataType() const { return mTopoDataType; }
   double SumArea() const { return mSumArea; }
-  double OutflowNow() const { return mQoutc; }
   const std::string& EdgeDisFileName() const { return edgeDisFileName; }
-  ReceiveNointp<TzMatrix<double>>& RainPort() { return rp; }
-  Send<double>& OutflowPort() { return sp; }
-  Send<double>& SatAreaPort() { return spSarea; }
-  Send<double>& StoragePort() { return spStorage; }
 
   // Longest file names of the element's lines (the terminal discharge file
   // name adds ".tst" to the initial discharge file's).
