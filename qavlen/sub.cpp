@@ -481,19 +481,24 @@ int Sub_system::Work_iterator_set(int k, int& retries, const char* unit, int lin
   return worked ? 1 : 0;
 }
 
+bool Sub_system::Work_passes(std::vector<int>& retries, const char* unit, int line) {
+  bool any = false;
+  for (;;) {
+    bool pass = false;
+    for (Element* e : component_array)
+      if (e->Work() == 1) pass = true;
+    for (int k = 0; k < static_cast<int>(iterator_array.size()); ++k)
+      if (Work_iterator_set(k, retries[static_cast<std::size_t>(k)], unit, line) == 1) pass = true;
+    if (!pass) return any;
+    any = true;
+  }
+}
+
 int Sub_system::Work() {
   std::vector<int> retries(iterator_array.size(), 0);
   bool any = false;
   try {
-    for (;;) {
-      bool pass = false;
-      for (Element* e : component_array)
-        if (e->Work() == 1) pass = true;
-      for (int k = 0; k < static_cast<int>(iterator_array.size()); ++k)
-        if (Work_iterator_set(k, retries[static_cast<std::size_t>(k)], "sub.cpp", 898) == 1) pass = true;
-      if (!pass) break;
-      any = true;
-    }
+    any = Work_passes(retries, "sub.cpp", 898);
   } catch (int) {
     // An input ran out of data: the system's clock still follows its
     // members as far as they got, so that the system above sees it.
