@@ -27,9 +27,14 @@ const char* const kUnit = "morvelan2d-1.cpp";
 // ---------------------------------------------------------------------------
 
 void Edge::TopographicData(FILE* fpTopo, int type) {
-  int tmp = 0;
-  Long num = 0;
+  ReadNumberAndPoint(fpTopo, type);
+  ReadUpperEdges(fpTopo);
+  const bool drainsOn = ReadLowerEdges(fpTopo);
+  ReadAttribute(fpTopo, drainsOn);
+  if (type == 3 || type == 5) ReadDistribution(fpTopo);
+}
 
+void Edge::ReadNumberAndPoint(FILE* fpTopo, int type) {
   std::fscanf(fpTopo, "%d", &mNum);
   TZ_CHECK(mNum > 0, kUnit, "mNum > 0");
 
@@ -50,10 +55,12 @@ void Edge::TopographicData(FILE* fpTopo, int type) {
     std::fprintf(stderr, "E: data format error");
     tz::stop(1);
   }
+}
 
-  // Upper neighbours. The list grows with the entries actually read, so a
-  // corrupt count ends at the first missing entry instead of reserving memory
-  // for it.
+void Edge::ReadUpperEdges(FILE* fpTopo) {
+  // The list grows with the entries actually read, so a corrupt count ends
+  // at the first missing entry instead of reserving memory for it.
+  Long num = 0;
   TZ_CHECK(std::fscanf(fpTopo, "%d", &numberOfUpperEdges) == 1, kUnit,
            "fscanf(fpTopo, \"%d\", &numberOfUpperEdges) == 1");
   TZ_CHECK(numberOfUpperEdges >= 0, kUnit, "numberOfUpperEdges >= 0");
@@ -65,8 +72,12 @@ void Edge::TopographicData(FILE* fpTopo, int type) {
   upperEdgeNumArray.resize(numberOfUpperEdges > 0 ? numberOfUpperEdges : 1, 0);
   upperEdgeArray.assign(upperEdgeNumArray.size(), nullptr);
   nextUpperSlot = 0;
+}
 
-  // Lower neighbours: only whether one of them receives this edge's water.
+bool Edge::ReadLowerEdges(FILE* fpTopo) {
+  // Only whether one of them receives this edge's water.
+  int tmp = 0;
+  Long num = 0;
   TZ_CHECK(std::fscanf(fpTopo, "%d", &tmp) == 1, kUnit, "fscanf(fpTopo, \"%d\", &tmp) == 1");
   TZ_CHECK(tmp >= 0, kUnit, "tmp >= 0");
   bool drainsOn = false;
@@ -74,38 +85,42 @@ void Edge::TopographicData(FILE* fpTopo, int type) {
     TZ_CHECK(std::fscanf(fpTopo, "%d", &num) == 1, kUnit, "fscanf(fpTopo, \"%ld\", &num) == 1");
     if (num < 0) drainsOn = true;
   }
+  return drainsOn;
+}
 
+void Edge::ReadAttribute(FILE* fpTopo, bool drainsOn) {
+  int tmp = 0;
   TZ_CHECK(std::fscanf(fpTopo, "%d", &tmp) == 1, kUnit, "fscanf(fpTopo, \"%d\", &tmp) == 1");
   TZ_CHECK(tmp == 1 || tmp == 2, kUnit, "tmp == 1 || tmp == 2");
   mAtr = tmp;
   lowestEdge = (mAtr == 2 && !drainsOn) ? EDGE_YES : EDGE_NO;
+  if (mAtr != 1) return;
 
-  if (mAtr == 1) {
-    double wlen = 0, wgrd = 0, warea = 0;
-    TZ_CHECK(std::fscanf(fpTopo, "%lf %lf %lf", &wlen, &wgrd, &warea) == 3, kUnit,
-             "fscanf(fpTopo, \"%lf %lf %lf\", &wlen, &wgrd, &warea) == 3");
-    TZ_CHECK(wlen > 0.0, kUnit, "wlen > 0.0");
-    if (wgrd <= 0.0) wgrd = 0.00001;
-    TZ_CHECK(warea > 0.0, kUnit, "warea > 0.0");
-    // "nan" and "inf" are read as numbers; any of them here would make every
-    // discharge downstream of the edge no number.
-    TZ_CHECK(std::isfinite(wlen) && std::isfinite(wgrd) && std::isfinite(warea), kUnit,
-             "isfinite(wlen) && isfinite(wgrd) && isfinite(warea)");
-    mArea = warea;
-    mWidth = warea / wlen;
-    mL = wlen * std::sqrt(wgrd * wgrd + 1);
-    mGrd = std::sin(std::atan(wgrd));
-    mCos = std::cos(std::asin(mGrd));
-  }
+  // The slope: its length, gradient and area.
+  double wlen = 0, wgrd = 0, warea = 0;
+  TZ_CHECK(std::fscanf(fpTopo, "%lf %lf %lf", &wlen, &wgrd, &warea) == 3, kUnit,
+           "fscanf(fpTopo, \"%lf %lf %lf\", &wlen, &wgrd, &warea) == 3");
+  TZ_CHECK(wlen > 0.0, kUnit, "wlen > 0.0");
+  if (wgrd <= 0.0) wgrd = 0.00001;
+  TZ_CHECK(warea > 0.0, kUnit, "warea > 0.0");
+  // "nan" and "inf" are read as numbers; any of them here would make every
+  // discharge downstream of the edge no number.
+  TZ_CHECK(std::isfinite(wlen) && std::isfinite(wgrd) && std::isfinite(warea), kUnit,
+           "isfinite(wlen) && isfinite(wgrd) && isfinite(warea)");
+  mArea = warea;
+  mWidth = warea / wlen;
+  mL = wlen * std::sqrt(wgrd * wgrd + 1);
+  mGrd = std::sin(std::atan(wgrd));
+  mCos = std::cos(std::asin(mGrd));
+}
 
-  if (type == 3 || type == 5) {
-    TZ_CHECK(std::fscanf(fpTopo, "%lf %lf", &mDist, &mUpperArea) == 2, kUnit,
-             "fscanf(fpTopo, \"%lf %lf\", &mDist, &mUpperArea) == 2");
-    TZ_CHECK(mDist > 0.0, kUnit, "mDist > 0.0");
-    TZ_CHECK(mUpperArea >= 0.0, kUnit, "mUpperArea >= 0.0");
-    TZ_CHECK(std::isfinite(mDist) && std::isfinite(mUpperArea), kUnit,
-             "isfinite(mDist) && isfinite(mUpperArea)");
-  }
+void Edge::ReadDistribution(FILE* fpTopo) {
+  TZ_CHECK(std::fscanf(fpTopo, "%lf %lf", &mDist, &mUpperArea) == 2, kUnit,
+           "fscanf(fpTopo, \"%lf %lf\", &mDist, &mUpperArea) == 2");
+  TZ_CHECK(mDist > 0.0, kUnit, "mDist > 0.0");
+  TZ_CHECK(mUpperArea >= 0.0, kUnit, "mUpperArea >= 0.0");
+  TZ_CHECK(std::isfinite(mDist) && std::isfinite(mUpperArea), kUnit,
+           "isfinite(mDist) && isfinite(mUpperArea)");
 }
 
 // ---------------------------------------------------------------------------
