@@ -305,11 +305,13 @@ std::string Place(const std::string& path, Long edge, Long record, std::int64_t 
   return s;
 }
 
+}  // namespace
+
 // The place of a reader in one of the element's files while it lives: a
 // check that fails meanwhile first names the file, the record and the line
 // in the user's file. A record costs a store or two; the line is found only
 // for the report.
-class ReadingPlace : public tz::CheckContext {
+class Morvelan2d::ReadingPlace : public tz::CheckContext {
  public:
   ReadingPlace(const std::string& path, FILE* copy) : path_(path), copy_(copy) {}
   // The edge count, on the line that begins at `offset` of the copy (-1: the
@@ -350,6 +352,8 @@ class ReadingPlace : public tz::CheckContext {
   const Long* num_ = nullptr;
 };
 
+namespace {
+
 // The line after the first one of f beginning with `key` (empty when the
 // file ends first); returns the offset of the copy where it begins, -1
 // when there is no such key.
@@ -381,7 +385,19 @@ std::string NotFinite(const std::string& path, FILE* copy, Long edge, Long recor
 
 int Morvelan2d::Set_parameter(FILE* f) {
   if (initialStateEarly) Fail(1040, "The initial state came before the parameters.\n");
-  // The element's line.
+  ReadParameterLine(f);
+  ReadNetwork();
+  Oprint(stderr, "    ");
+  PrintSlopeArea();
+  IndexEdges();
+  ReadFlowParameters();
+  LinkUpperEdges();
+  ShareUpperAreas();
+  parameterRead = true;
+  return 1;
+}
+
+void Morvelan2d::ReadParameterLine(FILE* f) {
   int dt = 0;
   std::string s1, s2;
   double xorig = 0, yorig = 0, dx = 0, dy = 0;
@@ -408,17 +424,18 @@ int Morvelan2d::Set_parameter(FILE* f) {
   mYorig = yorig;
   topoFileName = s1;
   paramFileName = s2;
+}
 
-  ReadNetwork();
-  Oprint(stderr, "    ");
+void Morvelan2d::PrintSlopeArea() const {
   double slopeArea = 0;
   for (Long i = 0; i < numberOfEdges; i++)
     if (edgeArray[i].Atr() == 1) slopeArea += edgeArray[i].Area();
   std::printf("\ttotal area: %s(m2)\n", StreamText(slopeArea).c_str());
-  IndexEdges();
-  ReadFlowParameters();
-  LinkUpperEdges();
+}
 
+void Morvelan2d::ShareUpperAreas() {
+  // Versions 2 and 4 give no distribution rates and upper areas: they are
+  // computed from the network.
   mSumArea = 0;
   for (Long i = 0; i < numberOfEdges; i++) {
     if (mTopoDataType == 2 || mTopoDataType == 4) {
@@ -427,8 +444,6 @@ int Morvelan2d::Set_parameter(FILE* f) {
     }
     mSumArea += edgeArray[i].Area();
   }
-  parameterRead = true;
-  return 1;
 }
 
 void Morvelan2d::ReadNetwork() {
@@ -489,26 +504,59 @@ void Morvelan2d::IndexEdges() {
   }
 }
 
+void Morvelan2d::ReadEdgeFileHead(FILE* f, ReadingPlace& place, const std::string& path, const char* format,
+                                  int formatLine, int countLine) const {
+  std::string buf;
+  if (!SkipTo(f, "[Data Format Name]") || !ReadLine(f, buf) || !StartsWith(buf, format)) {
+    std::fclose(f);
+    Fail(formatLine, "");
+  }
+  Long numtmp = 0;
+  place.Count(LineAfter(f, "[Number of Total Edges]", buf));
+  TZ_CHECK(std::sscanf(buf.c_str(), "%d", &numtmp) == 1, kUnit,
+           "sscanf(buf, \"%ld\", &numtmp) == 1");
+  if (numtmp != numberOfEdges) {
+    std::fclose(f);
+    Fail(countLine, path + ".\n");
+  }
+  SkipTo(f, "[Data]");
+}
+
+void Morvelan2d::RefuseNotFinite(FILE* f, const std::string& path, Long num, Long record, const double* values,
+                                 const char* const* names, int count, const int* end, int last, int line) const {
+  for (int i = 0; i < count; i++) {
+    if (std::isfinite(values[i])) continue;
+    const std::string text = NotFinite(path, f, num, record, end, last, i + 1, names[i]);
+    std::fclose(f);
+    Fail(line, text);
+  }
+}
+
+Edge* Morvelan2d::RecordEdge(FILE* f, Long num, std::vector<char>& given, const std::string& path,
+                             const char* what, int unknownLine, int twiceLine) const {
+  Edge* e = FindEdge(num);
+  char text[128];
+  if (!e) {
+    std::fclose(f);
+    std::snprintf(text, sizeof text, "Edge %d was not found in edgeArray\n", num);
+    Fail(unknownLine, text);
+  }
+  std::size_t index = static_cast<std::size_t>(e - edgeArray.get());
+  if (given[index]) {
+    std::fclose(f);
+    std::snprintf(text, sizeof text, "Edge %d has a second %s record in ", num, what);
+    Fail(twiceLine, text + path + ".\n");
+  }
+  given[index] = 1;
+  return e;
+}
+
 void Morvelan2d::ReadFlowParameters() {
   const std::string& s2 = paramFileName;
   FILE* fpParam = dataFileOpen(s2.c_str());
   TZ_CHECK(fpParam != nullptr, kUnit, "(fpParam = dataFileOpen(s2)) != NULL");
   ReadingPlace place(s2, fpParam);
-  std::string buf;
-  if (!SkipTo(fpParam, "[Data Format Name]") || !ReadLine(fpParam, buf) ||
-      !StartsWith(buf, "Morvelan Parameter Form")) {
-    std::fclose(fpParam);
-    Fail(712, "");
-  }
-  Long numtmp = 0;
-  place.Count(LineAfter(fpParam, "[Number of Total Edges]", buf));
-  TZ_CHECK(std::sscanf(buf.c_str(), "%d", &numtmp) == 1, kUnit,
-           "sscanf(buf, \"%ld\", &numtmp) == 1");
-  if (numtmp != numberOfEdges) {
-    std::fclose(fpParam);
-    Fail(727, s2 + ".\n");
-  }
-  SkipTo(fpParam, "[Data]");
+  ReadEdgeFileHead(fpParam, place, s2, "Morvelan Parameter Form", 712, 727);
   static const char* const names[] = {"man", "m",     "ka",   "d",      "da", "dm",
                                       "beta", "theta", "cmin", "Qlevel", "eps"};
   std::vector<char> given(static_cast<std::size_t>(numberOfEdges), 0);
@@ -530,12 +578,7 @@ void Morvelan2d::ReadFlowParameters() {
     }
     place.Number(&num);
     const double values[] = {man, m, ka, d, da, dm, beta, theta, cmin, Qlevel, eps};
-    for (int i = 0; i < 11; i++) {
-      if (std::isfinite(values[i])) continue;
-      const std::string text = NotFinite(s2, fpParam, num, k + 1, end, 12, i + 1, names[i]);
-      std::fclose(fpParam);
-      Fail(763, text);
-    }
+    RefuseNotFinite(fpParam, s2, num, k + 1, values, names, 11, end, 12, 763);
     TZ_CHECK(num > 0, kUnit, "num > 0");
     TZ_CHECK(man > 0.0, kUnit, "man > 0.0");
     TZ_CHECK(m > 0.0, kUnit, "m > 0.0");
@@ -549,20 +592,7 @@ void Morvelan2d::ReadFlowParameters() {
     TZ_CHECK(Qlevel > 0.0, kUnit, "Qlevel > 0.0");
     TZ_CHECK(eps > 0.0, kUnit, "eps > 0.0");
     TZ_CHECK(ndiv > 0, kUnit, "ndiv > 0");
-    Edge* e = FindEdge(num);
-    char text[128];
-    if (!e) {
-      std::fclose(fpParam);
-      std::snprintf(text, sizeof text, "Edge %d was not found in edgeArray\n", num);
-      Fail(784, text);
-    }
-    std::size_t index = static_cast<std::size_t>(e - edgeArray.get());
-    if (given[index]) {
-      std::fclose(fpParam);
-      std::snprintf(text, sizeof text, "Edge %d has a second parameter record in ", num);
-      Fail(790, text + s2 + ".\n");
-    }
-    given[index] = 1;
+    Edge* e = RecordEdge(fpParam, num, given, s2, "parameter", 784, 790);
     e->ParametersInFlowModel(man, m, ka, d, da, dm, beta, theta, cmin, Qlevel, eps, ndiv, mDt);
   }
   std::fclose(fpParam);
@@ -634,21 +664,7 @@ void Morvelan2d::ReadDischarges() {
   FILE* fpDis = dataFileOpen(edgeDisFileName.c_str());
   TZ_CHECK(fpDis != nullptr, kUnit, "(fpDis = dataFileOpen(edgeDisFileName)) != NULL");
   ReadingPlace place(edgeDisFileName, fpDis);
-  std::string buf;
-  if (!SkipTo(fpDis, "[Data Format Name]") || !ReadLine(fpDis, buf) ||
-      !StartsWith(buf, "Morvelan Initial State Form")) {
-    std::fclose(fpDis);
-    Fail(878, "");
-  }
-  Long numtmp = 0;
-  place.Count(LineAfter(fpDis, "[Number of Total Edges]", buf));
-  TZ_CHECK(std::sscanf(buf.c_str(), "%d", &numtmp) == 1, kUnit,
-           "sscanf(buf, \"%ld\", &numtmp) == 1");
-  if (numtmp != numberOfEdges) {
-    std::fclose(fpDis);
-    Fail(893, edgeDisFileName + ".\n");
-  }
-  SkipTo(fpDis, "[Data]");
+  ReadEdgeFileHead(fpDis, place, edgeDisFileName, "Morvelan Initial State Form", 878, 893);
   static const char* const names[] = {"the discharge at the upper end",
                                       "the discharge at the lower end"};
   std::vector<char> given(static_cast<std::size_t>(numberOfEdges), 0);
@@ -663,29 +679,11 @@ void Morvelan2d::ReadDischarges() {
     }
     place.Number(&num);
     const double values[] = {updis, lowdis};
-    for (int i = 0; i < 2; i++) {
-      if (std::isfinite(values[i])) continue;
-      const std::string text = NotFinite(edgeDisFileName, fpDis, num, k + 1, end, 2, i + 1, names[i]);
-      std::fclose(fpDis);
-      Fail(915, text);
-    }
+    RefuseNotFinite(fpDis, edgeDisFileName, num, k + 1, values, names, 2, end, 2, 915);
     TZ_CHECK(num > 0, kUnit, "num > 0");
     TZ_CHECK(updis >= 0.0, kUnit, "updis >= 0.0");
     TZ_CHECK(lowdis >= 0.0, kUnit, "lowdis >= 0.0");
-    Edge* e = FindEdge(num);
-    char text[128];
-    if (!e) {
-      std::fclose(fpDis);
-      std::snprintf(text, sizeof text, "Edge %d was not found in edgeArray\n", num);
-      Fail(926, text);
-    }
-    std::size_t index = static_cast<std::size_t>(e - edgeArray.get());
-    if (given[index]) {
-      std::fclose(fpDis);
-      std::snprintf(text, sizeof text, "Edge %d has a second discharge record in ", num);
-      Fail(930, text + edgeDisFileName + ".\n");
-    }
-    given[index] = 1;
+    Edge* e = RecordEdge(fpDis, num, given, edgeDisFileName, "discharge", 926, 930);
     e->Discharge(updis, lowdis);
     e->CalcSatArea();
   }

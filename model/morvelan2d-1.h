@@ -90,12 +90,36 @@ class Morvelan2d : public Element {
   [[noreturn]] void Fail(int line, const std::string& extra) const;
   Edge* FindEdge(Long num) const;
 
-  // The steps of Set_parameter: the edge connection file, one edge per
-  // number, the edge parameter file, the links to the upper edges.
+  // Where a reader is in one of the element's files (morvelan2d-1.cpp).
+  class ReadingPlace;
+
+  // The steps of Set_parameter: the element's line, the network (the edge
+  // connection file), its slope area on the console, one edge per number,
+  // the flow parameters (the edge parameter file), the links to the upper
+  // edges, the distribution rates and upper areas.
+  void ReadParameterLine(FILE* f);
   void ReadNetwork();
+  void PrintSlopeArea() const;
   void IndexEdges();
   void ReadFlowParameters();
   void LinkUpperEdges();
+  void ShareUpperAreas();
+  // Shared by the edge parameter and initial discharge files. The head of
+  // `path`: its format name begins with `format` (else the report at
+  // formatLine), its edge count is the network's (else countLine); f is
+  // then at the records.
+  void ReadEdgeFileHead(FILE* f, ReadingPlace& place, const std::string& path, const char* format,
+                        int formatLine, int countLine) const;
+  // The first of the `count` values of record `record` that is not a
+  // finite number is refused (report `line`, naming its line through `end`,
+  // the characters read through each item, end[last] the whole record's).
+  void RefuseNotFinite(FILE* f, const std::string& path, Long num, Long record, const double* values,
+                       const char* const* names, int count, const int* end, int last, int line) const;
+  // The edge of a record's number; an unknown number (report unknownLine)
+  // or one an earlier record gave (twiceLine: "a second <what> record") is
+  // refused.
+  Edge* RecordEdge(FILE* f, Long num, std::vector<char>& given, const std::string& path, const char* what,
+                   int unknownLine, int twiceLine) const;
   // The steps of Set_initial_state: the terminal discharge file may not be
   // one of the run's input files (report 866), then the initial discharge
   // file.
