@@ -697,63 +697,69 @@ void Morvelan2d::ReadDischarges() {
 // ---------------------------------------------------------------------------
 
 void Morvelan2d::MapAndSendInitial(const TzMatrix<double>& grid) {
-  const Long rows = static_cast<Long>(grid.GetRows());
-  const Long cols = static_cast<Long>(grid.GetCols());
+  MapEdgesToCells(static_cast<Long>(grid.GetRows()), static_cast<Long>(grid.GetCols()));
+  mapRows = grid.GetRows();
+  mapCols = grid.GetCols();
+  SendInitial();
+}
+
+void Morvelan2d::MapEdgesToCells(Long rows, Long cols) {
+  // The cells are searched in blocks of 5 x 5 (fewer on a smaller grid).
   Long cellblk = 5;
   if (rows < cellblk || cols < cellblk) cellblk = rows < cols ? rows : cols;
-  const Long bx = (rows + cellblk - 1) / cellblk;
-  const Long by = (cols + cellblk - 1) / cellblk;
-
   for (Long e = 0; e < numberOfEdges; e++) {
     Edge& edge = edgeArray[e];
     if (edge.Atr() != 1) continue;
-    const double x = edge.X();
-    const double y = edge.Y();
-    bool found = false;
-    for (Long I = 0; I < bx && !found; I++) {
-      const double blx = mXorig + I * cellblk * mDx;
-      const double bux = mXorig + (I + 1) * cellblk * mDx;
-      if (!(blx <= x && x < bux)) continue;
-      for (Long J = 0; J < by && !found; J++) {
-        const double bly = mYorig + J * cellblk * mDy;
-        const double buy = mYorig + (J + 1) * cellblk * mDy;
-        if (!(bly <= y && y < buy)) continue;
-        for (Long i = 0; i < cellblk && !found; i++) {
-          if (I * cellblk + i >= rows) {
-            char text[256];
-            std::snprintf(text, sizeof text,
-                          "Can not find the cell which includes the slope unit %d,\n"
-                          "which is located at [%f, %f].\n",
-                          edge.Num(), x, y);
-            Fail(1072, text);
-          }
-          const double clx = blx + i * mDx;
-          const double cux = blx + (i + 1) * mDx;
-          for (Long j = 0; j < cellblk && J * cellblk + j < cols; j++) {
-            const double cly = bly + j * mDy;
-            const double cuy = bly + (j + 1) * mDy;
-            if (clx <= x && x < cux && cly <= y && y < cuy) {
-              edge.Gx(I * cellblk + i);
-              edge.Gy(J * cellblk + j);
-              found = true;
-              break;
-            }
+    if (FindCell(edge, rows, cols, cellblk)) continue;
+    char text[256];
+    std::snprintf(text, sizeof text,
+                  "    Cannot find the cell block in which\n"
+                  "    the edge %d (%f, %f) is included.\n",
+                  edge.Num(), edge.X(), edge.Y());
+    Fail(1126, text);
+  }
+}
+
+bool Morvelan2d::FindCell(Edge& edge, Long rows, Long cols, Long cellblk) const {
+  const Long bx = (rows + cellblk - 1) / cellblk;
+  const Long by = (cols + cellblk - 1) / cellblk;
+  const double x = edge.X();
+  const double y = edge.Y();
+  for (Long I = 0; I < bx; I++) {
+    const double blx = mXorig + I * cellblk * mDx;
+    const double bux = mXorig + (I + 1) * cellblk * mDx;
+    if (!(blx <= x && x < bux)) continue;
+    for (Long J = 0; J < by; J++) {
+      const double bly = mYorig + J * cellblk * mDy;
+      const double buy = mYorig + (J + 1) * cellblk * mDy;
+      if (!(bly <= y && y < buy)) continue;
+      for (Long i = 0; i < cellblk; i++) {
+        if (I * cellblk + i >= rows) {
+          char text[256];
+          std::snprintf(text, sizeof text,
+                        "Can not find the cell which includes the slope unit %d,\n"
+                        "which is located at [%f, %f].\n",
+                        edge.Num(), x, y);
+          Fail(1072, text);
+        }
+        const double clx = blx + i * mDx;
+        const double cux = blx + (i + 1) * mDx;
+        for (Long j = 0; j < cellblk && J * cellblk + j < cols; j++) {
+          const double cly = bly + j * mDy;
+          const double cuy = bly + (j + 1) * mDy;
+          if (clx <= x && x < cux && cly <= y && y < cuy) {
+            edge.Gx(I * cellblk + i);
+            edge.Gy(J * cellblk + j);
+            return true;
           }
         }
       }
     }
-    if (!found) {
-      char text[256];
-      std::snprintf(text, sizeof text,
-                    "    Cannot find the cell block in which\n"
-                    "    the edge %d (%f, %f) is included.\n",
-                    edge.Num(), x, y);
-      Fail(1126, text);
-    }
   }
+  return false;
+}
 
-  mapRows = grid.GetRows();
-  mapCols = grid.GetCols();
+void Morvelan2d::SendInitial() {
   mQoutc = 0;
   double S = 0;
   for (Long e = 0; e < numberOfEdges; e++) {
@@ -787,35 +793,50 @@ int Morvelan2d::Calculate() {
   if (!initialOutputDone && Initial_output() != YES) return NO;
 
   const Time t = time_add(current_time, time_step);
+  RainAt rain;
+  if (!RainAround(t, rain)) return NO;
+  const StepSums sums = StepEdges(rain);
+  SendStep(t, sums);
+  return YES;
+}
+
+bool Morvelan2d::RainAround(Time t, RainAt& rain) {
   Data_pack* first = nullptr;
   Data_pack* last = nullptr;
-  if (rp.Get_data_pack(first, t, last, 'b') != YES) return NO;
+  if (rp.Get_data_pack(first, t, last, 'b') != YES) return false;
   const Time ft = first->Data_time();
   const Time lt = last->Data_time();
   // The packs stay as they are: the element reads their grids in place, so
   // that a step costs the cells the edges use, not the whole grid.
-  const bool between = t != ft && t != lt;
-  const bool atFirst = between || t == ft;
-  const TzMatrix<double>& F =
-      static_cast<const Data<TzMatrix<double>>*>(atFirst ? first : last)->Value();
-  const TzMatrix<double>& L = static_cast<const Data<TzMatrix<double>>*>(last)->Value();
+  rain.between = t != ft && t != lt;
+  const bool atFirst = rain.between || t == ft;
+  rain.F = &static_cast<const Data<TzMatrix<double>>*>(atFirst ? first : last)->Value();
+  rain.L = &static_cast<const Data<TzMatrix<double>>*>(last)->Value();
   // The cells were found on the first grid: every later grid must have its shape.
-  for (const TzMatrix<double>* g : {&F, &L}) {
-    if (g == &L && !between) break;
+  for (const TzMatrix<double>* g : {rain.F, rain.L}) {
+    if (g == rain.L && !rain.between) break;
     if (g->GetRows() != mapRows || g->GetCols() != mapCols) {
       char text[256];
       std::snprintf(text, sizeof text,
                     "The rain grid of time %d has %u x %u cells; the cells of the edges were found "
                     "on a grid of %u x %u.\n",
-                    g == &F && atFirst ? ft : lt, g->GetRows(), g->GetCols(), mapRows, mapCols);
+                    g == rain.F && atFirst ? ft : lt, g->GetRows(), g->GetCols(), mapRows, mapCols);
       Fail(1200, text);
     }
   }
   // Weights of the two records around t, in double (the difference of two
   // times may not fit the time type).
-  const double wf = between ? (static_cast<double>(lt) - t) / (static_cast<double>(lt) - ft) : 1;
-  const double wl = between ? (static_cast<double>(t) - ft) / (static_cast<double>(lt) - ft) : 0;
+  rain.wf = rain.between ? (static_cast<double>(lt) - t) / (static_cast<double>(lt) - ft) : 1;
+  rain.wl = rain.between ? (static_cast<double>(t) - ft) / (static_cast<double>(lt) - ft) : 0;
+  return true;
+}
 
+Morvelan2d::StepSums Morvelan2d::StepEdges(const RainAt& grids) {
+  const TzMatrix<double>& F = *grids.F;
+  const TzMatrix<double>& L = *grids.L;
+  const bool between = grids.between;
+  const double wf = grids.wf;
+  const double wl = grids.wl;
   mQoutn = 0;
   double R = 0, A = 0;
   // The saturated area and the storage of a slope edge are final once it has
@@ -842,18 +863,21 @@ int Morvelan2d::Calculate() {
       V += edge.Storage();
     }
   }
-  const double ratio = mSumArea != 0 ? S / mSumArea : std::numeric_limits<double>::quiet_NaN();
+  return StepSums{R, A, S, V};
+}
+
+void Morvelan2d::SendStep(Time t, const StepSums& sums) {
+  const double ratio = mSumArea != 0 ? sums.S / mSumArea : std::numeric_limits<double>::quiet_NaN();
   sp.Send_data(t, mQoutn);
   spSarea.Send_data(t, ratio);
-  spStorage.Send_data(t, V);
+  spStorage.Send_data(t, sums.V);
 
   mQoutc = mQoutn;
   // Without slope edges no rain falls on the basin: its mean is given as 0.
-  const double basinRain = A != 0 ? R / A : 0.0;
+  const double basinRain = sums.A != 0 ? sums.R / sums.A : 0.0;
   std::printf("[%s %d] %d : %f   ", Object_name() ? Object_name() : "", Object_number(), t, mQoutn);
   std::printf("all_rain = %f\n", basinRain);
   if (rainSumStream) *rainSumStream << t << " " << basinRain << "\n";
-  return YES;
 }
 
 // ---------------------------------------------------------------------------

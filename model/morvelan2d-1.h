@@ -85,6 +85,35 @@ class Morvelan2d : public Element {
   // Maps the slope edges to the cells of `grid` and sends the values at the
   // start time.
   void MapAndSendInitial(const TzMatrix<double>& grid);
+  // Its steps: every slope edge gets the cell of a grid of rows x cols that
+  // holds its point (FindCell, searching blocks of cellblk x cellblk
+  // cells); the outflow, the saturated share and the storage are sent.
+  void MapEdgesToCells(Long rows, Long cols);
+  bool FindCell(Edge& edge, Long rows, Long cols, Long cellblk) const;
+  void SendInitial();
+
+  // The steps of Calculate. The rain of the step's end t: the grids of the
+  // two records around it (F, L; L also when t is a record's time) read in
+  // place, with their weights.
+  struct RainAt {
+    const TzMatrix<double>* F = nullptr;
+    const TzMatrix<double>* L = nullptr;
+    double wf = 1, wl = 0;
+    bool between = false;  // t lies strictly between the two records
+  };
+  // False when the rain port cannot give the records around t; a grid of
+  // another shape than the first one ends the program (report 1200).
+  bool RainAround(Time t, RainAt& rain);
+  // What one step over all edges sums: the rain volume rate and the area
+  // of the edges, the saturated area and the storage of the slope edges.
+  struct StepSums {
+    double R, A, S, V;
+  };
+  // Every edge in file order takes its rain and steps; the basin outflow is
+  // gathered in mQoutn.
+  StepSums StepEdges(const RainAt& grids);
+  // Sends the step's values at t, prints the step line and the basin rain.
+  void SendStep(Time t, const StepSums& sums);
   // The report of a failed load: "E : morvelan2d-1.cpp : <line> : ...", the
   // extra text (may be null), the description, exit status 1.
   [[noreturn]] void Fail(int line, const std::string& extra) const;
