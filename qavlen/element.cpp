@@ -194,16 +194,7 @@ int Element::Make_object_array(void**& array, int& n) {
 }
 
 int Element::Make_port_array(std::vector<Port*>& array, int& n) {
-  void** items = nullptr;
-  if (Make_object_array(items, n) != 1) return 0;
-  array.clear();
-  for (int i = 0; i < n; ++i) {
-    Port* port = dynamic_cast<Port*>(static_cast<Object*>(items[i]));
-    TZ_CHECK(port != nullptr, kUnit, "registered port is a Port");
-    array.push_back(port);
-  }
-  delete[] items;
-  return 1;
+  return Make_typed_array(array, n, "registered port is a Port");
 }
 
 int Element::Construct() {
@@ -687,31 +678,15 @@ int Element::Can_you_calculate1() {
   return ok;
 }
 
-int Element::Work0() {
+template <class Choose_step>
+int Element::Step_to_target(Choose_step choose_step) {
   if (!mCreqp && current_time >= MediumTermTargetTime()) return 0;
   int steps = 0;
   try {
     for (;;) {
-      time_step = Calculate_time_step();
-      if (time_step == 0) return 0;
-      if (time_step < 0) {
-        Report_values("element.cpp", 842, "\tcurrent_time = %d, time_step = %d\n", current_time, time_step);
-        return 0;
-      }
-      bool at_terminal = false;
-      if (QavlenOption::Get_time_control_option() == QavlenOption::DoNotGoBeyondTerminalTime) {
-        Time terminal = Terminal_time();
-        if (time_add(current_time, time_step) > terminal) {
-          // What is left up to the terminal time, formed without overflow
-          // (an element far past it has less than the smallest step left).
-          const std::int64_t left = static_cast<std::int64_t>(terminal) - current_time;
-          time_step = left < LONG_MIN32 ? LONG_MIN32 : static_cast<Time>(left);
-          // At (or past) the terminal time no step is left in this segment:
-          // a step of 0 would repeat for ever.
-          at_terminal = time_step <= 0;
-        }
-      }
-      if (at_terminal || Can_you_calculate() != 1 || Calculate() == 0) {
+      const Step_choice choice = choose_step();
+      if (choice == Step_choice::abandon) return 0;
+      if (choice == Step_choice::end || Can_you_calculate() != 1 || Calculate() == 0) {
         if (steps == 0) return 0;
         break;
       }
@@ -732,32 +707,34 @@ int Element::Work0() {
   return 1;
 }
 
-int Element::Work1() {
-  if (!mCreqp && current_time >= MediumTermTargetTime()) return 0;
-  int steps = 0;
-  try {
-    for (;;) {
-      // A step below 1 would never reach the target.
-      if (time_step < 1) {
-        if (steps == 0) return 0;
-        break;
-      }
-      if (Can_you_calculate() != 1 || Calculate() == 0) {
-        if (steps == 0) return 0;
-        break;
-      }
-      mCreqp = 0;
-      current_time = time_add(current_time, time_step);
-      ++steps;
-      if (!(current_time < MediumTermTargetTime())) break;
+bool Element::Cut_step_at_terminal_time() {
+  if (QavlenOption::Get_time_control_option() != QavlenOption::DoNotGoBeyondTerminalTime) return false;
+  Time terminal = Terminal_time();
+  if (time_add(current_time, time_step) <= terminal) return false;
+  // What is left up to the terminal time, formed without overflow (an
+  // element far past it has less than the smallest step left).
+  const std::int64_t left = static_cast<std::int64_t>(terminal) - current_time;
+  time_step = left < LONG_MIN32 ? LONG_MIN32 : static_cast<Time>(left);
+  // At (or past) the terminal time no step is left in this segment: a step
+  // of 0 would repeat for ever.
+  return time_step <= 0;
+}
+
+int Element::Work0() {
+  return Step_to_target([this] {
+    time_step = Calculate_time_step();
+    if (time_step == 0) return Step_choice::abandon;
+    if (time_step < 0) {
+      Report_values("element.cpp", 842, "\tcurrent_time = %d, time_step = %d\n", current_time, time_step);
+      return Step_choice::abandon;
     }
-  } catch (int) {
-    if (steps > 0) Set_data_pack_array();
-    throw;
-  }
-  Set_data_pack_array();
-  Reduce_data_pack_stock();
-  return 1;
+    return Cut_step_at_terminal_time() ? Step_choice::end : Step_choice::take;
+  });
+}
+
+int Element::Work1() {
+  // A step below 1 would never reach the target.
+  return Step_to_target([this] { return time_step < 1 ? Step_choice::end : Step_choice::take; });
 }
 
 int Element::Work2() {

@@ -55,16 +55,7 @@ int Sub_system::Init(const char* name, int number, int number_of_objects, const 
 }
 
 int Sub_system::Make_element_array(std::vector<Element*>& array, int& n) {
-  void** items = nullptr;
-  if (Make_object_array(items, n) != 1) return 0;
-  array.clear();
-  for (int i = 0; i < n; ++i) {
-    Element* e = dynamic_cast<Element*>(static_cast<Object*>(items[i]));
-    TZ_CHECK(e != nullptr, kUnit, "registered component is an Element");
-    array.push_back(e);
-  }
-  delete[] items;
-  return 1;
+  return Make_typed_array(array, n, "registered component is an Element");
 }
 
 int Sub_system::Construct() {
