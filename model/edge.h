@@ -88,6 +88,16 @@ class Edge {
  private:
   friend class EdgeProbe;  // white-box access for the unit tests
 
+  // The steps of TopographicData: the edge's number and point, its upper
+  // edges, whether one of its lower edges receives its water, its attribute
+  // (and for a slope edge its length, gradient and area), and for versions
+  // 3 and 5 its distribution rate and upper area.
+  void ReadNumberAndPoint(FILE* fpTopo, int type);
+  void ReadUpperEdges(FILE* fpTopo);
+  bool ReadLowerEdges(FILE* fpTopo);
+  void ReadAttribute(FILE* fpTopo, bool drainsOn);
+  void ReadDistribution(FILE* fpTopo);
+
   // Newton iteration on the surface-flow branch from the start height
   // da + ((q - qa) / alpha)^(1/m); ends when two successive discharges differ
   // by less than tol. Returns the last height, and alpha m u + va in *speed.

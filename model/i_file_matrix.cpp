@@ -282,14 +282,12 @@ class Record_reader {
 
   Read Cut(const std::string& what) const {
     std::fflush(stdout);
-    Wprint("i_file_matrix.cpp", 120, what.c_str(), 1);
-    port_.Oprint(stderr, "    ");
+    port_.Warn("i_file_matrix.cpp", 120, what.c_str());
     return Read::cut;
   }
   Read Refuse(const std::string& what) const {
     std::fflush(stdout);
-    Eprint("i_file_matrix.cpp", 130, what.c_str(), 1);
-    port_.Oprint(stderr, "    ");
+    port_.Report("i_file_matrix.cpp", 130, what.c_str());
     return Read::refused;
   }
 
@@ -352,56 +350,44 @@ std::int64_t File_size(const char* path) {
 }  // namespace
 
 template <class T>
-bool I_file_matrix<T>::Changed_since_read(const char* path, std::int64_t mtime) {
-  if (mtime > this->file_time_at_input) {
-    this->file_time_at_input = mtime;
-    return true;
+void I_file_matrix<T>::Report_read(Read_failure failure) const {
+  std::fflush(stdout);
+  switch (failure) {
+    case Read_failure::no_status:
+      this->Report("i_file_matrix.cpp", 82);
+      return;
+    case Read_failure::not_opened:
+      this->Report_fopen("i_file_matrix.cpp", 94, this->Object_name(), "r");
+      return;
+    case Read_failure::empty:
+      this->Report("i_file_matrix.cpp", 106);
+      return;
   }
-  // A record cut short at the last read may have been completed within the
-  // resolution of the modification time: the size tells.
-  return file_size_at_cut >= 0 && File_size(path) != file_size_at_cut;
 }
 
 template <class T>
-void I_file_matrix<T>::Input_data() {
-  this->Set_data_pack_array();
-  this->Reduce_data_pack_stock();
-
-  const char* path = this->Object_name();
-  std::int64_t mtime = 0;
-  if (!Input_file::Modification_time(path, mtime)) {
-    std::fflush(stdout);
-    Eprint("i_file_matrix.cpp", 82, 1);
-    this->Oprint(stderr, "    ");
-    return;
+bool I_file_matrix<T>::Changed_since_read(const char* path, std::int64_t mtime) {
+  if (mtime > this->file_time_at_input) {
+    this->file_time_at_input = mtime;
+  } else if (!(file_size_at_cut >= 0 && File_size(path) != file_size_at_cut)) {
+    // A record cut short at the last read may have been completed within
+    // the resolution of the modification time: the size tells.
+    return false;
   }
-  if (!Changed_since_read(path, mtime)) return;
   file_size_at_cut = -1;
+  return true;
+}
 
-  FILE* fp = std::fopen(path, "r");
-  if (!fp) {
-    std::fflush(stdout);
-    Eprint_fopen("i_file_matrix.cpp", 94, path, "r", 1);
-    this->Oprint(stderr, "    ");
-    tz::stop(3);
-  }
+template <class T>
+bool I_file_matrix<T>::Stock_file(FILE* fp) {
   std::unique_ptr<Lines> lines;
   {
     Memory_site site("i_file_matrix.cpp", 114, "char", 0, 1, this);
     lines.reset(new Lines(fp));
   }
-  if (lines->Empty()) {
-    std::fclose(fp);
-    std::fflush(stdout);
-    Eprint("i_file_matrix.cpp", 106, 1);
-    this->Oprint(stderr, "    ");
-    return;
-  }
+  if (lines->Empty()) return false;
   if (Stock_records(*this, *lines) == Read::cut) file_size_at_cut = lines->Bytes();
-  std::fclose(fp);
-  this->Set_data_pack_array();
-  if (this->Number_of_data_packs() > 0)
-    std::fprintf(stderr, "File: %s  newest data time : %d\n", path, this->Newest_data_time());
+  return true;
 }
 
 template class I_file_matrix<TzMatrix<double>>;

@@ -10,7 +10,8 @@
 // (i, j) is x cell i of y row j. Records follow in increasing time.
 //
 // The whole file is read again whenever its modification time has grown
-// (another program may be appending to it); records not newer than the
+// (another program may be appending to it), through the re-read of every
+// input file port (Input_file::Input_data); records not newer than the
 // newest pack held are checked like all others but not stored again.
 //
 // A record cut short by the end of the file (its header or some of its
@@ -46,15 +47,20 @@ class I_file_matrix : public I_file<T> {
   Boolean Init(const char* path) { return Input_file::Init(path); }
   Port* NewPort() override { return new I_file_matrix<T>(); }
 
-  // Publishes and releases the stock; when the file's modification time has
-  // grown since the last read, reads every record again.
-  void Input_data() override;
-
- private:
+ protected:
+  using Read_failure = Input_file::Read_failure;
+  // The reports of the re-read at i_file_matrix 82, 94, 106, the console's
+  // output flushed first.
+  void Report_read(Read_failure failure) const override;
   // Whether the file is to be read: its modification time has grown, or
   // the last read found a record cut short and the size has changed since.
-  bool Changed_since_read(const char* path, std::int64_t mtime);
+  bool Changed_since_read(const char* path, std::int64_t mtime) override;
+  // Stocks the records of the file newer than the newest pack held, up to
+  // the first one that ends the reading early (see above); false when the
+  // file holds no character.
+  bool Stock_file(FILE* fp) override;
 
+ private:
   // The file's size when the last read found its last record cut short;
   // -1 when it did not.
   std::int64_t file_size_at_cut = -1;

@@ -46,8 +46,7 @@ Kinem::~Kinem() {
 
 int Kinem::Init(const char* name, int number, int nUp, int nLat) {
   if (nUp < 0) {
-    Eprint(kUnit, 46, 1);
-    Oprint(stderr, "    ");
+    Report("kinem.cpp", 46);
     tz::stop(1);
   }
   try {
@@ -58,8 +57,7 @@ int Kinem::Init(const char* name, int number, int nUp, int nLat) {
   }
   mNumUpInflow = nUp;
   if (nLat < 0) {
-    Eprint(kUnit, 64, 1);
-    Oprint(stderr, "    ");
+    Report("kinem.cpp", 64);
     tz::stop(1);
   }
   try {
@@ -97,8 +95,7 @@ int Kinem::Set_parameter(FILE* fp) {
   int n = fp ? std::fscanf(fp, "%lf %lf %lf %lf %d %d %lf", &mL, &mB, &mG, &mMan, &mDiv, &mDt, &mTheta)
              : 0;
   if (n < 7) {
-    Eprint(kUnit, 99, 1);
-    Oprint(stderr, "    ");
+    Report("kinem.cpp", 99);
     tz::stop(1);
   }
   TZ_CHECK(mL > 0.0, kUnit, "mL > 0.0");
@@ -135,8 +132,7 @@ int Kinem::Set_initial_state(FILE* fp) {
     }
   }
   if (!found) {
-    Eprint(kUnit, 191, 1);
-    Oprint(stderr, "    ");
+    Report("kinem.cpp", 191);
     tz::stop(1);
   }
   current_time = t;
@@ -144,8 +140,7 @@ int Kinem::Set_initial_state(FILE* fp) {
   if (std::sscanf(line, "%d %d", &t, &div) == 2) {
     initFlag = 1;
     if (div != mDiv) {
-      Eprint(kUnit, 176, 1);
-      Oprint(stderr, "    ");
+      Report("kinem.cpp", 176);
       tz::stop(1);
     }
     const std::size_t nodes = static_cast<std::size_t>(mDiv) + 1;
@@ -162,8 +157,7 @@ int Kinem::Initial_output() {
   // Without its parameters (no block for the element in the parameter file)
   // the reach has no nodes, no flow law and no step: nothing can be routed.
   if (mAlpha.empty()) {
-    Eprint(kUnit, 230, 1);
-    Oprint(stderr, "    ");
+    Report("kinem.cpp", 230);
     tz::stop(1);
   }
   const Time t = current_time;

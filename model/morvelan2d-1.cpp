@@ -2,6 +2,8 @@
 // of an edge connection file and the network topology.
 #include "morvelan2d-1.h"
 
+#include <sys/types.h>
+
 #include <cctype>
 #include <cmath>
 #include <cstdint>
@@ -25,9 +27,14 @@ const char* const kUnit = "morvelan2d-1.cpp";
 // ---------------------------------------------------------------------------
 
 void Edge::TopographicData(FILE* fpTopo, int type) {
-  int tmp = 0;
-  Long num = 0;
+  ReadNumberAndPoint(fpTopo, type);
+  ReadUpperEdges(fpTopo);
+  const bool drainsOn = ReadLowerEdges(fpTopo);
+  ReadAttribute(fpTopo, drainsOn);
+  if (type == 3 || type == 5) ReadDistribution(fpTopo);
+}
 
+void Edge::ReadNumberAndPoint(FILE* fpTopo, int type) {
   std::fscanf(fpTopo, "%d", &mNum);
   TZ_CHECK(mNum > 0, kUnit, "mNum > 0");
 
@@ -48,10 +55,12 @@ void Edge::TopographicData(FILE* fpTopo, int type) {
     std::fprintf(stderr, "E: data format error");
     tz::stop(1);
   }
+}
 
-  // Upper neighbours. The list grows with the entries actually read, so a
-  // corrupt count ends at the first missing entry instead of reserving memory
-  // for it.
+void Edge::ReadUpperEdges(FILE* fpTopo) {
+  // The list grows with the entries actually read, so a corrupt count ends
+  // at the first missing entry instead of reserving memory for it.
+  Long num = 0;
   TZ_CHECK(std::fscanf(fpTopo, "%d", &numberOfUpperEdges) == 1, kUnit,
            "fscanf(fpTopo, \"%d\", &numberOfUpperEdges) == 1");
   TZ_CHECK(numberOfUpperEdges >= 0, kUnit, "numberOfUpperEdges >= 0");
@@ -63,8 +72,12 @@ void Edge::TopographicData(FILE* fpTopo, int type) {
   upperEdgeNumArray.resize(numberOfUpperEdges > 0 ? numberOfUpperEdges : 1, 0);
   upperEdgeArray.assign(upperEdgeNumArray.size(), nullptr);
   nextUpperSlot = 0;
+}
 
-  // Lower neighbours: only whether one of them receives this edge's water.
+bool Edge::ReadLowerEdges(FILE* fpTopo) {
+  // Only whether one of them receives this edge's water.
+  int tmp = 0;
+  Long num = 0;
   TZ_CHECK(std::fscanf(fpTopo, "%d", &tmp) == 1, kUnit, "fscanf(fpTopo, \"%d\", &tmp) == 1");
   TZ_CHECK(tmp >= 0, kUnit, "tmp >= 0");
   bool drainsOn = false;
@@ -72,38 +85,42 @@ void Edge::TopographicData(FILE* fpTopo, int type) {
     TZ_CHECK(std::fscanf(fpTopo, "%d", &num) == 1, kUnit, "fscanf(fpTopo, \"%ld\", &num) == 1");
     if (num < 0) drainsOn = true;
   }
+  return drainsOn;
+}
 
+void Edge::ReadAttribute(FILE* fpTopo, bool drainsOn) {
+  int tmp = 0;
   TZ_CHECK(std::fscanf(fpTopo, "%d", &tmp) == 1, kUnit, "fscanf(fpTopo, \"%d\", &tmp) == 1");
   TZ_CHECK(tmp == 1 || tmp == 2, kUnit, "tmp == 1 || tmp == 2");
   mAtr = tmp;
   lowestEdge = (mAtr == 2 && !drainsOn) ? EDGE_YES : EDGE_NO;
+  if (mAtr != 1) return;
 
-  if (mAtr == 1) {
-    double wlen = 0, wgrd = 0, warea = 0;
-    TZ_CHECK(std::fscanf(fpTopo, "%lf %lf %lf", &wlen, &wgrd, &warea) == 3, kUnit,
-             "fscanf(fpTopo, \"%lf %lf %lf\", &wlen, &wgrd, &warea) == 3");
-    TZ_CHECK(wlen > 0.0, kUnit, "wlen > 0.0");
-    if (wgrd <= 0.0) wgrd = 0.00001;
-    TZ_CHECK(warea > 0.0, kUnit, "warea > 0.0");
-    // "nan" and "inf" are read as numbers; any of them here would make every
-    // discharge downstream of the edge no number.
-    TZ_CHECK(std::isfinite(wlen) && std::isfinite(wgrd) && std::isfinite(warea), kUnit,
-             "isfinite(wlen) && isfinite(wgrd) && isfinite(warea)");
-    mArea = warea;
-    mWidth = warea / wlen;
-    mL = wlen * std::sqrt(wgrd * wgrd + 1);
-    mGrd = std::sin(std::atan(wgrd));
-    mCos = std::cos(std::asin(mGrd));
-  }
+  // The slope: its length, gradient and area.
+  double wlen = 0, wgrd = 0, warea = 0;
+  TZ_CHECK(std::fscanf(fpTopo, "%lf %lf %lf", &wlen, &wgrd, &warea) == 3, kUnit,
+           "fscanf(fpTopo, \"%lf %lf %lf\", &wlen, &wgrd, &warea) == 3");
+  TZ_CHECK(wlen > 0.0, kUnit, "wlen > 0.0");
+  if (wgrd <= 0.0) wgrd = 0.00001;
+  TZ_CHECK(warea > 0.0, kUnit, "warea > 0.0");
+  // "nan" and "inf" are read as numbers; any of them here would make every
+  // discharge downstream of the edge no number.
+  TZ_CHECK(std::isfinite(wlen) && std::isfinite(wgrd) && std::isfinite(warea), kUnit,
+           "isfinite(wlen) && isfinite(wgrd) && isfinite(warea)");
+  mArea = warea;
+  mWidth = warea / wlen;
+  mL = wlen * std::sqrt(wgrd * wgrd + 1);
+  mGrd = std::sin(std::atan(wgrd));
+  mCos = std::cos(std::asin(mGrd));
+}
 
-  if (type == 3 || type == 5) {
-    TZ_CHECK(std::fscanf(fpTopo, "%lf %lf", &mDist, &mUpperArea) == 2, kUnit,
-             "fscanf(fpTopo, \"%lf %lf\", &mDist, &mUpperArea) == 2");
-    TZ_CHECK(mDist > 0.0, kUnit, "mDist > 0.0");
-    TZ_CHECK(mUpperArea >= 0.0, kUnit, "mUpperArea >= 0.0");
-    TZ_CHECK(std::isfinite(mDist) && std::isfinite(mUpperArea), kUnit,
-             "isfinite(mDist) && isfinite(mUpperArea)");
-  }
+void Edge::ReadDistribution(FILE* fpTopo) {
+  TZ_CHECK(std::fscanf(fpTopo, "%lf %lf", &mDist, &mUpperArea) == 2, kUnit,
+           "fscanf(fpTopo, \"%lf %lf\", &mDist, &mUpperArea) == 2");
+  TZ_CHECK(mDist > 0.0, kUnit, "mDist > 0.0");
+  TZ_CHECK(mUpperArea >= 0.0, kUnit, "mUpperArea >= 0.0");
+  TZ_CHECK(std::isfinite(mDist) && std::isfinite(mUpperArea), kUnit,
+           "isfinite(mDist) && isfinite(mUpperArea)");
 }
 
 // ---------------------------------------------------------------------------
@@ -195,24 +212,10 @@ bool SkipTo(FILE* f, const char* key) {
   return false;
 }
 
-// The next blank-separated word of f; false when the file ends first.
-bool ReadWord(FILE* f, std::string& word) {
-  word.clear();
-  int c = std::getc(f);
-  while (c != EOF && std::isspace(c)) c = std::getc(f);
-  if (c == EOF) return false;
-  while (c != EOF && !std::isspace(c)) {
-    word += static_cast<char>(c);
-    c = std::getc(f);
-  }
-  if (c != EOF) std::ungetc(c, f);
-  return true;
-}
-
 // The characters other than white space from the position of f to its end;
 // f is left where it was.
 std::uint64_t NonBlankLeft(FILE* f) {
-  const long at = std::ftell(f);
+  const off_t at = ftello(f);
   std::uint64_t n = 0;
   char block[1 << 16];
   std::size_t got;
@@ -220,7 +223,7 @@ std::uint64_t NonBlankLeft(FILE* f) {
     for (std::size_t k = 0; k < got; k++)
       if (!std::isspace(static_cast<unsigned char>(block[k]))) n++;
   std::clearerr(f);
-  std::fseek(f, at, SEEK_SET);
+  fseeko(f, at, SEEK_SET);
   return n;
 }
 
@@ -274,9 +277,7 @@ int Morvelan2d::Register_send_ports() {
 
 void Morvelan2d::Fail(int line, const std::string& extra) const {
   std::fflush(stdout);
-  Eprint(kUnit, line, 1);
-  if (!extra.empty()) std::fputs(extra.c_str(), stderr);
-  Oprint(stderr, "    ");
+  Report_values(kUnit, line, "%s", extra.c_str());
   tz::stop(1);
 }
 
@@ -304,11 +305,13 @@ std::string Place(const std::string& path, Long edge, Long record, std::int64_t 
   return s;
 }
 
+}  // namespace
+
 // The place of a reader in one of the element's files while it lives: a
 // check that fails meanwhile first names the file, the record and the line
 // in the user's file. A record costs a store or two; the line is found only
 // for the report.
-class ReadingPlace : public tz::CheckContext {
+class Morvelan2d::ReadingPlace : public tz::CheckContext {
  public:
   ReadingPlace(const std::string& path, FILE* copy) : path_(path), copy_(copy) {}
   // The edge count, on the line that begins at `offset` of the copy (-1: the
@@ -349,6 +352,8 @@ class ReadingPlace : public tz::CheckContext {
   const Long* num_ = nullptr;
 };
 
+namespace {
+
 // The line after the first one of f beginning with `key` (empty when the
 // file ends first); returns the offset of the copy where it begins, -1
 // when there is no such key.
@@ -380,16 +385,28 @@ std::string NotFinite(const std::string& path, FILE* copy, Long edge, Long recor
 
 int Morvelan2d::Set_parameter(FILE* f) {
   if (initialStateEarly) Fail(1040, "The initial state came before the parameters.\n");
-  // The element's line.
+  ReadParameterLine(f);
+  ReadNetwork();
+  Oprint(stderr, "    ");
+  PrintSlopeArea();
+  IndexEdges();
+  ReadFlowParameters();
+  LinkUpperEdges();
+  ShareUpperAreas();
+  parameterRead = true;
+  return 1;
+}
+
+void Morvelan2d::ReadParameterLine(FILE* f) {
   int dt = 0;
   std::string s1, s2;
   double xorig = 0, yorig = 0, dx = 0, dy = 0;
   int items = 0;
   if (f && std::fscanf(f, "%d", &dt) == 1) {
     items = 1;
-    if (ReadWord(f, s1) && s1.size() <= kMaxFileName) {
+    if (Read_word(f, s1) && s1.size() <= kMaxFileName) {
       items = 2;
-      if (ReadWord(f, s2) && s2.size() <= kMaxFileName) {
+      if (Read_word(f, s2) && s2.size() <= kMaxFileName) {
         items = 3;
         int n = std::fscanf(f, "%lf %lf %lf %lf", &xorig, &yorig, &dx, &dy);
         if (n > 0) items += n;
@@ -407,17 +424,18 @@ int Morvelan2d::Set_parameter(FILE* f) {
   mYorig = yorig;
   topoFileName = s1;
   paramFileName = s2;
+}
 
-  ReadNetwork();
-  Oprint(stderr, "    ");
+void Morvelan2d::PrintSlopeArea() const {
   double slopeArea = 0;
   for (Long i = 0; i < numberOfEdges; i++)
     if (edgeArray[i].Atr() == 1) slopeArea += edgeArray[i].Area();
   std::printf("\ttotal area: %s(m2)\n", StreamText(slopeArea).c_str());
-  IndexEdges();
-  ReadFlowParameters();
-  LinkUpperEdges();
+}
 
+void Morvelan2d::ShareUpperAreas() {
+  // Versions 2 and 4 give no distribution rates and upper areas: they are
+  // computed from the network.
   mSumArea = 0;
   for (Long i = 0; i < numberOfEdges; i++) {
     if (mTopoDataType == 2 || mTopoDataType == 4) {
@@ -426,8 +444,6 @@ int Morvelan2d::Set_parameter(FILE* f) {
     }
     mSumArea += edgeArray[i].Area();
   }
-  parameterRead = true;
-  return 1;
 }
 
 void Morvelan2d::ReadNetwork() {
@@ -488,26 +504,59 @@ void Morvelan2d::IndexEdges() {
   }
 }
 
+void Morvelan2d::ReadEdgeFileHead(FILE* f, ReadingPlace& place, const std::string& path, const char* format,
+                                  int formatLine, int countLine) const {
+  std::string buf;
+  if (!SkipTo(f, "[Data Format Name]") || !ReadLine(f, buf) || !StartsWith(buf, format)) {
+    std::fclose(f);
+    Fail(formatLine, "");
+  }
+  Long numtmp = 0;
+  place.Count(LineAfter(f, "[Number of Total Edges]", buf));
+  TZ_CHECK(std::sscanf(buf.c_str(), "%d", &numtmp) == 1, kUnit,
+           "sscanf(buf, \"%ld\", &numtmp) == 1");
+  if (numtmp != numberOfEdges) {
+    std::fclose(f);
+    Fail(countLine, path + ".\n");
+  }
+  SkipTo(f, "[Data]");
+}
+
+void Morvelan2d::RefuseNotFinite(FILE* f, const std::string& path, Long num, Long record, const double* values,
+                                 const char* const* names, int count, const int* end, int last, int line) const {
+  for (int i = 0; i < count; i++) {
+    if (std::isfinite(values[i])) continue;
+    const std::string text = NotFinite(path, f, num, record, end, last, i + 1, names[i]);
+    std::fclose(f);
+    Fail(line, text);
+  }
+}
+
+Edge* Morvelan2d::RecordEdge(FILE* f, Long num, std::vector<char>& given, const std::string& path,
+                             const char* what, int unknownLine, int twiceLine) const {
+  Edge* e = FindEdge(num);
+  char text[128];
+  if (!e) {
+    std::fclose(f);
+    std::snprintf(text, sizeof text, "Edge %d was not found in edgeArray\n", num);
+    Fail(unknownLine, text);
+  }
+  std::size_t index = static_cast<std::size_t>(e - edgeArray.get());
+  if (given[index]) {
+    std::fclose(f);
+    std::snprintf(text, sizeof text, "Edge %d has a second %s record in ", num, what);
+    Fail(twiceLine, text + path + ".\n");
+  }
+  given[index] = 1;
+  return e;
+}
+
 void Morvelan2d::ReadFlowParameters() {
   const std::string& s2 = paramFileName;
   FILE* fpParam = dataFileOpen(s2.c_str());
   TZ_CHECK(fpParam != nullptr, kUnit, "(fpParam = dataFileOpen(s2)) != NULL");
   ReadingPlace place(s2, fpParam);
-  std::string buf;
-  if (!SkipTo(fpParam, "[Data Format Name]") || !ReadLine(fpParam, buf) ||
-      !StartsWith(buf, "Morvelan Parameter Form")) {
-    std::fclose(fpParam);
-    Fail(712, "");
-  }
-  Long numtmp = 0;
-  place.Count(LineAfter(fpParam, "[Number of Total Edges]", buf));
-  TZ_CHECK(std::sscanf(buf.c_str(), "%d", &numtmp) == 1, kUnit,
-           "sscanf(buf, \"%ld\", &numtmp) == 1");
-  if (numtmp != numberOfEdges) {
-    std::fclose(fpParam);
-    Fail(727, s2 + ".\n");
-  }
-  SkipTo(fpParam, "[Data]");
+  ReadEdgeFileHead(fpParam, place, s2, "Morvelan Parameter Form", 712, 727);
   static const char* const names[] = {"man", "m",     "ka",   "d",      "da", "dm",
                                       "beta", "theta", "cmin", "Qlevel", "eps"};
   std::vector<char> given(static_cast<std::size_t>(numberOfEdges), 0);
@@ -529,12 +578,7 @@ void Morvelan2d::ReadFlowParameters() {
     }
     place.Number(&num);
     const double values[] = {man, m, ka, d, da, dm, beta, theta, cmin, Qlevel, eps};
-    for (int i = 0; i < 11; i++) {
-      if (std::isfinite(values[i])) continue;
-      const std::string text = NotFinite(s2, fpParam, num, k + 1, end, 12, i + 1, names[i]);
-      std::fclose(fpParam);
-      Fail(763, text);
-    }
+    RefuseNotFinite(fpParam, s2, num, k + 1, values, names, 11, end, 12, 763);
     TZ_CHECK(num > 0, kUnit, "num > 0");
     TZ_CHECK(man > 0.0, kUnit, "man > 0.0");
     TZ_CHECK(m > 0.0, kUnit, "m > 0.0");
@@ -548,20 +592,7 @@ void Morvelan2d::ReadFlowParameters() {
     TZ_CHECK(Qlevel > 0.0, kUnit, "Qlevel > 0.0");
     TZ_CHECK(eps > 0.0, kUnit, "eps > 0.0");
     TZ_CHECK(ndiv > 0, kUnit, "ndiv > 0");
-    Edge* e = FindEdge(num);
-    char text[128];
-    if (!e) {
-      std::fclose(fpParam);
-      std::snprintf(text, sizeof text, "Edge %d was not found in edgeArray\n", num);
-      Fail(784, text);
-    }
-    std::size_t index = static_cast<std::size_t>(e - edgeArray.get());
-    if (given[index]) {
-      std::fclose(fpParam);
-      std::snprintf(text, sizeof text, "Edge %d has a second parameter record in ", num);
-      Fail(790, text + s2 + ".\n");
-    }
-    given[index] = 1;
+    Edge* e = RecordEdge(fpParam, num, given, s2, "parameter", 784, 790);
     e->ParametersInFlowModel(man, m, ka, d, da, dm, beta, theta, cmin, Qlevel, eps, ndiv, mDt);
   }
   std::fclose(fpParam);
@@ -597,7 +628,7 @@ int Morvelan2d::Set_initial_state(FILE* f) {
   int items = 0;
   if (f && std::fscanf(f, "%d", &t) == 1) {
     items = 1;
-    if (ReadWord(f, name) && name.size() <= kMaxDisFileName) items = 2;
+    if (Read_word(f, name) && name.size() <= kMaxDisFileName) items = 2;
   }
   if (items < 2) Fail(861, "");
   // Without the network the discharges cannot be read. Parameters that come
@@ -633,21 +664,7 @@ void Morvelan2d::ReadDischarges() {
   FILE* fpDis = dataFileOpen(edgeDisFileName.c_str());
   TZ_CHECK(fpDis != nullptr, kUnit, "(fpDis = dataFileOpen(edgeDisFileName)) != NULL");
   ReadingPlace place(edgeDisFileName, fpDis);
-  std::string buf;
-  if (!SkipTo(fpDis, "[Data Format Name]") || !ReadLine(fpDis, buf) ||
-      !StartsWith(buf, "Morvelan Initial State Form")) {
-    std::fclose(fpDis);
-    Fail(878, "");
-  }
-  Long numtmp = 0;
-  place.Count(LineAfter(fpDis, "[Number of Total Edges]", buf));
-  TZ_CHECK(std::sscanf(buf.c_str(), "%d", &numtmp) == 1, kUnit,
-           "sscanf(buf, \"%ld\", &numtmp) == 1");
-  if (numtmp != numberOfEdges) {
-    std::fclose(fpDis);
-    Fail(893, edgeDisFileName + ".\n");
-  }
-  SkipTo(fpDis, "[Data]");
+  ReadEdgeFileHead(fpDis, place, edgeDisFileName, "Morvelan Initial State Form", 878, 893);
   static const char* const names[] = {"the discharge at the upper end",
                                       "the discharge at the lower end"};
   std::vector<char> given(static_cast<std::size_t>(numberOfEdges), 0);
@@ -662,29 +679,11 @@ void Morvelan2d::ReadDischarges() {
     }
     place.Number(&num);
     const double values[] = {updis, lowdis};
-    for (int i = 0; i < 2; i++) {
-      if (std::isfinite(values[i])) continue;
-      const std::string text = NotFinite(edgeDisFileName, fpDis, num, k + 1, end, 2, i + 1, names[i]);
-      std::fclose(fpDis);
-      Fail(915, text);
-    }
+    RefuseNotFinite(fpDis, edgeDisFileName, num, k + 1, values, names, 2, end, 2, 915);
     TZ_CHECK(num > 0, kUnit, "num > 0");
     TZ_CHECK(updis >= 0.0, kUnit, "updis >= 0.0");
     TZ_CHECK(lowdis >= 0.0, kUnit, "lowdis >= 0.0");
-    Edge* e = FindEdge(num);
-    char text[128];
-    if (!e) {
-      std::fclose(fpDis);
-      std::snprintf(text, sizeof text, "Edge %d was not found in edgeArray\n", num);
-      Fail(926, text);
-    }
-    std::size_t index = static_cast<std::size_t>(e - edgeArray.get());
-    if (given[index]) {
-      std::fclose(fpDis);
-      std::snprintf(text, sizeof text, "Edge %d has a second discharge record in ", num);
-      Fail(930, text + edgeDisFileName + ".\n");
-    }
-    given[index] = 1;
+    Edge* e = RecordEdge(fpDis, num, given, edgeDisFileName, "discharge", 926, 930);
     e->Discharge(updis, lowdis);
     e->CalcSatArea();
   }
@@ -698,63 +697,69 @@ void Morvelan2d::ReadDischarges() {
 // ---------------------------------------------------------------------------
 
 void Morvelan2d::MapAndSendInitial(const TzMatrix<double>& grid) {
-  const Long rows = static_cast<Long>(grid.GetRows());
-  const Long cols = static_cast<Long>(grid.GetCols());
+  MapEdgesToCells(static_cast<Long>(grid.GetRows()), static_cast<Long>(grid.GetCols()));
+  mapRows = grid.GetRows();
+  mapCols = grid.GetCols();
+  SendInitial();
+}
+
+void Morvelan2d::MapEdgesToCells(Long rows, Long cols) {
+  // The cells are searched in blocks of 5 x 5 (fewer on a smaller grid).
   Long cellblk = 5;
   if (rows < cellblk || cols < cellblk) cellblk = rows < cols ? rows : cols;
-  const Long bx = (rows + cellblk - 1) / cellblk;
-  const Long by = (cols + cellblk - 1) / cellblk;
-
   for (Long e = 0; e < numberOfEdges; e++) {
     Edge& edge = edgeArray[e];
     if (edge.Atr() != 1) continue;
-    const double x = edge.X();
-    const double y = edge.Y();
-    bool found = false;
-    for (Long I = 0; I < bx && !found; I++) {
-      const double blx = mXorig + I * cellblk * mDx;
-      const double bux = mXorig + (I + 1) * cellblk * mDx;
-      if (!(blx <= x && x < bux)) continue;
-      for (Long J = 0; J < by && !found; J++) {
-        const double bly = mYorig + J * cellblk * mDy;
-        const double buy = mYorig + (J + 1) * cellblk * mDy;
-        if (!(bly <= y && y < buy)) continue;
-        for (Long i = 0; i < cellblk && !found; i++) {
-          if (I * cellblk + i >= rows) {
-            char text[256];
-            std::snprintf(text, sizeof text,
-                          "Can not find the cell which includes the slope unit %d,\n"
-                          "which is located at [%f, %f].\n",
-                          edge.Num(), x, y);
-            Fail(1072, text);
-          }
-          const double clx = blx + i * mDx;
-          const double cux = blx + (i + 1) * mDx;
-          for (Long j = 0; j < cellblk && J * cellblk + j < cols; j++) {
-            const double cly = bly + j * mDy;
-            const double cuy = bly + (j + 1) * mDy;
-            if (clx <= x && x < cux && cly <= y && y < cuy) {
-              edge.Gx(I * cellblk + i);
-              edge.Gy(J * cellblk + j);
-              found = true;
-              break;
-            }
+    if (FindCell(edge, rows, cols, cellblk)) continue;
+    char text[256];
+    std::snprintf(text, sizeof text,
+                  "    Cannot find the cell block in which\n"
+                  "    the edge %d (%f, %f) is included.\n",
+                  edge.Num(), edge.X(), edge.Y());
+    Fail(1126, text);
+  }
+}
+
+bool Morvelan2d::FindCell(Edge& edge, Long rows, Long cols, Long cellblk) const {
+  const Long bx = (rows + cellblk - 1) / cellblk;
+  const Long by = (cols + cellblk - 1) / cellblk;
+  const double x = edge.X();
+  const double y = edge.Y();
+  for (Long I = 0; I < bx; I++) {
+    const double blx = mXorig + I * cellblk * mDx;
+    const double bux = mXorig + (I + 1) * cellblk * mDx;
+    if (!(blx <= x && x < bux)) continue;
+    for (Long J = 0; J < by; J++) {
+      const double bly = mYorig + J * cellblk * mDy;
+      const double buy = mYorig + (J + 1) * cellblk * mDy;
+      if (!(bly <= y && y < buy)) continue;
+      for (Long i = 0; i < cellblk; i++) {
+        if (I * cellblk + i >= rows) {
+          char text[256];
+          std::snprintf(text, sizeof text,
+                        "Can not find the cell which includes the slope unit %d,\n"
+                        "which is located at [%f, %f].\n",
+                        edge.Num(), x, y);
+          Fail(1072, text);
+        }
+        const double clx = blx + i * mDx;
+        const double cux = blx + (i + 1) * mDx;
+        for (Long j = 0; j < cellblk && J * cellblk + j < cols; j++) {
+          const double cly = bly + j * mDy;
+          const double cuy = bly + (j + 1) * mDy;
+          if (clx <= x && x < cux && cly <= y && y < cuy) {
+            edge.Gx(I * cellblk + i);
+            edge.Gy(J * cellblk + j);
+            return true;
           }
         }
       }
     }
-    if (!found) {
-      char text[256];
-      std::snprintf(text, sizeof text,
-                    "    Cannot find the cell block in which\n"
-                    "    the edge %d (%f, %f) is included.\n",
-                    edge.Num(), x, y);
-      Fail(1126, text);
-    }
   }
+  return false;
+}
 
-  mapRows = grid.GetRows();
-  mapCols = grid.GetCols();
+void Morvelan2d::SendInitial() {
   mQoutc = 0;
   double S = 0;
   for (Long e = 0; e < numberOfEdges; e++) {
@@ -788,35 +793,50 @@ int Morvelan2d::Calculate() {
   if (!initialOutputDone && Initial_output() != YES) return NO;
 
   const Time t = time_add(current_time, time_step);
+  RainAt rain;
+  if (!RainAround(t, rain)) return NO;
+  const StepSums sums = StepEdges(rain);
+  SendStep(t, sums);
+  return YES;
+}
+
+bool Morvelan2d::RainAround(Time t, RainAt& rain) {
   Data_pack* first = nullptr;
   Data_pack* last = nullptr;
-  if (rp.Get_data_pack(first, t, last, 'b') != YES) return NO;
+  if (rp.Get_data_pack(first, t, last, 'b') != YES) return false;
   const Time ft = first->Data_time();
   const Time lt = last->Data_time();
   // The packs stay as they are: the element reads their grids in place, so
   // that a step costs the cells the edges use, not the whole grid.
-  const bool between = t != ft && t != lt;
-  const bool atFirst = between || t == ft;
-  const TzMatrix<double>& F =
-      static_cast<const Data<TzMatrix<double>>*>(atFirst ? first : last)->Value();
-  const TzMatrix<double>& L = static_cast<const Data<TzMatrix<double>>*>(last)->Value();
+  rain.between = t != ft && t != lt;
+  const bool atFirst = rain.between || t == ft;
+  rain.F = &static_cast<const Data<TzMatrix<double>>*>(atFirst ? first : last)->Value();
+  rain.L = &static_cast<const Data<TzMatrix<double>>*>(last)->Value();
   // The cells were found on the first grid: every later grid must have its shape.
-  for (const TzMatrix<double>* g : {&F, &L}) {
-    if (g == &L && !between) break;
+  for (const TzMatrix<double>* g : {rain.F, rain.L}) {
+    if (g == rain.L && !rain.between) break;
     if (g->GetRows() != mapRows || g->GetCols() != mapCols) {
       char text[256];
       std::snprintf(text, sizeof text,
                     "The rain grid of time %d has %u x %u cells; the cells of the edges were found "
                     "on a grid of %u x %u.\n",
-                    g == &F && atFirst ? ft : lt, g->GetRows(), g->GetCols(), mapRows, mapCols);
+                    g == rain.F && atFirst ? ft : lt, g->GetRows(), g->GetCols(), mapRows, mapCols);
       Fail(1200, text);
     }
   }
   // Weights of the two records around t, in double (the difference of two
   // times may not fit the time type).
-  const double wf = between ? (static_cast<double>(lt) - t) / (static_cast<double>(lt) - ft) : 1;
-  const double wl = between ? (static_cast<double>(t) - ft) / (static_cast<double>(lt) - ft) : 0;
+  rain.wf = rain.between ? (static_cast<double>(lt) - t) / (static_cast<double>(lt) - ft) : 1;
+  rain.wl = rain.between ? (static_cast<double>(t) - ft) / (static_cast<double>(lt) - ft) : 0;
+  return true;
+}
 
+Morvelan2d::StepSums Morvelan2d::StepEdges(const RainAt& grids) {
+  const TzMatrix<double>& F = *grids.F;
+  const TzMatrix<double>& L = *grids.L;
+  const bool between = grids.between;
+  const double wf = grids.wf;
+  const double wl = grids.wl;
   mQoutn = 0;
   double R = 0, A = 0;
   // The saturated area and the storage of a slope edge are final once it has
@@ -843,18 +863,21 @@ int Morvelan2d::Calculate() {
       V += edge.Storage();
     }
   }
-  const double ratio = mSumArea != 0 ? S / mSumArea : std::numeric_limits<double>::quiet_NaN();
+  return StepSums{R, A, S, V};
+}
+
+void Morvelan2d::SendStep(Time t, const StepSums& sums) {
+  const double ratio = mSumArea != 0 ? sums.S / mSumArea : std::numeric_limits<double>::quiet_NaN();
   sp.Send_data(t, mQoutn);
   spSarea.Send_data(t, ratio);
-  spStorage.Send_data(t, V);
+  spStorage.Send_data(t, sums.V);
 
   mQoutc = mQoutn;
   // Without slope edges no rain falls on the basin: its mean is given as 0.
-  const double basinRain = A != 0 ? R / A : 0.0;
+  const double basinRain = sums.A != 0 ? sums.R / sums.A : 0.0;
   std::printf("[%s %d] %d : %f   ", Object_name() ? Object_name() : "", Object_number(), t, mQoutn);
   std::printf("all_rain = %f\n", basinRain);
   if (rainSumStream) *rainSumStream << t << " " << basinRain << "\n";
-  return YES;
 }
 
 // ---------------------------------------------------------------------------
@@ -868,8 +891,7 @@ int Morvelan2d::Save_terminal_state(FILE* fp) {
   FILE* out = std::fopen(name.c_str(), "w");
   if (!out) {
     std::fflush(stdout);
-    Eprint_fopen(kUnit, 1290, name.c_str(), "w", 1);
-    Oprint(stderr, "    ");
+    Report_fopen("morvelan2d-1.cpp", 1290, name.c_str(), "w");
     return 0;
   }
   std::fputs(
@@ -892,8 +914,7 @@ int Morvelan2d::Save_terminal_state(FILE* fp) {
   // would not restart the run.
   if (!Close_written(out, name.c_str(), 0)) {
     std::fflush(stdout);
-    Eprint_fwrite(kUnit, 1295, name.c_str(), 1);
-    Oprint(stderr, "    ");
+    Report_fwrite("morvelan2d-1.cpp", 1295, name.c_str());
     return 0;
   }
   return 1;

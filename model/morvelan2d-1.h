@@ -74,12 +74,7 @@ class Morvelan2d : public Element {
   const Edge& EdgeAt(Long i) const { return edgeArray[static_cast<std::size_t>(i)]; }
   int TopoDataType() const { return mTopoDataType; }
   double SumArea() const { return mSumArea; }
-  double OutflowNow() const { return mQoutc; }
   const std::string& EdgeDisFileName() const { return edgeDisFileName; }
-  ReceiveNointp<TzMatrix<double>>& RainPort() { return rp; }
-  Send<double>& OutflowPort() { return sp; }
-  Send<double>& SatAreaPort() { return spSarea; }
-  Send<double>& StoragePort() { return spStorage; }
 
   // Longest file names of the element's lines (the terminal discharge file
   // name adds ".tst" to the initial discharge file's).
@@ -90,17 +85,70 @@ class Morvelan2d : public Element {
   // Maps the slope edges to the cells of `grid` and sends the values at the
   // start time.
   void MapAndSendInitial(const TzMatrix<double>& grid);
+  // Its steps: every slope edge gets the cell of a grid of rows x cols that
+  // holds its point (FindCell, searching blocks of cellblk x cellblk
+  // cells); the outflow, the saturated share and the storage are sent.
+  void MapEdgesToCells(Long rows, Long cols);
+  bool FindCell(Edge& edge, Long rows, Long cols, Long cellblk) const;
+  void SendInitial();
+
+  // The steps of Calculate. The rain of the step's end t: the grids of the
+  // two records around it (F, L; L also when t is a record's time) read in
+  // place, with their weights.
+  struct RainAt {
+    const TzMatrix<double>* F = nullptr;
+    const TzMatrix<double>* L = nullptr;
+    double wf = 1, wl = 0;
+    bool between = false;  // t lies strictly between the two records
+  };
+  // False when the rain port cannot give the records around t; a grid of
+  // another shape than the first one ends the program (report 1200).
+  bool RainAround(Time t, RainAt& rain);
+  // What one step over all edges sums: the rain volume rate and the area
+  // of the edges, the saturated area and the storage of the slope edges.
+  struct StepSums {
+    double R, A, S, V;
+  };
+  // Every edge in file order takes its rain and steps; the basin outflow is
+  // gathered in mQoutn.
+  StepSums StepEdges(const RainAt& grids);
+  // Sends the step's values at t, prints the step line and the basin rain.
+  void SendStep(Time t, const StepSums& sums);
   // The report of a failed load: "E : morvelan2d-1.cpp : <line> : ...", the
   // extra text (may be null), the description, exit status 1.
   [[noreturn]] void Fail(int line, const std::string& extra) const;
   Edge* FindEdge(Long num) const;
 
-  // The steps of Set_parameter: the edge connection file, one edge per
-  // number, the edge parameter file, the links to the upper edges.
+  // Where a reader is in one of the element's files (morvelan2d-1.cpp).
+  class ReadingPlace;
+
+  // The steps of Set_parameter: the element's line, the network (the edge
+  // connection file), its slope area on the console, one edge per number,
+  // the flow parameters (the edge parameter file), the links to the upper
+  // edges, the distribution rates and upper areas.
+  void ReadParameterLine(FILE* f);
   void ReadNetwork();
+  void PrintSlopeArea() const;
   void IndexEdges();
   void ReadFlowParameters();
   void LinkUpperEdges();
+  void ShareUpperAreas();
+  // Shared by the edge parameter and initial discharge files. The head of
+  // `path`: its format name begins with `format` (else the report at
+  // formatLine), its edge count is the network's (else countLine); f is
+  // then at the records.
+  void ReadEdgeFileHead(FILE* f, ReadingPlace& place, const std::string& path, const char* format,
+                        int formatLine, int countLine) const;
+  // The first of the `count` values of record `record` that is not a
+  // finite number is refused (report `line`, naming its line through `end`,
+  // the characters read through each item, end[last] the whole record's).
+  void RefuseNotFinite(FILE* f, const std::string& path, Long num, Long record, const double* values,
+                       const char* const* names, int count, const int* end, int last, int line) const;
+  // The edge of a record's number; an unknown number (report unknownLine)
+  // or one an earlier record gave (twiceLine: "a second <what> record") is
+  // refused.
+  Edge* RecordEdge(FILE* f, Long num, std::vector<char>& given, const std::string& path, const char* what,
+                   int unknownLine, int twiceLine) const;
   // The steps of Set_initial_state: the terminal discharge file may not be
   // one of the run's input files (report 866), then the initial discharge
   // file.

@@ -38,7 +38,7 @@ bool RainSumFile::Append(const char* otherwise) {
   if (!created_) return false;
   const std::string text = lines_.str();
   if (text.empty()) return true;
-  long start = 0;
+  off_t start = 0;
   FILE* fp = Open_to_append(path_.c_str(), start);
   if (fp) {
     std::fwrite(text.data(), 1, text.size(), fp);

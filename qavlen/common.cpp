@@ -109,21 +109,21 @@ void Eprint_fwrite(const char* file, int line, const char* path, int flag) {
   if (flag == 1) Print_comments(stderr, file, line, "   ");
 }
 
-FILE* Open_to_append(const char* path, long& start) {
+FILE* Open_to_append(const char* path, off_t& start) {
   start = 0;
   FILE* fp = path ? std::fopen(path, "a") : nullptr;
   if (!fp) return nullptr;
   struct stat st;
-  if (fstat(fileno(fp), &st) == 0) start = static_cast<long>(st.st_size);
+  if (fstat(fileno(fp), &st) == 0) start = st.st_size;
   return fp;
 }
 
-bool Close_written(FILE* fp, const char* path, long start) {
+bool Close_written(FILE* fp, const char* path, off_t start) {
   bool failed = std::ferror(fp) != 0;
   if (std::fclose(fp) == 0 && !failed) return true;
   struct stat st;
   if (path && stat(path, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > start) {
-    int cut = truncate(path, static_cast<off_t>(start));
+    int cut = truncate(path, start);
     (void)cut;  // a file that cannot be cut back keeps the partial lines
   }
   return false;
@@ -186,6 +186,29 @@ void Memory_site::Out_of_memory() {
   g_reporting = false;
   if (s->on_failure_ == Memory_failure::report) throw std::bad_alloc();
   tz::stop(5);
+}
+
+const char* Skip_blanks(const char* s) {
+  while (*s == ' ' || *s == '\t') ++s;
+  return s;
+}
+
+bool Is_blank_line(const char* s) {
+  const char* end = Skip_blanks(s);
+  return *end == '\n' || *end == '\r' || *end == '\0';
+}
+
+bool Read_word(FILE* f, std::string& word) {
+  word.clear();
+  int c = std::getc(f);
+  while (c != EOF && std::isspace(c)) c = std::getc(f);
+  if (c == EOF) return false;
+  while (c != EOF && !std::isspace(c)) {
+    word += static_cast<char>(c);
+    c = std::getc(f);
+  }
+  if (c != EOF) std::ungetc(c, f);
+  return true;
 }
 
 void reverse(char* s) {

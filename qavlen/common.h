@@ -10,6 +10,8 @@
 #ifndef QAVLEN_COMMON_H
 #define QAVLEN_COMMON_H
 
+#include <sys/types.h>
+
 #include <cstdio>
 #include <iosfwd>
 #include <string>
@@ -94,11 +96,20 @@ class Memory_site {
 //
 // Opens `path` for appending; `start` receives its size, where the writes of
 // this round begin. Null when it cannot be opened.
-FILE* Open_to_append(const char* path, long& start);
+FILE* Open_to_append(const char* path, off_t& start);
 // Closes fp, written from offset `start` on: true when every write reached
 // the file. Otherwise false, and a regular file is cut back to `start` (a
 // device has no size to cut back to).
-bool Close_written(FILE* fp, const char* path, long start);
+bool Close_written(FILE* fp, const char* path, off_t start);
+
+// The first character of s that is neither a blank nor a tab.
+const char* Skip_blanks(const char* s);
+// A line of only blanks and tabs up to its line end ('\n', a carriage
+// return) or the end of the text: the framework's line readers skip it.
+bool Is_blank_line(const char* s);
+// The next word of f, separated by white space; the character after it is
+// left unread (as after a number). False when f ends first.
+bool Read_word(FILE* f, std::string& word);
 
 // Reverses a NUL-terminated text in place.
 void reverse(char* s);

@@ -16,6 +16,8 @@ namespace {
 
 const char* const kUnit = "element.cpp";
 
+const char* text_or_null(const char* s) { return s ? s : "(null)"; }
+
 // Marks an element as passing a demand upstream and keeps its time step;
 // both are restored when the scope ends, also when an exception (the input
 // file ports' 99) leaves it.
@@ -85,31 +87,24 @@ void Element::Delete_object_list() {
 
 Boolean Element::Register(Object* object) {
   if (!object) {
-    Eprint("element.cpp", 100, 1);
-    Oprint(stderr, "    ");
+    Report("element.cpp", 100);
     return NO;
   }
   if (!object_list) {
-    Eprint("element.cpp", 106, 1);
-    Oprint(stderr, "    ");
+    Report("element.cpp", 106);
     return NO;
   }
   if (!object->Object_name() || object->Object_number() == -1) {
-    Eprint("element.cpp", 120, 1);
-    object->Oprint(stderr, "    registered > ");
-    Oprint(stderr, "    ");
+    Report_with("element.cpp", 120, [object] { object->Oprint(stderr, "    registered > "); });
     tz::stop(1);
   }
   Follow_registration_list();
   if (registered.count(object)) {
-    Eprint("element.cpp", 129, 1);
-    object->Oprint(stderr, "    registered > ");
-    Oprint(stderr, "    ");
+    Report_with("element.cpp", 129, [object] { object->Oprint(stderr, "    registered > "); });
     return NO;
   }
   if (object->Set_owner(this) != YES) {
-    Eprint("element.cpp", 143, 1);
-    Oprint(stderr, "    ");
+    Report("element.cpp", 143);
     return NO;
   }
   object_list->Put_tail(object);
@@ -150,13 +145,11 @@ void Element::Follow_registration_list() {
 
 int Element::Set_object_array(int n) {
   if (n < 0) {
-    Eprint("element.cpp", 180, 1);
-    Oprint(stderr, "    ");
+    Report("element.cpp", 180);
     return 0;
   }
   if (number_of_objects >= 0) {
-    Eprint("element.cpp", 185, 1);
-    Oprint(stderr, "    ");
+    Report("element.cpp", 185);
     return 0;
   }
   Memory_site site("element.cpp", 190, "Object*", n, n == 1, this);
@@ -167,23 +160,20 @@ int Element::Set_object_array(int n) {
 
 int Element::Register(Object* object, int index) {
   if (index < 0 || index >= number_of_objects) {
-    Eprint("element.cpp", 208, 1);
-    std::fprintf(stderr, "\tnum (arg) = %d, number_of_objects = %d\n", index, number_of_objects);
-    Oprint(stderr, "    ");
+    Report_values("element.cpp", 208, "\tnum (arg) = %d, number_of_objects = %d\n", index, number_of_objects);
     return 0;
   }
   if (!object) {
-    Eprint("element.cpp", 218, 1);
-    Oprint(stderr, "    ");
+    Report("element.cpp", 218);
     return 0;
   }
   Object*& slot = object_array[static_cast<std::size_t>(index)];
   if (slot) {
-    Eprint("element.cpp", 223, 1);
-    std::fprintf(stderr, "\tDoubly set object_array[%d].\n", index);
-    slot->Oprint(stderr, "    first > ");
-    object->Oprint(stderr, "    next  > ");
-    Oprint(stderr, "    ");
+    Report_with("element.cpp", 223, [&] {
+      std::fprintf(stderr, "\tDoubly set object_array[%d].\n", index);
+      slot->Oprint(stderr, "    first > ");
+      object->Oprint(stderr, "    next  > ");
+    });
     return 0;
   }
   slot = object;
@@ -192,13 +182,11 @@ int Element::Register(Object* object, int index) {
 
 int Element::Make_object_array(void**& array, int& n) {
   if (!object_list) {
-    Eprint("element.cpp", 157, 1);
-    Oprint(stderr, "    ");
+    Report("element.cpp", 157);
     return 0;
   }
   if (n >= 0) {
-    Eprint("element.cpp", 164, 1);
-    Oprint(stderr, "    ");
+    Report("element.cpp", 164);
     return 0;
   }
   object_list->Make_array(array, n);
@@ -206,37 +194,25 @@ int Element::Make_object_array(void**& array, int& n) {
 }
 
 int Element::Make_port_array(std::vector<Port*>& array, int& n) {
-  void** items = nullptr;
-  if (Make_object_array(items, n) != 1) return 0;
-  array.clear();
-  for (int i = 0; i < n; ++i) {
-    Port* port = dynamic_cast<Port*>(static_cast<Object*>(items[i]));
-    TZ_CHECK(port != nullptr, kUnit, "registered port is a Port");
-    array.push_back(port);
-  }
-  delete[] items;
-  return 1;
+  return Make_typed_array(array, n, "registered port is a Port");
 }
 
 int Element::Construct() {
   if (object_list) {
-    Eprint("element.cpp", 240, 1);
-    Oprint(stderr, "    ");
+    Report("element.cpp", 240);
     return 0;
   }
   New_object_list();
   Register_receive_ports();
   if (Make_port_array(receive_port_array, number_of_receive_ports) != 1) {
-    Eprint("element.cpp", 252, 1);
-    Oprint(stderr, "    ");
+    Report("element.cpp", 252);
     Delete_object_list();
     return 0;
   }
   object_list->Clear_node();
   Register_send_ports();
   if (Make_port_array(send_port_array, number_of_send_ports) != 1) {
-    Eprint("element.cpp", 261, 1);
-    Oprint(stderr, "    ");
+    Report("element.cpp", 261);
     Delete_object_list();
     return 0;
   }
@@ -247,26 +223,20 @@ int Element::Construct() {
 // ---------------------------------------------------------------- look-ups
 
 Element* Element::Get_component(const char* cls, const char* name, int number) {
-  Eprint("element.cpp", 928, 1);
-  std::fprintf(stderr, "\tc_name(arg) = %s, o_name(arg) = %s, o_num(arg) = %d\n", cls ? cls : "(null)",
-               name ? name : "(null)", number);
-  Oprint(stderr, "    ");
+  Report_values("element.cpp", 928, "\tc_name(arg) = %s, o_name(arg) = %s, o_num(arg) = %d\n",
+                text_or_null(cls), text_or_null(name), number);
   return nullptr;
 }
 
 Element* Element::Get_component(const char* name, int number) {
-  Eprint("element.cpp", 945, 1);
-  std::fprintf(stderr, "\to_name(arg) = %s, o_num(arg) = %d\n", name ? name : "(null)", number);
-  Oprint(stderr, "    ");
+  Report_values("element.cpp", 945, "\to_name(arg) = %s, o_num(arg) = %d\n", text_or_null(name), number);
   return nullptr;
 }
 
 Object* Element::Get_from_list(const char* cls, const char* name, int number) {
   if (!object_list) {
-    Eprint("element.cpp", 53, 1);
-    std::fprintf(stderr, "\tAsked > [%s] : '%s' : %d :\n", cls ? cls : "(null)", name ? name : "(null)",
-                 number);
-    Oprint(stderr, "    ");
+    Report_values("element.cpp", 53, "\tAsked > [%s] : '%s' : %d :\n", text_or_null(cls), text_or_null(name),
+                  number);
     return nullptr;
   }
   void* item;
@@ -278,9 +248,7 @@ Object* Element::Get_from_list(const char* cls, const char* name, int number) {
 
 Object* Element::Get_from_list(const char* name, int number) {
   if (!object_list) {
-    Eprint("element.cpp", 76, 1);
-    std::fprintf(stderr, "\tAsked > '%s' : %d :\n", name ? name : "(null)", number);
-    Oprint(stderr, "    ");
+    Report_values("element.cpp", 76, "\tAsked > '%s' : %d :\n", text_or_null(name), number);
     return nullptr;
   }
   void* item;
@@ -293,8 +261,10 @@ Object* Element::Get_from_list(const char* name, int number) {
 Object* Element::Get_from_array(Object* const* array, int n, const char* cls, const char* name,
                                 int number, Element* asker) {
   if (n < 0) {
-    Eprint("element.cpp", 275, 1);
-    if (asker) asker->Oprint(stderr, "    ");
+    if (asker)
+      asker->Report("element.cpp", 275);
+    else
+      Eprint("element.cpp", 275, 1);
     return nullptr;
   }
   for (int i = 0; i < n; ++i)
@@ -305,8 +275,10 @@ Object* Element::Get_from_array(Object* const* array, int n, const char* cls, co
 Object* Element::Get_from_array(Object* const* array, int n, const char* name, int number,
                                 Element* asker) {
   if (n < 0) {
-    Eprint("element.cpp", 305, 1);
-    if (asker) asker->Oprint(stderr, "    ");
+    if (asker)
+      asker->Report("element.cpp", 305);
+    else
+      Eprint("element.cpp", 305, 1);
     return nullptr;
   }
   for (int i = 0; i < n; ++i)
@@ -324,48 +296,40 @@ std::vector<Object*> as_objects(const std::vector<Port*>& ports) {
 }  // namespace
 
 // The look-ups report their miss with the name and number asked for.
-#define TZ_ELEMENT_MISS(line, name, number)                                            \
-  do {                                                                                 \
-    Eprint("element.cpp", (line), 1);                                                          \
-    std::fprintf(stderr, "\tAsked > '%s' : %d :\n", (name) ? (name) : "(null)", (number)); \
-    Oprint(stderr, "    ");                                                            \
-  } while (0)
 
 Port* Element::Get_receive_port(const char* cls, const char* name, int number) {
   std::vector<Object*> a = as_objects(receive_port_array);
   Object* o = Get_from_array(a.data(), number_of_receive_ports, cls, name, number, this);
-  if (!o) TZ_ELEMENT_MISS(336, name, number);
+  if (!o) Report_values("element.cpp", 336, "\tAsked > '%s' : %d :\n", text_or_null(name), number);
   return static_cast<Port*>(o);
 }
 
 Port* Element::Get_send_port(const char* cls, const char* name, int number) {
   std::vector<Object*> a = as_objects(send_port_array);
   Object* o = Get_from_array(a.data(), number_of_send_ports, cls, name, number, this);
-  if (!o) TZ_ELEMENT_MISS(356, name, number);
+  if (!o) Report_values("element.cpp", 356, "\tAsked > '%s' : %d :\n", text_or_null(name), number);
   return static_cast<Port*>(o);
 }
 
 Port* Element::Get_receive_port(const char* name, int number) {
   std::vector<Object*> a = as_objects(receive_port_array);
   Object* o = Get_from_array(a.data(), number_of_receive_ports, name, number, this);
-  if (!o) TZ_ELEMENT_MISS(376, name, number);
+  if (!o) Report_values("element.cpp", 376, "\tAsked > '%s' : %d :\n", text_or_null(name), number);
   return static_cast<Port*>(o);
 }
 
 Port* Element::Get_send_port(const char* name, int number) {
   std::vector<Object*> a = as_objects(send_port_array);
   Object* o = Get_from_array(a.data(), number_of_send_ports, name, number, this);
-  if (!o) TZ_ELEMENT_MISS(396, name, number);
+  if (!o) Report_values("element.cpp", 396, "\tAsked > '%s' : %d :\n", text_or_null(name), number);
   return static_cast<Port*>(o);
 }
 
 Object* Element::Get_object(const char* cls, const char* name, int number) {
   Object* o = Get_from_array(object_array.data(), number_of_objects, cls, name, number, this);
-  if (!o) TZ_ELEMENT_MISS(416, name, number);
+  if (!o) Report_values("element.cpp", 416, "\tAsked > '%s' : %d :\n", text_or_null(name), number);
   return o;
 }
-
-#undef TZ_ELEMENT_MISS
 
 // ---------------------------------------------------------------- checks
 
@@ -374,15 +338,13 @@ Boolean Element::Switch() {
   for (Port* p : receive_port_array)
     if (p->Switch() != YES) receive_ok = false;
   if (!receive_ok) {
-    Eprint("element.cpp", 440, 1);
-    Oprint(stderr, "    ");
+    Report("element.cpp", 440);
   }
   bool send_ok = true;
   for (Port* p : send_port_array)
     if (p->Switch() != YES) send_ok = false;
   if (!send_ok) {
-    Eprint("element.cpp", 450, 1);
-    Oprint(stderr, "    ");
+    Report("element.cpp", 450);
   }
   return receive_ok && send_ok ? YES : NO;
 }
@@ -396,8 +358,7 @@ Boolean Element::Are_you_ready() {
       ports_ok = false;
     }
   if (!ports_ok) {
-    Eprint("element.cpp", 473, 1);
-    Oprint(stderr, "    ");
+    Report("element.cpp", 473);
     ok = false;
   }
   ports_ok = true;
@@ -407,8 +368,7 @@ Boolean Element::Are_you_ready() {
       ports_ok = false;
     }
   if (!ports_ok) {
-    Eprint("element.cpp", 486, 1);
-    Oprint(stderr, "    ");
+    Report("element.cpp", 486);
     ok = false;
   }
   bool slots_ok = true;
@@ -418,8 +378,7 @@ Boolean Element::Are_you_ready() {
       slots_ok = false;
     }
   if (!slots_ok) {
-    Eprint("element.cpp", 499, 1);
-    Oprint(stderr, "    ");
+    Report("element.cpp", 499);
     ok = false;
   }
   return ok ? YES : NO;
@@ -430,8 +389,7 @@ Boolean Element::Are_you_ready() {
 int Element::Set_data_string(const char* text, int length) {
   if (!text) return 1;
   if (data_string) {
-    Eprint("element.cpp", 511, 1);
-    Oprint(stderr, "    ");
+    Report("element.cpp", 511);
     return 0;
   }
   std::size_t n = length > 0 ? static_cast<std::size_t>(length) : std::strlen(text) + 1;
@@ -447,8 +405,7 @@ int Element::Set_data_string(const char* text, int length) {
 
 int Element::Get_data_string(char* text) {
   if (data_string) {
-    Eprint("element.cpp", 535, 1);
-    Oprint(stderr, "    ");
+    Report("element.cpp", 535);
     return 0;
   }
   data_string = text;
@@ -457,8 +414,7 @@ int Element::Get_data_string(char* text) {
 
 int Element::Look_data_string(char*& cursor) {
   if (!data_string) {
-    Eprint("element.cpp", 554, 1);
-    Oprint(stderr, "    ");
+    Report("element.cpp", 554);
     cursor = nullptr;
     return 0;
   }
@@ -482,8 +438,7 @@ int Element::Record_status() {
     Print_status();
     return 1;
   }
-  Eprint("element.cpp", 798, 1);
-  Oprint(stderr, "    ");
+  Report("element.cpp", 798);
   return 0;
 }
 
@@ -507,8 +462,7 @@ void Element::Save_send_port_stock(FILE* f) {
 void Element::Restore_send_port_stock() {
   // The stock block does not fit this element's send ports.
   auto unfit = [this]() {
-    Eprint("element.cpp", 586, 1);
-    Oprint(stderr, "    ");
+    Report("element.cpp", 586);
     tz::stop(1);
   };
   char empty[2] = {'\0', '\0'};
@@ -543,31 +497,17 @@ int Element::Terminal_state(FILE* f) {
   return written != 0 ? 1 : 0;
 }
 
-namespace {
-
-// A line that holds only blanks and tabs before its end.
-bool is_blank_line(const char* s) {
-  for (; *s == ' ' || *s == '\t'; ++s) {
-  }
-  return *s == '\n' || *s == '\r' || *s == '\0';
-}
-
-}  // namespace
-
 char* Element::Get_line(FILE* f, char* buffer, int size, int& pushed_back, int& first_char) {
   if (pushed_back) {
     pushed_back = 0;
   } else {
     for (;;) {
       if (!f || size < 2 || !std::fgets(buffer, size, f)) return nullptr;
-      if (buffer[0] == '#' || is_blank_line(buffer)) continue;
+      if (buffer[0] == '#' || Is_blank_line(buffer)) continue;
       break;
     }
   }
-  const char* s = buffer;
-  for (; *s == ' ' || *s == '\t'; ++s) {
-  }
-  first_char = static_cast<unsigned char>(*s);
+  first_char = static_cast<unsigned char>(*Skip_blanks(buffer));
   return buffer;
 }
 
@@ -580,9 +520,7 @@ char* Element::Get_line(FILE* f, char* buffer, int size, const char* unit, int l
     Oprint(stderr, "    ");
     tz::stop(1);
   }
-  for (; *s == ' ' || *s == '\t'; ++s) {
-  }
-  return s;
+  return const_cast<char*>(Skip_blanks(s));
 }
 
 // ---------------------------------------------------------------- defaults
@@ -628,16 +566,14 @@ int Element::Renew_current_time() {
 
 void Element::Rewind_current_time() {
   if (fixed_time >= current_time) {
-    Wprint("element.cpp", 607, 1);
-    Oprint(stderr, "    ");
+    Warn("element.cpp", 607);
   }
   current_time = fixed_time;
 }
 
 void Element::Renew_fixed_time() {
   if (fixed_time >= current_time) {
-    Wprint("element.cpp", 619, 1);
-    Oprint(stderr, "    ");
+    Warn("element.cpp", 619);
   }
   fixed_time = current_time;
 }
@@ -654,8 +590,7 @@ void Element::Renew_target_time(Time step) {
 }
 
 Time Element::Calculate_iteration_step() {
-  Eprint("element.cpp", 653, 1);
-  Oprint(stderr, "    ");
+  Report("element.cpp", 653);
   tz::stop(1);
 }
 
@@ -672,14 +607,11 @@ int Element::Initial_time(Time t) {
     return 1;
   }
   if (t == current_time && time_step == 0) {
-    Wprint("element.cpp", 677, 1);
-    Oprint(stderr, "    ");
+    Warn("element.cpp", 677);
     return 1;
   }
-  Eprint("element.cpp", 682, 1);
-  std::fprintf(stderr, "\tcurrent_time = %d, time_step = %d\n\ti_time (arg) = %d\n", current_time,
-               time_step, t);
-  Oprint(stderr, "    ");
+  Report_values("element.cpp", 682, "\tcurrent_time = %d, time_step = %d\n\ti_time (arg) = %d\n",
+                current_time, time_step, t);
   return 0;
 }
 
@@ -688,8 +620,7 @@ int Element::Print_status() { return 1; }
 int Element::Do_you_reach_target_time() { return current_time >= target_time; }
 
 int Element::Do_you_converge() {
-  Eprint("element.cpp", 1006, 1);
-  Oprint(stderr, "    ");
+  Report("element.cpp", 1006);
   tz::stop(1);
 }
 
@@ -700,8 +631,7 @@ void Element::Flush_data() {
 }
 
 void Element::Send_stocked_data() {
-  Eprint("element.cpp", 1026, 1);
-  Oprint(stderr, "    ");
+  Report("element.cpp", 1026);
   tz::stop(1);
 }
 
@@ -748,33 +678,15 @@ int Element::Can_you_calculate1() {
   return ok;
 }
 
-int Element::Work0() {
+template <class Choose_step>
+int Element::Step_to_target(Choose_step choose_step) {
   if (!mCreqp && current_time >= MediumTermTargetTime()) return 0;
   int steps = 0;
   try {
     for (;;) {
-      time_step = Calculate_time_step();
-      if (time_step == 0) return 0;
-      if (time_step < 0) {
-        Eprint("element.cpp", 842, 1);
-        std::fprintf(stderr, "\tcurrent_time = %d, time_step = %d\n", current_time, time_step);
-        Oprint(stderr, "    ");
-        return 0;
-      }
-      bool at_terminal = false;
-      if (QavlenOption::Get_time_control_option() == QavlenOption::DoNotGoBeyondTerminalTime) {
-        Time terminal = Terminal_time();
-        if (time_add(current_time, time_step) > terminal) {
-          // What is left up to the terminal time, formed without overflow
-          // (an element far past it has less than the smallest step left).
-          const std::int64_t left = static_cast<std::int64_t>(terminal) - current_time;
-          time_step = left < LONG_MIN32 ? LONG_MIN32 : static_cast<Time>(left);
-          // At (or past) the terminal time no step is left in this segment:
-          // a step of 0 would repeat for ever.
-          at_terminal = time_step <= 0;
-        }
-      }
-      if (at_terminal || Can_you_calculate() != 1 || Calculate() == 0) {
+      const Step_choice choice = choose_step();
+      if (choice == Step_choice::abandon) return 0;
+      if (choice == Step_choice::end || Can_you_calculate() != 1 || Calculate() == 0) {
         if (steps == 0) return 0;
         break;
       }
@@ -795,32 +707,34 @@ int Element::Work0() {
   return 1;
 }
 
-int Element::Work1() {
-  if (!mCreqp && current_time >= MediumTermTargetTime()) return 0;
-  int steps = 0;
-  try {
-    for (;;) {
-      // A step below 1 would never reach the target.
-      if (time_step < 1) {
-        if (steps == 0) return 0;
-        break;
-      }
-      if (Can_you_calculate() != 1 || Calculate() == 0) {
-        if (steps == 0) return 0;
-        break;
-      }
-      mCreqp = 0;
-      current_time = time_add(current_time, time_step);
-      ++steps;
-      if (!(current_time < MediumTermTargetTime())) break;
+bool Element::Cut_step_at_terminal_time() {
+  if (QavlenOption::Get_time_control_option() != QavlenOption::DoNotGoBeyondTerminalTime) return false;
+  Time terminal = Terminal_time();
+  if (time_add(current_time, time_step) <= terminal) return false;
+  // What is left up to the terminal time, formed without overflow (an
+  // element far past it has less than the smallest step left).
+  const std::int64_t left = static_cast<std::int64_t>(terminal) - current_time;
+  time_step = left < LONG_MIN32 ? LONG_MIN32 : static_cast<Time>(left);
+  // At (or past) the terminal time no step is left in this segment: a step
+  // of 0 would repeat for ever.
+  return time_step <= 0;
+}
+
+int Element::Work0() {
+  return Step_to_target([this] {
+    time_step = Calculate_time_step();
+    if (time_step == 0) return Step_choice::abandon;
+    if (time_step < 0) {
+      Report_values("element.cpp", 842, "\tcurrent_time = %d, time_step = %d\n", current_time, time_step);
+      return Step_choice::abandon;
     }
-  } catch (int) {
-    if (steps > 0) Set_data_pack_array();
-    throw;
-  }
-  Set_data_pack_array();
-  Reduce_data_pack_stock();
-  return 1;
+    return Cut_step_at_terminal_time() ? Step_choice::end : Step_choice::take;
+  });
+}
+
+int Element::Work1() {
+  // A step below 1 would never reach the target.
+  return Step_to_target([this] { return time_step < 1 ? Step_choice::end : Step_choice::take; });
 }
 
 int Element::Work2() {
@@ -830,9 +744,7 @@ int Element::Work2() {
     time_step = Calculate_time_step();
     if (time_step == 0) return 0;
     if (time_step < 0) {
-      Eprint("element.cpp", 955, 1);
-      std::fprintf(stderr, "\tcurrent_time = %d, time_step = %d\n", current_time, time_step);
-      Oprint(stderr, "    ");
+      Report_values("element.cpp", 955, "\tcurrent_time = %d, time_step = %d\n", current_time, time_step);
       return 0;
     }
     if (time_add(current_time, time_step) > target_time) time_step = target_time - current_time;

@@ -20,6 +20,7 @@
 
 #include "common.h"
 #include "port.h"
+#include "tzcheck.h"
 #include "tzdefs.h"
 
 class List;
@@ -174,12 +175,29 @@ class Element : public Object {
 
   // Turns the registration list into a port array (for Construct).
   int Make_port_array(std::vector<Port*>& array, int& n);
+  // Turns the registration list into an array of T; every object
+  // registered is a T (checked, the check named `condition`).
+  template <class T>
+  int Make_typed_array(std::vector<T*>& array, int& n, const char* condition);
   // Creates / deletes the registration list.
   void New_object_list();
   void Delete_object_list();
 
  private:
   bool in_creq = false;  // a demand is being passed upstream (cycle guard)
+
+  // The stepping loop of Work0 and Work1: from a current time short of the
+  // medium-term target (or under a demand), `choose_step` sets the next
+  // step and says whether to take it, to end here (after the steps taken)
+  // or to give the call up (0). A step is taken when the element can
+  // calculate and its Calculate succeeds. After at least one step the new
+  // packs are published and the stock released; 1.
+  enum class Step_choice { take, end, abandon };
+  template <class Choose_step>
+  int Step_to_target(Choose_step choose_step);
+  // Under the time-control option a step that would pass the terminal time
+  // is cut to what is left of it; true when nothing is left.
+  bool Cut_step_at_terminal_time();
 
   // The objects of the registration list by class word, name and number,
   // so that the duplicate test of Register costs the same however many are
@@ -197,5 +215,19 @@ class Element : public Object {
   // Brings `registered` in line with the registration list.
   void Follow_registration_list();
 };
+
+template <class T>
+int Element::Make_typed_array(std::vector<T*>& array, int& n, const char* condition) {
+  void** items = nullptr;
+  if (Make_object_array(items, n) != 1) return 0;
+  array.clear();
+  for (int i = 0; i < n; ++i) {
+    T* item = dynamic_cast<T*>(static_cast<Object*>(items[i]));
+    TZ_CHECK(item != nullptr, "element.h", condition);
+    array.push_back(item);
+  }
+  delete[] items;
+  return 1;
+}
 
 #endif

@@ -1,5 +1,7 @@
 #include "f_look.h"
 
+#include <sys/types.h>
+
 #include <climits>
 #include <cstring>
 #include <string>
@@ -78,17 +80,17 @@ int Pass_whites_and_comments(FILE* fp, int& c, int comment) {
 
 int Get_line_number(FILE* fp) {
   if (!fp) return 0;
-  long here = std::ftell(fp);
+  const off_t here = ftello(fp);
   if (here < 0) return 0;
   // The character just read stands at here - 1: count the line ends before it.
   if (std::fseek(fp, 0, SEEK_SET) != 0) return 0;
   int line = 1;
-  for (long k = 0; k + 1 < here; ++k) {
+  for (off_t k = 0; k + 1 < here; ++k) {
     int ch = std::getc(fp);
     if (ch == EOF) break;
     if (ch == '\n') ++line;
   }
-  std::fseek(fp, here, SEEK_SET);
+  fseeko(fp, here, SEEK_SET);
   return line;
 }
 
@@ -142,6 +144,57 @@ int Get_strings(FILE* fp, int& c, char**& strs, int n, int comment, int continua
   return got;
 }
 
+namespace {
+
+// The prelude of a data block: one opening bracket, or two for the nested
+// form. The stream is then set back to just after the last one, so that the
+// content is read raw (white space and comments included). False when the
+// block does not begin so.
+bool Read_prelude(FILE* fp, int& c, int open, int comment, bool& nested) {
+  Pass_whites_and_comments(fp, c, comment);
+  if (c != open) return false;
+  off_t content = ftello(fp);
+  nested = false;
+  c = std::getc(fp);
+  Pass_whites_and_comments(fp, c, comment);
+  if (c == EOF) return false;
+  if (c == open) {
+    nested = true;
+    content = ftello(fp);
+    c = std::getc(fp);
+    if (c == open) return false;
+  }
+  return content >= 0 && fseeko(fp, content, SEEK_SET) == 0;
+}
+
+// What stands between two items of a nested block.
+enum class Between { next_item, end_of_block, fault };
+
+// Between items of a nested block: white space, comments and continued
+// line ends, then the next item (its opening bracket) or the end of the
+// block (its closing bracket).
+Between Pass_between_items(FILE* fp, int& c, int open, int close, int comment, int continuation) {
+  for (;;) {
+    c = std::getc(fp);
+    if (is_white(c)) continue;
+    if (comment != 0 && c == comment) {
+      while (c != '\n' && c != EOF) c = std::getc(fp);
+      if (c == EOF) return Between::fault;
+      continue;
+    }
+    if (c == continuation) {
+      c = std::getc(fp);
+      if (c == '\n') continue;
+      return Between::fault;
+    }
+    if (c == open) return Between::next_item;
+    if (c == close) return Between::end_of_block;
+    return Between::fault;
+  }
+}
+
+}  // namespace
+
 int Make_data_string(const char* path, FILE* fp, int& c, char*& str, int& length, int open, int close,
                      int comment, int continuation) {
   if (open == close || open == comment || open == continuation || close == comment ||
@@ -155,24 +208,8 @@ int Make_data_string(const char* path, FILE* fp, int& c, char*& str, int& length
     std::fprintf(stderr, "\tAt %s : %d\n", path ? path : "", Get_line_number(fp));
     return 0;
   };
-
-  // Prelude: one opening bracket, or two for the nested form. The stream
-  // is then set back to just after the last one, so that the content is
-  // read raw (white space and comments included).
-  Pass_whites_and_comments(fp, c, comment);
-  if (c != open) return fail();
-  long content = std::ftell(fp);
   bool nested = false;
-  c = std::getc(fp);
-  Pass_whites_and_comments(fp, c, comment);
-  if (c == EOF) return fail();
-  if (c == open) {
-    nested = true;
-    content = std::ftell(fp);
-    c = std::getc(fp);
-    if (c == open) return fail();
-  }
-  if (content < 0 || std::fseek(fp, content, SEEK_SET) != 0) return fail();
+  if (!Read_prelude(fp, c, open, comment, nested)) return fail();
 
   Growing_text text("f_look.cpp", 109, 156);
   // Whether the last character collected into the current item is a
@@ -190,32 +227,11 @@ int Make_data_string(const char* path, FILE* fp, int& c, char*& str, int& length
       if (c == open) return fail();
       text.push('\0');
       if (!nested) break;
-      // Between items: white space, comments and continued line ends, then
-      // the next item or the end of the block.
-      bool done = false;
-      for (;;) {
-        c = std::getc(fp);
-        if (is_white(c)) continue;
-        if (comment != 0 && c == comment) {
-          while (c != '\n' && c != EOF) c = std::getc(fp);
-          if (c == EOF) return fail();
-          continue;
-        }
-        if (c == continuation) {
-          c = std::getc(fp);
-          if (c == '\n') continue;
-          return fail();
-        }
-        if (c == open) break;
-        if (c == close) {
-          text.push('\0');
-          done = true;
-          break;
-        }
-        return fail();
-      }
-      if (done) break;
-      continue;
+      const Between next = Pass_between_items(fp, c, open, close, comment, continuation);
+      if (next == Between::fault) return fail();
+      if (next == Between::next_item) continue;
+      text.push('\0');
+      break;
     }
     if (c == '\n' && after_continuation) {
       text.pop();

@@ -11,7 +11,6 @@ Input_port::Input_port(const char* name, int number) : Send_port(name, number) {
 Input_port::~Input_port() = default;
 
 void Input_port::Creq() {
-  Eprint("input.cpp", 117, 1);
-  Oprint(stderr, "    ");
+  Report("input.cpp", 117);
   tz::stop(1);
 }

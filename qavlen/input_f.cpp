@@ -46,34 +46,22 @@ bool Input_file::Modification_time(const char* path, std::int64_t& t) {
   return true;
 }
 
-void Input_file::Input_data() {
-  Set_data_pack_array();
-  Reduce_data_pack_stock();
+namespace {
 
-  const char* path = Object_name();
-  std::int64_t mtime = 0;
-  if (!Modification_time(path, mtime)) {
-    Eprint("input_f.cpp", 48, 1);
-    Oprint(stderr, "    ");
-    return;
-  }
-  if (mtime <= file_time_at_input) return;
-  const std::int64_t time_before = file_time_at_input;
-  file_time_at_input = mtime;
+// Closes the file being read, also when a stop leaves the read.
+struct File_closer {
+  void operator()(FILE* fp) const { std::fclose(fp); }
+};
 
-  FILE* fp = std::fopen(path, "r");
-  if (!fp) {
-    Eprint_fopen("input_f.cpp", 59, path, "r", 1);
-    Oprint(stderr, "    ");
-    tz::stop(3);
-  }
-  // First pass: the longest line, its line end included, so that the
-  // buffer holds every line whole.
-  long longest = 0;
-  long current = 0;
-  long total = 0;
+// The longest line of f, its line end included (a last line without one
+// counts its characters), and in `total` the bytes of f; f is left at its
+// end.
+std::int64_t Longest_line(FILE* f, std::int64_t& total) {
+  std::int64_t longest = 0;
+  std::int64_t current = 0;
+  total = 0;
   int c;
-  while ((c = std::getc(fp)) != EOF) {
+  while ((c = std::getc(f)) != EOF) {
     ++current;
     ++total;
     if (c == '\n') {
@@ -81,30 +69,84 @@ void Input_file::Input_data() {
       current = 0;
     }
   }
-  if (current > longest) longest = current;
-  if (longest == 0) {
-    std::fclose(fp);
-    Eprint("input_f.cpp", 73, 1);
-    Oprint(stderr, "    ");
+  return current > longest ? current : longest;
+}
+
+}  // namespace
+
+void Input_file::Input_data() {
+  Set_data_pack_array();
+  Reduce_data_pack_stock();
+
+  const char* path = Object_name();
+  std::int64_t mtime = 0;
+  if (!Modification_time(path, mtime)) {
+    Report_read(Read_failure::no_status);
     return;
   }
+  if (!Changed_since_read(path, mtime)) return;
+  std::unique_ptr<FILE, File_closer> fp(std::fopen(path, "r"));
+  if (!fp) {
+    Report_read(Read_failure::not_opened);
+    tz::stop(3);
+  }
+  const bool any = Stock_file(fp.get());
+  fp.reset();
+  if (!any) {
+    Report_read(Read_failure::empty);
+    return;
+  }
+  Set_data_pack_array();
+  if (Number_of_data_packs() > 0)
+    std::fprintf(stderr, "File: %s  newest data time : %d\n", path, Newest_data_time());
+}
+
+void Input_file::Report_read(Read_failure failure) const {
+  switch (failure) {
+    case Read_failure::no_status:
+      Report("input_f.cpp", 48);
+      return;
+    case Read_failure::not_opened:
+      Report_fopen("input_f.cpp", 59, Object_name(), "r");
+      return;
+    case Read_failure::empty:
+      Report("input_f.cpp", 73);
+      return;
+  }
+}
+
+bool Input_file::Changed_since_read(const char*, std::int64_t mtime) {
+  if (mtime <= file_time_at_input) return false;
+  file_time_before_read = file_time_at_input;
+  file_time_at_input = mtime;
+  return true;
+}
+
+bool Input_file::Stock_file(FILE* fp) {
+  // First pass: the longest line, so that the buffer holds every line whole.
+  std::int64_t total = 0;
+  const std::int64_t longest = Longest_line(fp, total);
+  if (longest == 0) return false;
   if (longest >= INT32_MAX) {
-    std::fclose(fp);
     Memory_site site("input_f.cpp", 80, "char", INT32_MAX, 1, this);
     Memory_site::Out_of_memory();
   }
-  int size = static_cast<int>(longest) + 1;
+  const int size = static_cast<int>(longest) + 1;
   std::unique_ptr<char[]> buffer;
   {
     Memory_site site("input_f.cpp", 80, "char", size, 1, this);
     buffer.reset(new char[static_cast<std::size_t>(size)]);
   }
   std::rewind(fp);
+  if (!Stock_lines(fp, buffer.get(), size, total)) file_time_at_input = file_time_before_read;
+  return true;
+}
 
-  // Second pass: one pack per data line, over the bytes counted in the
-  // first. What is appended meanwhile (the file may grow while it is read)
-  // waits for the next read, which its newer modification time brings,
-  // rather than being cut into pieces of the longest line counted.
+bool Input_file::Stock_lines(FILE* fp, char* buffer, int size, std::int64_t total) {
+  // One pack per data line, over the bytes counted in the first pass. What
+  // is appended meanwhile (the file may grow while it is read) waits for the
+  // next read, which its newer modification time brings, rather than being
+  // cut into pieces of the longest line counted.
   //
   // A line that lacks its line end although the file goes on after it (a
   // line rewritten longer, or one being written at the moment of the count)
@@ -112,11 +154,11 @@ void Input_file::Input_data() {
   // while it was read: the read stops before it, so that no piece of a line
   // becomes a pack, and the file is read again at the next call whatever
   // its modification time says.
-  bool changed = false;
-  long remaining = total;
+  std::int64_t remaining = total;
   while (remaining > 0) {
-    char* line = buffer.get();
+    char* line = buffer;
     int length = 0;
+    int c;
     while (remaining > 0 && (c = std::getc(fp)) != EOF) {
       --remaining;
       line[length++] = static_cast<char>(c);
@@ -124,25 +166,15 @@ void Input_file::Input_data() {
       // buffer.
       if (c == '\n' || length == size - 1) break;
     }
-    if (length == 0) {
-      changed = true;  // shorter than counted
-      break;
-    }
-    if (line[length - 1] != '\n' && (remaining > 0 || std::getc(fp) != EOF)) {
-      changed = true;
-      break;
-    }
+    if (length == 0) return false;  // shorter than counted
+    if (line[length - 1] != '\n' && (remaining > 0 || std::getc(fp) != EOF)) return false;
     line[length] = '\0';
     if (line[0] == '#') continue;
     while (*line == ' ' || *line == '\t') ++line;
     if (*line == '\n' || *line == '\0') continue;
     Stock(Make_data_pack(line));
   }
-  if (changed) file_time_at_input = time_before;
-  std::fclose(fp);
-  Set_data_pack_array();
-  if (Number_of_data_packs() > 0)
-    std::fprintf(stderr, "File: %s  newest data time : %d\n", path, Newest_data_time());
+  return true;
 }
 
 // Every one of the thirteen value types is compiled here, used or not.

@@ -55,8 +55,12 @@ class Input_file : public Input_port {
 
   // "Cannot get data from <path> \n" on stderr, then throws the integer 99.
   void Creq() override;
-  // Publishes and releases the stock; when the file's modification time has
-  // grown since the last read, reads the whole file again.
+  // The re-read of every input file port: publishes and releases the stock;
+  // when the file has changed since the last read (Changed_since_read),
+  // opens it (stop 3 when it cannot be opened), lets Stock_file turn its
+  // lines into packs, publishes them and names the newest time ("File: ...
+  // newest data time : ..."). A file without status or without any
+  // character is reported and the stock left as it was.
   void Input_data() override;
   // A new pack made from one data line; the caller stocks it.
   virtual Data_pack* Make_data_pack(char* line) = 0;
@@ -72,7 +76,35 @@ class Input_file : public Input_port {
   static bool Modification_time(const char* path, std::int64_t& t);
 
  protected:
+  // What the re-read reports.
+  enum class Read_failure {
+    no_status,   // the file has no status (it does not exist): the run goes on
+    not_opened,  // the file exists but cannot be opened: the program stops
+    empty        // the file holds no character
+  };
+  // The report of a failed re-read (input_f 48, 59, 73), with the port's
+  // description.
+  virtual void Report_read(Read_failure failure) const;
+  // Whether the file is to be read: its modification time has grown since
+  // the last read, or that read met a line still being written. A file to
+  // be read has its modification time remembered.
+  virtual bool Changed_since_read(const char* path, std::int64_t mtime);
+  // Turns the lines of the open file into packs and stocks them: one pack
+  // per data line, '#' lines and lines of only blanks and tabs skipped.
+  // False, with nothing stocked, when the file holds no character.
+  virtual bool Stock_file(FILE* fp);
+
   std::int64_t file_time_at_input = Not_read;
+
+ private:
+  // The second pass of Stock_file over the `total` bytes the first one
+  // counted, each line whole in `buffer` of `size` characters; false when a
+  // line changed while it was read (the read stops before it).
+  bool Stock_lines(FILE* fp, char* buffer, int size, std::int64_t total);
+
+  // The modification time before the read that is under way: a read that
+  // meets a changed line goes back to it, so that the next call reads again.
+  std::int64_t file_time_before_read = Not_read;
 };
 
 template <class T>

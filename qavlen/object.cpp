@@ -1,5 +1,6 @@
 #include "object.h"
 
+#include <cstdarg>
 #include <cstring>
 #include <vector>
 
@@ -38,14 +39,11 @@ void Object::Oprint(FILE* f, const char* prefix) const {
 
 Boolean Object::Init(const char* name, int number) {
   if (!name) {
-    Eprint("object.cpp", 109, 1);
-    Oprint(stderr, "    ");
+    Report("object.cpp", 109);
     return NO;
   }
   if (named) {
-    Eprint("object.cpp", 114, 1);
-    std::fprintf(stderr, "\to_name(arg) = \"%s\", o_num(arg) = %d", name, number);
-    Oprint(stderr, "    ");
+    Report_values("object.cpp", 114, "\to_name(arg) = \"%s\", o_num(arg) = %d", name, number);
     return NO;
   }
   {
@@ -60,8 +58,7 @@ Boolean Object::Init(const char* name, int number) {
 
 Boolean Object::Set_owner(Object* o) {
   if (!o) {
-    Eprint("object.cpp", 59, 1);
-    Oprint(stderr, "    ");
+    Report("object.cpp", 59);
     return NO;
   }
   if (owner && owner != o) {
@@ -101,4 +98,38 @@ std::string Object::Absname() const {
     name += itoa((*it)->object_number);
   }
   return name;
+}
+
+void Object::Report(const char* unit, int position, const char* message) const {
+  Eprint(unit, position, message, 1);
+  Oprint(stderr, "    ");
+}
+
+void Object::Warn(const char* unit, int position, const char* message) const {
+  Wprint(unit, position, message, 1);
+  Oprint(stderr, "    ");
+}
+
+void Object::Report_values(const char* unit, int position, const char* format, ...) const {
+  std::va_list values;
+  va_start(values, format);
+  Report_with(unit, position, [&] { std::vfprintf(stderr, format, values); });
+  va_end(values);
+}
+
+void Object::Warn_values(const char* unit, int position, const char* format, ...) const {
+  std::va_list values;
+  va_start(values, format);
+  Warn_with(unit, position, [&] { std::vfprintf(stderr, format, values); });
+  va_end(values);
+}
+
+void Object::Report_fopen(const char* unit, int position, const char* path, const char* mode) const {
+  Eprint_fopen(unit, position, path, mode, 1);
+  Oprint(stderr, "    ");
+}
+
+void Object::Report_fwrite(const char* unit, int position, const char* path) const {
+  Eprint_fwrite(unit, position, path, 1);
+  Oprint(stderr, "    ");
 }

@@ -50,6 +50,38 @@ class Object {
   // "/<name>__<number>" for each object from the root down to this one.
   std::string Absname() const;
 
+  // ---- reports about this object ----
+  // A framework report about an object is one call: the report line
+  // ("E : <unit> : <position> : <message>", as Eprint writes it) with the
+  // explanation kept at that position, then the object's description
+  // (Oprint with four blanks), which names it and its owners.
+  void Report(const char* unit, int position, const char* message = "") const;
+  // The same as a warning ("W : ", as Wprint writes it): the program goes on.
+  void Warn(const char* unit, int position, const char* message = "") const;
+  // The same with lines between the explanation and the description: what
+  // was asked for or found, as printf writes `format` and its values.
+  void Report_values(const char* unit, int position, const char* format, ...) const
+      __attribute__((format(printf, 4, 5)));
+  void Warn_values(const char* unit, int position, const char* format, ...) const
+      __attribute__((format(printf, 4, 5)));
+  // The same with what `write` prints there: the other objects concerned.
+  template <class Write>
+  void Report_with(const char* unit, int position, const Write& write) const {
+    Eprint(unit, position, 1);
+    write();
+    Oprint(stderr, "    ");
+  }
+  template <class Write>
+  void Warn_with(const char* unit, int position, const Write& write) const {
+    Wprint(unit, position, 1);
+    write();
+    Oprint(stderr, "    ");
+  }
+  // A file that cannot be opened (Eprint_fopen) or written whole
+  // (Eprint_fwrite), with the object's description.
+  void Report_fopen(const char* unit, int position, const char* path, const char* mode) const;
+  void Report_fwrite(const char* unit, int position, const char* path) const;
+
  protected:
   // The class word; each constructor of a derived class sets its own.
   const char* class_name;

@@ -26,8 +26,7 @@ Output_file::~Output_file() = default;
 
 Boolean Output_file::Init(const char* path, int length) {
   if (length < 0) {
-    Eprint("output_f.cpp", 179, 1);
-    Oprint(stderr, "    ");
+    Report("output_f.cpp", 179);
     return NO;
   }
   if (length == 0) length = 128;
@@ -35,8 +34,7 @@ Boolean Output_file::Init(const char* path, int length) {
     line_length = length;
     return YES;
   }
-  Eprint("output_f.cpp", 186, 1);
-  Oprint(stderr, "    ");
+  Report("output_f.cpp", 186);
   return NO;
 }
 
@@ -80,8 +78,7 @@ int Output_file::Write_hedda() {
   FILE* fp = path ? std::fopen(path, "w") : nullptr;
   if (!fp) {
     output_failed = true;
-    Eprint_fopen("output_f.cpp", 30, path, "w", 1);
-    Oprint(stderr, "    ");
+    Report_fopen("output_f.cpp", 30, path, "w");
     return 0;
   }
   static const char rule[] = "----------------------------------------------------------------------";
@@ -101,8 +98,7 @@ int Output_file::Write_hedda() {
 
 void Output_file::Report_write_failure() {
   output_failed = true;
-  Eprint_fwrite("output_f.cpp", 90, Object_name(), 1);
-  Oprint(stderr, "    ");
+  Report_fwrite("output_f.cpp", 90, Object_name());
 }
 
 int Output_file::First_new_pack(Data_pack* const* array, int n) {
@@ -120,18 +116,17 @@ int Output_file::First_new_pack(Data_pack* const* array, int n) {
   return static_cast<int>(k - array);
 }
 
-FILE* Output_file::Open_for_append(const char* unit, int line, long& start) {
+FILE* Output_file::Open_for_append(const char* unit, int line, off_t& start) {
   const char* path = Object_name();
   FILE* fp = Open_to_append(path, start);
   if (!fp) {
     output_failed = true;
-    Eprint_fopen(unit, line, path, "a", 1);
-    Oprint(stderr, "    ");
+    Report_fopen(unit, line, path, "a");
   }
   return fp;
 }
 
-bool Output_file::Close_port_file(FILE* fp, long start) {
+bool Output_file::Close_port_file(FILE* fp, off_t start) {
   if (Close_written(fp, Object_name(), start)) return true;
   Report_write_failure();
   return false;
@@ -153,7 +148,7 @@ void Output_file::Output_data() {
     line.reset(new char[static_cast<std::size_t>(line_length > 0 ? line_length : 1)]);
   }
   int first = First_new_pack(array, n);
-  long start = 0;
+  off_t start = 0;
   FILE* fp = Open_for_append("output_f.cpp", 81, start);
   if (!fp) return;
   for (int k = first; k < n; ++k) {

@@ -83,12 +83,12 @@ class Output_file : public Output_port {
   int First_new_pack(Data_pack* const* array, int n);
   // Opens the file for appending; null after a report at unit:line. start
   // receives the file's size, where this call's lines begin.
-  FILE* Open_for_append(const char* unit, int line, long& start);
+  FILE* Open_for_append(const char* unit, int line, off_t& start);
   // Closes a file written from offset start on: true when every line
   // reached it. A failed write (a full disk) is reported and the file cut
   // back to start, so that nothing counts as written and the next output
   // writes the same lines again, whole and once.
-  bool Close_port_file(FILE* fp, long start);
+  bool Close_port_file(FILE* fp, off_t start);
   // After a write: remembers the newest time written and lets the sender
   // release what is no longer needed.
   void Written(Long newest);
@@ -119,7 +119,7 @@ class O_file : public Output_file, public Port_type<T> {
     Get_data_pack_array(array, n);
     int first = First_new_pack(array, n);
     if (first < 0) return;
-    long start = 0;
+    off_t start = 0;
     FILE* fp = Open_for_append("p_tmp.cpp", 574, start);
     if (!fp) return;
     for (int k = first; k < n; ++k) {

@@ -18,22 +18,21 @@ void Port::Cprint(FILE* f, const char* prefix) const {
 Boolean Port::Init(const char* name, int number) { return Object::Init(name, number); }
 
 Boolean Port::Set_sender(Port* s) {
-  Eprint("port.cpp", 22, 1);
-  if (s) s->Oprint(stderr, "    sender > ");
-  Oprint(stderr, "    ");
+  Report_with("port.cpp", 22, [s] {
+    if (s) s->Oprint(stderr, "    sender > ");
+  });
   return NO;
 }
 
 Boolean Port::Register_receiver(Port* r) {
-  Eprint("port.cpp", 33, 1);
-  if (r) r->Oprint(stderr, "    receiver > ");
-  Oprint(stderr, "    ");
+  Report_with("port.cpp", 33, [r] {
+    if (r) r->Oprint(stderr, "    receiver > ");
+  });
   return NO;
 }
 
 Boolean Port::Switch() {
-  Eprint("port.cpp", 44, 1);
-  Oprint(stderr, "    ");
+  Report("port.cpp", 44);
   return NO;
 }
 

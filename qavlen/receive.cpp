@@ -18,21 +18,18 @@ Boolean Receive_port::Init(const char* name, int number) { return Port::Init(nam
 
 Boolean Receive_port::Set_sender(Port* s) {
   if (!s) {
-    Eprint("receive.cpp", 30, 1);
-    Oprint(stderr, "    ");
+    Report("receive.cpp", 30);
     return NO;
   }
   if (sender) {
-    Eprint("receive.cpp", 37, 1);
-    sender->Cprint(stderr, "    connected to  : ");
-    s->Cprint(stderr, "    connecting to : ");
-    Oprint(stderr, "    ");
+    Report_with("receive.cpp", 37, [&] {
+      sender->Cprint(stderr, "    connected to  : ");
+      s->Cprint(stderr, "    connecting to : ");
+    });
     return NO;
   }
   if (std::strcmp(s->Data_pack_type(), Data_pack_type()) != 0) {
-    Eprint("receive.cpp", 52, 1);
-    s->Oprint(stderr, "    s > ");
-    Oprint(stderr, "    ");
+    Report_with("receive.cpp", 52, [s] { s->Oprint(stderr, "    s > "); });
     return NO;
   }
   sender = s;

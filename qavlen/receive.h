@@ -160,6 +160,11 @@ class Receive : public Receive_port, public Port_type<T> {
     bool hit;
   };
   static Bracket Search(Data_pack* const* array, int n, Long s);
+  // The sums of Get_data_sum over [t1, t2] by connection type, t1 bracketed
+  // by k (t1 < t2, both within the n published packs).
+  static T Sum_brokenline(Data_pack* const* array, const Bracket& k, Long t1, Long t2);
+  static T Sum_step(Data_pack* const* array, const Bracket& k, Long t1, Long t2);
+  static T Sum_pulse(Data_pack* const* array, int n, const Bracket& k, Long t2);
   static const Data<T>* Pack(Data_pack* const* array, int i) {
     return static_cast<const Data<T>*>(array[i]);
   }
@@ -181,8 +186,7 @@ void Receive<T>::Set_data_connection_type(int type) {
       data_connection_type = Pulse;
       return;
     default:
-      Eprint("p_tmp.cpp", 76, 1);
-      Oprint(stderr, "    ");
+      Report("p_tmp.cpp", 76);
       tz::stop(1);
   }
 }
@@ -269,58 +273,71 @@ T Receive<T>::Get_data_sum(Long t1, Long t2) {
   const Long ta = Time(array, 0), tb = Time(array, n - 1);
   TZ_CHECK_AT(t1 >= ta && t2 <= tb, "p_tmp.cpp", 319, "t1 >= ta && t2 <= tb");
 
-  T sum = Arith::Zero_like(Value(array, 0));
   const Bracket k = Search(array, n, t1);
   switch (data_connection_type) {
-    case Brokenline: {
-      // The trapezoid rule on the broken line, its ends interpolated. t1
-      // lies in (time[b-1], time[b]] or, at the first pack, at time[a].
-      const int a = k.hit ? k.m - 1 : k.a;
-      const int b = k.hit ? k.m : k.b;
-      const Long t_a = Time(array, a), t_b = Time(array, b);
-      const T ya = Arith::Line(Value(array, a), Value(array, b), Diff(t1, t_a), Diff(t_b, t1),
-                               Diff(t_b, t_a));
-      Long tp = t1;
-      T yp = ya;
-      int i = b;
-      Long tc = Time(array, i);
-      T yc = Value(array, i);
-      while (tc < t2) {
-        Arith::Add_trapezoid(sum, yp, yc, Diff(tc, tp));
-        tp = tc;
-        yp = yc;
-        ++i;
-        tc = Time(array, i);
-        yc = Value(array, i);
-      }
-      const T ys = Arith::Line(yp, yc, Diff(t2, tp), Diff(tc, t2), Diff(tc, tp));
-      Arith::Add_trapezoid(sum, yp, ys, Diff(t2, tp));
-      return sum;
-    }
-    case Step: {
-      int i = k.hit ? k.m : k.b;
-      Long tp = t1;
-      Long tc = Time(array, i);
-      T yc = Value(array, i);
-      while (tc < t2) {
-        Arith::Add_step(sum, Diff(tc, tp), yc);
-        tp = tc;
-        ++i;
-        tc = Time(array, i);
-        yc = Value(array, i);
-      }
-      Arith::Add_step(sum, Diff(t2, tp), yc);
-      return sum;
-    }
-    case Pulse: {
-      // The packs with t1 < time <= t2.
-      for (int i = k.hit ? k.m + 1 : k.b; i < n && Time(array, i) <= t2; ++i)
-        Arith::Add(sum, Value(array, i));
-      return sum;
-    }
+    case Brokenline:
+      return Sum_brokenline(array, k, t1, t2);
+    case Step:
+      return Sum_step(array, k, t1, t2);
+    case Pulse:
+      return Sum_pulse(array, n, k, t2);
   }
   Eprint("p_tmp.cpp", 456, 1);
   tz::stop(1);
+}
+
+template <class T>
+T Receive<T>::Sum_brokenline(Data_pack* const* array, const Bracket& k, Long t1, Long t2) {
+  // The trapezoid rule on the broken line, its ends interpolated. t1 lies
+  // in (time[b-1], time[b]] or, at the first pack, at time[a].
+  T sum = Arith::Zero_like(Value(array, 0));
+  const int a = k.hit ? k.m - 1 : k.a;
+  const int b = k.hit ? k.m : k.b;
+  const Long t_a = Time(array, a), t_b = Time(array, b);
+  const T ya = Arith::Line(Value(array, a), Value(array, b), Diff(t1, t_a), Diff(t_b, t1), Diff(t_b, t_a));
+  Long tp = t1;
+  T yp = ya;
+  int i = b;
+  Long tc = Time(array, i);
+  T yc = Value(array, i);
+  while (tc < t2) {
+    Arith::Add_trapezoid(sum, yp, yc, Diff(tc, tp));
+    tp = tc;
+    yp = yc;
+    ++i;
+    tc = Time(array, i);
+    yc = Value(array, i);
+  }
+  const T ys = Arith::Line(yp, yc, Diff(t2, tp), Diff(tc, t2), Diff(tc, tp));
+  Arith::Add_trapezoid(sum, yp, ys, Diff(t2, tp));
+  return sum;
+}
+
+template <class T>
+T Receive<T>::Sum_step(Data_pack* const* array, const Bracket& k, Long t1, Long t2) {
+  // Each pack's value over (previous time, own time].
+  T sum = Arith::Zero_like(Value(array, 0));
+  int i = k.hit ? k.m : k.b;
+  Long tp = t1;
+  Long tc = Time(array, i);
+  T yc = Value(array, i);
+  while (tc < t2) {
+    Arith::Add_step(sum, Diff(tc, tp), yc);
+    tp = tc;
+    ++i;
+    tc = Time(array, i);
+    yc = Value(array, i);
+  }
+  Arith::Add_step(sum, Diff(t2, tp), yc);
+  return sum;
+}
+
+template <class T>
+T Receive<T>::Sum_pulse(Data_pack* const* array, int n, const Bracket& k, Long t2) {
+  // The packs with t1 < time <= t2.
+  T sum = Arith::Zero_like(Value(array, 0));
+  for (int i = k.hit ? k.m + 1 : k.b; i < n && Time(array, i) <= t2; ++i) Arith::Add(sum, Value(array, i));
+  return sum;
 }
 
 template <class T>

@@ -15,21 +15,18 @@ Boolean Relay_port::Init(const char* name, int number) { return Port::Init(name,
 
 Boolean Relay_port::Set_sender(Port* s) {
   if (!s) {
-    Eprint("relay.cpp", 28, 1);
-    Oprint(stderr, "    ");
+    Report("relay.cpp", 28);
     return NO;
   }
   if (sender) {
-    Eprint("relay.cpp", 35, 1);
-    sender->Cprint(stderr, "    connected to  : ");
-    s->Cprint(stderr, "    connecting to : ");
-    Oprint(stderr, "    ");
+    Report_with("relay.cpp", 35, [&] {
+      sender->Cprint(stderr, "    connected to  : ");
+      s->Cprint(stderr, "    connecting to : ");
+    });
     return NO;
   }
   if (std::strcmp(s->Data_pack_type(), Data_pack_type()) != 0) {
-    Eprint("relay.cpp", 50, 1);
-    s->Oprint(stderr, "    s > ");
-    Oprint(stderr, "    ");
+    Report_with("relay.cpp", 50, [s] { s->Oprint(stderr, "    s > "); });
     return NO;
   }
   sender = s;

@@ -1,6 +1,7 @@
 #include "send.h"
 
 #include <algorithm>
+#include <cstddef>
 
 #include "element.h"
 #include "tzcheck.h"
@@ -20,13 +21,11 @@ Boolean Send_port::Init(const char* name, int number) { return Sender_port::Init
 
 Boolean Send_port::Switch() {
   if (Sender_port::Switch() != YES) {
-    Eprint("send.cpp", 31, 1);
-    Oprint(stderr, "    ");
+    Report("send.cpp", 31);
     return NO;
   }
   if (number_of_data_packs >= 0 || !published.empty()) {
-    Eprint("send.cpp", 35, 1);
-    Oprint(stderr, "    ");
+    Report("send.cpp", 35);
     return NO;
   }
   {
@@ -96,8 +95,8 @@ Boolean Send_port::Can_you_get_data(Long t1, Long t2) {
 namespace {
 // The index of the newest pack with a time at or before t, -1 when none
 // (times strictly increase).
-long newest_at_or_before(const Long* times, int n, Long t) {
-  return static_cast<long>(std::upper_bound(times, times + n, t) - times) - 1;
+std::ptrdiff_t newest_at_or_before(const Long* times, int n, Long t) {
+  return (std::upper_bound(times, times + n, t) - times) - 1;
 }
 }  // namespace
 
@@ -123,7 +122,7 @@ Boolean Send_port::Get_data_pack(Data_pack*& before, Long t, Data_pack*& after, 
     before = after = a[n - 1];
     return YES;
   }
-  long k = newest_at_or_before(times, n - 1, t);
+  std::ptrdiff_t k = newest_at_or_before(times, n - 1, t);
   if (k >= 0) {
     before = a[k];
     after = times[k] == t ? a[k] : a[k + 1];
@@ -140,7 +139,7 @@ Boolean Send_port::Get_data_pack(Data_pack*& before, Long t, Data_pack*& after, 
 
 void Send_port::Forget_data_pack_stock(Long t) {
   if (protect_past_data_flag == YES || number_of_data_packs <= 0) return;
-  long i = newest_at_or_before(published_time.data() + published_head, number_of_data_packs, t);
+  std::ptrdiff_t i = newest_at_or_before(published_time.data() + published_head, number_of_data_packs, t);
   if (i <= 0) return;
   std::size_t released = static_cast<std::size_t>(i);
   for (std::size_t k = 0; k < released; ++k) delete buffer[head + k];

@@ -31,25 +31,19 @@ Boolean Sender_port::Init(const char* name, int number) { return Port::Init(name
 
 Boolean Sender_port::Register_receiver(Port* r) {
   if (!r) {
-    Eprint("sender.cpp", 30, 1);
-    Oprint(stderr, "    ");
+    Report("sender.cpp", 30);
     return NO;
   }
   if (number_of_receivers >= 0) {
-    Eprint("sender.cpp", 42, 1);
-    r->Oprint(stderr, "    ");
-    Oprint(stderr, "    ");
+    Report_with("sender.cpp", 42, [r] { r->Oprint(stderr, "    "); });
     return NO;
   }
   if (!buffer_list) {
-    Eprint("sender.cpp", 52, 1);
-    Oprint(stderr, "    ");
+    Report("sender.cpp", 52);
     return NO;
   }
   if (std::strcmp(Data_pack_type(), r->Data_pack_type()) != 0) {
-    Eprint("sender.cpp", 63, 1);
-    r->Oprint(stderr, "    r > ");
-    Oprint(stderr, "    ");
+    Report_with("sender.cpp", 63, [r] { r->Oprint(stderr, "    r > "); });
     return NO;
   }
   void* item;
@@ -62,9 +56,7 @@ Boolean Sender_port::Register_receiver(Port* r) {
 
 Boolean Sender_port::Switch() {
   if (number_of_receivers >= 0) {
-    Eprint("sender.cpp", 81, 1);
-    std::fprintf(stderr, "    number_of_receivers = %d.\n", number_of_receivers);
-    Oprint(stderr, "    ");
+    Report_values("sender.cpp", 81, "    number_of_receivers = %d.\n", number_of_receivers);
     return NO;
   }
   receiver_array.clear();

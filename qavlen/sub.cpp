@@ -43,8 +43,7 @@ Sub_system::~Sub_system() = default;
 int Sub_system::Init(const char* name, int number, int number_of_objects, int sets,
                      const char* data) {
   if (sets < 0) {
-    Eprint("sub.cpp", 931, 1);
-    Oprint(stderr, "    ");
+    Report("sub.cpp", 931);
     return 0;
   }
   number_of_iterator_sets = sets;
@@ -56,16 +55,7 @@ int Sub_system::Init(const char* name, int number, int number_of_objects, const 
 }
 
 int Sub_system::Make_element_array(std::vector<Element*>& array, int& n) {
-  void** items = nullptr;
-  if (Make_object_array(items, n) != 1) return 0;
-  array.clear();
-  for (int i = 0; i < n; ++i) {
-    Element* e = dynamic_cast<Element*>(static_cast<Object*>(items[i]));
-    TZ_CHECK(e != nullptr, kUnit, "registered component is an Element");
-    array.push_back(e);
-  }
-  delete[] items;
-  return 1;
+  return Make_typed_array(array, n, "registered component is an Element");
 }
 
 int Sub_system::Construct() {
@@ -76,24 +66,21 @@ int Sub_system::Construct() {
   }
   Register_receive_ports();
   if (Make_port_array(receive_port_array, number_of_receive_ports) != 1) {
-    Eprint("sub.cpp", 306, 1);
-    Oprint(stderr, "    ");
+    Report("sub.cpp", 306);
     Delete_object_list();
     return 0;
   }
   object_list->Clear_node();
   Register_send_ports();
   if (Make_port_array(send_port_array, number_of_send_ports) != 1) {
-    Eprint("sub.cpp", 315, 1);
-    Oprint(stderr, "    ");
+    Report("sub.cpp", 315);
     Delete_object_list();
     return 0;
   }
   object_list->Clear_node();
   Register_components();
   if (Make_element_array(component_array, number_of_components) != 1) {
-    Eprint("sub.cpp", 324, 1);
-    Oprint(stderr, "    ");
+    Report("sub.cpp", 324);
     Delete_object_list();
     return 0;
   }
@@ -114,8 +101,7 @@ int Sub_system::Construct() {
     if (e->Construct() != 1) ok = false;
   });
   if (!ok) {
-    Eprint("sub.cpp", 349, 1);
-    Oprint(stderr, "    ");
+    Report("sub.cpp", 349);
     return 0;
   }
   Connect_ports();
@@ -127,8 +113,7 @@ int Sub_system::Register(int n, Element* const* members) {
   std::size_t k = 0;
   while (k < number_of_iterators.size() && number_of_iterators[k] >= 0) ++k;
   if (k == number_of_iterators.size()) {
-    Eprint("sub.cpp", 194, 1);
-    Oprint(stderr, "    ");
+    Report("sub.cpp", 194);
     return 0;
   }
   if (object_list) object_list->Clear_node();
@@ -173,8 +158,7 @@ int Sub_system::Connect(Port* sender, Element* element, const char* cls, const c
                         int number) {
   Port* receiver = element->Get_receive_port(cls, name, number);
   if (!receiver) {
-    Eprint("sub.cpp", 34, 1);
-    Oprint(stderr, "    ");
+    Report("sub.cpp", 34);
     return 0;
   }
   return connect_ports(sender, receiver);
@@ -184,14 +168,12 @@ int Sub_system::Connect(Element* element1, const char* cls1, const char* name1, 
                         Element* element2, const char* cls2, const char* name2, int number2) {
   Port* sender = element1->Get_send_port(cls1, name1, number1);
   if (!sender) {
-    Eprint("sub.cpp", 53, 1);
-    Oprint(stderr, "    ");
+    Report("sub.cpp", 53);
     return 0;
   }
   Port* receiver = element2->Get_receive_port(cls2, name2, number2);
   if (!receiver) {
-    Eprint("sub.cpp", 61, 1);
-    Oprint(stderr, "    ");
+    Report("sub.cpp", 61);
     return 0;
   }
   return connect_ports(sender, receiver);
@@ -201,8 +183,7 @@ int Sub_system::Connect(Element* element, const char* cls, const char* name, int
                         Port* receiver) {
   Port* sender = element->Get_send_port(cls, name, number);
   if (!sender) {
-    Eprint("sub.cpp", 79, 1);
-    Oprint(stderr, "    ");
+    Report("sub.cpp", 79);
     return 0;
   }
   return connect_ports(sender, receiver);
@@ -211,8 +192,7 @@ int Sub_system::Connect(Element* element, const char* cls, const char* name, int
 int Sub_system::Connect(Port* sender, Element* element, const char* name, int number) {
   Port* receiver = element->Get_receive_port(name, number);
   if (!receiver) {
-    Eprint("sub.cpp", 98, 1);
-    Oprint(stderr, "    ");
+    Report("sub.cpp", 98);
     return 0;
   }
   return connect_ports(sender, receiver);
@@ -222,14 +202,12 @@ int Sub_system::Connect(Element* element1, const char* name1, int number1, Eleme
                         const char* name2, int number2) {
   Port* sender = element1->Get_send_port(name1, number1);
   if (!sender) {
-    Eprint("sub.cpp", 117, 1);
-    Oprint(stderr, "    ");
+    Report("sub.cpp", 117);
     return 0;
   }
   Port* receiver = element2->Get_receive_port(name2, number2);
   if (!receiver) {
-    Eprint("sub.cpp", 125, 1);
-    Oprint(stderr, "    ");
+    Report("sub.cpp", 125);
     return 0;
   }
   return connect_ports(sender, receiver);
@@ -238,8 +216,7 @@ int Sub_system::Connect(Element* element1, const char* name1, int number1, Eleme
 int Sub_system::Connect(Element* element, const char* name, int number, Port* receiver) {
   Port* sender = element->Get_send_port(name, number);
   if (!sender) {
-    Eprint("sub.cpp", 143, 1);
-    Oprint(stderr, "    ");
+    Report("sub.cpp", 143);
     return 0;
   }
   return connect_ports(sender, receiver);
@@ -255,9 +232,8 @@ Element* Sub_system::Get_component(const char* cls, const char* name, int number
   for (const std::vector<Element*>& set : iterator_array)
     for (Element* e : set)
       if (e->Compare(cls, name, number)) return e;
-  Eprint("sub.cpp", 244, 1);
-  std::fprintf(stderr, "\tAsked > '%s' : '%s' : %d :\n", text_or_null(cls), text_or_null(name), number);
-  Oprint(stderr, "    ");
+  Report_values("sub.cpp", 244, "\tAsked > '%s' : '%s' : %d :\n", text_or_null(cls), text_or_null(name),
+                number);
   return nullptr;
 }
 
@@ -267,9 +243,7 @@ Element* Sub_system::Get_component(const char* name, int number) {
   for (const std::vector<Element*>& set : iterator_array)
     for (Element* e : set)
       if (e->Compare(name, number)) return e;
-  Eprint("sub.cpp", 270, 1);
-  std::fprintf(stderr, "\tAsked > '%s' : %d :\n", text_or_null(name), number);
-  Oprint(stderr, "    ");
+  Report_values("sub.cpp", 270, "\tAsked > '%s' : %d :\n", text_or_null(name), number);
   return nullptr;
 }
 
@@ -289,8 +263,7 @@ Time Sub_system::Necessary_time_to(void* port) {
 
 Boolean Sub_system::Switch() {
   if (Element::Switch() != YES) {
-    Eprint("sub.cpp", 432, 1);
-    Oprint(stderr, "    ");
+    Report("sub.cpp", 432);
     return NO;
   }
   bool ok = true;
@@ -298,8 +271,7 @@ Boolean Sub_system::Switch() {
     if (e->Switch() != YES) ok = false;
   });
   if (!ok) {
-    Eprint("sub.cpp", 448, 1);
-    Oprint(stderr, "    ");
+    Report("sub.cpp", 448);
     return NO;
   }
   return YES;
@@ -307,8 +279,7 @@ Boolean Sub_system::Switch() {
 
 Boolean Sub_system::Are_you_ready() {
   if (Element::Are_you_ready() != YES) {
-    Eprint("sub.cpp", 461, 1);
-    Oprint(stderr, "    ");
+    Report("sub.cpp", 461);
     return NO;
   }
   bool ok = true;
@@ -316,8 +287,7 @@ Boolean Sub_system::Are_you_ready() {
     if (e->Are_you_ready() != YES) ok = false;
   });
   if (!ok) {
-    Eprint("sub.cpp", 476, 1);
-    Oprint(stderr, "    ");
+    Report("sub.cpp", 476);
     return NO;
   }
   return YES;
@@ -335,8 +305,7 @@ int Sub_system::Set_parameter(FILE*) { return 1; }
 int Sub_system::Set_initial_state(FILE* f) {
   int t = 0;
   if (!f || std::fscanf(f, "%d", &t) != 1) {
-    Eprint("sub.cpp", 546, 1);
-    Oprint(stderr, "    ");
+    Report("sub.cpp", 546);
     tz::stop(1);
   }
   if (t > 0) current_time = t;
@@ -393,8 +362,7 @@ int Sub_system::Do_share_info() {
 
 int Sub_system::Initial_time(Time t) {
   if (Element::Initial_time(t) != 1) {
-    Eprint("sub.cpp", 636, 1);
-    Oprint(stderr, "    ");
+    Report("sub.cpp", 636);
     return 0;
   }
   bool ok = true;
@@ -402,8 +370,7 @@ int Sub_system::Initial_time(Time t) {
     if (e->Initial_time(t) != 1) ok = false;
   });
   if (!ok) {
-    Eprint("sub.cpp", 652, 1);
-    Oprint(stderr, "    ");
+    Report("sub.cpp", 652);
     return 0;
   }
   return 1;
@@ -424,9 +391,7 @@ int Sub_system::Renew_current_time() {
   for (const std::vector<Element*>& set : iterator_array)
     if (!set.empty() && set[0]->Fixed_time() < m) m = set[0]->Fixed_time();
   if (m < current_time) {
-    Wprint("sub.cpp", 760, 1);
-    std::fprintf(stderr, "\tPut back current_time from %d to %d.\n", current_time, m);
-    Oprint(stderr, "    ");
+    Warn_values("sub.cpp", 760, "\tPut back current_time from %d to %d.\n", current_time, m);
     return 0;
   }
   current_time = m;
@@ -499,9 +464,7 @@ int Sub_system::Work_iterator_set(int k, int& retries, const char* unit, int lin
     } else {
       Rewind_current_time(k);
       if (++retries >= kMaxRetries) {
-        Eprint(unit, line, 1);
-        std::fprintf(stderr, "\tin group [%d].\n", k);
-        Oprint(stderr, "    ");
+        Report_values(unit, line, "\tin group [%d].\n", k);
         tz::stop(1);
       }
     }
@@ -509,19 +472,24 @@ int Sub_system::Work_iterator_set(int k, int& retries, const char* unit, int lin
   return worked ? 1 : 0;
 }
 
+bool Sub_system::Work_passes(std::vector<int>& retries, const char* unit, int line) {
+  bool any = false;
+  for (;;) {
+    bool pass = false;
+    for (Element* e : component_array)
+      if (e->Work() == 1) pass = true;
+    for (int k = 0; k < static_cast<int>(iterator_array.size()); ++k)
+      if (Work_iterator_set(k, retries[static_cast<std::size_t>(k)], unit, line) == 1) pass = true;
+    if (!pass) return any;
+    any = true;
+  }
+}
+
 int Sub_system::Work() {
   std::vector<int> retries(iterator_array.size(), 0);
   bool any = false;
   try {
-    for (;;) {
-      bool pass = false;
-      for (Element* e : component_array)
-        if (e->Work() == 1) pass = true;
-      for (int k = 0; k < static_cast<int>(iterator_array.size()); ++k)
-        if (Work_iterator_set(k, retries[static_cast<std::size_t>(k)], "sub.cpp", 898) == 1) pass = true;
-      if (!pass) break;
-      any = true;
-    }
+    any = Work_passes(retries, "sub.cpp", 898);
   } catch (int) {
     // An input ran out of data: the system's clock still follows its
     // members as far as they got, so that the system above sees it.
@@ -530,8 +498,7 @@ int Sub_system::Work() {
   }
   if (!any) return 0;
   if (Renew_current_time() == 1) return 1;
-  Eprint("sub.cpp", 917, 1);
-  Oprint(stderr, "    ");
+  Report("sub.cpp", 917);
   return 0;
 }
 
@@ -550,14 +517,6 @@ void Sub_system::Print_components(FILE* f, const char* prefix) {
 // ---------------------------------------------------------------- framework files
 
 namespace {
-
-// A line of only blanks and tabs (up to its line end, a carriage return or
-// the end of the text), which the framework's line reader skips.
-bool blank_line(const char* s) {
-  for (; *s == ' ' || *s == '\t'; ++s) {
-  }
-  return *s == '\n' || *s == '\r' || *s == '\0';
-}
 
 // Reads one line, its line end included, or its first size - 1 characters
 // into buffer and ends it with a NUL; the number of characters read (0 at
@@ -590,7 +549,7 @@ char* Sub_system::Get_framework_line(FILE* f, char* buffer, int size, int& pushe
     const std::size_t len = read_line(f, buffer, size);
     if (len == 0) return nullptr;
     bool comment = buffer[0] == '#';
-    bool blank = !comment && blank_line(buffer);
+    bool blank = !comment && Is_blank_line(buffer);
     if (len + 1 == static_cast<std::size_t>(size) && buffer[len - 1] != '\n') {
       // A line that exactly fills the buffer ends here: its line end is
       // passed over.
@@ -601,17 +560,13 @@ char* Sub_system::Get_framework_line(FILE* f, char* buffer, int size, int& pushe
         while (c == ' ' || c == '\t' || c == '\r') c = std::getc(f);
       }
       if (c != EOF && c != '\n') {
-        Eprint(unit, line, buffer, 1);
-        Oprint(stderr, "    ");
+        Report(unit, line, buffer);
         tz::stop(1);
       }
     }
     if (!comment && !blank) break;
   }
-  const char* s = buffer;
-  for (; *s == ' ' || *s == '\t'; ++s) {
-  }
-  first_char = static_cast<unsigned char>(*s);
+  first_char = static_cast<unsigned char>(*Skip_blanks(buffer));
   return buffer;
 }
 
@@ -670,13 +625,11 @@ int Sub_system::Read_component_block(FILE* f, char*& line, int size, int& pushed
         component = Get_component(name.c_str(), 0);
         break;
       default:
-        Eprint("sub.cpp", initial ? 583 : 530, line, 1);
-        Oprint(stderr, "    ");
+        Report("sub.cpp", initial ? 583 : 530, line);
         tz::stop(1);
     }
     if (!component) {
-      Eprint("sub.cpp", 535, line, 1);
-      Oprint(stderr, "    ");
+      Report("sub.cpp", 535, line);
       tz::stop(1);
     }
     if (initial)

@@ -165,6 +165,10 @@ class Sub_system : public Element {
   // counter counts it; at 1000 the report at unit:line, "\tin group [k].\n",
   // the system's Oprint and exit status 1). 1 when a member worked.
   int Work_iterator_set(int k, int& retries, const char* unit, int line);
+  // Passes until one makes no progress: each component works, then each
+  // iterator set (Work_iterator_set, its retry counter in `retries`, a
+  // group given up reported at unit:line). True when a pass made progress.
+  bool Work_passes(std::vector<int>& retries, const char* unit, int line);
 };
 
 #endif

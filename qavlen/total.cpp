@@ -1,5 +1,7 @@
 #include "total.h"
 
+#include <sys/types.h>
+
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -24,8 +26,7 @@ int Total_system::Init(const char* name, int number, int number_of_iterator_sets
 int Total_system::Set_initial_state(FILE* f) {
   int t = 0;
   if (!f || std::fscanf(f, "%d", &t) != 1) {
-    Eprint("total.cpp", 366, 1);
-    Oprint(stderr, "    ");
+    Report("total.cpp", 366);
     tz::stop(1);
   }
   current_time = t;
@@ -78,74 +79,59 @@ int Total_system::Initial_work() {
     initialworkdone_p = YES;
   }
   Input_data();
-  // Sweeps until one makes no progress: an element whose initial output
-  // needs data another one has not produced yet succeeds in a later sweep.
-  bool progress;
-  bool all_succeeded;
-  do {
-    progress = false;
-    all_succeeded = true;
-    For_each_child([&](Element* e) {
-      int r = e->Do_initial_work();
-      if (r == E_DONE) progress = true;
-      if (r == E_UNDONE) all_succeeded = false;
-    });
-  } while (progress);
-  if (all_succeeded) {
+  // An element whose initial output needs data another one has not
+  // produced yet succeeds in a later sweep.
+  if (Sweep_children(&Element::Do_initial_work)) {
     Initialize_target_time();
     return 1;
   }
   Eprint("total.cpp", 528, 1);
-  For_each_child([](Element* e) {
-    if (e->Do_initial_work() == E_UNDONE) e->Oprint(stderr, "    ");
-  });
+  Describe_undone_children(&Element::Do_initial_work);
   return 0;
 }
 
 int Total_system::Do_share_info() {
   if (shareinfodone_p == NO) {
     if (Share_info() == 0) {
-      Eprint("total.cpp", 440, 1);
-      Oprint(stderr, "    ");
+      Report("total.cpp", 440);
       tz::stop(1);
     }
     shareinfodone_p = YES;
   }
+  if (Sweep_children(&Element::Do_share_info)) return E_ALREADY;
+  Eprint("total.cpp", 470, 1);
+  Describe_undone_children(&Element::Do_share_info);
+  return 0;
+}
+
+bool Total_system::Sweep_children(int (Element::*step)()) {
   bool progress;
   bool all_succeeded;
   do {
     progress = false;
     all_succeeded = true;
     For_each_child([&](Element* e) {
-      int r = e->Do_share_info();
+      int r = (e->*step)();
       if (r == E_DONE) progress = true;
       if (r == E_UNDONE) all_succeeded = false;
     });
   } while (progress);
-  if (all_succeeded) return E_ALREADY;
-  Eprint("total.cpp", 470, 1);
-  For_each_child([](Element* e) {
-    if (e->Do_share_info() == E_UNDONE) e->Oprint(stderr, "    ");
+  return all_succeeded;
+}
+
+void Total_system::Describe_undone_children(int (Element::*step)()) {
+  For_each_child([step](Element* e) {
+    if ((e->*step)() == E_UNDONE) e->Oprint(stderr, "    ");
   });
-  return 0;
 }
 
 // ---- console ----
 
-bool Total_system::Read_word(std::string& word) {
+bool Total_system::Read_answer(std::string& word) {
   std::fflush(stdout);
-  word.clear();
-  int c = std::getc(stdin);
-  while (c != EOF && std::isspace(c)) c = std::getc(stdin);
-  if (c == EOF) return false;
-  while (c != EOF && !std::isspace(c)) {
-    word += static_cast<char>(c);
-    c = std::getc(stdin);
-  }
   // The character after the word stays for the next read, as a line end
   // after a number does.
-  if (c != EOF) std::ungetc(c, stdin);
-  return true;
+  return Read_word(stdin, word);
 }
 
 namespace {
@@ -176,7 +162,7 @@ bool Total_system::Ask_positive(const char* prompt, const char* refusal, Time& v
   for (;;) {
     std::fputs(prompt, stdout);
     std::string word;
-    if (!Read_word(word)) return false;
+    if (!Read_answer(word)) return false;
     Time v = 0;
     if (!whole_number(word, v)) {
       std::fputs(refusal, stdout);
@@ -209,7 +195,7 @@ bool Total_system::Ask_quit() {
     std::printf("# Now : current_time = %d : terminal_time = %d\n# Quit? [Y / N] : ", current_time,
                 terminal_time);
     std::string word;
-    if (!Read_word(word)) {
+    if (!Read_answer(word)) {
       End_of_input();
       return true;
     }
@@ -244,7 +230,7 @@ void Total_system::Set_qavlen_option() {
   // rest of the word goes with it).
   std::string word;
   bool two = false;
-  if (Read_word(word)) {
+  if (Read_answer(word)) {
     char* end = nullptr;
     long long answer = std::strtoll(word.c_str(), &end, 10);
     two = end != word.c_str() && answer == 2;
@@ -255,70 +241,12 @@ void Total_system::Set_qavlen_option() {
 // ---- the main loop ----
 
 int Total_system::Work() {
-  std::vector<int> retries(static_cast<std::size_t>(number_of_iterator_sets > 0 ? number_of_iterator_sets : 0), 0);
+  std::vector<int> retries(iterator_array.size(), 0);
   for (;;) {
-    // A new run segment: its length and the increment of the targets.
-    Time step = Calculate_time_step();
-    if (input_ended) return 0;
     Time increment = 0;
-    if (!Ask_positive("# Medium_term_target_time_increment = ",
-                      "# Invalid input : Medium_term_target_time_incremnt <= 0\n", increment)) {
-      End_of_input();
-      return 0;
-    }
-    terminal_time = time_add(current_time, step);
-    mMediumTermTargetTime = current_time;
+    if (!Begin_segment(increment)) return 0;
     try {
-      for (;;) {
-        // The next target.
-        for (int& r : retries) r = 0;
-        bool target_worked = false;
-        mMediumTermTargetTime = time_add(mMediumTermTargetTime, increment);
-        // Under the time-control option no component steps past the
-        // terminal time: the last target of the segment is the terminal
-        // time itself.
-        if (QavlenOption::Get_time_control_option() == QavlenOption::DoNotGoBeyondTerminalTime &&
-            mMediumTermTargetTime > terminal_time)
-          mMediumTermTargetTime = terminal_time;
-        // The components are at or past this target already (a step
-        // overshot onto it or beyond): move the target on, or end the
-        // segment when the terminal time has been reached.
-        if (current_time >= mMediumTermTargetTime) {
-          if (current_time >= terminal_time) {
-            Output_data();
-            std::fputs("\n# Done.\n", stdout);
-            break;
-          }
-          continue;
-        }
-        bool pass_worked;
-        do {
-          pass_worked = false;
-          for (Element* e : component_array) {
-            if (e->Work() == 1) pass_worked = target_worked = true;
-          }
-          for (int k = 0; k < number_of_iterator_sets; ++k) {
-            if (Work_iterator_set(k, retries[static_cast<std::size_t>(k)], "total.cpp", 697))
-              pass_worked = target_worked = true;
-          }
-        } while (pass_worked);
-        if (!target_worked) {
-          std::fputs("\n# No object has worked.\n", stdout);
-          break;
-        }
-        Renew_time_after_pass();
-        if (current_time < mMediumTermTargetTime) {
-          std::fflush(stdout);
-          std::fputs("\n# Error : Stopped before MediumTermTargetTime\n", stderr);
-          break;
-        }
-        if (mMediumTermTargetTime >= terminal_time) {
-          Output_data();
-          std::fputs("\n# Done.\n", stdout);
-          break;
-        }
-        std::printf("%d\n", mMediumTermTargetTime);
-      }
+      Work_segment(increment, retries);
     } catch (int) {
       // An input file port lacked the data asked for: write what was
       // computed and let the modeller decide (the input may grow).
@@ -336,6 +264,60 @@ int Total_system::Work() {
     }
     Input_data();
   }
+}
+
+bool Total_system::Begin_segment(Time& increment) {
+  Time step = Calculate_time_step();
+  if (input_ended) return false;
+  if (!Ask_positive("# Medium_term_target_time_increment = ",
+                    "# Invalid input : Medium_term_target_time_incremnt <= 0\n", increment)) {
+    End_of_input();
+    return false;
+  }
+  terminal_time = time_add(current_time, step);
+  mMediumTermTargetTime = current_time;
+  return true;
+}
+
+void Total_system::Work_segment(Time increment, std::vector<int>& retries) {
+  for (;;) {
+    // The next target.
+    for (int& r : retries) r = 0;
+    mMediumTermTargetTime = time_add(mMediumTermTargetTime, increment);
+    // Under the time-control option no component steps past the terminal
+    // time: the last target of the segment is the terminal time itself.
+    if (QavlenOption::Get_time_control_option() == QavlenOption::DoNotGoBeyondTerminalTime &&
+        mMediumTermTargetTime > terminal_time)
+      mMediumTermTargetTime = terminal_time;
+    // The components are at or past this target already (a step overshot
+    // onto it or beyond): move the target on, or end the segment when the
+    // terminal time has been reached.
+    if (current_time >= mMediumTermTargetTime) {
+      if (current_time < terminal_time) continue;
+      End_segment();
+      return;
+    }
+    if (!Work_passes(retries, "total.cpp", 697)) {
+      std::fputs("\n# No object has worked.\n", stdout);
+      return;
+    }
+    Renew_time_after_pass();
+    if (current_time < mMediumTermTargetTime) {
+      std::fflush(stdout);
+      std::fputs("\n# Error : Stopped before MediumTermTargetTime\n", stderr);
+      return;
+    }
+    if (mMediumTermTargetTime >= terminal_time) {
+      End_segment();
+      return;
+    }
+    std::printf("%d\n", mMediumTermTargetTime);
+  }
+}
+
+void Total_system::End_segment() {
+  Output_data();
+  std::fputs("\n# Done.\n", stdout);
 }
 
 // ---- framework parameter and state files ----
@@ -366,8 +348,7 @@ void Total_system::Check_system_header(char* line, bool initial) {
       position = initial ? 355 : 313;
   }
   if (position == 0) return;
-  Eprint("total.cpp", position, line, 1);
-  Oprint(stderr, "    ");
+  Report("total.cpp", position, line);
   tz::stop(1);
 }
 
@@ -399,8 +380,7 @@ void Total_system::Check_start_times(const char* path) {
                   path ? path : "", Object_name() ? Object_name() : "", Object_number(), current_time,
                   e->Object_name() ? e->Object_name() : "", e->Object_number(), e->Current_time());
     std::fflush(stdout);
-    Eprint("total.cpp", 372, message, 1);
-    e->Oprint(stderr, "    ");
+    e->Report("total.cpp", 372, message);
     tz::stop(1);
   });
 }
@@ -413,8 +393,7 @@ bool Total_system::Close_framework_file(FILE* fp, const char* path, int position
   if (Close_written(fp, path, 0)) return true;
   output_failed = true;
   std::fflush(stdout);
-  Eprint_fwrite("total.cpp", position, path, 1);
-  Oprint(stderr, "    ");
+  Report_fwrite("total.cpp", position, path);
   return false;
 }
 
@@ -423,8 +402,7 @@ int Total_system::Write_terminal_state(const char* path) {
   if (!fp) {
     output_failed = true;
     std::fflush(stdout);
-    Eprint_fopen("total.cpp", 386, path, "w", 1);
-    Oprint(stderr, "    ");
+    Report_fopen("total.cpp", 386, path, "w");
     // The components still write their own terminal files (the lines that
     // would name them go nowhere).
     if (FILE* scratch = std::tmpfile()) {
@@ -447,8 +425,7 @@ int Total_system::Write_send_port_stock(const char* path) {
   if (!fp) {
     output_failed = true;
     std::fflush(stdout);
-    Eprint_fopen("total.cpp", 404, path, "w", 1);
-    Oprint(stderr, "    ");
+    Report_fopen("total.cpp", 404, path, "w");
     return 0;
   }
   std::fprintf(fp, "# Send_port data of %s \n# current_time = %d \n# \n", Object_name() ? Object_name() : "",
@@ -465,7 +442,7 @@ int Total_system::Write_send_port_stock(const char* path) {
 }
 
 int Total_system::Check_data_file(FILE* fp, const char* path) {
-  long here = std::ftell(fp);
+  const off_t here = ftello(fp);
   std::rewind(fp);
   int line = 1;
   int parens = 0;
@@ -516,105 +493,128 @@ int Total_system::Check_data_file(FILE* fp, const char* path) {
     else if (parens != 0)
       position = 148;
   }
-  if (here >= 0) std::fseek(fp, here, SEEK_SET);
+  if (here >= 0) fseeko(fp, here, SEEK_SET);
   if (position == 0) return 1;
-  Eprint("total.cpp", position, 1);
-  std::fprintf(stderr, "\tAt %s %d \n", path ? path : "", line);
-  Oprint(stderr, "    ");
+  Report_values("total.cpp", position, "\tAt %s %d \n", path ? path : "", line);
   return 0;
 }
+
+// Where the reading of a bracketed data file is: the element that receives
+// the next block, the system whose components the next header names, and
+// the scopes of the enclosing braces.
+struct Total_system::Delivery {
+  Element* current;
+  Element* scope;
+  std::vector<Element*> outer;
+};
+
+namespace {
+
+bool is_bracket(int c) { return c == '(' || c == ')' || c == '{' || c == '}'; }
+
+}  // namespace
 
 int Total_system::Deliver_data_string(const char* path, DataFileContent kind) {
   FILE* fp = path ? std::fopen(path, "r") : nullptr;
   if (!fp) {
     // The stock file is optional.
     if (kind == SDPDATA) return 0;
-    Eprint_fopen("total.cpp", 168, path, "r", 1);
-    Oprint(stderr, "    ");
+    Report_fopen("total.cpp", 168, path, "r");
     tz::stop(3);
   }
   if (!Check_data_file(fp, path)) {
-    Eprint("total.cpp", 174, 1);
-    Oprint(stderr, "    ");
+    Report("total.cpp", 174);
     std::fclose(fp);
     return 0;
   }
-  // The element that receives the next block, the system whose components
-  // the next header names, and the scopes of the enclosing braces.
-  Element* current = this;
-  Element* scope = this;
-  std::vector<Element*> outer;
-  auto trouble = [&](int position) {
-    Eprint("total.cpp", position, 1);
-    std::fflush(stderr);
-    std::fputs("TROUBLE: ", stdout);
-    std::fflush(stdout);
-    Oprint(stderr, "    ");
-    std::fclose(fp);
-    return 0;
-  };
-  auto bracket = [](int ch) { return ch == '(' || ch == ')' || ch == '{' || ch == '}'; };
+  Delivery at{this, this, {}};
   int c = 0;
   bool pending = false;  // c holds a character not yet looked at
   for (;;) {
     if (!pending) c = std::getc(fp);
     pending = false;
     Pass_whites_and_comments(fp, c, '#');
+    int trouble = 0;
     if (c == EOF) {
-      if (!outer.empty()) return trouble(266);
-      std::fclose(fp);
-      return 1;
+      if (at.outer.empty()) {
+        std::fclose(fp);
+        return 1;
+      }
+      trouble = 266;
+    } else if (c == ')') {
+      trouble = 232;
+    } else if (c == '(') {
+      trouble = Deliver_block(path, fp, c, kind, *at.current);
+    } else if (c == '{' || c == '}') {
+      trouble = Enter_or_leave_braces(c, at);
+    } else {
+      trouble = Read_block_header(fp, c, at);
+      pending = true;
     }
-    if (c == ')') return trouble(232);
-    if (c == '(') {
-      char* text = nullptr;
-      int length = 0;
-      if (!Make_data_string(path, fp, c, text, length, '(', ')', '#', '\\')) return trouble(209);
-      current->Set_data_string(text, length);
-      delete[] text;
-      if (kind == SDPDATA) current->Restore_send_port_stock();
-      current->Clear_data_string();
-      continue;
-    }
-    if (c == '{') {
-      if (!current) return trouble(194);
-      outer.push_back(scope);
-      scope = current;
-      current = this;
-      continue;
-    }
-    if (c == '}') {
-      if (outer.empty()) return trouble(201);
-      current = scope;
-      scope = outer.back();
-      outer.pop_back();
-      continue;
-    }
-    // A header: class word, object name and number.
-    char** words = nullptr;
-    int got = Get_strings(fp, c, words, 2, '#', '\\');
-    std::string cls = got > 0 ? words[0] : "";
-    std::string name = got > 1 ? words[1] : "";
-    for (int k = 0; k < 2; ++k) delete[] words[k];
-    delete[] words;
-    if (got < 2) return trouble(239);
-    if (name.empty() || bracket(static_cast<unsigned char>(name[0]))) return trouble(245);
-    // The number; a bracket, a brace or the end of the file in its place
-    // means 0 and stays to be read (the block of a two-word header).
-    int number = 0;
-    Pass_whites_and_comments(fp, c, '#');
-    if (c != EOF && !bracket(c)) {
-      char* word = nullptr;
-      Get_string(fp, c, word, '\\');
-      if (word) std::sscanf(word, "%d", &number);
-      delete[] word;
-    }
-    pending = true;
-    if (Compare(cls.c_str(), name.c_str(), number)) {
-      current = scope = this;
-      continue;
-    }
-    current = scope->Get_component(cls.c_str(), name.c_str(), number);
-    if (!current) return trouble(258);
+    if (trouble != 0) return Stop_delivery(fp, trouble);
   }
+}
+
+int Total_system::Deliver_block(const char* path, FILE* fp, int& c, DataFileContent kind, Element& to) {
+  char* text = nullptr;
+  int length = 0;
+  if (!Make_data_string(path, fp, c, text, length, '(', ')', '#', '\\')) return 209;
+  to.Set_data_string(text, length);
+  delete[] text;
+  if (kind == SDPDATA) to.Restore_send_port_stock();
+  to.Clear_data_string();
+  return 0;
+}
+
+int Total_system::Enter_or_leave_braces(int c, Delivery& at) {
+  if (c == '{') {
+    if (!at.current) return 194;
+    at.outer.push_back(at.scope);
+    at.scope = at.current;
+    at.current = this;
+    return 0;
+  }
+  if (at.outer.empty()) return 201;
+  at.current = at.scope;
+  at.scope = at.outer.back();
+  at.outer.pop_back();
+  return 0;
+}
+
+int Total_system::Read_block_header(FILE* fp, int& c, Delivery& at) {
+  // The class word and the object name.
+  char** words = nullptr;
+  int got = Get_strings(fp, c, words, 2, '#', '\\');
+  std::string cls = got > 0 ? words[0] : "";
+  std::string name = got > 1 ? words[1] : "";
+  for (int k = 0; k < 2; ++k) delete[] words[k];
+  delete[] words;
+  if (got < 2) return 239;
+  if (name.empty() || is_bracket(static_cast<unsigned char>(name[0]))) return 245;
+  // The number; a bracket, a brace or the end of the file in its place
+  // means 0 and stays to be read (the block of a two-word header).
+  int number = 0;
+  Pass_whites_and_comments(fp, c, '#');
+  if (c != EOF && !is_bracket(c)) {
+    char* word = nullptr;
+    Get_string(fp, c, word, '\\');
+    if (word) std::sscanf(word, "%d", &number);
+    delete[] word;
+  }
+  if (Compare(cls.c_str(), name.c_str(), number)) {
+    at.current = at.scope = this;
+    return 0;
+  }
+  at.current = at.scope->Get_component(cls.c_str(), name.c_str(), number);
+  return at.current ? 0 : 258;
+}
+
+int Total_system::Stop_delivery(FILE* fp, int position) {
+  Report_with("total.cpp", position, [] {
+    std::fflush(stderr);
+    std::fputs("TROUBLE: ", stdout);
+    std::fflush(stdout);
+  });
+  std::fclose(fp);
+  return 0;
 }

@@ -19,6 +19,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "sub.h"
 
@@ -121,14 +122,32 @@ class Total_system : public Sub_system {
   Time mMediumTermTargetTime = 0;
 
  private:
-  // Reads the next answer word from the standard input; false at its end.
-  bool Read_word(std::string& word);
+  // Sweeps `step` (Do_initial_work, Do_share_info) over the components
+  // until a sweep makes no progress; true when every one succeeded.
+  bool Sweep_children(int (Element::*step)());
+  // Asks each component `step` once more and prints the description of
+  // each one that did not succeed.
+  void Describe_undone_children(int (Element::*step)());
+  // Reads the next answer word from the standard input, the console's
+  // output flushed first; false at its end.
+  bool Read_answer(std::string& word);
   // Asks with `prompt` until a whole number above 0 is keyed in; a refused
   // answer prints `refusal`. False at the end of the input.
   bool Ask_positive(const char* prompt, const char* refusal, Time& value);
   // The Quit prompt: 'Y' (true) or 'N' (false); at the end of the input
   // ended is set and true returned.
   bool Ask_quit();
+  // The steps of Work. A new run segment: its length (the run-length
+  // prompt) and the increment of its targets; false when the standard input
+  // ended.
+  bool Begin_segment(Time& increment);
+  // The targets of the segment one after the other, each worked to in
+  // passes, up to the terminal time (then End_segment), a target no
+  // component worked toward, or one the components stopped short of.
+  void Work_segment(Time increment, std::vector<int>& retries);
+  // The end of a segment that reached its terminal time: the output files
+  // and "# Done.".
+  void End_segment();
   // Renews the current time after a target or a caught data failure.
   void Renew_time_after_pass();
   // The message for the end of the standard input at a prompt.
@@ -140,6 +159,16 @@ class Total_system : public Sub_system {
   // Ends the program (total 372) when a component of the system starts
   // later than the system itself, after the initial-state file `path`.
   void Check_start_times(const char* path);
+  // The steps of Deliver_data_string, each 0 or the position of the
+  // trouble it met: a data block for `to`, a brace that opens or closes the
+  // scope of a header's components, a header that names the element of the
+  // next block. Stop_delivery reports the trouble ("TROUBLE: " on the
+  // standard output), closes the file and gives 0.
+  struct Delivery;
+  int Deliver_block(const char* path, FILE* fp, int& c, DataFileContent kind, Element& to);
+  int Enter_or_leave_braces(int c, Delivery& at);
+  int Read_block_header(FILE* fp, int& c, Delivery& at);
+  int Stop_delivery(FILE* fp, int position);
   // Closes a framework file written whole; a write that failed is reported
   // at `position` and the file cut back to nothing.
   bool Close_framework_file(FILE* fp, const char* path, int position);

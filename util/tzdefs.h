@@ -20,8 +20,6 @@ static_assert(std::is_same<Long, int>::value, "Long must be int for the %d forma
 
 constexpr Long LONG_MIN32 = INT32_MIN;  // "not set" / "no data"
 constexpr Long LONG_MAX32 = INT32_MAX;  // "no limit"
-constexpr Time TIME_NOT_SET = LONG_MIN32;
-constexpr Time TIME_NO_LIMIT = LONG_MAX32;
 
 // Time sums saturate at the sentinels instead of overflowing.
 inline Time time_add(Time a, Time b) {
@@ -69,11 +67,7 @@ struct TzLong {
 static_assert(sizeof(TzLong) == 4, "TzLong must be 32-bit");
 static_assert(std::is_trivially_copyable<TzLong>::value, "TzLong must be trivially copyable");
 
-// Truth values of the utility library and the tools.
+// Truth values of the utility library and the tools: 1 true, 0 false.
 typedef int TzBoolean;
-#ifndef TZ_TRUE
-#define TZ_TRUE 1
-#define TZ_FALSE 0
-#endif
 
 #endif

@@ -103,7 +103,7 @@ TEST(CheckedFiles, AFailedRoundIsCutBackToWhereItBegan) {
   EXPECT_EXIT(
       {
         std::ofstream(path) << "kept\n";
-        long start = -1;
+        off_t start = -1;
         FILE* fp = Open_to_append(path.c_str(), start);
         bool ok = fp && start == 5;
         std::fputs("more\n", fp);
@@ -245,13 +245,16 @@ TEST(PrintComments, ReportWithoutAnyExplanationFilePrintsOnlyItsLine) {
 }
 
 // The positions of the report calls in a source text, as the calls write
-// them: Eprint("unit.cpp", 123, ...), Memory_site site("unit.cpp", 123, ...).
+// them: Eprint("unit.cpp", 123, ...), Memory_site site("unit.cpp", 123, ...),
+// and the reports about an object, Report("unit.cpp", 123, ...) and its kin.
 std::set<std::pair<std::string, int>> reported_positions(const std::string& s) {
   std::set<std::pair<std::string, int>> out;
   auto blank = [&](std::size_t& k) {
     while (k < s.size() && std::isspace(static_cast<unsigned char>(s[k]))) ++k;
   };
-  for (const char* name : {"Eprint", "Wprint", "Eprint_memory", "Eprint_fopen", "Memory_site"}) {
+  for (const char* name : {"Eprint", "Wprint", "Eprint_memory", "Eprint_fopen", "Memory_site", "Report", "Warn",
+                           "Report_values", "Warn_values", "Report_with", "Warn_with", "Report_fopen",
+                           "Report_fwrite"}) {
     std::string word = name;
     for (std::size_t at = s.find(word); at != std::string::npos; at = s.find(word, at + 1)) {
       if (at > 0 && (std::isalnum(static_cast<unsigned char>(s[at - 1])) || s[at - 1] == '_')) continue;
@@ -302,6 +305,10 @@ TEST(PrintComments, EveryReportedPositionHasAnExplanation) {
   EXPECT_EQ(reported_positions("Memory_site s(\"list.cpp\", 42, \"Node\", 0, 1);\n Eprint(\n \"a.cpp\", 7, 1);"
                                " xEprint(\"b.cpp\", 8, 1); Eprint(file, 9, 1);"),
             (std::set<std::pair<std::string, int>>{{"a.cpp", 7}, {"list.cpp", 42}}));
+  EXPECT_EQ(reported_positions("e->Report(\"c.cpp\", 10); Warn_values(\"d.cpp\", 11, \"%d\", n);"
+                               " Report_with(\"e.cpp\", 12, [] {}); port_.Report_fopen(\"f.cpp\", 13, p, \"r\");"
+                               " Reported(\"g.cpp\", 14);"),
+            (std::set<std::pair<std::string, int>>{{"c.cpp", 10}, {"d.cpp", 11}, {"e.cpp", 12}, {"f.cpp", 13}}));
   ASSERT_GT(positions.size(), 30u);
   for (const auto& p : positions) {
     std::string echo = comments_of(p.first.c_str(), p.second);
@@ -533,6 +540,50 @@ TEST(CommonText, StreamHelpers) {
   failed.setstate(std::ios::failbit);
   EXPECT_EQ(pick_char(failed), ' ');
   EXPECT_TRUE(failed.good());
+}
+
+// The line tests of the framework's line readers: a blank line holds only
+// blanks and tabs before its line end, and the first character of a line is
+// found past its blanks and tabs.
+TEST(CommonText, BlankLinesAndLeadingBlanks) {
+  const struct {
+    const char* line;
+    bool blank;
+    const char* first;
+  } cases[] = {
+      {"", true, ""},          {"\n", true, "\n"},       {" \t \n", true, "\n"},
+      {"  \r\n", true, "\r\n"},  {"\t", true, ""},          {" x\n", false, "x\n"},
+      {"#\n", false, "#\n"},     {"\v\n", false, "\v\n"},  {" \t{", false, "{"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Is_blank_line(c.line), c.blank) << '"' << c.line << '"';
+    EXPECT_STREQ(Skip_blanks(c.line), c.first) << '"' << c.line << '"';
+  }
+}
+
+// Words of a file: white space of every kind separates them, and the
+// character after a word stays unread.
+TEST(CommonText, ReadWordLeavesTheCharacterAfterTheWord) {
+  char text[] = "  60 edges.txt\n\t\"a b\"\r\nlast";
+  FILE* f = fmemopen(text, std::strlen(text), "r");
+  ASSERT_NE(f, nullptr);
+  std::string word = "old";
+  ASSERT_TRUE(Read_word(f, word));
+  EXPECT_EQ(word, "60");
+  EXPECT_EQ(std::getc(f), ' ');
+  ASSERT_TRUE(Read_word(f, word));
+  EXPECT_EQ(word, "edges.txt");
+  EXPECT_EQ(std::getc(f), '\n');
+  ASSERT_TRUE(Read_word(f, word));
+  EXPECT_EQ(word, "\"a");  // no quotes: a word ends at white space
+  ASSERT_TRUE(Read_word(f, word));
+  EXPECT_EQ(word, "b\"");
+  ASSERT_TRUE(Read_word(f, word));
+  EXPECT_EQ(word, "last");
+  EXPECT_EQ(std::getc(f), EOF);
+  EXPECT_FALSE(Read_word(f, word));
+  EXPECT_EQ(word, "");
+  std::fclose(f);
 }
 
 TEST(CommonTextDeathTest, StreamHelpersStopAtTheEnd) {

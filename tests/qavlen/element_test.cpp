@@ -145,6 +145,22 @@ TEST_F(ElementTest, RegisterOfAnUnnamedPortEndsTheProgram) {
       "    Stepper e 0\n        owner > Sub_system r 0\n");
 }
 
+// An object registered among the ports that is no port is a fault of the
+// model class: the check stops the construction.
+TEST_F(ElementTest, AnObjectRegisteredAsAPortThatIsNoPortFailsTheCheck) {
+  struct With_an_object_as_port : public etest::Plain {
+    Object not_a_port{"np", 0};
+    int Register_receive_ports() override { return Register(&not_a_port); }
+  };
+  EXPECT_DEATH(
+      {
+        With_an_object_as_port e;
+        e.Object::Init("e", 0);
+        e.Construct();
+      },
+      "element\\.h:[0-9]+: Assertion `registered port is a Port' failed");
+}
+
 // ---------------------------------------------------------------- object array
 
 TEST_F(ElementTest, ObjectArraySlotsAndTheirRefusals) {

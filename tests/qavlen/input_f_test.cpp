@@ -282,6 +282,48 @@ TEST(InputFile, MissingAndEmptyFiles) {
   EXPECT_EQ(b.in.Number_of_data_packs(), 0);
 }
 
+// A port that turns the lines into packs its own way (as the rain grid port
+// does) is read through the same re-read: publication, the modification
+// time, the empty file and the closing message are the skeleton's.
+class Own_reading : public I_file<double> {
+ public:
+  explicit Own_reading(const char* path) : I_file<double>(path) {}
+  int reads = 0;
+
+ protected:
+  // One pack per read whatever the file holds; "empty" when it says so.
+  bool Stock_file(FILE* fp) override {
+    ++reads;
+    char word[8] = {};
+    if (std::fscanf(fp, "%7s", word) == 1 && std::string(word) == "empty") return false;
+    Data<double>* pack = new Data<double>();
+    pack->Set_data(10 * reads, reads);
+    Stock(pack);
+    return true;
+  }
+};
+
+TEST(InputFile, AnOwnReadingOfTheLinesGoesThroughTheSameReRead) {
+  Temp_dir dir;
+  Qavlensdir none(nullptr);
+  const std::string path = dir.file("own.dat");
+  write_file(path, "anything\n");
+  set_mtime(path, 100);
+  Own_reading port(path.c_str());
+  ASSERT_EQ(port.Switch(), YES);
+  EXPECT_EQ(stderr_of([&] { port.Input_data(); }), "File: " + path + "  newest data time : 10\n");
+  EXPECT_EQ(stderr_of([&] { port.Input_data(); }), "");  // unchanged: not read
+  set_mtime(path, 101);
+  EXPECT_EQ(stderr_of([&] { port.Input_data(); }), "File: " + path + "  newest data time : 20\n");
+  EXPECT_EQ(port.reads, 2);
+  EXPECT_EQ(port.Number_of_data_packs(), 2);
+  write_file(path, "empty\n");
+  set_mtime(path, 102);
+  EXPECT_EQ(stderr_of([&] { port.Input_data(); }),
+            "E : input_f.cpp : 73 : \n    Input_file : I_file<double> " + path + " \n");
+  EXPECT_EQ(port.Number_of_data_packs(), 2);
+}
+
 TEST(InputFile, FileThatCannotBeOpenedEndsTheProgramWithStatus3) {
   Temp_dir dir;
   Qavlensdir none(nullptr);

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
+#include "files_testing.h"
 #include "object.h"
 #include "qavlen_testing.h"
 
@@ -134,6 +136,44 @@ TEST(Object, OwnerIsSetOnce) {
             "    Element e 2\n"
             "        owner > Total_system vrb 0\n");
   EXPECT_EQ(elem.Owner(), &root);
+}
+
+// Every form of the one report call writes the report line, the explanation
+// kept at its position, what the form adds, and the object's description.
+TEST(Object, ReportsNameTheObjectAfterTheExplanation) {
+  ftest::Temp_dir tmp;
+  ftest::write_file(tmp.file("unit.cpp"), "\n// Why it failed.\n");
+  Qavlensdir dir(tmp.path().c_str());
+  Word root("Total_system", "vrb", 0);
+  Word elem("Element", "e", 2);
+  ASSERT_EQ(elem.Set_owner(&root), 1);
+  const std::string why = "    Why it failed.\n";
+  const std::string described = "    Element e 2\n        owner > Total_system vrb 0\n";
+  struct Case {
+    const char* form;
+    std::function<void()> report;
+    std::string expected;
+  } cases[] = {
+      {"Report", [&] { elem.Report("unit.cpp", 2); }, "E : unit.cpp : 2 : \n" + why + described},
+      {"Report with a message", [&] { elem.Report("unit.cpp", 2, "a line"); },
+       "E : unit.cpp : 2 : a line\n" + why + described},
+      {"Warn", [&] { elem.Warn("unit.cpp", 2); }, "W : unit.cpp : 2 : \n" + why + described},
+      {"Warn with a message", [&] { elem.Warn("unit.cpp", 2, "a line"); },
+       "W : unit.cpp : 2 : a line\n" + why + described},
+      {"Report_values", [&] { elem.Report_values("unit.cpp", 2, "\tn = %d, s = %s\n", 7, "x"); },
+       "E : unit.cpp : 2 : \n" + why + "\tn = 7, s = x\n" + described},
+      {"Warn_values", [&] { elem.Warn_values("unit.cpp", 2, "\tn = %d\n", -1); },
+       "W : unit.cpp : 2 : \n" + why + "\tn = -1\n" + described},
+      {"Report_with", [&] { elem.Report_with("unit.cpp", 2, [&] { root.Cprint(stderr, "    other > "); }); },
+       "E : unit.cpp : 2 : \n" + why + "    other > Total_system vrb 0\n" + described},
+      {"Warn_with", [&] { elem.Warn_with("unit.cpp", 2, [] { std::fputs("\tmore\n", stderr); }); },
+       "W : unit.cpp : 2 : \n" + why + "\tmore\n" + described},
+      {"Report_fopen", [&] { elem.Report_fopen("unit.cpp", 2, "a.dat", "r"); },
+       "E : unit.cpp : 2 : Cannot open file 'a.dat' (mode \"r\").\n" + why + described},
+      {"Report_fwrite", [&] { elem.Report_fwrite("unit.cpp", 2, "a.dat"); },
+       "E : unit.cpp : 2 : Cannot write file 'a.dat'.\n" + why + described},
+  };
+  for (const Case& c : cases) EXPECT_EQ(stderr_of(c.report), c.expected) << c.form;
 }
 
 TEST(Object, CompareInBothForms) {
