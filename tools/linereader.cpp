@@ -18,7 +18,10 @@ bool LineReader::Next(std::string_view& line) {
       return true;
     }
     if (eof_) {
-      if (beg_ == end_) return false;
+      if (beg_ == end_) {
+        line = std::string_view();
+        return false;
+      }
       line = std::string_view(b, end_ - beg_);  // a last line without a line end
       beg_ = end_;
       return true;

@@ -29,7 +29,7 @@ class LineReader {
   LineReader(const LineReader&) = delete;
   LineReader& operator=(const LineReader&) = delete;
 
-  // The next line; false at the end of the input.
+  // The next line; false at the end of the input, with line empty.
   bool Next(std::string_view& line);
   // The offset in the input of the first byte not yet handed out.
   std::uint64_t Tell() const { return read_ - (end_ - beg_); }

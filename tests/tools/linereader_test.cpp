@@ -25,6 +25,7 @@ Read ReadAll(tzframe::LineReader& in) {
     r.after.push_back(in.Tell());
   }
   EXPECT_FALSE(in.Next(line));  // the end stays the end
+  EXPECT_TRUE(line.empty());
   return r;
 }
 

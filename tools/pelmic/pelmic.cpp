@@ -15,14 +15,17 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "linereader.h"
 #include "nopath.h"
 #include "outfile.h"
 #include "toolframe.h"
 #include "tzcheck.h"
 #include "tzdefs.h"
 #include "tzdfstream.h"
+#include "tzlines.h"
 #include "tzrbktree.h"
 #include "tzstr.h"
 
@@ -30,6 +33,7 @@ namespace {
 
 const char* const kUnit = "pelmic.cpp";
 const std::streamsize kOutBuffer = TzIoBlock(1 << 20);
+const std::size_t kLineBlock = TzIoBlock(std::size_t(1) << 18);
 
 // Error points; the number is part of the report.
 enum ErrorPoint {
@@ -263,84 +267,12 @@ bool SortDistinct(std::vector<SortKey>& keys) {
   return true;
 }
 
-// One line of a file as it stands in the reader's block: its characters
-// without the line end.
-struct Line {
-  const char* p = "";
-  std::size_t n = 0;
-};
-
-enum LineKind { LINE_TEXT, LINE_EMPTY, LINE_END };
-
-// The lines of a stream, read from it in blocks and handed out in place, so
-// that no line is copied. The rules are those of the line read of the text
-// string: a line ends at its newline, which is not part of it; a last line
-// without a line end is a line like any other; an empty line is told apart
-// from the end of the file.
-class LineReader {
- public:
-  explicit LineReader(std::istream& s) : is(s), buf(kLineBlock) {}
-  LineReader(const LineReader&) = delete;
-  LineReader& operator=(const LineReader&) = delete;
-
-  LineKind Next(Line& line) {
-    for (;;) {
-      const void* nl = std::memchr(buf.data() + head, '\n', tail - head);
-      if (nl != nullptr) {
-        const char* q = static_cast<const char*>(nl);
-        line.p = buf.data() + head;
-        line.n = static_cast<std::size_t>(q - line.p);
-        head += line.n + 1;
-        return line.n != 0 ? LINE_TEXT : LINE_EMPTY;
-      }
-      if (atEnd || !Fill()) {
-        line = Line();
-        if (head == tail) return LINE_END;
-        line.p = buf.data() + head;  // a last line without a line end
-        line.n = tail - head;
-        head = tail;
-        return LINE_TEXT;
-      }
-    }
-  }
-  // Back to the start of the stream.
-  void Rewind() {
-    is.clear();
-    is.seekg(0);
-    head = tail = 0;
-    atEnd = false;
-  }
-
- private:
-  static const std::size_t kLineBlock = TzIoBlock(std::size_t(1) << 18);
-  // Keeps the unfinished line at the front of the block, with room behind
-  // it (a line longer than the block doubles it), and reads more; false at
-  // the end of the stream.
-  bool Fill() {
-    std::size_t rest = tail - head;
-    if (head > 0) std::memmove(buf.data(), buf.data() + head, rest);
-    head = 0;
-    tail = rest;
-    if (tail == buf.size()) buf.resize(2 * buf.size());
-    is.read(buf.data() + tail, static_cast<std::streamsize>(buf.size() - tail));
-    std::size_t got = static_cast<std::size_t>(is.gcount());
-    tail += got;
-    if (got == 0) atEnd = true;
-    return got != 0;
-  }
-
-  std::istream& is;
-  std::vector<char> buf;
-  std::size_t head = 0, tail = 0;  // the unread characters of the block
-  bool atEnd = false;
-};
-
 // The items of one record, read from the front of a line as the stream's
 // number extraction reads them: white space skipped, an optional sign, the
 // longest number that follows.
 class Items {
  public:
-  explicit Items(const Line& line) : p(line.p), end(line.p + line.n) {}
+  explicit Items(std::string_view line) : p(line.data()), end(line.data() + line.size()) {}
   bool Integer(Long& v) {
     const char* q = Start();
     if (Whole(q, v)) return true;
@@ -433,57 +365,33 @@ class Items {
   const char* end;
 };
 
-// The text of a line up to its first NUL character, as a C string shows it.
-std::string text(const Line& line) {
-  const void* nul = std::memchr(line.p, '\0', line.n);
-  return std::string(line.p, nul ? static_cast<const char*>(nul) : line.p + line.n);
-}
-
-// A line of blanks and tabs only (an indented comment leaves one); the line
-// is seen as a C string, up to its first NUL character.
-bool blank(const Line& line) {
-  for (std::size_t k = 0; k < line.n && line.p[k] != '\0'; ++k)
-    if (line.p[k] != ' ' && line.p[k] != '\t' && line.p[k] != '\r') return false;
-  return true;
-}
-
-// Whether the line begins with the n characters of key (which holds no NUL).
-bool begins(const Line& line, const char* key, std::size_t n) {
-  return line.n >= n && std::memcmp(line.p, key, n) == 0;
-}
-
-// Skips to the line that begins with key; false at the end of the file.
-bool skip_to(LineReader& in, Line& line, const char* key, std::size_t n) {
-  for (;;) {
-    LineKind k = in.Next(line);
-    if (k == LINE_END) return false;
-    if (k == LINE_TEXT && begins(line, key, n)) return true;
-  }
-}
+// The text of a line as a C string shows it, for a report.
+std::string text(std::string_view line) { return std::string(tz::UpToNul(line)); }
 
 // The next data record; false at the end of the data section (the end of
-// the file or an empty line). Lines of blanks are skipped.
-bool next_record(LineReader& in, Line& line) {
+// the file or an empty line). Lines of blanks are skipped; a line is seen
+// as a C string, up to its first NUL character.
+bool next_record(tzframe::LineReader& in, std::string_view& line) {
   for (;;) {
-    if (in.Next(line) != LINE_TEXT) return false;
-    if (!blank(line)) return true;
+    if (!in.Next(line) || line.empty()) return false;
+    if (!tz::BlankOnly(tz::UpToNul(line))) return true;
   }
 }
 
 // The header: skips to "[Data Format Name]" and reads the format line into
 // line; whether it begins with format is the result.
-bool format_line(LineReader& in, Line& line, const char* format) {
-  skip_to(in, line, "[Data Format Name]", 18);
+bool format_line(tzframe::LineReader& in, std::string_view& line, const char* format) {
+  tz::SkipTo(in, line, "[Data Format Name]");
   in.Next(line);
-  return begins(line, format, 15);
+  return tz::BeginsWith(line, format);
 }
 
 // Back to the start of a stream's copy for the second pass, which walks the
 // same header to the same data section as the first.
-bool rewind_to_data(LineReader& in, const char* format) {
-  in.Rewind();
-  Line line;
-  return format_line(in, line, format) && skip_to(in, line, "[Data]", 6);
+bool rewind_to_data(tzframe::LineReader& in, const char* format) {
+  in.Seek(0);
+  std::string_view line;
+  return format_line(in, line, format) && tz::SkipTo(in, line, "[Data]");
 }
 
 class Converter {
@@ -504,7 +412,7 @@ class Converter {
     }
     tzframe::fatal(kUnit, number, reason);
   }
-  [[noreturn]] void BadEdgeRecord(const Line& line, bool haveNumber, Long num) {
+  [[noreturn]] void BadEdgeRecord(std::string_view line, bool haveNumber, Long num) {
     if (haveNumber)
       Fatal(ERR_EDGE_RECORD, "the record of edge " + std::to_string(num) + " in " + edgeName +
                                  " cannot be read: " + text(line));
@@ -526,7 +434,8 @@ class Converter {
 
   std::string edgeName, nodeName, outName;
   TzDfstream nodes, edges;
-  LineReader nodeLines{nodes}, edgeLines{edges};  // the lines of the two streams
+  // The lines of the two streams, read in blocks of 256 kB.
+  tzframe::LineReader nodeLines{nodes, kLineBlock}, edgeLines{edges, kLineBlock};
   std::unique_ptr<char[]> outBuffer;  // declared before out, which uses it until closed
   std::ofstream out;
   bool outCreated = false;  // the output file exists and is ours to empty
@@ -539,12 +448,12 @@ class Converter {
 };
 
 void Converter::CountNodes() {
-  Line line;
+  std::string_view line;
   while (next_record(nodeLines, line)) ++nodeMax;
 }
 
 void Converter::CountEdges() {
-  Line line;
+  std::string_view line;
   while (next_record(edgeLines, line)) {
     Items it(line);
     Long num = 0, up = 0, low = 0, atr = 0;
@@ -562,7 +471,7 @@ void Converter::CountEdges() {
 
 void Converter::ReadNodes() {
   if (!rewind_to_data(nodeLines, "node format V.0")) return;
-  Line line;
+  std::string_view line;
   Long k = 0;
   while (next_record(nodeLines, line)) {
     Items it(line);
@@ -582,7 +491,7 @@ void Converter::ReadNodes() {
 
 void Converter::ReadEdges() {
   if (!rewind_to_data(edgeLines, "edge format V.0")) return;
-  Line line;
+  std::string_view line;
   Long total = static_cast<Long>(edgeArray.size());
   Long k = 0;
   while (next_record(edgeLines, line)) {
@@ -680,12 +589,12 @@ int Converter::Run() {
   if (!tzframe::open_output(out, outName)) Fatal(tzframe::ERR_CANNOT_WRITE, tzframe::cannot_write(outName));
   outCreated = true;
 
-  Line line;
+  std::string_view line;
   if (!format_line(nodeLines, line, "node format V.0"))
     Fatal(ERR_NODE_FORMAT, "node data must be node format V.0.\n" + text(line));
   if (!format_line(edgeLines, line, "edge format V.0")) Fatal(ERR_EDGE_FORMAT, "edge data must be edge format V.0.");
-  if (!skip_to(nodeLines, line, "[Data]", 6)) tzframe::error_line(kUnit, ERR_NODE_NO_DATA);
-  if (!skip_to(edgeLines, line, "[Data]", 6)) tzframe::error_line(kUnit, ERR_EDGE_NO_DATA);
+  if (!tz::SkipTo(nodeLines, line, "[Data]")) tzframe::error_line(kUnit, ERR_NODE_NO_DATA);
+  if (!tz::SkipTo(edgeLines, line, "[Data]")) tzframe::error_line(kUnit, ERR_EDGE_NO_DATA);
 
   CountNodes();
   CountEdges();
