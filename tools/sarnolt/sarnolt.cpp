@@ -13,20 +13,22 @@
 // are written under temporary names and put in place only when both are
 // complete, so that a failure leaves earlier files of their names intact.
 #include <cmath>
-#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <limits>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "linereader.h"
 #include "nopath.h"
 #include "outfile.h"
 #include "toolframe.h"
 #include "tzcheck.h"
 #include "tzdefs.h"
 #include "tzdfstream.h"
+#include "tzlines.h"
 #include "tzstr.h"
 
 namespace {
@@ -103,41 +105,6 @@ T askNumber(const char* prompt, bool lineFirst = false) {
 
 // ---- reading the input ------------------------------------------------------
 
-enum class LineKind { Text, Empty, End };
-
-// The next line of the input: a line with text (a last line without a line
-// end included), an empty line, or the end of the input.
-LineKind nextLine(std::istream& in, TzString& line) {
-  if (getline(in, line, '\n')) return LineKind::Text;
-  if (line.Length() > 0) return LineKind::Text;
-  if (in.eof() || in.bad()) return LineKind::End;
-  in.clear();  // an empty line fails the line reader and leaves its line end
-  if (in.get() == '\n') return LineKind::Empty;
-  return LineKind::End;
-}
-
-bool beginsWith(const TzString& line, const char* key, std::size_t n) {
-  return line.Length() >= n && std::strncmp(static_cast<const char*>(line), key, n) == 0;
-}
-
-// Skips to the first line beginning with key (its first n characters);
-// empty lines are passed over like any other line.
-bool skipTo(std::istream& in, TzString& line, const char* key, std::size_t n) {
-  for (;;) {
-    LineKind k = nextLine(in, line);
-    if (k == LineKind::End) return false;
-    if (k == LineKind::Text && beginsWith(line, key, n)) return true;
-  }
-}
-
-// A line of blanks, tabs and carriage returns (the line end of a file
-// written with CRLF line ends) holds nothing.
-bool onlyBlanks(const TzString& line) {
-  for (unsigned i = 0; i < line.Length(); ++i)
-    if (line[i] != ' ' && line[i] != '\t' && line[i] != '\r') return false;
-  return true;
-}
-
 // Reads a neighbour list: its count, a non-negative whole number, and that
 // many entries, which are not kept.
 bool skipList(std::istream& is) {
@@ -150,8 +117,8 @@ bool skipList(std::istream& is) {
 }
 
 // One record of version type; false when its items cannot be read.
-bool readRecord(const TzString& line, int type, Record& r) {
-  std::istringstream is(static_cast<const char*>(line));
+bool readRecord(std::string_view line, int type, Record& r) {
+  std::istringstream is{std::string(tz::UpToNul(line))};
   Long node;
   double x, y, z;
   if (!(is >> r.num)) return false;
@@ -183,26 +150,27 @@ std::string readNetwork(std::istream& in, const std::string& name, Network& net)
                                           "edge connection V.3", "edge connection V.4",
                                           "edge connection V.5"};
   const std::string invalid = "invalid data format.";
-  TzString line;
-  if (!skipTo(in, line, "[Data Format Name]", 18)) return invalid;
-  if (nextLine(in, line) != LineKind::Text) return invalid;
+  tzframe::LineReader lines(in);
+  std::string_view line;
+  // The line after a key: a line with text (an empty line or the end of the
+  // input is none).
+  auto valueLine = [&] { return lines.Next(line) && !line.empty(); };
+  if (!tz::SkipTo(lines, line, "[Data Format Name]") || !valueLine()) return invalid;
   for (int i = 0; i < 5 && net.type == 0; ++i)
-    if (beginsWith(line, kVersions[i], 19)) net.type = i + 1;
+    if (tz::BeginsWith(line, kVersions[i])) net.type = i + 1;
   if (net.type == 0) return invalid;
 
-  if (!skipTo(in, line, "[Number of Total Edges]", 23)) return invalid;
-  if (nextLine(in, line) != LineKind::Text) return invalid;
-  std::istringstream count(static_cast<const char*>(line));
+  if (!tz::SkipTo(lines, line, "[Number of Total Edges]") || !valueLine()) return invalid;
+  std::istringstream count{std::string(tz::UpToNul(line))};
   if (!(count >> net.count)) return invalid;
 
-  if (!skipTo(in, line, "[Data]", 6)) return "";  // a file without records
-  for (;;) {
-    LineKind k = nextLine(in, line);
-    if (k != LineKind::Text) break;  // the end of the input or an empty line
-    if (onlyBlanks(line)) continue;
+  if (!tz::SkipTo(lines, line, "[Data]")) return "";  // a file without records
+  // The records, to the end of the input or an empty line.
+  while (valueLine()) {
+    if (tz::BlankOnly(line)) continue;
     Record r;
     if (!readRecord(line, net.type, r)) {
-      std::string shown(static_cast<const char*>(line));
+      std::string shown(tz::UpToNul(line));
       if (!shown.empty() && shown.back() == '\r') shown.pop_back();  // a CRLF line end
       return "cannot read record " + std::to_string(net.records.size() + 1) + " of " + name + ": \"" +
              shown + "\"";
