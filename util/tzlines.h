@@ -34,13 +34,21 @@ std::string_view UpToNul(std::string_view line);
 
 // Reads lines with in.Next(line) up to and including the first one that
 // begins with key, and leaves it in line; false when the lines end first.
-// Lines is any reader whose bool Next(std::string_view&) gives the next
-// line (empty lines included) and false at the end.
+// Every line passed over is handed to passed(line) (a reader that copies
+// them). Lines is any reader whose bool Next(std::string_view&) gives the
+// next line (empty lines included) and false at the end.
+template <class Lines, class Passed>
+bool SkipTo(Lines& in, std::string_view& line, std::string_view key, Passed passed) {
+  while (in.Next(line)) {
+    if (BeginsWith(line, key)) return true;
+    passed(line);
+  }
+  return false;
+}
+
 template <class Lines>
 bool SkipTo(Lines& in, std::string_view& line, std::string_view key) {
-  while (in.Next(line))
-    if (BeginsWith(line, key)) return true;
-  return false;
+  return SkipTo(in, line, key, [](std::string_view) {});
 }
 
 // One whole line of f without its line end (the '\n' and one '\r' before

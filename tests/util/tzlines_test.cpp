@@ -78,6 +78,17 @@ TEST(Lines, SkipToStopsAtTheFirstLineThatBeginsWithTheKey) {
   EXPECT_EQ(none.next, 3u);  // every line read
 }
 
+TEST(Lines, SkipToHandsOverTheLinesPassed) {
+  ListLines in{{"[Comment]", "", "text", "[Data Format Name]", "after"}};
+  std::vector<std::string> passed;
+  std::string_view line;
+  ASSERT_TRUE(tz::SkipTo(in, line, "[Data Format Name]", [&](std::string_view l) { passed.emplace_back(l); }));
+  EXPECT_EQ(passed, (std::vector<std::string>{"[Comment]", "", "text"}));
+  passed.clear();
+  EXPECT_FALSE(tz::SkipTo(in, line, "[Data]", [&](std::string_view l) { passed.emplace_back(l); }));
+  EXPECT_EQ(passed, std::vector<std::string>{"after"});
+}
+
 // A temporary file holding text, read from its start.
 std::FILE* FileOf(const std::string& text) {
   std::FILE* f = std::tmpfile();

@@ -41,11 +41,13 @@
 #include <vector>
 
 #include "dorvask.h"
+#include "linereader.h"
 #include "nopath.h"
 #include "outfile.h"
 #include "toolframe.h"
 #include "tzcheck.h"
 #include "tzdefs.h"
+#include "tzlines.h"
 #include "tzstr.h"
 
 namespace {
@@ -130,83 +132,45 @@ struct Run {
 // ---------------------------------------------------------------------------
 // Reading
 
-// Lines of the input without their '\n'. As with the tools' line reader, an
-// empty line ends the input: no line after it is delivered. A last line
-// without a line end is delivered. At least kPad bytes may be read beyond
-// the end of a line delivered (they belong to the buffer).
-class LineReader {
+// The lines of the input as its readers see them: as in the other tools'
+// line loops, an empty line ends the input (no line after it is delivered).
+// LineReader::kPad bytes behind the end of a line may be read.
+class InputLines {
  public:
-  static constexpr std::size_t kPad = 64;
-  explicit LineReader(std::FILE* f) : file_(f), cap_(TzIoBlock(1u << 20)), buf_(cap_ + kPad) {}
-  // The offset in the file of the first byte not yet delivered.
-  std::uint64_t Tell() const { return read_ - (end_ - beg_); }
+  explicit InputLines(std::FILE* f) : lines_(f) {}
   bool Next(std::string_view& line) {
     if (ended_) return false;
-    for (;;) {
-      const char* p = static_cast<const char*>(std::memchr(buf_.data() + beg_, '\n', end_ - beg_));
-      if (p != nullptr) {
-        line = std::string_view(buf_.data() + beg_, static_cast<std::size_t>(p - (buf_.data() + beg_)));
-        beg_ = static_cast<std::size_t>(p - buf_.data()) + 1;
-        break;
-      }
-      if (eof_) {
-        if (beg_ == end_) return Finish();
-        line = std::string_view(buf_.data() + beg_, end_ - beg_);
-        beg_ = end_;
-        break;
-      }
-      Fill();
-    }
-    if (line.empty()) return Finish();
-    return true;
-  }
-
- private:
-  bool Finish() {
+    if (lines_.Next(line) && !line.empty()) return true;
     ended_ = true;
     return false;
   }
-  void Fill() {
-    if (beg_ > 0) {
-      std::memmove(buf_.data(), buf_.data() + beg_, end_ - beg_);
-      end_ -= beg_;
-      beg_ = 0;
-    }
-    if (end_ == cap_) {  // a very long line
-      cap_ *= 2;
-      buf_.resize(cap_ + kPad);
-    }
-    std::size_t got = file_ ? std::fread(buf_.data() + end_, 1, cap_ - end_, file_) : 0;
-    end_ += got;
-    read_ += got;
-    if (got == 0) eof_ = true;
+  // The offset in the file of the first byte not yet delivered.
+  std::uint64_t Tell() const { return lines_.Tell(); }
+  // Reads again from offset at; false when the file cannot be positioned
+  // there.
+  bool Seek(std::uint64_t at) {
+    ended_ = false;
+    return lines_.Seek(at);
   }
-  std::FILE* file_;
-  std::size_t cap_;
-  std::vector<char> buf_;
-  std::size_t beg_ = 0, end_ = 0;
-  std::uint64_t read_ = 0;
-  bool eof_ = false, ended_ = false;
+
+ private:
+  tzframe::LineReader lines_;
+  bool ended_ = false;
 };
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+// The lines of the input that hold more than blanks.
+class ContentLines {
+ public:
+  explicit ContentLines(InputLines& in) : in_(in) {}
+  bool Next(std::string_view& line) {
+    while (in_.Next(line))
+      if (!tz::BlankOnly(line)) return true;
+    return false;
+  }
 
-bool BlankOnly(std::string_view s) {
-  for (char c : s)
-    if (!IsBlank(c)) return false;
-  return true;
-}
-
-bool BeginsWith(std::string_view line, std::string_view key) {
-  return line.size() >= key.size() && line.compare(0, key.size(), key) == 0;
-}
-
-// The next line that is not made of blanks only; false at the end.
-bool NextContentLine(LineReader& r, std::string_view& line) {
-  while (r.Next(line))
-    if (!BlankOnly(line)) return true;
-  return false;
-}
+ private:
+  InputLines& in_;
+};
 
 // A whole item as a 32-bit integer (an optional sign, decimal digits).
 bool ParseLong(std::string_view s, Long& v) {
@@ -369,16 +333,16 @@ class Record {
       return p + (c - b);
     }
     c = b;
-    while (c != e_ && !IsBlank(*c)) ++c;
+    while (c != e_ && !tz::IsBlank(*c)) ++c;
     c_ = c;
     return PutReal(std::string_view(b, static_cast<std::size_t>(c - b)), p);
   }
 
  private:
   static bool IsDigit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
-  bool Ends(const char* c) const { return c == e_ || IsBlank(*c); }
+  bool Ends(const char* c) const { return c == e_ || tz::IsBlank(*c); }
   bool Start() {
-    while (c_ != e_ && IsBlank(*c_)) ++c_;
+    while (c_ != e_ && tz::IsBlank(*c_)) ++c_;
     return c_ != e_;
   }
   const char* c_;
@@ -445,9 +409,9 @@ class Items {
  private:
   // The next item without a plus sign.
   std::string_view Next() {
-    while (c_ != e_ && IsBlank(*c_)) ++c_;
+    while (c_ != e_ && tz::IsBlank(*c_)) ++c_;
     const char* b = c_;
-    while (c_ != e_ && !IsBlank(*c_)) ++c_;
+    while (c_ != e_ && !tz::IsBlank(*c_)) ++c_;
     if (b != c_ && *b == '+') ++b;
     return std::string_view(b, static_cast<std::size_t>(c_ - b));
   }
@@ -630,7 +594,8 @@ void Build(Run& run) {
   run.console = &console;
   Writer file(run.out);
   run.file = &file;
-  LineReader in(run.in);
+  InputLines in(run.in);
+  ContentLines content(in);
   std::string_view line;
   auto putLine = [&](std::string_view s) {
     file.Put(s);
@@ -638,40 +603,25 @@ void Build(Run& run) {
   };
 
   // Header.
-  bool found = false;
-  while (NextContentLine(in, line)) {
-    if (BeginsWith(line, "[Data Format Name]")) {
-      found = true;
-      break;
-    }
-    putLine(line);
-  }
+  const bool found = tz::SkipTo(content, line, "[Data Format Name]", putLine);
   file.Put("This data was generated from ");
   file.Put(run.iName);
   file.Put(" by ");
   if (run.command.Length() > 0) file.Put(static_cast<const char*>(run.command));
   file.Put(".\n");
   if (found) putLine(line);
-  if (!found || !in.Next(line) || !BeginsWith(line, "edge format V.4"))
+  if (!found || !in.Next(line) || !tz::BeginsWith(line, "edge format V.4"))
     run.Report(496, {"iFile must be edge format V.4 data."}, true);
   putLine("edge connection V.4");
-  found = false;
-  while (NextContentLine(in, line)) {
-    if (BeginsWith(line, "[Number of Total Edges]")) {
-      found = true;
-      break;
-    }
-    putLine(line);
-  }
-  if (!found) run.Report(510, {}, true);
+  if (!tz::SkipTo(content, line, "[Number of Total Edges]", putLine)) run.Report(510, {}, true);
   putLine(line);
   Long n = -1;
   const bool haveCount = in.Next(line);
   if (haveCount) {
     putLine(line);
     std::string_view t = line;
-    while (!t.empty() && IsBlank(t.front())) t.remove_prefix(1);
-    while (!t.empty() && IsBlank(t.back())) t.remove_suffix(1);
+    while (!t.empty() && tz::IsBlank(t.front())) t.remove_prefix(1);
+    while (!t.empty() && tz::IsBlank(t.back())) t.remove_suffix(1);
     if (!ParseLong(t, n)) n = -1;
   }
   if (n < 0)
@@ -680,14 +630,7 @@ void Build(Run& run) {
                                 " must be a non-negative integer, not " + Quoted(line) + "."
                           : "the number of total edges is missing in " + run.iName + "."},
                true);
-  found = false;
-  while (NextContentLine(in, line)) {
-    if (BeginsWith(line, "[Data]")) {
-      found = true;
-      break;
-    }
-  }
-  if (!found) run.Report(531, {}, true);
+  if (!tz::SkipTo(content, line, "[Data]")) run.Report(531, {}, true);
   putLine(line);
 
   // Records. The end values of the edges go into the two arrays of the
@@ -707,7 +650,7 @@ void Build(Run& run) {
     lowerNodeArray.reserve(expect);
   }
   for (Long i = 0; i < n; ++i) {
-    if (!NextContentLine(in, line)) run.Report(553, {std::to_string(i + 1) + "th data"}, true);
+    if (!content.Next(line)) run.Report(553, {std::to_string(i + 1) + "th data"}, true);
     Record items(line);
     // 13 items of at most 32 characters and a blank, and the 16 bytes an
     // item copied as it stands may write beyond its end.
@@ -829,8 +772,7 @@ void Build(Run& run) {
   MakeLists(lows, +1, ups, -1, lowerLists, lowerOff);
 
   // The records again, in file order.
-  LineReader again(run.in);
-  if (reread && std::fseek(run.in, static_cast<long>(dataAt), SEEK_SET) != 0) reread = false;
+  if (reread && !in.Seek(dataAt)) reread = false;
   std::vector<char> big;  // a record longer than the writer's buffer
   const std::size_t count = edges.size();
   for (std::size_t i = 0; i < count; ++i) {
@@ -848,7 +790,7 @@ void Build(Run& run) {
     const std::size_t upperLen = upperOff[pu + 1] - upperOff[pu], lowerLen = lowerOff[pl + 1] - lowerOff[pl];
     const RecordText& e = edges[i];
     // Every record's line is read again, so that the lines stay in step.
-    if (reread && (!NextContentLine(again, line) || (e.off == RecordText::kFromLine && line.size() < e.len)))
+    if (reread && (!content.Next(line) || (e.off == RecordText::kFromLine && line.size() < e.len)))
       reread = false;
     if (e.off == RecordText::kFromLine && !reread)
       run.Report(560, {std::to_string(i + 1) + "th data", "the record cannot be read again in " + run.iName + "."},
