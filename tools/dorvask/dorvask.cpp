@@ -47,6 +47,7 @@
 #include "toolframe.h"
 #include "tzcheck.h"
 #include "tzdefs.h"
+#include "tzfastio.h"
 #include "tzlines.h"
 #include "tzstr.h"
 
@@ -176,171 +177,53 @@ class ContentLines {
 bool ParseLong(std::string_view s, Long& v) {
   if (!s.empty() && s[0] == '+') s.remove_prefix(1);
   if (s.empty() || s[0] == '+') return false;
-  auto r = std::from_chars(s.data(), s.data() + s.size(), v);
-  return r.ec == std::errc() && r.ptr == s.data() + s.size();
-}
-
-// Writes at p the "%g" text of the real a whole item denotes and returns
-// the end of the text (at most 32 characters); null when the item is not a
-// real (sign, digits with an optional point, an optional exponent) or lies
-// outside the range of doubles.
-char* PutReal(std::string_view s, char* p) {
-  const char* c = s.data();
-  const char* const e = c + s.size();
-  bool neg = false;
-  if (c != e && (*c == '+' || *c == '-')) neg = *c++ == '-';
-  // The digits from the first one that is not 0 (the first 8 of them kept),
-  // the place of the last one that is not 0, and where the point stands.
-  char d[8];
-  std::int64_t nd = 0, lastNZ = -1, intSig = 0, fracZeros = 0;
-  bool any = false;
-  auto digit = [&](char ch, bool frac) {
-    any = true;
-    if (nd == 0 && ch == '0') {
-      if (frac) ++fracZeros;
-      return;
-    }
-    if (nd < 8) d[nd] = ch;
-    if (ch != '0') lastNZ = nd;
-    ++nd;
-    if (!frac) ++intSig;
-  };
-  while (c != e && *c >= '0' && *c <= '9') digit(*c++, false);
-  if (c != e && *c == '.') {
-    ++c;
-    while (c != e && *c >= '0' && *c <= '9') digit(*c++, true);
-  }
-  if (!any) return nullptr;
-  std::int64_t exp10 = 0;
-  if (c != e && (*c == 'e' || *c == 'E')) {
-    ++c;
-    bool eneg = false;
-    if (c != e && (*c == '+' || *c == '-')) eneg = *c++ == '-';
-    if (c == e) return nullptr;
-    while (c != e && *c >= '0' && *c <= '9') {
-      if (exp10 < 100000) exp10 = exp10 * 10 + (*c - '0');
-      ++c;
-    }
-    if (eneg) exp10 = -exp10;
-  }
-  if (c != e) return nullptr;
-  if (lastNZ < 0) {  // zero keeps its sign, as "%g" writes it
-    if (neg) *p++ = '-';
-    *p++ = '0';
-    return p;
-  }
-  const std::int64_t k = lastNZ + 1;                                        // significant digits
-  const std::int64_t x = (intSig > 0 ? intSig - 1 : -fracZeros - 1) + exp10;  // exponent of the first
-  if (k <= 6 && x >= -300 && x <= 300) {
-    if (neg) *p++ = '-';
-    if (x < -4 || x >= 6) {
-      *p++ = d[0];
-      if (k > 1) {
-        *p++ = '.';
-        for (std::int64_t j = 1; j < k; ++j) *p++ = d[j];
-      }
-      *p++ = 'e';
-      *p++ = x < 0 ? '-' : '+';
-      const std::int64_t ax = x < 0 ? -x : x;
-      if (ax < 10) *p++ = '0';
-      p = std::to_chars(p, p + 4, ax).ptr;
-    } else if (x >= 0) {
-      for (std::int64_t j = 0; j <= x; ++j) *p++ = j < k ? d[j] : '0';
-      if (k > x + 1) {
-        *p++ = '.';
-        for (std::int64_t j = x + 1; j < k; ++j) *p++ = d[j];
-      }
-    } else {
-      *p++ = '0';
-      *p++ = '.';
-      for (std::int64_t j = -1; j > x; --j) *p++ = '0';
-      for (std::int64_t j = 0; j < k; ++j) *p++ = d[j];
-    }
-    return p;
-  }
-  // More digits than are written, or near the ends of the range of doubles:
-  // through the double itself.
-  std::string_view t = s;
-  if (t[0] == '+') t.remove_prefix(1);
-  double v;
-  auto r = std::from_chars(t.data(), t.data() + t.size(), v);
-  if (r.ec != std::errc() || r.ptr != t.data() + t.size()) return nullptr;
-  return std::to_chars(p, p + 32, v, std::chars_format::general, 6).ptr;
+  return tz::ReadLong(s.data(), s.data() + s.size(), v) == s.data() + s.size();
 }
 
 // The blank-separated items of a record, read one by one, each written
 // again at p in the output form; a read returns the end of the text written,
-// or null when there is no item or it is not of the kind asked for.
+// or null when there is no item or it is not of the kind asked for. An item
+// already in the output form is copied as it stands.
 class Record {
  public:
   explicit Record(std::string_view s) : c_(s.data()), e_(s.data() + s.size()) {}
 
+  // An optional sign and decimal digits within the range of 32 bits.
   char* Integer(Long& v, char* p) {
     if (!Start()) return nullptr;
-    const char* c = c_;
-    bool neg = false;
-    if (*c == '-' || *c == '+') neg = *c++ == '-';
-    const char* digits = c;
-    std::int64_t x = 0;
-    while (c != e_ && IsDigit(*c)) {
-      if (x <= (std::int64_t{1} << 32)) x = x * 10 + (*c - '0');
-      ++c;
-    }
-    if (c == digits || !Ends(c)) return nullptr;
-    if (neg) x = -x;
-    if (x < LONG_MIN32 || x > LONG_MAX32) return nullptr;
-    v = static_cast<Long>(x);
     const char* const b = c_;
+    const char* const digits = (*b == '-' || *b == '+') ? b + 1 : b;
+    if (digits == e_ || !tz::IsDigit(*digits)) return nullptr;
+    const char* const c = tz::ReadLong(*b == '+' ? digits : b, e_, v);
+    if (c == nullptr || !Ends(c)) return nullptr;
     c_ = c;
     // Written as it stands unless a sign or leading zeros make it differ.
-    if (*b != '+' && *digits != '0' && c - b <= 11) {
-      std::memcpy(p, b, 16);  // the tail of the copy is overwritten later
-      return p + (c - b);
-    }
-    return std::to_chars(p, p + 12, v).ptr;
+    if (*b != '+' && *digits != '0' && c - b <= 11) return tz::PutShort(p, Item(b, c));
+    return tz::PutInt(p, v);
   }
 
+  // A real; one already in the output form ("%g" of at most six digits
+  // without an exponent, at most 12 characters) is copied.
   char* Real(char* p) {
     if (!Start()) return nullptr;
-    // An item already in the output form ("%g" of at most six digits
-    // without an exponent) is copied as it stands.
     const char* const b = c_;
-    const char* c = b;
-    if (*c == '-') ++c;
-    const char* const ib = c;
-    while (c != e_ && IsDigit(*c)) ++c;
-    const std::size_t ni = static_cast<std::size_t>(c - ib);
-    bool same = false;
-    if (Ends(c)) {
-      same = ni >= 1 && ni <= 6 && (ni == 1 || *ib != '0');
-    } else if (*c == '.' && ni >= 1) {
-      const char* const fb = ++c;
-      while (c != e_ && IsDigit(*c)) ++c;
-      const std::size_t nf = static_cast<std::size_t>(c - fb);
-      if (Ends(c) && nf >= 1 && c[-1] != '0') {
-        if (*ib != '0') {
-          same = ni + nf <= 6;
-        } else if (ni == 1) {
-          std::size_t z = 0;
-          while (fb[z] == '0') ++z;
-          same = z <= 3 && nf - z <= 6;
-        }
-      }
-    }
-    if (same) {  // at most 8 characters
+    const char* c = tz::PutRealEnd(b, e_);
+    if (c != nullptr && Ends(c)) {
       c_ = c;
-      std::memcpy(p, b, 16);  // the tail of the copy is overwritten later
-      return p + (c - b);
+      return tz::PutShort(p, Item(b, c));
     }
     c = b;
     while (c != e_ && !tz::IsBlank(*c)) ++c;
     c_ = c;
-    return PutReal(std::string_view(b, static_cast<std::size_t>(c - b)), p);
+    return tz::RewriteReal(p, Item(b, c));
   }
 
  private:
-  static bool IsDigit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
+  static std::string_view Item(const char* b, const char* c) {
+    return std::string_view(b, static_cast<std::size_t>(c - b));
+  }
   bool Ends(const char* c) const { return c == e_ || tz::IsBlank(*c); }
+  // Past the blanks; false at the end of the record.
   bool Start() {
     while (c_ != e_ && tz::IsBlank(*c_)) ++c_;
     return c_ != e_;
@@ -396,13 +279,13 @@ class Items {
   Long Integer() {
     std::string_view t = Next();
     Long v = 0;
-    std::from_chars(t.data(), t.data() + t.size(), v);
+    tz::ReadLong(t.data(), t.data() + t.size(), v);
     return v;
   }
   double Real() {
     std::string_view t = Next();
     double v = 0;
-    std::from_chars(t.data(), t.data() + t.size(), v);
+    tz::ReadReal(t.data(), t.data() + t.size(), v);
     return v;
   }
 
@@ -464,7 +347,7 @@ void Shuffle(Long n, WorkNode* v) {
     for (Long k = 0; k < m; ++k) {
       std::uint64_t r = static_cast<std::uint64_t>(std::rand());
       j[k] = static_cast<Long>((r * static_cast<std::uint64_t>(i - k + 1)) >> 31);
-      __builtin_prefetch(&v[j[k]]);
+      tz::Prefetch(&v[j[k]]);
     }
     for (Long k = 0; k < m; ++k) std::swap(v[i - k], v[j[k]]);
   }
@@ -779,12 +662,12 @@ void Build(Run& run) {
     // The lists lie in bucket order: fetch where those of the records ahead
     // are, and then the lists themselves.
     if (i + 16 < count) {
-      __builtin_prefetch(&upperOff[ups.place[i + 16]]);
-      __builtin_prefetch(&lowerOff[lows.place[i + 16]]);
+      tz::Prefetch(&upperOff[ups.place[i + 16]]);
+      tz::Prefetch(&lowerOff[lows.place[i + 16]]);
     }
     if (i + 8 < count) {
-      __builtin_prefetch(upperLists.get() + upperOff[ups.place[i + 8]]);
-      __builtin_prefetch(lowerLists.get() + lowerOff[lows.place[i + 8]]);
+      tz::Prefetch(upperLists.get() + upperOff[ups.place[i + 8]]);
+      tz::Prefetch(lowerLists.get() + lowerOff[lows.place[i + 8]]);
     }
     const std::uint32_t pu = ups.place[i], pl = lows.place[i];
     const std::size_t upperLen = upperOff[pu + 1] - upperOff[pu], lowerLen = lowerOff[pl + 1] - lowerOff[pl];

@@ -8,9 +8,7 @@
 // Both inputs are read through comment-stripping streams, each twice: a
 // first pass counts the records, so that the node and edge arrays are
 // allocated once, and a second pass reads them.
-#include <charconv>
 #include <cstdint>
-#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -25,6 +23,7 @@
 #include "tzcheck.h"
 #include "tzdefs.h"
 #include "tzdfstream.h"
+#include "tzfastio.h"
 #include "tzlines.h"
 #include "tzrbktree.h"
 #include "tzstr.h"
@@ -139,38 +138,38 @@ class Edge {
 
 // One "edge format V.4" record, without the end of line.
 char* put_edge(char* p, const Edge& e) {
-  using tzframe::put_int;
-  using tzframe::put_real;
-  p = put_int(p, e.Number());
+  using tz::PutInt;
+  using tz::PutReal;
+  p = PutInt(p, e.Number());
   *p++ = ' ';
-  p = put_int(p, e.UpperNode());
+  p = PutInt(p, e.UpperNode());
   *p++ = ' ';
-  p = put_real(p, e.Xup());
+  p = PutReal(p, e.Xup());
   *p++ = ' ';
-  p = put_real(p, e.Yup());
+  p = PutReal(p, e.Yup());
   *p++ = ' ';
-  p = put_real(p, e.Zup());
+  p = PutReal(p, e.Zup());
   *p++ = ' ';
-  p = put_int(p, e.LowerNode());
+  p = PutInt(p, e.LowerNode());
   *p++ = ' ';
-  p = put_real(p, e.Xdown());
+  p = PutReal(p, e.Xdown());
   *p++ = ' ';
-  p = put_real(p, e.Ydown());
+  p = PutReal(p, e.Ydown());
   *p++ = ' ';
-  p = put_real(p, e.Zdown());
+  p = PutReal(p, e.Zdown());
   *p++ = ' ';
-  p = put_int(p, e.Atribute());
+  p = PutInt(p, e.Atribute());
   *p++ = ' ';
   if (e.Atribute() == 1) {
-    p = put_real(p, e.Length());
+    p = PutReal(p, e.Length());
     *p++ = ' ';
-    p = put_real(p, e.Gradient());
+    p = PutReal(p, e.Gradient());
     *p++ = ' ';
-    p = put_real(p, e.Area());
+    p = PutReal(p, e.Area());
   } else if (e.Atribute() == 3) {
-    p = put_real(p, e.Length());
+    p = PutReal(p, e.Length());
     *p++ = ' ';
-    p = put_real(p, e.Gradient());
+    p = PutReal(p, e.Gradient());
   }
   return p;
 }
@@ -273,19 +272,14 @@ bool SortDistinct(std::vector<SortKey>& keys) {
 class Items {
  public:
   explicit Items(std::string_view line) : p(line.data()), end(line.data() + line.size()) {}
-  bool Integer(Long& v) {
-    const char* q = Start();
-    if (Whole(q, v)) return true;
-    return Convert(q, v);
-  }
+  bool Integer(Long& v) { return Took(tz::ReadLong(Start(), end, v)); }
   bool Real(double& v) {
     const char* q = Start();
-    if (Decimal(q, v)) return true;
     // The stream's extraction takes no "nan" or "inf": a real begins with a
     // digit or a point, after an optional minus.
     const char* r = (q < end && *q == '-') ? q + 1 : q;
-    if (r == end || (*r != '.' && static_cast<unsigned>(*r - '0') >= 10)) return false;
-    return Convert(q, v);
+    if (r == end || (*r != '.' && !tz::IsDigit(*r))) return false;
+    return Took(tz::ReadReal(q, end, v));
   }
 
  private:
@@ -297,68 +291,10 @@ class Items {
     if (q < end && *q == '+' && q + 1 < end && q[1] != '-') ++q;
     return q;
   }
-  template <class T>
-  bool Convert(const char* q, T& v) {
-    T x;
-    std::from_chars_result r = std::from_chars(q, end, x);
-    if (r.ec != std::errc()) return false;
-    v = x;
-    p = r.ptr;
-    return true;
-  }
-  // The common integer, an optional minus and at most 10 digits within the
-  // range: read as from_chars reads it. Anything else (no digits, more
-  // digits, a value out of range) is left to from_chars (false).
-  bool Whole(const char* q, Long& v) {
-    const char* r = q;
-    bool negative = r < end && *r == '-';
-    if (negative) ++r;
-    const char* first = r;
-    std::uint64_t m = 0;  // wraps harmlessly past 19 digits, which go to from_chars
-    unsigned d;
-    while (r < end && (d = static_cast<unsigned>(*r - '0')) < 10) {
-      m = m * 10 + d;
-      ++r;
-    }
-    if (r == first || r - first > 10 || m > (negative ? 2147483648u : 2147483647u)) return false;
-    v = static_cast<Long>(negative ? -static_cast<std::int64_t>(m) : static_cast<std::int64_t>(m));
-    p = r;
-    return true;
-  }
-  // The common short decimal, an optional minus, digits and an optional
-  // point followed by digits, at most 15 digits in all and no exponent: its
-  // digits as an integer and the power of ten are exact doubles, so that
-  // their quotient is the correctly rounded value, the one from_chars gives.
-  // Any other form is left to from_chars (false).
-  bool Decimal(const char* q, double& v) {
-    static const double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-    const char* r = q;
-    bool negative = r < end && *r == '-';
-    if (negative) ++r;
-    std::uint64_t m = 0;
-    int digits = 0, fraction = 0;
-    while (r < end && static_cast<unsigned>(*r - '0') < 10 && digits < 16) {
-      m = m * 10 + static_cast<unsigned>(*r - '0');
-      ++r;
-      ++digits;
-    }
-    if (digits == 0) return false;
-    if (r < end && *r == '.') {
-      ++r;
-      while (r < end && static_cast<unsigned>(*r - '0') < 10 && digits < 16) {
-        m = m * 10 + static_cast<unsigned>(*r - '0');
-        ++r;
-        ++digits;
-        ++fraction;
-      }
-      if (fraction == 0) return false;  // "1." and the like
-    }
-    if (digits > 15) return false;
-    if (r < end && (*r == 'e' || *r == 'E' || *r == '.' || static_cast<unsigned>(*r - '0') < 10)) return false;
-    double x = static_cast<double>(m);
-    if (fraction > 0) x /= kPow10[fraction];
-    v = negative ? -x : x;
-    p = r;
+  // Moves past an item read up to q; false when none was (q null).
+  bool Took(const char* q) {
+    if (q == nullptr) return false;
+    p = q;
     return true;
   }
   const char* p;
@@ -561,12 +497,7 @@ void Converter::Write() {
   // each is fetched a few records ahead of its use, every cache line of it.
   const std::size_t ahead = 16;
   for (std::size_t k = 0; k < order.size(); ++k) {
-    if (k + ahead < order.size()) {
-      const char* r = reinterpret_cast<const char*>(&edgeArray[order[k + ahead].index]);
-      __builtin_prefetch(r);
-      __builtin_prefetch(r + 64);
-      __builtin_prefetch(r + sizeof(Edge) - 1);
-    }
+    if (k + ahead < order.size()) tz::PrefetchAll(&edgeArray[order[k + ahead].index]);
     const Edge& e = edgeArray[order[k].index];
     if (e.SameEdge()) continue;
     out << e;
