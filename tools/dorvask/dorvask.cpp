@@ -48,6 +48,7 @@
 #include "tzcheck.h"
 #include "tzdefs.h"
 #include "tzfastio.h"
+#include "tzfile.h"
 #include "tzlines.h"
 #include "tzstr.h"
 
@@ -468,7 +469,7 @@ std::string Quoted(std::string_view s) { return "\"" + std::string(s) + "\""; }
 
 void Build(Run& run) {
   // Creating the output would empty the input before it is read.
-  if (tzframe::same_file(run.iName, run.oName))
+  if (tz::SameFile(run.iName.c_str(), run.oName.c_str()))
     tzframe::fatal(kUnit, 489, "the output file " + run.oName + " is the input file.");
   run.in = std::fopen(run.iName.c_str(), "r");
   if (!tzframe::open_output(run.out, run.oName))

@@ -24,6 +24,7 @@
 #include "tzdefs.h"
 #include "tzdfstream.h"
 #include "tzfastio.h"
+#include "tzfile.h"
 #include "tzlines.h"
 #include "tzrbktree.h"
 #include "tzstr.h"
@@ -512,7 +513,7 @@ void Converter::Write() {
 int Converter::Run() {
   nodes.open(nodeName.c_str());
   edges.open(edgeName.c_str());
-  if (tzframe::same_file(outName, edgeName) || tzframe::same_file(outName, nodeName))
+  if (tz::SameFile(outName.c_str(), edgeName.c_str()) || tz::SameFile(outName.c_str(), nodeName.c_str()))
     Fatal(ERR_SAME_FILE, "the output file " + outName + " is one of the input files.");
   // The records go out in blocks of kOutBuffer bytes.
   outBuffer.reset(new char[kOutBuffer]);

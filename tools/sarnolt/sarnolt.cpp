@@ -28,6 +28,7 @@
 #include "tzcheck.h"
 #include "tzdefs.h"
 #include "tzdfstream.h"
+#include "tzfile.h"
 #include "tzlines.h"
 #include "tzstr.h"
 
@@ -195,7 +196,7 @@ Network readInput(const std::string& name) {
 // Writing an output over the input would replace it; checked as soon as the
 // output is named.
 void refuseInputAsOutput(const std::string& in, const std::string& out) {
-  if (tzframe::same_file(in, out)) fail("the output file " + out + " is the input file.");
+  if (tz::SameFile(in.c_str(), out.c_str())) fail("the output file " + out + " is the input file.");
 }
 
 struct Values {
