@@ -18,7 +18,6 @@
 
 #include "linereader.h"
 #include "nopath.h"
-#include "outfile.h"
 #include "toolframe.h"
 #include "tzcheck.h"
 #include "tzdefs.h"
