@@ -137,7 +137,7 @@ class Edge {
 };
 
 // One "edge format V.4" record, without the end of line.
-char* put_edge(char* p, const Edge& e) {
+char* PutEdge(char* p, const Edge& e) {
   using tz::PutInt;
   using tz::PutReal;
   p = PutInt(p, e.Number());
@@ -176,7 +176,7 @@ char* put_edge(char* p, const Edge& e) {
 
 std::ofstream& operator<<(std::ofstream& out, const Edge& e) {
   char buf[512];  // 9 reals of at most 13 characters, 4 integers, blanks
-  out.write(buf, put_edge(buf, e) - buf);
+  out.write(buf, PutEdge(buf, e) - buf);
   return out;
 }
 
@@ -302,12 +302,12 @@ class Items {
 };
 
 // The text of a line as a C string shows it, for a report.
-std::string text(std::string_view line) { return std::string(tz::UpToNul(line)); }
+std::string Text(std::string_view line) { return std::string(tz::UpToNul(line)); }
 
 // The next data record; false at the end of the data section (the end of
 // the file or an empty line). Lines of blanks are skipped; a line is seen
 // as a C string, up to its first NUL character.
-bool next_record(tzframe::LineReader& in, std::string_view& line) {
+bool NextRecord(tzframe::LineReader& in, std::string_view& line) {
   for (;;) {
     if (!in.Next(line) || line.empty()) return false;
     if (!tz::BlankOnly(tz::UpToNul(line))) return true;
@@ -316,7 +316,7 @@ bool next_record(tzframe::LineReader& in, std::string_view& line) {
 
 // The header: skips to "[Data Format Name]" and reads the format line into
 // line; whether it begins with format is the result.
-bool format_line(tzframe::LineReader& in, std::string_view& line, const char* format) {
+bool FormatLine(tzframe::LineReader& in, std::string_view& line, const char* format) {
   tz::SkipTo(in, line, "[Data Format Name]");
   in.Next(line);
   return tz::BeginsWith(line, format);
@@ -324,10 +324,10 @@ bool format_line(tzframe::LineReader& in, std::string_view& line, const char* fo
 
 // Back to the start of a stream's copy for the second pass, which walks the
 // same header to the same data section as the first.
-bool rewind_to_data(tzframe::LineReader& in, const char* format) {
+bool RewindToData(tzframe::LineReader& in, const char* format) {
   in.Seek(0);
   std::string_view line;
-  return format_line(in, line, format) && tz::SkipTo(in, line, "[Data]");
+  return FormatLine(in, line, format) && tz::SkipTo(in, line, "[Data]");
 }
 
 class Converter {
@@ -351,8 +351,8 @@ class Converter {
   [[noreturn]] void BadEdgeRecord(std::string_view line, bool haveNumber, Long num) {
     if (haveNumber)
       Fatal(ERR_EDGE_RECORD, "the record of edge " + std::to_string(num) + " in " + edgeName +
-                                 " cannot be read: " + text(line));
-    Fatal(ERR_EDGE_RECORD, "an edge record in " + edgeName + " cannot be read: " + text(line));
+                                 " cannot be read: " + Text(line));
+    Fatal(ERR_EDGE_RECORD, "an edge record in " + edgeName + " cannot be read: " + Text(line));
   }
   const Node* EndNode(Long node, Long edge) {
     TzKeyedData<Long, Node*>* kd = nodeTreeKeyedByNum.GetPtrToData(node);
@@ -385,12 +385,12 @@ class Converter {
 
 void Converter::CountNodes() {
   std::string_view line;
-  while (next_record(nodeLines, line)) ++nodeMax;
+  while (NextRecord(nodeLines, line)) ++nodeMax;
 }
 
 void Converter::CountEdges() {
   std::string_view line;
-  while (next_record(edgeLines, line)) {
+  while (NextRecord(edgeLines, line)) {
     Items it(line);
     Long num = 0, up = 0, low = 0, atr = 0;
     bool haveNumber = it.Integer(num);
@@ -406,16 +406,16 @@ void Converter::CountEdges() {
 }
 
 void Converter::ReadNodes() {
-  if (!rewind_to_data(nodeLines, "node format V.0")) return;
+  if (!RewindToData(nodeLines, "node format V.0")) return;
   std::string_view line;
   Long k = 0;
-  while (next_record(nodeLines, line)) {
+  while (NextRecord(nodeLines, line)) {
     Items it(line);
     Long num = 0, atr = 0;
     double x = 0, y = 0, z = 0, area = -1.0;
     if (!(it.Integer(num) && it.Integer(atr) && it.Real(x) && it.Real(y) && it.Real(z) &&
           (atr != 1 || it.Real(area))))
-      Fatal(ERR_NODE_RECORD, "a node record in " + nodeName + " cannot be read: " + text(line));
+      Fatal(ERR_NODE_RECORD, "a node record in " + nodeName + " cannot be read: " + Text(line));
     TZ_CHECK(k < nodeMax, kUnit, "k < nodeMax");
     nodeArray[k].Init(num, atr, x, y, z, area);
     // A repeated node number: the later record replaces the earlier.
@@ -426,11 +426,11 @@ void Converter::ReadNodes() {
 }
 
 void Converter::ReadEdges() {
-  if (!rewind_to_data(edgeLines, "edge format V.0")) return;
+  if (!RewindToData(edgeLines, "edge format V.0")) return;
   std::string_view line;
   Long total = static_cast<Long>(edgeArray.size());
   Long k = 0;
-  while (next_record(edgeLines, line)) {
+  while (NextRecord(edgeLines, line)) {
     Items it(line);
     Long num = 0, iNode = 0, oNode = 0, atr = 0;
     bool haveNumber = it.Integer(num);
@@ -521,9 +521,9 @@ int Converter::Run() {
   outCreated = true;
 
   std::string_view line;
-  if (!format_line(nodeLines, line, "node format V.0"))
-    Fatal(ERR_NODE_FORMAT, "node data must be node format V.0.\n" + text(line));
-  if (!format_line(edgeLines, line, "edge format V.0")) Fatal(ERR_EDGE_FORMAT, "edge data must be edge format V.0.");
+  if (!FormatLine(nodeLines, line, "node format V.0"))
+    Fatal(ERR_NODE_FORMAT, "node data must be node format V.0.\n" + Text(line));
+  if (!FormatLine(edgeLines, line, "edge format V.0")) Fatal(ERR_EDGE_FORMAT, "edge data must be edge format V.0.");
   if (!tz::SkipTo(nodeLines, line, "[Data]")) tzframe::error_line(kUnit, ERR_NODE_NO_DATA);
   if (!tz::SkipTo(edgeLines, line, "[Data]")) tzframe::error_line(kUnit, ERR_EDGE_NO_DATA);
 

@@ -47,40 +47,40 @@ struct Network {
   std::vector<Record> records;
 };
 
-[[noreturn]] void fail(const std::string& message) {
+[[noreturn]] void Fail(const std::string& message) {
   std::cout.flush();
   std::cerr << "E: " << message << std::endl;
   tz::stop(1);
 }
 
-[[noreturn]] void endOfInput() {
-  fail("the standard input ended before all values were given.");
+[[noreturn]] void EndOfInput() {
+  Fail("the standard input ended before all values were given.");
 }
 
 // ---- the confirmation dialogue --------------------------------------------
 
 // One word of the answer; a word beginning with y or Y accepts.
-bool confirmed() {
+bool Confirmed() {
   std::string word;
-  if (!(std::cin >> word)) endOfInput();
+  if (!(std::cin >> word)) EndOfInput();
   return word[0] == 'y' || word[0] == 'Y';
 }
 
 // A quote would open a quoted stretch in the comment-stripping readers of
 // the files that name it, and the name buffers downstream hold 255
 // characters.
-void checkName(const std::string& name) {
-  if (const char* why = tzframe::name_fault(name)) fail(std::string(why) + ": " + name);
+void CheckName(const std::string& name) {
+  if (const char* why = tzframe::name_fault(name)) Fail(std::string(why) + ": " + name);
 }
 
-std::string askName(const char* prompt) {
+std::string AskName(const char* prompt) {
   for (;;) {
     std::cout << prompt;
     std::string name;
-    if (!(std::cin >> name)) endOfInput();
-    checkName(name);
+    if (!(std::cin >> name)) EndOfInput();
+    CheckName(name);
     std::cout << name << "; ok? [y/n] : ";
-    if (confirmed()) return name;
+    if (Confirmed()) return name;
   }
 }
 
@@ -88,19 +88,19 @@ std::string askName(const char* prompt) {
 // before every showing of the prompt. A word that is not a number is
 // refused with the rest of its line and the value asked again.
 template <class T>
-T askNumber(const char* prompt, bool lineFirst = false) {
+T AskNumber(const char* prompt, bool lineFirst = false) {
   for (;;) {
     if (lineFirst) std::cout << std::endl;
     std::cout << prompt;
     T value;
     if (!(std::cin >> value)) {
-      if (std::cin.eof() || std::cin.bad()) endOfInput();
+      if (std::cin.eof() || std::cin.bad()) EndOfInput();
       std::cin.clear();
       std::cin.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
       continue;
     }
     std::cout << value << "; ok? [y/n] : ";
-    if (confirmed()) return value;
+    if (Confirmed()) return value;
   }
 }
 
@@ -108,7 +108,7 @@ T askNumber(const char* prompt, bool lineFirst = false) {
 
 // Reads a neighbour list: its count, a non-negative whole number, and that
 // many entries, which are not kept.
-bool skipList(std::istream& is) {
+bool SkipList(std::istream& is) {
   double count;
   if (!(is >> count) || !(count >= 0.0) || std::floor(count) != count) return false;
   double entry;
@@ -118,14 +118,14 @@ bool skipList(std::istream& is) {
 }
 
 // One record of version type; false when its items cannot be read.
-bool readRecord(std::string_view line, int type, Record& r) {
+bool ReadRecord(std::string_view line, int type, Record& r) {
   std::istringstream is{std::string(tz::UpToNul(line))};
   Long node;
   double x, y, z;
   if (!(is >> r.num)) return false;
   if (type == 2 || type == 3) is >> x >> y >> z;
   if (type == 4 || type == 5) is >> node >> x >> y >> z >> node >> x >> y >> z;
-  if (!is || !skipList(is) || !skipList(is)) return false;
+  if (!is || !SkipList(is) || !SkipList(is)) return false;
   // A line that ends before its attribute leaves the stream failed without
   // storing one: atr starts at 0 so that no unset value is looked at.
   int atr = 0;
@@ -146,7 +146,7 @@ bool readRecord(std::string_view line, int type, Record& r) {
 
 // Reads the header and the records of the open input. Returns the message
 // of the first fault, empty when the input is sound.
-std::string readNetwork(std::istream& in, const std::string& name, Network& net) {
+std::string ReadNetwork(std::istream& in, const std::string& name, Network& net) {
   static const char* const kVersions[] = {"edge connection V.1", "edge connection V.2",
                                           "edge connection V.3", "edge connection V.4",
                                           "edge connection V.5"};
@@ -170,7 +170,7 @@ std::string readNetwork(std::istream& in, const std::string& name, Network& net)
   while (valueLine()) {
     if (tz::BlankOnly(line)) continue;
     Record r;
-    if (!readRecord(line, net.type, r)) {
+    if (!ReadRecord(line, net.type, r)) {
       std::string shown(tz::UpToNul(line));
       if (!shown.empty() && shown.back() == '\r') shown.pop_back();  // a CRLF line end
       return "cannot read record " + std::to_string(net.records.size() + 1) + " of " + name + ": \"" +
@@ -181,13 +181,13 @@ std::string readNetwork(std::istream& in, const std::string& name, Network& net)
   return "";
 }
 
-Network readInput(const std::string& name) {
+Network ReadInput(const std::string& name) {
   TzDfstream in(name.c_str());
-  if (!in) fail("no such file.");
+  if (!in) Fail("no such file.");
   Network net;
-  std::string fault = readNetwork(in, name, net);
+  std::string fault = ReadNetwork(in, name, net);
   in.close();  // deletes the comment-free copy before any exit
-  if (!fault.empty()) fail(fault);
+  if (!fault.empty()) Fail(fault);
   return net;
 }
 
@@ -195,8 +195,8 @@ Network readInput(const std::string& name) {
 
 // Writing an output over the input would replace it; checked as soon as the
 // output is named.
-void refuseInputAsOutput(const std::string& in, const std::string& out) {
-  if (tz::SameFile(in.c_str(), out.c_str())) fail("the output file " + out + " is the input file.");
+void RefuseInputAsOutput(const std::string& in, const std::string& out) {
+  if (tz::SameFile(in.c_str(), out.c_str())) Fail("the output file " + out + " is the input file.");
 }
 
 struct Values {
@@ -215,28 +215,28 @@ class Outputs {
       : names{out, out2}, files{tzframe::PendingOutput(out), tzframe::PendingOutput(out2)} {}
   void Open() {
     for (int i = 0; i < 2; ++i)
-      if (!files[i].Open()) Fail(i);
+      if (!files[i].Open()) CannotWrite(i);
   }
   std::ofstream& operator[](int i) { return files[i].Stream(); }
   void Commit() {
     for (int i = 0; i < 2; ++i)
-      if (!files[i].Close()) Fail(i);
+      if (!files[i].Close()) CannotWrite(i);
     for (int i = 0; i < 2; ++i)
-      if (!files[i].Commit()) Fail(i);
+      if (!files[i].Commit()) CannotWrite(i);
   }
 
  private:
   // The stop runs no destructors: the temporary files are removed here.
-  [[noreturn]] void Fail(int i) {
+  [[noreturn]] void CannotWrite(int i) {
     files[0].Discard();
     files[1].Discard();
-    fail(tzframe::cannot_write(names[i]));
+    Fail(tzframe::cannot_write(names[i]));
   }
   std::string names[2];
   tzframe::PendingOutput files[2];
 };
 
-void writeOutput(const Network& net, const Values& v, const std::string& in,
+void WriteOutput(const Network& net, const Values& v, const std::string& in,
                  const std::string& out, const std::string& out2, const TzString& command) {
   Outputs files(out, out2);
   files.Open();
@@ -298,38 +298,38 @@ int main(int argc, char** argv) {
   tzframe::options(argc, argv, texts, command);
   if (argc != 1) tzframe::usage(texts, command);  // no file name arguments
 
-  const std::string in = askName("# input file (edge connection V.1, V.2, V.3, V.4 or V.5) : ");
-  const Network net = readInput(in);
-  const std::string out = askName("# output file (Morvelan Parameter Format) : ");
-  refuseInputAsOutput(in, out);
-  const std::string out2 = askName("# output file (Morvelan Initial State Format) : ");
-  refuseInputAsOutput(in, out2);
-  if (tzframe::one_file(out, out2)) fail("the output files " + out + " and " + out2 + " are one file.");
+  const std::string in = AskName("# input file (edge connection V.1, V.2, V.3, V.4 or V.5) : ");
+  const Network net = ReadInput(in);
+  const std::string out = AskName("# output file (Morvelan Parameter Format) : ");
+  RefuseInputAsOutput(in, out);
+  const std::string out2 = AskName("# output file (Morvelan Initial State Format) : ");
+  RefuseInputAsOutput(in, out2);
+  if (tzframe::one_file(out, out2)) Fail("the output files " + out + " and " + out2 + " are one file.");
 
   std::cout << std::endl
             << "# input values.\n"
             << "# [] means recommended value. () means unit system.\n"
             << std::endl;
   Values v{};
-  v.man = askNumber<double>("# manning coefficient (m-s) : ");
-  v.m = askNumber<double>("# kinematic parameter m [1.667](-) : ");
-  v.ka = askNumber<double>("# hydraulic conductivity (m/s) : ");
-  v.D = askNumber<double>("# depth of soil layer (m) : ");
-  v.da = askNumber<double>("# depth of A-layer (m) : ");
-  v.dm = askNumber<double>("# depth of matrix soil layer (m) : ");
-  v.beta = askNumber<double>("# beta (-)( 2.0 < beta <10.0) : ");
-  v.theta = askNumber<double>("# theta [0.65](-) : ");
-  v.cmin = askNumber<double>("# minimum value of C = dQ/dA [0.000001](m/s) : ");
-  v.Qlevel = askNumber<double>("# Qlevel [10](mm/hour) : ");
-  v.eps = askNumber<double>("# eps [0.0001](-) : ");
-  v.ndiv = askNumber<Int>("# number of spatial division (-) : ");
+  v.man = AskNumber<double>("# manning coefficient (m-s) : ");
+  v.m = AskNumber<double>("# kinematic parameter m [1.667](-) : ");
+  v.ka = AskNumber<double>("# hydraulic conductivity (m/s) : ");
+  v.D = AskNumber<double>("# depth of soil layer (m) : ");
+  v.da = AskNumber<double>("# depth of A-layer (m) : ");
+  v.dm = AskNumber<double>("# depth of matrix soil layer (m) : ");
+  v.beta = AskNumber<double>("# beta (-)( 2.0 < beta <10.0) : ");
+  v.theta = AskNumber<double>("# theta [0.65](-) : ");
+  v.cmin = AskNumber<double>("# minimum value of C = dQ/dA [0.000001](m/s) : ");
+  v.Qlevel = AskNumber<double>("# Qlevel [10](mm/hour) : ");
+  v.eps = AskNumber<double>("# eps [0.0001](-) : ");
+  v.ndiv = AskNumber<Int>("# number of spatial division (-) : ");
   if (net.type == 3 || net.type == 5) {
-    v.irunoff = askNumber<double>("# initial runoff height (mm/hour) : ", true);
+    v.irunoff = AskNumber<double>("# initial runoff height (mm/hour) : ", true);
   } else {
-    v.updis = askNumber<double>("# discharge at upper end (m3/s) : ");
-    v.lowdis = askNumber<double>("# discharge at lower end (m3/s) : ", true);
+    v.updis = AskNumber<double>("# discharge at upper end (m3/s) : ");
+    v.lowdis = AskNumber<double>("# discharge at lower end (m3/s) : ", true);
   }
 
-  writeOutput(net, v, in, out, out2, command);
+  WriteOutput(net, v, in, out, out2, command);
   return 0;
 }
