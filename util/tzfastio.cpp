@@ -145,23 +145,21 @@ char* PutDigits(char* p, const Decimal& x) {
   return p;
 }
 
+// std::from_chars: the end of the number, or null (v unchanged).
+template <class T>
+const char* FromChars(const char* p, const char* e, T& v) {
+  T x;
+  const std::from_chars_result r = std::from_chars(p, e, x);
+  if (r.ec != std::errc()) return nullptr;
+  v = x;
+  return r.ptr;
+}
+
 }  // namespace
 
-const char* ReadLongGeneral(const char* p, const char* e, Long& v) {
-  Long x;
-  const std::from_chars_result r = std::from_chars(p, e, x);
-  if (r.ec != std::errc()) return nullptr;
-  v = x;
-  return r.ptr;
-}
+const char* ReadLongGeneral(const char* p, const char* e, Long& v) { return FromChars(p, e, v); }
 
-const char* ReadRealGeneral(const char* p, const char* e, double& v) {
-  double x;
-  const std::from_chars_result r = std::from_chars(p, e, x);
-  if (r.ec != std::errc()) return nullptr;
-  v = x;
-  return r.ptr;
-}
+const char* ReadRealGeneral(const char* p, const char* e, double& v) { return FromChars(p, e, v); }
 
 char* PutReal(char* p, double v) {
   const double a = v < 0 ? -v : v;

@@ -206,6 +206,41 @@ struct Values {
   double irunoff;        // versions 3, 5
 };
 
+// The values, asked in turn: the flow parameters, then the initial
+// discharges (versions 1, 2, 4) or the initial runoff height (3, 5).
+Values AskValues(int type) {
+  static const struct {
+    const char* prompt;
+    double Values::*value;
+  } kParameters[] = {
+      {"# manning coefficient (m-s) : ", &Values::man},
+      {"# kinematic parameter m [1.667](-) : ", &Values::m},
+      {"# hydraulic conductivity (m/s) : ", &Values::ka},
+      {"# depth of soil layer (m) : ", &Values::D},
+      {"# depth of A-layer (m) : ", &Values::da},
+      {"# depth of matrix soil layer (m) : ", &Values::dm},
+      {"# beta (-)( 2.0 < beta <10.0) : ", &Values::beta},
+      {"# theta [0.65](-) : ", &Values::theta},
+      {"# minimum value of C = dQ/dA [0.000001](m/s) : ", &Values::cmin},
+      {"# Qlevel [10](mm/hour) : ", &Values::Qlevel},
+      {"# eps [0.0001](-) : ", &Values::eps},
+  };
+  std::cout << std::endl
+            << "# input values.\n"
+            << "# [] means recommended value. () means unit system.\n"
+            << std::endl;
+  Values v{};
+  for (const auto& q : kParameters) v.*q.value = AskNumber<double>(q.prompt);
+  v.ndiv = AskNumber<Int>("# number of spatial division (-) : ");
+  if (type == 3 || type == 5) {
+    v.irunoff = AskNumber<double>("# initial runoff height (mm/hour) : ", true);
+  } else {
+    v.updis = AskNumber<double>("# discharge at upper end (m3/s) : ");
+    v.lowdis = AskNumber<double>("# discharge at lower end (m3/s) : ", true);
+  }
+  return v;
+}
+
 // Both outputs are written under temporary names beside their own and put
 // in place only when both are complete: a file that cannot be created or
 // written leaves every earlier file as it was.
@@ -306,30 +341,7 @@ int main(int argc, char** argv) {
   RefuseInputAsOutput(in, out2);
   if (tzframe::one_file(out, out2)) Fail("the output files " + out + " and " + out2 + " are one file.");
 
-  std::cout << std::endl
-            << "# input values.\n"
-            << "# [] means recommended value. () means unit system.\n"
-            << std::endl;
-  Values v{};
-  v.man = AskNumber<double>("# manning coefficient (m-s) : ");
-  v.m = AskNumber<double>("# kinematic parameter m [1.667](-) : ");
-  v.ka = AskNumber<double>("# hydraulic conductivity (m/s) : ");
-  v.D = AskNumber<double>("# depth of soil layer (m) : ");
-  v.da = AskNumber<double>("# depth of A-layer (m) : ");
-  v.dm = AskNumber<double>("# depth of matrix soil layer (m) : ");
-  v.beta = AskNumber<double>("# beta (-)( 2.0 < beta <10.0) : ");
-  v.theta = AskNumber<double>("# theta [0.65](-) : ");
-  v.cmin = AskNumber<double>("# minimum value of C = dQ/dA [0.000001](m/s) : ");
-  v.Qlevel = AskNumber<double>("# Qlevel [10](mm/hour) : ");
-  v.eps = AskNumber<double>("# eps [0.0001](-) : ");
-  v.ndiv = AskNumber<Int>("# number of spatial division (-) : ");
-  if (net.type == 3 || net.type == 5) {
-    v.irunoff = AskNumber<double>("# initial runoff height (mm/hour) : ", true);
-  } else {
-    v.updis = AskNumber<double>("# discharge at upper end (m3/s) : ");
-    v.lowdis = AskNumber<double>("# discharge at lower end (m3/s) : ", true);
-  }
-
+  const Values v = AskValues(net.type);
   WriteOutput(net, v, in, out, out2, command);
   return 0;
 }
