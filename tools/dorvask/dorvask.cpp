@@ -405,6 +405,25 @@ struct Buckets {
   }
 };
 
+// Walks the nodes of own in order: visit(f, l, t, u) for each node, whose
+// values are own's [f, l) and other's [t, u) (both hold the same number of
+// values).
+template <class Visit>
+void ForEachNode(const Buckets& own, const Buckets& other, Visit visit) {
+  const std::size_t n = own.value.size();
+  for (std::size_t f = 0, t = 0; f < n;) {
+    std::size_t l = f + 1;
+    const Long node = own.value[f].NodeNum();
+    while (l < n && own.value[l].NodeNum() == node) ++l;
+    while (t < n && other.value[t].NodeNum() < node) ++t;
+    std::size_t u = t;
+    while (u < n && other.value[u].NodeNum() == node) ++u;
+    visit(f, l, t, u);
+    f = l;
+    t = u;
+  }
+}
+
 // The lists of the values of `own`, made in the order of its places, so that
 // both `own` and `other` are read in sequence. The list of the value at place
 // q, whose node's values are own's [f, l) and other's [of, ol): first
@@ -416,33 +435,18 @@ struct Buckets {
 // initialised (only the pages written are touched).
 void MakeLists(const Buckets& own, int ownSign, const Buckets& other, int otherSign,
                std::unique_ptr<char[]>& store, std::vector<std::uint64_t>& off) {
-  const std::size_t n = own.value.size();
   // The size of the store: at most 12 characters per item.
   std::size_t bound = 0;
-  for (std::size_t f = 0, t = 0; f < n;) {
-    std::size_t l = f + 1;
-    const Long node = own.value[f].NodeNum();
-    while (l < n && own.value[l].NodeNum() == node) ++l;
-    while (t < n && other.value[t].NodeNum() < node) ++t;
-    std::size_t u = t;
-    while (u < n && other.value[u].NodeNum() == node) ++u;
+  ForEachNode(own, other, [&bound](std::size_t f, std::size_t l, std::size_t t, std::size_t u) {
     bound += 12 * (l - f) * ((l - f) + (u - t));
-    f = l;
-    t = u;
-  }
+  });
   store.reset(new char[bound + 1]);
   char* p = store.get();
   auto put = [&p](std::int64_t v) {
     p = std::to_chars(p, p + 12, v).ptr;
     *p++ = ' ';
   };
-  for (std::size_t f = 0, t = 0; f < n;) {
-    std::size_t l = f + 1;
-    const Long node = own.value[f].NodeNum();
-    while (l < n && own.value[l].NodeNum() == node) ++l;
-    while (t < n && other.value[t].NodeNum() < node) ++t;
-    std::size_t u = t;
-    while (u < n && other.value[u].NodeNum() == node) ++u;
+  ForEachNode(own, other, [&](std::size_t f, std::size_t l, std::size_t t, std::size_t u) {
     for (std::size_t q = f; q < l; ++q) {
       off[q] = static_cast<std::uint64_t>(p - store.get());
       put(static_cast<std::int64_t>((u - t) + (l - f) - 1));
@@ -450,10 +454,8 @@ void MakeLists(const Buckets& own, int ownSign, const Buckets& other, int otherS
       for (std::size_t j = q; j > f; --j) put(static_cast<std::int64_t>(ownSign) * own.value[j - 1].EdgeNum());
       for (std::size_t j = q + 1; j < l; ++j) put(static_cast<std::int64_t>(ownSign) * own.value[j].EdgeNum());
     }
-    f = l;
-    t = u;
-  }
-  off[n] = static_cast<std::uint64_t>(p - store.get());
+  });
+  off[own.value.size()] = static_cast<std::uint64_t>(p - store.get());
 }
 
 // Writes a record in the output form from its text and its two lists.
