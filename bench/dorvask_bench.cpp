@@ -18,8 +18,8 @@
 #include <random>
 #include <string>
 
-#include "toolframe.h"
 #include "tzdefs.h"
+#include "tzfastio.h"
 
 #ifdef TZ_DORVASK_EXE
 
@@ -44,12 +44,12 @@ struct Basin {
       << rivers + slopes << "\n[Data]\n";
     char buf[256];
     auto real = [&](char* p, double v) {
-      p = tzframe::put_real(p, v);
+      p = tz::PutReal(p, v);
       *p++ = ' ';
       return p;
     };
     auto integer = [&](char* p, Long v) {
-      p = tzframe::put_int(p, v);
+      p = tz::PutInt(p, v);
       *p++ = ' ';
       return p;
     };
@@ -81,7 +81,7 @@ struct Basin {
       if (atr == 1) {
         p = real(p, len(gen));
         p = real(p, 0.01 + 0.5 * static_cast<double>(gen() % 1000) / 1000.0);
-        p = tzframe::put_real(p, area(gen));
+        p = tz::PutReal(p, area(gen));
       }
       *p++ = '\n';
       f.write(buf, p - buf);

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <utility>
 
+#include "tzfile.h"
+
 namespace tzframe {
 
 namespace {
@@ -38,18 +40,13 @@ const std::size_t kTempBase = 248;
 
 }  // namespace
 
-bool same_file(const std::string& a, const std::string& b) {
-  struct stat sa, sb;
-  return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && same_inode(sa, sb);
-}
-
 bool one_file(const std::string& a, const std::string& b) {
   struct stat sa, sb;
   const bool ea = stat(a.c_str(), &sa) == 0, eb = stat(b.c_str(), &sb) == 0;
   if (ea || eb) return ea && eb && same_inode(sa, sb);
   if (a == b) return true;
   std::pair<std::string, std::string> pa = split_name(a), pb = split_name(b);
-  return !pa.second.empty() && pa.second == pb.second && same_file(pa.first, pb.first);
+  return !pa.second.empty() && pa.second == pb.second && tz::SameFile(pa.first.c_str(), pb.first.c_str());
 }
 
 PendingOutput::PendingOutput(std::string name) : target(std::move(name)) {}

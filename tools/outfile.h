@@ -1,6 +1,7 @@
-// The tools' output files: whether two names lead to one file, and an
-// output that takes the place of an earlier file of its name only once it
-// is complete, so that a failure leaves the earlier file as it was.
+// The tools' output files: whether two output names lead to one file, and
+// an output that takes the place of an earlier file of its name only once
+// it is complete, so that a failure leaves the earlier file as it was.
+// Whether two names lead to one existing file is tz::SameFile (tzfile).
 #ifndef OUTFILE_H
 #define OUTFILE_H
 
@@ -8,9 +9,6 @@
 #include <string>
 
 namespace tzframe {
-
-// Whether two names lead to one existing file.
-bool same_file(const std::string& a, const std::string& b);
 
 // Whether two output names lead to one file: one existing file, or, while
 // neither exists, one name in one folder ("p.dat" and "./p.dat").

@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <charconv>
 #include <cstring>
 #include <iostream>
 #include <sstream>
@@ -142,75 +141,5 @@ bool open_output(std::ofstream& out, const std::string& name) {
 }
 
 std::string cannot_write(const std::string& name) { return "the output file " + name + " cannot be written."; }
-
-char* put_real(char* p, double v) {
-  // The common case, 1e-4 <= |v| < 1e6, is printed without the exponent:
-  // its six significant digits are v scaled to [1e5, 1e6) and rounded. The
-  // scaled product is off by at most half a unit in its last place (about
-  // 6e-11), so its rounding is that of the exact value unless it lies next
-  // to a half; such values, and every other case, go the exact way.
-  static const double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
-  static const double kBelow[] = {1e-4, 1e-3, 1e-2, 1e-1, 1e0, 1e1, 1e2, 1e3, 1e4, 1e5};
-  double a = v < 0 ? -v : v;
-  // Whole numbers below 1e6 (coordinates, lengths, areas) are their digits.
-  if (a >= 1.0 && a < 1e6) {
-    unsigned whole = static_cast<unsigned>(a);
-    if (static_cast<double>(whole) == a) {
-      if (v < 0) *p++ = '-';
-      return std::to_chars(p, p + 8, whole).ptr;
-    }
-  }
-  if (a >= 1e-4 && a < 1e6) {
-    int x = 5;  // the decimal exponent of a: kBelow[x + 4] <= a
-    while (a < kBelow[x + 4]) --x;
-    int k = 5 - x;  // digits after the point, 0 to 9
-    double s = a * kPow10[k];
-    long long whole = static_cast<long long>(s);  // s is positive: its floor
-    double f = s - static_cast<double>(whole);
-    long long r = whole + (f > 0.5 ? 1 : 0);
-    if (s >= 1e5 && (f < 0.5 - 1e-6 || f > 0.5 + 1e-6) && r < 1000000) {
-      static const char kPairs[] =
-          "0001020304050607080910111213141516171819202122232425262728293031323334353637383940414243444546474849"
-          "5051525354555657585960616263646566676869707172737475767778798081828384858687888990919293949596979899";
-      // The digits are copied in pieces of 8 bytes and p moves on by the
-      // digits that count: the text ends within 16 bytes of p, well inside
-      // the 32 bytes the general conversion below may write as well.
-      char d[16] = {};
-      unsigned u = static_cast<unsigned>(r);
-      for (int i = 4; i >= 0; i -= 2) {
-        std::memcpy(d + i, kPairs + 2 * (u % 100), 2);
-        u /= 100;
-      }
-      int last = 5;  // the last digit that is not a trailing zero (d[0] is not 0)
-      while (d[last] == '0') --last;
-      if (v < 0) *p++ = '-';
-      if (k <= 5) {
-        int intDigits = 6 - k;
-        std::memcpy(p, d, 8);
-        p += intDigits;
-        if (last >= intDigits) {
-          *p++ = '.';
-          std::memcpy(p, d + intDigits, 8);
-          p += last - intDigits + 1;
-        }
-      } else {
-        std::memcpy(p, "0.000", 5);
-        p += 2 + (k - 6);  // "0." and the zeros after the point (at most 3)
-        std::memcpy(p, d, 8);
-        p += last + 1;
-      }
-      return p;
-    }
-  }
-  // 32 bytes hold every "%g" form of a double with 6 digits.
-  return std::to_chars(p, p + 32, v, std::chars_format::general, 6).ptr;
-}
-
-char* put_int(char* p, long long v) { return std::to_chars(p, p + 24, v).ptr; }
-
-std::string real_text(double v) {
-  char buf[32];
-  return std::string(buf, put_real(buf, v));
-}
 
 }  // namespace tzframe

@@ -1,6 +1,7 @@
 // The frame the preparation tools share: the options "-h" and "-v", the
 // usage and version texts, the file names from the command line or from
-// prompts, the error line, the output files and the number format.
+// prompts, the error line and the output files. Numbers are written in the
+// format of every output file with tz::PutReal and tz::PutInt (tzfastio).
 //
 // Streams: prompts and progress go to the standard output; usage, version
 // and error reports to the standard error stream.
@@ -78,15 +79,6 @@ std::vector<std::string> file_names(int argc, char** argv, int firstArg, const c
 bool open_output(std::ofstream& out, const std::string& name);
 // The reason line for an output file that cannot be created or written.
 std::string cannot_write(const std::string& name);
-
-// Writes a real as the default stream formatting does ("%g": six
-// significant digits, no trailing zeros) at p; returns the end. p needs
-// room for 32 characters: bytes behind the end may be written as well.
-char* put_real(char* p, double v);
-// Writes a decimal integer at p; returns the end.
-char* put_int(char* p, long long v);
-// The same as a string.
-std::string real_text(double v);
 
 }  // namespace tzframe
 

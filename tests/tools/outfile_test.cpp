@@ -10,6 +10,8 @@
 #include <sstream>
 #include <string>
 
+#include "tzfile.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -76,7 +78,7 @@ TEST_F(OutFile, NamesOfOneFile) {
       {"nodir/new.dat", "./nodir/new.dat", false, false},  // no folder to compare
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(tzframe::same_file(c.a, c.b), c.same) << c.a << " " << c.b;
+    EXPECT_EQ(tz::SameFile(c.a, c.b), c.same) << c.a << " " << c.b;
     EXPECT_EQ(tzframe::one_file(c.a, c.b), c.one) << c.a << " " << c.b;
     EXPECT_EQ(tzframe::one_file(c.b, c.a), c.one) << c.b << " " << c.a;
   }

@@ -37,15 +37,17 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <vector>
 
 #include "dorvask.h"
+#include "linereader.h"
 #include "nopath.h"
-#include "outfile.h"
 #include "toolframe.h"
 #include "tzcheck.h"
 #include "tzdefs.h"
+#include "tzfastio.h"
+#include "tzfile.h"
+#include "tzlines.h"
 #include "tzstr.h"
 
 namespace {
@@ -130,259 +132,118 @@ struct Run {
 // ---------------------------------------------------------------------------
 // Reading
 
-// Lines of the input without their '\n'. As with the tools' line reader, an
-// empty line ends the input: no line after it is delivered. A last line
-// without a line end is delivered. At least kPad bytes may be read beyond
-// the end of a line delivered (they belong to the buffer).
-class LineReader {
+// The lines of the input as its readers see them: as in the other tools'
+// line loops, an empty line ends the input (no line after it is delivered).
+// LineReader::kPad bytes behind the end of a line may be read.
+class InputLines {
  public:
-  static constexpr std::size_t kPad = 64;
-  explicit LineReader(std::FILE* f) : file_(f), cap_(TzIoBlock(1u << 20)), buf_(cap_ + kPad) {}
-  // The offset in the file of the first byte not yet delivered.
-  std::uint64_t Tell() const { return read_ - (end_ - beg_); }
+  explicit InputLines(std::FILE* f) : lines_(f) {}
   bool Next(std::string_view& line) {
     if (ended_) return false;
-    for (;;) {
-      const char* p = static_cast<const char*>(std::memchr(buf_.data() + beg_, '\n', end_ - beg_));
-      if (p != nullptr) {
-        line = std::string_view(buf_.data() + beg_, static_cast<std::size_t>(p - (buf_.data() + beg_)));
-        beg_ = static_cast<std::size_t>(p - buf_.data()) + 1;
-        break;
-      }
-      if (eof_) {
-        if (beg_ == end_) return Finish();
-        line = std::string_view(buf_.data() + beg_, end_ - beg_);
-        beg_ = end_;
-        break;
-      }
-      Fill();
-    }
-    if (line.empty()) return Finish();
-    return true;
-  }
-
- private:
-  bool Finish() {
+    if (lines_.Next(line) && !line.empty()) return true;
     ended_ = true;
     return false;
   }
-  void Fill() {
-    if (beg_ > 0) {
-      std::memmove(buf_.data(), buf_.data() + beg_, end_ - beg_);
-      end_ -= beg_;
-      beg_ = 0;
-    }
-    if (end_ == cap_) {  // a very long line
-      cap_ *= 2;
-      buf_.resize(cap_ + kPad);
-    }
-    std::size_t got = file_ ? std::fread(buf_.data() + end_, 1, cap_ - end_, file_) : 0;
-    end_ += got;
-    read_ += got;
-    if (got == 0) eof_ = true;
+  // The offset in the file of the first byte not yet delivered.
+  std::uint64_t Tell() const { return lines_.Tell(); }
+  // Reads again from offset at; false when the file cannot be positioned
+  // there.
+  bool Seek(std::uint64_t at) {
+    ended_ = false;
+    return lines_.Seek(at);
   }
-  std::FILE* file_;
-  std::size_t cap_;
-  std::vector<char> buf_;
-  std::size_t beg_ = 0, end_ = 0;
-  std::uint64_t read_ = 0;
-  bool eof_ = false, ended_ = false;
+
+ private:
+  tzframe::LineReader lines_;
+  bool ended_ = false;
 };
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+// The lines of the input that hold more than blanks.
+class ContentLines {
+ public:
+  explicit ContentLines(InputLines& in) : in_(in) {}
+  bool Next(std::string_view& line) {
+    while (in_.Next(line))
+      if (!tz::BlankOnly(line)) return true;
+    return false;
+  }
 
-bool BlankOnly(std::string_view s) {
-  for (char c : s)
-    if (!IsBlank(c)) return false;
-  return true;
-}
-
-bool BeginsWith(std::string_view line, std::string_view key) {
-  return line.size() >= key.size() && line.compare(0, key.size(), key) == 0;
-}
-
-// The next line that is not made of blanks only; false at the end.
-bool NextContentLine(LineReader& r, std::string_view& line) {
-  while (r.Next(line))
-    if (!BlankOnly(line)) return true;
-  return false;
-}
+ private:
+  InputLines& in_;
+};
 
 // A whole item as a 32-bit integer (an optional sign, decimal digits).
 bool ParseLong(std::string_view s, Long& v) {
   if (!s.empty() && s[0] == '+') s.remove_prefix(1);
   if (s.empty() || s[0] == '+') return false;
-  auto r = std::from_chars(s.data(), s.data() + s.size(), v);
-  return r.ec == std::errc() && r.ptr == s.data() + s.size();
+  return tz::ReadLong(s.data(), s.data() + s.size(), v) == s.data() + s.size();
 }
 
-// Writes at p the "%g" text of the real a whole item denotes and returns
-// the end of the text (at most 32 characters); null when the item is not a
-// real (sign, digits with an optional point, an optional exponent) or lies
-// outside the range of doubles.
-char* PutReal(std::string_view s, char* p) {
-  const char* c = s.data();
-  const char* const e = c + s.size();
-  bool neg = false;
-  if (c != e && (*c == '+' || *c == '-')) neg = *c++ == '-';
-  // The digits from the first one that is not 0 (the first 8 of them kept),
-  // the place of the last one that is not 0, and where the point stands.
-  char d[8];
-  std::int64_t nd = 0, lastNZ = -1, intSig = 0, fracZeros = 0;
-  bool any = false;
-  auto digit = [&](char ch, bool frac) {
-    any = true;
-    if (nd == 0 && ch == '0') {
-      if (frac) ++fracZeros;
-      return;
-    }
-    if (nd < 8) d[nd] = ch;
-    if (ch != '0') lastNZ = nd;
-    ++nd;
-    if (!frac) ++intSig;
-  };
-  while (c != e && *c >= '0' && *c <= '9') digit(*c++, false);
-  if (c != e && *c == '.') {
-    ++c;
-    while (c != e && *c >= '0' && *c <= '9') digit(*c++, true);
-  }
-  if (!any) return nullptr;
-  std::int64_t exp10 = 0;
-  if (c != e && (*c == 'e' || *c == 'E')) {
-    ++c;
-    bool eneg = false;
-    if (c != e && (*c == '+' || *c == '-')) eneg = *c++ == '-';
-    if (c == e) return nullptr;
-    while (c != e && *c >= '0' && *c <= '9') {
-      if (exp10 < 100000) exp10 = exp10 * 10 + (*c - '0');
-      ++c;
-    }
-    if (eneg) exp10 = -exp10;
-  }
-  if (c != e) return nullptr;
-  if (lastNZ < 0) {  // zero keeps its sign, as "%g" writes it
-    if (neg) *p++ = '-';
-    *p++ = '0';
-    return p;
-  }
-  const std::int64_t k = lastNZ + 1;                                        // significant digits
-  const std::int64_t x = (intSig > 0 ? intSig - 1 : -fracZeros - 1) + exp10;  // exponent of the first
-  if (k <= 6 && x >= -300 && x <= 300) {
-    if (neg) *p++ = '-';
-    if (x < -4 || x >= 6) {
-      *p++ = d[0];
-      if (k > 1) {
-        *p++ = '.';
-        for (std::int64_t j = 1; j < k; ++j) *p++ = d[j];
-      }
-      *p++ = 'e';
-      *p++ = x < 0 ? '-' : '+';
-      const std::int64_t ax = x < 0 ? -x : x;
-      if (ax < 10) *p++ = '0';
-      p = std::to_chars(p, p + 4, ax).ptr;
-    } else if (x >= 0) {
-      for (std::int64_t j = 0; j <= x; ++j) *p++ = j < k ? d[j] : '0';
-      if (k > x + 1) {
-        *p++ = '.';
-        for (std::int64_t j = x + 1; j < k; ++j) *p++ = d[j];
-      }
-    } else {
-      *p++ = '0';
-      *p++ = '.';
-      for (std::int64_t j = -1; j > x; --j) *p++ = '0';
-      for (std::int64_t j = 0; j < k; ++j) *p++ = d[j];
-    }
-    return p;
-  }
-  // More digits than are written, or near the ends of the range of doubles:
-  // through the double itself.
-  std::string_view t = s;
-  if (t[0] == '+') t.remove_prefix(1);
-  double v;
-  auto r = std::from_chars(t.data(), t.data() + t.size(), v);
-  if (r.ec != std::errc() || r.ptr != t.data() + t.size()) return nullptr;
-  return std::to_chars(p, p + 32, v, std::chars_format::general, 6).ptr;
-}
-
-// The blank-separated items of a record, read one by one, each written
-// again at p in the output form; a read returns the end of the text written,
-// or null when there is no item or it is not of the kind asked for.
+// The blank-separated items of a record line, read one by one and written
+// again at out in the output form, each followed by a blank unless it is
+// the last of the record. An item already in the output form is copied as
+// it stands. Once an item cannot be read (none is left, or it is not of
+// the kind asked for), nothing more is read and Ok() is false.
 class Record {
  public:
-  explicit Record(std::string_view s) : c_(s.data()), e_(s.data() + s.size()) {}
+  Record(std::string_view s, char* out) : c_(s.data()), e_(s.data() + s.size()), p_(out) {}
 
-  char* Integer(Long& v, char* p) {
-    if (!Start()) return nullptr;
-    const char* c = c_;
-    bool neg = false;
-    if (*c == '-' || *c == '+') neg = *c++ == '-';
-    const char* digits = c;
-    std::int64_t x = 0;
-    while (c != e_ && IsDigit(*c)) {
-      if (x <= (std::int64_t{1} << 32)) x = x * 10 + (*c - '0');
-      ++c;
-    }
-    if (c == digits || !Ends(c)) return nullptr;
-    if (neg) x = -x;
-    if (x < LONG_MIN32 || x > LONG_MAX32) return nullptr;
-    v = static_cast<Long>(x);
-    const char* const b = c_;
-    c_ = c;
-    // Written as it stands unless a sign or leading zeros make it differ.
-    if (*b != '+' && *digits != '0' && c - b <= 11) {
-      std::memcpy(p, b, 16);  // the tail of the copy is overwritten later
-      return p + (c - b);
-    }
-    return std::to_chars(p, p + 12, v).ptr;
-  }
-
-  char* Real(char* p) {
-    if (!Start()) return nullptr;
-    // An item already in the output form ("%g" of at most six digits
-    // without an exponent) is copied as it stands.
-    const char* const b = c_;
-    const char* c = b;
-    if (*c == '-') ++c;
-    const char* const ib = c;
-    while (c != e_ && IsDigit(*c)) ++c;
-    const std::size_t ni = static_cast<std::size_t>(c - ib);
-    bool same = false;
-    if (Ends(c)) {
-      same = ni >= 1 && ni <= 6 && (ni == 1 || *ib != '0');
-    } else if (*c == '.' && ni >= 1) {
-      const char* const fb = ++c;
-      while (c != e_ && IsDigit(*c)) ++c;
-      const std::size_t nf = static_cast<std::size_t>(c - fb);
-      if (Ends(c) && nf >= 1 && c[-1] != '0') {
-        if (*ib != '0') {
-          same = ni + nf <= 6;
-        } else if (ni == 1) {
-          std::size_t z = 0;
-          while (fb[z] == '0') ++z;
-          same = z <= 3 && nf - z <= 6;
-        }
-      }
-    }
-    if (same) {  // at most 8 characters
-      c_ = c;
-      std::memcpy(p, b, 16);  // the tail of the copy is overwritten later
-      return p + (c - b);
-    }
-    c = b;
-    while (c != e_ && !IsBlank(*c)) ++c;
-    c_ = c;
-    return PutReal(std::string_view(b, static_cast<std::size_t>(c - b)), p);
-  }
+  void Integer(Long& v) { Put(ok_ ? ReadInteger(v) : nullptr, true); }
+  void Real(bool last = false) { Put(ok_ ? ReadReal() : nullptr, !last); }
+  bool Ok() const { return ok_; }
+  // The end of the text written.
+  char* End() const { return p_; }
 
  private:
-  static bool IsDigit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
-  bool Ends(const char* c) const { return c == e_ || IsBlank(*c); }
+  void Put(char* end, bool blank) {
+    if (end == nullptr) {
+      ok_ = false;
+      return;
+    }
+    p_ = end;
+    if (blank) *p_++ = ' ';
+  }
+  // An optional sign and decimal digits within the range of 32 bits.
+  char* ReadInteger(Long& v) {
+    if (!Start()) return nullptr;
+    const char* const b = c_;
+    const char* const digits = (*b == '-' || *b == '+') ? b + 1 : b;
+    if (digits == e_ || !tz::IsDigit(*digits)) return nullptr;
+    const char* const c = tz::ReadLong(*b == '+' ? digits : b, e_, v);
+    if (c == nullptr || !Ends(c)) return nullptr;
+    c_ = c;
+    // Written as it stands unless a sign or leading zeros make it differ.
+    if (*b != '+' && *digits != '0' && c - b <= 11) return tz::PutShort(p_, Item(b, c));
+    return tz::PutInt(p_, v);
+  }
+  // A real; one already in the output form ("%g" of at most six digits
+  // without an exponent, at most 12 characters) is copied.
+  char* ReadReal() {
+    if (!Start()) return nullptr;
+    const char* const b = c_;
+    const char* c = tz::PutRealEnd(b, e_);
+    if (c != nullptr && Ends(c)) {
+      c_ = c;
+      return tz::PutShort(p_, Item(b, c));
+    }
+    c = b;
+    while (c != e_ && !tz::IsBlank(*c)) ++c;
+    c_ = c;
+    return tz::RewriteReal(p_, Item(b, c));
+  }
+  static std::string_view Item(const char* b, const char* c) {
+    return std::string_view(b, static_cast<std::size_t>(c - b));
+  }
+  bool Ends(const char* c) const { return c == e_ || tz::IsBlank(*c); }
+  // Past the blanks; false at the end of the record.
   bool Start() {
-    while (c_ != e_ && IsBlank(*c_)) ++c_;
+    while (c_ != e_ && tz::IsBlank(*c_)) ++c_;
     return c_ != e_;
   }
   const char* c_;
   const char* e_;
+  char* p_;
+  bool ok_ = true;
 };
 
 // A growing store of text that is written in place; its bytes are not
@@ -432,22 +293,22 @@ class Items {
   Long Integer() {
     std::string_view t = Next();
     Long v = 0;
-    std::from_chars(t.data(), t.data() + t.size(), v);
+    tz::ReadLong(t.data(), t.data() + t.size(), v);
     return v;
   }
   double Real() {
     std::string_view t = Next();
     double v = 0;
-    std::from_chars(t.data(), t.data() + t.size(), v);
+    tz::ReadReal(t.data(), t.data() + t.size(), v);
     return v;
   }
 
  private:
   // The next item without a plus sign.
   std::string_view Next() {
-    while (c_ != e_ && IsBlank(*c_)) ++c_;
+    while (c_ != e_ && tz::IsBlank(*c_)) ++c_;
     const char* b = c_;
-    while (c_ != e_ && !IsBlank(*c_)) ++c_;
+    while (c_ != e_ && !tz::IsBlank(*c_)) ++c_;
     if (b != c_ && *b == '+') ++b;
     return std::string_view(b, static_cast<std::size_t>(c_ - b));
   }
@@ -500,7 +361,7 @@ void Shuffle(Long n, WorkNode* v) {
     for (Long k = 0; k < m; ++k) {
       std::uint64_t r = static_cast<std::uint64_t>(std::rand());
       j[k] = static_cast<Long>((r * static_cast<std::uint64_t>(i - k + 1)) >> 31);
-      __builtin_prefetch(&v[j[k]]);
+      tz::Prefetch(&v[j[k]]);
     }
     for (Long k = 0; k < m; ++k) std::swap(v[i - k], v[j[k]]);
   }
@@ -544,6 +405,25 @@ struct Buckets {
   }
 };
 
+// Walks the nodes of own in order: visit(f, l, t, u) for each node, whose
+// values are own's [f, l) and other's [t, u) (both hold the same number of
+// values).
+template <class Visit>
+void ForEachNode(const Buckets& own, const Buckets& other, Visit visit) {
+  const std::size_t n = own.value.size();
+  for (std::size_t f = 0, t = 0; f < n;) {
+    std::size_t l = f + 1;
+    const Long node = own.value[f].NodeNum();
+    while (l < n && own.value[l].NodeNum() == node) ++l;
+    while (t < n && other.value[t].NodeNum() < node) ++t;
+    std::size_t u = t;
+    while (u < n && other.value[u].NodeNum() == node) ++u;
+    visit(f, l, t, u);
+    f = l;
+    t = u;
+  }
+}
+
 // The lists of the values of `own`, made in the order of its places, so that
 // both `own` and `other` are read in sequence. The list of the value at place
 // q, whose node's values are own's [f, l) and other's [of, ol): first
@@ -555,33 +435,18 @@ struct Buckets {
 // initialised (only the pages written are touched).
 void MakeLists(const Buckets& own, int ownSign, const Buckets& other, int otherSign,
                std::unique_ptr<char[]>& store, std::vector<std::uint64_t>& off) {
-  const std::size_t n = own.value.size();
   // The size of the store: at most 12 characters per item.
   std::size_t bound = 0;
-  for (std::size_t f = 0, t = 0; f < n;) {
-    std::size_t l = f + 1;
-    const Long node = own.value[f].NodeNum();
-    while (l < n && own.value[l].NodeNum() == node) ++l;
-    while (t < n && other.value[t].NodeNum() < node) ++t;
-    std::size_t u = t;
-    while (u < n && other.value[u].NodeNum() == node) ++u;
+  ForEachNode(own, other, [&bound](std::size_t f, std::size_t l, std::size_t t, std::size_t u) {
     bound += 12 * (l - f) * ((l - f) + (u - t));
-    f = l;
-    t = u;
-  }
+  });
   store.reset(new char[bound + 1]);
   char* p = store.get();
   auto put = [&p](std::int64_t v) {
     p = std::to_chars(p, p + 12, v).ptr;
     *p++ = ' ';
   };
-  for (std::size_t f = 0, t = 0; f < n;) {
-    std::size_t l = f + 1;
-    const Long node = own.value[f].NodeNum();
-    while (l < n && own.value[l].NodeNum() == node) ++l;
-    while (t < n && other.value[t].NodeNum() < node) ++t;
-    std::size_t u = t;
-    while (u < n && other.value[u].NodeNum() == node) ++u;
+  ForEachNode(own, other, [&](std::size_t f, std::size_t l, std::size_t t, std::size_t u) {
     for (std::size_t q = f; q < l; ++q) {
       off[q] = static_cast<std::uint64_t>(p - store.get());
       put(static_cast<std::int64_t>((u - t) + (l - f) - 1));
@@ -589,10 +454,8 @@ void MakeLists(const Buckets& own, int ownSign, const Buckets& other, int otherS
       for (std::size_t j = q; j > f; --j) put(static_cast<std::int64_t>(ownSign) * own.value[j - 1].EdgeNum());
       for (std::size_t j = q + 1; j < l; ++j) put(static_cast<std::int64_t>(ownSign) * own.value[j].EdgeNum());
     }
-    f = l;
-    t = u;
-  }
-  off[n] = static_cast<std::uint64_t>(p - store.get());
+  });
+  off[own.value.size()] = static_cast<std::uint64_t>(p - store.get());
 }
 
 // Writes a record in the output form from its text and its two lists.
@@ -619,268 +482,319 @@ void CopyRecord(const RecordText& e, const char* from, const char* upper, std::s
 
 std::string Quoted(std::string_view s) { return "\"" + std::string(s) + "\""; }
 
-void Build(Run& run) {
-  // Creating the output would empty the input before it is read.
-  if (tzframe::same_file(run.iName, run.oName))
-    tzframe::fatal(kUnit, 489, "the output file " + run.oName + " is the input file.");
-  run.in = std::fopen(run.iName.c_str(), "r");
-  if (!tzframe::open_output(run.out, run.oName))
-    tzframe::fatal(kUnit, tzframe::ERR_CANNOT_WRITE, tzframe::cannot_write(run.oName));
-  Writer console(std::cout);
-  run.console = &console;
-  Writer file(run.out);
-  run.file = &file;
-  LineReader in(run.in);
-  std::string_view line;
-  auto putLine = [&](std::string_view s) {
-    file.Put(s);
-    file.Put('\n');
+// The builder's work on the files of a run, step by step.
+class Builder {
+ public:
+  // The run's files are open.
+  explicit Builder(Run& run) : run_(run), console_(std::cout), file_(run.out), in_(run.in), content_(in_) {
+    run_.console = &console_;
+    run_.file = &file_;
+  }
+  void Build() {
+    Records(Header());
+    UniqueNumbers();
+    Lists();
+    WriteRecords();
+    Close();
+  }
+
+ private:
+  // What the builder keeps of a record's items as it reads them.
+  struct Items {
+    Long num = 0, upperNode = 0, lowerNode = 0;
+    std::size_t headLen = 0;  // the output text up to the attribute
+    char* end = nullptr;      // the end of the output text
   };
 
-  // Header.
-  bool found = false;
-  while (NextContentLine(in, line)) {
-    if (BeginsWith(line, "[Data Format Name]")) {
-      found = true;
-      break;
-    }
-    putLine(line);
+  Long Header();
+  Long Count();
+  void Records(Long n);
+  void ReadRecord(Long i);
+  bool ReadItems(char* rec, Items& r);
+  void CheckEnds(const Items& r);
+  void UniqueNumbers();
+  void Lists();
+  void WriteRecords();
+  void WriteRecord(std::size_t i);
+  void PutDone(std::size_t i);
+  void Close();
+  void PutLine(std::string_view s) {
+    file_.Put(s);
+    file_.Put('\n');
   }
-  file.Put("This data was generated from ");
-  file.Put(run.iName);
-  file.Put(" by ");
-  if (run.command.Length() > 0) file.Put(static_cast<const char*>(run.command));
-  file.Put(".\n");
-  if (found) putLine(line);
-  if (!found || !in.Next(line) || !BeginsWith(line, "edge format V.4"))
-    run.Report(496, {"iFile must be edge format V.4 data."}, true);
-  putLine("edge connection V.4");
-  found = false;
-  while (NextContentLine(in, line)) {
-    if (BeginsWith(line, "[Number of Total Edges]")) {
-      found = true;
-      break;
-    }
-    putLine(line);
-  }
-  if (!found) run.Report(510, {}, true);
-  putLine(line);
+  // The reason line that names record i (from 0).
+  static std::string NthData(std::size_t i) { return std::to_string(i + 1) + "th data"; }
+
+  Run& run_;
+  Writer console_;  // the standard output
+  Writer file_;     // the output file
+  InputLines in_;
+  ContentLines content_;
+  std::string_view line_;  // the line read last
+  // The records: where their output text lies, the text kept of them, and
+  // the end values of the edges (the two arrays of the historical trees).
+  std::vector<RecordText> edges_;
+  TextStore text_;
+  std::vector<WorkNode> upperNodeArray_, lowerNodeArray_;
+  std::uint64_t dataAt_ = 0;  // the offset of the first record
+  bool reread_ = false;       // the records can be read again from the file
+  // The list places of the sort's scratch, and the two buckets and lists.
+  std::vector<std::uint64_t> upperOff_, lowerOff_;
+  Buckets ups_, lows_;
+  std::unique_ptr<char[]> upperLists_, lowerLists_;
+  std::vector<char> big_;  // a record longer than the writer's buffer
+};
+
+// The header, copied up to its "[Data]" line with the builder's line and
+// the new format name; returns the number of records.
+Long Builder::Header() {
+  auto copy = [this](std::string_view s) { PutLine(s); };
+  const bool found = tz::SkipTo(content_, line_, "[Data Format Name]", copy);
+  file_.Put("This data was generated from ");
+  file_.Put(run_.iName);
+  file_.Put(" by ");
+  if (run_.command.Length() > 0) file_.Put(static_cast<const char*>(run_.command));
+  file_.Put(".\n");
+  if (found) PutLine(line_);
+  if (!found || !in_.Next(line_) || !tz::BeginsWith(line_, "edge format V.4"))
+    run_.Report(496, {"iFile must be edge format V.4 data."}, true);
+  PutLine("edge connection V.4");
+  if (!tz::SkipTo(content_, line_, "[Number of Total Edges]", copy)) run_.Report(510, {}, true);
+  PutLine(line_);
+  const Long n = Count();
+  if (!tz::SkipTo(content_, line_, "[Data]")) run_.Report(531, {}, true);
+  PutLine(line_);
+  return n;
+}
+
+// The line after "[Number of Total Edges]", copied: a non-negative
+// integer between blanks.
+Long Builder::Count() {
   Long n = -1;
-  const bool haveCount = in.Next(line);
+  const bool haveCount = in_.Next(line_);
   if (haveCount) {
-    putLine(line);
-    std::string_view t = line;
-    while (!t.empty() && IsBlank(t.front())) t.remove_prefix(1);
-    while (!t.empty() && IsBlank(t.back())) t.remove_suffix(1);
+    PutLine(line_);
+    std::string_view t = line_;
+    while (!t.empty() && tz::IsBlank(t.front())) t.remove_prefix(1);
+    while (!t.empty() && tz::IsBlank(t.back())) t.remove_suffix(1);
     if (!ParseLong(t, n)) n = -1;
   }
   if (n < 0)
-    run.Report(521,
-               {haveCount ? "the number of total edges in " + run.iName +
-                                " must be a non-negative integer, not " + Quoted(line) + "."
-                          : "the number of total edges is missing in " + run.iName + "."},
-               true);
-  found = false;
-  while (NextContentLine(in, line)) {
-    if (BeginsWith(line, "[Data]")) {
-      found = true;
-      break;
-    }
-  }
-  if (!found) run.Report(531, {}, true);
-  putLine(line);
+    run_.Report(521,
+                {haveCount ? "the number of total edges in " + run_.iName + " must be a non-negative integer, not " +
+                                 Quoted(line_) + "."
+                           : "the number of total edges is missing in " + run_.iName + "."},
+                true);
+  return n;
+}
 
-  // Records. The end values of the edges go into the two arrays of the
-  // historical trees; the output text of a record's items into a store,
-  // unless the line holds it and the input is a file that can be read again.
-  std::vector<RecordText> edges;
-  TextStore text;
-  std::vector<WorkNode> upperNodeArray, lowerNodeArray;
-  const std::uint64_t dataAt = in.Tell();
-  bool reread = false;
-  {
-    struct stat st;
-    if (run.in != nullptr && ::fstat(::fileno(run.in), &st) == 0 && S_ISREG(st.st_mode)) reread = true;
-    const std::size_t expect = static_cast<std::size_t>(std::min<Long>(n, 1 << 22));
-    edges.reserve(expect);
-    upperNodeArray.reserve(expect);
-    lowerNodeArray.reserve(expect);
-  }
+// The records. The output text of a record's items goes into the store,
+// unless the line holds it and the input is a file that can be read again.
+void Builder::Records(Long n) {
+  dataAt_ = in_.Tell();
+  struct stat st;
+  reread_ = run_.in != nullptr && ::fstat(::fileno(run_.in), &st) == 0 && S_ISREG(st.st_mode);
+  const std::size_t expect = static_cast<std::size_t>(std::min<Long>(n, 1 << 22));
+  edges_.reserve(expect);
+  upperNodeArray_.reserve(expect);
+  lowerNodeArray_.reserve(expect);
   for (Long i = 0; i < n; ++i) {
-    if (!NextContentLine(in, line)) run.Report(553, {std::to_string(i + 1) + "th data"}, true);
-    Record items(line);
-    // 13 items of at most 32 characters and a blank, and the 16 bytes an
-    // item copied as it stands may write beyond its end.
-    char* const rec = text.Room(16 * 40);
-    char* p = rec;
-    bool ok = true;
-    auto integer = [&](Long& v) {
-      char* q = ok ? items.Integer(v, p) : nullptr;
-      if (q == nullptr) {
-        ok = false;
-        return;
-      }
-      p = q;
-      *p++ = ' ';
-    };
-    auto real = [&](bool blank) {
-      char* q = ok ? items.Real(p) : nullptr;
-      if (q == nullptr) {
-        ok = false;
-        return;
-      }
-      p = q;
-      if (blank) *p++ = ' ';
-    };
-    Long num = 0, upperNode = 0, lowerNode = 0, atr = 0;
-    integer(num);
-    integer(upperNode);
-    real(true), real(true), real(true);
-    integer(lowerNode);
-    real(true), real(true), real(true);
-    const std::size_t headLen = static_cast<std::size_t>(p - rec);
-    integer(atr);
-    if (ok && atr == 1) {
-      real(true), real(true), real(false);
-    } else if (ok && atr == 3) {
-      real(true), real(false);
-    } else if (ok && atr != 2) {
-      run.Report(576, {}, false);
-    }
-    if (!ok)
-      run.Report(560,
-                 {std::to_string(i + 1) + "th data",
-                  "the record cannot be read in " + run.iName + ": " + Quoted(line)},
-                 true);
-    // The lists name an edge k as +k or -k; the smallest long has no
-    // negative of 32 bits.
-    if (num == LONG_MIN32)
-      run.Report(583,
-                 {"edge " + std::to_string(num) + " in " + run.iName +
-                  " cannot be named with a sign; edge numbers lie from -2147483647 to 2147483647."},
-                 true);
-    if (upperNode == lowerNode)
-      run.Report(587,
-                 {"edge " + std::to_string(num) + " in " + run.iName +
-                  " has the same upper and lower node " + std::to_string(upperNode) + "."},
-                 true);
-    const std::size_t len = static_cast<std::size_t>(p - rec);
-    const bool outputForm = len <= line.size() && std::memcmp(rec, line.data(), len) == 0;
-    if (outputForm && reread) {
-      edges.push_back(
-          RecordText{RecordText::kFromLine, static_cast<std::uint32_t>(headLen), static_cast<std::uint32_t>(len)});
-    } else if (outputForm) {
-      edges.push_back(RecordText{text.Size(), static_cast<std::uint32_t>(headLen), static_cast<std::uint32_t>(len)});
-      text.Commit(p);
-    } else {
-      edges.push_back(RecordText{text.Size(), RecordText::kAsEdge, static_cast<std::uint32_t>(line.size())});
-      char* r = text.Room(line.size());
-      text.Commit(std::copy_n(line.data(), line.size(), r));
-    }
-    upperNodeArray.push_back(WorkNode(num, upperNode, static_cast<std::uint32_t>(i)));
-    lowerNodeArray.push_back(WorkNode(num, lowerNode, static_cast<std::uint32_t>(i)));
+    if (!content_.Next(line_)) run_.Report(553, {NthData(i)}, true);
+    ReadRecord(i);
   }
+}
 
-  // Edge numbers must be unique: report the earliest record that repeats one.
-  // One more than the values: the scratch serves for the list places later.
-  std::vector<std::uint64_t> scratchA(upperNodeArray.size() + 1), scratchB(upperNodeArray.size() + 1);
-  {
-    std::vector<std::uint64_t>& byNum = scratchA;
-    const std::size_t count = upperNodeArray.size();
-    for (std::size_t i = 0; i < count; ++i)
-      byNum[i] =
-          (static_cast<std::uint64_t>(static_cast<std::uint32_t>(upperNodeArray[i].EdgeNum()) ^ 0x80000000u) << 32) | i;
-    // pelmic writes the records sorted by edge number: then nothing to sort.
-    if (!std::is_sorted(byNum.begin(), byNum.begin() + static_cast<std::ptrdiff_t>(count)))
-      std::sort(byNum.begin(), byNum.begin() + static_cast<std::ptrdiff_t>(count));
-    std::size_t repeat = SIZE_MAX, original = 0;
-    for (std::size_t q = 1; q < count; ++q) {
-      if ((byNum[q] >> 32) == (byNum[q - 1] >> 32)) {
-        std::size_t at = static_cast<std::uint32_t>(byNum[q]);
-        if (at < repeat) {
-          repeat = at;
-          original = static_cast<std::uint32_t>(byNum[q - 1]);
-        }
+// One record: its items, its ends, and where its output text lies.
+void Builder::ReadRecord(Long i) {
+  // 13 items of at most 32 characters and a blank, and the 16 bytes an
+  // item copied as it stands may write beyond its end.
+  char* const rec = text_.Room(16 * 40);
+  Items r;
+  if (!ReadItems(rec, r))
+    run_.Report(560, {NthData(i), "the record cannot be read in " + run_.iName + ": " + Quoted(line_)}, true);
+  CheckEnds(r);
+  const std::size_t headLen = r.headLen, len = static_cast<std::size_t>(r.end - rec);
+  const bool outputForm = len <= line_.size() && std::memcmp(rec, line_.data(), len) == 0;
+  if (outputForm && reread_) {
+    edges_.push_back(
+        RecordText{RecordText::kFromLine, static_cast<std::uint32_t>(headLen), static_cast<std::uint32_t>(len)});
+  } else if (outputForm) {
+    edges_.push_back(RecordText{text_.Size(), static_cast<std::uint32_t>(headLen), static_cast<std::uint32_t>(len)});
+    text_.Commit(r.end);
+  } else {
+    edges_.push_back(RecordText{text_.Size(), RecordText::kAsEdge, static_cast<std::uint32_t>(line_.size())});
+    char* r = text_.Room(line_.size());
+    text_.Commit(std::copy_n(line_.data(), line_.size(), r));
+  }
+  upperNodeArray_.push_back(WorkNode(r.num, r.upperNode, static_cast<std::uint32_t>(i)));
+  lowerNodeArray_.push_back(WorkNode(r.num, r.lowerNode, static_cast<std::uint32_t>(i)));
+}
+
+// The items of the record line, written again at rec in the output form;
+// false when one cannot be read. An attribute other than 1, 2 and 3 is
+// reported.
+bool Builder::ReadItems(char* rec, Items& r) {
+  Record items(line_, rec);
+  Long atr = 0;
+  items.Integer(r.num);
+  items.Integer(r.upperNode);
+  items.Real(), items.Real(), items.Real();
+  items.Integer(r.lowerNode);
+  items.Real(), items.Real(), items.Real();
+  r.headLen = static_cast<std::size_t>(items.End() - rec);
+  items.Integer(atr);
+  if (items.Ok() && atr == 1) {
+    items.Real(), items.Real(), items.Real(true);
+  } else if (items.Ok() && atr == 3) {
+    items.Real(), items.Real(true);
+  } else if (items.Ok() && atr != 2) {
+    run_.Report(576, {}, false);
+  }
+  r.end = items.End();
+  return items.Ok();
+}
+
+// The lists name an edge k as +k or -k, so the smallest long, which has no
+// negative of 32 bits, names none; an edge joins two nodes.
+void Builder::CheckEnds(const Items& r) {
+  if (r.num == LONG_MIN32)
+    run_.Report(583,
+                {"edge " + std::to_string(r.num) + " in " + run_.iName +
+                 " cannot be named with a sign; edge numbers lie from -2147483647 to 2147483647."},
+                true);
+  if (r.upperNode == r.lowerNode)
+    run_.Report(587,
+                {"edge " + std::to_string(r.num) + " in " + run_.iName + " has the same upper and lower node " +
+                 std::to_string(r.upperNode) + "."},
+                true);
+}
+
+// Edge numbers must be unique: report the earliest record that repeats one.
+// The scratch holds one more than the values: it serves for the list
+// places later.
+void Builder::UniqueNumbers() {
+  const std::size_t count = upperNodeArray_.size();
+  upperOff_.resize(count + 1);
+  lowerOff_.resize(count + 1);
+  std::vector<std::uint64_t>& byNum = upperOff_;
+  for (std::size_t i = 0; i < count; ++i)
+    byNum[i] =
+        (static_cast<std::uint64_t>(static_cast<std::uint32_t>(upperNodeArray_[i].EdgeNum()) ^ 0x80000000u) << 32) | i;
+  // pelmic writes the records sorted by edge number: then nothing to sort.
+  if (!std::is_sorted(byNum.begin(), byNum.begin() + static_cast<std::ptrdiff_t>(count)))
+    std::sort(byNum.begin(), byNum.begin() + static_cast<std::ptrdiff_t>(count));
+  std::size_t repeat = SIZE_MAX, original = 0;
+  for (std::size_t q = 1; q < count; ++q) {
+    if ((byNum[q] >> 32) == (byNum[q - 1] >> 32)) {
+      std::size_t at = static_cast<std::uint32_t>(byNum[q]);
+      if (at < repeat) {
+        repeat = at;
+        original = static_cast<std::uint32_t>(byNum[q - 1]);
       }
     }
-    if (repeat != SIZE_MAX)
-      run.Report(592,
-                 {"edge " + std::to_string(upperNodeArray[repeat].EdgeNum()) + " is given twice in " + run.iName +
-                  ", in records " + std::to_string(original + 1) + " and " + std::to_string(repeat + 1) +
-                  "."},
-                 true);
   }
+  if (repeat != SIZE_MAX)
+    run_.Report(592,
+                {"edge " + std::to_string(upperNodeArray_[repeat].EdgeNum()) + " is given twice in " + run_.iName +
+                 ", in records " + std::to_string(original + 1) + " and " + std::to_string(repeat + 1) + "."},
+                true);
+}
 
-  console.Put("trees has been built.\n");
-  Shuffle(n, upperNodeArray.data());
-  Shuffle(n, lowerNodeArray.data());
-  // The buckets of the upper and of the lower ends, in place of the trees.
-  Buckets ups, lows;
-  ups.Build(upperNodeArray, scratchA, scratchB);
-  lows.Build(lowerNodeArray, scratchA, scratchB);
-  // The upper lists: edges ending at the upper end's node (+), then the
-  // other edges starting there (-); the lower lists: edges starting at the
-  // lower end's node (-), then the other edges ending there (+). The sort's
-  // scratch holds where the lists of each place lie.
-  std::unique_ptr<char[]> upperLists, lowerLists;
-  std::vector<std::uint64_t>& upperOff = scratchA;
-  std::vector<std::uint64_t>& lowerOff = scratchB;
-  MakeLists(ups, -1, lows, +1, upperLists, upperOff);
-  MakeLists(lows, +1, ups, -1, lowerLists, lowerOff);
+// The neighbour lists. The buckets of the upper and of the lower ends, in
+// place of the trees; the upper lists: edges ending at the upper end's node
+// (+), then the other edges starting there (-); the lower lists: edges
+// starting at the lower end's node (-), then the other edges ending there
+// (+). The sort's scratch then holds where the lists of each place lie.
+void Builder::Lists() {
+  console_.Put("trees has been built.\n");
+  const Long n = static_cast<Long>(upperNodeArray_.size());
+  Shuffle(n, upperNodeArray_.data());
+  Shuffle(n, lowerNodeArray_.data());
+  ups_.Build(upperNodeArray_, upperOff_, lowerOff_);
+  lows_.Build(lowerNodeArray_, upperOff_, lowerOff_);
+  MakeLists(ups_, -1, lows_, +1, upperLists_, upperOff_);
+  MakeLists(lows_, +1, ups_, -1, lowerLists_, lowerOff_);
+}
 
-  // The records again, in file order.
-  LineReader again(run.in);
-  if (reread && std::fseek(run.in, static_cast<long>(dataAt), SEEK_SET) != 0) reread = false;
-  std::vector<char> big;  // a record longer than the writer's buffer
-  const std::size_t count = edges.size();
+// The records again, in file order, with their lists.
+void Builder::WriteRecords() {
+  if (reread_ && !in_.Seek(dataAt_)) reread_ = false;
+  const std::size_t count = edges_.size();
   for (std::size_t i = 0; i < count; ++i) {
     // The lists lie in bucket order: fetch where those of the records ahead
     // are, and then the lists themselves.
     if (i + 16 < count) {
-      __builtin_prefetch(&upperOff[ups.place[i + 16]]);
-      __builtin_prefetch(&lowerOff[lows.place[i + 16]]);
+      tz::Prefetch(&upperOff_[ups_.place[i + 16]]);
+      tz::Prefetch(&lowerOff_[lows_.place[i + 16]]);
     }
     if (i + 8 < count) {
-      __builtin_prefetch(upperLists.get() + upperOff[ups.place[i + 8]]);
-      __builtin_prefetch(lowerLists.get() + lowerOff[lows.place[i + 8]]);
+      tz::Prefetch(upperLists_.get() + upperOff_[ups_.place[i + 8]]);
+      tz::Prefetch(lowerLists_.get() + lowerOff_[lows_.place[i + 8]]);
     }
-    const std::uint32_t pu = ups.place[i], pl = lows.place[i];
-    const std::size_t upperLen = upperOff[pu + 1] - upperOff[pu], lowerLen = lowerOff[pl + 1] - lowerOff[pl];
-    const RecordText& e = edges[i];
-    // Every record's line is read again, so that the lines stay in step.
-    if (reread && (!NextContentLine(again, line) || (e.off == RecordText::kFromLine && line.size() < e.len)))
-      reread = false;
-    if (e.off == RecordText::kFromLine && !reread)
-      run.Report(560, {std::to_string(i + 1) + "th data", "the record cannot be read again in " + run.iName + "."},
-                 true);
-    if (e.headLen == RecordText::kAsEdge) {
-      Edge edge;
-      ReadEdge(std::string_view(text.Data() + e.off, e.len), edge);
-      ReadList(upperLists.get() + upperOff[pu], upperLen, [&edge](Long k) { edge.AddUpperEdge(k); });
-      ReadList(lowerLists.get() + lowerOff[pl], lowerLen, [&edge](Long k) { edge.AddLowerEdge(k); });
-      file.Drain();
-      run.out << edge;
-      run.out.put('\n');
-    } else {
-      CopyRecord(e, e.off == RecordText::kFromLine ? line.data() : text.Data() + e.off,
-                 upperLists.get() + upperOff[pu], upperLen, lowerLists.get() + lowerOff[pl], lowerLen, file, big);
-    }
-    char* c = console.Room(32);
-
-    c = std::copy_n("edge ", 5, c);
-    c = std::to_chars(c, c + 12, static_cast<std::int64_t>(i) + 1).ptr;
-    c = std::copy_n(" done\n", 6, c);
-    console.Commit(c);
+    WriteRecord(i);
+    PutDone(i);
   }
+}
 
-  console.Flush();
-  bool written = file.Flush();
-  run.out.close();
-  if (run.out.fail()) written = false;
-  run.file = nullptr;
-  if (!written)
-    run.Report(tzframe::ERR_CANNOT_WRITE, {tzframe::cannot_write(run.oName)}, true);
-  if (run.in) std::fclose(run.in);
+// One record with its lists: copied from its line or its text, or written
+// as an Edge.
+void Builder::WriteRecord(std::size_t i) {
+  const std::uint32_t pu = ups_.place[i], pl = lows_.place[i];
+  const char* const upper = upperLists_.get() + upperOff_[pu];
+  const char* const lower = lowerLists_.get() + lowerOff_[pl];
+  const std::size_t upperLen = upperOff_[pu + 1] - upperOff_[pu], lowerLen = lowerOff_[pl + 1] - lowerOff_[pl];
+  const RecordText& e = edges_[i];
+  // Every record's line is read again, so that the lines stay in step.
+  if (reread_ && (!content_.Next(line_) || (e.off == RecordText::kFromLine && line_.size() < e.len)))
+    reread_ = false;
+  if (e.off == RecordText::kFromLine && !reread_)
+    run_.Report(560, {NthData(i), "the record cannot be read again in " + run_.iName + "."}, true);
+  if (e.headLen != RecordText::kAsEdge) {
+    CopyRecord(e, e.off == RecordText::kFromLine ? line_.data() : text_.Data() + e.off, upper, upperLen, lower,
+               lowerLen, file_, big_);
+    return;
+  }
+  Edge edge;
+  ReadEdge(std::string_view(text_.Data() + e.off, e.len), edge);
+  ReadList(upper, upperLen, [&edge](Long k) { edge.AddUpperEdge(k); });
+  ReadList(lower, lowerLen, [&edge](Long k) { edge.AddLowerEdge(k); });
+  file_.Drain();
+  run_.out << edge;
+  run_.out.put('\n');
+}
+
+// "edge <i + 1> done" on the console.
+void Builder::PutDone(std::size_t i) {
+  char* c = console_.Room(32);
+  c = std::copy_n("edge ", 5, c);
+  c = std::to_chars(c, c + 12, static_cast<std::int64_t>(i) + 1).ptr;
+  c = std::copy_n(" done\n", 6, c);
+  console_.Commit(c);
+}
+
+// The output, flushed and closed; a write that failed is reported.
+void Builder::Close() {
+  console_.Flush();
+  bool written = file_.Flush();
+  run_.out.close();
+  if (run_.out.fail()) written = false;
+  run_.file = nullptr;
+  if (!written) run_.Report(tzframe::ERR_CANNOT_WRITE, {tzframe::cannot_write(run_.oName)}, true);
+  if (run_.in) std::fclose(run_.in);
+}
+
+// The files. Creating the output would empty the input before it is read.
+void Open(Run& run) {
+  if (tz::SameFile(run.iName.c_str(), run.oName.c_str()))
+    tzframe::fatal(kUnit, 489, "the output file " + run.oName + " is the input file.");
+  run.in = std::fopen(run.iName.c_str(), "r");
+  if (!tzframe::open_output(run.out, run.oName))
+    tzframe::fatal(kUnit, tzframe::ERR_CANNOT_WRITE, tzframe::cannot_write(run.oName));
+}
+
+void Build(Run& run) {
+  Open(run);
+  Builder(run).Build();
 }
 
 }  // namespace

@@ -9,8 +9,8 @@
 #include <ostream>
 #include <vector>
 
-#include "toolframe.h"
 #include "tzdefs.h"
+#include "tzfastio.h"
 #include "tzslist.h"
 
 // An edge number and the number of a node at one end of that edge. Values
@@ -107,13 +107,13 @@ inline std::size_t TextBound(Edge& e) {
 }
 
 inline char* PutItem(char* p, double v) {
-  p = tzframe::put_real(p, v);
+  p = tz::PutReal(p, v);
   *p++ = ' ';
   return p;
 }
 
 inline char* PutItem(char* p, long long v) {
-  p = tzframe::put_int(p, v);
+  p = tz::PutInt(p, v);
   *p++ = ' ';
   return p;
 }
@@ -148,10 +148,10 @@ inline char* PutRecord(char* p, Edge& e) {
   p = PutItem(PutEnds(p, e), static_cast<long long>(e.Atribute()));
   if (e.Atribute() == 1) {
     p = PutItem(PutItem(p, e.Length()), e.Gradient());
-    p = tzframe::put_real(p, e.Area());
+    p = tz::PutReal(p, e.Area());
   } else if (e.Atribute() == 3) {
     p = PutItem(p, e.Length());
-    p = tzframe::put_real(p, e.Gradient());
+    p = tz::PutReal(p, e.Gradient());
   }
   return p;
 }
@@ -173,7 +173,7 @@ inline std::ostream& operator<<(std::ostream& os, Edge& e) {
   if (buf.size() < dorvask::TextBound(e)) buf.resize(dorvask::TextBound(e));
   char* p = dorvask::PutEnds(buf.data(), e);
   p = dorvask::PutItem(dorvask::PutItem(p, e.Length()), e.Gradient());
-  p = tzframe::put_real(p, e.Area());
+  p = tz::PutReal(p, e.Area());
   *p++ = '\n';
   os.write(buf.data(), p - buf.data());
   return os.flush();

@@ -8,21 +8,23 @@
 // Both inputs are read through comment-stripping streams, each twice: a
 // first pass counts the records, so that the node and edge arrays are
 // allocated once, and a second pass reads them.
-#include <charconv>
 #include <cstdint>
-#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "linereader.h"
 #include "nopath.h"
-#include "outfile.h"
 #include "toolframe.h"
 #include "tzcheck.h"
 #include "tzdefs.h"
 #include "tzdfstream.h"
+#include "tzfastio.h"
+#include "tzfile.h"
+#include "tzlines.h"
 #include "tzrbktree.h"
 #include "tzstr.h"
 
@@ -30,6 +32,7 @@ namespace {
 
 const char* const kUnit = "pelmic.cpp";
 const std::streamsize kOutBuffer = TzIoBlock(1 << 20);
+const std::size_t kLineBlock = TzIoBlock(std::size_t(1) << 18);
 
 // Error points; the number is part of the report.
 enum ErrorPoint {
@@ -134,46 +137,46 @@ class Edge {
 };
 
 // One "edge format V.4" record, without the end of line.
-char* put_edge(char* p, const Edge& e) {
-  using tzframe::put_int;
-  using tzframe::put_real;
-  p = put_int(p, e.Number());
+char* PutEdge(char* p, const Edge& e) {
+  using tz::PutInt;
+  using tz::PutReal;
+  p = PutInt(p, e.Number());
   *p++ = ' ';
-  p = put_int(p, e.UpperNode());
+  p = PutInt(p, e.UpperNode());
   *p++ = ' ';
-  p = put_real(p, e.Xup());
+  p = PutReal(p, e.Xup());
   *p++ = ' ';
-  p = put_real(p, e.Yup());
+  p = PutReal(p, e.Yup());
   *p++ = ' ';
-  p = put_real(p, e.Zup());
+  p = PutReal(p, e.Zup());
   *p++ = ' ';
-  p = put_int(p, e.LowerNode());
+  p = PutInt(p, e.LowerNode());
   *p++ = ' ';
-  p = put_real(p, e.Xdown());
+  p = PutReal(p, e.Xdown());
   *p++ = ' ';
-  p = put_real(p, e.Ydown());
+  p = PutReal(p, e.Ydown());
   *p++ = ' ';
-  p = put_real(p, e.Zdown());
+  p = PutReal(p, e.Zdown());
   *p++ = ' ';
-  p = put_int(p, e.Atribute());
+  p = PutInt(p, e.Atribute());
   *p++ = ' ';
   if (e.Atribute() == 1) {
-    p = put_real(p, e.Length());
+    p = PutReal(p, e.Length());
     *p++ = ' ';
-    p = put_real(p, e.Gradient());
+    p = PutReal(p, e.Gradient());
     *p++ = ' ';
-    p = put_real(p, e.Area());
+    p = PutReal(p, e.Area());
   } else if (e.Atribute() == 3) {
-    p = put_real(p, e.Length());
+    p = PutReal(p, e.Length());
     *p++ = ' ';
-    p = put_real(p, e.Gradient());
+    p = PutReal(p, e.Gradient());
   }
   return p;
 }
 
 std::ofstream& operator<<(std::ofstream& out, const Edge& e) {
   char buf[512];  // 9 reals of at most 13 characters, 4 integers, blanks
-  out.write(buf, put_edge(buf, e) - buf);
+  out.write(buf, PutEdge(buf, e) - buf);
   return out;
 }
 
@@ -263,97 +266,20 @@ bool SortDistinct(std::vector<SortKey>& keys) {
   return true;
 }
 
-// One line of a file as it stands in the reader's block: its characters
-// without the line end.
-struct Line {
-  const char* p = "";
-  std::size_t n = 0;
-};
-
-enum LineKind { LINE_TEXT, LINE_EMPTY, LINE_END };
-
-// The lines of a stream, read from it in blocks and handed out in place, so
-// that no line is copied. The rules are those of the line read of the text
-// string: a line ends at its newline, which is not part of it; a last line
-// without a line end is a line like any other; an empty line is told apart
-// from the end of the file.
-class LineReader {
- public:
-  explicit LineReader(std::istream& s) : is(s), buf(kLineBlock) {}
-  LineReader(const LineReader&) = delete;
-  LineReader& operator=(const LineReader&) = delete;
-
-  LineKind Next(Line& line) {
-    for (;;) {
-      const void* nl = std::memchr(buf.data() + head, '\n', tail - head);
-      if (nl != nullptr) {
-        const char* q = static_cast<const char*>(nl);
-        line.p = buf.data() + head;
-        line.n = static_cast<std::size_t>(q - line.p);
-        head += line.n + 1;
-        return line.n != 0 ? LINE_TEXT : LINE_EMPTY;
-      }
-      if (atEnd || !Fill()) {
-        line = Line();
-        if (head == tail) return LINE_END;
-        line.p = buf.data() + head;  // a last line without a line end
-        line.n = tail - head;
-        head = tail;
-        return LINE_TEXT;
-      }
-    }
-  }
-  // Back to the start of the stream.
-  void Rewind() {
-    is.clear();
-    is.seekg(0);
-    head = tail = 0;
-    atEnd = false;
-  }
-
- private:
-  static const std::size_t kLineBlock = TzIoBlock(std::size_t(1) << 18);
-  // Keeps the unfinished line at the front of the block, with room behind
-  // it (a line longer than the block doubles it), and reads more; false at
-  // the end of the stream.
-  bool Fill() {
-    std::size_t rest = tail - head;
-    if (head > 0) std::memmove(buf.data(), buf.data() + head, rest);
-    head = 0;
-    tail = rest;
-    if (tail == buf.size()) buf.resize(2 * buf.size());
-    is.read(buf.data() + tail, static_cast<std::streamsize>(buf.size() - tail));
-    std::size_t got = static_cast<std::size_t>(is.gcount());
-    tail += got;
-    if (got == 0) atEnd = true;
-    return got != 0;
-  }
-
-  std::istream& is;
-  std::vector<char> buf;
-  std::size_t head = 0, tail = 0;  // the unread characters of the block
-  bool atEnd = false;
-};
-
 // The items of one record, read from the front of a line as the stream's
 // number extraction reads them: white space skipped, an optional sign, the
 // longest number that follows.
 class Items {
  public:
-  explicit Items(const Line& line) : p(line.p), end(line.p + line.n) {}
-  bool Integer(Long& v) {
-    const char* q = Start();
-    if (Whole(q, v)) return true;
-    return Convert(q, v);
-  }
+  explicit Items(std::string_view line) : p(line.data()), end(line.data() + line.size()) {}
+  bool Integer(Long& v) { return Took(tz::ReadLong(Start(), end, v)); }
   bool Real(double& v) {
     const char* q = Start();
-    if (Decimal(q, v)) return true;
     // The stream's extraction takes no "nan" or "inf": a real begins with a
     // digit or a point, after an optional minus.
     const char* r = (q < end && *q == '-') ? q + 1 : q;
-    if (r == end || (*r != '.' && static_cast<unsigned>(*r - '0') >= 10)) return false;
-    return Convert(q, v);
+    if (r == end || (*r != '.' && !tz::IsDigit(*r))) return false;
+    return Took(tz::ReadReal(q, end, v));
   }
 
  private:
@@ -365,125 +291,43 @@ class Items {
     if (q < end && *q == '+' && q + 1 < end && q[1] != '-') ++q;
     return q;
   }
-  template <class T>
-  bool Convert(const char* q, T& v) {
-    T x;
-    std::from_chars_result r = std::from_chars(q, end, x);
-    if (r.ec != std::errc()) return false;
-    v = x;
-    p = r.ptr;
-    return true;
-  }
-  // The common integer, an optional minus and at most 10 digits within the
-  // range: read as from_chars reads it. Anything else (no digits, more
-  // digits, a value out of range) is left to from_chars (false).
-  bool Whole(const char* q, Long& v) {
-    const char* r = q;
-    bool negative = r < end && *r == '-';
-    if (negative) ++r;
-    const char* first = r;
-    std::uint64_t m = 0;  // wraps harmlessly past 19 digits, which go to from_chars
-    unsigned d;
-    while (r < end && (d = static_cast<unsigned>(*r - '0')) < 10) {
-      m = m * 10 + d;
-      ++r;
-    }
-    if (r == first || r - first > 10 || m > (negative ? 2147483648u : 2147483647u)) return false;
-    v = static_cast<Long>(negative ? -static_cast<std::int64_t>(m) : static_cast<std::int64_t>(m));
-    p = r;
-    return true;
-  }
-  // The common short decimal, an optional minus, digits and an optional
-  // point followed by digits, at most 15 digits in all and no exponent: its
-  // digits as an integer and the power of ten are exact doubles, so that
-  // their quotient is the correctly rounded value, the one from_chars gives.
-  // Any other form is left to from_chars (false).
-  bool Decimal(const char* q, double& v) {
-    static const double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-    const char* r = q;
-    bool negative = r < end && *r == '-';
-    if (negative) ++r;
-    std::uint64_t m = 0;
-    int digits = 0, fraction = 0;
-    while (r < end && static_cast<unsigned>(*r - '0') < 10 && digits < 16) {
-      m = m * 10 + static_cast<unsigned>(*r - '0');
-      ++r;
-      ++digits;
-    }
-    if (digits == 0) return false;
-    if (r < end && *r == '.') {
-      ++r;
-      while (r < end && static_cast<unsigned>(*r - '0') < 10 && digits < 16) {
-        m = m * 10 + static_cast<unsigned>(*r - '0');
-        ++r;
-        ++digits;
-        ++fraction;
-      }
-      if (fraction == 0) return false;  // "1." and the like
-    }
-    if (digits > 15) return false;
-    if (r < end && (*r == 'e' || *r == 'E' || *r == '.' || static_cast<unsigned>(*r - '0') < 10)) return false;
-    double x = static_cast<double>(m);
-    if (fraction > 0) x /= kPow10[fraction];
-    v = negative ? -x : x;
-    p = r;
+  // Moves past an item read up to q; false when none was (q null).
+  bool Took(const char* q) {
+    if (q == nullptr) return false;
+    p = q;
     return true;
   }
   const char* p;
   const char* end;
 };
 
-// The text of a line up to its first NUL character, as a C string shows it.
-std::string text(const Line& line) {
-  const void* nul = std::memchr(line.p, '\0', line.n);
-  return std::string(line.p, nul ? static_cast<const char*>(nul) : line.p + line.n);
-}
-
-// A line of blanks and tabs only (an indented comment leaves one); the line
-// is seen as a C string, up to its first NUL character.
-bool blank(const Line& line) {
-  for (std::size_t k = 0; k < line.n && line.p[k] != '\0'; ++k)
-    if (line.p[k] != ' ' && line.p[k] != '\t' && line.p[k] != '\r') return false;
-  return true;
-}
-
-// Whether the line begins with the n characters of key (which holds no NUL).
-bool begins(const Line& line, const char* key, std::size_t n) {
-  return line.n >= n && std::memcmp(line.p, key, n) == 0;
-}
-
-// Skips to the line that begins with key; false at the end of the file.
-bool skip_to(LineReader& in, Line& line, const char* key, std::size_t n) {
-  for (;;) {
-    LineKind k = in.Next(line);
-    if (k == LINE_END) return false;
-    if (k == LINE_TEXT && begins(line, key, n)) return true;
-  }
-}
+// The text of a line as a C string shows it, for a report.
+std::string Text(std::string_view line) { return std::string(tz::UpToNul(line)); }
 
 // The next data record; false at the end of the data section (the end of
-// the file or an empty line). Lines of blanks are skipped.
-bool next_record(LineReader& in, Line& line) {
+// the file or an empty line). Lines of blanks are skipped; a line is seen
+// as a C string, up to its first NUL character.
+bool NextRecord(tzframe::LineReader& in, std::string_view& line) {
   for (;;) {
-    if (in.Next(line) != LINE_TEXT) return false;
-    if (!blank(line)) return true;
+    if (!in.Next(line) || line.empty()) return false;
+    if (!tz::BlankOnly(tz::UpToNul(line))) return true;
   }
 }
 
 // The header: skips to "[Data Format Name]" and reads the format line into
 // line; whether it begins with format is the result.
-bool format_line(LineReader& in, Line& line, const char* format) {
-  skip_to(in, line, "[Data Format Name]", 18);
+bool FormatLine(tzframe::LineReader& in, std::string_view& line, const char* format) {
+  tz::SkipTo(in, line, "[Data Format Name]");
   in.Next(line);
-  return begins(line, format, 15);
+  return tz::BeginsWith(line, format);
 }
 
 // Back to the start of a stream's copy for the second pass, which walks the
 // same header to the same data section as the first.
-bool rewind_to_data(LineReader& in, const char* format) {
-  in.Rewind();
-  Line line;
-  return format_line(in, line, format) && skip_to(in, line, "[Data]", 6);
+bool RewindToData(tzframe::LineReader& in, const char* format) {
+  in.Seek(0);
+  std::string_view line;
+  return FormatLine(in, line, format) && tz::SkipTo(in, line, "[Data]");
 }
 
 class Converter {
@@ -504,11 +348,11 @@ class Converter {
     }
     tzframe::fatal(kUnit, number, reason);
   }
-  [[noreturn]] void BadEdgeRecord(const Line& line, bool haveNumber, Long num) {
+  [[noreturn]] void BadEdgeRecord(std::string_view line, bool haveNumber, Long num) {
     if (haveNumber)
       Fatal(ERR_EDGE_RECORD, "the record of edge " + std::to_string(num) + " in " + edgeName +
-                                 " cannot be read: " + text(line));
-    Fatal(ERR_EDGE_RECORD, "an edge record in " + edgeName + " cannot be read: " + text(line));
+                                 " cannot be read: " + Text(line));
+    Fatal(ERR_EDGE_RECORD, "an edge record in " + edgeName + " cannot be read: " + Text(line));
   }
   const Node* EndNode(Long node, Long edge) {
     TzKeyedData<Long, Node*>* kd = nodeTreeKeyedByNum.GetPtrToData(node);
@@ -526,7 +370,8 @@ class Converter {
 
   std::string edgeName, nodeName, outName;
   TzDfstream nodes, edges;
-  LineReader nodeLines{nodes}, edgeLines{edges};  // the lines of the two streams
+  // The lines of the two streams, read in blocks of 256 kB.
+  tzframe::LineReader nodeLines{nodes, kLineBlock}, edgeLines{edges, kLineBlock};
   std::unique_ptr<char[]> outBuffer;  // declared before out, which uses it until closed
   std::ofstream out;
   bool outCreated = false;  // the output file exists and is ours to empty
@@ -539,13 +384,13 @@ class Converter {
 };
 
 void Converter::CountNodes() {
-  Line line;
-  while (next_record(nodeLines, line)) ++nodeMax;
+  std::string_view line;
+  while (NextRecord(nodeLines, line)) ++nodeMax;
 }
 
 void Converter::CountEdges() {
-  Line line;
-  while (next_record(edgeLines, line)) {
+  std::string_view line;
+  while (NextRecord(edgeLines, line)) {
     Items it(line);
     Long num = 0, up = 0, low = 0, atr = 0;
     bool haveNumber = it.Integer(num);
@@ -561,16 +406,16 @@ void Converter::CountEdges() {
 }
 
 void Converter::ReadNodes() {
-  if (!rewind_to_data(nodeLines, "node format V.0")) return;
-  Line line;
+  if (!RewindToData(nodeLines, "node format V.0")) return;
+  std::string_view line;
   Long k = 0;
-  while (next_record(nodeLines, line)) {
+  while (NextRecord(nodeLines, line)) {
     Items it(line);
     Long num = 0, atr = 0;
     double x = 0, y = 0, z = 0, area = -1.0;
     if (!(it.Integer(num) && it.Integer(atr) && it.Real(x) && it.Real(y) && it.Real(z) &&
           (atr != 1 || it.Real(area))))
-      Fatal(ERR_NODE_RECORD, "a node record in " + nodeName + " cannot be read: " + text(line));
+      Fatal(ERR_NODE_RECORD, "a node record in " + nodeName + " cannot be read: " + Text(line));
     TZ_CHECK(k < nodeMax, kUnit, "k < nodeMax");
     nodeArray[k].Init(num, atr, x, y, z, area);
     // A repeated node number: the later record replaces the earlier.
@@ -581,11 +426,11 @@ void Converter::ReadNodes() {
 }
 
 void Converter::ReadEdges() {
-  if (!rewind_to_data(edgeLines, "edge format V.0")) return;
-  Line line;
+  if (!RewindToData(edgeLines, "edge format V.0")) return;
+  std::string_view line;
   Long total = static_cast<Long>(edgeArray.size());
   Long k = 0;
-  while (next_record(edgeLines, line)) {
+  while (NextRecord(edgeLines, line)) {
     Items it(line);
     Long num = 0, iNode = 0, oNode = 0, atr = 0;
     bool haveNumber = it.Integer(num);
@@ -652,12 +497,7 @@ void Converter::Write() {
   // each is fetched a few records ahead of its use, every cache line of it.
   const std::size_t ahead = 16;
   for (std::size_t k = 0; k < order.size(); ++k) {
-    if (k + ahead < order.size()) {
-      const char* r = reinterpret_cast<const char*>(&edgeArray[order[k + ahead].index]);
-      __builtin_prefetch(r);
-      __builtin_prefetch(r + 64);
-      __builtin_prefetch(r + sizeof(Edge) - 1);
-    }
+    if (k + ahead < order.size()) tz::PrefetchAll(&edgeArray[order[k + ahead].index]);
     const Edge& e = edgeArray[order[k].index];
     if (e.SameEdge()) continue;
     out << e;
@@ -672,7 +512,7 @@ void Converter::Write() {
 int Converter::Run() {
   nodes.open(nodeName.c_str());
   edges.open(edgeName.c_str());
-  if (tzframe::same_file(outName, edgeName) || tzframe::same_file(outName, nodeName))
+  if (tz::SameFile(outName.c_str(), edgeName.c_str()) || tz::SameFile(outName.c_str(), nodeName.c_str()))
     Fatal(ERR_SAME_FILE, "the output file " + outName + " is one of the input files.");
   // The records go out in blocks of kOutBuffer bytes.
   outBuffer.reset(new char[kOutBuffer]);
@@ -680,12 +520,12 @@ int Converter::Run() {
   if (!tzframe::open_output(out, outName)) Fatal(tzframe::ERR_CANNOT_WRITE, tzframe::cannot_write(outName));
   outCreated = true;
 
-  Line line;
-  if (!format_line(nodeLines, line, "node format V.0"))
-    Fatal(ERR_NODE_FORMAT, "node data must be node format V.0.\n" + text(line));
-  if (!format_line(edgeLines, line, "edge format V.0")) Fatal(ERR_EDGE_FORMAT, "edge data must be edge format V.0.");
-  if (!skip_to(nodeLines, line, "[Data]", 6)) tzframe::error_line(kUnit, ERR_NODE_NO_DATA);
-  if (!skip_to(edgeLines, line, "[Data]", 6)) tzframe::error_line(kUnit, ERR_EDGE_NO_DATA);
+  std::string_view line;
+  if (!FormatLine(nodeLines, line, "node format V.0"))
+    Fatal(ERR_NODE_FORMAT, "node data must be node format V.0.\n" + Text(line));
+  if (!FormatLine(edgeLines, line, "edge format V.0")) Fatal(ERR_EDGE_FORMAT, "edge data must be edge format V.0.");
+  if (!tz::SkipTo(nodeLines, line, "[Data]")) tzframe::error_line(kUnit, ERR_NODE_NO_DATA);
+  if (!tz::SkipTo(edgeLines, line, "[Data]")) tzframe::error_line(kUnit, ERR_EDGE_NO_DATA);
 
   CountNodes();
   CountEdges();

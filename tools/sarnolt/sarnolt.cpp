@@ -13,20 +13,23 @@
 // are written under temporary names and put in place only when both are
 // complete, so that a failure leaves earlier files of their names intact.
 #include <cmath>
-#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <limits>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "linereader.h"
 #include "nopath.h"
 #include "outfile.h"
 #include "toolframe.h"
 #include "tzcheck.h"
 #include "tzdefs.h"
 #include "tzdfstream.h"
+#include "tzfile.h"
+#include "tzlines.h"
 #include "tzstr.h"
 
 namespace {
@@ -44,40 +47,40 @@ struct Network {
   std::vector<Record> records;
 };
 
-[[noreturn]] void fail(const std::string& message) {
+[[noreturn]] void Fail(const std::string& message) {
   std::cout.flush();
   std::cerr << "E: " << message << std::endl;
   tz::stop(1);
 }
 
-[[noreturn]] void endOfInput() {
-  fail("the standard input ended before all values were given.");
+[[noreturn]] void EndOfInput() {
+  Fail("the standard input ended before all values were given.");
 }
 
 // ---- the confirmation dialogue --------------------------------------------
 
 // One word of the answer; a word beginning with y or Y accepts.
-bool confirmed() {
+bool Confirmed() {
   std::string word;
-  if (!(std::cin >> word)) endOfInput();
+  if (!(std::cin >> word)) EndOfInput();
   return word[0] == 'y' || word[0] == 'Y';
 }
 
 // A quote would open a quoted stretch in the comment-stripping readers of
 // the files that name it, and the name buffers downstream hold 255
 // characters.
-void checkName(const std::string& name) {
-  if (const char* why = tzframe::name_fault(name)) fail(std::string(why) + ": " + name);
+void CheckName(const std::string& name) {
+  if (const char* why = tzframe::name_fault(name)) Fail(std::string(why) + ": " + name);
 }
 
-std::string askName(const char* prompt) {
+std::string AskName(const char* prompt) {
   for (;;) {
     std::cout << prompt;
     std::string name;
-    if (!(std::cin >> name)) endOfInput();
-    checkName(name);
+    if (!(std::cin >> name)) EndOfInput();
+    CheckName(name);
     std::cout << name << "; ok? [y/n] : ";
-    if (confirmed()) return name;
+    if (Confirmed()) return name;
   }
 }
 
@@ -85,62 +88,27 @@ std::string askName(const char* prompt) {
 // before every showing of the prompt. A word that is not a number is
 // refused with the rest of its line and the value asked again.
 template <class T>
-T askNumber(const char* prompt, bool lineFirst = false) {
+T AskNumber(const char* prompt, bool lineFirst = false) {
   for (;;) {
     if (lineFirst) std::cout << std::endl;
     std::cout << prompt;
     T value;
     if (!(std::cin >> value)) {
-      if (std::cin.eof() || std::cin.bad()) endOfInput();
+      if (std::cin.eof() || std::cin.bad()) EndOfInput();
       std::cin.clear();
       std::cin.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
       continue;
     }
     std::cout << value << "; ok? [y/n] : ";
-    if (confirmed()) return value;
+    if (Confirmed()) return value;
   }
 }
 
 // ---- reading the input ------------------------------------------------------
 
-enum class LineKind { Text, Empty, End };
-
-// The next line of the input: a line with text (a last line without a line
-// end included), an empty line, or the end of the input.
-LineKind nextLine(std::istream& in, TzString& line) {
-  if (getline(in, line, '\n')) return LineKind::Text;
-  if (line.Length() > 0) return LineKind::Text;
-  if (in.eof() || in.bad()) return LineKind::End;
-  in.clear();  // an empty line fails the line reader and leaves its line end
-  if (in.get() == '\n') return LineKind::Empty;
-  return LineKind::End;
-}
-
-bool beginsWith(const TzString& line, const char* key, std::size_t n) {
-  return line.Length() >= n && std::strncmp(static_cast<const char*>(line), key, n) == 0;
-}
-
-// Skips to the first line beginning with key (its first n characters);
-// empty lines are passed over like any other line.
-bool skipTo(std::istream& in, TzString& line, const char* key, std::size_t n) {
-  for (;;) {
-    LineKind k = nextLine(in, line);
-    if (k == LineKind::End) return false;
-    if (k == LineKind::Text && beginsWith(line, key, n)) return true;
-  }
-}
-
-// A line of blanks, tabs and carriage returns (the line end of a file
-// written with CRLF line ends) holds nothing.
-bool onlyBlanks(const TzString& line) {
-  for (unsigned i = 0; i < line.Length(); ++i)
-    if (line[i] != ' ' && line[i] != '\t' && line[i] != '\r') return false;
-  return true;
-}
-
 // Reads a neighbour list: its count, a non-negative whole number, and that
 // many entries, which are not kept.
-bool skipList(std::istream& is) {
+bool SkipList(std::istream& is) {
   double count;
   if (!(is >> count) || !(count >= 0.0) || std::floor(count) != count) return false;
   double entry;
@@ -150,14 +118,14 @@ bool skipList(std::istream& is) {
 }
 
 // One record of version type; false when its items cannot be read.
-bool readRecord(const TzString& line, int type, Record& r) {
-  std::istringstream is(static_cast<const char*>(line));
+bool ReadRecord(std::string_view line, int type, Record& r) {
+  std::istringstream is{std::string(tz::UpToNul(line))};
   Long node;
   double x, y, z;
   if (!(is >> r.num)) return false;
   if (type == 2 || type == 3) is >> x >> y >> z;
   if (type == 4 || type == 5) is >> node >> x >> y >> z >> node >> x >> y >> z;
-  if (!is || !skipList(is) || !skipList(is)) return false;
+  if (!is || !SkipList(is) || !SkipList(is)) return false;
   // A line that ends before its attribute leaves the stream failed without
   // storing one: atr starts at 0 so that no unset value is looked at.
   int atr = 0;
@@ -178,31 +146,32 @@ bool readRecord(const TzString& line, int type, Record& r) {
 
 // Reads the header and the records of the open input. Returns the message
 // of the first fault, empty when the input is sound.
-std::string readNetwork(std::istream& in, const std::string& name, Network& net) {
+std::string ReadNetwork(std::istream& in, const std::string& name, Network& net) {
   static const char* const kVersions[] = {"edge connection V.1", "edge connection V.2",
                                           "edge connection V.3", "edge connection V.4",
                                           "edge connection V.5"};
   const std::string invalid = "invalid data format.";
-  TzString line;
-  if (!skipTo(in, line, "[Data Format Name]", 18)) return invalid;
-  if (nextLine(in, line) != LineKind::Text) return invalid;
+  tzframe::LineReader lines(in);
+  std::string_view line;
+  // The line after a key: a line with text (an empty line or the end of the
+  // input is none).
+  auto valueLine = [&] { return lines.Next(line) && !line.empty(); };
+  if (!tz::SkipTo(lines, line, "[Data Format Name]") || !valueLine()) return invalid;
   for (int i = 0; i < 5 && net.type == 0; ++i)
-    if (beginsWith(line, kVersions[i], 19)) net.type = i + 1;
+    if (tz::BeginsWith(line, kVersions[i])) net.type = i + 1;
   if (net.type == 0) return invalid;
 
-  if (!skipTo(in, line, "[Number of Total Edges]", 23)) return invalid;
-  if (nextLine(in, line) != LineKind::Text) return invalid;
-  std::istringstream count(static_cast<const char*>(line));
+  if (!tz::SkipTo(lines, line, "[Number of Total Edges]") || !valueLine()) return invalid;
+  std::istringstream count{std::string(tz::UpToNul(line))};
   if (!(count >> net.count)) return invalid;
 
-  if (!skipTo(in, line, "[Data]", 6)) return "";  // a file without records
-  for (;;) {
-    LineKind k = nextLine(in, line);
-    if (k != LineKind::Text) break;  // the end of the input or an empty line
-    if (onlyBlanks(line)) continue;
+  if (!tz::SkipTo(lines, line, "[Data]")) return "";  // a file without records
+  // The records, to the end of the input or an empty line.
+  while (valueLine()) {
+    if (tz::BlankOnly(line)) continue;
     Record r;
-    if (!readRecord(line, net.type, r)) {
-      std::string shown(static_cast<const char*>(line));
+    if (!ReadRecord(line, net.type, r)) {
+      std::string shown(tz::UpToNul(line));
       if (!shown.empty() && shown.back() == '\r') shown.pop_back();  // a CRLF line end
       return "cannot read record " + std::to_string(net.records.size() + 1) + " of " + name + ": \"" +
              shown + "\"";
@@ -212,13 +181,13 @@ std::string readNetwork(std::istream& in, const std::string& name, Network& net)
   return "";
 }
 
-Network readInput(const std::string& name) {
+Network ReadInput(const std::string& name) {
   TzDfstream in(name.c_str());
-  if (!in) fail("no such file.");
+  if (!in) Fail("no such file.");
   Network net;
-  std::string fault = readNetwork(in, name, net);
+  std::string fault = ReadNetwork(in, name, net);
   in.close();  // deletes the comment-free copy before any exit
-  if (!fault.empty()) fail(fault);
+  if (!fault.empty()) Fail(fault);
   return net;
 }
 
@@ -226,8 +195,8 @@ Network readInput(const std::string& name) {
 
 // Writing an output over the input would replace it; checked as soon as the
 // output is named.
-void refuseInputAsOutput(const std::string& in, const std::string& out) {
-  if (tzframe::same_file(in, out)) fail("the output file " + out + " is the input file.");
+void RefuseInputAsOutput(const std::string& in, const std::string& out) {
+  if (tz::SameFile(in.c_str(), out.c_str())) Fail("the output file " + out + " is the input file.");
 }
 
 struct Values {
@@ -236,6 +205,41 @@ struct Values {
   double updis, lowdis;  // versions 1, 2, 4
   double irunoff;        // versions 3, 5
 };
+
+// The values, asked in turn: the flow parameters, then the initial
+// discharges (versions 1, 2, 4) or the initial runoff height (3, 5).
+Values AskValues(int type) {
+  static const struct {
+    const char* prompt;
+    double Values::*value;
+  } kParameters[] = {
+      {"# manning coefficient (m-s) : ", &Values::man},
+      {"# kinematic parameter m [1.667](-) : ", &Values::m},
+      {"# hydraulic conductivity (m/s) : ", &Values::ka},
+      {"# depth of soil layer (m) : ", &Values::D},
+      {"# depth of A-layer (m) : ", &Values::da},
+      {"# depth of matrix soil layer (m) : ", &Values::dm},
+      {"# beta (-)( 2.0 < beta <10.0) : ", &Values::beta},
+      {"# theta [0.65](-) : ", &Values::theta},
+      {"# minimum value of C = dQ/dA [0.000001](m/s) : ", &Values::cmin},
+      {"# Qlevel [10](mm/hour) : ", &Values::Qlevel},
+      {"# eps [0.0001](-) : ", &Values::eps},
+  };
+  std::cout << std::endl
+            << "# input values.\n"
+            << "# [] means recommended value. () means unit system.\n"
+            << std::endl;
+  Values v{};
+  for (const auto& q : kParameters) v.*q.value = AskNumber<double>(q.prompt);
+  v.ndiv = AskNumber<Int>("# number of spatial division (-) : ");
+  if (type == 3 || type == 5) {
+    v.irunoff = AskNumber<double>("# initial runoff height (mm/hour) : ", true);
+  } else {
+    v.updis = AskNumber<double>("# discharge at upper end (m3/s) : ");
+    v.lowdis = AskNumber<double>("# discharge at lower end (m3/s) : ", true);
+  }
+  return v;
+}
 
 // Both outputs are written under temporary names beside their own and put
 // in place only when both are complete: a file that cannot be created or
@@ -246,28 +250,28 @@ class Outputs {
       : names{out, out2}, files{tzframe::PendingOutput(out), tzframe::PendingOutput(out2)} {}
   void Open() {
     for (int i = 0; i < 2; ++i)
-      if (!files[i].Open()) Fail(i);
+      if (!files[i].Open()) CannotWrite(i);
   }
   std::ofstream& operator[](int i) { return files[i].Stream(); }
   void Commit() {
     for (int i = 0; i < 2; ++i)
-      if (!files[i].Close()) Fail(i);
+      if (!files[i].Close()) CannotWrite(i);
     for (int i = 0; i < 2; ++i)
-      if (!files[i].Commit()) Fail(i);
+      if (!files[i].Commit()) CannotWrite(i);
   }
 
  private:
   // The stop runs no destructors: the temporary files are removed here.
-  [[noreturn]] void Fail(int i) {
+  [[noreturn]] void CannotWrite(int i) {
     files[0].Discard();
     files[1].Discard();
-    fail(tzframe::cannot_write(names[i]));
+    Fail(tzframe::cannot_write(names[i]));
   }
   std::string names[2];
   tzframe::PendingOutput files[2];
 };
 
-void writeOutput(const Network& net, const Values& v, const std::string& in,
+void WriteOutput(const Network& net, const Values& v, const std::string& in,
                  const std::string& out, const std::string& out2, const TzString& command) {
   Outputs files(out, out2);
   files.Open();
@@ -329,38 +333,15 @@ int main(int argc, char** argv) {
   tzframe::options(argc, argv, texts, command);
   if (argc != 1) tzframe::usage(texts, command);  // no file name arguments
 
-  const std::string in = askName("# input file (edge connection V.1, V.2, V.3, V.4 or V.5) : ");
-  const Network net = readInput(in);
-  const std::string out = askName("# output file (Morvelan Parameter Format) : ");
-  refuseInputAsOutput(in, out);
-  const std::string out2 = askName("# output file (Morvelan Initial State Format) : ");
-  refuseInputAsOutput(in, out2);
-  if (tzframe::one_file(out, out2)) fail("the output files " + out + " and " + out2 + " are one file.");
+  const std::string in = AskName("# input file (edge connection V.1, V.2, V.3, V.4 or V.5) : ");
+  const Network net = ReadInput(in);
+  const std::string out = AskName("# output file (Morvelan Parameter Format) : ");
+  RefuseInputAsOutput(in, out);
+  const std::string out2 = AskName("# output file (Morvelan Initial State Format) : ");
+  RefuseInputAsOutput(in, out2);
+  if (tzframe::one_file(out, out2)) Fail("the output files " + out + " and " + out2 + " are one file.");
 
-  std::cout << std::endl
-            << "# input values.\n"
-            << "# [] means recommended value. () means unit system.\n"
-            << std::endl;
-  Values v{};
-  v.man = askNumber<double>("# manning coefficient (m-s) : ");
-  v.m = askNumber<double>("# kinematic parameter m [1.667](-) : ");
-  v.ka = askNumber<double>("# hydraulic conductivity (m/s) : ");
-  v.D = askNumber<double>("# depth of soil layer (m) : ");
-  v.da = askNumber<double>("# depth of A-layer (m) : ");
-  v.dm = askNumber<double>("# depth of matrix soil layer (m) : ");
-  v.beta = askNumber<double>("# beta (-)( 2.0 < beta <10.0) : ");
-  v.theta = askNumber<double>("# theta [0.65](-) : ");
-  v.cmin = askNumber<double>("# minimum value of C = dQ/dA [0.000001](m/s) : ");
-  v.Qlevel = askNumber<double>("# Qlevel [10](mm/hour) : ");
-  v.eps = askNumber<double>("# eps [0.0001](-) : ");
-  v.ndiv = askNumber<Int>("# number of spatial division (-) : ");
-  if (net.type == 3 || net.type == 5) {
-    v.irunoff = askNumber<double>("# initial runoff height (mm/hour) : ", true);
-  } else {
-    v.updis = askNumber<double>("# discharge at upper end (m3/s) : ");
-    v.lowdis = askNumber<double>("# discharge at lower end (m3/s) : ", true);
-  }
-
-  writeOutput(net, v, in, out, out2, command);
+  const Values v = AskValues(net.type);
+  WriteOutput(net, v, in, out, out2, command);
   return 0;
 }
