@@ -17,6 +17,7 @@
 
 #include "common.h"
 #include "tzcheck.h"
+#include "tzfastio.h"
 
 namespace {
 
@@ -36,10 +37,10 @@ bool General(const char* p, const char* e, double& v) {
 // type gives it (strtod, strtof, or the clamped strtoll prefix). An item
 // that is not wholly a number, or whose value is not finite ("inf", "nan",
 // a number beyond the range of the type), is refused. The common decimal
-// forms take the fast conversion, which rounds as the general one does.
+// forms take the fast conversion (tz::ReadReal, from_chars for the rest),
+// which rounds as the general one does.
 Item ItemValue(const char* p, const char* e, double& v) {
-  auto r = std::from_chars(p, e, v);
-  if (!(r.ec == std::errc() && r.ptr == e) && !General(p, e, v)) return Item::not_number;
+  if (tz::ReadReal(p, e, v) != e && !General(p, e, v)) return Item::not_number;
   return std::isfinite(v) ? Item::number : Item::not_finite;
 }
 

@@ -17,6 +17,7 @@
 #include "edge.h"
 #include "tzcheck.h"
 #include "tzfile.h"
+#include "tzlines.h"
 
 namespace {
 const char* const kUnit = "morvelan2d-1.cpp";
@@ -184,34 +185,6 @@ void Edge::CalcUpperArea() {
 
 namespace {
 
-// One whole line without its line end; false at the end of the file.
-bool ReadLine(FILE* f, std::string& line) {
-  line.clear();
-  int c;
-  bool any = false;
-  while ((c = std::getc(f)) != EOF) {
-    any = true;
-    if (c == '\n') break;
-    line += static_cast<char>(c);
-  }
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return any;
-}
-
-bool StartsWith(const std::string& line, const char* key) {
-  return line.compare(0, std::strlen(key), key) == 0;
-}
-
-// Reads lines up to and including one beginning with `key`; false when the
-// file ends first.
-bool SkipTo(FILE* f, const char* key) {
-  std::string line;
-  while (ReadLine(f, line)) {
-    if (StartsWith(line, key)) return true;
-  }
-  return false;
-}
-
 // The characters other than white space from the position of f to its end;
 // f is left where it was.
 std::uint64_t NonBlankLeft(FILE* f) {
@@ -359,9 +332,9 @@ namespace {
 // when there is no such key.
 std::int64_t LineAfter(FILE* f, const char* key, std::string& line) {
   line.clear();
-  if (!SkipTo(f, key)) return -1;
+  if (!tz::SkipTo(f, key)) return -1;
   const std::int64_t at = std::ftell(f);
-  ReadLine(f, line);
+  tz::ReadLine(f, line);
   return at;
 }
 
@@ -452,11 +425,11 @@ void Morvelan2d::ReadNetwork() {
   ReadingPlace place(topoFileName, fpTopo);
   std::string buf;
   mTopoDataType = 0;
-  if (SkipTo(fpTopo, "[Data Format Name]") && ReadLine(fpTopo, buf)) {
+  if (tz::SkipTo(fpTopo, "[Data Format Name]") && tz::ReadLine(fpTopo, buf)) {
     static const char* const versions[] = {"edge connection V.2", "edge connection V.3",
                                            "edge connection V.4", "edge connection V.5"};
     for (int v = 0; v < 4; v++)
-      if (buf.compare(0, 19, versions[v]) == 0) mTopoDataType = v + 2;
+      if (tz::BeginsWith(buf, versions[v])) mTopoDataType = v + 2;
   }
   if (mTopoDataType == 0) {
     std::fclose(fpTopo);
@@ -468,7 +441,7 @@ void Morvelan2d::ReadNetwork() {
            "sscanf(buf, \"%ld\", &numEdges) == 1");
   TZ_CHECK(numEdges > 0, kUnit, "numEdges > 0");
   numberOfEdges = numEdges;
-  SkipTo(fpTopo, "[Data]");
+  tz::SkipTo(fpTopo, "[Data]");
   // A count larger than the records the rest of the file can hold is not
   // believed for the array: every record holds four numbers whose reading
   // is checked (its number, the counts of its upper and lower edges, its
@@ -507,7 +480,7 @@ void Morvelan2d::IndexEdges() {
 void Morvelan2d::ReadEdgeFileHead(FILE* f, ReadingPlace& place, const std::string& path, const char* format,
                                   int formatLine, int countLine) const {
   std::string buf;
-  if (!SkipTo(f, "[Data Format Name]") || !ReadLine(f, buf) || !StartsWith(buf, format)) {
+  if (!tz::SkipTo(f, "[Data Format Name]") || !tz::ReadLine(f, buf) || !tz::BeginsWith(buf, format)) {
     std::fclose(f);
     Fail(formatLine, "");
   }
@@ -519,7 +492,7 @@ void Morvelan2d::ReadEdgeFileHead(FILE* f, ReadingPlace& place, const std::strin
     std::fclose(f);
     Fail(countLine, path + ".\n");
   }
-  SkipTo(f, "[Data]");
+  tz::SkipTo(f, "[Data]");
 }
 
 void Morvelan2d::RefuseNotFinite(FILE* f, const std::string& path, Long num, Long record, const double* values,
