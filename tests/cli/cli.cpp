@@ -295,6 +295,8 @@ bool Text::holds(const std::string& actual) const {
       return actual.size() >= text_.size() && actual.compare(actual.size() - text_.size(), text_.size(), text_) == 0;
     case kMatches:
       return std::regex_match(actual, std::regex(text_, std::regex::extended));
+    case kPresent:
+      return true;
     case kAbsent:
       return false;
   }
@@ -302,9 +304,9 @@ bool Text::holds(const std::string& actual) const {
 }
 
 std::string Text::describe() const {
-  static const char* const words[] = {"is exactly", "contains", "lacks", "starts with", "ends with", "matches",
-                                      "is absent"};
-  return std::string(words[kind_]) + (kind_ == kAbsent ? "" : " \"" + text_ + "\"");
+  static const char* const words[] = {"is exactly", "contains", "lacks",      "starts with",
+                                      "ends with",  "matches",  "is present", "is absent"};
+  return std::string(words[kind_]) + (kind_ == kPresent || kind_ == kAbsent ? "" : " \"" + text_ + "\"");
 }
 
 Case& Case::args(std::vector<std::string> words) {
@@ -406,6 +408,8 @@ void expect(const Case& c, const Folder& dir, const Result& r) {
     const std::string what = "the file " + w.first;
     if (w.second.kind() == Text::kAbsent)
       EXPECT_FALSE(dir.exists(w.first)) << what << " is there";
+    else if (w.second.kind() == Text::kPresent)
+      EXPECT_TRUE(dir.exists(w.first)) << what << " is missing";
     else
       expect_text(what.c_str(), w.second, dir.read(w.first));
   }

@@ -149,16 +149,18 @@ Result run(const Program& program, const std::vector<std::string>& args, const s
 
 // What a case expects of a text (the console, a file): exact bytes by
 // default, or a fragment, a start, an end, a regular expression, a text
-// that must not appear; of a file also that it does not exist.
+// that must not appear; of a file also that it is there, whatever it
+// holds, or that it is not.
 class Text {
  public:
-  enum Kind { kExactly, kContains, kLacks, kStartsWith, kEndsWith, kMatches, kAbsent };
+  enum Kind { kExactly, kContains, kLacks, kStartsWith, kEndsWith, kMatches, kPresent, kAbsent };
   Text(const std::string& exact) : kind_(kExactly), text_(exact) {}  // NOLINT: a row's plain text
   Text(const char* exact) : kind_(kExactly), text_(exact) {}         // NOLINT
   Text(Kind kind, std::string text) : kind_(kind), text_(std::move(text)) {}
   Kind kind() const { return kind_; }
   const std::string& text() const { return text_; }
-  // Whether `actual` is what is expected (kAbsent: never, for a file that is there).
+  // Whether `actual` is what is expected (of a file that is there:
+  // kPresent always, kAbsent never).
   bool holds(const std::string& actual) const;
   // "contains \"...\"" and the like, for the failure messages.
   std::string describe() const;
@@ -175,7 +177,8 @@ inline Text starts_with(const std::string& s) { return Text(Text::kStartsWith, s
 inline Text ends_with(const std::string& s) { return Text(Text::kEndsWith, s); }
 // The whole text matches the extended regular expression.
 inline Text matches(const std::string& re) { return Text(Text::kMatches, re); }
-// Of a file: it does not exist.
+// Of a file: it exists; it does not.
+inline Text present() { return Text(Text::kPresent, ""); }
 inline Text absent() { return Text(Text::kAbsent, ""); }
 
 // One step of a dialogue: wait for the prompt on the standard output, act

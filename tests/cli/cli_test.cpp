@@ -101,6 +101,7 @@ TEST(CliCase, SetsTheFolderUpAndChecksTheFilesLeft) {
                  .out("alpha\ndone\n")
                  .writes("b.txt", "alpha\n")
                  .writes("a.txt", "alpha\n")
+                 .writes("link", cli::present())
                  .writes("gone.txt", cli::absent())
                  .writes("nodir/x", cli::absent()));
   EXPECT_EQ(dir.entries(), (std::set<std::string>{"a.txt", "b.txt", "copied.cpp", "link", "sub"}));
@@ -180,6 +181,7 @@ TEST(CliText, HoldsAsTheRowSays) {
       {cli::ends_with("zabc"), "abc", false},  // longer than the text
       {cli::matches("a[0-9]+\nb.*"), "a12\nbcd", true},
       {cli::matches("a[0-9]+"), "a12\n", false},  // the whole text
+      {cli::present(), "", true},
       {cli::absent(), "", false},
   };
   for (const auto& c : cases) EXPECT_EQ(c.expected.holds(c.actual), c.holds) << c.expected.describe() << " / " << c.actual;
@@ -198,6 +200,8 @@ TEST(CliText, EveryDifferenceIsReported) {
   EXPECT_NONFATAL_FAILURE(cli::expect(cli::Case().writes("kept.dat", "new\n"), dir, r), "the file kept.dat");
   EXPECT_NONFATAL_FAILURE(cli::expect(cli::Case().writes("kept.dat", cli::absent()), dir, r),
                           "the file kept.dat is there");
+  EXPECT_NONFATAL_FAILURE(cli::expect(cli::Case().writes("new.dat", cli::present()), dir, r),
+                          "the file new.dat is missing");
   // And a result as the row says passes.
   cli::expect(cli::Case()
                   .status(1)
@@ -205,6 +209,7 @@ TEST(CliText, EveryDifferenceIsReported) {
                   .err(cli::starts_with("er"))
                   .err(cli::lacks("warn"))
                   .writes("kept.dat", "old\n")
+                  .writes("kept.dat", cli::present())
                   .writes("new.dat", cli::absent()),
               dir, r);
 }
