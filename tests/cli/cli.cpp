@@ -387,6 +387,12 @@ Result run(const Program& program, const Folder& dir, const Case& c) {
 
 namespace {
 
+// The last few lines of a console, for a failure message.
+std::string tail(const std::string& text) {
+  const std::size_t keep = 2000;
+  return text.size() <= keep ? text : "..." + text.substr(text.size() - keep);
+}
+
 // A text the case expects; exact texts through EXPECT_EQ for its diff.
 void expect_text(const char* what, const Text& t, const std::string& actual) {
   if (t.kind() == Text::kExactly)
@@ -399,7 +405,9 @@ void expect_text(const char* what, const Text& t, const std::string& actual) {
 
 void expect(const Case& c, const Folder& dir, const Result& r) {
   if (c.check_status_) {
-    EXPECT_EQ(r.status, c.status_) << "the exit status; the error stream:\n" << r.err;
+    EXPECT_EQ(r.status, c.status_) << "the exit status; the end of the console:\n"
+                                   << tail(r.out) << "\nand of the error stream:\n"
+                                   << tail(r.err);
   }
   for (const Text& t : c.out_) expect_text("the standard output", t, r.out);
   for (const Text& t : c.err_) expect_text("the error stream", t, r.err);
