@@ -70,11 +70,22 @@ void Folder::copy_in(const std::string& from, const std::string& name) const {
   EXPECT_FALSE(ec) << "copying " << from << ": " << ec.message();
 }
 
+std::string Folder::subfolder(const std::string& name) const {
+  std::error_code ec;
+  fs::create_directories(file(name), ec);
+  EXPECT_FALSE(ec) << "making " << name << ": " << ec.message();
+  return file(name);
+}
+
 std::set<std::string> Folder::entries() const {
   std::set<std::string> names;
   for (const auto& e : fs::directory_iterator(path_)) names.insert(e.path().filename().string());
   return names;
 }
+
+In_folder::In_folder(const std::string& dir) : old_(fs::current_path().string()) { fs::current_path(dir); }
+
+In_folder::~In_folder() { fs::current_path(old_); }
 
 // ---- the child --------------------------------------------------------------
 
@@ -333,7 +344,7 @@ Case& Case::symlink(std::string name, std::string target) {
   });
 }
 Case& Case::directory(std::string name) {
-  return setup([name](const Folder& d) { fs::create_directories(d.file(name)); });
+  return setup([name](const Folder& d) { d.subfolder(name); });
 }
 Case& Case::file_size_limit(rlim_t bytes) {
   mode_.file_size = bytes;

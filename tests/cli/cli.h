@@ -56,11 +56,26 @@ class Folder {
   // Copies the file at `from` (a fixture, an example) in under `name`,
   // replacing one of that name.
   void copy_in(const std::string& from, const std::string& name) const;
+  // Makes the folder `name` (and the folders above it); its path.
+  std::string subfolder(const std::string& name) const;
   // The names the folder holds.
   std::set<std::string> entries() const;
 
  private:
   std::string path_;
+};
+
+// Works in `dir` for the life of the object: the test program's own working
+// directory, for code under test that names files relative to it.
+class In_folder {
+ public:
+  explicit In_folder(const std::string& dir);
+  ~In_folder();
+  In_folder(const In_folder&) = delete;
+  In_folder& operator=(const In_folder&) = delete;
+
+ private:
+  std::string old_;
 };
 
 // ---- running ----------------------------------------------------------------
