@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <regex.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -15,7 +16,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <sstream>
 
 namespace cli {
@@ -292,6 +292,22 @@ Result run(const Program& program, const std::vector<std::string>& args, const s
 
 // ---- cases ------------------------------------------------------------------
 
+namespace {
+
+// Whether the extended regular expression matches all of text.
+bool whole_match(const std::string& re, const std::string& text) {
+  regex_t compiled;
+  if (regcomp(&compiled, ("^(" + re + ")$").c_str(), REG_EXTENDED) != 0) {
+    ADD_FAILURE() << "not a regular expression: " << re;
+    return false;
+  }
+  const bool found = regexec(&compiled, text.c_str(), 0, nullptr, 0) == 0;
+  regfree(&compiled);
+  return found;
+}
+
+}  // namespace
+
 bool Text::holds(const std::string& actual) const {
   switch (kind_) {
     case kExactly:
@@ -305,7 +321,7 @@ bool Text::holds(const std::string& actual) const {
     case kEndsWith:
       return actual.size() >= text_.size() && actual.compare(actual.size() - text_.size(), text_.size(), text_) == 0;
     case kMatches:
-      return std::regex_match(actual, std::regex(text_, std::regex::extended));
+      return whole_match(text_, actual);
     case kPresent:
       return true;
     case kAbsent:
