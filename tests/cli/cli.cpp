@@ -99,7 +99,8 @@ constexpr int kSilenceMs = 120000;
 std::pair<int, int> open_terminal() {
   int master = posix_openpt(O_RDWR | O_NOCTTY);
   if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) return {-1, -1};
-  int slave = open(ptsname(master), O_RDWR | O_NOCTTY);
+  fcntl(master, F_SETFD, FD_CLOEXEC);
+  int slave = open(ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (slave < 0) return {master, -1};
   termios t{};
   tcgetattr(slave, &t);
@@ -156,7 +157,9 @@ void Child::start(const std::function<int()>& body, const std::string& dir, cons
     to_child_ = from_out_ = t.first;
     slave = t.second;
   } else {
-    if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) {
+    // Close-on-exec, so that another child started meanwhile holds no end
+    // of these (the standard streams of this one are dup2'ed copies).
+    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
       ADD_FAILURE() << "no pipes";
       return;
     }

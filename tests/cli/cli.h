@@ -14,6 +14,7 @@
 #define TZ_TESTS_CLI_H
 
 #include <sys/resource.h>
+#include <sys/types.h>
 
 #include <csignal>
 #include <functional>

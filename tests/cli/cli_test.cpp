@@ -86,6 +86,22 @@ TEST(CliChild, AnswersToAProgramThatHasEndedAreDropped) {
   EXPECT_EQ(child.finish().status, 4);
 }
 
+// A program started while another runs holds no end of the other's pipes:
+// the first sees the end of its input while the second still runs.
+TEST(CliChild, TwoChildrenAtOnceEachEndsWithItsInput) {
+  cli::Folder dir;
+  const cli::Program cat{"/bin/cat"};
+  cli::Child first(cat, {}, dir.path());
+  cli::Child second(cat, {}, dir.path());
+  first.send("one\n");
+  second.send("two\n");
+  cli::Result r = first.finish();
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "one\n");
+  EXPECT_TRUE(second.wait_for("two\n"));
+  EXPECT_EQ(second.finish().out, "two\n");
+}
+
 TEST(CliCase, SetsTheFolderUpAndChecksTheFilesLeft) {
   cli::Folder dir;
   dir.copy_in(std::string(TZ_SOURCE_DIR) + "/tests/cli/cli_test.cpp", "copied.cpp");
