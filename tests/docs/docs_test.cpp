@@ -12,25 +12,20 @@
 // makes the tests write the examples instead of comparing them, and the
 // docs' quotes of whole files anew; review the difference before
 // committing it.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <sys/wait.h>
-#include <termios.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <functional>
 #include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "qavlen/files_testing.h"
+#include "cli/chain.h"
+#include "cli/cli.h"
+#include "cli/series.h"
 
 #if defined(TZ_PELMIC_EXE) && defined(TZ_DORVASK_EXE) && defined(TZ_SARNOLT_EXE) && \
     defined(TZ_TMORVELAN2D_EXE)
@@ -38,10 +33,12 @@
 namespace {
 
 namespace fs = std::filesystem;
-using ftest::Outcome;
-using ftest::read_file;
-using ftest::Temp_dir;
-using ftest::write_file;
+using cli::Case;
+using cli::Folder;
+using cli::Result;
+using cli::read_file;
+using cli::series;
+using cli::write_file;
 
 const std::string kTop = TZ_SOURCE_DIR;
 const std::string kExamples = kTop + "/docs/examples/";
@@ -63,217 +60,79 @@ void ExpectExample(const std::string& name, const std::string& written) {
                                     << " is not what the program writes (TZ_DOCS_REGENERATE=1 rewrites it)";
 }
 
-void CopyExamples(const Temp_dir& d, const std::vector<std::string>& names) {
-  for (const std::string& n : names)
-    fs::copy_file(kExamples + n, d.file(n), fs::copy_options::overwrite_existing);
+void CopyExamples(const Folder& d, const std::vector<std::string>& names) {
+  for (const std::string& n : names) d.copy_in(kExamples + n, n);
 }
 
-// Runs a program with arguments in dir, the input piped to it.
-Outcome RunProgram(const std::string& exe, const std::vector<std::string>& args, const std::string& dir,
-            const std::string& input = "") {
-  return ftest::run(
-      [&] {
-        std::vector<char*> argv;
-        std::string name = fs::path(exe).filename();
-        argv.push_back(name.data());
-        std::vector<std::string> copies(args);
-        for (std::string& a : copies) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        execv(exe.c_str(), argv.data());
-        return 127;
-      },
-      dir, input);
+// tmorvelan2d's three prompts answered on its terminal: run length, target
+// increment, quit.
+Case& Segment(Case& c, const std::string& length, const std::string& increment, const std::string& quit) {
+  return c.step("time_step = ", length + "\n")
+      .step("Medium_term_target_time_increment = ", increment + "\n")
+      .step("# Quit? [Y / N] : ", quit + "\n");
 }
 
-// A program on a terminal of its own: it sees a tty on its standard input,
-// output and error, the terminal echoes what is typed, and the transcript
-// is everything the terminal shows (line ends not turned into CR LF).
-class Terminal {
- public:
-  Terminal(const std::string& exe, const std::string& dir) {
-    master_ = posix_openpt(O_RDWR | O_NOCTTY);
-    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) ADD_FAILURE() << "no terminal";
-    const std::string slaveName = ptsname(master_);
-    int slave = open(slaveName.c_str(), O_RDWR | O_NOCTTY);
-    termios t{};
-    tcgetattr(slave, &t);
-    t.c_oflag &= ~static_cast<tcflag_t>(OPOST);
-    t.c_lflag |= ECHO | ICANON;
-    tcsetattr(slave, TCSANOW, &t);
-    std::fflush(nullptr);
-    pid_ = fork();
-    if (pid_ == 0) {
-      setsid();
-      dup2(slave, 0);
-      dup2(slave, 1);
-      dup2(slave, 2);
-      close(slave);
-      close(master_);
-      if (chdir(dir.c_str()) != 0) _exit(120);
-      const std::string name = fs::path(exe).filename();
-      execl(exe.c_str(), name.c_str(), static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(slave);
-  }
-  ~Terminal() {
-    if (pid_ > 0 && status_ < 0) Finish();
-    if (master_ >= 0) close(master_);
-  }
-  Terminal(const Terminal&) = delete;
-  Terminal& operator=(const Terminal&) = delete;
-
-  // Waits until text has appeared after what earlier waits found; false
-  // when the program ended first or nothing came for 20 s.
-  bool WaitFor(const std::string& text) {
-    for (;;) {
-      std::size_t at = transcript_.find(text, seen_);
-      if (at != std::string::npos) {
-        seen_ = at + text.size();
-        return true;
-      }
-      if (!ReadSome(20000)) return false;
-    }
-  }
-  // Types a line, as a user at the keyboard does.
-  void Type(const std::string& line) {
-    std::string s = line + "\n";
-    if (write(master_, s.data(), s.size()) != static_cast<ssize_t>(s.size())) ADD_FAILURE() << "typing";
-  }
-  // Reads to the end of the program; its exit status.
-  int Finish() {
-    while (ReadSome(20000)) {
-    }
-    int raw = 0;
-    waitpid(pid_, &raw, 0);
-    status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
-    return status_;
-  }
-  const std::string& Transcript() const { return transcript_; }
-
- private:
-  bool ReadSome(int timeoutMs) {
-    pollfd p{master_, POLLIN, 0};
-    if (poll(&p, 1, timeoutMs) <= 0) return false;
-    char buf[4096];
-    ssize_t n = read(master_, buf, sizeof buf);
-    if (n <= 0) return false;  // EIO: the program has closed the terminal
-    transcript_.append(buf, static_cast<std::size_t>(n));
-    return true;
-  }
-
-  int master_ = -1;
-  pid_t pid_ = -1;
-  int status_ = -1;
-  std::string transcript_;
-  std::size_t seen_ = 0;
-};
-
-// One step of a terminal session: wait for a prompt, then act (type an
-// answer, change a file).
-struct Step {
-  std::string prompt;
-  std::function<void(Terminal&)> act;
-};
-
-Step Answer(const std::string& prompt, const std::string& answer) {
-  return {prompt, [answer](Terminal& t) { t.Type(answer); }};
+// The transcript of a run on a terminal of its own (the dialogue as a user
+// sees it), which ends with status 0.
+std::string Transcript(const cli::Program& program, const Folder& d, Case c) {
+  Result r = cli::check(program, d, c.on_terminal().status(0));
+  return r.out;
 }
-
-// tmorvelan2d's three prompts answered: run length, target increment, quit.
-std::vector<Step> Segment(const std::string& length, const std::string& increment, const std::string& quit) {
-  return {Answer("time_step = ", length), Answer("Medium_term_target_time_increment = ", increment),
-          Answer("# Quit? [Y / N] : ", quit)};
-}
-
-std::string Session(const std::string& exe, const std::string& dir, const std::vector<Step>& steps,
-                    int expectedStatus = 0) {
-  Terminal t(exe, dir);
-  for (const Step& s : steps) {
-    if (!t.WaitFor(s.prompt)) {
-      ADD_FAILURE() << "no prompt \"" << s.prompt << "\" in:\n" << t.Transcript();
-      break;
-    }
-    s.act(t);
-  }
-  EXPECT_EQ(t.Finish(), expectedStatus) << t.Transcript();
-  return t.Transcript();
-}
-
-// The (time, value) lines of a series file.
-std::vector<std::pair<long, double>> Series(const std::string& text) {
-  std::vector<std::pair<long, double>> s;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.empty() || line[0] == '#') continue;
-    std::istringstream l(line);
-    long t;
-    double v;
-    if (l >> t >> v) s.push_back({t, v});
-  }
-  return s;
-}
-
-const std::vector<std::string> kChainInputs = {"nodes.dat",       "edges.dat",       "radarRain_4.dat",
-                                               "tmorvelan2d.pmt", "tmorvelan2d.ist"};
 
 // The preparation chain on the example inputs, as the docs run it.
-void Prepare(const Temp_dir& d) {
-  CopyExamples(d, kChainInputs);
-  Outcome o = RunProgram(TZ_PELMIC_EXE, {"edges.dat", "nodes.dat", "basin.e4"}, d.path());
-  ASSERT_EQ(o.status, 0) << o.err;
-  o = RunProgram(TZ_DORVASK_EXE, {"basin.e4", "basin.con"}, d.path());
-  ASSERT_EQ(o.status, 0) << o.err;
-  o = RunProgram(TZ_SARNOLT_EXE, {}, d.path(), Example("sarnolt.answers"));
-  ASSERT_EQ(o.status, 0) << o.err;
-}
+void Prepare(const Folder& d) { cli::prepare_basin(d, kExamples); }
 
 // The first run of the example: 1800 s in targets of 600 s.
-std::vector<Step> FirstRun() { return Segment("1800", "600", "Y"); }
+Case FirstRun() {
+  Case c("the first run");
+  return Segment(c, "1800", "600", "Y");
+}
 
 TEST(DocsExamples, ChainWritesTheFilesTheDocsShow) {
-  Temp_dir d;
+  Folder d;
   Prepare(d);
-  for (const char* f : {"basin.e4", "basin.con", "basin.pmt", "basin.ist"}) ExpectExample(f, read_file(d.file(f)));
+  for (const char* f : {"basin.e4", "basin.con", "basin.pmt", "basin.ist"}) ExpectExample(f, d.read(f));
 
-  std::vector<Step> answers;
+  Case answers("sarnolt");
   std::istringstream typed(Example("sarnolt.answers"));
-  for (std::string line; std::getline(typed, line);) answers.push_back(Answer(" : ", line));
-  ftest::Temp_dir s;
+  for (std::string line; std::getline(typed, line);) answers.step(" : ", line + "\n");
+  Folder s;
   CopyExamples(s, {"basin.con"});
-  ExpectExample("sarnolt-console.txt", Session(TZ_SARNOLT_EXE, s.path(), answers));
+  ExpectExample("sarnolt-console.txt", Transcript(cli::sarnolt, s, answers));
 
-  ExpectExample("console.txt", Session(TZ_TMORVELAN2D_EXE, d.path(), FirstRun()));
+  ExpectExample("console.txt", Transcript(cli::tmorvelan2d, d, FirstRun()));
   for (const char* f : {"tmorvelan2d.out", "tmorvelan2d.sat", "tmorvelan2d.stg", "all_rain.dat", "tmorvelan2d.tst",
                         "tmorvelan2d.tsd", "basin.ist.tst"})
-    ExpectExample(f, read_file(d.file(f)));
+    ExpectExample(f, d.read(f));
   // The answers piped from the file give the same run.
-  Temp_dir p;
+  Folder p;
   Prepare(p);
-  Outcome o = RunProgram(TZ_TMORVELAN2D_EXE, {}, p.path(), Example("tmorvelan2d.answers"));
+  Result o = cli::check(cli::tmorvelan2d, p,
+                        Case("piped answers")
+                            .input(Example("tmorvelan2d.answers"))
+                            .status(0)
+                            .writes("tmorvelan2d.out", d.read("tmorvelan2d.out")));
   ASSERT_EQ(o.status, 0) << o.err;
-  EXPECT_EQ(read_file(p.file("tmorvelan2d.out")), read_file(d.file("tmorvelan2d.out")));
 }
 
 // Every version of the connection file describes the same basin: sarnolt
 // reads all five, tmorvelan2d V.2 to V.5 with the same outflow.
 TEST(DocsExamples, ConnectionVersionsAreReadAsDocumented) {
-  Temp_dir ref;
+  Folder ref;
   Prepare(ref);
-  ASSERT_EQ(RunProgram(TZ_TMORVELAN2D_EXE, {}, ref.path(), Example("tmorvelan2d.answers")).status, 0);
-  const std::string outflow = read_file(ref.file("tmorvelan2d.out"));
-  const std::string params = read_file(ref.file("basin.pmt"));
-  const std::string initial = read_file(ref.file("basin.ist"));
+  ASSERT_EQ(cli::run(cli::tmorvelan2d, {}, ref.path(), Example("tmorvelan2d.answers")).status, 0);
+  const std::string outflow = ref.read("tmorvelan2d.out");
+  const std::string params = ref.read("basin.pmt");
+  const std::string initial = ref.read("basin.ist");
   auto data = [](const std::string& file) { return file.substr(file.find("[Data]\n")); };
 
   for (int v : {1, 2, 3, 5}) {
     SCOPED_TRACE("edge connection V." + std::to_string(v));
-    Temp_dir d;
+    Folder d;
     Prepare(d);
     const std::string con = "basin-v" + std::to_string(v) + ".con";
     CopyExamples(d, {con});
-    fs::copy_file(d.file(con), d.file("basin.con"), fs::copy_options::overwrite_existing);
+    d.copy_in(d.file(con), "basin.con");
 
     // sarnolt: the answers with the connection file named, and for V.3 and
     // V.5 an initial runoff height of 0.36 mm/h in place of the discharges.
@@ -281,21 +140,22 @@ TEST(DocsExamples, ConnectionVersionsAreReadAsDocumented) {
     answers.replace(0, answers.find('\n'), con);
     const bool fromRunoff = v == 3 || v == 5;
     if (fromRunoff) answers = answers.substr(0, answers.size() - std::string("0\ny\n0\ny\n").size()) + "0.36\ny\n";
-    Outcome o = RunProgram(TZ_SARNOLT_EXE, {}, d.path(), answers);
+    Result o = cli::run(cli::sarnolt, {}, d.path(), answers);
     ASSERT_EQ(o.status, 0) << o.err;
-    EXPECT_EQ(data(read_file(d.file("basin.pmt"))), data(params));
+    EXPECT_EQ(data(d.read("basin.pmt")), data(params));
     // 0.36 mm/h on the upper area, and on the upper and own area, in m3/s.
-    EXPECT_EQ(data(read_file(d.file("basin.ist"))),
+    EXPECT_EQ(data(d.read("basin.ist")),
               fromRunoff ? "[Data]\n1 0 0.004\n2 0.004 0.006\n3 0 0.006\n4 0.012 0.012\n" : data(initial));
 
     CopyExamples(d, {"basin.ist"});
-    o = RunProgram(TZ_TMORVELAN2D_EXE, {}, d.path(), Example("tmorvelan2d.answers"));
-    if (v == 1) {
-      EXPECT_EQ(o.status, 1);
-      EXPECT_NE(o.err.find("E : morvelan2d-1.cpp : 662 : "), std::string::npos) << o.err;
-    } else {
+    Case model = Case().input(Example("tmorvelan2d.answers"));
+    if (v == 1)
+      model.status(1).err(cli::contains("E : morvelan2d-1.cpp : 662 : "));
+    else
+      model.status(0).writes("tmorvelan2d.out", outflow);
+    o = cli::check(cli::tmorvelan2d, d, model);
+    if (v != 1) {
       ASSERT_EQ(o.status, 0) << o.err;
-      EXPECT_EQ(read_file(d.file("tmorvelan2d.out")), outflow);
     }
   }
 }
@@ -304,21 +164,26 @@ TEST(DocsExamples, ConnectionVersionsAreReadAsDocumented) {
 // ones, the run continued; the outflow is close to that of an unbroken run
 // and its figures are the ones the docs quote.
 TEST(DocsExamples, RestartContinuesCloseToTheUnbrokenRun) {
-  Temp_dir whole;
+  Folder whole;
   Prepare(whole);
-  ASSERT_EQ(RunProgram(TZ_TMORVELAN2D_EXE, {}, whole.path(), "3600\n600\nY\n").status, 0);
-  const auto unbroken = Series(read_file(whole.file("tmorvelan2d.out")));
+  ASSERT_EQ(cli::run(cli::tmorvelan2d, {}, whole.path(), "3600\n600\nY\n").status, 0);
+  const cli::Series unbroken = series(whole.read("tmorvelan2d.out"));
 
-  Temp_dir d;
+  Folder d;
   Prepare(d);
-  ASSERT_EQ(RunProgram(TZ_TMORVELAN2D_EXE, {}, d.path(), Example("tmorvelan2d.answers")).status, 0);
-  fs::copy_file(d.file("tmorvelan2d.tst"), d.file("tmorvelan2d.ist"), fs::copy_options::overwrite_existing);
-  fs::copy_file(d.file("tmorvelan2d.tsd"), d.file("tmorvelan2d.isd"));
-  Outcome o = RunProgram(TZ_TMORVELAN2D_EXE, {}, d.path(), "1800\n600\nY\n");
+  ASSERT_EQ(cli::run(cli::tmorvelan2d, {}, d.path(), Example("tmorvelan2d.answers")).status, 0);
+  Result o = cli::check(cli::tmorvelan2d, d,
+                        Case("the restart")
+                            .setup([](const Folder& f) {
+                              f.copy_in(f.file("tmorvelan2d.tst"), "tmorvelan2d.ist");
+                              f.copy_in(f.file("tmorvelan2d.tsd"), "tmorvelan2d.isd");
+                            })
+                            .input("1800\n600\nY\n")
+                            .status(0)
+                            .out(cli::contains("# current_time = 1800 : time_step = "))
+                            .writes("tmorvelan2d.tst", cli::contains("3600 basin.ist.tst.tst\n")));
   ASSERT_EQ(o.status, 0) << o.err;
-  EXPECT_NE(o.out.find("# current_time = 1800 : time_step = "), std::string::npos) << o.out;
-  EXPECT_NE(read_file(d.file("tmorvelan2d.tst")).find("3600 basin.ist.tst.tst\n"), std::string::npos);
-  const auto continued = Series(read_file(d.file("tmorvelan2d.out")));
+  const cli::Series continued = series(d.read("tmorvelan2d.out"));
   ASSERT_EQ(continued.size(), 7u);
   ASSERT_EQ(unbroken.size(), 13u);
   // The stock file carries the outflow of 1800 s as the first run wrote it.
@@ -338,33 +203,36 @@ TEST(DocsExamples, RestartContinuesCloseToTheUnbrokenRun) {
   // A stock file kept from the end of a run, with the initial state of its
   // start: the rain port holds no record before the stock's time, and the
   // run cannot start.
-  Temp_dir m;
+  Folder m;
   Prepare(m);
-  fs::copy_file(d.file("tmorvelan2d.isd"), m.file("tmorvelan2d.isd"));
-  o = RunProgram(TZ_TMORVELAN2D_EXE, {}, m.path(), Example("tmorvelan2d.answers"));
-  EXPECT_NE(o.err.find("E : total.cpp : 528 : "), std::string::npos) << o.err;
-  EXPECT_EQ(o.out.find("[morvelan2d 0]"), std::string::npos) << o.out;
+  m.copy_in(d.file("tmorvelan2d.isd"), "tmorvelan2d.isd");
+  cli::check(cli::tmorvelan2d, m,
+             Case("a stock file kept")
+                 .input(Example("tmorvelan2d.answers"))
+                 .err(cli::contains("E : total.cpp : 528 : "))
+                 .out(cli::lacks("[morvelan2d 0]")));
 }
 
 // A rain file that ends before the run: the segment stops at its end, the
 // series are written, and after the file has grown, N continues the run.
 TEST(DocsExamples, RunWaitsForTheRainFileToGrow) {
-  Temp_dir d;
+  Folder d;
   Prepare(d);
   const std::string rain = Example("radarRain_4.dat");
   const std::size_t cut = rain.find("\n2400 ") + 1;
-  write_file(d.file("radarRain_4.dat"), rain.substr(0, cut));
-  std::vector<Step> steps = {Answer("time_step = ", "2400"), Answer("increment = ", "600"),
-                             {"# Quit? [Y / N] : ",
-                              [&](Terminal& t) {
-                                EXPECT_EQ(Series(read_file(d.file("tmorvelan2d.out"))).size(), 7u);
-                                ftest::append_file(d.file("radarRain_4.dat"), rain.substr(cut));
-                                ftest::set_mtime(d.file("radarRain_4.dat"), 4102444800);
-                                t.Type("N");
-                              }}};
-  for (const Step& s : Segment("600", "600", "Y")) steps.push_back(s);
-  ExpectExample("console-wait.txt", Session(TZ_TMORVELAN2D_EXE, d.path(), steps));
-  EXPECT_EQ(Series(read_file(d.file("tmorvelan2d.out"))).size(), 9u);
+  d.write("radarRain_4.dat", rain.substr(0, cut));
+  Case run("waiting for rain");
+  run.step("time_step = ", "2400\n")
+      .step("increment = ", "600\n")
+      .step("# Quit? [Y / N] : ",
+            [&](const Folder& f) {
+              EXPECT_EQ(series(f.read("tmorvelan2d.out")).size(), 7u);
+              f.append("radarRain_4.dat", rain.substr(cut));
+              cli::set_mtime(f.file("radarRain_4.dat"), 4102444800);
+            },
+            "N\n");
+  ExpectExample("console-wait.txt", Transcript(cli::tmorvelan2d, d, Segment(run, "600", "600", "Y")));
+  EXPECT_EQ(series(d.read("tmorvelan2d.out")).size(), 9u);
 }
 
 // ---- the docs quote the files --------------------------------------------

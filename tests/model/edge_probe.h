@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "edge.h"
+#include "qavlen/qavlen_testing.h"
 
 class EdgeProbe {
  public:
@@ -30,11 +31,8 @@ class EdgeProbe {
 
 // Reads one edge record of version `type` from `text`.
 inline void ReadEdge(Edge& e, const std::string& text, int type) {
-  std::string copy = text;
-  FILE* f = fmemopen(&copy[0], copy.size(), "r");
-  if (f == nullptr) std::abort();
-  e.TopographicData(f, type);
-  std::fclose(f);
+  qtest::Text_file f(text);
+  e.TopographicData(f.get(), type);
 }
 
 // A network read from the records in `text`, linked and completed the way
@@ -54,11 +52,10 @@ struct Network {
 inline void ReadNetwork(Network& net, int count, const std::string& text, int type) {
   net.n = count;
   net.edges.reset(new Edge[count]);
-  std::string copy = text;
-  FILE* f = fmemopen(&copy[0], copy.size(), "r");
-  if (f == nullptr) std::abort();
-  for (int i = 0; i < count; i++) net.edges[i].TopographicData(f, type);
-  std::fclose(f);
+  {
+    qtest::Text_file f(text);
+    for (int i = 0; i < count; i++) net.edges[i].TopographicData(f.get(), type);
+  }
   for (int i = 0; i < count; i++) {
     Edge& e = net.edges[i];
     for (int j = 0; j < e.NumberOfUpperEdges(); j++) {

@@ -24,23 +24,9 @@ using ftest::set_mtime;
 using ftest::write_file;
 using qtest::stderr_of;
 
-// A switched port on `path` (no receivers: nothing is released).
+// A switched input file port on `path` (no receivers: nothing is released).
 template <class T>
-struct Port_on {
-  explicit Port_on(const std::string& path) : in(path.c_str()) { EXPECT_EQ(in.Switch(), YES); }
-  std::vector<std::pair<Long, T>> packs() {
-    Data_pack* const* a = nullptr;
-    int n = 0;
-    in.Get_data_pack_array(a, n);
-    std::vector<std::pair<Long, T>> out;
-    for (int k = 0; k < n; ++k) out.push_back({a[k]->Data_time(), static_cast<Data<T>*>(a[k])->Value()});
-    return out;
-  }
-  std::string read() {
-    return stderr_of([&] { in.Input_data(); });
-  }
-  I_file_matrix<T> in;
-};
+using Port_on = qtest::File_port_on<I_file_matrix, T>;
 
 template <class M>
 class IFileMatrixTyped : public ::testing::Test {};

@@ -8,7 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "../qavlen/files_testing.h"
+#include "qavlen/files_testing.h"
+#include "qavlen/qavlen_testing.h"
 #include "input_f.h"
 #include "kinem.h"
 #include "output_f.h"
@@ -19,57 +20,9 @@ namespace {
 
 // ---- helpers ----------------------------------------------------------------
 
-// Sets or unsets QAVLENSDIR for the life of the object.
-class Qavlensdir {
- public:
-  explicit Qavlensdir(const char* value) {
-    const char* old = std::getenv("QAVLENSDIR");
-    had_ = old != nullptr;
-    if (had_) old_ = old;
-    if (value)
-      setenv("QAVLENSDIR", value, 1);
-    else
-      unsetenv("QAVLENSDIR");
-  }
-  ~Qavlensdir() {
-    if (had_)
-      setenv("QAVLENSDIR", old_.c_str(), 1);
-    else
-      unsetenv("QAVLENSDIR");
-  }
-
- private:
-  bool had_ = false;
-  std::string old_;
-};
-
-// A read-only stream over a text.
-class Text_file {
- public:
-  explicit Text_file(std::string text) : text_(std::move(text)) {
-    f_ = fmemopen(text_.empty() ? nullptr : &text_[0], text_.size(), "r");
-    if (!f_) f_ = std::tmpfile();
-  }
-  ~Text_file() { std::fclose(f_); }
-  FILE* get() const { return f_; }
-
- private:
-  std::string text_;
-  FILE* f_;
-};
-
-// What a function writes to a stream.
-template <class F>
-std::string written(F f) {
-  char* buf = nullptr;
-  std::size_t len = 0;
-  FILE* out = open_memstream(&buf, &len);
-  f(out);
-  std::fclose(out);
-  std::string text(buf, len);
-  std::free(buf);
-  return text;
-}
+using qtest::Qavlensdir;
+using qtest::Text_file;
+using qtest::file_text;
 
 // A source of upstream and lateral inflows given as functions of time: it
 // sends their values at its start time and at the end of each of its steps.
@@ -546,7 +499,7 @@ TEST(Kinem, TerminalStateIsReadBackAsTheInitialState) {
   s.src.lateral = [](int, Long) { return 0.25; };
   s.Start(0, parameters(), "0\n");
   s.Run_to(1800);
-  std::string state = written([&](FILE* f) { EXPECT_EQ(s.kinem.Save_terminal_state(f), 1); });
+  std::string state = file_text([&](FILE* f) { EXPECT_EQ(s.kinem.Save_terminal_state(f), 1); });
   // "<time> <divisions>", then every node discharge as "%f ".
   std::string want = "1800 4\n";
   for (double q : s.kinem.Discharges()) {
@@ -563,7 +516,7 @@ TEST(Kinem, TerminalStateIsReadBackAsTheInitialState) {
   EXPECT_EQ(again.Current_time(), 1800);
   ASSERT_EQ(again.Discharges().size(), 5u);
   for (std::size_t i = 0; i < 5; ++i) EXPECT_NEAR(again.Discharges()[i], s.kinem.Discharges()[i], 5e-7) << i;
-  EXPECT_EQ(written([&](FILE* f) { again.Save_terminal_state(f); }), state);
+  EXPECT_EQ(file_text([&](FILE* f) { again.Save_terminal_state(f); }), state);
 }
 
 // ---- in a total system with file ports ---------------------------------------

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/series.h"
 #include "edge_probe.h"
 #include "input_f.h"
 #include "morvelan2d-1.h"
@@ -774,20 +775,6 @@ std::string Uniform(std::initializer_list<std::pair<int, double>> recs) {
   return s;
 }
 
-std::vector<std::pair<int, double>> Series(const std::string& text) {
-  std::vector<std::pair<int, double>> out;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.empty() || line[0] == '#') continue;
-    std::istringstream l(line);
-    int t;
-    double v;
-    if (l >> t >> v) out.push_back({t, v});
-  }
-  return out;
-}
-
 TEST(Morvelan2dRun, StepsInterpolatesAndWritesTheTerminalFile) {
   Temp_dir d;
   WriteBasin(d);
@@ -804,19 +791,19 @@ TEST(Morvelan2dRun, StepsInterpolatesAndWritesTheTerminalFile) {
   EXPECT_EQ(sum.substr(0, 24), "60 1.2\n120 2.4\n180 3.6\n2") << sum;
   EXPECT_NE(sum.find("\n600 12\n"), std::string::npos);
 
-  auto q = Series(read_file(d.file("q.out")));
+  auto q = cli::series(read_file(d.file("q.out")));
   ASSERT_EQ(q.size(), 11u);
-  EXPECT_EQ(q[0], (std::pair<int, double>{0, 0.0}));
+  EXPECT_EQ(q[0], (std::pair<long, double>{0, 0.0}));
   EXPECT_EQ(q[10].first, 600);
   for (std::size_t k = 1; k < q.size(); ++k) EXPECT_GE(q[k].second, q[k - 1].second);
   EXPECT_GT(q[10].second, 0.0);
   // The outflow never exceeds the rain that fell.
   EXPECT_LT(q[10].second, 12 * 0.001 / 3600 * 40000);
-  auto v = Series(read_file(d.file("q.stg")));
+  auto v = cli::series(read_file(d.file("q.stg")));
   ASSERT_EQ(v.size(), 11u);
   EXPECT_EQ(v[0].second, 0.0);  // the storage sent at the start is 0
   EXPECT_GT(v[10].second, 0.0);
-  auto s = Series(read_file(d.file("q.sat")));
+  auto s = cli::series(read_file(d.file("q.sat")));
   ASSERT_EQ(s.size(), 11u);
   EXPECT_GE(s[10].second, 0.0);
   EXPECT_LE(s[10].second, 1.0);
@@ -856,9 +843,9 @@ TEST(Morvelan2dRun, InitialOutputWaitsForRainAtTheStart) {
   ASSERT_EQ(o.status, 0) << o.err;
   EXPECT_NE(o.err.find("Cannot get data from rain.dat \n"), std::string::npos) << o.err;
   EXPECT_NE(o.err.find("# Error : Now in catch block"), std::string::npos);
-  auto q = Series(read_file(d.file("q.out")));
+  auto q = cli::series(read_file(d.file("q.out")));
   ASSERT_EQ(q.size(), 6u);
-  EXPECT_EQ(q[0], (std::pair<int, double>{0, 0.0}));
+  EXPECT_EQ(q[0], (std::pair<long, double>{0, 0.0}));
   EXPECT_EQ(q[5].first, 300);
 
   // The same basin with the rain there from the start gives the same series.
@@ -879,7 +866,7 @@ TEST(Morvelan2dRun, SteadyStateUnderConstantRain) {
   write_file(d.file("rain.dat"), Uniform({{0, 36}, {400000, 36}}));
   Outcome o = ftest::run(RunBasin, d.path(), "360000\n360000\nY\n");
   ASSERT_EQ(o.status, 0) << o.err;
-  auto q = Series(read_file(d.file("q.out")));
+  auto q = cli::series(read_file(d.file("q.out")));
   ASSERT_FALSE(q.empty());
   // 36 mm/h on 40000 m2 of slope: 0.4 m3/s.
   EXPECT_NEAR(q.back().second, 36 * 0.001 / 3600 * 40000, 1e-6);
@@ -924,7 +911,7 @@ TEST(Morvelan2dRun, OutflowIsSummedOverTheOutlets) {
   Outcome o = ftest::run(RunBasin, d.path(), "360000\n360000\nY\n");
   ASSERT_EQ(o.status, 0) << o.err;
   EXPECT_NE(o.out.find("\ttotal area: 30000(m2)\n"), std::string::npos);
-  auto q = Series(read_file(d.file("q.out")));
+  auto q = cli::series(read_file(d.file("q.out")));
   ASSERT_FALSE(q.empty());
   EXPECT_NEAR(q.back().second, 36 * 0.001 / 3600 * 30000, 1e-6);
 }
@@ -1053,7 +1040,7 @@ TEST(Morvelan2dRun, NetworkWithoutSlopeEdges) {
   // The saturated share of no area is not a number.
   EXPECT_NE(read_file(d.file("q.sat")).find("\n60 nan"), std::string::npos) << read_file(d.file("q.sat"));
   // The outlet passed on what reached it: nothing, its start discharge was 0.5.
-  auto q = Series(read_file(d.file("q.out")));
+  auto q = cli::series(read_file(d.file("q.out")));
   EXPECT_EQ(q[0].second, 0.5);
   EXPECT_EQ(q[1].second, 0.0);
   // The terminal discharge file, byte for byte: the river edge's upper end

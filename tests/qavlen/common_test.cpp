@@ -16,7 +16,9 @@
 #include <sstream>
 #include <string>
 
+#include "cli/cli.h"
 #include "common.h"
+#include "files_testing.h"
 #include "object.h"
 #include "qavlen_testing.h"
 #include "tzcheck.h"
@@ -25,30 +27,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using cli::In_folder;
+using cli::read_file;
+using cli::write_file;
+using ftest::Temp_dir;
 using qtest::Qavlensdir;
 using qtest::stderr_of;
-
-// A fresh directory that is removed again at the end of the test.
-class Temp_dir {
- public:
-  Temp_dir() {
-    char tmpl[] = "/tmp/qavlen_common_XXXXXX";
-    path_ = mkdtemp(tmpl);
-  }
-  ~Temp_dir() { fs::remove_all(path_); }
-  const std::string& path() const { return path_; }
-  std::string sub(const std::string& name) const {
-    fs::create_directories(path_ + "/" + name);
-    return path_ + "/" + name;
-  }
-
- private:
-  std::string path_;
-};
-
-void write_file(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
 
 // Lines 1..n as "line k"; `extra` replaces chosen lines.
 std::string numbered(int n, const std::map<int, std::string>& extra) {
@@ -62,25 +46,8 @@ std::string numbered(int n, const std::map<int, std::string>& extra) {
 }
 
 std::string comments_of(const char* file, int line, const char* prefix = "   ") {
-  char* buf = nullptr;
-  std::size_t len = 0;
-  FILE* f = open_memstream(&buf, &len);
-  Print_comments(f, file, line, prefix);
-  std::fclose(f);
-  std::string out(buf, len);
-  std::free(buf);
-  return out;
+  return qtest::file_text([&](FILE* f) { Print_comments(f, file, line, prefix); });
 }
-
-// Runs in dir and comes back.
-class In_dir {
- public:
-  explicit In_dir(const std::string& dir) : old_(fs::current_path()) { fs::current_path(dir); }
-  ~In_dir() { fs::current_path(old_); }
-
- private:
-  fs::path old_;
-};
 
 TEST(CommonReports, TheFourShapes) {
   Qavlensdir none(nullptr);
@@ -116,10 +83,7 @@ TEST(CheckedFiles, AFailedRoundIsCutBackToWhereItBegan) {
         fp = Open_to_append(path.c_str(), start);
         for (int k = 0; k < 1000; ++k) std::fputs("a line that will not all fit\n", fp);
         ok = ok && start == 10 && !Close_written(fp, path.c_str(), start);
-        std::ifstream in(path);
-        std::stringstream text;
-        text << in.rdbuf();
-        ok = ok && text.str() == "kept\nmore\n";
+        ok = ok && read_file(path) == "kept\nmore\n";
         fp = Open_to_append("/dev/full", start);
         std::fputs("x\n", fp);
         ok = ok && !Close_written(fp, "/dev/full", start);
@@ -170,7 +134,7 @@ TEST(PrintComments, BlockAtOrAfterTheLineIsEchoedWithThePrefix) {
                            {9, "// not part of the block"},
                            {30, "// far away"}}));
   Qavlensdir none(nullptr);
-  In_dir in(tmp.path());
+  In_folder in(tmp.path());
   std::string block = "> first line of the block\n>second\n> third ends here\n";
   EXPECT_EQ(comments_of("unit.cpp", 5, ">"), block);
   // Lines without "//" before the block are passed over, up to 10 of them.
@@ -187,23 +151,23 @@ TEST(PrintComments, CommentAtTheEndOfAFileWithoutLineEnd) {
   Temp_dir tmp;
   write_file(tmp.path() + "/unit.cpp", "a\n// last");
   Qavlensdir none(nullptr);
-  In_dir in(tmp.path());
+  In_folder in(tmp.path());
   EXPECT_EQ(comments_of("unit.cpp", 1, "-"), "- last");
 }
 
 TEST(PrintComments, CurrentDirectoryFirstThenEachQavlensdirEntryInTurn) {
   Temp_dir tmp;
-  std::string a = tmp.sub("a"), b = tmp.sub("b"), here = tmp.sub("here"), empty = tmp.sub("empty");
+  std::string a = tmp.subfolder("a"), b = tmp.subfolder("b"), here = tmp.subfolder("here"), empty = tmp.subfolder("empty");
   write_file(a + "/one.cpp", "// one from a\n");
   write_file(b + "/one.cpp", "// one from b\n");
   write_file(b + "/two.cpp", "// two from b\n");
   write_file(here + "/one.cpp", "// one from here\n");
   {
-    In_dir in(here);
+    In_folder in(here);
     Qavlensdir dirs((a + ";" + b).c_str());
     EXPECT_EQ(comments_of("one.cpp", 1), "    one from here\n");
   }
-  In_dir in(empty);
+  In_folder in(empty);
   struct Case {
     std::string value;
     const char* file;
@@ -233,14 +197,14 @@ TEST(PrintComments, EntriesOfAnyLength) {
   write_file(deep + "/unit.cpp", "// found\n");
   ASSERT_GT(deep.size(), 255u);
   Qavlensdir dirs(deep.c_str());
-  In_dir in(tmp.path());
+  In_folder in(tmp.path());
   EXPECT_EQ(comments_of("unit.cpp", 1), "    found\n");
 }
 
 TEST(PrintComments, ReportWithoutAnyExplanationFilePrintsOnlyItsLine) {
   Temp_dir tmp;
   Qavlensdir none(nullptr);
-  In_dir in(tmp.path());
+  In_folder in(tmp.path());
   EXPECT_EQ(stderr_of([] { Eprint("object.cpp", 109, 1); }), "E : object.cpp : 109 : \n");
 }
 
@@ -296,10 +260,7 @@ TEST(PrintComments, EveryReportedPositionHasAnExplanation) {
     for (const auto& entry : fs::directory_iterator(dirpath)) {
       std::string ext = entry.path().extension().string();
       if (ext != ".cpp" && ext != ".h") continue;
-      std::ifstream in(entry.path());
-      std::stringstream text;
-      text << in.rdbuf();
-      for (const auto& p : reported_positions(text.str())) positions.insert(p);
+      for (const auto& p : reported_positions(read_file(entry.path().string()))) positions.insert(p);
     }
   }
   EXPECT_EQ(reported_positions("Memory_site s(\"list.cpp\", 42, \"Node\", 0, 1);\n Eprint(\n \"a.cpp\", 7, 1);"
@@ -324,17 +285,19 @@ TEST(PrintComments, EveryReportedPositionHasAnExplanation) {
   }
 }
 
+// The build's tool that turns the explanation tables into the files the
+// reports echo.
+const cli::Program kMakeExplanations{std::string(TZ_BINARY_DIR) + "/qavlen/qavlen_make_explanations"};
+
 TEST(ExplanationTables, GeneratedFileHoldsEachBlockAtItsLine) {
   Temp_dir tmp;
   write_file(tmp.path() + "/unit.txt",
              "# a note\n\n3 First explanation,\n  second line.\n7 Another one.\n");
-  std::string tool = std::string(TZ_BINARY_DIR) + "/qavlen/qavlen_make_explanations";
-  std::string cmd = tool + " " + tmp.path() + " " + tmp.path() + "/unit.txt";
-  ASSERT_EQ(std::system(cmd.c_str()), 0);
-  std::ifstream in(tmp.path() + "/unit.cpp");
-  std::stringstream text;
-  text << in.rdbuf();
-  EXPECT_EQ(text.str(), "\n\n// First explanation,\n// second line.\n\n\n// Another one.\n");
+  cli::check(kMakeExplanations, tmp,
+             cli::Case()
+                 .args({tmp.path(), tmp.path() + "/unit.txt"})
+                 .status(0)
+                 .writes("unit.cpp", "\n\n// First explanation,\n// second line.\n\n\n// Another one.\n"));
 }
 
 TEST(ExplanationTables, BlocksThatRunIntoTheNextPositionAreRefused) {
@@ -349,15 +312,11 @@ TEST(ExplanationTables, BlocksThatRunIntoTheNextPositionAreRefused) {
       {"x text\n", "unit.txt:1: a line must begin with a position"},
       {"4\n", "unit.txt:1: position without explanation"},
   };
-  std::string tool = std::string(TZ_BINARY_DIR) + "/qavlen/qavlen_make_explanations";
   for (const Case& c : cases) {
     write_file(tmp.path() + "/unit.txt", c.table);
-    std::string cmd = tool + " " + tmp.path() + " " + tmp.path() + "/unit.txt 2>" + tmp.path() + "/err";
-    EXPECT_NE(std::system(cmd.c_str()), 0) << c.table;
-    std::ifstream in(tmp.path() + "/err");
-    std::stringstream text;
-    text << in.rdbuf();
-    EXPECT_NE(text.str().find(c.message), std::string::npos) << text.str();
+    cli::Result r = cli::run(kMakeExplanations, {tmp.path(), tmp.path() + "/unit.txt"}, tmp.path());
+    EXPECT_NE(r.status, 0) << c.table;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
   }
 }
 

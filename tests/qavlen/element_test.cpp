@@ -16,6 +16,7 @@ using etest::Stepper;
 using etest::Stub_sender;
 using etest::Test_receiver;
 using etest::Test_root;
+using qtest::file_text;
 using qtest::stderr_of;
 
 // No explanation is echoed: the reports print their first line only.
@@ -25,18 +26,6 @@ class ElementTest : public testing::Test {
   void TearDown() override { QavlenOption::tc = QavlenOption::GoBeyondTerminalTime; }
 };
 
-// The text a stream function writes into a memory stream.
-template <class F>
-std::string written(F f) {
-  char* buf = nullptr;
-  std::size_t len = 0;
-  FILE* out = open_memstream(&buf, &len);
-  f(out);
-  std::fclose(out);
-  std::string s(buf, len);
-  std::free(buf);
-  return s;
-}
 
 // A root with one element that has the given ports, constructed.
 struct One_element {
@@ -879,12 +868,12 @@ TEST_F(ElementTest, PrintObjectsAndConnections) {
   t.construct();
   ASSERT_EQ(t.root.Switch(), YES);
   Object* objs[] = {&r, &s};
-  EXPECT_EQ(written([&](FILE* f) { t.e.Print_objects(f, "> ", "Ports :", objs, 2); }),
+  EXPECT_EQ(file_text([&](FILE* f) { t.e.Print_objects(f, "> ", "Ports :", objs, 2); }),
             "> Ports :of : Stepper e 0\nof :     owner > Sub_system r 0\n"
             ">     Receive_port<double> in 0 \n>     Stub_sender<double> out 0 \n");
-  EXPECT_EQ(written([&](FILE* f) { t.e.Print_objects(f, "> ", nullptr, objs, 1); }),
+  EXPECT_EQ(file_text([&](FILE* f) { t.e.Print_objects(f, "> ", nullptr, objs, 1); }),
             "> Stepper e 0\n>     owner > Sub_system r 0\n>     Receive_port<double> in 0 \n");
-  EXPECT_EQ(written([&](FILE* f) { t.e.Print_connection(f, "#"); }),
+  EXPECT_EQ(file_text([&](FILE* f) { t.e.Print_connection(f, "#"); }),
             "#Receive_port<double> in 0 \n"
             "#    Receive_port<double> in 0 \n#        owner > Stepper e 0\n"
             "#        owner >> Sub_system r 0\n"
@@ -898,7 +887,7 @@ TEST_F(ElementTest, PrintObjectsAndConnections) {
 
 TEST_F(ElementTest, TerminalStateBlock) {
   Stepper e("e", 4);
-  EXPECT_EQ(written([&](FILE* f) { EXPECT_EQ(e.Terminal_state(f), 1); }), "Stepper e 4\nstate of e\n");
+  EXPECT_EQ(file_text([&](FILE* f) { EXPECT_EQ(e.Terminal_state(f), 1); }), "Stepper e 4\nstate of e\n");
   EXPECT_EQ(e.Terminal_state(nullptr), 0);
 }
 
@@ -1044,7 +1033,7 @@ TEST_F(ElementTest, SaveSendPortStockWritesEveryPortsBlock) {
   Two_ports t;
   t.a.Send_data(3600, 0.25);
   t.a.Send_data(7200, 1234567);
-  EXPECT_EQ(written([&](FILE* f) { t.e.Save_send_port_stock(f); }),
+  EXPECT_EQ(file_text([&](FILE* f) { t.e.Save_send_port_stock(f); }),
             "Stepper e 0 (\n"
             "(0) # send_ports number\n(2) # number_of_data_packs\n\n(3600)\n(0.25)\n\n(7200)\n(1.23457e+06)\n"
             "(1) # send_ports number\n(0) # number_of_data_packs\n"
@@ -1054,7 +1043,7 @@ TEST_F(ElementTest, SaveSendPortStockWritesEveryPortsBlock) {
   Test_root r2("r2", 0);
   r2.components = {&none};
   ASSERT_EQ(r2.Construct(), 1);
-  EXPECT_EQ(written([&](FILE* f) { none.Save_send_port_stock(f); }), "");
+  EXPECT_EQ(file_text([&](FILE* f) { none.Save_send_port_stock(f); }), "");
 }
 
 TEST_F(ElementTest, RestoreSendPortStockGivesEachPortItsPacks) {
@@ -1082,10 +1071,10 @@ TEST_F(ElementTest, SavedStockReadsBack) {
   t.b.Send_data(5, 7);
   // The items a bracketed-data reader makes of the written block.
   const char items[] = "0\0" "2\0" "10\0" "0.5\0" "20\0" "-2\0" "1\0" "1\0" "5\0" "7\0" "\0";
-  std::string saved = written([&](FILE* f) { t.e.Save_send_port_stock(f); });
+  std::string saved = file_text([&](FILE* f) { t.e.Save_send_port_stock(f); });
   Two_ports u;
   u.restore(items, sizeof items - 1);
-  EXPECT_EQ(written([&](FILE* f) { u.e.Save_send_port_stock(f); }), saved);
+  EXPECT_EQ(file_text([&](FILE* f) { u.e.Save_send_port_stock(f); }), saved);
 }
 
 TEST_F(ElementTest, RestoreRefusesABlockThatDoesNotFitThePorts) {

@@ -22,22 +22,7 @@ using qtest::stderr_of;
 
 // A switched input file port on `path` (no receivers: nothing is released).
 template <class T>
-struct Port_on {
-  explicit Port_on(const std::string& path) : in(path.c_str()) { EXPECT_EQ(in.Switch(), YES); }
-  // The published packs as (time, value).
-  std::vector<std::pair<Long, T>> packs() {
-    Data_pack* const* a = nullptr;
-    int n = 0;
-    in.Get_data_pack_array(a, n);
-    std::vector<std::pair<Long, T>> out;
-    for (int k = 0; k < n; ++k) out.push_back({a[k]->Data_time(), static_cast<Data<T>*>(a[k])->Value()});
-    return out;
-  }
-  std::string read() {
-    return stderr_of([&] { in.Input_data(); });
-  }
-  I_file<T> in;
-};
+using Port_on = qtest::File_port_on<I_file, T>;
 
 using Doubles = std::vector<std::pair<Long, double>>;
 

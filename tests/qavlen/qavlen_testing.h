@@ -9,8 +9,11 @@
 #include <cstdlib>
 #include <initializer_list>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "element.h"
+#include "p_tmp.h"
 #include "port.h"
 
 namespace qtest {
@@ -49,6 +52,27 @@ std::string stderr_of(F f) {
   f();
   return testing::internal::GetCapturedStderr();
 }
+
+// A switched input file port of the class template P on `path` (no
+// receivers: nothing is released).
+template <template <class> class P, class T>
+struct File_port_on {
+  explicit File_port_on(const std::string& path) : in(path.c_str()) { EXPECT_EQ(in.Switch(), YES); }
+  // The published packs as (time, value).
+  std::vector<std::pair<Long, T>> packs() {
+    Data_pack* const* a = nullptr;
+    int n = 0;
+    in.Get_data_pack_array(a, n);
+    std::vector<std::pair<Long, T>> out;
+    for (int k = 0; k < n; ++k) out.push_back({a[k]->Data_time(), static_cast<Data<T>*>(a[k])->Value()});
+    return out;
+  }
+  // What a read reports.
+  std::string read() {
+    return stderr_of([&] { in.Input_data(); });
+  }
+  P<T> in;
+};
 
 // An element with nothing of its own: every operation a model supplies
 // answers as done.
@@ -132,6 +156,7 @@ class Test_receiver : public Receive_port {
 
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 namespace qtest {
 
@@ -147,6 +172,21 @@ std::string file_text(F f) {
   std::free(buf);
   return text;
 }
+
+// A read-only stream over a text (empty: a stream at its end).
+class Text_file {
+ public:
+  explicit Text_file(std::string text) : text_(std::move(text)) {
+    f_ = fmemopen(text_.empty() ? nullptr : &text_[0], text_.size(), "r");
+    if (!f_) f_ = std::tmpfile();
+  }
+  ~Text_file() { std::fclose(f_); }
+  FILE* get() const { return f_; }
+
+ private:
+  std::string text_;
+  FILE* f_;
+};
 
 // An item list from its items (each ended by a NUL) and the empty end item.
 inline std::string item_list(std::initializer_list<const char*> items) {

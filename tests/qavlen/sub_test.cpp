@@ -17,24 +17,13 @@ using etest::Stub_sender;
 using etest::Test_receiver;
 using etest::Test_root;
 using etest::Test_sub;
+using qtest::file_text;
 using qtest::stderr_of;
 
 class SubTest : public testing::Test {
  protected:
   qtest::Qavlensdir no_explanations{nullptr};
 };
-
-template <class F>
-std::string written(F f) {
-  char* buf = nullptr;
-  std::size_t len = 0;
-  FILE* out = open_memstream(&buf, &len);
-  f(out);
-  std::fclose(out);
-  std::string s(buf, len);
-  std::free(buf);
-  return s;
-}
 
 const char* const kRoot = "    Sub_system r 0\n";
 
@@ -467,7 +456,7 @@ TEST_F(SubTest, RenewCurrentTimeTakesTheSlowestMember) {
 TEST_F(SubTest, TerminalStateLineAndOwnDefaults) {
   Test_root root("r", 0);
   root.set_time(3600);
-  EXPECT_EQ(written([&](FILE* f) { root.Save_terminal_state(f); }), "3600");
+  EXPECT_EQ(file_text([&](FILE* f) { root.Save_terminal_state(f); }), "3600");
   EXPECT_EQ(root.Initial_output(), 1);
   EXPECT_EQ(root.Initial_work(), 1);
   EXPECT_EQ(root.Can_you_calculate(), 1);
@@ -677,7 +666,7 @@ TEST_F(SubTest, PrintComponents) {
   root.components = {&a};
   root.sets = {{&m}};
   ASSERT_EQ(root.Construct(), 1);
-  EXPECT_EQ(written([&](FILE* f) { root.Print_components(f, "# "); }),
+  EXPECT_EQ(file_text([&](FILE* f) { root.Print_components(f, "# "); }),
             "# Components :of : Sub_system r 0\n#     Stepper a 0\n"
             "# Iterators [0] :of : Sub_system r 0\n#     Stepper m 1\n");
 }
@@ -712,14 +701,14 @@ TEST_F(SubTest, NestedSystemRunsAChainAndWritesItsStockBlock) {
   EXPECT_EQ(root.Work(), 1);
   EXPECT_EQ(sink.seen, "20:6.000000;40:10.000000;");
   EXPECT_EQ(sub.Current_time(), 40);
-  EXPECT_EQ(written([&](FILE* f) { sub.Save_send_port_stock(f); }),
+  EXPECT_EQ(file_text([&](FILE* f) { sub.Save_send_port_stock(f); }),
             "Sub_system s 0\n{\n"
             "Relay relay 0 (\n(0) # send_ports number\n(1) # number_of_data_packs\n\n(40)\n(10)\n)\n"
             "Source source 0 (\n(0) # send_ports number\n(1) # number_of_data_packs\n\n(40)\n(5)\n)\n"
             "}\n");
   Test_sub empty("empty", 0);
   ASSERT_EQ(empty.Construct(), 1);
-  EXPECT_EQ(written([&](FILE* f) { empty.Save_send_port_stock(f); }), "");
+  EXPECT_EQ(file_text([&](FILE* f) { empty.Save_send_port_stock(f); }), "");
 }
 
 }  // namespace

@@ -1,24 +1,24 @@
 // End-to-end tests of dorvask: the real program runs in a temporary
-// directory on input files written there; status, console, error stream and
-// the output file are checked. The order of the entries within a neighbour
+// directory on input files written there, a case a row of the command-line
+// harness; status, console, error stream and the output file are checked. The order of the entries within a neighbour
 // list follows the platform's rand(), so the lists are compared as sets with
 // their signs here; the exact order is checked against the search trees in
 // ListsInTheOrderOfTheShuffledTrees.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "basin_testing.h"
+#include "cli/cli.h"
+#include "cli/series.h"
 #include "dorvask/dorvask.h"
+#include "tool_texts.h"
 #include "tzbintree.h"
 #include "tzdefs.h"
 
@@ -71,10 +71,8 @@ TEST(DorvaskEdge, WritersGiveTheRecordByAttribute) {
       {4, "7 10 0.1 2 1.23457e+06 20 1e-06 -0 100 2 -3 12 1 4 4 ",
        "7 10 0.1 2 1.23457e+06 20 1e-06 -0 100 2 -3 12 1 4 -1 -1 -1\n"},
   };
-  char tmpl[] = "/tmp/dorvask_edge.XXXXXX";
-  const int fd = mkstemp(tmpl);
-  ASSERT_GE(fd, 0);
-  close(fd);
+  cli::Folder dir;
+  const std::string path = dir.file("edge.txt");
   for (const Case& c : cases) {
     SCOPED_TRACE(c.atr);
     Edge e;
@@ -85,13 +83,10 @@ TEST(DorvaskEdge, WritersGiveTheRecordByAttribute) {
     e.AddUpperEdge(12);
     e.AddLowerEdge(4);
     {
-      std::ofstream out(tmpl, std::ios::out | std::ios::trunc);
+      std::ofstream out(path, std::ios::out | std::ios::trunc);
       out << e;
     }
-    std::ifstream in(tmpl, std::ios::binary);
-    std::ostringstream got;
-    got << in.rdbuf();
-    EXPECT_EQ(got.str(), c.record);
+    EXPECT_EQ(cli::read_file(path), c.record);
     std::ostringstream general;
     general << e;
     EXPECT_EQ(general.str(), c.general);
@@ -101,7 +96,6 @@ TEST(DorvaskEdge, WritersGiveTheRecordByAttribute) {
     EXPECT_EQ(copy.LowerEdgeList().GetCount(), 1u);
     EXPECT_EQ(e.LowerEdgeList().GetCount(), 2u);
   }
-  std::remove(tmpl);
   Edge none;
   none.Init(1, 2, 0, 0, 0, 3, 0, 0, 0, 2, -1.0, -1.0, -1.0);
   std::ostringstream os;
@@ -115,12 +109,7 @@ TEST(DorvaskEdge, WritersGiveTheRecordByAttribute) {
 
 namespace {
 
-namespace fs = std::filesystem;
-
-struct Result {
-  int status;
-  std::string out, err;
-};
+using cli::Case;
 
 // The header of an input as pelmic writes it, for the given class counts.
 std::string v4Header(int bb, int br, int rr, const std::string& total) {
@@ -200,113 +189,81 @@ std::string sortedOutput(const std::string& out) {
 
 class Dorvask : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string tmpl = (fs::temp_directory_path() / "dorvask_test.XXXXXX").string();
-    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-    dir_ = tmpl;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  void write(const std::string& name, const std::string& text) {
-    std::ofstream(dir_ / name, std::ios::binary) << text;
-  }
-  std::string read(const std::string& name) {
-    std::ifstream f(dir_ / name, std::ios::binary);
-    std::ostringstream s;
-    s << f.rdbuf();
-    return s.str();
-  }
-  bool exists(const std::string& name) { return fs::exists(dir_ / name); }
-
-  Result run(const std::string& args, const std::string& answers = "") {
-    write("answers.txt", answers);
-    std::string cmd = "cd '" + dir_.string() + "' && '" + TZ_DORVASK_EXE + "' " + args +
-                      " < answers.txt > stdout.txt 2> stderr.txt";
-    int rc = std::system(cmd.c_str());
-    Result r;
-    r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-    r.out = read("stdout.txt");
-    r.err = read("stderr.txt");
-    return r;
-  }
-
-  // Runs on in.dat holding text, writing out.dat.
-  Result runOn(const std::string& text) {
-    write("in.dat", text);
-    return run("in.dat out.dat");
-  }
-
-  fs::path dir_;
+  cli::Result check(const Case& c) const { return cli::check(cli::dorvask, dir_, c); }
+  cli::Folder dir_;
 };
+
+// A run on in.dat holding text, writing out.dat.
+Case on(const std::string& name, const std::string& text) {
+  return Case(name).file("in.dat", text).args({"in.dat", "out.dat"});
+}
 
 const std::string kThree =
     "1 10 0 0 10 20 100 0 5 1 100 0.05 5000 \n"
     "2 30 0 100 12 20 100 0 5 1 150 0.0466667 6000\n"
     "3 20 100 0 5 40 200 0 1 2 \n";
 
-TEST_F(Dorvask, ThreeEdgesMeetingAtOneNode) {
-  Result r = runOn(v4Header(2, 1, 0, "3") + kThree);
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, progress(3));
-  EXPECT_EQ(r.err, "");
-  std::string out = read("out.dat");
-  EXPECT_EQ(sortedOutput(out), outHeader(2, 1, 0, "3") +
-                                   "1 10 0 0 10 20 100 0 5 0 2 -3 2 1 100 0.05 5000\n"
-                                   "2 30 0 100 12 20 100 0 5 0 2 -3 1 1 150 0.0466667 6000\n"
-                                   "3 20 100 0 5 40 200 0 1 2 1 2 0 2 \n");
-  // The record of edge 3 as written: its two entries, then the count 0.
-  EXPECT_NE(out.find("\n3 20 100 0 5 40 200 0 1 2 "), std::string::npos);
-  EXPECT_NE(out.find(" 0 2 \n"), std::string::npos);
-}
-
-TEST_F(Dorvask, DivergentNodeAndEdgeWithoutNeighbours) {
-  // Edge 1 ends at node 20, where edges 2 and 3 start; edge 4 stands alone.
-  Result r = runOn(v4Header(4, 0, 0, "4") +
-                   "1 10 0 0 9 20 1 1 8 1 10 0.1 100\n"
-                   "2 20 1 1 8 30 2 2 7 1 10 0.1 100\n"
-                   "3 20 1 1 8 40 3 3 6 1 10 0.1 100\n"
-                   "4 50 5 5 5 60 6 6 4 1 10 0.1 100\n");
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(sortedOutput(read("out.dat")), outHeader(4, 0, 0, "4") +
-                                               "1 10 0 0 9 20 1 1 8 0 2 -3 -2 1 10 0.1 100\n"
-                                               "2 20 1 1 8 30 2 2 7 2 -3 1 0 1 10 0.1 100\n"
-                                               "3 20 1 1 8 40 3 3 6 2 -2 1 0 1 10 0.1 100\n"
-                                               "4 50 5 5 5 60 6 6 4 0 0 1 10 0.1 100\n");
-}
-
-TEST_F(Dorvask, ConvergentNodeWithManyEdges) {
-  // Twelve edges end at node 100, one starts there: every entry once, with
-  // its sign, and never the edge itself.
-  std::string data;
-  for (int e = 1; e <= 12; ++e) data += std::to_string(e) + " " + std::to_string(e) + " 0 0 1 100 0 0 0 2 \n";
-  data += "13 100 0 0 0 200 0 0 0 2 \n";
-  Result r = runOn(v4Header(0, 13, 0, "13") + data);
-  ASSERT_EQ(r.status, 0);
-  std::string expected = outHeader(0, 13, 0, "13");
+// The lists of the edges that meet at a node; their entries compared as
+// sets (sortedOutput).
+TEST_F(Dorvask, ListsTheEdgesThatMeetAtEachNode) {
+  // Twelve edges end at node 100, one starts there.
+  std::string many;
+  for (int e = 1; e <= 12; ++e) many += std::to_string(e) + " " + std::to_string(e) + " 0 0 1 100 0 0 0 2 \n";
+  many += "13 100 0 0 0 200 0 0 0 2 \n";
+  std::string manyLists = outHeader(0, 13, 0, "13");
   for (int e = 1; e <= 12; ++e) {
     std::string lower = "12 -13 ";
     for (int k = 1; k <= 12; ++k)
       if (k != e) lower += std::to_string(k) + " ";
-    expected += std::to_string(e) + " " + std::to_string(e) + " 0 0 1 100 0 0 0 0 " + lower + "2 \n";
+    manyLists += std::to_string(e) + " " + std::to_string(e) + " 0 0 1 100 0 0 0 0 " + lower + "2 \n";
   }
   std::string upper = "12 ";
   for (int k = 1; k <= 12; ++k) upper += std::to_string(k) + " ";
-  expected += "13 100 0 0 0 200 0 0 0 " + upper + "0 2 \n";
-  EXPECT_EQ(sortedOutput(read("out.dat")), expected);
-}
+  manyLists += "13 100 0 0 0 200 0 0 0 " + upper + "0 2 \n";
 
-TEST_F(Dorvask, RecordLayoutByAttributeAndNumberFormat) {
-  // Reals are written again in the tools' format whatever their input form.
-  Result r = runOn(v4Header(1, 1, 1, "3") +
-                   "1 1 100.0 2.50 1234567 2 0.000010 -0.0 1e3 1 0100 0.050 1.5E+2\n"
-                   "2 2 1e-5 0.0001 123456 3 .5 5. -2.25e-7 3 2000000 0.25\n"
-                   "3 3 0 0 0 4 0 0 0 2 \n");
-  ASSERT_EQ(r.status, 0);
-  EXPECT_EQ(sortedOutput(read("out.dat")),
-            outHeader(1, 1, 1, "3") +
-                "1 1 100 2.5 1.23457e+06 2 1e-05 -0 1000 0 1 -2 1 100 0.05 150\n"
-                "2 2 1e-05 0.0001 123456 3 0.5 5 -2.25e-07 1 1 1 -3 3 2e+06 0.25\n"
-                "3 3 0 0 0 4 0 0 0 1 2 0 2 \n");
+  const struct {
+    Case run;
+    std::string sorted;  // the output with the lists sorted
+  } cases[] = {
+      {on("three edges meeting at one node", v4Header(2, 1, 0, "3") + kThree)
+           .out(progress(3))
+           .err("")
+           // The record of edge 3 as written: its two entries, then the count 0.
+           .writes("out.dat", cli::contains("\n3 20 100 0 5 40 200 0 1 2 "))
+           .writes("out.dat", cli::contains(" 0 2 \n")),
+       outHeader(2, 1, 0, "3") +
+           "1 10 0 0 10 20 100 0 5 0 2 -3 2 1 100 0.05 5000\n"
+           "2 30 0 100 12 20 100 0 5 0 2 -3 1 1 150 0.0466667 6000\n"
+           "3 20 100 0 5 40 200 0 1 2 1 2 0 2 \n"},
+      // Edge 1 ends at node 20, where edges 2 and 3 start; edge 4 stands alone.
+      {on("a divergent node and an edge without neighbours",
+          v4Header(4, 0, 0, "4") +
+              "1 10 0 0 9 20 1 1 8 1 10 0.1 100\n"
+              "2 20 1 1 8 30 2 2 7 1 10 0.1 100\n"
+              "3 20 1 1 8 40 3 3 6 1 10 0.1 100\n"
+              "4 50 5 5 5 60 6 6 4 1 10 0.1 100\n"),
+       outHeader(4, 0, 0, "4") +
+           "1 10 0 0 9 20 1 1 8 0 2 -3 -2 1 10 0.1 100\n"
+           "2 20 1 1 8 30 2 2 7 2 -3 1 0 1 10 0.1 100\n"
+           "3 20 1 1 8 40 3 3 6 2 -2 1 0 1 10 0.1 100\n"
+           "4 50 5 5 5 60 6 6 4 0 0 1 10 0.1 100\n"},
+      // Every entry once, with its sign, and never the edge itself.
+      {on("a convergent node with many edges", v4Header(0, 13, 0, "13") + many), manyLists},
+      // Reals are written again in the tools' format whatever their input form.
+      {on("the record layout by attribute and the number format",
+          v4Header(1, 1, 1, "3") +
+              "1 1 100.0 2.50 1234567 2 0.000010 -0.0 1e3 1 0100 0.050 1.5E+2\n"
+              "2 2 1e-5 0.0001 123456 3 .5 5. -2.25e-7 3 2000000 0.25\n"
+              "3 3 0 0 0 4 0 0 0 2 \n"),
+       outHeader(1, 1, 1, "3") +
+           "1 1 100 2.5 1.23457e+06 2 1e-05 -0 1000 0 1 -2 1 100 0.05 150\n"
+           "2 2 1e-05 0.0001 123456 3 0.5 5 -2.25e-07 1 1 1 -3 3 2e+06 0.25\n"
+           "3 3 0 0 0 4 0 0 0 1 2 0 2 \n"},
+  };
+  for (const auto& c : cases) {
+    check(Case(c.run).status(0));
+    EXPECT_EQ(sortedOutput(dir_.read("out.dat")), c.sorted) << c.run.name();
+  }
 }
 
 // Reals in many written forms come out as "%g" of the value they denote.
@@ -345,48 +302,53 @@ TEST_F(Dorvask, RealsAreWrittenAsTheCFormatWritesThem) {
     data += in;
     expected += out;
   }
-  Result res = runOn(v4Header(0, static_cast<int>(n), 0, std::to_string(n)) + data);
-  ASSERT_EQ(res.status, 0) << res.err;
-  EXPECT_EQ(read("out.dat"), outHeader(0, static_cast<int>(n), 0, std::to_string(n)) + expected);
+  check(on("reals", v4Header(0, static_cast<int>(n), 0, std::to_string(n)) + data)
+            .status(0)
+            .writes("out.dat", outHeader(0, static_cast<int>(n), 0, std::to_string(n)) + expected));
 }
 
-// Edge and node numbers at the ends of the 32-bit range, and negative edge
-// numbers, whose sign in a list is then reversed: the same lists whether a
-// record is copied (output form) or read into an edge (any other form).
-TEST_F(Dorvask, ExtremeNumbersInBothRecordForms) {
-  const std::string expected =
+// Records whose lists the order of the trees cannot change: the output
+// byte for byte.
+TEST_F(Dorvask, WritesTheRecordsAsRead) {
+  // Edge and node numbers at the ends of the 32-bit range, and negative
+  // edge numbers, whose sign in a list is then reversed: the same lists
+  // whether a record is copied (output form) or read into an edge (any
+  // other form).
+  const std::string extreme =
       "-2147483647 -2147483648 0 0 0 2147483647 0 0 0 1 5 0 2 \n"
       "5 9 0 0 0 -2147483648 0 0 0 0 1 2147483647 2 \n";
-  for (const char* zero : {"0", "0.0"}) {
-    SCOPED_TRACE(zero);
-    Result r = runOn(v4Header(0, 2, 0, "2") + "-2147483647 -2147483648 " + zero +
-                     " 0 0 2147483647 0 0 0 2 \n5 9 " + zero + " 0 0 -2147483648 0 0 0 2 \n");
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(read("out.dat"), outHeader(0, 2, 0, "2") + expected);
-  }
-}
-
-TEST_F(Dorvask, HeaderLinesPassThroughAndBlankLinesAreSkipped) {
+  std::vector<Case> cases;
+  for (const std::string zero : {"0", "0.0"})
+    cases.push_back(on("extreme numbers, zero as " + zero,
+                       v4Header(0, 2, 0, "2") + "-2147483647 -2147483648 " + zero +
+                           " 0 0 2147483647 0 0 0 2 \n5 9 " + zero + " 0 0 -2147483648 0 0 0 2 \n")
+                        .writes("out.dat", outHeader(0, 2, 0, "2") + extreme));
   // Lines before the key lines are copied, blank-only lines skipped, lines
   // between the count and "[Data]" dropped; a last record without a line
   // end is read.
-  Result r = runOn("[Comment]\n  \nmy basin\n[Data Format Name] as key\nedge format V.4 (from pelmic)\n"
-                   "[Number of BBEdges]\n1\n\t\n[Number of Total Edges] here\n2\nextra line\n \n[Data]\n"
-                   "1 1 0 0 0 2 0 0 0 1 1 1 1\n \t \n2 2 0 0 0 3 0 0 0 1 1 1 1");
-  ASSERT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, progress(2));
-  EXPECT_EQ(read("out.dat"),
-            "[Comment]\nmy basin\nThis data was generated from in.dat by dorvask.\n[Data Format Name] as key\n"
-            "edge connection V.4\n[Number of BBEdges]\n1\n[Number of Total Edges] here\n2\n[Data]\n"
-            "1 1 0 0 0 2 0 0 0 0 1 -2 1 1 1 1\n"
-            "2 2 0 0 0 3 0 0 0 1 1 0 1 1 1 1\n");
-}
-
-TEST_F(Dorvask, NoRecords) {
-  Result r = runOn(v4Header(0, 0, 0, "0"));
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, progress(0));
-  EXPECT_EQ(read("out.dat"), outHeader(0, 0, 0, "0"));
+  cases.push_back(
+      on("header lines pass through, blank lines are skipped",
+         "[Comment]\n  \nmy basin\n[Data Format Name] as key\nedge format V.4 (from pelmic)\n"
+         "[Number of BBEdges]\n1\n\t\n[Number of Total Edges] here\n2\nextra line\n \n[Data]\n"
+         "1 1 0 0 0 2 0 0 0 1 1 1 1\n \t \n2 2 0 0 0 3 0 0 0 1 1 1 1")
+          .out(progress(2))
+          .writes("out.dat",
+                  "[Comment]\nmy basin\nThis data was generated from in.dat by dorvask.\n[Data Format Name] as key\n"
+                  "edge connection V.4\n[Number of BBEdges]\n1\n[Number of Total Edges] here\n2\n[Data]\n"
+                  "1 1 0 0 0 2 0 0 0 0 1 -2 1 1 1 1\n"
+                  "2 2 0 0 0 3 0 0 0 1 1 0 1 1 1 1\n"));
+  cases.push_back(on("no records", v4Header(0, 0, 0, "0")).out(progress(0)).writes("out.dat", outHeader(0, 0, 0, "0")));
+  // An unknown attribute keeps the record without its values. Not in the
+  // output form, the record is read into an edge and written from it, with
+  // nothing after the attribute.
+  for (const char* second : {"2 2 0 0 0 3 0 0 0 4 9 9 9\n", "2 2 0.0 0 0 3 0 0 0 +4 9 9 9\n"})
+    cases.push_back(on(std::string("an unknown attribute: ") + second,
+                       v4Header(1, 0, 1, "2") + "1 1 0 0 0 2 0 0 0 1 10 0.5 7\n" + second)
+                        .err("Error occured in file: dorvask.cpp, at line: 576\n")
+                        .writes("out.dat", outHeader(1, 0, 1, "2") +
+                                               "1 1 0 0 0 2 0 0 0 0 1 -2 1 10 0.5 7\n"
+                                               "2 2 0 0 0 3 0 0 0 1 1 0 4 \n"));
+  for (const Case& c : cases) check(Case(c).status(0));
 }
 
 TEST_F(Dorvask, TwoRunsGiveIdenticalOutput) {
@@ -394,10 +356,9 @@ TEST_F(Dorvask, TwoRunsGiveIdenticalOutput) {
   for (int e = 1; e <= 200; ++e)
     data += std::to_string(e) + " " + std::to_string(e % 17) + " 0 0 1 " + std::to_string(100 + e % 5) +
             " 0 0 0 1 10 0.1 100\n";
-  ASSERT_EQ(runOn(v4Header(200, 0, 0, "200") + data).status, 0);
-  std::string first = read("out.dat");
-  ASSERT_EQ(run("in.dat out.dat").status, 0);
-  EXPECT_EQ(read("out.dat"), first);
+  ASSERT_EQ(check(on("first", v4Header(200, 0, 0, "200") + data)).status, 0);
+  std::string first = dir_.read("out.dat");
+  check(Case("second").args({"in.dat", "out.dat"}).status(0).writes("out.dat", first));
 }
 
 TEST_F(Dorvask, InputFromAPipeGivesTheSameOutput) {
@@ -407,56 +368,41 @@ TEST_F(Dorvask, InputFromAPipeGivesTheSameOutput) {
   for (int e = 1; e <= 50; ++e)
     data += std::to_string(e) + (e % 3 ? " " : "\t ") + std::to_string(e % 7) + " 1.50 2 3 " +
             std::to_string(7 + e % 4) + " 4 5 6 1 10 0.1 " + (e % 5 ? "100" : "1e2") + "\n";
-  write("in.dat", v4Header(50, 0, 0, "50") + data);
-  ASSERT_EQ(run("in.dat out.dat").status, 0);
-  const std::string fromFile = read("out.dat");
-  std::string cmd = "cd '" + dir_.string() + "' && cat in.dat | '" + TZ_DORVASK_EXE +
-                    "' /dev/stdin piped.dat > /dev/null 2> stderr.txt";
-  ASSERT_EQ(std::system(cmd.c_str()), 0);
-  std::string piped = read("piped.dat");
+  const std::string text = v4Header(50, 0, 0, "50") + data;
+  ASSERT_EQ(check(on("from a file", text)).status, 0);
+  const std::string fromFile = dir_.read("out.dat");
+  check(Case("from a pipe").args({"/dev/stdin", "piped.dat"}).input(text).status(0));
+  std::string piped = dir_.read("piped.dat");
   const std::string from = "This data was generated from ";
   EXPECT_EQ(piped.replace(piped.find(from), from.size() + 10, from + "in.dat"), fromFile);
 }
 
 TEST_F(Dorvask, NamesFromPrompts) {
-  write("in.dat", v4Header(2, 1, 0, "3") + kThree);
-  Result r = run("", "in.dat\nout.dat\n");
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, "# edge format V.4 data (input file) : # edge connection V.4 data (output file) : " +
-                       progress(3));
-  EXPECT_EQ(read("out.dat").substr(0, outHeader(2, 1, 0, "3").size()), outHeader(2, 1, 0, "3"));
+  check(Case()
+            .file("in.dat", v4Header(2, 1, 0, "3") + kThree)
+            .input("in.dat\nout.dat\n")
+            .status(0)
+            .out("# edge format V.4 data (input file) : # edge connection V.4 data (output file) : " + progress(3))
+            .writes("out.dat", cli::starts_with(outHeader(2, 1, 0, "3"))));
 }
 
 TEST_F(Dorvask, UsageAndVersion) {
-  const std::string usage =
-      "\ndorvask produces edge connection data\n"
-      "usage: dorvask [options] [iFile] [oFile]\n"
-      "  options: \n"
-      "    -h  show this help message\n"
-      "    -v  show version number\n"
-      "  iFile : edge format data V.1\n"
-      "  oFile : edge connection data\n"
-      "  If \"iFile\" and \"oFile\" are given in the command line, \n"
-      "  the input data are read in from the file.\n"
-      "  Otherwise, the input data are read in from STDIN\n"
-      "  with giving prompting messages.\n\n";
-  Result r = run("-h");
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, usage);
-  r = run("in.dat");  // one name only
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, usage);
-  r = run("-v");  // the version, then the usage for the argument count
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err,
-            "\nThis is dorvask\n  Developed by the dorvask developer, river basin modelling group\n\n" + usage);
-  EXPECT_EQ(r.out, "");
+  const std::string usage = std::string(tooltexts::kDorvaskUsage) + "\n";
+  const Case cases[] = {
+      Case().args({"-h"}).err(usage),
+      Case("one name only").args({"in.dat"}).err(usage),
+      // The version, then the usage for the argument count.
+      Case().args({"-v"})
+          .err("\nThis is dorvask\n  Developed by the dorvask developer, river basin modelling group\n\n" + usage)
+          .out(""),
+  };
+  for (const Case& c : cases) check(Case(c).status(1));
 }
 
 // Error points: the report on the error stream, the status and the console.
 TEST_F(Dorvask, ErrorPoints) {
   const std::string rec = "1 1 0 0 0 2 0 0 0 1 1 1 1\n";
-  struct Case {
+  struct Row {
     const char* what;
     std::string input;
     int status;
@@ -464,7 +410,7 @@ TEST_F(Dorvask, ErrorPoints) {
     bool ran;  // the records were processed
   };
   const std::string e = "Error occured in file: dorvask.cpp, at line: ";
-  const Case cases[] = {
+  const Row cases[] = {
       {"wrong format", "[Data Format Name]\nedge format V.0\n", 1,
        e + "496\niFile must be edge format V.4 data.\n", false},
       {"no format name line", "[Comment]\nnothing\n", 1, e + "496\niFile must be edge format V.4 data.\n",
@@ -508,64 +454,33 @@ TEST_F(Dorvask, ErrorPoints) {
        e + "592\nedge 1 is given twice in in.dat, in records 1 and 3.\n", false},
       {"unknown attribute", v4Header(1, 0, 0, "1") + "1 1 0 0 0 2 0 0 0 4 9 9 9\n", 0, e + "576\n", true},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    Result r = runOn(c.input);
-    EXPECT_EQ(r.status, c.status);
-    EXPECT_EQ(r.err, c.err);
-    if (c.ran)
-      EXPECT_EQ(r.out, progress(1));
-    else
-      EXPECT_EQ(r.out, "");
-  }
+  for (const Row& c : cases)
+    check(on(c.what, c.input).status(c.status).err(c.err).out(c.ran ? progress(1) : ""));
 }
 
-TEST_F(Dorvask, UnknownAttributeKeepsTheRecordWithoutItsValues) {
-  Result r = runOn(v4Header(1, 0, 1, "2") + "1 1 0 0 0 2 0 0 0 1 10 0.5 7\n2 2 0 0 0 3 0 0 0 4 9 9 9\n");
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err, "Error occured in file: dorvask.cpp, at line: 576\n");
-  EXPECT_EQ(read("out.dat"), outHeader(1, 0, 1, "2") +
-                                "1 1 0 0 0 2 0 0 0 0 1 -2 1 10 0.5 7\n"
-                                "2 2 0 0 0 3 0 0 0 1 1 0 4 \n");
-}
-
-TEST_F(Dorvask, UnknownAttributeInAnotherNumberFormat) {
-  // Not in the output form: the record is read into an edge and written
-  // from it, with nothing after the attribute.
-  Result r = runOn(v4Header(1, 0, 1, "2") + "1 1 0 0 0 2 0 0 0 1 10 0.5 7\n2 2 0.0 0 0 3 0 0 0 +4 9 9 9\n");
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err, "Error occured in file: dorvask.cpp, at line: 576\n");
-  EXPECT_EQ(read("out.dat"), outHeader(1, 0, 1, "2") +
-                                "1 1 0 0 0 2 0 0 0 0 1 -2 1 10 0.5 7\n"
-                                "2 2 0 0 0 3 0 0 0 1 1 0 4 \n");
-}
-
-TEST_F(Dorvask, OutputAfterAFormatErrorHoldsTheHeaderSoFar) {
-  Result r = runOn("[Comment]\nabc\n[Data Format Name]\nedge connection V.4\n");
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(read("out.dat"),
-            "[Comment]\nabc\nThis data was generated from in.dat by dorvask.\n[Data Format Name]\n");
-}
-
-TEST_F(Dorvask, MissingInputAndUnwritableOutput) {
-  Result r = run("none.dat out.dat");
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "Error occured in file: dorvask.cpp, at line: 496\niFile must be edge format V.4 data.\n");
-  EXPECT_EQ(read("out.dat"), "This data was generated from none.dat by dorvask.\n");
-
-  write("in.dat", v4Header(2, 1, 0, "3") + kThree);
-  r = run("in.dat no/such/dir/out.dat");
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "Error occured in file: dorvask.cpp, at line: 45\nthe output file no/such/dir/out.dat cannot be written.\n");
-  EXPECT_EQ(r.out, "");
-
-  // The input named again as the output is refused before anything is
-  // written, so that the input is not emptied.
-  r = run("in.dat ./in.dat");
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "Error occured in file: dorvask.cpp, at line: 489\nthe output file ./in.dat is the input file.\n");
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(read("in.dat"), v4Header(2, 1, 0, "3") + kThree);
+// What a refused run leaves: the header copied so far, the line naming
+// the input, nothing where the output cannot be created, and an input
+// named again as the output refused before anything is written, so that
+// the input is not emptied.
+TEST_F(Dorvask, RefusedRunsLeaveTheirOutputsAsReported) {
+  const std::string e = "Error occured in file: dorvask.cpp, at line: ";
+  const std::string input = v4Header(2, 1, 0, "3") + kThree;
+  const Case cases[] = {
+      on("a format error", "[Comment]\nabc\n[Data Format Name]\nedge connection V.4\n")
+          .writes("out.dat",
+                  "[Comment]\nabc\nThis data was generated from in.dat by dorvask.\n[Data Format Name]\n"),
+      Case("a missing input").args({"none.dat", "out.dat"})
+          .err(e + "496\niFile must be edge format V.4 data.\n")
+          .writes("out.dat", "This data was generated from none.dat by dorvask.\n"),
+      Case("an output in a missing folder").file("in.dat", input).args({"in.dat", "no/such/dir/out.dat"})
+          .err(e + "45\nthe output file no/such/dir/out.dat cannot be written.\n")
+          .out(""),
+      Case("the input as the output").file("in.dat", input).args({"in.dat", "./in.dat"})
+          .err(e + "489\nthe output file ./in.dat is the input file.\n")
+          .out("")
+          .writes("in.dat", input),
+  };
+  for (const Case& c : cases) check(Case(c).status(1));
 }
 
 // The neighbour lists as the search trees give them: the values (edge,
@@ -653,14 +568,14 @@ TEST_F(Dorvask, ListsInTheOrderOfTheShuffledTrees) {
   for (const Edge3& e : edges)
     data += std::to_string(e.num) + " " + std::to_string(e.up) + " 1 2 3 " + std::to_string(e.low) + " 4 5 6 2 \n";
   const std::string total = std::to_string(edges.size());
-  Result r = runOn(v4Header(0, static_cast<int>(edges.size()), 0, total) + data);
-  ASSERT_EQ(r.status, 0);
   std::string expected = outHeader(0, static_cast<int>(edges.size()), 0, total);
   std::vector<std::string> lists = treeLists(edges);
   for (std::size_t i = 0; i < edges.size(); ++i)
     expected += std::to_string(edges[i].num) + " " + std::to_string(edges[i].up) + " 1 2 3 " +
                 std::to_string(edges[i].low) + " 4 5 6 " + lists[i] + "2 \n";
-  EXPECT_EQ(read("out.dat"), expected);
+  check(on("lists", v4Header(0, static_cast<int>(edges.size()), 0, total) + data)
+            .status(0)
+            .writes("out.dat", expected));
 }
 
 #ifdef TZ_PELMIC_EXE
@@ -693,16 +608,14 @@ TEST_F(Dorvask, AfterPelmicOnAGeneratedBasin) {
     edgeFile += std::to_string(e.num) + " " + std::to_string(e.up) + " " + std::to_string(e.low) + " " +
                 std::to_string(e.atr) + (e.atr == 1 ? " 120 2400" : e.atr == 3 ? " 80" : "") + "\n";
   }
-  write("nodes.dat", nodes);
-  write("edges.dat", edgeFile);
-  std::string cmd = "cd '" + dir_.string() + "' && '" + TZ_PELMIC_EXE +
-                    "' edges.dat nodes.dat basin.v4 > pelmic.txt 2>&1";
-  ASSERT_EQ(std::system(cmd.c_str()), 0) << read("pelmic.txt");
-  Result r = run("basin.v4 basin.con");
+  dir_.write("nodes.dat", nodes);
+  dir_.write("edges.dat", edgeFile);
+  cli::Result p = cli::run(cli::pelmic, {"edges.dat", "nodes.dat", "basin.v4"}, dir_.path());
+  ASSERT_EQ(p.status, 0) << p.out << p.err;
+  cli::Result r = check(Case().args({"basin.v4", "basin.con"}).status(0).out(progress(79)));
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, progress(79));
 
-  std::istringstream v4(read("basin.v4")), con(read("basin.con"));
+  std::istringstream v4(dir_.read("basin.v4")), con(dir_.read("basin.con"));
   std::string a, b;
   std::vector<std::string> header4, headerC;
   while (std::getline(v4, a) && a != "[Data]") header4.push_back(a);
@@ -762,35 +675,15 @@ TEST_F(Dorvask, AfterPelmicOnAGeneratedBasin) {
 // settles at the rain on all slope edges: every slope edge drains to an
 // outlet through the lists dorvask wrote.
 TEST_F(Dorvask, ItsOutputRunsInTmorvelan2d) {
-  // Catchment j: slope edges H1 -> M, H2 -> A and M -> A, and the river
-  // edge A -> O to the catchment's outlet O, numbered upstream first and
-  // listed in a scrambled order.
-  const int groups = 3;
-  std::string nodes = "[Comment]\ngenerated\n[Data Format Name]\nnode format V.0\n[Data]\n";
-  std::vector<std::string> records;
-  for (int j = 0; j < groups; ++j) {
-    const int o = 10 * j + 10, a = o + 1, m = o + 2, h1 = o + 3, h2 = o + 4, x = 300 * j + 200;
-    const int node[5][4] = {{o, x, 0, 0}, {a, x, 100, 10}, {m, x - 50, 250, 30}, {h1, x - 100, 400, 50},
-                            {h2, x + 120, 200, 45}};
-    for (const auto& n : node)
-      nodes += std::to_string(n[0]) + " 0 " + std::to_string(n[1]) + " " + std::to_string(n[2]) + " " +
-               std::to_string(n[3]) + "\n";
-    records.push_back(std::to_string(4 * j + 1) + " " + std::to_string(h1) + " " + std::to_string(m) + " 1 180 5400");
-    records.push_back(std::to_string(4 * j + 2) + " " + std::to_string(h2) + " " + std::to_string(a) + " 1 150 3000");
-    records.push_back(std::to_string(4 * j + 3) + " " + std::to_string(m) + " " + std::to_string(a) + " 1 160 4800");
-    records.push_back(std::to_string(4 * j + 4) + " " + std::to_string(a) + " " + std::to_string(o) + " 2");
-  }
-  std::string edgeFile = "[Data Format Name]\nedge format V.0\n[Data]\n";
-  for (std::size_t k = 0; k < records.size(); ++k) edgeFile += records[(k * 5) % records.size()] + "\n";
-  write("nodes.dat", nodes);
-  write("edges.dat", edgeFile);
-  const std::string cd = "cd '" + dir_.string() + "' && '";
-  ASSERT_EQ(std::system((cd + TZ_PELMIC_EXE + "' edges.dat nodes.dat basin.v4 > pelmic.txt 2>&1").c_str()), 0)
-      << read("pelmic.txt");
-  Result r = run("basin.v4 basin.con");
+  const basintest::Catchments basin{3, 10, 200, 5, ""};
+  dir_.write("nodes.dat", basin.nodes());
+  dir_.write("edges.dat", basin.edges());
+  cli::Result p = cli::run(cli::pelmic, {"edges.dat", "nodes.dat", "basin.v4"}, dir_.path());
+  ASSERT_EQ(p.status, 0) << p.out << p.err;
+  cli::Result r = check(Case().args({"basin.v4", "basin.con"}).status(0));
   ASSERT_EQ(r.status, 0) << r.err;
 
-  const int n = 4 * groups;
+  const int n = 4 * basin.groups;
   std::string params = "[Data Format Name]\nMorvelan Parameter Format\n[Number of Total Edges]\n" +
                        std::to_string(n) + "\n[Data]\n";
   std::string initial = "[Data Format Name]\nMorvelan Initial State Format\n[Number of Total Edges]\n" +
@@ -799,28 +692,24 @@ TEST_F(Dorvask, ItsOutputRunsInTmorvelan2d) {
     params += std::to_string(e) + " 0.3 1.667 0.001 0.5 0.02 0.005 4.0 0.65 0.000001 10 0.0001 10\n";
     initial += std::to_string(e) + " 0 0\n";
   }
-  write("par.dat", params);
-  write("ini.dat", initial);
-  write("tmorvelan2d.pmt",
-        "VirtualRiverBasin vrb 0\n{\nMorvelan2d morvelan2d 0\n300 basin.con par.dat 0 0 500 500\n}\n");
-  write("tmorvelan2d.ist", "VirtualRiverBasin vrb 0\n0\n{\nMorvelan2d morvelan2d 0\n0 ini.dat\n}\n");
-  write("radarRain_4.dat", "0 2 2\n18 18\n18 18\n400000 2 2\n18 18\n18 18\n");
-  write("run.txt", "360000\n360000\nY\n");
-  const int rc = std::system((cd + TZ_TMORVELAN2D_EXE + "' < run.txt > tm.out 2> tm.err").c_str());
-  ASSERT_TRUE(WIFEXITED(rc) && WEXITSTATUS(rc) == 0) << read("tm.err");
-  const double slopeArea = groups * (5400.0 + 3000.0 + 4800.0);
-  EXPECT_EQ(read("tm.out").rfind("\ttotal area: 39600(m2)\n", 0), 0u) << read("tm.out");
+  cli::Result m = cli::check(
+      cli::tmorvelan2d, dir_,
+      Case("tmorvelan2d")
+          .file("par.dat", params)
+          .file("ini.dat", initial)
+          .file("tmorvelan2d.pmt",
+                "VirtualRiverBasin vrb 0\n{\nMorvelan2d morvelan2d 0\n300 basin.con par.dat 0 0 500 500\n}\n")
+          .file("tmorvelan2d.ist", "VirtualRiverBasin vrb 0\n0\n{\nMorvelan2d morvelan2d 0\n0 ini.dat\n}\n")
+          .file("radarRain_4.dat", "0 2 2\n18 18\n18 18\n400000 2 2\n18 18\n18 18\n")
+          .input("360000\n360000\nY\n")
+          .status(0)
+          .out(cli::starts_with("\ttotal area: 39600(m2)\n")));
+  ASSERT_EQ(m.status, 0) << m.err;
   // The last line of the outlet series: the time and the discharge.
-  std::istringstream q(read("tmorvelan2d.out"));
-  std::string line, last;
-  while (std::getline(q, line))
-    if (!line.empty() && line[0] != '#') last = line;
-  std::istringstream l(last);
-  int t = 0;
-  double v = 0;
-  ASSERT_TRUE(static_cast<bool>(l >> t >> v)) << last;
-  EXPECT_EQ(t, 360000);
-  EXPECT_NEAR(v, 18 * 0.001 / 3600 * slopeArea, 1e-5);
+  const cli::Series q = cli::series(dir_.read("tmorvelan2d.out"));
+  ASSERT_FALSE(q.empty());
+  EXPECT_EQ(q.back().first, 360000);
+  EXPECT_NEAR(q.back().second, 18 * 0.001 / 3600 * basin.slope_area(), 1e-5);
 }
 #endif
 

@@ -10,46 +10,27 @@
 #include <sstream>
 #include <string>
 
+#include "cli/cli.h"
 #include "tzfile.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
+// Each test works in a folder of its own.
 class OutFile : public testing::Test {
  protected:
-  void SetUp() override {
-    std::string tmpl = (fs::temp_directory_path() / "outfile_test.XXXXXX").string();
-    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-    dir_ = tmpl;
-    home_ = fs::current_path();
-    fs::current_path(dir_);
-  }
-  void TearDown() override {
-    fs::current_path(home_);
-    fs::remove_all(dir_);
-  }
-  static void put(const std::string& name, const std::string& text) {
-    std::ofstream(name, std::ios::binary) << text;
-  }
-  static std::string read(const std::string& name) {
-    std::ifstream f(name, std::ios::binary);
-    std::ostringstream s;
-    s << f.rdbuf();
-    return s.str();
-  }
+  static void put(const std::string& name, const std::string& text) { cli::write_file(name, text); }
+  static std::string read(const std::string& name) { return cli::read_file(name); }
   // The names in the working folder, to see that no temporary file stays.
-  std::set<std::string> entries() const {
-    std::set<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir_)) names.insert(e.path().filename().string());
-    return names;
-  }
+  std::set<std::string> entries() const { return dir_.entries(); }
   static mode_t mode(const std::string& name) {
     struct stat st;
     EXPECT_EQ(stat(name.c_str(), &st), 0) << name;
     return st.st_mode & 07777;
   }
-  fs::path dir_, home_;
+  cli::Folder dir_;
+  cli::In_folder in_{dir_.path()};
 };
 
 TEST_F(OutFile, NamesOfOneFile) {

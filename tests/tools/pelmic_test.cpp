@@ -1,78 +1,39 @@
 // pelmic end to end: the real program in a temporary directory, its files,
-// console and exit status compared byte for byte.
+// console and exit status compared byte for byte. A case is a row of the
+// command-line harness.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "cli/cli.h"
+#include "tool_texts.h"
+
 #ifdef TZ_PELMIC_EXE
 
 namespace {
 
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream os;
-  os << in.rdbuf();
-  return os.str();
-}
-
-struct Result {
-  int status;  // exit status, or -1 for an abnormal end
-  std::string out, err;
-};
+using cli::Case;
 
 class Pelmic : public testing::Test {
  protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/pelmic_test.XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
-  }
-  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
-
-  std::string path(const std::string& name) const { return dir_ + "/" + name; }
-  void put(const std::string& name, const std::string& text) const {
-    std::ofstream(path(name), std::ios::binary) << text;
-  }
-  void fixture(const std::string& name) const { put(name, slurp(std::string(TZ_FIXTURES) + "/pelmic/" + name)); }
-  std::string file(const std::string& name) const { return slurp(path(name)); }
-  bool exists(const std::string& name) const {
-    struct stat st;
-    return stat(path(name).c_str(), &st) == 0;
-  }
-
-  // Runs pelmic in the directory with the given argument words (already
-  // quoted for the shell) and standard input.
-  Result run(const std::string& args, const std::string& input = "") const {
-    put(".stdin", input);
-    std::string cmd = "cd '" + dir_ + "' && exec '" + TZ_PELMIC_EXE + "' " + args +
-                      " < .stdin > .stdout 2> .stderr";
-    int rc = std::system(cmd.c_str());
-    Result r;
-    // The shell reports a program killed by a signal as 128 + the signal.
-    r.status = WIFEXITED(rc) && WEXITSTATUS(rc) < 128 ? WEXITSTATUS(rc) : -1;
-    r.out = file(".stdout");
-    r.err = file(".stderr");
-    return r;
-  }
-
-  std::string dir_;
+  cli::Result check(const Case& c) const { return cli::check(cli::pelmic, dir_, c); }
+  cli::Folder dir_;
 };
+
+const std::string kFixtures = std::string(TZ_FIXTURES) + "/pelmic/";
 
 const char kNormalEnd[] =
     "Gradients have been calculated.\n"
     "Edges have been sorted.\n"
     "pelmic has normally worked.\n";
+
+const std::string kUsage = std::string(tooltexts::kPelmicUsage) + "\n";
 
 std::string header(const std::string& edges, const std::string& nodes, int bb, int br, int rr) {
   std::ostringstream os;
@@ -91,97 +52,116 @@ std::string edge_file(const std::string& records) {
   return "[Data Format Name]\nedge format V.0\n[Data]\n" + records;
 }
 
-TEST_F(Pelmic, ConvertsTheFixtureBasin) {
-  fixture("nodes.dat");
-  fixture("edges.dat");
-  Result r = run("edges.dat nodes.dat out.dat");
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.err, "");
-  EXPECT_EQ(r.out,
-            "Gradients have been calculated.\n"
-            "Edges have been sorted.\n"
-            "3 \nThese edges were repeatedly included in edges.dat.\n"
-            "pelmic has normally worked.\n");
-  EXPECT_EQ(file("out.dat"), slurp(std::string(TZ_FIXTURES) + "/pelmic/expected.dat"));
+// A run on n.dat and e.dat writing o.dat.
+Case on(const std::string& name, const std::string& nodes, const std::string& edges) {
+  return Case(name).file("n.dat", nodes).file("e.dat", edges).args({"e.dat", "n.dat", "o.dat"});
 }
 
-TEST_F(Pelmic, NamesFromThePromptsInOrder) {
-  fixture("nodes.dat");
-  fixture("edges.dat");
-  Result r = run("", "edges.dat   nodes.dat\nout.dat extra words\n");
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out,
-            "# edge format V.0 file (input file) : "
-            "# node format V.0 file (input file) : "
-            "# edge format V.4 file (output file) : "
-            "Gradients have been calculated.\n"
-            "Edges have been sorted.\n"
-            "3 \nThese edges were repeatedly included in edges.dat.\n"
-            "pelmic has normally worked.\n");
-  EXPECT_EQ(file("out.dat"), slurp(std::string(TZ_FIXTURES) + "/pelmic/expected.dat"));
+TEST_F(Pelmic, ConvertsTheFixtureBasin) {
+  const std::string repeats = "3 \nThese edges were repeatedly included in edges.dat.\n";
+  const Case fixture = Case()
+                           .file("nodes.dat", cli::read_file(kFixtures + "nodes.dat"))
+                           .file("edges.dat", cli::read_file(kFixtures + "edges.dat"))
+                           .status(0)
+                           .writes("out.dat", cli::read_file(kFixtures + "expected.dat"));
+  check(Case(fixture)
+            .args({"edges.dat", "nodes.dat", "out.dat"})
+            .err("")
+            .out("Gradients have been calculated.\nEdges have been sorted.\n" + repeats +
+                 "pelmic has normally worked.\n"));
+  // The names from the prompts, in order: the first word of each.
+  check(Case(fixture)
+            .input("edges.dat   nodes.dat\nout.dat extra words\n")
+            .out("# edge format V.0 file (input file) : "
+                 "# node format V.0 file (input file) : "
+                 "# edge format V.4 file (output file) : "
+                 "Gradients have been calculated.\nEdges have been sorted.\n" +
+                 repeats + "pelmic has normally worked.\n"));
 }
 
 TEST_F(Pelmic, ArgumentGivesItsFirstWord) {
-  put("n.dat", kNodes);
-  put("e.dat", edge_file("1 1 2 2\n"));
-  Result r = run("'e.dat tail' n.dat 'o.dat x'");
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(file("o.dat"), header("e.dat", "n.dat", 0, 1, 0) + "1 1 0 0 105 2 100 0 100 2 \n");
+  check(Case()
+            .file("n.dat", kNodes)
+            .file("e.dat", edge_file("1 1 2 2\n"))
+            .args({"e.dat tail", "n.dat", "o.dat x"})
+            .status(0)
+            .writes("o.dat", header("e.dat", "n.dat", 0, 1, 0) + "1 1 0 0 105 2 100 0 100 2 \n"));
 }
 
-TEST_F(Pelmic, GradientsClassesAndLineEnds) {
-  put("n.dat", kNodes);
-  // 1 falls 5 over 100; 2 is level; 3 rises; 4 falls exactly 0.01;
-  // attribute 4 is counted with the others and written without length.
-  put("e.dat", edge_file("1 1 2 1 100 10\n2 2 2 1 100 20\n3 2 3 3 100\n"
-                         "4 1 2 1 500 30\n5 3 1 4 7\n6 1 3 2\n"));
-  Result r = run("e.dat n.dat o.dat");
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, kNormalEnd);
-  EXPECT_EQ(file("o.dat"), header("e.dat", "n.dat", 3, 1, 2) +
+// Sound inputs and what pelmic makes of them.
+TEST_F(Pelmic, ConvertsRecords) {
+  const Case cases[] = {
+      // 1 falls 5 over 100; 2 is level; 3 rises; 4 falls exactly 0.01;
+      // attribute 4 is counted with the others and written without length.
+      on("gradients, classes and line ends", kNodes,
+         edge_file("1 1 2 1 100 10\n2 2 2 1 100 20\n3 2 3 3 100\n"
+                   "4 1 2 1 500 30\n5 3 1 4 7\n6 1 3 2\n"))
+          .out(kNormalEnd)
+          .writes("o.dat", header("e.dat", "n.dat", 3, 1, 2) +
                                "1 1 0 0 105 2 100 0 100 1 100 0.05 10\n"
                                "2 2 100 0 100 2 100 0 100 1 100 0.01 20\n"
                                "3 2 100 0 100 3 200 0 110 3 100 0.01\n"
                                "4 1 0 0 105 2 100 0 100 1 500 0.01 30\n"
                                "5 3 200 0 110 1 0 0 105 4 \n"
-                               "6 1 0 0 105 3 200 0 110 2 \n");
-}
-
-TEST_F(Pelmic, RepeatsMergeIntoOneRecordWithTheAreasAdded) {
-  put("n.dat", kNodes);
-  put("e.dat", edge_file("5 1 2 1 100 1\n3 1 2 1 100 2\n9 1 2 1 100 4\n3 1 2 1 100 8\n"
-                         "5 1 2 1 100 16\n5 1 2 1 100 32\n"));
-  Result r = run("e.dat n.dat o.dat");
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out,
-            "Gradients have been calculated.\nEdges have been sorted.\n"
-            "3 5 5 \nThese edges were repeatedly included in e.dat.\n"
-            "pelmic has normally worked.\n");
-  EXPECT_EQ(file("o.dat"), header("e.dat", "n.dat", 3, 0, 0) +
+                               "6 1 0 0 105 3 200 0 110 2 \n"),
+      // Repeats merge into one record with the areas added.
+      on("repeats", kNodes,
+         edge_file("5 1 2 1 100 1\n3 1 2 1 100 2\n9 1 2 1 100 4\n3 1 2 1 100 8\n"
+                   "5 1 2 1 100 16\n5 1 2 1 100 32\n"))
+          .out("Gradients have been calculated.\nEdges have been sorted.\n"
+               "3 5 5 \nThese edges were repeatedly included in e.dat.\n"
+               "pelmic has normally worked.\n")
+          .writes("o.dat", header("e.dat", "n.dat", 3, 0, 0) +
                                "3 1 0 0 105 2 100 0 100 1 100 0.05 10\n"
                                "5 1 0 0 105 2 100 0 100 1 100 0.05 49\n"
-                               "9 1 0 0 105 2 100 0 100 1 100 0.05 4\n");
-}
-
-TEST_F(Pelmic, EmptyDataSectionGivesZeroCounts) {
-  put("n.dat", kNodes);
-  put("e.dat", edge_file(""));
-  Result r = run("e.dat n.dat o.dat");
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, kNormalEnd);
-  EXPECT_EQ(file("o.dat"), header("e.dat", "n.dat", 0, 0, 0));
-}
-
-TEST_F(Pelmic, DataSectionEndsAtAnEmptyLineAndBlankLinesAreSkipped) {
-  put("n.dat", kNodes);
-  // The indented comment leaves a line of blanks, which is no record; the
-  // empty line ends the records.
-  put("e.dat", edge_file("1 1 2 2\n   # indented\n\t\n2 2 3 2\n\n3 1 3 2\n"));
-  Result r = run("e.dat n.dat o.dat");
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(file("o.dat"), header("e.dat", "n.dat", 0, 2, 0) +
+                               "9 1 0 0 105 2 100 0 100 1 100 0.05 4\n"),
+      on("an empty data section gives zero counts", kNodes, edge_file(""))
+          .out(kNormalEnd)
+          .writes("o.dat", header("e.dat", "n.dat", 0, 0, 0)),
+      // The indented comment leaves a line of blanks, which is no record; the
+      // empty line ends the records.
+      on("the data section ends at an empty line, blank lines are skipped", kNodes,
+         edge_file("1 1 2 2\n   # indented\n\t\n2 2 3 2\n\n3 1 3 2\n"))
+          .writes("o.dat", header("e.dat", "n.dat", 0, 2, 0) +
                                "1 1 0 0 105 2 100 0 100 2 \n"
-                               "2 2 100 0 100 3 200 0 110 2 \n");
+                               "2 2 100 0 100 3 200 0 110 2 \n"),
+      // "[Data]" and key words in the comment block are no keys.
+      on("header lines are matched by their beginning",
+         "[Comment]\n\nempty lines and [Data] words in the comment\n"
+         "[Data Format Name] of the nodes\nnode format V.0 (old)\nsomething\n[Data] follows\n"
+         "1 0 1.5 2.5 3.5\n2 1 4 5 6 77\n",
+         "[Data Format Name]\nedge format V.0\n[Data]\n1 1 2 3 10\n")
+          .writes("o.dat", header("e.dat", "n.dat", 0, 0, 1) + "1 1 1.5 2.5 3.5 2 4 5 6 3 10 0.01\n"),
+      on("a repeated node number takes the later record",
+         "[Data Format Name]\nnode format V.0\n[Data]\n1 0 0 0 1\n2 0 5 5 0\n1 0 9 9 2\n", edge_file("1 1 2 3 10\n"))
+          .writes("o.dat", header("e.dat", "n.dat", 0, 0, 1) + "1 1 9 9 2 2 5 5 0 3 10 0.2\n"),
+      // Numbers in every form the stream's extraction takes: a plus sign,
+      // leading zeros beyond ten digits, the ends of the range, exponents, a
+      // point without digits on one side, a negative zero, and the other
+      // white space.
+      on("numbers in their many forms",
+         "[Data Format Name]\nnode format V.0\n[Data]\n"
+         "1 0 +5 00000000000000000007 1e1\n"
+         "2 0 .5 1. -0\n"
+         "-2147483648\t0\v1\f2\r3\n"
+         "00000000000003 0 1.5e0 2.50 3.000\n"
+         "2147483647 1 0.000123456789 123456789012345678 -4.5E-3 2500.\n",
+         edge_file("1 -2147483648 00000000000003 3 100.0\n"
+                   "+2 1 2 1 1e2 +7\n"
+                   "3 2147483647 1 3 0.5\n"))
+          .writes("o.dat", header("e.dat", "n.dat", 1, 0, 2) +
+                               "1 -2147483648 1 2 3 3 1.5 2.5 3 3 100 0.01\n"
+                               "2 1 5 7 10 2 0.5 1 -0 1 100 0.1 7\n"
+                               "3 2147483647 0.000123457 1.23457e+17 -0.0045 1 5 7 10 3 0.5 0.01\n"),
+      // No "[Data]" in either file: reported, and the run goes on.
+      on("missing data sections", "[Data Format Name]\nnode format V.0\n1 0 0 0 0\n",
+         "[Data Format Name]\nedge format V.0\n1 1 2 2\n")
+          .err("Error occured in file: pelmic.cpp, at line: 414\n"
+               "Error occured in file: pelmic.cpp, at line: 419\n")
+          .out(kNormalEnd)
+          .writes("o.dat", header("e.dat", "n.dat", 0, 0, 0)),
+  };
+  for (const Case& c : cases) check(Case(c).status(0));
 }
 
 // Files far larger than the blocks they are read in, with a record line
@@ -200,10 +180,6 @@ TEST_F(Pelmic, LongFilesAndLongLines) {
     want << k << " " << k + 1 << " " << k + 1 << " 0 " << 2 * (k + 1) << " " << k << " " << k << " 0 " << 2 * k
          << " 3 " << 10 * k << " " << (2.0 / (10 * k) < 0.01 ? 0.01 : 2.0 / (10 * k)) << "\n";
   }
-  put("n.dat", nodes.str());
-  put("e.dat", edges.str());
-  Result r = run("e.dat n.dat o.dat");
-  ASSERT_EQ(r.status, 0) << r.err;
   std::string wanted = want.str(), lines;
   // The records come out in ascending order.
   std::vector<std::string> rows;
@@ -211,25 +187,18 @@ TEST_F(Pelmic, LongFilesAndLongLines) {
   for (std::string row; std::getline(is, row);) rows.push_back(row);
   std::reverse(rows.begin(), rows.end());
   for (const std::string& row : rows) lines += row + "\n";
-  EXPECT_EQ(file("o.dat"), header("e.dat", "n.dat", 0, 0, n) + lines);
-  EXPECT_EQ(r.out, kNormalEnd);
+  cli::Result r = check(on("long", nodes.str(), edges.str())
+                            .status(0)
+                            .writes("o.dat", header("e.dat", "n.dat", 0, 0, n) + lines)
+                            .out(kNormalEnd));
+  ASSERT_EQ(r.status, 0) << r.err;
 
   // The long line is a record of the node file like any other.
-  put("e.dat", edge_file("1 40002 1 2\n"));
-  r = run("e.dat n.dat o.dat");
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(file("o.dat"), header("e.dat", "n.dat", 0, 1, 0) + "1 40002 7 8 9 1 1 0 2 2 \n");
-}
-
-TEST_F(Pelmic, HeaderLinesAreMatchedByTheirBeginning) {
-  put("n.dat",
-      "[Comment]\n\nempty lines and [Data] words in the comment\n"
-      "[Data Format Name] of the nodes\nnode format V.0 (old)\nsomething\n[Data] follows\n"
-      "1 0 1.5 2.5 3.5\n2 1 4 5 6 77\n");
-  put("e.dat", "[Data Format Name]\nedge format V.0\n[Data]\n1 1 2 3 10\n");
-  Result r = run("e.dat n.dat o.dat");
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(file("o.dat"), header("e.dat", "n.dat", 0, 0, 1) + "1 1 1.5 2.5 3.5 2 4 5 6 3 10 0.01\n");
+  check(Case("the long line")
+            .file("e.dat", edge_file("1 40002 1 2\n"))
+            .args({"e.dat", "n.dat", "o.dat"})
+            .status(0)
+            .writes("o.dat", header("e.dat", "n.dat", 0, 1, 0) + "1 40002 7 8 9 1 1 0 2 2 \n"));
 }
 
 // The record that the merge keeps is the first of its number after the
@@ -289,8 +258,6 @@ TEST_F(Pelmic, KeepsTheRecordThatThePartitionSortPutsFirst) {
       if (r.atr == 1) edges << " 10 " << r.area;
       edges << "\n";
     }
-    put("n.dat", nodes.str());
-    put("e.dat", edges.str());
     reference_sort(recs, 0, static_cast<long>(recs.size()) - 1);
     std::ostringstream want, console;
     int counts[3] = {0, 0, 0};
@@ -310,270 +277,171 @@ TEST_F(Pelmic, KeepsTheRecordThatThePartitionSortPutsFirst) {
       if (r.atr == 1) want << "10 " << z / 10 << " " << r.area;
       want << "\n";
     }
-    Result res = run("e.dat n.dat o.dat");
+    cli::Result res = check(on("round " + std::to_string(round) + ", " + std::to_string(n) + " records",
+                               nodes.str(), edges.str())
+                                .status(0)
+                                .writes("o.dat", header("e.dat", "n.dat", counts[0], counts[1], 0) + want.str())
+                                .out(round == 4 || round == 5
+                                         ? cli::exactly(kNormalEnd)
+                                         : cli::contains(console.str() +
+                                                         "\nThese edges were repeatedly included in e.dat.\n")));
     ASSERT_EQ(res.status, 0) << res.err;
-    EXPECT_EQ(file("o.dat"), header("e.dat", "n.dat", counts[0], counts[1], 0) + want.str()) << n;
-    if (round == 4 || round == 5)
-      EXPECT_EQ(res.out, kNormalEnd);
-    else
-      EXPECT_NE(res.out.find(console.str() + "\nThese edges were repeatedly included in e.dat.\n"), std::string::npos);
   }
 }
 
-TEST_F(Pelmic, WrongFormatsAreFatalAndLeaveTheOutputEmpty) {
-  put("n.dat", kNodes);
-  put("e.dat", edge_file("1 1 2 2\n"));
-  put("o.dat", "old contents\n");
-  put("bad.dat", "[Data Format Name]\nedge format V.0\n[Data]\n");
-  struct Case {
-    const char* args;
-    const char* err;
-  } cases[] = {
-      {"e.dat bad.dat o.dat",
-       "Error occured in file: pelmic.cpp, at line: 392\nnode data must be node format V.0.\nedge format V.0\n"},
-      {"e.dat missing.dat o.dat",
-       "Error occured in file: pelmic.cpp, at line: 392\nnode data must be node format V.0.\n\n"},
-      {"n.dat n.dat o.dat", "Error occured in file: pelmic.cpp, at line: 404\nedge data must be edge format V.0.\n"},
-      {"missing.dat n.dat o.dat",
-       "Error occured in file: pelmic.cpp, at line: 404\nedge data must be edge format V.0.\n"},
+// Inputs pelmic refuses: the report, status 1, and the output created
+// empty before anything was read.
+TEST_F(Pelmic, FaultyInputsStopWithAReportAndLeaveTheOutputEmpty) {
+  const std::string e = "Error occured in file: pelmic.cpp, at line: ";
+  const Case formats[] = {
+      Case("the node file of another format").args({"e.dat", "bad.dat", "o.dat"})
+          .err(e + "392\nnode data must be node format V.0.\nedge format V.0\n"),
+      Case("no node file").args({"e.dat", "missing.dat", "o.dat"})
+          .err(e + "392\nnode data must be node format V.0.\n\n"),
+      Case("the edge file of another format").args({"n.dat", "n.dat", "o.dat"})
+          .err(e + "404\nedge data must be edge format V.0.\n"),
+      Case("no edge file").args({"missing.dat", "n.dat", "o.dat"})
+          .err(e + "404\nedge data must be edge format V.0.\n"),
   };
-  for (auto& c : cases) {
-    put("o.dat", "old contents\n");
-    Result r = run(c.args);
-    EXPECT_EQ(r.status, 1) << c.args;
-    EXPECT_EQ(r.err, c.err) << c.args;
-    EXPECT_EQ(r.out, "") << c.args;
-    EXPECT_EQ(file("o.dat"), "") << c.args;
-  }
-}
+  for (const Case& c : formats)
+    check(Case(c)
+              .file("n.dat", kNodes)
+              .file("e.dat", edge_file("1 1 2 2\n"))
+              .file("bad.dat", "[Data Format Name]\nedge format V.0\n[Data]\n")
+              .file("o.dat", "old contents\n")
+              .status(1)
+              .out("")
+              .writes("o.dat", ""));
 
-TEST_F(Pelmic, MissingDataSectionsAreReportedAndTheRunGoesOn) {
-  put("n.dat", "[Data Format Name]\nnode format V.0\n1 0 0 0 0\n");
-  put("e.dat", "[Data Format Name]\nedge format V.0\n1 1 2 2\n");
-  Result r = run("e.dat n.dat o.dat");
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err,
-            "Error occured in file: pelmic.cpp, at line: 414\n"
-            "Error occured in file: pelmic.cpp, at line: 419\n");
-  EXPECT_EQ(r.out, kNormalEnd);
-  EXPECT_EQ(file("o.dat"), header("e.dat", "n.dat", 0, 0, 0));
-}
-
-TEST_F(Pelmic, FaultyRecordsStopWithAReportNamingFileAndEdge) {
-  put("n.dat", kNodes);
-  struct Case {
+  const struct {
     const char* records;
-    const char* err;
-  } cases[] = {
-      {"1 1 2 1 100 5\n2 1 x 2\n",
-       "Error occured in file: pelmic.cpp, at line: 425\nthe record of edge 2 in e.dat cannot be read: 2 1 x 2\n"},
-      {"abc\n", "Error occured in file: pelmic.cpp, at line: 425\nan edge record in e.dat cannot be read: abc\n"},
-      {"1 1 2 1 100\n",
-       "Error occured in file: pelmic.cpp, at line: 425\nthe record of edge 1 in e.dat cannot be read: 1 1 2 1 100\n"},
-      {"1 1 2 3\n", "Error occured in file: pelmic.cpp, at line: 425\nthe record of edge 1 in e.dat cannot be read: 1 1 2 3\n"},
-      {"1 1 2 2\n7 1 42 2\n",
-       "Error occured in file: pelmic.cpp, at line: 452\nnode 42 of edge 7 in e.dat is not in the node file n.dat.\n"},
-      {"1 1 2 1 0 5\n", "Error occured in file: pelmic.cpp, at line: 458\nedge 1 in e.dat has the length 0.\n"},
-      {"4 1 2 3 0.0\n", "Error occured in file: pelmic.cpp, at line: 458\nedge 4 in e.dat has the length 0.\n"},
+    std::string err;
+  } records[] = {
+      {"1 1 2 1 100 5\n2 1 x 2\n", e + "425\nthe record of edge 2 in e.dat cannot be read: 2 1 x 2\n"},
+      {"abc\n", e + "425\nan edge record in e.dat cannot be read: abc\n"},
+      {"1 1 2 1 100\n", e + "425\nthe record of edge 1 in e.dat cannot be read: 1 1 2 1 100\n"},
+      {"1 1 2 3\n", e + "425\nthe record of edge 1 in e.dat cannot be read: 1 1 2 3\n"},
+      {"1 1 2 2\n7 1 42 2\n", e + "452\nnode 42 of edge 7 in e.dat is not in the node file n.dat.\n"},
+      {"1 1 2 1 0 5\n", e + "458\nedge 1 in e.dat has the length 0.\n"},
+      {"4 1 2 3 0.0\n", e + "458\nedge 4 in e.dat has the length 0.\n"},
       {"3 1 2 1 100 5\n3 1 2 2\n",
-       "Error occured in file: pelmic.cpp, at line: 478\nedge 3 is repeated in e.dat with different attributes "
-       "(2 and 1): ce->Atribute() == pe->Atribute()\n"},  // the sort exchanges the two
+       e + "478\nedge 3 is repeated in e.dat with different attributes "
+           "(2 and 1): ce->Atribute() == pe->Atribute()\n"},  // the sort exchanges the two
       // Integers beyond the range of the system's long.
-      {"5 2147483648 2 2\n",
-       "Error occured in file: pelmic.cpp, at line: 425\nthe record of edge 5 in e.dat cannot be read: 5 2147483648 2 2\n"},
-      {"2147483648 1 2 2\n",
-       "Error occured in file: pelmic.cpp, at line: 425\nan edge record in e.dat cannot be read: 2147483648 1 2 2\n"},
-      {"6 1 -2147483649 2\n",
-       "Error occured in file: pelmic.cpp, at line: 425\nthe record of edge 6 in e.dat cannot be read: 6 1 -2147483649 2\n"},
+      {"5 2147483648 2 2\n", e + "425\nthe record of edge 5 in e.dat cannot be read: 5 2147483648 2 2\n"},
+      {"2147483648 1 2 2\n", e + "425\nan edge record in e.dat cannot be read: 2147483648 1 2 2\n"},
+      {"6 1 -2147483649 2\n", e + "425\nthe record of edge 6 in e.dat cannot be read: 6 1 -2147483649 2\n"},
       // Reals the stream's extraction does not take.
-      {"7 1 2 1 nan 5\n", "Error occured in file: pelmic.cpp, at line: 425\nthe record of edge 7 in e.dat cannot be read: 7 1 2 1 nan 5\n"},
-      {"8 1 2 1 100 -inf\n", "Error occured in file: pelmic.cpp, at line: 425\nthe record of edge 8 in e.dat cannot be read: 8 1 2 1 100 -inf\n"},
-      {"9 1 2 3 infinity\n", "Error occured in file: pelmic.cpp, at line: 425\nthe record of edge 9 in e.dat cannot be read: 9 1 2 3 infinity\n"},
+      {"7 1 2 1 nan 5\n", e + "425\nthe record of edge 7 in e.dat cannot be read: 7 1 2 1 nan 5\n"},
+      {"8 1 2 1 100 -inf\n", e + "425\nthe record of edge 8 in e.dat cannot be read: 8 1 2 1 100 -inf\n"},
+      {"9 1 2 3 infinity\n", e + "425\nthe record of edge 9 in e.dat cannot be read: 9 1 2 3 infinity\n"},
   };
-  for (auto& c : cases) {
-    put("e.dat", edge_file(c.records));
-    put("o.dat", "old\n");
-    Result r = run("e.dat n.dat o.dat");
-    EXPECT_EQ(r.status, 1) << c.records;
-    EXPECT_EQ(r.err, c.err) << c.records;
-    EXPECT_EQ(file("o.dat"), "") << c.records;
-  }
-}
+  for (const auto& c : records)
+    check(on(c.records, kNodes, edge_file(c.records)).file("o.dat", "old\n").status(1).err(c.err).writes("o.dat", ""));
 
-// Numbers in every form the stream's extraction takes: a plus sign, leading
-// zeros beyond ten digits, the ends of the range, exponents, a point without
-// digits on one side, a negative zero, and the other white space.
-TEST_F(Pelmic, NumbersInTheirManyForms) {
-  put("n.dat",
-      "[Data Format Name]\nnode format V.0\n[Data]\n"
-      "1 0 +5 00000000000000000007 1e1\n"
-      "2 0 .5 1. -0\n"
-      "-2147483648\t0\v1\f2\r3\n"
-      "00000000000003 0 1.5e0 2.50 3.000\n"
-      "2147483647 1 0.000123456789 123456789012345678 -4.5E-3 2500.\n");
-  put("e.dat", edge_file("1 -2147483648 00000000000003 3 100.0\n"
-                         "+2 1 2 1 1e2 +7\n"
-                         "3 2147483647 1 3 0.5\n"));
-  Result r = run("e.dat n.dat o.dat");
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(file("o.dat"), header("e.dat", "n.dat", 1, 0, 2) +
-                               "1 -2147483648 1 2 3 3 1.5 2.5 3 3 100 0.01\n"
-                               "2 1 5 7 10 2 0.5 1 -0 1 100 0.1 7\n"
-                               "3 2147483647 0.000123457 1.23457e+17 -0.0045 1 5 7 10 3 0.5 0.01\n");
-}
-
-TEST_F(Pelmic, UnreadableNodeRecordStops) {
-  put("n.dat", "[Data Format Name]\nnode format V.0\n[Data]\n1 0 0 0 1\n2 1 0 0 1\n");
-  put("e.dat", edge_file("1 1 2 2\n"));
-  Result r = run("e.dat n.dat o.dat");
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "Error occured in file: pelmic.cpp, at line: 436\na node record in n.dat cannot be read: 2 1 0 0 1\n");
-
-  // A coordinate of "nan" is no number either.
-  put("n.dat", "[Data Format Name]\nnode format V.0\n[Data]\n1 0 0 0 1\n2 0 nan 0 1\n");
-  r = run("e.dat n.dat o.dat");
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "Error occured in file: pelmic.cpp, at line: 436\na node record in n.dat cannot be read: 2 0 nan 0 1\n");
-}
-
-TEST_F(Pelmic, RepeatedNodeNumberTakesTheLaterRecord) {
-  put("n.dat", "[Data Format Name]\nnode format V.0\n[Data]\n1 0 0 0 1\n2 0 5 5 0\n1 0 9 9 2\n");
-  put("e.dat", edge_file("1 1 2 3 10\n"));
-  Result r = run("e.dat n.dat o.dat");
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(file("o.dat"), header("e.dat", "n.dat", 0, 0, 1) + "1 1 9 9 2 2 5 5 0 3 10 0.2\n");
+  const Case nodes[] = {
+      on("a node record with the attribute 1", "[Data Format Name]\nnode format V.0\n[Data]\n1 0 0 0 1\n2 1 0 0 1\n",
+         edge_file("1 1 2 2\n"))
+          .err(e + "436\na node record in n.dat cannot be read: 2 1 0 0 1\n"),
+      // A coordinate of "nan" is no number either.
+      on("a coordinate nan", "[Data Format Name]\nnode format V.0\n[Data]\n1 0 0 0 1\n2 0 nan 0 1\n",
+         edge_file("1 1 2 2\n"))
+          .err(e + "436\na node record in n.dat cannot be read: 2 0 nan 0 1\n"),
+  };
+  for (const Case& c : nodes) check(Case(c).status(1));
 }
 
 TEST_F(Pelmic, UsageVersionAndArgumentCounts) {
-  const std::string usage =
-      "\npelmic produces edge format V.4.\n"
-      "usage: pelmic [options] [edgeV0FileName] [nodeV0FileName] [edgeV4FileName]\n"
-      "  options: \n"
-      "    -h  show this help message\n"
-      "    -v  show version number\n"
-      "  edgeV0FileName:  edge format V.0 (input file)\n"
-      "  nodeV0FileName:  node format V.0 (input file)\n"
-      "  edgeV4FileName:  edge format V.4 (output file)\n"
-      "  If \"edgeV0FileName\", \"nodeV0FileName\" and \"edgeV4FileName\"are given in the command line, \n"
-      "  the input data are read in from the file.\n"
-      "  Otherwise, the input data are read in from STDIN\n"
-      "  with giving prompting messages.\n\n";
   const std::string versionFirst = "\nThis is pelmic, version 2.0\n";
-  Result h = run("-h");
-  EXPECT_EQ(h.status, 1);
-  EXPECT_EQ(h.err, usage);
-  EXPECT_EQ(h.out, "");
-  Result v = run("-v");
-  EXPECT_EQ(v.status, 1);
-  ASSERT_GT(v.err.size(), usage.size());
-  EXPECT_EQ(v.err.substr(0, versionFirst.size()), versionFirst);
-  EXPECT_EQ(v.err.substr(v.err.size() - usage.size()), usage);
-  std::string versionText = v.err.substr(0, v.err.size() - usage.size());
-  EXPECT_EQ(std::count(versionText.begin(), versionText.end(), '\n'), 4);  // one line naming people, an end of line
-  for (const char* args : {"a", "a b", "a b c d"}) {
-    Result r = run(args);
-    EXPECT_EQ(r.status, 1) << args;
-    EXPECT_EQ(r.err, usage) << args;
+  const Case cases[] = {
+      Case("-h").args({"-h"}).out("").err(kUsage),
+      Case("-v").args({"-v"}).err(cli::starts_with(versionFirst)).err(cli::ends_with(kUsage)),
+      Case("one name").args({"a"}).err(kUsage),
+      Case("two names").args({"a", "b"}).err(kUsage),
+      Case("four names").args({"a", "b", "c", "d"}).err(kUsage),
+      Case("an unknown option").args({"-x"}).err(cli::contains(kUsage)),  // after getopt's own message
+  };
+  for (const Case& c : cases) {
+    cli::Result r = check(Case(c).status(1));
+    if (c.words() == std::vector<std::string>{"-v"}) {
+      ASSERT_GT(r.err.size(), kUsage.size());
+      std::string versionText = r.err.substr(0, r.err.size() - kUsage.size());
+      EXPECT_EQ(std::count(versionText.begin(), versionText.end(), '\n'), 4);  // one line naming people, an end of line
+    }
   }
-  Result x = run("-x");
-  EXPECT_EQ(x.status, 1);
-  EXPECT_NE(x.err.find(usage), std::string::npos);  // after getopt's own message
 }
 
 TEST_F(Pelmic, RefusedNames) {
-  put("n.dat", kNodes);
-  put("e.dat", edge_file("1 1 2 2\n"));
-  std::string longName(256, 'n');
-  struct Case {
-    std::string args, input, err;
-  } cases[] = {
-      {"-v e.dat n.dat", "", "Error occured in file: pelmic.cpp, at line: 41\n"
-                             "options and file names cannot be given on one command line.\n"},
-      {"e.dat n.dat -v", "", "Error occured in file: pelmic.cpp, at line: 41\n"
-                             "options and file names cannot be given on one command line.\n"},
-      {"-- e.dat n.dat", "", "Error occured in file: pelmic.cpp, at line: 41\n"
-                             "options and file names cannot be given on one command line.\n"},
-      {"e.dat n.dat ''", "", "Error occured in file: pelmic.cpp, at line: 42\nno file name was given.\n"},
-      {"", "e.dat\nn.dat\n", "Error occured in file: pelmic.cpp, at line: 42\nno file name was given.\n"},
-      {"e.dat n.dat " + longName, "",
-       "Error occured in file: pelmic.cpp, at line: 43\nthe file name is longer than 255 characters: " + longName +
-           "\n"},
-      {"e.dat n.dat \"o'k.dat\"", "",
-       "Error occured in file: pelmic.cpp, at line: 44\na file name must not hold a quote character: o'k.dat\n"},
-      {"", "e.dat \"n\".dat", "Error occured in file: pelmic.cpp, at line: 44\n"
-                              "a file name must not hold a quote character: \"n\".dat\n"},
+  const std::string e = "Error occured in file: pelmic.cpp, at line: ";
+  const std::string mixed = e + "41\noptions and file names cannot be given on one command line.\n";
+  const std::string longName(256, 'n');
+  const Case cases[] = {
+      // The version text comes first.
+      Case().args({"-v", "e.dat", "n.dat"}).err(cli::ends_with(mixed)),
+      Case().args({"e.dat", "n.dat", "-v"}).err(cli::ends_with(mixed)),
+      Case().args({"--", "e.dat", "n.dat"}).err(mixed),
+      Case().args({"e.dat", "n.dat", ""}).err(e + "42\nno file name was given.\n"),
+      Case("the third name not given").input("e.dat\nn.dat\n").err(e + "42\nno file name was given.\n"),
+      Case("a long name").args({"e.dat", "n.dat", longName})
+          .err(e + "43\nthe file name is longer than 255 characters: " + longName + "\n"),
+      // A quote would open a quoted stretch for the readers downstream.
+      Case().args({"e.dat", "n.dat", "o'k.dat"})
+          .err(e + "44\na file name must not hold a quote character: o'k.dat\n")
+          .writes("o'k.dat", cli::absent()),
+      Case("a quote in a prompted name").input("e.dat \"n\".dat")
+          .err(e + "44\na file name must not hold a quote character: \"n\".dat\n"),
   };
-  for (auto& c : cases) {
-    Result r = run(c.args, c.input);
-    EXPECT_EQ(r.status, 1) << c.args;
-    if (c.args.find("-v") != std::string::npos) {  // the version text comes first
-      ASSERT_GE(r.err.size(), c.err.size());
-      EXPECT_EQ(r.err.substr(r.err.size() - c.err.size()), c.err);
-    } else {
-      EXPECT_EQ(r.err, c.err) << c.args;
-    }
-  }
-  EXPECT_FALSE(exists("o'k.dat"));
+  for (const Case& c : cases)
+    check(Case(c).file("n.dat", kNodes).file("e.dat", edge_file("1 1 2 2\n")).status(1));
 }
 
 TEST_F(Pelmic, OutputThatCannotBeCreatedIsReported) {
-  put("n.dat", kNodes);
-  put("e.dat", edge_file("1 1 2 2\n"));
-  Result r = run("e.dat n.dat nodir/o.dat");
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "Error occured in file: pelmic.cpp, at line: 45\nthe output file nodir/o.dat cannot be written.\n");
-  Result same = run("e.dat n.dat ./e.dat");
-  EXPECT_EQ(same.status, 1);
-  EXPECT_EQ(same.err, "Error occured in file: pelmic.cpp, at line: 386\nthe output file ./e.dat is one of the input files.\n");
-  EXPECT_EQ(file("e.dat"), edge_file("1 1 2 2\n"));  // the input is kept
-  // A file that opens but takes no bytes: the lost writes are reported.
-  if (access("/dev/full", W_OK) == 0) {
-    Result full = run("e.dat n.dat /dev/full");
-    EXPECT_EQ(full.status, 1);
-    EXPECT_EQ(full.err, "Error occured in file: pelmic.cpp, at line: 45\nthe output file /dev/full cannot be written.\n");
-    EXPECT_EQ(full.out, "Gradients have been calculated.\nEdges have been sorted.\n");
-  }
-}
-
-TEST_F(Pelmic, CommentAtTheEndWithoutANewlineIsABrokenInvariant) {
-  put("n.dat", kNodes);
-  put("e.dat", edge_file("1 1 2 2 # no newline"));
-  Result r = run("e.dat n.dat o.dat");
-  EXPECT_EQ(r.status, -1);
-  EXPECT_EQ(r.err,
-            "File: e.dat, line 4: the comment there ends the file without a line end\n"
-            "tzdfstream.cpp:61: Assertion `c == '\\n'' failed.\n");
-  EXPECT_FALSE(exists("o.dat"));
-}
-
-// An apostrophe in the prose of a comment block opens a quoted stretch
-// that the end of the file leaves open: the stop names the file and the
-// line of the apostrophe, and an earlier output is not touched.
-TEST_F(Pelmic, ApostropheInACommentBlockNamesTheFileAndLine) {
-  const std::string comment = "[Comment]\nThe basin's nodes and edges\nas surveyed\n";
-  struct Case {
-    std::string nodes, edges, err;
-  } cases[] = {
-      {comment + kNodes, edge_file("1 1 2 2\n"),
-       "File: n.dat, line 2: the apostrophe (') there opens a quoted stretch that runs to the end of the file: quotes come in pairs, even in comment blocks\n"
-       "tzdfstream.cpp:54: Assertion `c == cmt' failed.\n"},
-      {kNodes, "# edges\n" + comment + edge_file("1 1 2 2\n"),
-       "File: e.dat, line 3: the apostrophe (') there opens a quoted stretch that runs to the end of the file: quotes come in pairs, even in comment blocks\n"
-       "tzdfstream.cpp:54: Assertion `c == cmt' failed.\n"},
-      {kNodes, edge_file("1 1 2 2\n") + "[Comment]\na \"quoted\" word, and a \" alone\n",
-       "File: e.dat, line 6: the double quote (\") there opens a quoted stretch that runs to the end of the file: quotes come in pairs, even in comment blocks\n"
-       "tzdfstream.cpp:54: Assertion `c == cmt' failed.\n"},
+  const std::string e = "Error occured in file: pelmic.cpp, at line: ";
+  std::vector<Case> cases = {
+      Case().args({"e.dat", "n.dat", "nodir/o.dat"})
+          .err(e + "45\nthe output file nodir/o.dat cannot be written.\n"),
+      // Emptying the output first would lose the input.
+      Case().args({"e.dat", "n.dat", "./e.dat"})
+          .err(e + "386\nthe output file ./e.dat is one of the input files.\n")
+          .writes("e.dat", edge_file("1 1 2 2\n")),
   };
-  for (const Case& c : cases) {
-    put("n.dat", c.nodes);
-    put("e.dat", c.edges);
-    put("o.dat", "an earlier output\n");
-    Result r = run("e.dat n.dat o.dat");
-    EXPECT_EQ(r.status, -1);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, c.err);
-    EXPECT_EQ(file("o.dat"), "an earlier output\n");
-  }
+  // A file that opens but takes no bytes: the lost writes are reported.
+  if (access("/dev/full", W_OK) == 0)
+    cases.push_back(Case().args({"e.dat", "n.dat", "/dev/full"})
+                        .err(e + "45\nthe output file /dev/full cannot be written.\n")
+                        .out("Gradients have been calculated.\nEdges have been sorted.\n"));
+  for (const Case& c : cases)
+    check(Case(c).file("n.dat", kNodes).file("e.dat", edge_file("1 1 2 2\n")).status(1));
+}
+
+// A comment at the end of a file without a line end breaks an invariant of
+// the comment-stripping stream. An apostrophe in the prose of a comment
+// block opens a quoted stretch that the end of the file leaves open. The
+// stop names the file and the line, and an earlier output is not touched.
+TEST_F(Pelmic, UnclosedCommentOrQuoteAbortsNamingTheFileAndLine) {
+  const std::string comment = "[Comment]\nThe basin's nodes and edges\nas surveyed\n";
+  const std::string quote =
+      " there opens a quoted stretch that runs to the end of the file: quotes come in pairs, even in comment blocks\n"
+      "tzdfstream.cpp:54: Assertion `c == cmt' failed.\n";
+  check(on("a comment without a line end", kNodes, edge_file("1 1 2 2 # no newline"))
+            .status(cli::kAbort)
+            .err("File: e.dat, line 4: the comment there ends the file without a line end\n"
+                 "tzdfstream.cpp:61: Assertion `c == '\\n'' failed.\n")
+            .writes("o.dat", cli::absent()));
+  const Case cases[] = {
+      on("an apostrophe in the node file", comment + kNodes, edge_file("1 1 2 2\n"))
+          .err("File: n.dat, line 2: the apostrophe (')" + quote),
+      on("an apostrophe in the edge file", kNodes, "# edges\n" + comment + edge_file("1 1 2 2\n"))
+          .err("File: e.dat, line 3: the apostrophe (')" + quote),
+      on("a double quote alone", kNodes, edge_file("1 1 2 2\n") + "[Comment]\na \"quoted\" word, and a \" alone\n")
+          .err("File: e.dat, line 6: the double quote (\")" + quote),
+  };
+  for (const Case& c : cases)
+    check(Case(c)
+              .file("o.dat", "an earlier output\n")
+              .status(cli::kAbort)
+              .out("")
+              .writes("o.dat", "an earlier output\n"));
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string>
 
+#include "cli/cli.h"
 #include "tzstr.h"
 
 namespace {
@@ -23,23 +24,12 @@ class Probe : public TzDfstream {
   int Flag() const { return openFlag; }
 };
 
-bool exists(const std::string& p) {
-  struct stat st;
-  return stat(p.c_str(), &st) == 0;
-}
+using cli::exists;
 
 class TzDfstreamTest : public testing::Test {
  protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/tzdfstream_test.XXXXXX";
-    dir_ = mkdtemp(tmpl);
-  }
-  void TearDown() override {
-    std::remove(src().c_str());
-    rmdir(dir_.c_str());
-  }
-  std::string src() const { return dir_ + "/src.dat"; }
-  void write(const std::string& text) { std::ofstream(src(), std::ios::binary) << text; }
+  std::string src() const { return dir_.file("src.dat"); }
+  void write(const std::string& text) { dir_.write("src.dat", text); }
   // The text of the copy made from text.
   std::string copy_of(const std::string& text) {
     write(text);
@@ -49,7 +39,7 @@ class TzDfstreamTest : public testing::Test {
     all << s.rdbuf();
     return all.str();
   }
-  std::string dir_;
+  cli::Folder dir_;
 };
 
 TEST_F(TzDfstreamTest, CommentRuleTable) {
@@ -169,11 +159,11 @@ TEST_F(TzDfstreamTest, SecondOpenMakesAFreshCopy) {
 }
 
 TEST_F(TzDfstreamTest, MissingSourceFailsWithoutACopy) {
-  Probe s((dir_ + "/absent.dat").c_str());
+  Probe s(dir_.file("absent.dat").c_str());
   EXPECT_TRUE(!s);
   EXPECT_EQ(s.Flag(), 0);
   EXPECT_EQ(s.Copy(), "/tmp/tzdfstream.XXXXXX");  // no temporary file was made
-  Probe d(dir_.c_str());  // a directory is no readable text file either
+  Probe d(dir_.path().c_str());  // a directory is no readable text file either
   EXPECT_TRUE(!d);
 }
 

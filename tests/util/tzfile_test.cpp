@@ -1,23 +1,21 @@
 #include "tzfile.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+
+#include "cli/cli.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
 TEST(SameFile, ANameAnotherSpellingOrALinkOfOneFile) {
-  char tmpl[] = "/tmp/tzfile_test_XXXXXX";
-  const fs::path dir = mkdtemp(tmpl);
-  const std::string cwd = fs::current_path();
-  ASSERT_EQ(chdir(dir.c_str()), 0);
+  cli::Folder folder;
+  const fs::path dir = folder.path();
+  cli::In_folder in(folder.path());
   std::ofstream("x") << "x";
   std::ofstream("y") << "x";
   fs::create_directory("sub");
@@ -35,8 +33,6 @@ TEST(SameFile, ANameAnotherSpellingOrALinkOfOneFile) {
       {"missing", "x", false},  {"dangling", "gone", false},
   };
   for (const auto& c : cases) EXPECT_EQ(tz::SameFile(c.a, c.b), c.same) << c.a << " " << c.b;
-  ASSERT_EQ(chdir(cwd.c_str()), 0);
-  fs::remove_all(dir);
 }
 
 }  // namespace
