@@ -15,10 +15,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -44,6 +44,23 @@ const std::string kTop = TZ_SOURCE_DIR;
 const std::string kExamples = kTop + "/docs/examples/";
 
 std::string Example(const std::string& name) { return read_file(kExamples + name); }
+
+// The text with every run of white space (line ends included) one blank.
+std::string FoldSpaces(const std::string& text) {
+  std::string out;
+  bool space = false;
+  for (char c : text) {
+    if (std::isspace(static_cast<unsigned char>(c))) {
+      space = true;
+      continue;
+    }
+    if (space) out += ' ';
+    space = false;
+    out += c;
+  }
+  if (space) out += ' ';
+  return out;
+}
 
 bool Regenerating() {
   const char* v = std::getenv("TZ_DOCS_REGENERATE");
@@ -197,7 +214,7 @@ TEST(DocsExamples, RestartContinuesCloseToTheUnbrokenRun) {
                 "%g m3/s at 2100 s and %g m3/s at 3600 s in the unbroken run, %g and %g m3/s in the continued one",
                 unbroken[7].second, unbroken[12].second, continued[1].second, continued[6].second);
   // Line breaks of the text count as blanks.
-  const std::string text = std::regex_replace(read_file(kTop + "/docs/running.md"), std::regex("\\s+"), " ");
+  const std::string text = FoldSpaces(read_file(kTop + "/docs/running.md"));
   EXPECT_TRUE(text.find(figures) != std::string::npos) << "docs/running.md should say: " << figures;
 
   // A stock file kept from the end of a run, with the initial state of its
@@ -247,17 +264,33 @@ struct Quote {
   int line;
 };
 
+// A marker line "<!-- file: PATH -->" or "<!-- lines of: PATH -->": its
+// kind and its path (a path holds no white space).
+bool Marker(const std::string& line, std::string& kind, std::string& target) {
+  for (const char* k : {"file", "lines of"}) {
+    const std::string head = std::string("<!-- ") + k + ": ";
+    const std::string tail = " -->";
+    if (line.size() <= head.size() + tail.size() || line.compare(0, head.size(), head) != 0 ||
+        line.compare(line.size() - tail.size(), tail.size(), tail) != 0)
+      continue;
+    target = line.substr(head.size(), line.size() - head.size() - tail.size());
+    if (target.find_first_of(" \t\r\n\f\v") != std::string::npos) return false;
+    kind = k;
+    return true;
+  }
+  return false;
+}
+
 std::vector<Quote> Quotes(const std::string& doc) {
   std::vector<Quote> quotes;
   std::istringstream in(read_file(doc));
-  const std::regex marker("^<!-- (file|lines of): (\\S+) -->$");
   std::string line;
   int n = 0;
   while (std::getline(in, line)) {
     ++n;
-    std::smatch m;
-    if (!std::regex_match(line, m, marker)) continue;
-    Quote q{doc, m[1], (fs::path(doc).parent_path() / m[2].str()).lexically_normal().string(), "", n};
+    std::string kind, target;
+    if (!Marker(line, kind, target)) continue;
+    Quote q{doc, kind, (fs::path(doc).parent_path() / target).lexically_normal().string(), "", n};
     if (!std::getline(in, line) || line.rfind("```", 0) != 0) {
       ADD_FAILURE() << doc << ":" << n << ": no fenced block after the marker";
       continue;
@@ -297,13 +330,12 @@ bool LinesIn(const std::string& a, const std::string& b) {
 // Puts the text of every quoted file into its block (TZ_DOCS_REGENERATE).
 void RequoteFiles(const std::string& doc) {
   std::istringstream in(read_file(doc));
-  const std::regex marker("^<!-- file: (\\S+) -->$");
   std::string out, line;
   while (std::getline(in, line)) {
     out += line + "\n";
-    std::smatch m;
-    if (!std::regex_match(line, m, marker)) continue;
-    const std::string path = (fs::path(doc).parent_path() / m[1].str()).string();
+    std::string kind, target;
+    if (!Marker(line, kind, target) || kind != "file") continue;
+    const std::string path = (fs::path(doc).parent_path() / target).string();
     if (!std::getline(in, line)) break;
     out += line + "\n";  // the opening fence
     while (std::getline(in, line) && line != "```") {
