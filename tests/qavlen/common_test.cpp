@@ -210,12 +210,24 @@ TEST(PrintComments, ReportWithoutAnyExplanationFilePrintsOnlyItsLine) {
 
 // The positions of the report calls in a source text, as the calls write
 // them: Eprint("unit.cpp", 123, ...), Memory_site site("unit.cpp", 123, ...),
-// and the reports about an object, Report("unit.cpp", 123, ...) and its kin.
-std::set<std::pair<std::string, int>> reported_positions(const std::string& s) {
+// and the reports about an object, Report("unit.cpp", 123, ...) and its kin;
+// in the text of `own_unit`, also the unit's own stops Fail(123, ...), whose
+// unit is the file's (the runoff element's).
+std::set<std::pair<std::string, int>> reported_positions(const std::string& s, const std::string& own_unit = "") {
   std::set<std::pair<std::string, int>> out;
   auto blank = [&](std::size_t& k) {
     while (k < s.size() && std::isspace(static_cast<unsigned char>(s[k]))) ++k;
   };
+  if (!own_unit.empty()) {
+    for (std::size_t at = s.find("Fail("); at != std::string::npos; at = s.find("Fail(", at + 1)) {
+      if (at > 0 && (std::isalnum(static_cast<unsigned char>(s[at - 1])) || s[at - 1] == '_')) continue;
+      std::size_t k = at + 5;
+      blank(k);
+      std::size_t digits = k;
+      while (k < s.size() && std::isdigit(static_cast<unsigned char>(s[k]))) ++k;
+      if (k > digits) out.insert({own_unit, std::stoi(s.substr(digits, k - digits))});
+    }
+  }
   for (const char* name : {"Eprint", "Wprint", "Eprint_memory", "Eprint_fopen", "Memory_site", "Report", "Warn",
                            "Report_values", "Warn_values", "Report_with", "Warn_with", "Report_fopen",
                            "Report_fwrite"}) {
@@ -260,7 +272,8 @@ TEST(PrintComments, EveryReportedPositionHasAnExplanation) {
     for (const auto& entry : fs::directory_iterator(dirpath)) {
       std::string ext = entry.path().extension().string();
       if (ext != ".cpp" && ext != ".h") continue;
-      for (const auto& p : reported_positions(read_file(entry.path().string()))) positions.insert(p);
+      const std::string unit = ext == ".cpp" ? entry.path().filename().string() : "";
+      for (const auto& p : reported_positions(read_file(entry.path().string()), unit)) positions.insert(p);
     }
   }
   EXPECT_EQ(reported_positions("Memory_site s(\"list.cpp\", 42, \"Node\", 0, 1);\n Eprint(\n \"a.cpp\", 7, 1);"
@@ -270,6 +283,9 @@ TEST(PrintComments, EveryReportedPositionHasAnExplanation) {
                                " Report_with(\"e.cpp\", 12, [] {}); port_.Report_fopen(\"f.cpp\", 13, p, \"r\");"
                                " Reported(\"g.cpp\", 14);"),
             (std::set<std::pair<std::string, int>>{{"c.cpp", 10}, {"d.cpp", 11}, {"e.cpp", 12}, {"f.cpp", 13}}));
+  EXPECT_EQ(reported_positions("Fail(618, \"\"); Fail(line, t); xFail(5, t); Morvelan2d::Fail(int line", "m.cpp"),
+            (std::set<std::pair<std::string, int>>{{"m.cpp", 618}}));
+  EXPECT_EQ(positions.count({"morvelan2d-1.cpp", 1040}), 1u);
   ASSERT_GT(positions.size(), 30u);
   for (const auto& p : positions) {
     std::string echo = comments_of(p.first.c_str(), p.second);
