@@ -1,5 +1,8 @@
 #include "linereader.h"
 
+#include <sys/types.h>
+
+#include <cstdio>
 #include <cstring>
 
 namespace tzframe {
@@ -39,7 +42,7 @@ bool LineReader::Seek(std::uint64_t at) {
     stream_->seekg(static_cast<std::streamoff>(at));
     return !stream_->fail();
   }
-  return file_ != nullptr && std::fseek(file_, static_cast<long>(at), SEEK_SET) == 0;
+  return file_ != nullptr && fseeko(file_, static_cast<off_t>(at), SEEK_SET) == 0;
 }
 
 // Keeps the unfinished line at the front of the block, with room behind

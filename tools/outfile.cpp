@@ -14,10 +14,6 @@ namespace tzframe {
 
 namespace {
 
-bool same_inode(const struct stat& a, const struct stat& b) {
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
 // The folder of a name ("." when it names none) and its last part.
 std::pair<std::string, std::string> split_name(const std::string& name) {
   std::size_t slash = name.rfind('/');
@@ -41,9 +37,8 @@ const std::size_t kTempBase = 248;
 }  // namespace
 
 bool one_file(const std::string& a, const std::string& b) {
-  struct stat sa, sb;
-  const bool ea = stat(a.c_str(), &sa) == 0, eb = stat(b.c_str(), &sb) == 0;
-  if (ea || eb) return ea && eb && same_inode(sa, sb);
+  struct stat st;
+  if (stat(a.c_str(), &st) == 0 || stat(b.c_str(), &st) == 0) return tz::SameFile(a.c_str(), b.c_str());
   if (a == b) return true;
   std::pair<std::string, std::string> pa = split_name(a), pb = split_name(b);
   return !pa.second.empty() && pa.second == pb.second && tz::SameFile(pa.first.c_str(), pb.first.c_str());
