@@ -110,15 +110,22 @@ std::pair<int, int> open_terminal() {
   return {master, slave};
 }
 
-// In the child: the file-size limit, with SIGXFSZ ignored (an ignored
-// signal stays ignored through exec).
-void limit_file_size(rlim_t bytes) {
-  if (bytes == RLIM_INFINITY) return;
-  std::signal(SIGXFSZ, SIG_IGN);
-  rlimit l{};
-  getrlimit(RLIMIT_FSIZE, &l);
-  l.rlim_cur = bytes;
-  setrlimit(RLIMIT_FSIZE, &l);
+// In the child: the signals at their defaults, as a shell starts a
+// program (SIGXFSZ ignored when the mode says so: an ignored signal stays
+// ignored through exec), the limits and the environment of the mode.
+void set_up_child(const Mode& mode) {
+  for (int sig : {SIGPIPE, SIGXFSZ, SIGINT, SIGTERM, SIGHUP, SIGQUIT}) std::signal(sig, SIG_DFL);
+  if (mode.sigxfsz_ignored) std::signal(SIGXFSZ, SIG_IGN);
+  auto limit = [](int resource, rlim_t bytes) {
+    if (bytes == RLIM_INFINITY) return;
+    rlimit l{};
+    getrlimit(resource, &l);
+    l.rlim_cur = bytes;
+    setrlimit(resource, &l);
+  };
+  limit(RLIMIT_FSIZE, mode.file_size);
+  limit(RLIMIT_AS, mode.address_space);
+  for (const auto& v : mode.env) setenv(v.first.c_str(), v.second.c_str(), 1);
 }
 
 int exec_body(const Program& program, const std::vector<std::string>& args) {
@@ -169,7 +176,6 @@ void Child::start(const std::function<int()>& body, const std::string& dir, cons
   std::signal(SIGPIPE, SIG_IGN);
   pid_ = fork();
   if (pid_ == 0) {
-    std::signal(SIGPIPE, SIG_DFL);
     if (terminal_) {
       setsid();
       for (int fd = 0; fd < 3; ++fd) dup2(slave, fd);
@@ -182,7 +188,7 @@ void Child::start(const std::function<int()>& body, const std::string& dir, cons
       for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
     }
     if (chdir(dir.c_str()) != 0) _exit(120);
-    limit_file_size(mode.file_size);
+    set_up_child(mode);
     int status = body();
     std::fflush(nullptr);
     _exit(status);
@@ -267,6 +273,10 @@ void Child::send(const std::string& text) {
   std::size_t done = 0;
   while (done < text.size() && to_child_ >= 0)
     if (!pump(&text, &done, kSilenceMs)) break;
+}
+
+void Child::signal(int sig) {
+  if (pid_ > 0 && !finished_) kill(pid_, sig);
 }
 
 Result Child::finish() {
@@ -369,6 +379,18 @@ Case& Case::file_size_limit(rlim_t bytes) {
   mode_.file_size = bytes;
   return *this;
 }
+Case& Case::sigxfsz_ignored() {
+  mode_.sigxfsz_ignored = true;
+  return *this;
+}
+Case& Case::address_space_limit(rlim_t bytes) {
+  mode_.address_space = bytes;
+  return *this;
+}
+Case& Case::env(std::string name, std::string value) {
+  mode_.env.emplace_back(std::move(name), std::move(value));
+  return *this;
+}
 Case& Case::on_terminal() {
   mode_.terminal = true;
   return *this;
@@ -379,6 +401,10 @@ Case& Case::step(std::string prompt, std::string answer) {
 }
 Case& Case::step(std::string prompt, std::function<void(const Folder&)> act, std::string answer) {
   steps_.push_back(Step{std::move(prompt), std::move(act), std::move(answer)});
+  return *this;
+}
+Case& Case::signal_at(std::string prompt, int sig) {
+  steps_.push_back(Step{std::move(prompt), nullptr, "", sig});
   return *this;
 }
 Case& Case::status(int s) {
@@ -398,6 +424,11 @@ Case& Case::writes(std::string name, Text t) {
   writes_.emplace_back(std::move(name), std::move(t));
   return *this;
 }
+Case& Case::leaves(std::set<std::string> names) {
+  check_entries_ = true;
+  entries_ = std::move(names);
+  return *this;
+}
 
 Result run(const Program& program, const Folder& dir, const Case& c) {
   for (const auto& f : c.files_) dir.write(f.first, f.second);
@@ -410,7 +441,10 @@ Result run(const Program& program, const Folder& dir, const Case& c) {
       break;
     }
     if (s.act) s.act(dir);
-    child.send(s.answer);
+    if (s.signal != 0)
+      child.signal(s.signal);
+    else
+      child.send(s.answer);
   }
   return child.finish();
 }
@@ -450,6 +484,9 @@ void expect(const Case& c, const Folder& dir, const Result& r) {
       EXPECT_TRUE(dir.exists(w.first)) << what << " is missing";
     else
       expect_text(what.c_str(), w.second, dir.read(w.first));
+  }
+  if (c.check_entries_) {
+    EXPECT_EQ(dir.entries(), c.entries_) << "the names the folder holds";
   }
 }
 

@@ -102,12 +102,19 @@ inline const Program tmorvelan2d{TZ_TMORVELAN2D_EXE};
 // How the child runs: on a terminal of its own (its standard input, output
 // and error one pseudo-terminal that echoes what is typed; the transcript
 // is all the terminal shows, line ends not turned into CR LF) instead of
-// pipes, and under a file-size limit (SIGXFSZ ignored, so that a write
-// beyond it fails instead of killing the program; the console goes through
-// pipes, which the limit does not cut).
+// pipes; under a file-size limit with SIGXFSZ at its default, as a shell
+// leaves it (the console goes through pipes, which the limit does not cut;
+// `sigxfsz_ignored` ignores the signal instead, so that a write beyond the
+// limit fails even in a program that leaves the signal alone); under a
+// limit of its address space; with variables added to its environment.
+// Every signal the child starts with is at its default but those ignored
+// here.
 struct Mode {
   bool terminal = false;
   rlim_t file_size = RLIM_INFINITY;
+  bool sigxfsz_ignored = false;
+  rlim_t address_space = RLIM_INFINITY;
+  std::vector<std::pair<std::string, std::string>> env;
 };
 
 // What a child did.
@@ -137,6 +144,8 @@ class Child {
   // came for two minutes.
   bool wait_for(const std::string& text);
   void send(const std::string& text);
+  // Sends the signal to the child.
+  void signal(int sig);
   // Ends the input (on pipes), reads to the end of the child, its result.
   Result finish();
   // The standard output so far.
@@ -198,11 +207,12 @@ inline Text present() { return Text(Text::kPresent, ""); }
 inline Text absent() { return Text(Text::kAbsent, ""); }
 
 // One step of a dialogue: wait for the prompt on the standard output, act
-// (change a file, look at one), then answer.
+// (change a file, look at one), then answer, or send a signal instead.
 struct Step {
   std::string prompt;
   std::function<void(const Folder&)> act;
   std::string answer;
+  int signal = 0;
 };
 
 // A row of a program test. Built by chained calls, read as the row:
@@ -222,16 +232,26 @@ class Case {
   Case& setup(std::function<void(const Folder&)> act);
   Case& symlink(std::string name, std::string target);
   Case& directory(std::string name);
+  // A file-size limit, SIGXFSZ at its default (or ignored, below).
   Case& file_size_limit(rlim_t bytes);
+  Case& sigxfsz_ignored();
+  // A limit of the address space (setrlimit(RLIMIT_AS) in the child).
+  Case& address_space_limit(rlim_t bytes);
+  // A variable added to (or replaced in) the child's environment.
+  Case& env(std::string name, std::string value);
   Case& on_terminal();
   // Waits for the prompt, then acts and sends the answer.
   Case& step(std::string prompt, std::string answer);
   Case& step(std::string prompt, std::function<void(const Folder&)> act, std::string answer = "");
+  // Waits for the text on the standard output, then sends the signal.
+  Case& signal_at(std::string prompt, int sig);
 
   Case& status(int s);
   Case& out(Text t);
   Case& err(Text t);
   Case& writes(std::string name, Text t);
+  // The names the folder holds afterwards, exactly (no temporary left).
+  Case& leaves(std::set<std::string> names);
 
   const std::string& name() const { return name_; }
   const std::vector<std::string>& words() const { return args_; }
@@ -251,6 +271,8 @@ class Case {
   int status_ = 0;
   std::vector<Text> out_, err_;
   std::vector<std::pair<std::string, Text>> writes_;
+  bool check_entries_ = false;
+  std::set<std::string> entries_;
 };
 
 // Sets the case up in the folder and runs it: its files, its setup, the

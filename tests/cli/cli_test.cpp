@@ -10,7 +10,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <new>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -124,18 +126,87 @@ TEST(CliCase, SetsTheFolderUpAndChecksTheFilesLeft) {
   EXPECT_EQ(dir.read("copied.cpp").substr(0, 3), "// ");
 }
 
-// Under a file-size limit a write beyond it fails (the program is not
-// killed); the console, through pipes, is not cut.
-TEST(CliCase, FileSizeLimitFailsTheWriteAndLeavesTheConsole) {
+// Under a file-size limit with SIGXFSZ at its default, as a shell leaves
+// it, a write beyond the limit kills the writer (128 + SIGXFSZ); with the
+// signal ignored the write fails instead. The console, through pipes, is
+// not cut.
+TEST(CliCase, FileSizeLimitKillsAtTheDefaultAndFailsTheWriteWhenIgnored) {
   cli::Folder dir;
+  const std::string writer =
+      "head -c 10000 /dev/zero > big.dat; echo $?; head -c 10000 /dev/zero | tr '\\0' x >&2";
   cli::check(kShell, dir,
-             cli::Case("limited")
-                 .args(script("head -c 10000 /dev/zero > big.dat || echo cut; head -c 10000 /dev/zero | tr '\\0' x >&2"))
+             cli::Case("at the default")
+                 .args(script(writer))
                  .file_size_limit(4096)
                  .status(0)
-                 .out("cut\n")
+                 .out(std::to_string(128 + SIGXFSZ) + "\n")
+                 .err(cli::ends_with("\n" + std::string(10000, 'x')))
+                 .writes("big.dat", std::string(4096, '\0')));
+  cli::check(kShell, dir,
+             cli::Case("ignored")
+                 .args(script(writer))
+                 .file_size_limit(4096)
+                 .sigxfsz_ignored()
+                 .status(0)
+                 .out("1\n")
                  .err(cli::ends_with("\n" + std::string(10000, 'x')))  // after head's own report
                  .writes("big.dat", std::string(4096, '\0')));
+}
+
+// The child's environment gets the case's variables; its address space
+// can be limited; the folder's names can be checked whole.
+TEST(CliCase, EnvironmentAddressSpaceAndTheFolderLeft) {
+  cli::Folder dir;
+  cli::check(kShell, dir,
+             cli::Case("environment")
+                 .args(script("echo \"$TZ_CLI_TEST\" > seen.txt"))
+                 .env("TZ_CLI_TEST", "a value")
+                 .status(0)
+                 .writes("seen.txt", "a value\n")
+                 .leaves({"seen.txt"}));
+}
+
+// Under a limit of its address space an allocation beyond it fails in the
+// child. (AddressSanitizer reserves more address space than any limit
+// leaves, so the sanitizer build cannot show it.)
+TEST(CliCase, AddressSpaceLimitFailsALargeAllocation) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "address-space limits do not apply under AddressSanitizer";
+#else
+  cli::Folder dir;
+  cli::Mode limited;
+  limited.address_space = rlim_t{1} << 30;
+  auto allocate = [] {
+    try {
+      std::vector<char> big(std::size_t{1} << 31, 'x');
+      return big[12345] == 'x' ? 0 : 2;
+    } catch (const std::bad_alloc&) {
+      return 3;
+    }
+  };
+  cli::Child child(allocate, dir.path(), limited);
+  EXPECT_EQ(child.finish().status, 3);
+  cli::Child free_child(allocate, dir.path());
+  EXPECT_EQ(free_child.finish().status, 0);
+#endif
+}
+
+// A signal step waits for its text and sends the signal: the child ends as
+// the signal has it, or goes on when it catches it.
+TEST(CliCase, SignalAtATextOfTheOutput) {
+  cli::Folder dir;
+  cli::check(kShell, dir,
+             cli::Case("killed")
+                 .args(script("echo waiting; read a; echo never"))
+                 .signal_at("waiting\n", SIGTERM)
+                 .status(128 + SIGTERM)
+                 .out("waiting\n"));
+  cli::check(kShell, dir,
+             cli::Case("caught")
+                 .args(script("trap 'echo caught; exit 7' INT; echo waiting; while :; do sleep 0.05; done"))
+                 .signal_at("waiting\n", SIGINT)
+                 .status(7)
+                 .out("waiting\ncaught\n"));
 }
 
 // A step waits for its prompt, acts on the folder, then answers: the
