@@ -46,7 +46,7 @@ void Edge::ParametersInFlowModel(double man, double m, double ka, double d, doub
     mVa = mKa * mGrd;
     mDx = mL / mN;
   }
-  mQsmall = mQlevel * mEps * 0.001 / 3600;
+  mQsmall = MetresPerSecond(mQlevel * mEps);  // rain at mQlevel x mEps (mm/h), m/s
 }
 
 void Edge::Discharge(double up, double low) {
@@ -124,16 +124,28 @@ Int Edge::Calculate(double rain) {
   }
 
   const double dt = mDt;
-  const double r = rain * 0.001 / 3600 * mCos;
+  // The rain (mm/h over the plan area) in m/s over the inclined slope,
+  // whose area is the plan area / cos.
+  const double r = MetresPerSecond(rain) * mCos;
   const double theta = mTheta;
   const double W = mWidth;
   const double dx = mDx;
   double A = mUpperArea;
   for (int i = 1; i <= mN; i++) {
-    A = A + mWidth * mDx;
+    A = A + mWidth * mDx;  // area drained down to node i
+    // c: the wave speed at the segment's mean per-width discharge of the old
+    // step, at least mCmin. On the surface-flow branch its Newton iteration
+    // stops when two successive per-width discharges differ by less than
+    // tol = mQsmall A / W, the per-width discharge that rain at
+    // mQlevel x mEps gives on A.
     double c = PropagationSpeed(mAlpha, mVa, mDa, mDm, mBeta, mM, mQsmall * A / mWidth,
                                 (mQc[i - 1] + mQc[i]) * 0.5 / mWidth);
     if (c < mCmin) c = mCmin;
+    // The kinematic wave dQ/dt + c dQ/dx = c W r, backward differences in x,
+    // weighted by theta between the new and the old step:
+    //   (Qn[i] - Qc[i]) / dt + theta c ((Qn[i] - Qn[i-1]) / dx - W r)
+    //                  + (1 - theta) c ((Qc[i] - Qc[i-1]) / dx - W r) = 0,
+    // solved for Qn[i]; marched downstream, so that Qn[i-1] is already new.
     mQn[i] = (theta * c * (dt / dx * mQn[i - 1] + dt * W * r) + mQc[i] -
               (1 - theta) * c * dt * ((mQc[i] - mQc[i - 1]) / dx - W * r)) /
              (1 + theta * c * dt / dx);
@@ -190,6 +202,7 @@ void Edge::CalcStorage() {
       } else if (q < qa) {
         h = (q - qm) / mVa + mDm;
       } else {
+        // Here the iteration stops at mEps itself (m2/s), not scaled by area.
         double speed;
         h = SurfaceFlowHeight(mAlpha, mVa, mDa, mDm, mM, qm, qa, mEps, q, &speed);
       }

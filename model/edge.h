@@ -22,6 +22,11 @@
 constexpr Int EDGE_YES = 1;
 constexpr Int EDGE_NO = 0;
 
+// A rate in mm/h as m/s: mm to m (x 0.001), then per hour to per second
+// (/ 3600). The two operations run in this order, not folded into one
+// constant, which would round differently.
+inline double MetresPerSecond(double mmPerHour) { return mmPerHour * 0.001 / 3600.0; }
+
 class Edge {
  public:
   Edge() = default;

@@ -102,8 +102,6 @@ void Output_file::Report_write_failure() {
 }
 
 int Output_file::First_new_pack(Data_pack* const* array, int n) {
-  if (n <= 0 || !array) return -1;
-  if (array[n - 1]->Data_time() <= last_data_time) return -1;
   bool first_write = last_data_time == LONG_MIN32;
   if (first_write) Write_hedda();
   // A pack stamped with the smallest time stands first if anywhere; it is
@@ -116,25 +114,10 @@ int Output_file::First_new_pack(Data_pack* const* array, int n) {
   return static_cast<int>(k - array);
 }
 
-FILE* Output_file::Open_for_append(const char* unit, int line, off_t& start) {
-  const char* path = Object_name();
-  FILE* fp = Open_to_append(path, start);
-  if (!fp) {
-    output_failed = true;
-    Report_fopen(unit, line, path, "a");
-  }
-  return fp;
-}
-
 bool Output_file::Close_port_file(FILE* fp, off_t start) {
   if (Close_written(fp, Object_name(), start)) return true;
   Report_write_failure();
   return false;
-}
-
-void Output_file::Written(Long newest) {
-  last_data_time = newest;
-  Reduce_data_pack_stock();
 }
 
 void Output_file::Output_data() {
@@ -142,23 +125,35 @@ void Output_file::Output_data() {
   int n = 0;
   Get_data_pack_array(array, n);
   if (n <= 0 || !array || array[n - 1]->Data_time() <= last_data_time) return;
-  std::unique_ptr<char[]> line;
-  {
-    Memory_site site("output_f.cpp", 70, "char", line_length, 1, this);
-    line.reset(new char[static_cast<std::size_t>(line_length > 0 ? line_length : 1)]);
+  Begin_output();
+  const int first = First_new_pack(array, n);
+  off_t start = 0;  // the file's size: where this output's lines begin
+  FILE* fp = Open_to_append(Object_name(), start);
+  if (!fp) {
+    output_failed = true;
+    Report_append_failure();
+    return;
   }
-  int first = First_new_pack(array, n);
-  off_t start = 0;
-  FILE* fp = Open_for_append("output_f.cpp", 81, start);
-  if (!fp) return;
-  for (int k = first; k < n; ++k) {
-    line[0] = '\0';
-    Make_string_data(line.get(), line_length, array[k]);
-    line[line_length > 0 ? line_length - 1 : 0] = '\0';
-    std::fprintf(fp, "%s\n", line.get());
-  }
-  if (Close_port_file(fp, start)) Written(array[n - 1]->Data_time());
+  for (int k = first; k < n; ++k) Write_pack(fp, array[k]);
+  if (!Close_port_file(fp, start)) return;
+  last_data_time = array[n - 1]->Data_time();
+  Reduce_data_pack_stock();
 }
+
+void Output_file::Begin_output() {
+  line.reset();
+  Memory_site site("output_f.cpp", 70, "char", line_length, 1, this);
+  line.reset(new char[static_cast<std::size_t>(line_length > 0 ? line_length : 1)]);
+}
+
+void Output_file::Write_pack(FILE* fp, Data_pack* pack) {
+  line[0] = '\0';
+  Make_string_data(line.get(), line_length, pack);
+  line[line_length > 0 ? line_length - 1 : 0] = '\0';
+  std::fprintf(fp, "%s\n", line.get());
+}
+
+void Output_file::Report_append_failure() { Report_fopen("output_f.cpp", 81, Object_name(), "a"); }
 
 // Every one of the thirteen value types is compiled here, used or not.
 template class O_file<double>;

@@ -62,9 +62,14 @@ class Output_file : public Output_port {
   Long Necessary_time_from() override { return last_data_time; }
   Long Necessary_time_to() override { return LONG_MAX32; }
 
-  // Appends what is new; this form renders each pack with Make_string_data
-  // into a line of line_length characters.
-  void Output_data() override;
+  // Appends what is new, the one output of every form: when the sender has
+  // published a pack newer than the last one written, Begin_output, the
+  // header at the first write of the run, then through one buffered stream
+  // a Write_pack of each newer pack; once every line reached the file, the
+  // newest time is remembered and the sender releases what it no longer
+  // needs. A file that cannot be opened for appending is reported
+  // (Report_append_failure) and tried again at the next output.
+  void Output_data() final;
   // Writes the header of the file, emptying it: 1 written, 0 failed.
   virtual int Write_hedda();
   // The text of one pack, at most size - 1 characters, into line.
@@ -77,27 +82,35 @@ class Output_file : public Output_port {
   Long Last_data_time() const { return last_data_time; }
 
  protected:
+  // The steps of Output_data by which the forms differ. This form renders
+  // each pack with Make_string_data into a line buffer of line_length
+  // characters, made anew for every output that has something to write,
+  // before the header (output_f 70: no memory left, exit status 5).
+  virtual void Begin_output();
+  // One pack's line, its line end included, into fp.
+  virtual void Write_pack(FILE* fp, Data_pack* pack);
+  // The report of a file that cannot be opened for appending (output_f 81),
+  // with the port's description.
+  virtual void Report_append_failure();
+
+  int line_length = -1;
+  Long last_data_time = LONG_MIN32;
+  std::unique_ptr<char[]> comment_string;
+
+ private:
   // The published packs from the first one to write on: the index of the
-  // first pack newer than last_data_time, or -1 when there is nothing new.
-  // Writes the header at the first write of the run.
+  // first pack newer than last_data_time. Writes the header at the first
+  // write of the run.
   int First_new_pack(Data_pack* const* array, int n);
-  // Opens the file for appending; null after a report at unit:line. start
-  // receives the file's size, where this call's lines begin.
-  FILE* Open_for_append(const char* unit, int line, off_t& start);
   // Closes a file written from offset start on: true when every line
   // reached it. A failed write (a full disk) is reported and the file cut
   // back to start, so that nothing counts as written and the next output
   // writes the same lines again, whole and once.
   bool Close_port_file(FILE* fp, off_t start);
-  // After a write: remembers the newest time written and lets the sender
-  // release what is no longer needed.
-  void Written(Long newest);
   // The report of a failed write, with the port's description.
   void Report_write_failure();
 
-  int line_length = -1;
-  Long last_data_time = LONG_MIN32;
-  std::unique_ptr<char[]> comment_string;
+  std::unique_ptr<char[]> line;  // the line buffer of this form
 };
 
 template <class T>
@@ -111,24 +124,17 @@ class O_file : public Output_file, public Port_type<T> {
   const char* Data_pack_type() const override { return Port_type<T>::data_pack_type; }
   Port* NewPort() override { return new O_file<T>(); }
 
-  // Appends each new pack's output form and a line end, through one
-  // buffered stream per call.
-  void Output_data() override {
-    Data_pack* const* array = nullptr;
-    int n = 0;
-    Get_data_pack_array(array, n);
-    int first = First_new_pack(array, n);
-    if (first < 0) return;
-    off_t start = 0;
-    FILE* fp = Open_for_append("p_tmp.cpp", 574, start);
-    if (!fp) return;
-    for (int k = first; k < n; ++k) {
-      array[k]->Dpack2ofile(fp);
-      std::fputc('\n', fp);
-    }
-    if (Close_port_file(fp, start)) Written(array[n - 1]->Data_time());
-  }
   void Make_string_data(char*, int, Data_pack*) override {}
+
+ protected:
+  // Each pack is written in its output form, straight into the stream:
+  // no line buffer.
+  void Begin_output() override {}
+  void Write_pack(FILE* fp, Data_pack* pack) override {
+    pack->Dpack2ofile(fp);
+    std::fputc('\n', fp);
+  }
+  void Report_append_failure() override { Report_fopen("p_tmp.cpp", 574, Object_name(), "a"); }
 };
 
 

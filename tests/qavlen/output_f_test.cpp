@@ -301,16 +301,26 @@ class Labelled : public Output_file {
   }
 };
 
+// A Labelled port of line length 16 on `path`, connected to a send port
+// "sp" of an element "el" (number 3).
+struct Labelled_wired {
+  explicit Labelled_wired(const std::string& path) : el("el", 3), sp("sp", 0), out(path.c_str(), 16) {
+    sp.Set_owner(&el);
+    out.Set_sender(&sp);
+    sp.Register_receiver(&out);
+    sp.Switch();
+  }
+  qtest::Test_owner el;
+  Send<double> sp;
+  Labelled out;
+};
+
 TEST(OutputFile, StringOutputPathKeepsToTheLineLength) {
   Temp_dir dir;
   std::string path = dir.file("l.out");
-  qtest::Test_owner el("el", 3);
-  Send<double> sp("sp", 0);
-  sp.Set_owner(&el);
-  Labelled out(path.c_str(), 16);
-  out.Set_sender(&sp);
-  sp.Register_receiver(&out);
-  sp.Switch();
+  Labelled_wired w(path);
+  Send<double>& sp = w.sp;
+  Labelled& out = w.out;
   sp.Send_data(5, 0.5);
   sp.Send_data(6, 1.5);
   sp.Set_data_pack_array();
@@ -318,6 +328,36 @@ TEST(OutputFile, StringOutputPathKeepsToTheLineLength) {
   EXPECT_EQ(read_file(path),
             "# " + path + " \n# " + rule + "\n#   Send<double> sp 0 \n#       owner > Element el 3\n# " + rule +
                 "\n\nt=5 value=0.5 a\nt=6 value=1.5 a\n");
+  // A later output appends only the newer packs, each in a fresh line.
+  sp.Send_data(7, 2.5);
+  sp.Set_data_pack_array();
+  out.Output_data();
+  EXPECT_TRUE(ends_with(read_file(path), "\n\nt=5 value=0.5 a\nt=6 value=1.5 a\nt=7 value=2.5 a\n"));
+  EXPECT_EQ(out.Last_data_time(), 7);
+}
+
+// The string output path reports a file it cannot open for appending at its
+// own position, keeps its packs and tries again at the next output.
+TEST(OutputFile, StringOutputPathReportsItsOwnAppendFailure) {
+  Temp_dir dir;
+  std::string path = dir.file("no/such/dir/l.out");
+  Qavlensdir none(nullptr);
+  Labelled_wired w(path);
+  Send<double>& sp = w.sp;
+  Labelled& out = w.out;
+  sp.Send_data(5, 0.5);
+  sp.Set_data_pack_array();
+  std::string desc = "    Input_file : Output_file<double> " + path +
+                     " \n      output < Send<double> sp 0 \n      output <     owner > Element el 3\n";
+  std::string append = "E : output_f.cpp : 81 : Cannot open file '" + path + "' (mode \"a\").\n" + desc;
+  EXPECT_EQ(stderr_of([&] { out.Output_data(); }),
+            "E : output_f.cpp : 30 : Cannot open file '" + path + "' (mode \"w\").\n" + desc + append);
+  EXPECT_EQ(out.Last_data_time(), LONG_MIN32);
+  EXPECT_EQ(sp.Number_of_data_packs(), 1);
+  EXPECT_TRUE(out.Output_failed());
+  // Nothing counts as written: the next output tries the header again.
+  EXPECT_EQ(stderr_of([&] { out.Output_data(); }),
+            "E : output_f.cpp : 30 : Cannot open file '" + path + "' (mode \"w\").\n" + desc + append);
 }
 
 }  // namespace
