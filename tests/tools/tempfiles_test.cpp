@@ -1,0 +1,78 @@
+#include "tempfiles.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <set>
+#include <string>
+
+#include "cli/cli.h"
+#include "outfile.h"
+#include "tzdfstream.h"
+
+namespace {
+
+// TMPDIR set for the life of the object (unset for null), then as it was.
+class Tmpdir {
+ public:
+  explicit Tmpdir(const char* value) {
+    if (const char* old = std::getenv("TMPDIR")) old_ = old, had_ = true;
+    if (value)
+      setenv("TMPDIR", value, 1);
+    else
+      unsetenv("TMPDIR");
+  }
+  ~Tmpdir() {
+    if (had_)
+      setenv("TMPDIR", old_.c_str(), 1);
+    else
+      unsetenv("TMPDIR");
+  }
+
+ private:
+  std::string old_;
+  bool had_ = false;
+};
+
+TEST(TempFiles, TheFolderIsTmpdirWhenSet) {
+  {
+    Tmpdir t("/some/folder");
+    EXPECT_EQ(tzframe::temp_folder(), "/some/folder");
+    EXPECT_TRUE(tzframe::temp_folder_from_env());
+  }
+  for (const char* unset : {static_cast<const char*>(nullptr), ""}) {
+    Tmpdir t(unset);
+    EXPECT_EQ(tzframe::temp_folder(), "/tmp");
+    EXPECT_FALSE(tzframe::temp_folder_from_env());
+  }
+}
+
+// What a stop removes: the files listed at that moment, whoever lists them
+// (a tracked name, an output not yet committed, the copy of a stream), and
+// nothing taken off the list.
+TEST(TempFiles, RemovingTakesEveryListedFileAndEmptiesTheList) {
+  cli::Folder dir;
+  Tmpdir t(dir.path().c_str());
+  const std::string a = dir.file("a.tmp"), b = dir.file("b.tmp"), kept = dir.file("kept.tmp");
+  for (const std::string& f : {a, b, kept}) cli::write_file(f, "x");
+  dir.write("src.dat", "1 # a comment\n");
+  tzframe::LiveTemp ta, tb, tk;
+  ta.Track(a.c_str());
+  tk.Track(kept.c_str());
+  tb.Track(b.c_str());
+  tk.Untrack();
+  EXPECT_FALSE(tk.Listed());
+  tzframe::PendingOutput out(dir.file("out.dat"));
+  ASSERT_TRUE(out.Open());
+  TzDfstream copy(dir.file("src.dat").c_str());
+  ASSERT_TRUE(static_cast<bool>(copy));
+  EXPECT_EQ(dir.entries().size(), 6u);  // the three, the source, the output's and the stream's
+  tzframe::remove_temp_files();
+  EXPECT_FALSE(ta.Listed());
+  EXPECT_FALSE(tb.Listed());
+  EXPECT_EQ(dir.entries(), (std::set<std::string>{"kept.tmp", "src.dat"}));
+  tzframe::remove_temp_files();  // an empty list: nothing more
+  EXPECT_EQ(dir.entries(), (std::set<std::string>{"kept.tmp", "src.dat"}));
+}
+
+}  // namespace
