@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <set>
 #include <string>
 
@@ -12,36 +11,14 @@
 
 namespace {
 
-// TMPDIR set for the life of the object (unset for null), then as it was.
-class Tmpdir {
- public:
-  explicit Tmpdir(const char* value) {
-    if (const char* old = std::getenv("TMPDIR")) old_ = old, had_ = true;
-    if (value)
-      setenv("TMPDIR", value, 1);
-    else
-      unsetenv("TMPDIR");
-  }
-  ~Tmpdir() {
-    if (had_)
-      setenv("TMPDIR", old_.c_str(), 1);
-    else
-      unsetenv("TMPDIR");
-  }
-
- private:
-  std::string old_;
-  bool had_ = false;
-};
-
 TEST(TempFiles, TheFolderIsTmpdirWhenSet) {
   {
-    Tmpdir t("/some/folder");
+    cli::With_env t("TMPDIR", "/some/folder");
     EXPECT_EQ(tzframe::temp_folder(), "/some/folder");
     EXPECT_TRUE(tzframe::temp_folder_from_env());
   }
   for (const char* unset : {static_cast<const char*>(nullptr), ""}) {
-    Tmpdir t(unset);
+    cli::With_env t("TMPDIR", unset);
     EXPECT_EQ(tzframe::temp_folder(), "/tmp");
     EXPECT_FALSE(tzframe::temp_folder_from_env());
   }
@@ -52,7 +29,7 @@ TEST(TempFiles, TheFolderIsTmpdirWhenSet) {
 // nothing taken off the list.
 TEST(TempFiles, RemovingTakesEveryListedFileAndEmptiesTheList) {
   cli::Folder dir;
-  Tmpdir t(dir.path().c_str());
+  cli::With_env t("TMPDIR", dir.path().c_str());
   const std::string a = dir.file("a.tmp"), b = dir.file("b.tmp"), kept = dir.file("kept.tmp");
   for (const std::string& f : {a, b, kept}) cli::write_file(f, "x");
   dir.write("src.dat", "1 # a comment\n");

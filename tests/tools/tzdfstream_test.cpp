@@ -7,7 +7,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -183,25 +182,19 @@ TEST_F(TzDfstreamTest, MissingSourceFailsWithoutACopy) {
 // blamed (SourceError 0).
 TEST_F(TzDfstreamTest, TheCopyGoesWhereTmpdirPoints) {
   write("x\n");
-  const char* old = std::getenv("TMPDIR");
-  const std::string saved = old ? old : "";
   const std::string copies = dir_.subfolder("copies"), none = dir_.file("none");
-  setenv("TMPDIR", copies.c_str(), 1);
   {
+    cli::With_env tmpdir("TMPDIR", copies.c_str());
     Probe s(src().c_str());
     ASSERT_TRUE(static_cast<bool>(s));
     EXPECT_EQ(s.Copy().compare(0, copies.size() + 12, copies + "/tzdfstream."), 0) << s.Copy();
     EXPECT_TRUE(exists(s.Copy()));
   }
   EXPECT_TRUE(std::filesystem::is_empty(copies));
-  setenv("TMPDIR", none.c_str(), 1);
+  cli::With_env tmpdir("TMPDIR", none.c_str());
   testing::internal::CaptureStderr();
   Probe s(src().c_str());
   const std::string err = testing::internal::GetCapturedStderr();
-  if (old)
-    setenv("TMPDIR", saved.c_str(), 1);
-  else
-    unsetenv("TMPDIR");
   EXPECT_TRUE(!s);
   EXPECT_EQ(s.SourceError(), 0);
   EXPECT_EQ(err, "File: " + src() + ": its comment-free copy cannot be created in the folder " + none +
