@@ -67,10 +67,15 @@ bool PendingOutput::Open() {
   const mode_t mode = new_mode(exists ? &st : nullptr);
 
   const std::size_t base = target.rfind('/') + 1;  // 0 without a folder
-  std::string name = target.substr(0, base) + target.substr(base, kTempBase) + ".XXXXXX";
-  int fd = mkstemp(name.data());
-  if (fd < 0) return false;
-  temp = name;
+  // The name is made before the file, so that the file is listed as soon
+  // as it exists.
+  temp = target.substr(0, base) + target.substr(base, kTempBase) + ".XXXXXX";
+  int fd = mkstemp(temp.data());
+  if (fd < 0) {
+    temp.clear();
+    return false;
+  }
+  live.Track(temp.c_str());
   const bool made = fchmod(fd, mode) == 0;
   ::close(fd);
   if (made) out.open(temp, std::ios::out | std::ios::trunc);
@@ -89,6 +94,7 @@ bool PendingOutput::Close() {
 bool PendingOutput::Commit() {
   if (temp.empty()) return true;
   if (std::rename(temp.c_str(), target.c_str()) != 0) return false;
+  live.Untrack();
   temp.clear();
   return true;
 }
@@ -97,6 +103,7 @@ void PendingOutput::Discard() {
   if (out.is_open()) out.close();
   if (temp.empty()) return;
   std::remove(temp.c_str());
+  live.Untrack();
   temp.clear();
 }
 

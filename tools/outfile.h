@@ -8,6 +8,8 @@
 #include <fstream>
 #include <string>
 
+#include "tempfiles.h"
+
 namespace tzframe {
 
 // Whether two output names lead to one file: one existing file, or, while
@@ -19,7 +21,8 @@ bool one_file(const std::string& a, const std::string& b);
 // The new file gets the permissions of the file it replaces, or those a
 // new file gets. A name that is a symbolic link has the file it leads to
 // replaced. A file that is not a regular file (a device) is written in
-// place: it holds nothing that could be lost.
+// place: it holds nothing that could be lost. The temporary file is on the
+// list of tempfiles while it exists, so that any stop removes it.
 class PendingOutput {
  public:
   explicit PendingOutput(std::string name);
@@ -30,6 +33,9 @@ class PendingOutput {
   // Creates the temporary file; false when it cannot be created (no such
   // folder, no permission) or the name is a folder or a write-protected file.
   bool Open();
+  // The stream writes through buf (n bytes) instead of a buffer of its
+  // own; given before Open, buf lives as long as the stream is open.
+  void UseBuffer(char* buf, std::streamsize n) { out.rdbuf()->pubsetbuf(buf, n); }
   std::ofstream& Stream() { return out; }
   // Flushes and closes the file; false when some write failed.
   bool Close();
@@ -42,6 +48,7 @@ class PendingOutput {
   std::string target;  // the file replaced: the name, or where its link leads
   std::string temp;    // the temporary file; empty when written in place or committed
   std::ofstream out;
+  LiveTemp live;
 };
 
 }  // namespace tzframe

@@ -2,11 +2,17 @@
 
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <new>
 #include <sstream>
 
 #include "nopath.h"
+#include "tempfiles.h"
 #include "tzcheck.h"
 
 namespace tzframe {
@@ -54,11 +60,40 @@ const ToolTexts kTools[] = {
 // A checked file name, or a fatal error.
 std::string checked_name(const std::string& name, bool got, const char* unit) {
   if (!got || name.empty()) fatal(unit, ERR_NO_NAME, "no file name was given.");
-  if (name.size() > MAX_NAME)
-    fatal(unit, ERR_NAME_TOO_LONG, "the file name is longer than 255 characters: " + name);
-  if (const char* why = name_fault(name)) fatal(unit, ERR_NAME_QUOTE, std::string(why) + ": " + name);
+  const NameFault fault = name_fault(name);
+  if (fault.point != 0) fatal(unit, fault.point, fault.reason);
   return name;
 }
+
+bool is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// The report of memory exhausted: the tool's error form and what it was
+// doing. The texts were made before, so that nothing is allocated here.
+const char* g_unit = "";
+ErrorForm g_form = ErrorForm::kErrorLine;
+std::string& doing_text() {
+  static std::string text;
+  return text;
+}
+
+void out_of_memory() {
+  static bool reporting = false;
+  if (reporting) {  // the report itself ran out
+    remove_temp_files();
+    std::_Exit(1);
+  }
+  reporting = true;
+  std::cout.flush();
+  std::fflush(stdout);
+  if (g_form == ErrorForm::kErrorLine)
+    std::fprintf(stderr, "Error occured in file: %s, at line: %d\n", g_unit, ERR_NO_MEMORY);
+  std::fprintf(stderr, "%smemory ran out while %s.\n", g_form == ErrorForm::kELine ? "E: " : "",
+               doing_text().c_str());
+  std::fflush(stderr);
+  tz::stop(1);
+}
+
+void remove_at_stop(int) { remove_temp_files(); }
 
 }  // namespace
 
@@ -102,13 +137,46 @@ void error_line(const char* unit, int number) {
 void fatal(const char* unit, int number, const std::string& reason) {
   error_line(unit, number);
   std::cerr << reason << std::endl;
+  remove_temp_files();
   tz::stop(1);
 }
 
-const char* name_fault(const std::string& name) {
-  if (name.size() > MAX_NAME) return "the file name is longer than 255 characters";
-  if (name.find_first_of("'\"") != std::string::npos) return "a file name must not hold a quote character";
-  return nullptr;
+void start(const char* unit, ErrorForm form) {
+  std::signal(SIGXFSZ, SIG_IGN);
+  g_unit = unit;
+  g_form = form;
+  doing_text().reserve(MAX_NAME + 256);
+  doing("starting");
+  std::set_new_handler(out_of_memory);
+  if (tz::StopHook driver = tz::set_stop_hook(remove_at_stop)) tz::set_stop_hook(driver);
+}
+
+void doing(const char* what, const std::string& name) {
+  std::string& text = doing_text();
+  text.assign(what);
+  if (!name.empty()) text.append(" ").append(name);
+}
+
+NameFault name_fault(const std::string& name) {
+  if (name.size() > MAX_NAME) return {ERR_NAME_TOO_LONG, "the file name is longer than 255 characters: " + name};
+  if (name.find_first_of("'\"") != std::string::npos)
+    return {ERR_NAME_QUOTE, "a file name must not hold a quote character: " + name};
+  for (char c : name)
+    if (is_space(c)) return {ERR_NAME_BLANK, "a file name must not hold blanks or tabs: \"" + name + "\""};
+  return {};
+}
+
+bool prompted_name(std::string& name) {
+  std::string line;
+  while (std::getline(std::cin, line)) {
+    std::size_t b = 0, e = line.size();
+    while (b < e && is_space(line[b])) ++b;
+    while (e > b && is_space(line[e - 1])) --e;
+    if (b == e) continue;
+    name = line.substr(b, e - b);
+    return true;
+  }
+  return false;
 }
 
 std::vector<std::string> file_names(int argc, char** argv, int firstArg, const char* unit,
@@ -118,7 +186,7 @@ std::vector<std::string> file_names(int argc, char** argv, int firstArg, const c
     for (const char* prompt : prompts) {
       std::cout << prompt << std::flush;
       std::string name;
-      bool got = static_cast<bool>(std::cin >> name);
+      bool got = prompted_name(name);
       names.push_back(checked_name(name, got, unit));
     }
     return names;
@@ -126,19 +194,13 @@ std::vector<std::string> file_names(int argc, char** argv, int firstArg, const c
   if (firstArg > 1)
     fatal(unit, ERR_OPTION_WITH_NAMES, "options and file names cannot be given on one command line.");
   for (std::size_t i = 0; i < prompts.size(); ++i) {
-    // An argument holding blanks gives its first word.
-    std::istringstream arg(i + 1 < static_cast<std::size_t>(argc) ? argv[i + 1] : "");
-    std::string name;
-    bool got = static_cast<bool>(arg >> name);
-    names.push_back(checked_name(name, got, unit));
+    const bool got = i + 1 < static_cast<std::size_t>(argc);
+    names.push_back(checked_name(got ? argv[i + 1] : "", got, unit));
   }
   return names;
 }
 
-bool open_output(std::ofstream& out, const std::string& name) {
-  out.open(name, std::ios::out | std::ios::trunc);
-  return static_cast<bool>(out);
-}
+std::string cause(int err) { return std::strerror(err); }
 
 std::string cannot_write(const std::string& name) { return "the output file " + name + " cannot be written."; }
 

@@ -1,6 +1,7 @@
 // The frame the preparation tools share: the options "-h" and "-v", the
 // usage and version texts, the file names from the command line or from
-// prompts, the error line and the output files. Numbers are written in the
+// prompts, the error line, the start every tool makes (a size limit,
+// memory exhausted, the temporary files at a stop). Numbers are written in the
 // format of every output file with tz::PutReal and tz::PutInt (tzfastio).
 //
 // Streams: prompts and progress go to the standard output; usage, version
@@ -51,32 +52,67 @@ enum FrameError {
   ERR_NAME_TOO_LONG = 43,      // more than MAX_NAME characters
   ERR_NAME_QUOTE = 44,         // a quote character in a name
   ERR_CANNOT_WRITE = 45,       // an output file cannot be created
+  ERR_NAME_BLANK = 46,         // a blank or a tab in a name
+  ERR_NO_MEMORY = 47,          // memory ran out
 };
 
 // The longest file name the tools accept.
 constexpr std::size_t MAX_NAME = 255;
 
+// How a tool reports a fatal error: the error line and a reason line
+// (pelmic, dorvask), or one line "E: <reason>" (sarnolt).
+enum class ErrorForm { kErrorLine, kELine };
+
+// What every tool does first. SIGXFSZ is ignored, so that a file-size
+// limit makes a write fail, which the tool reports, instead of killing it
+// with half a file. Memory exhausted anywhere ends the tool with its error
+// form (unit and ERR_NO_MEMORY for the error line) and the line "memory ran
+// out while <what doing()> said>.", status 1. Every stop of the program
+// removes the temporary files of the run first (tempfiles.h), unless a
+// driver (a fuzz target) has its own stop hook, which unwinds instead.
+void start(const char* unit, ErrorForm form);
+
+// What the tool does from now on, for the report of memory exhausted:
+// what, then a blank and name when there is one ("reading the node file
+// n.dat"). Set once per step of the work, never per record.
+void doing(const char* what, const std::string& name = "");
+
 // Writes "Error occured in file: <unit>, at line: <number>" and an end of
 // line to the standard error stream.
 void error_line(const char* unit, int number);
 
-// Writes the error line and the reason line, then ends with status 1.
+// Writes the error line and the reason line, then ends with status 1; the
+// temporary files of the run are removed.
 [[noreturn]] void fatal(const char* unit, int number, const std::string& reason);
 
-// Why a name cannot be used as a file name (too long, holding a quote
-// character the file readers would take as a quoted stretch), or null.
-const char* name_fault(const std::string& name);
+// Why a name cannot be used as a file name: longer than MAX_NAME, holding a
+// quote character the file readers would take as a quoted stretch, or a
+// blank or a tab (every reader of names takes a name as one word). The
+// error point and the reason line; point 0 for a sound name.
+struct NameFault {
+  int point = 0;
+  std::string reason;
+};
+NameFault name_fault(const std::string& name);
+
+// The answer at a name prompt: the next line of the standard input that
+// holds more than white space, without the white space around it (it may
+// hold more than one word); false at the end of the input.
+bool prompted_name(std::string& name);
 
 // The file names of a tool that takes them as arguments or at prompts: with
 // argc 1, for each prompt in turn the prompt is written to the standard
-// output and one word read from the standard input; otherwise argument i
-// gives the name of file i (its first word). A command line that held an
-// option (firstArg above 1) and bad names are fatal errors of unit.
+// output and the answer read (prompted_name); otherwise argument i gives
+// the name of file i as it stands. A command line that held an option
+// (firstArg above 1) and bad names are fatal errors of unit, found before
+// any file is opened.
 std::vector<std::string> file_names(int argc, char** argv, int firstArg, const char* unit,
                                     const std::vector<const char*>& prompts);
 
-// Creates or empties an output file; false when it cannot be created.
-bool open_output(std::ofstream& out, const std::string& name);
+// Why a file cannot be opened or read, from the error number the failure
+// left ("No such file or directory").
+std::string cause(int err);
+
 // The reason line for an output file that cannot be created or written.
 std::string cannot_write(const std::string& name);
 

@@ -1,8 +1,10 @@
 #include "tzdfstream.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -11,38 +13,28 @@
 #include <vector>
 
 #include "dfopen.h"
+#include "tempfiles.h"
 #include "tzcheck.h"
 #include "tzdefs.h"
 
 namespace {
 
-const char kTemplate[] = "/tmp/tzdfstream.XXXXXX";
+const char kTemplateName[] = "/tzdfstream.XXXXXX";
 const char* const kUnit = "tzdfstream.cpp";
 
-// The copies of the open streams, removed all together when a broken
-// invariant ends the program (an abnormal end runs no destructors).
-std::vector<const char*>& live_copies() {
-  static std::vector<const char*> names;
-  return names;
-}
+// The name of a copy before its making: the template in the folder of
+// temporary copies.
+std::string copy_template() { return tzframe::temp_folder() + kTemplateName; }
 
-void forget(const char* name) {
-  std::vector<const char*>& v = live_copies();
-  v.erase(std::remove(v.begin(), v.end(), name), v.end());
-}
+enum CopyResult { COPY_DONE, COPY_OPEN_QUOTE, COPY_OPEN_COMMENT, COPY_READ_FAILED, COPY_WRITE_FAILED };
 
-void remove_live_copies() {
-  for (const char* name : live_copies()) std::remove(name);
-  live_copies().clear();
-}
-
-enum CopyResult { COPY_DONE, COPY_OPEN_QUOTE, COPY_OPEN_COMMENT, COPY_FAILED };
-
-// How a copy ended; for a stretch left open, where it opened.
+// How a copy ended; for a stretch left open, where it opened; for a
+// failure, its error number.
 struct CopyEnd {
   CopyResult result;
   std::uint64_t openedAt;  // the offset in the source of the quote or the '#'
   char quote;              // the quote of an open quoted stretch
+  int err;
 };
 
 // The copy goes through blocks of this size both ways: a read or a write
@@ -54,7 +46,7 @@ const std::size_t kReadBuffer = TzIoBlock(std::size_t(1) << 18);
 // The output of the copy, gathered into one block and written when full.
 class CopyOut {
  public:
-  explicit CopyOut(std::streambuf& d) : dst(d), buf(kBlock), used(0), written(true) {}
+  explicit CopyOut(std::streambuf& d) : dst(d), buf(kBlock), used(0), err(0) {}
   void put(const char* p, std::size_t k) {
     while (k > 0) {
       if (used == buf.size()) flush();
@@ -69,21 +61,23 @@ class CopyOut {
     if (used == buf.size()) flush();
     buf[used++] = c;
   }
-  // Writes what is gathered; false when some write failed.
-  bool flush() {
+  // Writes what is gathered; the error number of the first write that
+  // failed, 0 when none did.
+  int flush() {
     if (used > 0) {
       std::streamsize n = static_cast<std::streamsize>(used);
-      written = dst.sputn(buf.data(), n) == n && written;
+      errno = 0;
+      if (dst.sputn(buf.data(), n) != n && err == 0) err = errno != 0 ? errno : EIO;
       used = 0;
     }
-    return written;
+    return err;
   }
 
  private:
   std::streambuf& dst;
   std::vector<char> buf;
   std::size_t used;
-  bool written;
+  int err;
 };
 
 // The first of the characters that begin a stretch ('\'', '"', '#') in
@@ -124,9 +118,10 @@ CopyEnd strip_comments(std::streambuf& src, std::streambuf& dst) {
   for (;;) {
     std::streamsize n;
     try {
+      errno = 0;
       n = src.sgetn(block.data(), static_cast<std::streamsize>(block.size()));
-    } catch (const std::exception&) {  // the file buffer reports a failed read (a directory)
-      return {COPY_FAILED, 0, 0};
+    } catch (const std::exception&) {  // the file buffer reports a failed read
+      return {COPY_READ_FAILED, 0, 0, errno != 0 ? errno : EIO};
     }
     if (n <= 0) break;
     const char* const buf = block.data();
@@ -173,11 +168,11 @@ CopyEnd strip_comments(std::streambuf& src, std::streambuf& dst) {
     }
     base += static_cast<std::uint64_t>(n);
   }
-  bool written = out.flush();
+  const int err = out.flush();
   // A quote as the very last character of the file ends the copy.
-  if (state == QUOTE && !quoteEmpty) return {COPY_OPEN_QUOTE, openedAt, cmt};
-  if (state == COMMENT) return {COPY_OPEN_COMMENT, openedAt, 0};
-  return {written ? COPY_DONE : COPY_FAILED, 0, 0};
+  if (state == QUOTE && !quoteEmpty) return {COPY_OPEN_QUOTE, openedAt, cmt, 0};
+  if (state == COMMENT) return {COPY_OPEN_COMMENT, openedAt, 0, 0};
+  return {err == 0 ? COPY_DONE : COPY_WRITE_FAILED, 0, 0, err};
 }
 
 // The line (counted from 1) of the source that holds the byte at offset.
@@ -212,77 +207,87 @@ void report_open_stretch(const char* name, const CopyEnd& end) {
 
 }  // namespace
 
-TzDfstream::TzDfstream() : openFlag(0) { std::strcpy(dfname, kTemplate); }
+TzDfstream::TzDfstream() : dfname(copy_template()), openFlag(0) {}
 
-TzDfstream::TzDfstream(const char* name) : openFlag(0) {
-  std::strcpy(dfname, kTemplate);
-  open(name);
-}
+TzDfstream::TzDfstream(const char* name) : dfname(copy_template()), openFlag(0) { open(name); }
 
 TzDfstream::~TzDfstream() {
-  if (openFlag == 1) {
-    std::remove(dfname);
-    forget(dfname);
-  }
+  if (openFlag == 1) std::remove(dfname.c_str());
   std::ifstream::close();  // while the read buffer still exists
+}
+
+// The open failed: no copy is left, the stream tests as failed.
+void TzDfstream::Fail(int err) {
+  if (live.Listed()) {
+    std::remove(dfname.c_str());
+    live.Untrack();
+  }
+  dfname = copy_template();
+  sourceError = err;
+  setstate(std::ios::failbit);
+}
+
+// The line for a copy that cannot be made (what: "created", "written",
+// "opened"): the source, the folder of the copy and the cause.
+void TzDfstream::CopyFault(const char* name, const char* what, int err) {
+  std::cout.flush();
+  std::cerr << "File: " << name << ": its comment-free copy cannot be " << what << " in the folder "
+            << tzframe::temp_folder() << (tzframe::temp_folder_from_env() ? " (TMPDIR)" : "") << ": "
+            << std::strerror(err) << std::endl;
+  Fail(0);
 }
 
 void TzDfstream::open(const char* name) {
   if (openFlag == 1) close();
-  std::strcpy(dfname, kTemplate);  // every copy gets a fresh unique name
-  std::ifstream src(name, std::ios::in);
-  if (!src) {
-    setstate(std::ios::failbit);
-    return;
-  }
-  int fd = mkstemp(dfname);
-  if (fd < 0) {
-    std::strcpy(dfname, kTemplate);
-    setstate(std::ios::failbit);
-    return;
-  }
-  ::close(fd);
-  std::ofstream dst(dfname, std::ios::out | std::ios::trunc);
-  if (!dst) {
-    std::remove(dfname);
-    setstate(std::ios::failbit);
-    return;
-  }
-  const CopyEnd end = strip_comments(*src.rdbuf(), *dst.rdbuf());
-  const CopyResult r = end.result;
-  dst.close();
-  src.close();
-  if (r == COPY_OPEN_QUOTE || r == COPY_OPEN_COMMENT) {
-    std::remove(dfname);  // no copy is left behind by the stops below
-    remove_live_copies();
-    report_open_stretch(name, end);
-  }
-  TZ_CHECK_AT(r != COPY_OPEN_QUOTE, kUnit, 54, "c == cmt");
-  TZ_CHECK_AT(r != COPY_OPEN_COMMENT, kUnit, 61, "c == '\\n'");
-  if (r != COPY_DONE || !dst) {  // (the copy may be incomplete)
-    std::remove(dfname);
-    setstate(std::ios::failbit);
-    return;
-  }
-  std::cout.flush();
+  sourceError = 0;
+  // Made before the copy exists: a stop for memory leaves no copy behind.
   if (!readBuffer) {
     readBuffer.reset(new char[kReadBuffer]);
     rdbuf()->pubsetbuf(readBuffer.get(), static_cast<std::streamsize>(kReadBuffer));
   }
-  std::ifstream::open(dfname, std::ios::in);
-  if (!is_open()) {
-    std::remove(dfname);
-    setstate(std::ios::failbit);
-    return;
+  dfname = copy_template();  // every copy gets a fresh unique name
+  errno = 0;
+  std::ifstream src(name, std::ios::in);
+  if (!src) {
+    const int err = errno != 0 ? errno : EIO;
+    // Too many open files is no fault of the source.
+    if (err == EMFILE || err == ENFILE) return CopyFault(name, "created", err);
+    return Fail(err);
   }
+  struct stat st;
+  if (stat(name, &st) == 0 && S_ISDIR(st.st_mode)) return Fail(EISDIR);
+  int fd = mkstemp(dfname.data());
+  if (fd < 0) return CopyFault(name, "created", errno);
+  live.Track(dfname.c_str());
+  ::close(fd);
+  errno = 0;
+  std::ofstream dst(dfname, std::ios::out | std::ios::trunc);
+  if (!dst) return CopyFault(name, "created", errno != 0 ? errno : EIO);
+  CopyEnd end = strip_comments(*src.rdbuf(), *dst.rdbuf());
+  errno = 0;
+  dst.close();
+  if (end.result == COPY_DONE && dst.fail()) end = {COPY_WRITE_FAILED, 0, 0, errno != 0 ? errno : EIO};
+  src.close();
+  const CopyResult r = end.result;
+  if (r == COPY_OPEN_QUOTE || r == COPY_OPEN_COMMENT) {
+    tzframe::remove_temp_files();  // no copy is left behind by the stops below
+    report_open_stretch(name, end);
+  }
+  TZ_CHECK_AT(r != COPY_OPEN_QUOTE, kUnit, 54, "c == cmt");
+  TZ_CHECK_AT(r != COPY_OPEN_COMMENT, kUnit, 61, "c == '\\n'");
+  if (r == COPY_READ_FAILED) return Fail(end.err);
+  if (r == COPY_WRITE_FAILED) return CopyFault(name, "written", end.err);
+  std::cout.flush();
+  errno = 0;
+  std::ifstream::open(dfname, std::ios::in);
+  if (!is_open()) return CopyFault(name, "opened", errno != 0 ? errno : EIO);
   openFlag = 1;
-  live_copies().push_back(dfname);
 }
 
 void TzDfstream::close() {
   if (openFlag != 1) return;
   std::ifstream::close();
-  std::remove(dfname);
-  forget(dfname);
+  std::remove(dfname.c_str());
+  live.Untrack();
   openFlag = 0;
 }

@@ -87,6 +87,24 @@ In_folder::In_folder(const std::string& dir) : old_(fs::current_path().string())
 
 In_folder::~In_folder() { fs::current_path(old_); }
 
+With_env::With_env(std::string name, const char* value) : name_(std::move(name)) {
+  if (const char* old = std::getenv(name_.c_str())) {
+    had_ = true;
+    old_ = old;
+  }
+  if (value)
+    setenv(name_.c_str(), value, 1);
+  else
+    unsetenv(name_.c_str());
+}
+
+With_env::~With_env() {
+  if (had_)
+    setenv(name_.c_str(), old_.c_str(), 1);
+  else
+    unsetenv(name_.c_str());
+}
+
 // ---- the child --------------------------------------------------------------
 
 namespace {

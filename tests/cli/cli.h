@@ -79,6 +79,20 @@ class In_folder {
   std::string old_;
 };
 
+// Sets the environment variable `name` of the test program to `value`
+// (unsets it for null) for the life of the object, then restores it.
+class With_env {
+ public:
+  With_env(std::string name, const char* value);
+  ~With_env();
+  With_env(const With_env&) = delete;
+  With_env& operator=(const With_env&) = delete;
+
+ private:
+  std::string name_, old_;
+  bool had_ = false;
+};
+
 // ---- running ----------------------------------------------------------------
 
 // A program under test, by the path CMake gives the tests.

@@ -166,6 +166,22 @@ TEST(CliCase, EnvironmentAddressSpaceAndTheFolderLeft) {
                  .leaves({"seen.txt"}));
 }
 
+// The test program's own variable, set or unset for a scope and then as it
+// was before.
+TEST(CliEnv, SetsForAScopeAndRestores) {
+  unsetenv("TZ_CLI_TEST");
+  {
+    cli::With_env set("TZ_CLI_TEST", "first");
+    EXPECT_STREQ(std::getenv("TZ_CLI_TEST"), "first");
+    {
+      cli::With_env unset("TZ_CLI_TEST", nullptr);
+      EXPECT_EQ(std::getenv("TZ_CLI_TEST"), nullptr);
+    }
+    EXPECT_STREQ(std::getenv("TZ_CLI_TEST"), "first");
+  }
+  EXPECT_EQ(std::getenv("TZ_CLI_TEST"), nullptr);
+}
+
 // Under a limit of its address space an allocation beyond it fails in the
 // child. (AddressSanitizer reserves more address space than any limit
 // leaves, so the sanitizer build cannot show it.)

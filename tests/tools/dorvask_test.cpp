@@ -7,8 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -344,7 +346,9 @@ TEST_F(Dorvask, WritesTheRecordsAsRead) {
   for (const char* second : {"2 2 0 0 0 3 0 0 0 4 9 9 9\n", "2 2 0.0 0 0 3 0 0 0 +4 9 9 9\n"})
     cases.push_back(on(std::string("an unknown attribute: ") + second,
                        v4Header(1, 0, 1, "2") + "1 1 0 0 0 2 0 0 0 1 10 0.5 7\n" + second)
-                        .err("Error occured in file: dorvask.cpp, at line: 576\n")
+                        .err("Error occured in file: dorvask.cpp, at line: 576\n"
+                             "record 2 (edge 2) of in.dat has the attribute 4; it is kept, without length, "
+                             "gradient and area.\n")
                         .writes("out.dat", outHeader(1, 0, 1, "2") +
                                                "1 1 0 0 0 2 0 0 0 0 1 -2 1 10 0.5 7\n"
                                                "2 2 0 0 0 3 0 0 0 1 1 0 4 \n"));
@@ -399,7 +403,8 @@ TEST_F(Dorvask, UsageAndVersion) {
   for (const Case& c : cases) check(Case(c).status(1));
 }
 
-// Error points: the report on the error stream, the status and the console.
+// Error points: the report on the error stream, the status and the console;
+// a fatal one leaves the earlier output as it was and no temporary file.
 TEST_F(Dorvask, ErrorPoints) {
   const std::string rec = "1 1 0 0 0 2 0 0 0 1 1 1 1\n";
   struct Row {
@@ -410,6 +415,8 @@ TEST_F(Dorvask, ErrorPoints) {
     bool ran;  // the records were processed
   };
   const std::string e = "Error occured in file: dorvask.cpp, at line: ";
+  const std::string short1 = "\nthe records of in.dat end after 1 of the 2 that [Number of Total Edges] gives "
+                             "(at the end of the file or an empty line).\n";
   const Row cases[] = {
       {"wrong format", "[Data Format Name]\nedge format V.0\n", 1,
        e + "496\niFile must be edge format V.4 data.\n", false},
@@ -417,11 +424,16 @@ TEST_F(Dorvask, ErrorPoints) {
        false},
       {"empty line before the format", "[Comment]\n\n[Data Format Name]\nedge format V.4\n", 1,
        e + "496\niFile must be edge format V.4 data.\n", false},
-      {"no total count", "[Data Format Name]\nedge format V.4\n[Data]\n" + rec, 1, e + "510\n", false},
+      {"no total count", "[Data Format Name]\nedge format V.4\n[Data]\n" + rec, 1,
+       e + "510\nthe input file in.dat has no [Number of Total Edges] line.\n", false},
       {"no data line", "[Data Format Name]\nedge format V.4\n[Number of Total Edges]\n1\n" + rec, 1,
-       e + "531\n", false},
-      {"count above the records", v4Header(1, 0, 0, "2") + rec, 1, e + "553\n2th data\n", false},
-      {"empty line in the records", v4Header(1, 0, 0, "2") + rec + "\n" + rec, 1, e + "553\n2th data\n",
+       e + "531\nthe input file in.dat has no [Data] line.\n", false},
+      {"count above the records", v4Header(1, 0, 0, "2") + rec, 1, e + "553\n2th data" + short1, false},
+      {"empty line in the records", v4Header(1, 0, 0, "2") + rec + "\n" + rec, 1, e + "553\n2th data" + short1,
+       false},
+      {"no records", v4Header(1, 0, 0, "1"), 1,
+       e + "553\n1th data\nthe records of in.dat end after 0 of the 1 that [Number of Total Edges] gives "
+           "(at the end of the file or an empty line).\n",
        false},
       {"count not a number", v4Header(1, 0, 0, "two") + rec, 1,
        e + "521\nthe number of total edges in in.dat must be a non-negative integer, not \"two\".\n", false},
@@ -452,35 +464,107 @@ TEST_F(Dorvask, ErrorPoints) {
        e + "587\nedge 7 in in.dat has the same upper and lower node 5.\n", false},
       {"edge number twice", v4Header(3, 0, 0, "3") + rec + "2 2 0 0 0 3 0 0 0 1 1 1 1\n" + rec, 1,
        e + "592\nedge 1 is given twice in in.dat, in records 1 and 3.\n", false},
-      {"unknown attribute", v4Header(1, 0, 0, "1") + "1 1 0 0 0 2 0 0 0 4 9 9 9\n", 0, e + "576\n", true},
+      {"unknown attribute", v4Header(1, 0, 0, "1") + "1 1 0 0 0 2 0 0 0 4 9 9 9\n", 0,
+       e + "576\nrecord 1 (edge 1) of in.dat has the attribute 4; it is kept, without length, gradient and area.\n",
+       true},
   };
+  const std::string earlier = "an earlier output\n";
   for (const Row& c : cases)
-    check(on(c.what, c.input).status(c.status).err(c.err).out(c.ran ? progress(1) : ""));
+    check(on(c.what, c.input)
+              .file("out.dat", earlier)
+              .status(c.status)
+              .err(c.err)
+              .out(c.ran ? progress(1) : "")
+              .writes("out.dat", c.status == 0 ? outHeader(1, 0, 0, "1") + "1 1 0 0 0 2 0 0 0 0 0 4 \n" : earlier)
+              .leaves({"in.dat", "out.dat"}));
 }
 
-// What a refused run leaves: the header copied so far, the line naming
-// the input, nothing where the output cannot be created, and an input
-// named again as the output refused before anything is written, so that
-// the input is not emptied.
-TEST_F(Dorvask, RefusedRunsLeaveTheirOutputsAsReported) {
+// What a refused run leaves: an earlier output as it was (nothing new where
+// the output cannot be created), and an input named again as the output
+// refused before anything is written, so that the input is not replaced.
+TEST_F(Dorvask, RefusedRunsLeaveTheEarlierOutputAsItWas) {
   const std::string e = "Error occured in file: dorvask.cpp, at line: ";
   const std::string input = v4Header(2, 1, 0, "3") + kThree;
+  const std::string earlier = "an earlier output\n";
   const Case cases[] = {
       on("a format error", "[Comment]\nabc\n[Data Format Name]\nedge connection V.4\n")
-          .writes("out.dat",
-                  "[Comment]\nabc\nThis data was generated from in.dat by dorvask.\n[Data Format Name]\n"),
+          .file("out.dat", earlier)
+          .writes("out.dat", earlier)
+          .leaves({"in.dat", "out.dat"}),
       Case("a missing input").args({"none.dat", "out.dat"})
-          .err(e + "496\niFile must be edge format V.4 data.\n")
-          .writes("out.dat", "This data was generated from none.dat by dorvask.\n"),
+          .file("out.dat", earlier)
+          .err(e + "496\niFile must be edge format V.4 data.\nthe input file none.dat cannot be read: " +
+               std::strerror(ENOENT) + ".\n")
+          .writes("out.dat", earlier)
+          .leaves({"out.dat"}),
+      Case("a folder as the input").args({"sub", "out.dat"})
+          .directory("sub")
+          .file("out.dat", earlier)
+          .err(e + "496\niFile must be edge format V.4 data.\nthe input file sub cannot be read: " +
+               std::strerror(EISDIR) + ".\n")
+          .writes("out.dat", earlier)
+          .leaves({"sub", "out.dat"}),
       Case("an output in a missing folder").file("in.dat", input).args({"in.dat", "no/such/dir/out.dat"})
           .err(e + "45\nthe output file no/such/dir/out.dat cannot be written.\n")
-          .out(""),
+          .out("")
+          .leaves({"in.dat"}),
       Case("the input as the output").file("in.dat", input).args({"in.dat", "./in.dat"})
           .err(e + "489\nthe output file ./in.dat is the input file.\n")
           .out("")
-          .writes("in.dat", input),
+          .writes("in.dat", input)
+          .leaves({"in.dat"}),
   };
-  for (const Case& c : cases) check(Case(c).status(1));
+  for (const Case& c : cases) {
+    cli::Folder dir;
+    cli::check(cli::dorvask, dir, Case(c).status(1));
+  }
+}
+
+// A file-size limit (SIGXFSZ at its default, as a shell leaves it) makes a
+// write of the output fail: reported, and the earlier output stays.
+TEST_F(Dorvask, AFileSizeLimitIsAFailedWrite) {
+  std::string data;
+  for (int k = 1; k <= 2000; ++k)
+    data += std::to_string(k) + " " + std::to_string(k + 1) + " 0 0 0 " + std::to_string(k) + " 0 0 0 2 \n";
+  const std::string input = v4Header(0, 2000, 0, "2000") + data;  // some 50 kB, and 60 kB written
+  check(on("a limit of 56 kB", input)
+            .file("out.dat", "an earlier output\n")
+            .file_size_limit(56 * 1024)
+            .status(1)
+            .out(progress(2000))
+            .err("Error occured in file: dorvask.cpp, at line: 45\nthe output file out.dat cannot be written.\n")
+            .writes("out.dat", "an earlier output\n")
+            .leaves({"in.dat", "out.dat"}));
+}
+
+// Memory exhausted (a limit of the address space): the error line, what
+// dorvask was doing, status 1; the earlier output stays. A count of four
+// million edges makes dorvask take room for them as it starts reading; a
+// basin of 300 000 edges runs out on its way.
+TEST_F(Dorvask, MemoryExhaustedIsReportedWithWhatWasBeingDone) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "an address-space limit does not work under AddressSanitizer";
+#endif
+  const std::string e = "Error occured in file: dorvask.cpp, at line: 47\n";
+  std::string basin;
+  for (int k = 1; k <= 300000; ++k)
+    basin += std::to_string(k) + " " + std::to_string(k + 1) + " 0 0 0 " + std::to_string(k) + " 0 0 0 2 \n";
+  const Case cases[] = {
+      on("a count of four million edges", v4Header(0, 1, 0, "4000000") + "1 1 0 0 0 2 0 0 0 2 \n")
+          .address_space_limit(64 << 20)
+          .out("")
+          .err(e + "memory ran out while reading the input file in.dat.\n"),
+      on("300 000 edges", v4Header(0, 300000, 0, "300000") + basin)
+          .address_space_limit(28 << 20)
+          .err(cli::matches(e + "memory ran out while (reading the input file|checking the edge numbers of|"
+                                "building the neighbour lists of) in\\.dat\\.\n")),
+  };
+  for (const Case& c : cases)
+    check(Case(c)
+              .file("out.dat", "an earlier output\n")
+              .status(1)
+              .writes("out.dat", "an earlier output\n")
+              .leaves({"in.dat", "out.dat"}));
 }
 
 // The neighbour lists as the search trees give them: the values (edge,

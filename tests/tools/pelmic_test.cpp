@@ -5,13 +5,17 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <random>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli/cli.h"
+#include "tool_runs.h"
 #include "tool_texts.h"
 
 #ifdef TZ_PELMIC_EXE
@@ -23,8 +27,18 @@ using cli::Case;
 class Pelmic : public testing::Test {
  protected:
   cli::Result check(const Case& c) const { return cli::check(cli::pelmic, dir_, c); }
+  // A run whose comment-free copies go to a folder of their own, which it
+  // must leave empty.
+  cli::Result check_copies(const Case& c) const {
+    cli::Result r = check(copies_.in(c));
+    EXPECT_TRUE(copies_.empty()) << "a copy is left in " << copies_.path() << " by " << c.name();
+    return r;
+  }
   cli::Folder dir_;
+  toolruns::Copies copies_;
 };
+
+const std::string kError = "Error occured in file: pelmic.cpp, at line: ";
 
 const std::string kFixtures = std::string(TZ_FIXTURES) + "/pelmic/";
 
@@ -69,23 +83,15 @@ TEST_F(Pelmic, ConvertsTheFixtureBasin) {
             .err("")
             .out("Gradients have been calculated.\nEdges have been sorted.\n" + repeats +
                  "pelmic has normally worked.\n"));
-  // The names from the prompts, in order: the first word of each.
+  // The names from the prompts, in order, a line each: the white space
+  // around a name and lines of white space are passed over.
   check(Case(fixture)
-            .input("edges.dat   nodes.dat\nout.dat extra words\n")
+            .input("edges.dat\n  nodes.dat\t\n \n\nout.dat \r\n")
             .out("# edge format V.0 file (input file) : "
                  "# node format V.0 file (input file) : "
                  "# edge format V.4 file (output file) : "
                  "Gradients have been calculated.\nEdges have been sorted.\n" +
                  repeats + "pelmic has normally worked.\n"));
-}
-
-TEST_F(Pelmic, ArgumentGivesItsFirstWord) {
-  check(Case()
-            .file("n.dat", kNodes)
-            .file("e.dat", edge_file("1 1 2 2\n"))
-            .args({"e.dat tail", "n.dat", "o.dat x"})
-            .status(0)
-            .writes("o.dat", header("e.dat", "n.dat", 0, 1, 0) + "1 1 0 0 105 2 100 0 100 2 \n"));
 }
 
 // Sound inputs and what pelmic makes of them.
@@ -156,8 +162,8 @@ TEST_F(Pelmic, ConvertsRecords) {
       // No "[Data]" in either file: reported, and the run goes on.
       on("missing data sections", "[Data Format Name]\nnode format V.0\n1 0 0 0 0\n",
          "[Data Format Name]\nedge format V.0\n1 1 2 2\n")
-          .err("Error occured in file: pelmic.cpp, at line: 414\n"
-               "Error occured in file: pelmic.cpp, at line: 419\n")
+          .err("Error occured in file: pelmic.cpp, at line: 414\nthe node file n.dat has no [Data] line.\n"
+               "Error occured in file: pelmic.cpp, at line: 419\nthe edge file e.dat has no [Data] line.\n")
           .out(kNormalEnd)
           .writes("o.dat", header("e.dat", "n.dat", 0, 0, 0)),
   };
@@ -289,29 +295,39 @@ TEST_F(Pelmic, KeepsTheRecordThatThePartitionSortPutsFirst) {
   }
 }
 
-// Inputs pelmic refuses: the report, status 1, and the output created
-// empty before anything was read.
-TEST_F(Pelmic, FaultyInputsStopWithAReportAndLeaveTheOutputEmpty) {
-  const std::string e = "Error occured in file: pelmic.cpp, at line: ";
+// Inputs pelmic refuses: the report, status 1, and an earlier output of
+// the output's name left as it was, with no temporary file beside it and
+// no copy of an input left.
+TEST_F(Pelmic, FaultyInputsStopWithAReportAndLeaveTheEarlierOutputAsItWas) {
+  const std::string e = kError;
+  const std::string missing = std::strerror(ENOENT), folder = std::strerror(EISDIR);
+  // The folder's names after every run: the inputs of all rows and o.dat.
+  const std::set<std::string> names = {"n.dat", "e.dat", "bad.dat", "o.dat", "sub"};
   const Case formats[] = {
       Case("the node file of another format").args({"e.dat", "bad.dat", "o.dat"})
           .err(e + "392\nnode data must be node format V.0.\nedge format V.0\n"),
       Case("no node file").args({"e.dat", "missing.dat", "o.dat"})
-          .err(e + "392\nnode data must be node format V.0.\n\n"),
+          .err(e + "392\nnode data must be node format V.0.\nthe node file missing.dat cannot be read: " + missing +
+               ".\n"),
+      Case("a folder for the node file").args({"e.dat", "sub", "o.dat"})
+          .err(e + "392\nnode data must be node format V.0.\nthe node file sub cannot be read: " + folder + ".\n"),
       Case("the edge file of another format").args({"n.dat", "n.dat", "o.dat"})
           .err(e + "404\nedge data must be edge format V.0.\n"),
       Case("no edge file").args({"missing.dat", "n.dat", "o.dat"})
-          .err(e + "404\nedge data must be edge format V.0.\n"),
+          .err(e + "404\nedge data must be edge format V.0.\nthe edge file missing.dat cannot be read: " + missing +
+               ".\n"),
   };
   for (const Case& c : formats)
-    check(Case(c)
-              .file("n.dat", kNodes)
-              .file("e.dat", edge_file("1 1 2 2\n"))
-              .file("bad.dat", "[Data Format Name]\nedge format V.0\n[Data]\n")
-              .file("o.dat", "old contents\n")
-              .status(1)
-              .out("")
-              .writes("o.dat", ""));
+    check_copies(Case(c)
+                     .file("n.dat", kNodes)
+                     .file("e.dat", edge_file("1 1 2 2\n"))
+                     .file("bad.dat", "[Data Format Name]\nedge format V.0\n[Data]\n")
+                     .file("o.dat", "old contents\n")
+                     .directory("sub")
+                     .status(1)
+                     .out("")
+                     .writes("o.dat", "old contents\n")
+                     .leaves(names));
 
   const struct {
     const char* records;
@@ -337,7 +353,12 @@ TEST_F(Pelmic, FaultyInputsStopWithAReportAndLeaveTheOutputEmpty) {
       {"9 1 2 3 infinity\n", e + "425\nthe record of edge 9 in e.dat cannot be read: 9 1 2 3 infinity\n"},
   };
   for (const auto& c : records)
-    check(on(c.records, kNodes, edge_file(c.records)).file("o.dat", "old\n").status(1).err(c.err).writes("o.dat", ""));
+    check_copies(on(c.records, kNodes, edge_file(c.records))
+                     .file("o.dat", "old\n")
+                     .status(1)
+                     .err(c.err)
+                     .writes("o.dat", "old\n")
+                     .leaves(names));
 
   const Case nodes[] = {
       on("a node record with the attribute 1", "[Data Format Name]\nnode format V.0\n[Data]\n1 0 0 0 1\n2 1 0 0 1\n",
@@ -348,7 +369,26 @@ TEST_F(Pelmic, FaultyInputsStopWithAReportAndLeaveTheOutputEmpty) {
          edge_file("1 1 2 2\n"))
           .err(e + "436\na node record in n.dat cannot be read: 2 0 nan 0 1\n"),
   };
-  for (const Case& c : nodes) check(Case(c).status(1));
+  for (const Case& c : nodes)
+    check_copies(Case(c).file("o.dat", "old\n").status(1).writes("o.dat", "old\n").leaves(names));
+}
+
+// The names in the wrong order, the output (an earlier pelmic output)
+// second and the node file third: the node file's format is refused and
+// no file is changed.
+TEST_F(Pelmic, NamesInTheWrongOrderChangeNothing) {
+  const std::string e4 = header("edges.dat", "nodes.dat", 0, 1, 0) + "1 1 0 0 105 2 100 0 100 2 \n";
+  check_copies(Case()
+                   .file("nodes.dat", kNodes)
+                   .file("edges.dat", edge_file("1 1 2 2\n"))
+                   .file("basin.e4", e4)
+                   .args({"edges.dat", "basin.e4", "nodes.dat"})
+                   .status(1)
+                   .out("")
+                   .err(kError + "392\nnode data must be node format V.0.\nedge format V.4\n")
+                   .writes("nodes.dat", kNodes)
+                   .writes("basin.e4", e4)
+                   .leaves({"nodes.dat", "edges.dat", "basin.e4"}));
 }
 
 TEST_F(Pelmic, UsageVersionAndArgumentCounts) {
@@ -388,8 +428,23 @@ TEST_F(Pelmic, RefusedNames) {
       Case().args({"e.dat", "n.dat", "o'k.dat"})
           .err(e + "44\na file name must not hold a quote character: o'k.dat\n")
           .writes("o'k.dat", cli::absent()),
-      Case("a quote in a prompted name").input("e.dat \"n\".dat")
+      Case("a quote in a prompted name").input("e.dat\n\"n\".dat\n")
           .err(e + "44\na file name must not hold a quote character: \"n\".dat\n"),
+      // A name of more words cannot be honoured: no file is made or touched
+      // (that of its first word among them).
+      Case("two names on the line of a prompt").input("e.dat n.dat\no.dat\n")
+          .out("# edge format V.0 file (input file) : ")
+          .err(e + "46\na file name must not hold blanks or tabs: \"e.dat n.dat\"\n")
+          .leaves({"n.dat", "e.dat"}),
+      Case("a blank after a name").args({"e.dat ", "n.dat", "o.dat"})
+          .err(e + "46\na file name must not hold blanks or tabs: \"e.dat \"\n"),
+      Case("a tab in a name").args({"e.dat", "n\t.dat", "o.dat"})
+          .err(e + "46\na file name must not hold blanks or tabs: \"n\t.dat\"\n"),
+      Case("a blank in the output's name").args({"e.dat", "n.dat", "basin 2024.e4"})
+          .file("basin", "an unrelated file\n")
+          .err(e + "46\na file name must not hold blanks or tabs: \"basin 2024.e4\"\n")
+          .writes("basin", "an unrelated file\n")
+          .leaves({"n.dat", "e.dat", "basin"}),
   };
   for (const Case& c : cases)
     check(Case(c).file("n.dat", kNodes).file("e.dat", edge_file("1 1 2 2\n")).status(1));
@@ -414,20 +469,124 @@ TEST_F(Pelmic, OutputThatCannotBeCreatedIsReported) {
     check(Case(c).file("n.dat", kNodes).file("e.dat", edge_file("1 1 2 2\n")).status(1));
 }
 
+// A file-size limit (SIGXFSZ at its default, as a shell leaves it) makes a
+// write fail: the output's, reported as one that cannot be written, or the
+// copy's of an input, named with its folder before the report of the
+// input. The earlier output stays and nothing is left behind.
+TEST_F(Pelmic, AFileSizeLimitIsAFailedWrite) {
+  std::string edges = edge_file(""), nodes = "[Data Format Name]\nnode format V.0\n[Data]\n";
+  for (int k = 1; k <= 3000; ++k) edges += std::to_string(k) + " 1 2 2\n";  // some 25 kB, and 85 kB written
+  for (int k = 1; k <= 4000; ++k) nodes += std::to_string(k) + " 0 0 0 1\n";  // some 45 kB
+  const Case cases[] = {
+      on("the output", kNodes, edges)
+          .file_size_limit(48 * 1024)
+          .out("Gradients have been calculated.\nEdges have been sorted.\n")
+          .err(kError + "45\nthe output file o.dat cannot be written.\n"),
+      on("the copy of the node file", nodes, edge_file("1 1 2 2\n"))
+          .file_size_limit(16 * 1024)
+          .out("")
+          .err("File: n.dat: its comment-free copy cannot be written in the folder " + copies_.path() +
+               " (TMPDIR): " + std::strerror(EFBIG) + "\n" + kError +
+               "392\nnode data must be node format V.0.\n"
+               "the node file n.dat cannot be read: its comment-free copy cannot be made.\n"),
+  };
+  for (const Case& c : cases)
+    check_copies(Case(c)
+                     .file("o.dat", "an earlier output\n")
+                     .status(1)
+                     .writes("o.dat", "an earlier output\n")
+                     .leaves({"n.dat", "e.dat", "o.dat"}));
+}
+
+const std::string kNoCopyReport = kError +
+                                  "392\nnode data must be node format V.0.\n"
+                                  "the node file n.dat cannot be read: its comment-free copy cannot be made.\n";
+const std::string kNoCopy = ": its comment-free copy cannot be created in the folder ";
+
+// The comment-free copies cannot be made where TMPDIR points (no such
+// folder): a line for each input names it, the folder and the cause, and
+// the report of the input follows; the earlier output stays.
+TEST_F(Pelmic, ACopyThatCannotBeMadeIsNamedWithItsFolder) {
+  const std::string none = dir_.file("none");
+  check(on("no folder for the copies", kNodes, edge_file("1 1 2 2\n"))
+            .env("TMPDIR", none)
+            .file("o.dat", "an earlier output\n")
+            .status(1)
+            .out("")
+            .err("File: n.dat" + kNoCopy + none + " (TMPDIR): " + std::strerror(ENOENT) + "\nFile: e.dat" +
+                 kNoCopy + none + " (TMPDIR): " + std::strerror(ENOENT) + "\n" + kNoCopyReport)
+            .writes("o.dat", "an earlier output\n")
+            .leaves({"n.dat", "e.dat", "o.dat"}));
+}
+
+// The open files at their limit (a shell's ulimit -n) are named as the
+// cause, not the inputs. The shell gives the descriptors 0 to 4: the output
+// takes 3 and the node file 4, and its copy has none.
+TEST_F(Pelmic, TooFewFileDescriptorsAreNamedAsTheCause) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizers' runtime needs descriptors of its own";
+#endif
+  const Case few = copies_.in(Case("too few file descriptors")
+                                  .file("n.dat", kNodes)
+                                  .file("e.dat", edge_file("1 1 2 2\n"))
+                                  .file("o.dat", "an earlier output\n")
+                                  .args(toolruns::with_descriptors(5, cli::pelmic, {"e.dat", "n.dat", "o.dat"})));
+  cli::check(toolruns::kShell, dir_,
+             Case(few)
+                 .status(1)
+                 .out("")
+                 .err("File: n.dat" + kNoCopy + copies_.path() + " (TMPDIR): " + std::strerror(EMFILE) +
+                      "\nFile: e.dat" + kNoCopy + copies_.path() + " (TMPDIR): " + std::strerror(EMFILE) + "\n" +
+                      kNoCopyReport)
+                 .writes("o.dat", "an earlier output\n")
+                 .leaves({"n.dat", "e.dat", "o.dat"}));
+  EXPECT_TRUE(copies_.empty());
+}
+
+// Memory exhausted (a limit of the address space): the error line, what
+// pelmic was doing, status 1; the earlier output stays and nothing is left.
+// Many edges run out when their records are given room, many nodes when
+// they are indexed (where a full tree once failed its allocation check).
+TEST_F(Pelmic, MemoryExhaustedIsReportedWithWhatWasBeingDone) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "an address-space limit does not work under AddressSanitizer";
+#endif
+  std::string edges = edge_file(""), nodes = "[Data Format Name]\nnode format V.0\n[Data]\n";
+  for (int k = 1; k <= 300000; ++k) edges += std::to_string(k) + " 1 2 2\n";  // 34 MB of records
+  for (int k = 1; k <= 500000; ++k) nodes += std::to_string(k) + " 0 0 0 1\n";  // 24 MB, and 32 MB of index
+  const Case cases[] = {
+      on("many edges", kNodes, edges)
+          .address_space_limit(24 << 20)
+          .err(kError + "47\nmemory ran out while making room for the records of e.dat and n.dat.\n"),
+      on("many nodes", nodes, edge_file("1 1 2 2\n"))
+          .address_space_limit(42 << 20)
+          .err(kError + "47\nmemory ran out while indexing the nodes of n.dat.\n"),
+  };
+  for (const Case& c : cases)
+    check_copies(Case(c)
+                     .file("o.dat", "an earlier output\n")
+                     .status(1)
+                     .out("")
+                     .writes("o.dat", "an earlier output\n")
+                     .leaves({"n.dat", "e.dat", "o.dat"}));
+}
+
 // A comment at the end of a file without a line end breaks an invariant of
 // the comment-stripping stream. An apostrophe in the prose of a comment
 // block opens a quoted stretch that the end of the file leaves open. The
-// stop names the file and the line, and an earlier output is not touched.
+// stop names the file and the line; an earlier output is not touched, and
+// neither the output begun nor a copy is left.
 TEST_F(Pelmic, UnclosedCommentOrQuoteAbortsNamingTheFileAndLine) {
   const std::string comment = "[Comment]\nThe basin's nodes and edges\nas surveyed\n";
   const std::string quote =
       " there opens a quoted stretch that runs to the end of the file: quotes come in pairs, even in comment blocks\n"
       "tzdfstream.cpp:54: Assertion `c == cmt' failed.\n";
-  check(on("a comment without a line end", kNodes, edge_file("1 1 2 2 # no newline"))
-            .status(cli::kAbort)
-            .err("File: e.dat, line 4: the comment there ends the file without a line end\n"
-                 "tzdfstream.cpp:61: Assertion `c == '\\n'' failed.\n")
-            .writes("o.dat", cli::absent()));
+  check_copies(on("a comment without a line end", kNodes, edge_file("1 1 2 2 # no newline"))
+                   .status(cli::kAbort)
+                   .err("File: e.dat, line 4: the comment there ends the file without a line end\n"
+                        "tzdfstream.cpp:61: Assertion `c == '\\n'' failed.\n")
+                   .writes("o.dat", cli::absent())
+                   .leaves({"n.dat", "e.dat"}));
   const Case cases[] = {
       on("an apostrophe in the node file", comment + kNodes, edge_file("1 1 2 2\n"))
           .err("File: n.dat, line 2: the apostrophe (')" + quote),
@@ -437,11 +596,12 @@ TEST_F(Pelmic, UnclosedCommentOrQuoteAbortsNamingTheFileAndLine) {
           .err("File: e.dat, line 6: the double quote (\")" + quote),
   };
   for (const Case& c : cases)
-    check(Case(c)
-              .file("o.dat", "an earlier output\n")
-              .status(cli::kAbort)
-              .out("")
-              .writes("o.dat", "an earlier output\n"));
+    check_copies(Case(c)
+                     .file("o.dat", "an earlier output\n")
+                     .status(cli::kAbort)
+                     .out("")
+                     .writes("o.dat", "an earlier output\n")
+                     .leaves({"n.dat", "e.dat", "o.dat"}));
 }
 
 }  // namespace

@@ -8,7 +8,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <set>
 #include <sstream>
 #include <string>
@@ -19,6 +21,7 @@
 #include "cli/chain.h"
 #include "cli/cli.h"
 #include "cli/series.h"
+#include "tool_runs.h"
 #include "tool_texts.h"
 
 #ifdef TZ_SARNOLT_EXE
@@ -106,6 +109,7 @@ class Sarnolt : public ::testing::Test {
  protected:
   cli::Result check(const Case& c) const { return cli::check(cli::sarnolt, dir_, c); }
   cli::Folder dir_;
+  toolruns::Copies copies_;  // for the runs that must leave no copy
 };
 
 // A connection file of the fixtures.
@@ -114,7 +118,7 @@ std::string fixture(const std::string& name) { return cli::read_file(std::string
 // Answers accepting every value at once: the three names, the twelve
 // values, then the discharges or the runoff height.
 std::string answers(const std::string& in, const std::vector<std::string>& last) {
-  std::string s = in + " y\np.dat y\ns.dat y\n";
+  std::string s = in + "\ny\np.dat\ny\ns.dat\ny\n";
   for (const auto& v : kValues) s += v.typed + " y\n";
   for (const auto& v : last) s += v + " y\n";
   return s;
@@ -175,7 +179,7 @@ TEST_F(Sarnolt, WritesBothFilesForEveryVersion) {
 // again; the discharge at the lower end shows a line end before every
 // showing of its prompt, as does the runoff height.
 TEST_F(Sarnolt, AsksAgainUntilAnswerBeginsWithY) {
-  std::string in = "missing.dat n\nconn_v4.dat yes\np.dat N\np.dat Yes\ns.dat y\n";
+  std::string in = "missing.dat\nn\nconn_v4.dat\nyes\np.dat\nN\np.dat\nYes\ns.dat\ny\n";
   in += "0.4 no\nabc 0.9 y\n0.3 Y\n";
   for (size_t i = 1; i < kValues.size(); ++i) in += kValues[i].typed + " y\n";
   in += "0.5 x\n0.5 y\n1 nope\n1.25 yy\n";
@@ -304,18 +308,18 @@ TEST_F(Sarnolt, RefusesFaultyInputs) {
 TEST_F(Sarnolt, RefusesUnusableFileNames) {
   const std::string longName(256, 'a');
   const Case cases[] = {
-      Case().input("it's.dat y\n").out(kPromptIn).err("E: a file name must not hold a quote character: it's.dat\n"),
-      Case().input("conn_v4.dat y\np\"1.dat y\n")
+      Case().input("it's.dat\ny\n").out(kPromptIn).err("E: a file name must not hold a quote character: it's.dat\n"),
+      Case().input("conn_v4.dat\ny\np\"1.dat\ny\n")
           .out(kPromptIn + ok("conn_v4.dat") + kPromptOut)
           .err("E: a file name must not hold a quote character: p\"1.dat\n"),
-      Case("a name of 256 characters").input("conn_v4.dat y\np.dat y\n" + longName + " y\n")
+      Case("a name of 256 characters").input("conn_v4.dat\ny\np.dat\ny\n" + longName + "\ny\n")
           .out(kPromptIn + ok("conn_v4.dat") + kPromptOut + ok("p.dat") + kPromptOut2)
           .err("E: the file name is longer than 255 characters: " + longName + "\n"),
   };
   for (const Case& c : cases) check(Case(c).file("conn_v4.dat", fixture("conn_v4.dat")).status(1));
   // 255 characters fit.
   const std::string name255(251, 'b');
-  std::string in = "conn_v4.dat y\n" + name255 + ".dat y\ns.dat y\n";
+  std::string in = "conn_v4.dat\ny\n" + name255 + ".dat\ny\ns.dat\ny\n";
   for (const auto& v : kValues) in += v.typed + " y\n";
   in += "1 y\n2 y\n";
   check(Case("a name of 255 characters").input(in).status(0).err("").writes(name255 + ".dat", cli::present()));
@@ -328,9 +332,9 @@ TEST_F(Sarnolt, EndOfInputDuringTheDialogue) {
   const std::vector<std::string> cuts = {
       "",
       "conn_v4.dat",
-      "conn_v4.dat y\np.dat y\n",
-      "conn_v4.dat y\np.dat y\ns.dat y\n0.3 y\n0.4",
-      "conn_v4.dat y\np.dat y\ns.dat y\n0.3 y\nabc",
+      "conn_v4.dat\ny\np.dat\ny\n",
+      "conn_v4.dat\ny\np.dat\ny\ns.dat\ny\n0.3 y\n0.4",
+      "conn_v4.dat\ny\np.dat\ny\ns.dat\ny\n0.3 y\nabc",
       full.substr(0, full.size() - 3),  // the last value without its answer
   };
   for (const auto& cut : cuts)
@@ -345,7 +349,7 @@ TEST_F(Sarnolt, EndOfInputDuringTheDialogue) {
 
 // Answers accepting every value at once, with the output names given.
 std::string answersNamed(const std::string& in, const std::string& out, const std::string& out2) {
-  std::string s = in + " y\n" + out + " y\n" + out2 + " y\n";
+  std::string s = in + "\ny\n" + out + "\ny\n" + out2 + "\ny\n";
   for (const auto& v : kValues) s += v.typed + " y\n";
   return s + "0.5 y\n1.25 y\n";
 }
@@ -371,11 +375,37 @@ Case v4Run(const Case& c, const std::string& in) {
       .writes("s.dat", stateHeader(in) + counted("4") + kStatesV4);
 }
 
+// A name of more than one word (a name with a blank or a tab, or a name
+// with its confirmation on one line) cannot be honoured: it is refused and
+// the name asked again, and no word of it answers the next question.
+TEST_F(Sarnolt, ANameLineOfMoreWordsIsAskedAgain) {
+  const std::string refused = "a file name must not hold blanks or tabs: ";
+  std::string in = "conn_v4.dat y\nmy basin.con\n  conn_v4.dat \ny\np\t.dat\np.dat\ny\ns.dat\ny\n";
+  for (const auto& v : kValues) in += v.typed + " y\n";
+  in += "0.5 y\n1.25 y\n";
+  std::string console = kPromptIn + refused + "\"conn_v4.dat y\"\n" + kPromptIn + refused + "\"my basin.con\"\n" +
+                        kPromptIn + ok("conn_v4.dat") + kPromptOut + refused + "\"p\t.dat\"\n" + kPromptOut +
+                        ok("p.dat") + kPromptOut2 + ok("s.dat") + kInputValues;
+  for (const auto& v : kValues) console += v.prompt + ok(v.echoed);
+  console += kPromptUpdis + ok("0.5") + "\n" + kPromptLowdis + ok("1.25");
+  check(Case()
+            .file("conn_v4.dat", fixture("conn_v4.dat"))
+            .file("my", "an unrelated file\n")
+            .input(in)
+            .status(0)
+            .err("")
+            .out(console)
+            .writes("p.dat", paramFile("conn_v4.dat", "4", {"1", "2", "3", "4"}))
+            .writes("s.dat", stateHeader("conn_v4.dat") + counted("4") + kStatesV4)
+            .writes("my", "an unrelated file\n")
+            .leaves({"conn_v4.dat", "my", "p.dat", "s.dat"}));
+}
+
 // An output that cannot be created (its folder does not exist) or written
 // (a full device): reported, status 1.
 TEST_F(Sarnolt, OutputFileThatCannotBeWritten) {
   auto named = [](const std::string& out, const std::string& out2) {
-    std::string in = "conn_v4.dat y\n" + out + " y\n" + out2 + " y\n";
+    std::string in = "conn_v4.dat\ny\n" + out + "\ny\n" + out2 + "\ny\n";
     for (const auto& v : kValues) in += v.typed + " y\n";
     return in + "1 y\n2 y\n";
   };
@@ -461,8 +491,9 @@ TEST_F(Sarnolt, AMissingOutputFolderLeavesTheEarlierOutputIntact) {
   }
 }
 
-// A write that fails half way (a full device, a file size limit) leaves
-// no half-written file: the earlier outputs stay as they were.
+// A write that fails half way (a full device, a file size limit with
+// SIGXFSZ at its default, as a shell leaves it) leaves no half-written
+// file: the earlier outputs stay as they were.
 TEST_F(Sarnolt, AFailedWriteLeavesTheEarlierOutputsIntact) {
   dir_.write("conn_v4.dat", fixture("conn_v4.dat"));
   dir_.write("p.dat", "an earlier parameter file\n");
@@ -483,7 +514,6 @@ TEST_F(Sarnolt, AFailedWriteLeavesTheEarlierOutputsIntact) {
   check(Case("a file-size limit")
             .file("v1.dat", text)
             .file_size_limit(64 * 1024)
-            .sigxfsz_ignored()
             .input(answersNamed("v1.dat", "p.dat", "s.dat"))
             .status(1)
             .err("E: the output file p.dat cannot be written.\n")
@@ -491,6 +521,85 @@ TEST_F(Sarnolt, AFailedWriteLeavesTheEarlierOutputsIntact) {
             .writes("p.dat", "an earlier parameter file\n")
             .writes("s.dat", "an earlier state file\n"));
   EXPECT_EQ(dir_.entries(), (std::set<std::string>{"conn_v4.dat", "v1.dat", "p.dat", "s.dat"}));
+}
+
+// A version 1 input of some 40 kB.
+std::string v1Input() {
+  std::string v1 = "[Data Format Name]\nedge connection V.1\n[Number of Total Edges]\n4000\n[Data]\n";
+  for (int i = 1; i <= 4000; ++i) v1 += std::to_string(i) + " 0 0 2\n";
+  return v1;
+}
+
+const std::string kCreated = ": its comment-free copy cannot be created in the folder ";
+
+// The comment-free copy of the input cannot be made: the folder TMPDIR
+// names does not exist, or a file-size limit below the input's size. A line
+// names the input, the folder and the cause before the report, and no copy
+// is left.
+TEST_F(Sarnolt, ACopyThatCannotBeMadeIsNamedWithItsFolder) {
+  const std::string none = dir_.file("none");
+  const Case cases[] = {
+      Case("no folder for the copy")
+          .env("TMPDIR", none)
+          .err("File: in.dat" + kCreated + none + " (TMPDIR): " + std::strerror(ENOENT) + "\nE: no such file.\n"),
+      copies_.in(Case("a file-size limit")
+                     .file_size_limit(16 * 1024)
+                     .err("File: in.dat: its comment-free copy cannot be written in the folder " + copies_.path() +
+                          " (TMPDIR): " + std::strerror(EFBIG) + "\nE: no such file.\n")),
+  };
+  for (const Case& c : cases) {
+    check(Case(c)
+              .file("in.dat", v1Input())
+              .input(answersNamed("in.dat", "p.dat", "s.dat"))
+              .status(1)
+              .out(kPromptIn + ok("in.dat"))
+              .leaves({"in.dat"}));
+    EXPECT_TRUE(copies_.empty());
+  }
+}
+
+// The open files at their limit (a shell's ulimit -n; the input takes the
+// last descriptor) are named as the cause, not the input.
+TEST_F(Sarnolt, TooFewFileDescriptorsAreNamedAsTheCause) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizers' runtime needs descriptors of its own";
+#endif
+  const Case few = copies_.in(Case("too few file descriptors")
+                                  .file("in.dat", v1Input())
+                                  .args(toolruns::with_descriptors(4, cli::sarnolt, {}))
+                                  .input(answersNamed("in.dat", "p.dat", "s.dat")));
+  cli::check(toolruns::kShell, dir_,
+             Case(few)
+                 .status(1)
+                 .out(kPromptIn + ok("in.dat"))
+                 .err("File: in.dat" + kCreated + copies_.path() + " (TMPDIR): " + std::strerror(EMFILE) +
+                      "\nE: no such file.\n")
+                 .leaves({"in.dat"}));
+  EXPECT_TRUE(copies_.empty());
+}
+
+// Memory exhausted (a limit of the address space) while the input of a
+// million edges is read: one "E: " line saying so, status 1; the earlier
+// outputs stay and no copy is left.
+TEST_F(Sarnolt, MemoryExhaustedIsReportedWithWhatWasBeingDone) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "an address-space limit does not work under AddressSanitizer";
+#endif
+  std::string text = "[Data Format Name]\nedge connection V.1\n[Number of Total Edges]\n1000000\n[Data]\n";
+  for (int i = 1; i <= 1000000; ++i) text += std::to_string(i) + " 0 0 2\n";
+  check(copies_.in(Case("a million edges in 24 MB")
+                       .file("v1.dat", text)
+                       .file("p.dat", "an earlier parameter file\n")
+                       .file("s.dat", "an earlier state file\n")
+                       .address_space_limit(24 << 20)
+                       .input(answersNamed("v1.dat", "p.dat", "s.dat"))
+                       .status(1)
+                       .out(kPromptIn + ok("v1.dat"))
+                       .err("E: memory ran out while reading the input file v1.dat.\n")
+                       .writes("p.dat", "an earlier parameter file\n")
+                       .writes("s.dat", "an earlier state file\n")
+                       .leaves({"v1.dat", "p.dat", "s.dat"})));
+  EXPECT_TRUE(copies_.empty());
 }
 
 // A connection file with CRLF line ends, a blank last line, and a line of

@@ -71,12 +71,32 @@ TEST(ToolFrameDeathTest, FatalWritesTheErrorLineAndReason) {
               "^Error occured in file: pelmic\\.cpp, at line: 392\nnode data must be node format V\\.0\\.\n$");
 }
 
+// Names the tools refuse, with the error point and the reason line; every
+// kind of white space makes a name of more than one word for the readers.
 TEST(ToolFrame, NameFaults) {
-  EXPECT_EQ(tzframe::name_fault("edges.dat"), nullptr);
-  EXPECT_EQ(tzframe::name_fault(std::string(255, 'n')), nullptr);
-  EXPECT_NE(tzframe::name_fault(std::string(256, 'n')), nullptr);
-  EXPECT_NE(tzframe::name_fault("it's.dat"), nullptr);
-  EXPECT_NE(tzframe::name_fault("\"q\".dat"), nullptr);
+  const std::string n256(256, 'n');
+  struct {
+    std::string name;
+    int point;
+    std::string reason;
+  } cases[] = {
+      {"edges.dat", 0, ""},
+      {std::string(255, 'n'), 0, ""},
+      {"dir/../e.dat-1", 0, ""},
+      {n256, 43, "the file name is longer than 255 characters: " + n256},
+      {"it's.dat", 44, "a file name must not hold a quote character: it's.dat"},
+      {"\"q\".dat", 44, "a file name must not hold a quote character: \"q\".dat"},
+      {"basin 2024.e4", 46, "a file name must not hold blanks or tabs: \"basin 2024.e4\""},
+      {"o.dat ", 46, "a file name must not hold blanks or tabs: \"o.dat \""},
+      {"a\tb", 46, "a file name must not hold blanks or tabs: \"a\tb\""},
+      {"a\nb", 46, "a file name must not hold blanks or tabs: \"a\nb\""},
+      {"a\rb", 46, "a file name must not hold blanks or tabs: \"a\rb\""},
+  };
+  for (const auto& c : cases) {
+    const tzframe::NameFault f = tzframe::name_fault(c.name);
+    EXPECT_EQ(f.point, c.point) << c.name;
+    EXPECT_EQ(f.reason, c.reason) << c.name;
+  }
 }
 
 }  // namespace

@@ -5,13 +5,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 
 #include "cli/cli.h"
+#include "tempfiles.h"
 #include "tzstr.h"
 
 namespace {
@@ -98,8 +101,9 @@ TEST_F(TzDfstreamTest, CopyIsRemovedOnCloseAndDestruction) {
     Probe s(src().c_str());
     ASSERT_TRUE(static_cast<bool>(s));
     name = s.Copy();
-    EXPECT_EQ(name.compare(0, 16, "/tmp/tzdfstream."), 0);
-    EXPECT_NE(name, "/tmp/tzdfstream.XXXXXX");
+    const std::string folder = tzframe::temp_folder() + "/tzdfstream.";
+    EXPECT_EQ(name.compare(0, folder.size(), folder), 0);
+    EXPECT_NE(name, folder + "XXXXXX");
     EXPECT_TRUE(exists(name));
     EXPECT_EQ(s.Flag(), 1);
     s.close();
@@ -158,13 +162,43 @@ TEST_F(TzDfstreamTest, SecondOpenMakesAFreshCopy) {
   EXPECT_FALSE(exists(second));
 }
 
+// A source that cannot be read: the stream fails, says why, and makes no
+// copy and no line of its own (the caller reports the file).
 TEST_F(TzDfstreamTest, MissingSourceFailsWithoutACopy) {
+  testing::internal::CaptureStderr();
   Probe s(dir_.file("absent.dat").c_str());
   EXPECT_TRUE(!s);
   EXPECT_EQ(s.Flag(), 0);
-  EXPECT_EQ(s.Copy(), "/tmp/tzdfstream.XXXXXX");  // no temporary file was made
+  EXPECT_EQ(s.SourceError(), ENOENT);
+  EXPECT_EQ(s.Copy(), tzframe::temp_folder() + "/tzdfstream.XXXXXX");  // no temporary file was made
   Probe d(dir_.path().c_str());  // a directory is no readable text file either
   EXPECT_TRUE(!d);
+  EXPECT_EQ(d.SourceError(), EISDIR);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
+// The copy goes to the folder TMPDIR names. Where it cannot be made, one
+// line names the source, the folder and the cause; the source is not
+// blamed (SourceError 0).
+TEST_F(TzDfstreamTest, TheCopyGoesWhereTmpdirPoints) {
+  write("x\n");
+  const std::string copies = dir_.subfolder("copies"), none = dir_.file("none");
+  {
+    cli::With_env tmpdir("TMPDIR", copies.c_str());
+    Probe s(src().c_str());
+    ASSERT_TRUE(static_cast<bool>(s));
+    EXPECT_EQ(s.Copy().compare(0, copies.size() + 12, copies + "/tzdfstream."), 0) << s.Copy();
+    EXPECT_TRUE(exists(s.Copy()));
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(copies));
+  cli::With_env tmpdir("TMPDIR", none.c_str());
+  testing::internal::CaptureStderr();
+  Probe s(src().c_str());
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(!s);
+  EXPECT_EQ(s.SourceError(), 0);
+  EXPECT_EQ(err, "File: " + src() + ": its comment-free copy cannot be created in the folder " + none +
+                     " (TMPDIR): " + std::strerror(ENOENT) + "\n");
 }
 
 // The text as a regular expression that matches it literally.

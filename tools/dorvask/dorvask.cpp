@@ -27,6 +27,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
@@ -37,11 +38,13 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "dorvask.h"
 #include "linereader.h"
 #include "nopath.h"
+#include "outfile.h"
 #include "toolframe.h"
 #include "tzcheck.h"
 #include "tzdefs.h"
@@ -104,17 +107,22 @@ class Writer {
   std::size_t used_;
 };
 
-// The run's files and the report of an error point.
+// The run's files and the report of an error point. The output is written
+// beside its name and takes its place only when complete: a run that stops
+// leaves an earlier file of that name as it was.
 struct Run {
+  Run(std::string input, std::string output, TzString cmd)
+      : iName(std::move(input)), oName(std::move(output)), command(std::move(cmd)), out(oName) {}
   std::string iName, oName;
   TzString command;
   std::FILE* in = nullptr;
-  std::ofstream out;
+  int inError = 0;  // why the input cannot be opened (an error number)
+  tzframe::PendingOutput out;
   Writer* file = nullptr;     // the output file
   Writer* console = nullptr;  // the standard output
 
-  // Writes the error line and the reason lines; a fatal error then writes
-  // what the run produced so far and ends with status 1.
+  // Writes the error line and the reason lines; a fatal error then ends
+  // with status 1.
   void Report(int point, const std::vector<std::string>& reasons, bool fatal) {
     if (console) console->Flush();
     tzframe::error_line(kUnit, point);
@@ -122,8 +130,7 @@ struct Run {
     if (fatal) Stop(1);
   }
   [[noreturn]] void Stop(int status) {
-    if (file) file->Flush();
-    out.close();
+    out.Discard();
     if (console) console->Flush();
     tz::stop(status);
   }
@@ -486,14 +493,19 @@ std::string Quoted(std::string_view s) { return "\"" + std::string(s) + "\""; }
 class Builder {
  public:
   // The run's files are open.
-  explicit Builder(Run& run) : run_(run), console_(std::cout), file_(run.out), in_(run.in), content_(in_) {
+  explicit Builder(Run& run)
+      : run_(run), console_(std::cout), file_(run.out.Stream()), in_(run.in), content_(in_) {
     run_.console = &console_;
     run_.file = &file_;
   }
   void Build() {
+    tzframe::doing("reading the input file", run_.iName);
     Records(Header());
+    tzframe::doing("checking the edge numbers of", run_.iName);
     UniqueNumbers();
+    tzframe::doing("building the neighbour lists of", run_.iName);
     Lists();
+    tzframe::doing("writing the output file", run_.oName);
     WriteRecords();
     Close();
   }
@@ -510,7 +522,7 @@ class Builder {
   Long Count();
   void Records(Long n);
   void ReadRecord(Long i);
-  bool ReadItems(char* rec, Items& r);
+  bool ReadItems(char* rec, Items& r, Long i);
   void CheckEnds(const Items& r);
   void UniqueNumbers();
   void Lists();
@@ -524,6 +536,8 @@ class Builder {
   }
   // The reason line that names record i (from 0).
   static std::string NthData(std::size_t i) { return std::to_string(i + 1) + "th data"; }
+  // The line that tells what the input lacks.
+  std::string Lacks(const char* key) const { return "the input file " + run_.iName + " has no " + key + " line."; }
 
   Run& run_;
   Writer console_;  // the standard output
@@ -556,13 +570,18 @@ Long Builder::Header() {
   if (run_.command.Length() > 0) file_.Put(static_cast<const char*>(run_.command));
   file_.Put(".\n");
   if (found) PutLine(line_);
-  if (!found || !in_.Next(line_) || !tz::BeginsWith(line_, "edge format V.4"))
-    run_.Report(496, {"iFile must be edge format V.4 data."}, true);
+  if (!found || !in_.Next(line_) || !tz::BeginsWith(line_, "edge format V.4")) {
+    std::vector<std::string> reasons = {"iFile must be edge format V.4 data."};
+    if (run_.in == nullptr)
+      reasons.push_back("the input file " + run_.iName + " cannot be read: " + tzframe::cause(run_.inError) + ".");
+    run_.Report(496, reasons, true);
+  }
   PutLine("edge connection V.4");
-  if (!tz::SkipTo(content_, line_, "[Number of Total Edges]", copy)) run_.Report(510, {}, true);
+  if (!tz::SkipTo(content_, line_, "[Number of Total Edges]", copy))
+    run_.Report(510, {Lacks("[Number of Total Edges]")}, true);
   PutLine(line_);
   const Long n = Count();
-  if (!tz::SkipTo(content_, line_, "[Data]")) run_.Report(531, {}, true);
+  if (!tz::SkipTo(content_, line_, "[Data]")) run_.Report(531, {Lacks("[Data]")}, true);
   PutLine(line_);
   return n;
 }
@@ -599,7 +618,12 @@ void Builder::Records(Long n) {
   upperNodeArray_.reserve(expect);
   lowerNodeArray_.reserve(expect);
   for (Long i = 0; i < n; ++i) {
-    if (!content_.Next(line_)) run_.Report(553, {NthData(i)}, true);
+    if (!content_.Next(line_))
+      run_.Report(553,
+                  {NthData(i), "the records of " + run_.iName + " end after " + std::to_string(i) + " of the " +
+                                   std::to_string(n) +
+                                   " that [Number of Total Edges] gives (at the end of the file or an empty line)."},
+                  true);
     ReadRecord(i);
   }
 }
@@ -610,7 +634,7 @@ void Builder::ReadRecord(Long i) {
   // item copied as it stands may write beyond its end.
   char* const rec = text_.Room(16 * 40);
   Items r;
-  if (!ReadItems(rec, r))
+  if (!ReadItems(rec, r, i))
     run_.Report(560, {NthData(i), "the record cannot be read in " + run_.iName + ": " + Quoted(line_)}, true);
   CheckEnds(r);
   const std::size_t headLen = r.headLen, len = static_cast<std::size_t>(r.end - rec);
@@ -630,10 +654,9 @@ void Builder::ReadRecord(Long i) {
   lowerNodeArray_.push_back(WorkNode(r.num, r.lowerNode, static_cast<std::uint32_t>(i)));
 }
 
-// The items of the record line, written again at rec in the output form;
-// false when one cannot be read. An attribute other than 1, 2 and 3 is
-// reported.
-bool Builder::ReadItems(char* rec, Items& r) {
+// The items of record i, written again at rec in the output form; false
+// when one cannot be read. An attribute other than 1, 2 and 3 is reported.
+bool Builder::ReadItems(char* rec, Items& r, Long i) {
   Record items(line_, rec);
   Long atr = 0;
   items.Integer(r.num);
@@ -648,7 +671,10 @@ bool Builder::ReadItems(char* rec, Items& r) {
   } else if (items.Ok() && atr == 3) {
     items.Real(), items.Real(true);
   } else if (items.Ok() && atr != 2) {
-    run_.Report(576, {}, false);
+    run_.Report(576,
+                {"record " + std::to_string(i + 1) + " (edge " + std::to_string(r.num) + ") of " + run_.iName +
+                 " has the attribute " + std::to_string(atr) + "; it is kept, without length, gradient and area."},
+                false);
   }
   r.end = items.End();
   return items.Ok();
@@ -759,8 +785,8 @@ void Builder::WriteRecord(std::size_t i) {
   ReadList(upper, upperLen, [&edge](Long k) { edge.AddUpperEdge(k); });
   ReadList(lower, lowerLen, [&edge](Long k) { edge.AddLowerEdge(k); });
   file_.Drain();
-  run_.out << edge;
-  run_.out.put('\n');
+  run_.out.Stream() << edge;
+  run_.out.Stream().put('\n');
 }
 
 // "edge <i + 1> done" on the console.
@@ -772,24 +798,36 @@ void Builder::PutDone(std::size_t i) {
   console_.Commit(c);
 }
 
-// The output, flushed and closed; a write that failed is reported.
+// The output, flushed, closed and put in place of its name; a write that
+// failed is reported.
 void Builder::Close() {
   console_.Flush();
-  bool written = file_.Flush();
-  run_.out.close();
-  if (run_.out.fail()) written = false;
+  const bool written = file_.Flush() && run_.out.Close() && run_.out.Commit();
   run_.file = nullptr;
   if (!written) run_.Report(tzframe::ERR_CANNOT_WRITE, {tzframe::cannot_write(run_.oName)}, true);
   if (run_.in) std::fclose(run_.in);
 }
 
-// The files. Creating the output would empty the input before it is read.
+// The files. The output is checked first: named like the input it would
+// replace it, and a folder where it cannot be made is found before anything
+// is read.
 void Open(Run& run) {
+  tzframe::doing("creating the output file", run.oName);
   if (tz::SameFile(run.iName.c_str(), run.oName.c_str()))
     tzframe::fatal(kUnit, 489, "the output file " + run.oName + " is the input file.");
+  if (!run.out.Open()) tzframe::fatal(kUnit, tzframe::ERR_CANNOT_WRITE, tzframe::cannot_write(run.oName));
+  errno = 0;
   run.in = std::fopen(run.iName.c_str(), "r");
-  if (!tzframe::open_output(run.out, run.oName))
-    tzframe::fatal(kUnit, tzframe::ERR_CANNOT_WRITE, tzframe::cannot_write(run.oName));
+  if (run.in == nullptr) {
+    run.inError = errno != 0 ? errno : EIO;
+    return;
+  }
+  struct stat st;
+  if (::fstat(::fileno(run.in), &st) == 0 && S_ISDIR(st.st_mode)) {  // opens, but has no lines
+    std::fclose(run.in);
+    run.in = nullptr;
+    run.inError = EISDIR;
+  }
 }
 
 void Build(Run& run) {
@@ -800,16 +838,16 @@ void Build(Run& run) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  tzframe::start(kUnit, tzframe::ErrorForm::kErrorLine);
+  tzframe::doing("reading the file names");
   const tzframe::ToolTexts& texts = *tzframe::tool_texts("dorvask");
-  Run run;
-  run.command = TzString(nopath(argv[0]));
-  const int firstArg = tzframe::options(argc, argv, texts, run.command);
-  if (argc != 1 && argc != 3) tzframe::usage(texts, run.command);
+  const TzString command(nopath(argv[0]));
+  const int firstArg = tzframe::options(argc, argv, texts, command);
+  if (argc != 1 && argc != 3) tzframe::usage(texts, command);
   std::vector<std::string> names =
       tzframe::file_names(argc, argv, firstArg, kUnit,
                           {"# edge format V.4 data (input file) : ", "# edge connection V.4 data (output file) : "});
-  run.iName = names[0];
-  run.oName = names[1];
+  Run run(names[0], names[1], command);
   Build(run);
   return 0;
 }

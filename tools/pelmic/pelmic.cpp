@@ -18,6 +18,7 @@
 
 #include "linereader.h"
 #include "nopath.h"
+#include "outfile.h"
 #include "toolframe.h"
 #include "tzcheck.h"
 #include "tzdefs.h"
@@ -333,21 +334,16 @@ bool RewindToData(tzframe::LineReader& in, const char* format) {
 class Converter {
  public:
   Converter(const std::string& edgeName, const std::string& nodeName, const std::string& outName)
-      : edgeName(edgeName), nodeName(nodeName), outName(outName) {}
+      : edgeName(edgeName), nodeName(nodeName), outName(outName), output(outName) {}
   int Run();
 
  private:
-  // A fatal error: the copies of the inputs are removed (the stop runs no
-  // destructors) and an output already created is left empty.
-  [[noreturn]] void Fatal(int number, const std::string& reason) {
-    nodes.close();
-    edges.close();
-    if (outCreated) {
-      out.close();
-      std::ofstream(outName, std::ios::out | std::ios::trunc);
-    }
-    tzframe::fatal(kUnit, number, reason);
-  }
+  // A fatal error: the frame removes the copies of the inputs and the
+  // unfinished output, so that an earlier output stays as it was.
+  [[noreturn]] void Fatal(int number, const std::string& reason) { tzframe::fatal(kUnit, number, reason); }
+  // The format line of an input: the report when it is not format.
+  void CheckFormat(tzframe::LineReader& in, const TzDfstream& s, const char* format, const char* file,
+                   const std::string& name, int number, std::string reason);
   [[noreturn]] void BadEdgeRecord(std::string_view line, bool haveNumber, Long num) {
     if (haveNumber)
       Fatal(ERR_EDGE_RECORD, "the record of edge " + std::to_string(num) + " in " + edgeName +
@@ -361,6 +357,11 @@ class Converter {
                                   edgeName + " is not in the node file " + nodeName + ".");
     return kd->Data();
   }
+  // A file without a "[Data]" line: reported, and the run goes on.
+  void NoData(int number, const char* file, const std::string& name) {
+    tzframe::error_line(kUnit, number);
+    std::cerr << "the " << file << " " << name << " has no [Data] line." << std::endl;
+  }
   void CountNodes();
   void CountEdges();
   void ReadNodes();
@@ -372,9 +373,8 @@ class Converter {
   TzDfstream nodes, edges;
   // The lines of the two streams, read in blocks of 256 kB.
   tzframe::LineReader nodeLines{nodes, kLineBlock}, edgeLines{edges, kLineBlock};
-  std::unique_ptr<char[]> outBuffer;  // declared before out, which uses it until closed
-  std::ofstream out;
-  bool outCreated = false;  // the output file exists and is ours to empty
+  std::unique_ptr<char[]> outBuffer;  // declared before output, which uses it until closed
+  tzframe::PendingOutput output;
   Long nodeMax = 0;
   Long numBBedges = 0, numBRedges = 0, numRRedges = 0;
   std::vector<Node> nodeArray;
@@ -488,6 +488,8 @@ void Converter::Merge() {
 }
 
 void Converter::Write() {
+  tzframe::doing("writing the output file", outName);
+  std::ofstream& out = output.Stream();
   out << "[Number of BBEdges]\n"
       << numBBedges << "\n[Number of BREdges]\n"
       << numBRedges << "\n[Number of RREdges]\n"
@@ -503,46 +505,72 @@ void Converter::Write() {
     out << e;
     out.put('\n');
   }
-  // The last block goes out at the flush; closing the file may still fail.
-  out.flush();
-  if (out) out.close();
-  if (!out) Fatal(tzframe::ERR_CANNOT_WRITE, tzframe::cannot_write(outName));
+  // The last block goes out at the close, which may still fail; the file
+  // takes the place of its name only then.
+  if (!output.Close() || !output.Commit()) Fatal(tzframe::ERR_CANNOT_WRITE, tzframe::cannot_write(outName));
+}
+
+// The format line of an input read through s: when it does not begin with
+// format, the report number with the reason lines and a line that says what
+// is wrong with the file when it cannot be read or has no format line.
+void Converter::CheckFormat(tzframe::LineReader& in, const TzDfstream& s, const char* format, const char* file,
+                            const std::string& name, int number, std::string reason) {
+  std::string_view line;
+  if (FormatLine(in, line, format)) return;
+  const std::string which = std::string("the ") + file + " " + name;
+  if (!s.is_open())
+    reason += "\n" + which + " cannot be read: " +
+              (s.SourceError() != 0 ? tzframe::cause(s.SourceError()) : "its comment-free copy cannot be made") + ".";
+  else if (number == ERR_NODE_FORMAT)
+    reason += "\n" + Text(line);
+  Fatal(number, reason);
 }
 
 int Converter::Run() {
-  nodes.open(nodeName.c_str());
-  edges.open(edgeName.c_str());
+  // The output is found before anything is read: emptying it would lose an
+  // input, and a folder where it cannot be made is found at once.
+  tzframe::doing("creating the output file", outName);
   if (tz::SameFile(outName.c_str(), edgeName.c_str()) || tz::SameFile(outName.c_str(), nodeName.c_str()))
     Fatal(ERR_SAME_FILE, "the output file " + outName + " is one of the input files.");
   // The records go out in blocks of kOutBuffer bytes.
   outBuffer.reset(new char[kOutBuffer]);
-  out.rdbuf()->pubsetbuf(outBuffer.get(), kOutBuffer);
-  if (!tzframe::open_output(out, outName)) Fatal(tzframe::ERR_CANNOT_WRITE, tzframe::cannot_write(outName));
-  outCreated = true;
+  output.UseBuffer(outBuffer.get(), kOutBuffer);
+  if (!output.Open()) Fatal(tzframe::ERR_CANNOT_WRITE, tzframe::cannot_write(outName));
 
+  tzframe::doing("reading the node file", nodeName);
+  nodes.open(nodeName.c_str());
+  tzframe::doing("reading the edge file", edgeName);
+  edges.open(edgeName.c_str());
+  CheckFormat(nodeLines, nodes, "node format V.0", "node file", nodeName, ERR_NODE_FORMAT,
+              "node data must be node format V.0.");
+  CheckFormat(edgeLines, edges, "edge format V.0", "edge file", edgeName, ERR_EDGE_FORMAT,
+              "edge data must be edge format V.0.");
   std::string_view line;
-  if (!FormatLine(nodeLines, line, "node format V.0"))
-    Fatal(ERR_NODE_FORMAT, "node data must be node format V.0.\n" + Text(line));
-  if (!FormatLine(edgeLines, line, "edge format V.0")) Fatal(ERR_EDGE_FORMAT, "edge data must be edge format V.0.");
-  if (!tz::SkipTo(nodeLines, line, "[Data]")) tzframe::error_line(kUnit, ERR_NODE_NO_DATA);
-  if (!tz::SkipTo(edgeLines, line, "[Data]")) tzframe::error_line(kUnit, ERR_EDGE_NO_DATA);
+  if (!tz::SkipTo(nodeLines, line, "[Data]")) NoData(ERR_NODE_NO_DATA, "node file", nodeName);
+  if (!tz::SkipTo(edgeLines, line, "[Data]")) NoData(ERR_EDGE_NO_DATA, "edge file", edgeName);
 
+  tzframe::doing("reading the node file", nodeName);
   CountNodes();
+  tzframe::doing("reading the edge file", edgeName);
   CountEdges();
+  tzframe::doing("making room for the records of", edgeName + " and " + nodeName);
   Long total = numBBedges + numBRedges + numRRedges;
   edgeArray.resize(static_cast<std::size_t>(total));
   order.resize(static_cast<std::size_t>(total));
   nodeArray.resize(static_cast<std::size_t>(nodeMax));
 
+  tzframe::doing("indexing the nodes of", nodeName);
   ReadNodes();
   nodes.close();
-  out << "[Comment]\nThis dataset was generated from " << edgeName << " and " << nodeName
-      << " by pelmic.\n[Data Format Name]\nedge format V.4\n";
+  output.Stream() << "[Comment]\nThis dataset was generated from " << edgeName << " and " << nodeName
+                  << " by pelmic.\n[Data Format Name]\nedge format V.4\n";
+  tzframe::doing("reading the edge records of", edgeName);
   ReadEdges();
   edges.close();
 
   nodeTreeKeyedByNum.Erase();
   std::cout << "Gradients have been calculated." << std::endl;
+  tzframe::doing("sorting the edges of", edgeName);
   for (Long k = 0; k < total; ++k) order[k] = SortKey{edgeArray[k].Number(), k};
   if (total >= 2 && !SortDistinct(order)) {
     // Repeated numbers: the partition decides which record of a number
@@ -563,6 +591,8 @@ int Converter::Run() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  tzframe::start(kUnit, tzframe::ErrorForm::kErrorLine);
+  tzframe::doing("reading the file names");
   TzString command(argc > 0 ? nopath(argv[0]) : nullptr);
   const tzframe::ToolTexts& texts = *tzframe::tool_texts("pelmic");
   int firstArg = tzframe::options(argc, argv, texts, command);

@@ -24,6 +24,7 @@
 #include "linereader.h"
 #include "nopath.h"
 #include "outfile.h"
+#include "tempfiles.h"
 #include "toolframe.h"
 #include "tzcheck.h"
 #include "tzdefs.h"
@@ -47,9 +48,13 @@ struct Network {
   std::vector<Record> records;
 };
 
+const char* const kUnit = "sarnolt.cpp";
+
+// The one line of a fatal error; the temporary files of the run are removed.
 [[noreturn]] void Fail(const std::string& message) {
   std::cout.flush();
   std::cerr << "E: " << message << std::endl;
+  tzframe::remove_temp_files();
   tz::stop(1);
 }
 
@@ -66,19 +71,23 @@ bool Confirmed() {
   return word[0] == 'y' || word[0] == 'Y';
 }
 
-// A quote would open a quoted stretch in the comment-stripping readers of
-// the files that name it, and the name buffers downstream hold 255
-// characters.
-void CheckName(const std::string& name) {
-  if (const char* why = tzframe::name_fault(name)) Fail(std::string(why) + ": " + name);
-}
-
+// A name is the whole answer line: a line of more than one word (a name
+// with a blank, or the name and its confirmation) is refused and the name
+// asked again, so that no word of it answers the next question. A quote
+// would open a quoted stretch in the comment-stripping readers of the files
+// that name it, and the name buffers downstream hold 255 characters: such a
+// name ends the run.
 std::string AskName(const char* prompt) {
   for (;;) {
     std::cout << prompt;
     std::string name;
-    if (!(std::cin >> name)) EndOfInput();
-    CheckName(name);
+    if (!tzframe::prompted_name(name)) EndOfInput();
+    const tzframe::NameFault fault = tzframe::name_fault(name);
+    if (fault.point == tzframe::ERR_NAME_BLANK) {
+      std::cout << fault.reason << std::endl;
+      continue;
+    }
+    if (fault.point != 0) Fail(fault.reason);
     std::cout << name << "; ok? [y/n] : ";
     if (Confirmed()) return name;
   }
@@ -261,12 +270,8 @@ class Outputs {
   }
 
  private:
-  // The stop runs no destructors: the temporary files are removed here.
-  [[noreturn]] void CannotWrite(int i) {
-    files[0].Discard();
-    files[1].Discard();
-    Fail(tzframe::cannot_write(names[i]));
-  }
+  // The stop removes the temporary files (it runs no destructors).
+  [[noreturn]] void CannotWrite(int i) { Fail(tzframe::cannot_write(names[i])); }
   std::string names[2];
   tzframe::PendingOutput files[2];
 };
@@ -328,20 +333,26 @@ void WriteOutput(const Network& net, const Values& v, const std::string& in,
 }  // namespace
 
 int main(int argc, char** argv) {
+  tzframe::start(kUnit, tzframe::ErrorForm::kELine);
+  tzframe::doing("asking the file names");
   const TzString command(nopath(argv[0]));
   const tzframe::ToolTexts& texts = *tzframe::tool_texts("sarnolt");
   tzframe::options(argc, argv, texts, command);
   if (argc != 1) tzframe::usage(texts, command);  // no file name arguments
 
   const std::string in = AskName("# input file (edge connection V.1, V.2, V.3, V.4 or V.5) : ");
+  tzframe::doing("reading the input file", in);
   const Network net = ReadInput(in);
+  tzframe::doing("asking the file names");
   const std::string out = AskName("# output file (Morvelan Parameter Format) : ");
   RefuseInputAsOutput(in, out);
   const std::string out2 = AskName("# output file (Morvelan Initial State Format) : ");
   RefuseInputAsOutput(in, out2);
   if (tzframe::one_file(out, out2)) Fail("the output files " + out + " and " + out2 + " are one file.");
 
+  tzframe::doing("asking the values");
   const Values v = AskValues(net.type);
+  tzframe::doing("writing the output files", out + " and " + out2);
   WriteOutput(net, v, in, out, out2, command);
   return 0;
 }
