@@ -8,7 +8,7 @@
 
 #include "fuzz_support.h"
 
-// The program's rain sum file is opened when the program starts: in the
+// The program's rain sum file is made when the program starts: in the
 // working folder.
 namespace {
 const bool in_folder = (fz::enter_working_folder(), true);
@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (parts[2].empty()) unlink(fz::path("tmorvelan2d.isd").c_str());
   fz::feed_stdin("answers", "1800\n1800\nY\n");
   fz::enter_working_folder();
-  all_rain_file.Create();
+  all_rain_file.Reset();
   fz::run([&] { tmorvelan2d_main(); });
   // A run that stopped early leaves lines of its rain sum: they go to this
   // input's file, not to the next input's.

@@ -391,6 +391,52 @@ bool I_file_matrix<T>::Stock_file(FILE* fp) {
   return true;
 }
 
+namespace {
+
+// The grid size the header of the file's first record gives; false when
+// the file cannot be opened or has no such header (its read reports that).
+bool First_grid_size(const char* path, long long& nx, long long& ny) {
+  FILE* fp = path ? std::fopen(path, "r") : nullptr;
+  if (!fp) return false;
+  bool found = false;
+  {
+    Lines lines(fp);
+    const char* b;
+    const char* e;
+    while (lines.Next(b, e)) {
+      if (b < e && *b == '#') continue;
+      while (b < e && (*b == ' ' || *b == '\t')) ++b;
+      if (b == e) continue;
+      long long item[3] = {0, 0, 0};
+      std::size_t used = 0;
+      found = HeaderNumbers(std::string(b, e), item, used) == 3 && item[1] > 0 && item[2] > 0;
+      nx = item[1];
+      ny = item[2];
+      break;
+    }
+  }
+  std::fclose(fp);
+  return found;
+}
+
+}  // namespace
+
+template <class T>
+bool I_file_matrix<T>::Stock_fits_file(std::string& why) {
+  const int n = this->Number_of_stocked_packs();
+  long long nx = 0, ny = 0;
+  if (n == 0 || !First_grid_size(this->Object_name(), nx, ny)) return true;
+  for (int k = 0; k < n; ++k) {
+    const T& grid = static_cast<const Data<T>*>(this->Stocked_pack(k))->Value();
+    if (grid.GetRows() == nx && grid.GetCols() == ny) continue;
+    why = "it holds grids of " + std::to_string(grid.GetRows()) + " x " + std::to_string(grid.GetCols()) +
+          " cells for " + this->Object_name() + ", whose first record has " + std::to_string(nx) + " x " +
+          std::to_string(ny) + ".";
+    return false;
+  }
+  return true;
+}
+
 template class I_file_matrix<TzMatrix<double>>;
 template class I_file_matrix<TzMatrix<float>>;
 template class I_file_matrix<TzMatrix<int>>;

@@ -46,6 +46,10 @@ class I_file_matrix : public I_file<T> {
   using I_file<T>::Init;
   Boolean Init(const char* path) { return Input_file::Init(path); }
   Port* NewPort() override { return new I_file_matrix<T>(); }
+  // The grids restored from a send-port stock file must have the grid size
+  // of the file's first record (when the file is there and that record has
+  // a header to tell it).
+  bool Stock_fits_file(std::string& why) override;
 
  protected:
   using Read_failure = Input_file::Read_failure;

@@ -18,6 +18,7 @@
 #include "tzcheck.h"
 #include "tzfile.h"
 #include "tzlines.h"
+#include "tzreplace.h"
 
 namespace {
 const char* const kUnit = "morvelan2d-1.cpp";
@@ -618,6 +619,14 @@ int Morvelan2d::Set_initial_state(FILE* f) {
   return 1;
 }
 
+void Morvelan2d::Own_files(std::vector<Own_file>& inputs, std::vector<Own_file>& outputs) {
+  inputs.push_back({"edge connection file", topoFileName});
+  inputs.push_back({"edge parameter file", paramFileName});
+  if (edgeDisFileName.empty()) return;  // no initial-state line read
+  inputs.push_back({"initial discharge file", edgeDisFileName});
+  outputs.push_back({"terminal discharge file", edgeDisFileName + ".tst"});
+}
+
 void Morvelan2d::RefuseTerminalFileOnAnInput() const {
   const std::string tst = edgeDisFileName + ".tst";
   const struct {
@@ -763,7 +772,10 @@ int Morvelan2d::Initial_output() {
 int Morvelan2d::Calculate() {
   // The initial output that could not be done at the initial work (no rain
   // at the start time yet) comes before the first step.
-  if (!initialOutputDone && Initial_output() != YES) return NO;
+  if (!initialOutputDone) {
+    if (Initial_output() != YES) return NO;
+    initialworkdone_p = 1;
+  }
 
   const Time t = time_add(current_time, time_step);
   RainAt rain;
@@ -861,7 +873,10 @@ int Morvelan2d::Save_terminal_state(FILE* fp) {
   TZ_CHECK(fp != nullptr, kUnit, "fp != NULL");
   const std::string name = edgeDisFileName + ".tst";
   std::fprintf(fp, "%d %s\n", current_time, name.c_str());
-  FILE* out = std::fopen(name.c_str(), "w");
+  // Written whole beside its name, and put in place with the system's
+  // other terminal files.
+  tz::FileReplacement file(name);
+  FILE* out = file.Open();
   if (!out) {
     std::fflush(stdout);
     Report_fopen("morvelan2d-1.cpp", 1290, name.c_str(), "w");
@@ -883,9 +898,9 @@ int Morvelan2d::Save_terminal_state(FILE* fp) {
     edgeArray[i].Discharge(&up, &low);
     std::fprintf(out, "%d %f %f\n", edgeArray[i].Num(), up, low);
   }
-  // A file that could not be written whole is cut back to nothing: it
-  // would not restart the run.
-  if (!Close_written(out, name.c_str(), 0)) {
+  // A file that could not be written whole replaces nothing: it would not
+  // restart the run.
+  if (!file.Close() || !file.Commit()) {
     std::fflush(stdout);
     Report_fwrite("morvelan2d-1.cpp", 1295, name.c_str());
     return 0;

@@ -58,9 +58,13 @@ class Morvelan2d : public Element {
   int Can_you_calculate() override { return Can_you_calculate0(); }
   int Calculate() override;
   int Work() override { return Work0(); }
-  // "<time> <terminal discharge file>\n", and that file; 0 after a report
-  // when it cannot be created (morvelan2d-1 1290) or written (1295).
+  // "<time> <terminal discharge file>\n", and that file, written whole
+  // before it replaces an earlier one; 0 after a report when it cannot be
+  // created (morvelan2d-1 1290) or written (1295).
   int Save_terminal_state(FILE* f) override;
+  // Its connection, parameter and initial discharge files; its terminal
+  // discharge file.
+  void Own_files(std::vector<Own_file>& inputs, std::vector<Own_file>& outputs) override;
   Element* NewElement() override { return new Morvelan2d(); }
   int Init(const char* name, int number, FILE* f) override;
 

@@ -5,38 +5,50 @@
 #include "common.h"
 #include "morvelan2d-1.h"
 
-RainSumFile::RainSumFile(const char* path) : path_(path ? path : "") { Create(); }
+RainSumFile::RainSumFile(const char* path) : path_(path ? path : "") { Reset(); }
 
 RainSumFile::~RainSumFile() {
   Close();
   Morvelan2d::SetRainSumStream(nullptr);
 }
 
-bool RainSumFile::Create() {
+void RainSumFile::Reset() {
   lines_.str(std::string());
   lines_.clear();
+  created_ = false;
+  dropped_ = false;
   failed_ = false;
+  Morvelan2d::SetRainSumStream(&lines_);
+}
+
+bool RainSumFile::Create() {
   FILE* fp = std::fopen(path_.c_str(), "w");
   created_ = fp != nullptr && Close_written(fp, path_.c_str(), 0);
-  Morvelan2d::SetRainSumStream(created_ ? &lines_ : nullptr);
   if (created_) return true;
   failed_ = true;
+  dropped_ = true;
+  lines_.str(std::string());
+  Morvelan2d::SetRainSumStream(nullptr);
   Report("Cannot create " + path_ + ": the basin rain of the steps is not written.\n");
   return false;
 }
 
-bool RainSumFile::Write() {
-  return Append("the lines since are written with the next output");
+bool RainSumFile::Write(bool create) {
+  return Append(create, "the lines since are written with the next output");
 }
 
 bool RainSumFile::Close() {
-  if (!Append("the lines since are lost")) lines_.str(std::string());
+  if (!Append(false, "the lines since are lost")) lines_.str(std::string());
   return !failed_;
 }
 
-bool RainSumFile::Append(const char* otherwise) {
-  if (!created_) return false;
+bool RainSumFile::Append(bool create, const char* otherwise) {
+  if (dropped_) return false;
   const std::string text = lines_.str();
+  if (!created_) {
+    if (text.empty() && !create) return true;
+    if (!Create()) return false;
+  }
   if (text.empty()) return true;
   off_t start = 0;
   FILE* fp = Open_to_append(path_.c_str(), start);

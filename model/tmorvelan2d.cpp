@@ -8,10 +8,13 @@
 // asks on the console how far to run, and at the end writes
 // "tmorvelan2d.tst" (a valid "tmorvelan2d.ist" for a restart) and
 // "tmorvelan2d.tsd". The basin's mean rain of every step goes to
-// "all_rain.dat", which is written with the series at the end of every run
-// segment. No command-line arguments. The exit status is 1 when an output
-// of the run could not be created or written (or the answers ended at a
-// prompt); the run goes on and writes the other outputs.
+// "all_rain.dat", which is created and written with the series at the end
+// of every run segment. No command-line arguments. The exit status is 1
+// when an output of the run could not be created or written (or the answers
+// ended at a prompt, or nothing could be computed); the run goes on and
+// writes the other outputs. A file-size limit is a write that fails; a stop
+// signal (SIGINT, SIGTERM, SIGHUP) ends the run where nothing computed is
+// lost, with status 128 + the signal.
 #include <cstdio>
 
 #include "i_file_matrix.h"
@@ -20,11 +23,12 @@
 #include "rain_sum_file.h"
 #include "tmorvelan2d.h"
 #include "total.h"
+#include "tzsignal.h"
 
 namespace {
 
-// The basin's mean rain per step, "<time> <mm/h>" lines: emptied when the
-// program starts, closed when it ends.
+// The basin's mean rain per step, "<time> <mm/h>" lines: created at the
+// first output, closed when the program ends.
 RainSumFile all_rain_file("all_rain.dat");
 
 class VirtualRiverBasin : public Total_system {
@@ -66,10 +70,15 @@ class VirtualRiverBasin : public Total_system {
     if (Register(&opStorage) != YES) ok = 0;
     return ok;
   }
-  // The series, then the basin rain of the same steps.
+  // The series, then the basin rain of the same steps: its file is created
+  // with them, once the element has done its initial work.
   void Output_data() override {
     Total_system::Output_data();
-    all_rain_file.Write();
+    all_rain_file.Write(Initial_work_done());
+  }
+  void Own_files(std::vector<Own_file>& inputs, std::vector<Own_file>& outputs) override {
+    Total_system::Own_files(inputs, outputs);
+    outputs.push_back({"rain-sum file", all_rain_file.Path()});
   }
 
  private:
@@ -83,6 +92,9 @@ class VirtualRiverBasin : public Total_system {
 }  // namespace
 
 int main() {
+  tz::IgnoreFileSizeSignal();
+  tz::CatchStopSignals();
   const int status = tmorvelan2d::Run<VirtualRiverBasin>();
-  return all_rain_file.Close() ? status : 1;
+  const bool rain_written = all_rain_file.Close();
+  return status != 0 || rain_written ? status : 1;
 }

@@ -2,8 +2,10 @@
 //
 // Builds the system, lets the framework construct and check it, reads the
 // fixed files "tmorvelan2d.pmt", "tmorvelan2d.ist" and "tmorvelan2d.isd",
-// does the initial work and the interactive main loop, writes
-// "tmorvelan2d.tst" and "tmorvelan2d.tsd" and destroys the system. A system
+// refuses a stock file of another start and outputs that are inputs (before
+// anything is written), does the initial work and the interactive main
+// loop, writes "tmorvelan2d.tst" and "tmorvelan2d.tsd" (with the element's
+// terminal file, all put in place together) and destroys the system. A system
 // that cannot be constructed, switched or made ready is reported on the
 // standard output ("\n# Failure : Construct.\n", "...Switch.", "...
 // Are_you_ready.") and destroyed; the program ends with status 1 without
@@ -27,8 +29,9 @@ template <class System>
 }
 
 // The program's exit status: 0, or 1 when the standard input ended at a
-// prompt of the main loop or an output of the run could not be created or
-// written (Total_system::Exit_status).
+// prompt of the main loop, the initial work never succeeded or an output of
+// the run could not be created or written, 128 + the signal after a stop
+// asked by a signal (Total_system::Exit_status).
 template <class System>
 int Run() {
   auto system = std::make_unique<System>();
@@ -39,12 +42,13 @@ int Run() {
   system->Read_parameter_file("tmorvelan2d.pmt");
   system->Read_initial_state_file("tmorvelan2d.ist");
   system->Read_send_port_file("tmorvelan2d.isd");
+  system->Refuse_stock_of_another_start("tmorvelan2d.isd", "tmorvelan2d.ist");
+  system->Refuse_outputs_on_inputs("tmorvelan2d.tst", "tmorvelan2d.tsd");
 
   system->Initial_work();
   system->Work();
 
-  system->Write_terminal_state("tmorvelan2d.tst");
-  system->Write_send_port_stock("tmorvelan2d.tsd");
+  system->Write_terminal_files("tmorvelan2d.tst", "tmorvelan2d.tsd");
 
   const int status = system->Exit_status();
   system.reset();

@@ -11,6 +11,7 @@
 #include "qoption.h"
 #include "send.h"
 #include "tzcheck.h"
+#include "tzsignal.h"
 
 namespace {
 
@@ -540,6 +541,8 @@ int Element::Initial_work() {
   return 1;
 }
 
+void Element::Own_files(std::vector<Own_file>&, std::vector<Own_file>&) {}
+
 int Element::Do_initial_work() {
   if (initialworkdone_p == 1) return E_ALREADY;
   if (Initial_work() != 1) return E_UNDONE;
@@ -681,6 +684,9 @@ int Element::Can_you_calculate1() {
 template <class Choose_step>
 int Element::Step_to_target(Choose_step choose_step) {
   if (!mCreqp && current_time >= MediumTermTargetTime()) return 0;
+  // A stop asked by a signal ends the stepping at the end of a step: one
+  // flag read per step.
+  if (tz::StopSignal() != 0) return 0;
   int steps = 0;
   try {
     for (;;) {
@@ -693,7 +699,7 @@ int Element::Step_to_target(Choose_step choose_step) {
       mCreqp = 0;
       current_time = time_add(current_time, time_step);
       ++steps;
-      if (!(current_time < MediumTermTargetTime())) break;
+      if (!(current_time < MediumTermTargetTime()) || tz::StopSignal() != 0) break;
     }
   } catch (int) {
     // An input ran out of data (the main loop catches this and writes the
@@ -738,7 +744,7 @@ int Element::Work1() {
 }
 
 int Element::Work2() {
-  if (fixed_time >= Terminal_time() || current_time >= target_time) return 0;
+  if (fixed_time >= Terminal_time() || current_time >= target_time || tz::StopSignal() != 0) return 0;
   int steps = 0;
   for (;;) {
     time_step = Calculate_time_step();
@@ -751,7 +757,7 @@ int Element::Work2() {
     if (Can_you_calculate() != 1 || Calculate() == 0) break;
     current_time = time_add(current_time, time_step);
     ++steps;
-    if (current_time >= target_time) return 1;
+    if (current_time >= target_time || tz::StopSignal() != 0) return 1;
   }
   return steps > 0 ? 1 : 0;
 }

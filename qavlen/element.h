@@ -15,6 +15,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <string>
 #include <unordered_set>
 #include <vector>
 
@@ -83,12 +84,27 @@ class Element : public Object {
   virtual void Creq();
   // The element's own lines of the terminal-state file (and any file of
   // its own it writes with them): 0 when something could not be written.
+  // A file of its own it writes there goes through tz::FileReplacement, so
+  // that the system puts it in place with its other terminal files.
   virtual int Save_terminal_state(FILE* f) = 0;
   // "<class> <name> <number>\n", Save_terminal_state, "\n": 0 without a
   // file or when Save_terminal_state gave 0.
   virtual int Terminal_state(FILE* f);
   virtual Element* NewElement();
   virtual int Init(const char* name, int number, FILE* f);
+
+  // A file the element reads or writes itself, not through a port, with
+  // what it is ("edge parameter file").
+  struct Own_file {
+    std::string what;
+    std::string path;
+  };
+  // Adds the files of its own the element reads and writes, for the check
+  // that no output of a run is one of its inputs; none by default.
+  virtual void Own_files(std::vector<Own_file>& inputs, std::vector<Own_file>& outputs);
+  // Whether its initial work was done (at the initial work of the system,
+  // or later by the element itself before its first step).
+  virtual bool Initial_work_done() { return initialworkdone_p == 1; }
 
   // ---- registration (inside Construct) ----
   Boolean Register(Object* object);

@@ -15,6 +15,8 @@ Input_file::Input_file(const char* path) {
 
 Input_file::~Input_file() = default;
 
+bool Input_file::Stock_fits_file(std::string&) { return true; }
+
 Boolean Input_file::Init(const char* path) { return Init(path, 0); }
 
 void Input_file::Cprint(FILE* f, const char* prefix) const {

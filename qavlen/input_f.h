@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "common.h"
 #include "p_tmp.h"
@@ -64,6 +65,10 @@ class Input_file : public Input_port {
   void Input_data() override;
   // A new pack made from one data line; the caller stocks it.
   virtual Data_pack* Make_data_pack(char* line) = 0;
+  // Whether the packs restored from a send-port stock file, before the
+  // file itself is read, can belong to this file; otherwise false, and
+  // `why` says what differs ("it holds ..."). Any stock fits by default.
+  virtual bool Stock_fits_file(std::string& why);
 
   // The modification time of the file when it was last read, in
   // nanoseconds since the epoch (the platform's full resolution, 64 bits);

@@ -62,6 +62,11 @@ class Send_port : public Sender_port {
   // The port's block of the send-port stock file.
   virtual void Save_send_port_stock(FILE* f);
 
+  // The packs of the buffer, published or not, oldest first: their number
+  // and the k-th (k below that number).
+  int Number_of_stocked_packs() const { return static_cast<int>(buffer.size() - head); }
+  const Data_pack* Stocked_pack(int k) const { return buffer[head + static_cast<std::size_t>(k)]; }
+
   // Deletes every buffered pack; the port holds nothing published (-1).
   void Clear_data_pack();
   // With 1 no pack is ever released. Returns the flag set.

@@ -344,6 +344,18 @@ int Sub_system::Do_initial_work() {
   return failure ? E_UNDONE : E_ALREADY;
 }
 
+bool Sub_system::Initial_work_done() {
+  bool done = initialworkdone_p == 1;
+  For_each_child([&](Element* e) {
+    if (!e->Initial_work_done()) done = false;
+  });
+  return done;
+}
+
+void Sub_system::Own_files(std::vector<Own_file>& inputs, std::vector<Own_file>& outputs) {
+  For_each_child([&](Element* e) { e->Own_files(inputs, outputs); });
+}
+
 int Sub_system::Do_share_info() {
   bool progress = false;
   bool failure = false;

@@ -52,6 +52,10 @@ class Sub_system : public Element {
   int Set_initial_state(FILE* f) override;
   int Do_share_info() override;
   int Do_initial_work() override;
+  // Its own initial work and that of every component.
+  bool Initial_work_done() override;
+  // The files of its components.
+  void Own_files(std::vector<Own_file>& inputs, std::vector<Own_file>& outputs) override;
   void Save_send_port_stock(FILE* f) override;
   int Renew_current_time() override;
   void Initialize_target_time() override;

@@ -14,6 +14,9 @@
 #include "output_f.h"
 #include "qoption.h"
 #include "tzcheck.h"
+#include "tzfile.h"
+#include "tzreplace.h"
+#include "tzsignal.h"
 
 Total_system::Total_system() { class_name = "Total_system"; }
 
@@ -49,7 +52,8 @@ void Total_system::Output_data() {
 }
 
 int Total_system::Exit_status() const {
-  if (input_ended || output_failed) return 1;
+  if (tz::StopSignal() != 0) return 128 + tz::StopSignal();
+  if (input_ended || output_failed || initial_work_never_done) return 1;
   for (const Port* p : receive_port_array) {
     const Output_port* out = dynamic_cast<const Output_port*>(p);
     if (out && out->Output_failed()) return 1;
@@ -85,9 +89,19 @@ int Total_system::Initial_work() {
     Initialize_target_time();
     return 1;
   }
+  initial_work_failed = true;
   Eprint("total.cpp", 528, 1);
   Describe_undone_children(&Element::Do_initial_work);
   return 0;
+}
+
+bool Total_system::Initial_work_standing() {
+  if (!initial_work_failed) return false;
+  bool undone = false;
+  For_each_child([&](Element* e) {
+    if (!e->Initial_work_done()) undone = true;
+  });
+  return undone;
 }
 
 int Total_system::Do_share_info() {
@@ -129,9 +143,14 @@ void Total_system::Describe_undone_children(int (Element::*step)()) {
 
 bool Total_system::Read_answer(std::string& word) {
   std::fflush(stdout);
+  // A stop signal ends the wait for the answer: the read fails, as at the
+  // end of the input.
+  if (tz::StopSignal() != 0) return false;
+  tz::InterruptibleReads interruptible;
+  if (tz::StopSignal() != 0) return false;
   // The character after the word stays for the next read, as a line end
   // after a number does.
-  return Read_word(stdin, word);
+  return Read_word(stdin, word) && tz::StopSignal() == 0;
 }
 
 namespace {
@@ -149,8 +168,10 @@ bool whole_number(const std::string& word, Time& value) {
   return true;
 }
 
-// Drops what is left of the current input line.
+// Drops what is left of the current input line (a stop signal ends the
+// wait for its end).
 void discard_line() {
+  tz::InterruptibleReads interruptible;
   int c;
   while ((c = std::getc(stdin)) != EOF && c != '\n') {
   }
@@ -210,7 +231,25 @@ void Total_system::End_of_input() {
   if (input_ended) return;
   input_ended = true;
   std::fflush(stdout);
+  if (tz::StopSignal() != 0) {
+    stop_announced = true;
+    std::fprintf(stderr, "\n# Error : Signal %s at a prompt : the simulation ends here.\n",
+                 tz::SignalName(tz::StopSignal()));
+    return;
+  }
   std::fputs("\n# Error : End of the standard input : the simulation ends here.\n", stderr);
+}
+
+void Total_system::Announce_stop_signal(bool at_end) {
+  if (stop_announced || tz::StopSignal() == 0) return;
+  stop_announced = true;
+  std::fflush(stdout);
+  if (at_end)
+    std::fprintf(stderr, "\n# Error : Signal %s while the terminal files were written : they are complete.\n",
+                 tz::SignalName(tz::StopSignal()));
+  else
+    std::fprintf(stderr, "\n# Error : Signal %s at current_time = %d : the simulation ends here.\n",
+                 tz::SignalName(tz::StopSignal()), current_time);
 }
 
 void Total_system::Renew_time_after_pass() {
@@ -255,6 +294,12 @@ int Total_system::Work() {
       Output_data();
       Renew_time_after_pass();
     }
+    // A stop signal while stepping: the outputs are written up to the step
+    // reached.
+    if (tz::StopSignal() != 0) {
+      Announce_stop_signal(false);
+      return 0;
+    }
     // Quit?
     bool quit = Ask_quit();
     if (input_ended) return 0;
@@ -297,11 +342,15 @@ void Total_system::Work_segment(Time increment, std::vector<int>& retries) {
       End_segment();
       return;
     }
-    if (!Work_passes(retries, "total.cpp", 697)) {
+    if (!Work_passes(retries, "total.cpp", 697) && tz::StopSignal() == 0) {
       std::fputs("\n# No object has worked.\n", stdout);
       return;
     }
     Renew_time_after_pass();
+    if (tz::StopSignal() != 0) {
+      Output_data();
+      return;
+    }
     if (current_time < mMediumTermTargetTime) {
       std::fflush(stdout);
       std::fputs("\n# Error : Stopped before MediumTermTargetTime\n", stderr);
@@ -354,6 +403,7 @@ void Total_system::Check_system_header(char* line, bool initial) {
 
 int Total_system::Read_framework_file(const char* path, bool initial) {
   FILE* fp = dataFileOpen(path);
+  (initial ? initial_state_file : parameter_file) = path ? path : "";
   std::vector<char> buffer(DATA2STR_BUFFSIZE);
   char* line = buffer.data();
   int pushed_back = 0;
@@ -389,22 +439,23 @@ int Total_system::Read_parameter_file(const char* path) { return Read_framework_
 
 int Total_system::Read_initial_state_file(const char* path) { return Read_framework_file(path, true); }
 
-bool Total_system::Close_framework_file(FILE* fp, const char* path, int position) {
-  if (Close_written(fp, path, 0)) return true;
+bool Total_system::Close_framework_file(tz::FileReplacement& file, int position) {
+  if (file.Close() && file.Commit()) return true;
   output_failed = true;
   std::fflush(stdout);
-  Report_fwrite("total.cpp", position, path);
+  Report_fwrite("total.cpp", position, file.Path().c_str());
   return false;
 }
 
-int Total_system::Write_terminal_state(const char* path) {
-  FILE* fp = path ? std::fopen(path, "w") : nullptr;
+int Total_system::Stage_terminal_state(const char* path) {
+  tz::FileReplacement file(path ? path : "");
+  FILE* fp = file.Open();
   if (!fp) {
     output_failed = true;
     std::fflush(stdout);
     Report_fopen("total.cpp", 386, path, "w");
-    // The components still write their own terminal files (the lines that
-    // would name them go nowhere).
+    // The components still report on their own terminal files (the lines
+    // that would name them go nowhere); none replaces its earlier file.
     if (FILE* scratch = std::tmpfile()) {
       Terminal_state(scratch);
       std::fclose(scratch);
@@ -415,13 +466,20 @@ int Total_system::Write_terminal_state(const char* path) {
                current_time);
   const bool components_written = Terminal_state(fp) != 0;
   if (!components_written) output_failed = true;
-  return Close_framework_file(fp, path, 392) && components_written ? 1 : 0;
+  return Close_framework_file(file, 392) && components_written ? 1 : 0;
+}
+
+int Total_system::Write_terminal_state(const char* path) {
+  tz::ReplacementBatch batch;
+  const int written = Stage_terminal_state(path);
+  return Put_in_place(batch) ? written : 0;
 }
 
 // ---- send-port stock files ----
 
-int Total_system::Write_send_port_stock(const char* path) {
-  FILE* fp = path ? std::fopen(path, "w") : nullptr;
+int Total_system::Stage_send_port_stock(const char* path) {
+  tz::FileReplacement file(path ? path : "");
+  FILE* fp = file.Open();
   if (!fp) {
     output_failed = true;
     std::fflush(stdout);
@@ -438,7 +496,119 @@ int Total_system::Write_send_port_stock(const char* path) {
     For_each_child([fp](Element* e) { e->Save_send_port_stock(fp); });
     std::fputs("}\n", fp);
   }
-  return Close_framework_file(fp, path, 408) ? 1 : 0;
+  return Close_framework_file(file, 408) ? 1 : 0;
+}
+
+int Total_system::Write_send_port_stock(const char* path) {
+  tz::ReplacementBatch batch;
+  const int written = Stage_send_port_stock(path);
+  return Put_in_place(batch) ? written : 0;
+}
+
+int Total_system::Write_terminal_files(const char* tst, const char* tsd) {
+  int written = 0;
+  if (Initial_work_standing()) {
+    // Nothing was computed: the terminal files of the earlier run are
+    // still the state to continue from.
+    initial_work_never_done = true;
+    std::fflush(stdout);
+    std::fprintf(stderr,
+                 "\n# Error : The initial work never succeeded : %s, %s and the terminal files of the components "
+                 "are left as they were.\n",
+                 tst ? tst : "", tsd ? tsd : "");
+  } else {
+    tz::ReplacementBatch batch;
+    const int state = Stage_terminal_state(tst);
+    const int stock = Stage_send_port_stock(tsd);
+    written = Put_in_place(batch) && state && stock ? 1 : 0;
+  }
+  Announce_stop_signal(true);
+  return written;
+}
+
+bool Total_system::Put_in_place(tz::ReplacementBatch& batch) {
+  if (batch.Failed()) {
+    batch.Commit();  // removes the temporary files
+    return false;
+  }
+  std::string unplaced;
+  if (batch.Commit(&unplaced)) return true;
+  output_failed = true;
+  std::fflush(stdout);
+  Report("total.cpp", 420, ("Cannot put the new '" + unplaced + "' in place.").c_str());
+  return false;
+}
+
+// ---- checks of the run's files ----
+
+namespace {
+
+// Every element of the tree below `sub`, nested sub-systems included.
+template <class F>
+void For_each_element(const Sub_system& sub, F f) {
+  auto visit = [&](Element* e) {
+    f(e);
+    if (const Sub_system* inner = dynamic_cast<const Sub_system*>(e)) For_each_element(*inner, f);
+  };
+  for (int i = 0; i < sub.Number_of_components(); ++i) visit(sub.Component(i));
+  for (int k = 0; k < sub.Number_of_iterator_sets(); ++k)
+    for (int i = 0; i < sub.Number_of_iterators(k); ++i) visit(sub.Iterator(k, i));
+}
+
+}  // namespace
+
+void Total_system::Refuse_stock_of_another_start(const char* stock, const char* initial) {
+  if (stock_file.empty()) return;
+  const std::string head = std::string("The send-port stock ") + (stock ? stock : "") + " does not belong to " +
+                           (initial ? initial : "") + ": ";
+  auto refuse = [&](const Object& what, const std::string& why) {
+    std::fflush(stdout);
+    what.Report("total.cpp", 380, (head + why).c_str());
+    tz::stop(1);
+  };
+  // The system's own send ports: its input file ports, whose packs must fit
+  // their files.
+  for (Port* p : send_port_array) {
+    std::string why;
+    Input_file* in = dynamic_cast<Input_file*>(p);
+    if (in && !in->Stock_fits_file(why)) refuse(*in, why);
+  }
+  // An element's packs end at the time of the run's end that wrote them,
+  // where the run continued from it starts.
+  For_each_element(*this, [&](Element* e) {
+    for (int i = 0; i < e->Number_of_send_ports(); ++i) {
+      const Send_port* s = dynamic_cast<const Send_port*>(e->Send_port_at(i));
+      if (!s || s->Number_of_stocked_packs() == 0) continue;
+      const Time last = s->Stocked_pack(s->Number_of_stocked_packs() - 1)->Data_time();
+      if (last == e->Current_time()) continue;
+      const std::string name = std::string(e->Object_name() ? e->Object_name() : "") + " " +
+                               std::to_string(e->Object_number());
+      refuse(*e, "it holds " + name + " at time " + std::to_string(last) + ", " + (initial ? initial : "") +
+                     " starts it at " + std::to_string(e->Current_time()) + ".");
+    }
+  });
+}
+
+void Total_system::Refuse_outputs_on_inputs(const char* tst, const char* tsd) {
+  std::vector<Own_file> inputs{{"parameter file", parameter_file}, {"initial-state file", initial_state_file}};
+  if (!stock_file.empty()) inputs.push_back({"send-port stock file", stock_file});
+  for (Port* p : send_port_array)
+    if (dynamic_cast<Input_file*>(p)) inputs.push_back({"input file", p->Object_name() ? p->Object_name() : ""});
+  std::vector<Own_file> outputs;
+  for (Port* p : receive_port_array)
+    if (dynamic_cast<Output_file*>(p)) outputs.push_back({"output file", p->Object_name() ? p->Object_name() : ""});
+  outputs.push_back({"terminal-state file", tst ? tst : ""});
+  outputs.push_back({"send-port stock file", tsd ? tsd : ""});
+  Own_files(inputs, outputs);
+  for (const Own_file& out : outputs)
+    for (const Own_file& in : inputs) {
+      if (out.path.empty() || in.path.empty() || !tz::SameFile(out.path.c_str(), in.path.c_str())) continue;
+      const std::string message = "The " + out.what + " " + out.path + " is the " + in.what + " " + in.path +
+                                  ": the run would overwrite it.";
+      std::fflush(stdout);
+      Report("total.cpp", 415, message.c_str());
+      tz::stop(1);
+    }
 }
 
 int Total_system::Check_data_file(FILE* fp, const char* path) {
@@ -522,6 +692,7 @@ int Total_system::Deliver_data_string(const char* path, DataFileContent kind) {
     Report_fopen("total.cpp", 168, path, "r");
     tz::stop(3);
   }
+  if (kind == SDPDATA) stock_file = path;
   if (!Check_data_file(fp, path)) {
     Report("total.cpp", 174);
     std::fclose(fp);

@@ -5,9 +5,16 @@
 // ports), reads and writes the framework's files and runs the interactive
 // main loop. The application derives one class from it and calls, in this
 // order: Construct, Switch, Are_you_ready, Read_parameter_file,
-// Read_initial_state_file, Read_send_port_file, Initial_work, Work,
-// Write_terminal_state, Write_send_port_stock; then it ends with
-// Exit_status().
+// Read_initial_state_file, Read_send_port_file, Refuse_stock_of_another_start,
+// Refuse_outputs_on_inputs, Initial_work, Work, Write_terminal_files (or
+// Write_terminal_state and Write_send_port_stock, each on its own); then it
+// ends with Exit_status().
+//
+// A stop asked by a signal (tz::StopSignal, util/tzsignal) ends the main
+// loop where nothing computed is lost: a prompt ends as at the end of the
+// input; the stepping stops at the end of the step in progress and the
+// output files are written up to it. A line names the signal, the terminal
+// files are written, and the exit status is 128 + the signal's number.
 //
 // The main loop asks on the console how far to run (the run length) and how
 // often the components meet (the medium-term target time increment), lets
@@ -22,6 +29,11 @@
 #include <vector>
 
 #include "sub.h"
+
+namespace tz {
+class FileReplacement;
+class ReplacementBatch;
+}  // namespace tz
 
 class Total_system : public Sub_system {
  public:
@@ -74,19 +86,42 @@ class Total_system : public Sub_system {
   int Read_parameter_file(const char* path);
   int Read_initial_state_file(const char* path);
   // The terminal-state file, in the layout of the initial-state file with
-  // three comment lines before it. One that cannot be created (total 386)
-  // or written (total 392) is reported; the components still write their
-  // own terminal files. 1 when the file and every component's files were
-  // written.
+  // three comment lines before it, and the components' own terminal files:
+  // each written whole under a temporary name (tz::FileReplacement), then
+  // all put in place together. One that cannot be created (total 386) or
+  // written (total 392) is reported, and none of them replaces its earlier
+  // file. 1 when the file and every component's files were written.
   int Write_terminal_state(const char* path);
 
   // The send-port stock files: every send port's buffered packs, written as
   // bracketed data blocks, one per element, with the components in braces;
   // read back into the same ports. A stock file that does not exist is
   // skipped silently; one that cannot be created (total 404) or written
-  // (total 408) is reported.
+  // (total 408) is reported, and an earlier file of its name stays as it
+  // was.
   int Write_send_port_stock(const char* path);
   int Read_send_port_file(const char* path) { return Deliver_data_string(path, SDPDATA); }
+  // The terminal-state file `tst` with the components' terminal files and
+  // the stock file `tsd`, all put in place together at the end, or none
+  // when one of them failed (the earlier files of their names stay as they
+  // were). When the components never did their initial work (total 528
+  // still stands: nothing was computed), nothing is written, a line says
+  // so and the exit status is 1. 1 when everything was written.
+  int Write_terminal_files(const char* tst, const char* tsd);
+
+  // ---- checks of the run's files, before anything is written ----
+  // Ends the program (total 380) when the stock file read (`stock`) is not
+  // of the moment the initial-state file `initial` starts from: the packs
+  // of an element's send ports must end at the element's start time, and
+  // the packs of an input file port must fit its file (Stock_fits_file).
+  // Nothing when no stock file was read.
+  void Refuse_stock_of_another_start(const char* stock, const char* initial);
+  // Ends the program (total 415) when an output of the run (an output file
+  // port's file, the terminal-state file `tst`, the stock file `tsd`, a
+  // file of the system's or a component's own) is the same file as one of
+  // its inputs (the parameter, initial-state and stock files read, an input
+  // file port's file, a component's own input), naming both.
+  void Refuse_outputs_on_inputs(const char* tst, const char* tsd);
   // Reads a bracketed data file and hands each data block to the element
   // named by the header before it (for SDPDATA restoring its send ports).
   // A grammar error is reported with "TROUBLE: " on the standard output and
@@ -111,10 +146,12 @@ class Total_system : public Sub_system {
   void Set_qavlen_option();
 
   // 0 after a run whose dialogue ended as asked and whose outputs were all
-  // written; 1 when the standard input ended at a prompt, or an output of
-  // the run (an output file port's file, the terminal-state or stock file,
-  // a component's terminal file) could not be created or written, so that
-  // the program ends with a nonzero status after writing what it could.
+  // written; 1 when the standard input ended at a prompt, the initial work
+  // never succeeded, or an output of the run (an output file port's file,
+  // the terminal-state or stock file, a component's terminal file) could
+  // not be created or written, so that the program ends with a nonzero
+  // status after writing what it could; 128 + the signal's number after a
+  // stop asked by a signal.
   int Exit_status() const;
 
  protected:
@@ -150,8 +187,21 @@ class Total_system : public Sub_system {
   void End_segment();
   // Renews the current time after a target or a caught data failure.
   void Renew_time_after_pass();
-  // The message for the end of the standard input at a prompt.
+  // The message for the end of the standard input at a prompt, or for a
+  // stop signal there.
   void End_of_input();
+  // The line of a stop signal met while stepping (or, `at_end`, while the
+  // terminal files were written), once.
+  void Announce_stop_signal(bool at_end);
+  // Whether the initial work failed (total 528) and some component has not
+  // done it since.
+  bool Initial_work_standing();
+  // The terminal-state and stock files into the replacement batch alive.
+  int Stage_terminal_state(const char* path);
+  int Stage_send_port_stock(const char* path);
+  // Puts the files of the batch in place (a rename that fails: total 420);
+  // false when nothing or not everything was.
+  bool Put_in_place(tz::ReplacementBatch& batch);
   // Reads the system header of a parameter (initial false) or initial-state
   // file and checks that it names this system.
   void Check_system_header(char* line, bool initial);
@@ -170,11 +220,17 @@ class Total_system : public Sub_system {
   int Read_block_header(FILE* fp, int& c, Delivery& at);
   int Stop_delivery(FILE* fp, int position);
   // Closes a framework file written whole; a write that failed is reported
-  // at `position` and the file cut back to nothing.
-  bool Close_framework_file(FILE* fp, const char* path, int position);
+  // at `position`.
+  bool Close_framework_file(tz::FileReplacement& file, int position);
 
   bool input_ended = false;
   bool output_failed = false;  // the terminal-state or stock file, or a component's
+  bool initial_work_failed = false;  // total 528 was reported
+  bool initial_work_never_done = false;  // the run ended with 528 standing
+  bool stop_announced = false;
+  // The framework files read: their paths (the stock file only when it was
+  // there).
+  std::string parameter_file, initial_state_file, stock_file;
 };
 
 #endif

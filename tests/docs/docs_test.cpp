@@ -218,16 +218,19 @@ TEST(DocsExamples, RestartContinuesCloseToTheUnbrokenRun) {
   EXPECT_TRUE(text.find(figures) != std::string::npos) << "docs/running.md should say: " << figures;
 
   // A stock file kept from the end of a run, with the initial state of its
-  // start: the rain port holds no record before the stock's time, and the
-  // run cannot start.
+  // start: refused before anything is written.
   Folder m;
   Prepare(m);
   m.copy_in(d.file("tmorvelan2d.isd"), "tmorvelan2d.isd");
   cli::check(cli::tmorvelan2d, m,
              Case("a stock file kept")
                  .input(Example("tmorvelan2d.answers"))
-                 .err(cli::contains("E : total.cpp : 528 : "))
-                 .out(cli::lacks("[morvelan2d 0]")));
+                 .status(1)
+                 .err(cli::contains("E : total.cpp : 380 : The send-port stock tmorvelan2d.isd does not belong to "
+                                    "tmorvelan2d.ist: it holds morvelan2d 0 at time 1800, tmorvelan2d.ist starts it "
+                                    "at 0.\n"))
+                 .out(cli::lacks("[morvelan2d 0]"))
+                 .writes("tmorvelan2d.out", cli::absent()));
 }
 
 // A rain file that ends before the run: the segment stops at its end, the

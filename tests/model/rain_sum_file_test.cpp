@@ -41,10 +41,11 @@ TEST(RainSumFile, LinesReachTheFileAtEveryWriteOnce) {
   ftest::write_file(path, "an old run\n");
   {
     RainSumFile f(path.c_str());
-    EXPECT_EQ(read_file(path), "");  // emptied when created
     ASSERT_NE(Morvelan2d::RainSumStream(), nullptr);
+    EXPECT_TRUE(f.Write());  // no line yet: the earlier file stays
+    EXPECT_EQ(read_file(path), "an old run\n");
     Steps(60, 600);
-    EXPECT_EQ(read_file(path), "");  // kept until the next write
+    EXPECT_EQ(read_file(path), "an old run\n");  // kept until the next write
     EXPECT_TRUE(f.Write());
     EXPECT_EQ(read_file(path), Expected(60, 600));
     EXPECT_TRUE(f.Write());  // nothing new
@@ -75,11 +76,40 @@ TEST(RainSumFile, AFullDiskIsReportedAndTheLinesKeptForTheNextWrite) {
   EXPECT_EQ(stderr_of([&] { EXPECT_FALSE(f.Close()); }), "");
 }
 
+// The file is created by the first write that has lines or is told to
+// create it (the series are written with it): before, an earlier file of
+// its name stays as it was.
+TEST(RainSumFile, FileIsCreatedByTheFirstWriteThatHasLinesOrCreates) {
+  Temp_dir d;
+  const std::string path = d.file("all_rain.dat");
+  for (bool create : {false, true}) {
+    ftest::write_file(path, "an old run\n");
+    {
+      RainSumFile f(path.c_str());
+      EXPECT_TRUE(f.Write(create));
+      EXPECT_EQ(read_file(path), create ? "" : "an old run\n") << create;
+      EXPECT_TRUE(f.Close());
+    }
+    EXPECT_EQ(read_file(path), create ? "" : "an old run\n") << create;
+  }
+  // The lines of a run that ends before any write are written at its close.
+  ftest::write_file(path, "an old run\n");
+  {
+    RainSumFile f(path.c_str());
+    Steps(60, 120);
+    EXPECT_TRUE(f.Close());
+  }
+  EXPECT_EQ(read_file(path), Expected(60, 120));
+}
+
 TEST(RainSumFile, FileThatCannotBeCreatedKeepsNoLines) {
   Temp_dir d;
   const std::string path = d.file("no/all_rain.dat");
   std::string err = stderr_of([&] {
     RainSumFile f(path.c_str());
+    EXPECT_FALSE(f.Failed());  // not created yet
+    Steps(60, 120);
+    EXPECT_FALSE(f.Write());
     EXPECT_EQ(Morvelan2d::RainSumStream(), nullptr);
     EXPECT_TRUE(f.Failed());
     EXPECT_FALSE(f.Write());

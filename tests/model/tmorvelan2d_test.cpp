@@ -9,8 +9,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -283,8 +286,11 @@ TEST_P(Tmorvelan2dMalformed, ReportsAndEndsWithItsStatus) {
     run.setup([file](const Folder& f) { std::filesystem::remove(f.file(file)); });
   else
     run.file(c.file, c.text);
-  // Nothing was computed.
-  Check(d, run.status(c.status).err(cli::contains(c.expected)).writes("all_rain.dat", ""));
+  // Nothing was computed: the basin rain of an earlier run stays as it was.
+  Check(d, run.file("all_rain.dat", "300 6\n")
+               .status(c.status)
+               .err(cli::contains(c.expected))
+               .writes("all_rain.dat", "300 6\n"));
 }
 
 const int kAbort = cli::kAbort;
@@ -392,7 +398,7 @@ TEST(Tmorvelan2d, UnclosedQuoteInAnyFileReadThroughTheOpenerStopsNamingFileAndLi
                             .status(1)
                             .err(cli::starts_with(head))
                             .out(cli::lacks("time_step"))
-                            .writes("all_rain.dat", "")
+                            .writes("all_rain.dat", cli::absent())
                             .writes("tmorvelan2d.tst", cli::absent()));
     EXPECT_TRUE(::testing::internal::RE::FullMatch(o.err.substr(std::min(head.size(), o.err.size())),
                                                    "dfopen\\.cpp:[0-9]+: Assertion `c != EOF' failed\\.\n"))
@@ -417,7 +423,7 @@ TEST(Tmorvelan2d, TerminalDischargeFileThatIsAnInputIsRefusedAtTheStart) {
                                   "connection file ini.dat.tst: the end of the run would overwrite it.\n"))
                .writes("ini.dat.tst", kNet)
                .out("\ttotal area: 40000(m2)\n")
-               .writes("all_rain.dat", "")
+               .writes("all_rain.dat", cli::absent())
                .writes("tmorvelan2d.tst", cli::absent()));
 }
 
@@ -619,22 +625,50 @@ std::string PortOf(const char* file, const char* port) {
          " 0 \n      output <     owner > Morvelan2d morvelan2d 0\n      output <     owner >> VirtualRiverBasin vrb 0\n";
 }
 
+// The names of the terminal files of a run of the shaped basin.
+std::vector<std::string> TerminalNames(const Shape& s) {
+  return {"tmorvelan2d.tst", "tmorvelan2d.tsd", s.ini + ".tst"};
+}
+
+bool IsTerminal(const Shape& s, const std::string& name) {
+  const std::vector<std::string> t = TerminalNames(s);
+  return std::find(t.begin(), t.end(), name) != t.end();
+}
+
+// The names a folder of the shaped basin holds after a run: its input
+// files and every output (no temporary file).
+std::set<std::string> FolderNames(const Shape& s) {
+  std::set<std::string> names{"net.con", "par.dat", s.ini, "tmorvelan2d.pmt", "tmorvelan2d.ist", "radarRain_4.dat"};
+  for (const std::string& f : OutputNames(s)) names.insert(f);
+  return names;
+}
+
+// A terminal file of an earlier run, as the next run finds it.
+std::string Earlier(const std::string& name) { return "the earlier " + name + "\n"; }
+
+// The files of a folder and what they hold (through links; a folder reads
+// as empty), to compare a folder before and after a run.
+std::map<std::string, std::string> Contents(const Folder& d) {
+  std::map<std::string, std::string> m;
+  for (const std::string& n : d.entries()) m[n] = d.read(n);
+  return m;
+}
+
 // The explanations the reports echo (QAVLENSDIR set to the build's files).
 const std::string kWhy392 =
     "    Writing the terminal-state file failed: the disk may be full, or the file\n"
-    "    may exceed a size limit. The file was cut back to nothing, so that no\n"
-    "    half-written state starts the next run; the components still wrote their\n"
-    "    own terminal files. Make room before the next run. The program goes on\n"
-    "    and ends with status 1.\n";
+    "    may exceed a size limit. None of the terminal files was replaced: the\n"
+    "    earlier ones are left as they were, and no half-written file is left. Make\n"
+    "    room before the next run. The program goes on and ends with status 1.\n";
 const std::string kWhy408 =
     "    Writing the send-port stock file failed: the disk may be full, or the\n"
-    "    file may exceed a size limit. The file was cut back to nothing (a run that\n"
-    "    reads it as its stock file finds no data in it). The program goes on and\n"
-    "    ends with status 1.\n";
+    "    file may exceed a size limit. None of the terminal files was replaced:\n"
+    "    the earlier ones are left as they were. The program goes on and ends with\n"
+    "    status 1.\n";
 const std::string kWhy1295 =
     "    Writing the terminal discharge file failed: the disk may be full, or the\n"
-    "    file may exceed a size limit. The file was cut back to nothing, so that no\n"
-    "    half-written file restarts a run; the terminal-state file still names it.\n"
+    "    file may exceed a size limit. None of the terminal files was replaced:\n"
+    "    the earlier ones are left as they were, and no half-written file is left.\n"
     "    Make room before the next run. The program ends with status 1.\n";
 const std::string kWhy30 =
     "    The output file cannot be created or emptied for its header: check that\n"
@@ -650,13 +684,16 @@ const std::string kRainLost =
 
 const std::string kWhy386 =
     "    The terminal-state file cannot be created: check that its directory may\n"
-    "    be written. No terminal state was written; the components still wrote\n"
-    "    their own terminal files. The program goes on and ends with status 1.\n";
+    "    be written. None of the terminal files was replaced: the earlier ones are\n"
+    "    left as they were. The program goes on and ends with status 1.\n";
 
 // An output that is /dev/full, or a directory where the file should be:
-// the report names the file, the exit status is 1, and every other output
-// is what a sound run writes, byte for byte (a series port that could not
-// write keeps its packs, and the stock file holds them).
+// the report names the file and the exit status is 1. The terminal files
+// are put in place together or not at all: when one of them fails, the
+// earlier files of all three names stay as they were; otherwise every
+// other output is what a sound run writes, byte for byte (a series port
+// that could not write keeps its packs, and the stock file holds them). No
+// temporary file is left.
 TEST(Tmorvelan2dOutputs, OutputOnAFullDiskIsReportedAndTheOthersWritten) {
   qtest::Qavlensdir why(qtest::explain_dir().c_str());
   const std::string sound = kLoaded + "File: radarRain_4.dat  newest data time : 1200\n";
@@ -664,22 +701,27 @@ TEST(Tmorvelan2dOutputs, OutputOnAFullDiskIsReportedAndTheOthersWritten) {
     const char* file;
     bool directory;
     std::string report;
-    std::string before = "";  // reported when the program starts
-    bool series = false;      // the port keeps its packs, and the stock holds them
+    bool series = false;  // the port keeps its packs, and the stock holds them
   } cases[] = {
       {"tmorvelan2d.tst", false, "E : total.cpp : 392 : Cannot write file 'tmorvelan2d.tst'.\n" + kWhy392 + kSystem},
       {"tmorvelan2d.tst", true,
        "E : total.cpp : 386 : Cannot open file 'tmorvelan2d.tst' (mode \"w\").\n" + kWhy386 + kSystem},
       {"tmorvelan2d.tsd", false, "E : total.cpp : 408 : Cannot write file 'tmorvelan2d.tsd'.\n" + kWhy408 + kSystem},
       {"ini.dat.tst", false, "E : morvelan2d-1.cpp : 1295 : Cannot write file 'ini.dat.tst'.\n" + kWhy1295 + kElement},
+      {"ini.dat.tst", true,
+       "E : morvelan2d-1.cpp : 1290 : Cannot open file 'ini.dat.tst' (mode \"w\").\n"
+       "    The terminal discharge file cannot be created: check the permissions of\n"
+       "    its directory. None of the terminal files was replaced: the earlier ones\n"
+       "    are left as they were. The program ends with status 1.\n" +
+           kElement},
       {"all_rain.dat", false, kRainLost + "are written with the next output.\n" + kRainLost + "are lost.\n"},
-      {"all_rain.dat", true, "", "Cannot create all_rain.dat: the basin rain of the steps is not written.\n"},
+      {"all_rain.dat", true, "Cannot create all_rain.dat: the basin rain of the steps is not written.\n"},
       {"tmorvelan2d.sat", true,
        "E : output_f.cpp : 30 : Cannot open file 'tmorvelan2d.sat' (mode \"w\").\n" + kWhy30 +
            PortOf("tmorvelan2d.sat", "spSarea") +
            "E : p_tmp.cpp : 574 : Cannot open file 'tmorvelan2d.sat' (mode \"a\").\n" + kWhy574 +
            PortOf("tmorvelan2d.sat", "spSarea"),
-       "", true},
+       true},
   };
   const Shape shape;
   Folder ref;
@@ -687,26 +729,38 @@ TEST(Tmorvelan2dOutputs, OutputOnAFullDiskIsReportedAndTheOthersWritten) {
   ASSERT_EQ(r.status, 0) << r.err;
   ASSERT_EQ(r.err, sound);
   for (const Row& c : cases) {
+    const bool terminal_fails = IsTerminal(shape, c.file);
     Case run = Shaped(shape, std::string(c.file) + (c.directory ? " a folder" : " on a full disk"));
+    for (const std::string& f : TerminalNames(shape))
+      if (f != c.file) run.file(f, Earlier(f));
     if (c.directory)
       run.directory(c.file);
     else
       run.symlink(c.file, "/dev/full");
-    run.input("1200\n1200\nY\n").status(1).out(r.out).err(c.before + sound + c.report);
-    for (const std::string& f : OutputNames(shape))
-      if (f != c.file && !(c.series && f == "tmorvelan2d.tsd")) run.writes(f, ref.read(f));
-    if (c.series) run.writes("tmorvelan2d.tsd", cli::contains("(1) # send_ports number\n(5) # number_of_data_packs\n"));
+    run.input("1200\n1200\nY\n").status(1).out(r.out).err(sound + c.report).leaves(FolderNames(shape));
+    for (const std::string& f : OutputNames(shape)) {
+      if (f == c.file) continue;
+      if (terminal_fails && IsTerminal(shape, f))
+        run.writes(f, Earlier(f));
+      else if (c.series && f == "tmorvelan2d.tsd")
+        run.writes(f, cli::contains("(1) # send_ports number\n(5) # number_of_data_packs\n"));
+      else
+        run.writes(f, ref.read(f));
+    }
     Folder d;
     Check(d, run);
   }
 }
 
-// An output that outgrows a file-size limit: the report names it, the file
-// is cut back (no half-written file is left), the exit status is 1, and the
-// outputs within the limit are what a sound run writes. The limit lies
+// An output that outgrows a file-size limit, with SIGXFSZ at its default
+// as a shell leaves it: the report names it, the exit status is 1, the
+// outputs within the limit are what a sound run writes, and a series file
+// is cut back to its last whole write. The terminal files are all of the
+// earlier run: the third one written (the stock file) or an earlier one
+// failed, and none of the three replaced its earlier file. The limit lies
 // above the files the run reads and below the file of the case. The stock
-// file, never smaller than the terminal-state and terminal discharge files,
-// outgrows the limit with them.
+// file, never smaller than the terminal-state and terminal discharge
+// files, outgrows the limit with them.
 TEST(Tmorvelan2dOutputs, OutputBeyondASizeLimitIsCutBackAndTheOthersWritten) {
   qtest::Qavlensdir none(nullptr);
   const std::string tst = "E : total.cpp : 392 : Cannot write file 'tmorvelan2d.tst'.\n" + kSystem;
@@ -745,9 +799,12 @@ TEST(Tmorvelan2dOutputs, OutputBeyondASizeLimitIsCutBackAndTheOthersWritten) {
         kept = std::max(kept, size);
     }
     ASSERT_GT(failing, kept + 20) << c.name << ": the limit must lie between the files";
-    Case run = Shaped(c.shape, c.name).input(c.answers).file_size_limit((kept + failing) / 2).sigxfsz_ignored().status(1);
+    Case run = Shaped(c.shape, c.name).input(c.answers).file_size_limit((kept + failing) / 2).status(1);
+    for (const std::string& f : TerminalNames(c.shape)) run.file(f, Earlier(f));
     for (const std::string& report : c.reports) run.err(cli::contains(report));
-    for (const std::string& f : OutputNames(c.shape)) run.writes(f, fails(f) ? "" : ref.read(f));
+    for (const std::string& f : OutputNames(c.shape))
+      run.writes(f, IsTerminal(c.shape, f) ? Earlier(f) : ref.read(f));
+    run.out(r.out).leaves(FolderNames(c.shape));
     Folder d;
     Check(d, run);
   }
@@ -755,8 +812,9 @@ TEST(Tmorvelan2dOutputs, OutputBeyondASizeLimitIsCutBackAndTheOthersWritten) {
 
 // all_rain.dat is never the largest output: the series hold the same steps
 // behind a header. Under a limit it outgrows, the series and the stock
-// outgrow it too; every one of them is cut back to whole lines, and the
-// outputs within the limit are written.
+// outgrow it too; every one of them is cut back to whole lines, the
+// outputs within the limit are written, and the terminal files of the
+// earlier run stay as they were.
 TEST(Tmorvelan2dOutputs, RainSumBeyondASizeLimitIsCutBackWithTheSeries) {
   qtest::Qavlensdir none(nullptr);
   const Shape shape{2, "ini.dat", 2, 36000};
@@ -765,19 +823,19 @@ TEST(Tmorvelan2dOutputs, RainSumBeyondASizeLimitIsCutBackWithTheSeries) {
   ASSERT_EQ(r.status, 0) << r.err;
   ASSERT_GT(ref.read("all_rain.dat").size(), 900u);
   Folder d;
-  Check(d, Shaped(shape)
-               .input("36000\n36000\nY\n")
-               .file_size_limit(600)
-               .sigxfsz_ignored()
-               .status(1)
-               .err(cli::contains(kRainLost + "are written with the next output.\n"))
-               .err(cli::contains(kRainLost + "are lost.\n"))
-               .err(cli::contains("E : output_f.cpp : 90 : Cannot write file 'tmorvelan2d.out'.\n"))
-               .err(cli::contains("E : total.cpp : 408 : Cannot write file 'tmorvelan2d.tsd'.\n"))
-               .writes("all_rain.dat", "")
-               .writes("tmorvelan2d.tsd", "")
-               .writes("tmorvelan2d.tst", ref.read("tmorvelan2d.tst"))
-               .writes("ini.dat.tst", ref.read("ini.dat.tst")));
+  Case run = Shaped(shape)
+                 .input("36000\n36000\nY\n")
+                 .file_size_limit(600)
+                 .status(1)
+                 .out(r.out)
+                 .err(cli::contains(kRainLost + "are written with the next output.\n"))
+                 .err(cli::contains(kRainLost + "are lost.\n"))
+                 .err(cli::contains("E : output_f.cpp : 90 : Cannot write file 'tmorvelan2d.out'.\n"))
+                 .err(cli::contains("E : total.cpp : 408 : Cannot write file 'tmorvelan2d.tsd'.\n"))
+                 .writes("all_rain.dat", "")
+                 .leaves(FolderNames(shape));
+  for (const std::string& f : TerminalNames(shape)) run.file(f, Earlier(f)).writes(f, Earlier(f));
+  Check(d, run);
   for (const char* f : {"tmorvelan2d.out", "tmorvelan2d.sat", "tmorvelan2d.stg"}) {
     const std::string text = d.read(f);
     EXPECT_EQ(text, ref.read(f).substr(0, text.size())) << f;
@@ -804,29 +862,240 @@ TEST(Tmorvelan2dOutputs, RainSumIsWrittenWithTheSeriesAtEverySegmentEnd) {
                .writes("all_rain.dat", "300 9\n600 12\n900 9\n1200 6\n"));
 }
 
-// A stock file left from another run restores the rain of that run's end:
-// the rain file's records from the start on are not taken, nothing can be
-// computed, and the report of the initial work says what to check.
-TEST(Tmorvelan2dOutputs, StaleStockFileIsNamedByTheReport) {
-  const std::string rain = Rain({{0, 6}, {600, 6}, {1200, 6}, {1800, 6}});
+// ---- the files of a start ----
+
+// The terminal files of a run of the basin above: tmorvelan2d.tst (read as
+// tmorvelan2d.ist to go on) and tmorvelan2d.tsd (read as tmorvelan2d.isd),
+// after `answers`, of a basin of `cells` x `cells` rain cells.
+struct Ending {
+  std::string tst, tsd, discharges;
+};
+
+Ending RunToTheEnd(const std::string& answers, int cells = 2) {
   Folder d;
-  ASSERT_EQ(cli::run(cli::tmorvelan2d, d, Basin(rain).input("1200\n1200\nY\n")).status, 0);
-  std::filesystem::rename(d.file("tmorvelan2d.tsd"), d.file("tmorvelan2d.isd"));
+  Shape shape;
+  shape.cells = cells;
+  shape.last = 3600;
+  Result r = cli::run(cli::tmorvelan2d, d, Shaped(shape).input(answers));
+  EXPECT_EQ(r.status, 0) << r.err;
+  return {d.read("tmorvelan2d.tst"), d.read("tmorvelan2d.tsd"), d.read("ini.dat.tst")};
+}
+
+// A stock file that is not of the moment the initial-state file starts
+// from is refused before anything is written: one of a later run left in
+// the folder, of an earlier run (the tst copied, not the tsd), of another
+// basin (another time and another rain grid), of another grid at the same
+// time. The report names both files and both times or grid sizes, the
+// status is 1, and no file of the folder has changed.
+TEST(Tmorvelan2dStart, StockFileOfAnotherStartIsRefusedWithNoFileChanged) {
   qtest::Qavlensdir why(qtest::explain_dir().c_str());
-  Check(d, Case()
-               .input("1200\n1200\nY\n")
-               .err(cli::contains("E : total.cpp : 528 : \n"
-                                  "    Some components could not do their initial work (they are listed below):\n"
-                                  "    their initial output needs data at the start time that no input file and\n"
-                                  "    no other component provides. Check the start time in the initial-state\n"
-                                  "    file against the first times of the input files, and look for a send-port\n"
-                                  "    stock file (for tmorvelan2d: tmorvelan2d.isd) left from another run: it\n"
-                                  "    belongs with the initial-state file written with it (the .tsd and the\n"
-                                  "    .tst of one run). Its data come from the end of that run, and an input\n"
-                                  "    file port then takes only the records after them, so the records of this\n"
-                                  "    start time are never read. Remove the stock file, or put back the one\n"
-                                  "    written with this initial-state file.\n" +
-                                  kLoaded)));
+  const Ending at600 = RunToTheEnd("600\n600\nY\n");
+  const Ending at1200 = RunToTheEnd("1200\n1200\nY\n");
+  const Ending other1800 = RunToTheEnd("1800\n1800\nY\n", 3);
+  const Ending other1200 = RunToTheEnd("1200\n1200\nY\n", 3);
+  const std::string head = "E : total.cpp : 380 : The send-port stock tmorvelan2d.isd does not belong to tmorvelan2d.ist: ";
+  const std::string explained =
+      "    The send-port stock file is not of the moment the initial-state file\n"
+      "    starts from (the times or the grid sizes are above): it holds another\n"
+      "    run's end, or another basin's. A stock file belongs with the terminal-state\n"
+      "    file written with it (the .tsd and the .tst of one run): use that one, or\n"
+      "    remove the stock file. Nothing was written; the program stops.\n";
+  const std::string rainPort = "    Input_file : I_file_matrix<TzDMatrix> radarRain_4.dat \n";
+  const struct {
+    const char* name;
+    const Ending* start;  // the run whose end this one starts from; none: from the start
+    std::string isd;
+    std::string report;
+  } cases[] = {
+      {"a later run's", nullptr, at1200.tsd,
+       head + "it holds morvelan2d 0 at time 1200, tmorvelan2d.ist starts it at 0.\n" + explained + kLoaded},
+      {"an earlier run's", &at1200, at600.tsd,
+       head + "it holds morvelan2d 0 at time 600, tmorvelan2d.ist starts it at 1200.\n" + explained + kLoaded},
+      {"another basin's", nullptr, other1800.tsd,
+       head + "it holds grids of 3 x 3 cells for radarRain_4.dat, whose first record has 2 x 2.\n" + explained +
+           rainPort},
+      {"another grid's", &at1200, other1200.tsd,
+       head + "it holds grids of 3 x 3 cells for radarRain_4.dat, whose first record has 2 x 2.\n" + explained +
+           rainPort},
+  };
+  for (const auto& c : cases) {
+    Case run = Shaped(Shape{}, c.name).file("tmorvelan2d.isd", c.isd);
+    if (c.start) run.file("tmorvelan2d.ist", c.start->tst).file("ini.dat.tst", c.start->discharges);
+    for (const char* f : {"tmorvelan2d.out", "all_rain.dat", "tmorvelan2d.tst", "tmorvelan2d.tsd"})
+      run.file(f, Earlier(f));
+    Folder d;
+    std::map<std::string, std::string> before;
+    run.setup([&](const Folder& f) { before = Contents(f); });
+    Check(d, run.input("600\n600\nY\n").status(1).out(cli::lacks("time_step")).err(kLoaded + c.report));
+    EXPECT_EQ(Contents(d), before) << c.name;
+  }
+}
+
+// A run whose initial work never succeeds (the rain file is missing) and
+// that ends so, with Y or at the end of the answers: status 1, one line
+// saying that the terminal files are left, and every earlier output of
+// the folder as it was.
+TEST(Tmorvelan2dStart, RunThatNeverDidItsInitialWorkLeavesTheEarlierFiles) {
+  const std::string line =
+      "\n# Error : The initial work never succeeded : tmorvelan2d.tst, tmorvelan2d.tsd and the terminal files of "
+      "the components are left as they were.\n";
+  for (const char* answers : {"600\n600\nY\n", "600\n600\n"}) {
+    Case run = Shaped(Shape{}, answers).setup([](const Folder& f) { std::filesystem::remove(f.file("radarRain_4.dat")); });
+    std::set<std::string> names = FolderNames(Shape{});
+    names.erase("radarRain_4.dat");
+    for (const std::string& f : names)
+      if (f != "tmorvelan2d.pmt" && f != "tmorvelan2d.ist" && f != "net.con" && f != "par.dat" && f != "ini.dat")
+        run.file(f, Earlier(f)).writes(f, Earlier(f));
+    Folder d;
+    Check(d, run.input(answers)
+                 .status(1)
+                 .err(cli::contains("E : i_file_matrix.cpp : 82 : "))
+                 .err(cli::contains("E : total.cpp : 528 : "))
+                 .err(cli::ends_with(line))
+                 .leaves(names));
+  }
+}
+
+// An output of the run that is one of its inputs (a symbolic or a hard
+// link) is refused before anything is written, naming both; the input
+// stays as it was.
+TEST(Tmorvelan2dStart, OutputThatIsAnInputIsRefusedNamingBoth) {
+  qtest::Qavlensdir none(nullptr);
+  const struct {
+    const char* output;
+    const char* input;
+    bool hard;
+    std::string message;
+  } cases[] = {
+      {"tmorvelan2d.out", "par.dat", false, "The output file tmorvelan2d.out is the edge parameter file par.dat"},
+      {"tmorvelan2d.sat", "net.con", true, "The output file tmorvelan2d.sat is the edge connection file net.con"},
+      {"tmorvelan2d.stg", "radarRain_4.dat", false,
+       "The output file tmorvelan2d.stg is the input file radarRain_4.dat"},
+      {"all_rain.dat", "ini.dat", false, "The rain-sum file all_rain.dat is the initial discharge file ini.dat"},
+      {"all_rain.dat", "tmorvelan2d.isd", true,
+       "The rain-sum file all_rain.dat is the send-port stock file tmorvelan2d.isd"},
+      {"tmorvelan2d.tst", "tmorvelan2d.ist", false,
+       "The terminal-state file tmorvelan2d.tst is the initial-state file tmorvelan2d.ist"},
+      {"tmorvelan2d.tsd", "tmorvelan2d.pmt", true,
+       "The send-port stock file tmorvelan2d.tsd is the parameter file tmorvelan2d.pmt"},
+      {"ini.dat.tst", "tmorvelan2d.pmt", false,
+       "The terminal discharge file ini.dat.tst is the parameter file tmorvelan2d.pmt"},
+  };
+  for (const auto& c : cases) {
+    const std::string output = c.output, input = c.input;
+    const bool hard = c.hard;
+    // A stock file without packs: read, and so an input of the run.
+    Case run = Shaped(Shape{}, output + " onto " + input).file("tmorvelan2d.isd", "# no packs\n");
+    run.setup([=](const Folder& f) {
+      if (hard)
+        std::filesystem::create_hard_link(f.file(input), f.file(output));
+      else
+        std::filesystem::create_symlink(input, f.file(output));
+    });
+    std::map<std::string, std::string> before;
+    run.setup([&](const Folder& f) { before = Contents(f); });
+    Folder d;
+    Check(d, run.input("600\n600\nY\n")
+                 .status(1)
+                 .out(cli::lacks("time_step"))
+                 .err(kLoaded + "E : total.cpp : 415 : " + c.message + ": the run would overwrite it.\n" + kSystem));
+    EXPECT_EQ(Contents(d), before) << output;
+  }
+}
+
+// ---- stops by signal ----
+
+const char* SigName(int sig) { return sig == SIGINT ? "SIGINT" : sig == SIGTERM ? "SIGTERM" : "SIGHUP"; }
+
+// The names of the folder after a run that wrote its terminal files but
+// no series (it ended before a segment did).
+std::set<std::string> WithoutSeries(const Shape& s) {
+  std::set<std::string> names = FolderNames(s);
+  for (const char* f : {"tmorvelan2d.out", "tmorvelan2d.sat", "tmorvelan2d.stg", "all_rain.dat"}) names.erase(f);
+  return names;
+}
+
+// A signal at each prompt ends the run as the end of the answers does: the
+// series and terminal files of the time reached are written, a line names
+// the signal, and the status is 128 + the signal's number.
+TEST(Tmorvelan2dSignals, SignalAtAPromptEndsTheRunWithItsFilesWritten) {
+  const struct {
+    const char* name;
+    std::string answers;
+    std::string prompt;
+    int sig;
+    int time;  // the time reached
+  } cases[] = {
+      {"run length", "", "# current_time = 0 : time_step = ", SIGINT, 0},
+      {"increment", "600\n", "# Medium_term_target_time_increment = ", SIGTERM, 0},
+      {"quit", "600\n600\n", "# Quit? [Y / N] : ", SIGHUP, 600},
+      {"run length after N", "600\n600\nN\n", "# current_time = 600 : time_step = ", SIGINT, 600},
+  };
+  const Shape shape;
+  for (const auto& c : cases) {
+    Folder d;
+    Result o = Check(d, Shaped(shape, c.name)
+                            .input(c.answers)
+                            .signal_at(c.prompt, c.sig)
+                            .status(128 + c.sig)
+                            .err(cli::ends_with(std::string("\n# Error : Signal ") + SigName(c.sig) +
+                                                " at a prompt : the simulation ends here.\n"))
+                            .writes("tmorvelan2d.tst", cli::contains("\n" + std::to_string(c.time) + " ini.dat.tst\n"))
+                            .writes("tmorvelan2d.tsd", cli::present())
+                            .writes("ini.dat.tst", cli::present())
+                            .leaves(c.time > 0 ? FolderNames(shape) : WithoutSeries(shape)));
+    if (c.time > 0) {
+      EXPECT_EQ(TimesOf(d, "tmorvelan2d.out").back(), c.time) << c.name;
+    }
+  }
+}
+
+// A signal while stepping stops the run at the end of the step in
+// progress: the series and all_rain.dat hold the steps up to it, the
+// terminal files are of the time reached, a line names the signal and that
+// time, and the status is 128 + the signal's number. A restart from the
+// terminal files goes on from that time.
+TEST(Tmorvelan2dSignals, SignalWhileSteppingStopsAfterAStepAndTheRunGoesOnFromIt) {
+  const std::set<std::string> names{"net.con",         "par.dat",         "ini.dat",         "tmorvelan2d.pmt",
+                                    "tmorvelan2d.ist", "radarRain_4.dat", "tmorvelan2d.out", "tmorvelan2d.sat",
+                                    "tmorvelan2d.stg", "all_rain.dat",    "tmorvelan2d.tst", "tmorvelan2d.tsd",
+                                    "ini.dat.tst"};
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+    Folder d;
+    // A run far longer than the test: only the signal ends it.
+    Result o = Check(d, Basin(Rain({{0, 6}, {2000000000, 6}}), SigName(sig))
+                            .input("1999999800\n1999999800\n")
+                            .signal_at("[morvelan2d 0] 3000 : ", sig)
+                            .status(128 + sig)
+                            .err(cli::ends_with(" : the simulation ends here.\n"))
+                            .leaves(names));
+    const std::string head = std::string("\n# Error : Signal ") + SigName(sig) + " at current_time = ";
+    const std::size_t at = o.err.rfind(head);
+    ASSERT_NE(at, std::string::npos) << o.err;
+    const long reached = std::stol(o.err.substr(at + head.size()));
+    ASSERT_GT(reached, 3000) << o.err;
+    ASSERT_EQ(reached % 300, 0);
+    const std::string step = "[morvelan2d 0] " + std::to_string(reached) + " : ";
+    EXPECT_NE(o.out.find(step), std::string::npos);
+    EXPECT_EQ(o.out.find("[morvelan2d 0] " + std::to_string(reached + 300) + " : "), std::string::npos);
+    const std::vector<long> t = TimesOf(d, "tmorvelan2d.out");
+    ASSERT_EQ(t.size(), static_cast<std::size_t>(reached / 300 + 1));
+    EXPECT_EQ(t.back(), reached);
+    EXPECT_EQ(TimesOf(d, "tmorvelan2d.stg").back(), reached);
+    const Series rain = series(d.read("all_rain.dat"));
+    ASSERT_EQ(rain.size(), static_cast<std::size_t>(reached / 300));
+    EXPECT_EQ(rain.back().first, reached);
+    EXPECT_NE(d.read("tmorvelan2d.tst").find("\n" + std::to_string(reached) + " ini.dat.tst\n"), std::string::npos);
+
+    d.copy_in(d.file("tmorvelan2d.tst"), "tmorvelan2d.ist");
+    d.copy_in(d.file("tmorvelan2d.tsd"), "tmorvelan2d.isd");
+    Check(d, Case(std::string("restart after ") + SigName(sig))
+                 .input("600\n600\nY\n")
+                 .status(0)
+                 .out(cli::contains("# current_time = " + std::to_string(reached) + " : time_step = "))
+                 .out(cli::contains("[morvelan2d 0] " + std::to_string(reached + 300) + " : ")));
+    EXPECT_EQ(TimesOf(d, "tmorvelan2d.out"), (std::vector<long>{reached, reached + 300, reached + 600}));
+  }
 }
 
 // An initial-state file whose basin starts before its element (a restart

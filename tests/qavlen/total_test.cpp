@@ -8,6 +8,7 @@
 #include <csignal>
 #include <filesystem>
 #include <functional>
+#include <set>
 #include <string>
 
 #include "files_testing.h"
@@ -1103,12 +1104,15 @@ TEST(TotalSystemWork, OutputFileThatCannotBeWrittenGivesExitStatus1) {
   }
 }
 
-// A terminal-state or stock file that reaches a file-size limit is cut
-// back to nothing: no half-written file is left.
+// A terminal-state or stock file that reaches a file-size limit replaces
+// nothing: the earlier file of its name stays as it was, and no
+// half-written or temporary file is left.
 TEST(TotalSystemFiles, FilesCutByASizeLimitAreTakenBackWhole) {
+  const std::set<std::string> kTwo{"t.tst", "t.tsd"};
   Temp_dir dir;
   const std::string tst = dir.file("t.tst");
   const std::string tsd = dir.file("t.tsd");
+  write_file(tsd, "the earlier stock\n");
   EXPECT_EXIT(
       {
         qtest::Qavlensdir none(nullptr);
@@ -1124,7 +1128,8 @@ TEST(TotalSystemFiles, FilesCutByASizeLimitAreTakenBackWhole) {
         r += 10 * b.Write_send_port_stock(tsd.c_str());
         const std::string whole =
             "# terminal state of sys \n# current_time = 0 \n# \nTotal_system sys 0 \n0\n{\nDoubler doubler 0\n0\n}\n";
-        bool ok = r == 1 && read_file(tst) == whole && ftest::exists(tsd) && read_file(tsd).empty();
+        bool ok = r == 1 && read_file(tst) == whole && read_file(tsd) == "the earlier stock\n" &&
+                  dir.entries() == kTwo;
         std::exit(ok && b.Exit_status() == 1 ? 0 : 1);
       },
       ::testing::ExitedWithCode(0), "^E : total.cpp : 408 : Cannot write file '[^']*t.tsd'.\n    Total_system sys 0\n$");
