@@ -10,13 +10,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <set>
-#include <utility>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/chain.h"
@@ -24,8 +26,7 @@
 #include "cli/series.h"
 #include "docs.h"
 
-#if defined(TZ_PELMIC_EXE) && defined(TZ_DORVASK_EXE) && defined(TZ_SARNOLT_EXE) && \
-    defined(TZ_TMORVELAN2D_EXE)
+#if defined(TZ_PELMIC_EXE) && defined(TZ_DORVASK_EXE) && defined(TZ_SARNOLT_EXE) && defined(TZ_TMORVELAN2D_EXE)
 
 namespace {
 
@@ -176,12 +177,15 @@ TEST(ManualBalance, ScriptsGiveTheFiguresOfTheFiles) {
   std::snprintf(a, sizeof a, "%g", area);
   const std::string balance = std::string("awk -v area=") + a + " -v divisions=10 -f balance.awk" + files;
   ExpectSays("docs/running.md", balance);
-  ExpectExample("event.txt", cli::check(docs::kShell, d, docs::Command("awk -f event.awk all_rain.dat tmorvelan2d.out").status(0)).out);
+  ExpectExample(
+      "event.txt",
+      cli::check(docs::kShell, d, docs::Command("awk -f event.awk all_rain.dat tmorvelan2d.out").status(0)).out);
   ExpectExample("balance.txt", cli::check(docs::kShell, d, docs::Command(balance).status(0)).out);
 
   const docs::Event e = docs::OutletEvent(series(d.read("tmorvelan2d.out")));
-  std::vector<double> got =
-      Numbers(cli::check(docs::kShell, d, docs::Command("awk -v row=1 -f event.awk all_rain.dat tmorvelan2d.out").status(0)).out);
+  std::vector<double> got = Numbers(
+      cli::check(docs::kShell, d, docs::Command("awk -v row=1 -f event.awk all_rain.dat tmorvelan2d.out").status(0))
+          .out);
   ASSERT_EQ(got.size(), 4u);
   EXPECT_NEAR(got[0], e.volume, 0.05);
   EXPECT_NEAR(got[1], e.peak, 1e-5 * e.peak);
@@ -191,10 +195,11 @@ TEST(ManualBalance, ScriptsGiveTheFiguresOfTheFiles) {
   for (long from : {LONG_MIN, 600L}) {
     SCOPED_TRACE(from);
     const std::string option = from == LONG_MIN ? "" : " -v from=" + std::to_string(from);
-    got = Numbers(cli::check(docs::kShell, d,
-                             docs::Command(std::string("awk -v row=1 -v area=") + a + option + " -f balance.awk" + files)
-                                 .status(0))
-                      .out);
+    got = Numbers(
+        cli::check(
+            docs::kShell, d,
+            docs::Command(std::string("awk -v row=1 -v area=") + a + option + " -f balance.awk" + files).status(0))
+            .out);
     const docs::Balance b = docs::WaterBalance(d, area, from);
     ASSERT_EQ(got.size(), 5u);
     EXPECT_NEAR(got[0], b.rain, 0.05);
@@ -210,48 +215,60 @@ TEST(ManualBalance, ScriptsGiveTheFiguresOfTheFiles) {
 // edge, rain - outflow - storage is 1 / (2 x divisions) of the rain; once
 // the outflow is rain x area, it is 1 / divisions of the storage.
 TEST(ManualBalance, StorageSeriesLeavesOutHalfADivisionAtTheLowerEnd) {
-  // 100 m long at a gradient of 0.1, 10 000 m2, draining into a river edge,
-  // the outlet; 36 mm/h on the one rain cell.
+  // 100 m long at a gradient of 0.1, 10 000 m2, da 1 m, draining into a
+  // river edge, the outlet; 36 mm/h on the one rain cell.
   const std::string network =
       "[Data Format Name]\nedge connection V.2\n[Number of Total Edges]\n2\n[Data]\n"
       "1 50 50 5 0 1 -2 1 100 0.1 10000\n2 50 0 0 1 1 0 2\n";
   const std::string initial =
       "[Data Format Name]\nMorvelan Initial State Format\n[Number of Total Edges]\n2\n[Data]\n1 0 0\n2 0 0\n";
   const double area = 10000, rain = 36;
-  auto run = [&](double ka, int divisions, long step, long length) {
+  // Slow: after the run the wave from the top has not gone far down the
+  // first division. Fast: the outflow has long been rain x area.
+  struct Regime {
+    double ka;
+    long step, length;
+  };
+  const Regime slow{0.001, 10, 3600}, fast{1, 1, 20000};
+  auto run = [&](const Regime& g, int divisions) {
     Folder d;
     char line[160];
-    std::snprintf(line, sizeof line, " 0.3 1.667 %g 1 1 0 1 0.65 1e-06 10 0.0001 %d\n", ka, divisions);
+    std::snprintf(line, sizeof line, " 0.3 1.667 %g 1 1 0 1 0.65 1e-06 10 0.0001 %d\n", g.ka, divisions);
     d.write("one.con", network);
-    d.write("one.pmt", std::string("[Data Format Name]\nMorvelan Parameter Format\n[Number of Total Edges]\n2\n[Data]\n") +
-                           "1" + line + "2" + line);
+    d.write("one.pmt",
+            std::string("[Data Format Name]\nMorvelan Parameter Format\n[Number of Total Edges]\n2\n[Data]\n") + "1" +
+                line + "2" + line);
     d.write("one.ist", initial);
     d.write("radarRain_4.dat", "0 1 1\n36\n100000 1 1\n36\n");
-    d.write("tmorvelan2d.pmt", "VirtualRiverBasin vrb 0\n{\nMorvelan2d morvelan2d 0\n" + std::to_string(step) +
+    d.write("tmorvelan2d.pmt", "VirtualRiverBasin vrb 0\n{\nMorvelan2d morvelan2d 0\n" + std::to_string(g.step) +
                                    " one.con one.pmt 0 0 1000 1000\n}\n");
     d.write("tmorvelan2d.ist", "VirtualRiverBasin vrb 0\n0\n{\nMorvelan2d morvelan2d 0\n0 one.ist\n}\n");
-    const std::string n = std::to_string(length);
+    const std::string n = std::to_string(g.length);
     EXPECT_EQ(cli::run(cli::tmorvelan2d, {}, d.path(), n + "\n" + n + "\nY\n").status, 0);
     const docs::Balance b = docs::WaterBalance(d, area);
-    EXPECT_NEAR(b.rain, rain / 3600000 * area * static_cast<double>(length), 1e-6 * b.rain);
+    EXPECT_NEAR(b.rain, rain / 3600000 * area * static_cast<double>(g.length), 1e-6 * b.rain);
     const double outflow = series(d.read("tmorvelan2d.out")).back().second;
     return std::vector<double>{b.residual(), b.rain, b.storage, outflow};
   };
-  std::string table =
-      "divisions  wetting, 1 hour:     steady outflow:\n"
-      "           residual / rain      residual / storage\n";
+  char head[600];
+  std::snprintf(head, sizeof head,
+                "one slope edge of 100 m at a gradient of 0.1, %g m2, dm = 0, da = 1 m,\n"
+                "draining into a river edge, under %g mm/h of steady rain:\n"
+                "  wetting: ka = %g m/s, a step of %ld s, after %ld s\n"
+                "  steady:  ka = %g m/s, a step of %ld s, after %ld s, the outflow rain x area\n"
+                "\n"
+                "divisions   wetting: residual / rain   steady: residual / storage\n",
+                area, rain, slow.ka, slow.step, slow.length, fast.ka, fast.step, fast.length);
+  std::string table = head;
   for (int n : {1, 2, 5, 10}) {
     SCOPED_TRACE(n);
-    // Slow (ka = 0.001 m/s): after an hour the wave from the top has not
-    // gone far down the first division.
-    const std::vector<double> wetting = run(0.001, n, 10, 3600);
+    const std::vector<double> wetting = run(slow, n);
     EXPECT_NEAR(wetting[0] / wetting[1], 0.5 / n, 0.005);
-    // Fast (ka = 1 m/s): the outflow has long been rain x area.
-    const std::vector<double> steady = run(1, n, 1, 20000);
+    const std::vector<double> steady = run(fast, n);
     EXPECT_NEAR(steady[3], rain / 3600000 * area, 1e-6);
     EXPECT_NEAR(steady[0] / steady[2], 1.0 / n, 0.001);
     char row[100];
-    std::snprintf(row, sizeof row, "%9d  %19.1f %%  %19.1f %%\n", n, 100 * wetting[0] / wetting[1],
+    std::snprintf(row, sizeof row, "%9d   %22.1f %%   %24.1f %%\n", n, 100 * wetting[0] / wetting[1],
                   100 * steady[0] / steady[2]);
     table += row;
   }
@@ -320,7 +337,8 @@ TEST(ManualReaches, NewcomerBuildsRunsAndClosesTheBalance) {
   docs::CopyExamples(d, {"to-v5.awk", "event.awk", "balance.awk"});
   Result r = cli::check(docs::kShell, d, Case("run.sh").args({"run.sh"}).env("PATH", docs::ProgramPath()).status(0));
   ExpectExample("reaches/results.txt", r.out);
-  for (const char* f : {"basin.con", "basin-v5.con", "tmorvelan2d.out"}) ExpectExample(std::string("reaches/") + f, d.read(f));
+  for (const char* f : {"basin.con", "basin-v5.con", "tmorvelan2d.out"})
+    ExpectExample(std::string("reaches/") + f, d.read(f));
 
   const docs::Balance b = docs::WaterBalance(d, docs::TotalArea(d.read("tmorvelan2d.log")));
   const double stored = series(d.read("tmorvelan2d.stg")).back().second;
@@ -328,10 +346,14 @@ TEST(ManualReaches, NewcomerBuildsRunsAndClosesTheBalance) {
   EXPECT_LT(std::fabs(b.residual()), stored / 10);
   // The reaches pass their inflow on within the step: at the end the lower
   // end of each reach carries what drains into its upper end.
-  std::map<int, double> lower;
+  // A river edge's upper value stays the initial one.
+  std::map<int, double> upper, lower;
   std::istringstream terminal(d.read("basin.ist.tst").substr(d.read("basin.ist.tst").find("[Data]\n") + 7));
-  for (int num; terminal >> num;) terminal >> lower[num] >> lower[num];
+  for (int num; terminal >> num;) terminal >> upper[num] >> lower[num];
   ASSERT_EQ(lower.size(), 6u);
+  EXPECT_EQ(upper[5], 0);
+  EXPECT_EQ(upper[6], 0);
+  EXPECT_GT(upper[2], 0);
   EXPECT_NEAR(lower[5], lower[2] + lower[3], 2e-6);
   EXPECT_NEAR(lower[6], lower[5] + lower[4], 2e-6);
   EXPECT_NEAR(series(d.read("tmorvelan2d.out")).back().second, lower[6], 1e-6);
@@ -343,7 +365,10 @@ TEST(ManualReaches, NewcomerBuildsRunsAndClosesTheBalance) {
   pmt.replace(pmt.find("basin-v5.con"), std::string("basin-v5.con").size(), "basin.con");
   v4.write("tmorvelan2d.pmt", pmt);
   cli::check(cli::tmorvelan2d, v4,
-             Case("the V.4 file").input(d.read("tmorvelan2d.answers")).status(1).err(cli::contains("wrong connection of edges:\nfrom 5 to 6\n")));
+             Case("the V.4 file")
+                 .input(d.read("tmorvelan2d.answers"))
+                 .status(1)
+                 .err(cli::contains("wrong connection of edges:\nfrom 5 to 6\n")));
   ExpectSays("docs/formats.md", "wrong connection of edges: from 5 to 6");
 }
 
@@ -375,7 +400,8 @@ TEST(ManualReaches, ToV5GivesTheRatesAndAreasOfTheModel) {
   ASSERT_EQ(cli::run(cli::tmorvelan2d, {}, d.path(), "3600\n3600\nY\n").status, 0);
   const cli::Series fromV5 = series(d.read("tmorvelan2d.out"));
   ASSERT_EQ(fromV5.size(), fromV4.size());
-  for (std::size_t k = 0; k < fromV4.size(); ++k) EXPECT_NEAR(fromV5[k].second, fromV4[k].second, 1e-5 * fromV4[k].second);
+  for (std::size_t k = 0; k < fromV4.size(); ++k)
+    EXPECT_NEAR(fromV5[k].second, fromV4[k].second, 1e-5 * fromV4[k].second);
 
   Folder s;
   docs::CopyExamples(s, {"basin.con", "to-v5.awk"});
@@ -423,8 +449,9 @@ TEST(ManualRestart, RestartsKeepTheirNames) {
   for (long end = 1200; end <= 2400; end += 600) {
     SCOPED_TRACE(end);
     const std::string from = std::to_string(end - 600);
-    cli::check(docs::kShell, d,
-               Case("restart.sh").args({"restart.sh"}).status(0).out("restart.sh: the next run starts at " + from + " s\n"));
+    cli::check(
+        docs::kShell, d,
+        Case("restart.sh").args({"restart.sh"}).status(0).out("restart.sh: the next run starts at " + from + " s\n"));
     cli::check(cli::tmorvelan2d, d,
                Case("the next run")
                    .input("600\n600\nY\n")
@@ -527,8 +554,9 @@ TEST(ManualReports, MissingRainFileAtTheStart) {
   Case c("no rain file");
   c.step("time_step = ", "600\n")
       .step("increment = ", "600\n")
-      .step("# Quit? [Y / N] : ", [](const Folder& f) { f.copy_in(kExamples + "radarRain_4.dat", "radarRain_4.dat"); },
-            "N\n")
+      .step(
+          "# Quit? [Y / N] : ", [](const Folder& f) { f.copy_in(kExamples + "radarRain_4.dat", "radarRain_4.dat"); },
+          "N\n")
       .step("time_step = ", "600\n")
       .step("increment = ", "600\n")
       .step("# Quit? [Y / N] : ", "Y\n")
