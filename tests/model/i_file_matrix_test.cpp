@@ -278,17 +278,32 @@ const char* const kRefusedWhy =
     "    waits as for data that have not arrived (\"Cannot get data from\" the file,\n"
     "    the Quit prompt). Mend the file and answer N: it is read again.\n";
 
-// "W : i_file_matrix.cpp : 120 : <path><what>\n", the explanation, the description.
-std::string Cut(const std::string& path, const std::string& what) {
-  return "W : i_file_matrix.cpp : 120 : " + path + what + "\n" + kCutWhy + Description(path);
+// "<kind> : i_file_matrix.cpp : <position> : <path><what>\n", the
+// explanation, the description.
+std::string Reported(const char* kind, int position, const char* why, const std::string& path,
+                     const std::string& what) {
+  return std::string(kind) + " : i_file_matrix.cpp : " + std::to_string(position) + " : " + path + what + "\n" +
+         why + Description(path);
 }
-// "E : i_file_matrix.cpp : 130 : <path><what>\n", the explanation, the description.
+std::string Cut(const std::string& path, const std::string& what) { return Reported("W", 120, kCutWhy, path, what); }
 std::string Refused(const std::string& path, const std::string& what) {
-  return "E : i_file_matrix.cpp : 130 : " + path + what + "\n" + kRefusedWhy + Description(path);
+  return Reported("E", 130, kRefusedWhy, path, what);
 }
 std::string Newest(const std::string& path, Long t) {
   return "File: " + path + "  newest data time : " + std::to_string(t) + "\n";
 }
+
+// "rain.dat" of a fresh folder holding `text`, modified at 3000 s, read
+// with the explanations of the reports.
+struct Rain_file {
+  explicit Rain_file(const std::string& text) : path(dir.file("rain.dat")) {
+    write_file(path, text);
+    set_mtime(path, 3000);
+  }
+  Temp_dir dir;
+  qtest::Qavlensdir explain{qtest::explain_dir().c_str()};
+  std::string path;
+};
 
 template <class T>
 std::vector<Long> TimesOf(const std::vector<std::pair<Long, T>>& packs) {
@@ -428,18 +443,14 @@ const char* const kDroppedWhy =
     "    their times, or remove the record that repeats a time. This record is not\n"
     "    warned about again while it stays on its line.\n";
 
-// "W : i_file_matrix.cpp : 140 : <path><what>\n", the explanation, the description.
 std::string Dropped(const std::string& path, const std::string& what) {
-  return "W : i_file_matrix.cpp : 140 : " + path + what + "\n" + kDroppedWhy + Description(path);
+  return Reported("W", 140, kDroppedWhy, path, what);
 }
 
 TEST_P(IFileMatrixDisorder, DropsTheRecordWithOneWarning) {
   const DisorderFile& c = GetParam();
-  Temp_dir dir;
-  qtest::Qavlensdir explain(qtest::explain_dir().c_str());
-  std::string path = dir.file("rain.dat");
-  write_file(path, c.text);
-  set_mtime(path, 3000);
+  Rain_file file(c.text);
+  const std::string& path = file.path;
   Port_on<DMatrix> p(path);
   std::string expected;
   for (const std::string& w : c.warnings) expected += Dropped(path, w);
@@ -492,8 +503,8 @@ TEST(IFileMatrix, ADroppedRecordIsWarnedAboutOnce) {
   write_file(path, "0 1 1\n1\n1200 1 1\n2\n600 1 1\n3\n");
   set_mtime(path, 3000);
   Port_on<DMatrix> p(path);
-  const std::string descr = Description(path);
-  auto dropped = [&](const std::string& what) { return "W : i_file_matrix.cpp : 140 : " + path + what + "\n" + descr; };
+  // The warnings without their explanation.
+  auto dropped = [&](const std::string& what) { return Reported("W", 140, "", path, what); };
   const std::string first =
       dropped(", record of time 600, line 5: an earlier record (line 3) has the later time 1200: this record is dropped.");
   EXPECT_EQ(p.read(), first + Newest(path, 1200));
@@ -518,11 +529,11 @@ TEST(IFileMatrix, ADroppedRecordIsWarnedAboutOnce) {
   const std::string err = q.read();
   std::string expected;
   for (int k = 1; k <= 10; ++k)
-    expected += "W : i_file_matrix.cpp : 140 : " + rain + ", record of time " + std::to_string(k * 60) + ", line " +
-                std::to_string(2 * k + 1) + ": an earlier record (line 1) has the later time 9000: this record is "
-                "dropped.\n" + Description(rain);
-  expected += "W : i_file_matrix.cpp : 160 : " + rain + ": 5 more records are dropped for their time, the last on "
-              "line 31.\n" + Description(rain) + Newest(rain, 9000);
+    expected += Reported("W", 140, "", rain,
+                         ", record of time " + std::to_string(k * 60) + ", line " + std::to_string(2 * k + 1) +
+                             ": an earlier record (line 1) has the later time 9000: this record is dropped.");
+  expected += Reported("W", 160, "", rain, ": 5 more records are dropped for their time, the last on line 31.") +
+              Newest(rain, 9000);
   EXPECT_EQ(err, expected);
   ftest::append_file(rain, "9600 1 1\n2\n");
   EXPECT_EQ(q.read(), Newest(rain, 9600));
@@ -568,11 +579,8 @@ class IFileMatrixCut : public ::testing::TestWithParam<CutFile> {};
 
 TEST_P(IFileMatrixCut, WaitsWithOneWarningAndIsReadWholeOnceTheFileHasChanged) {
   const CutFile& c = GetParam();
-  Temp_dir dir;
-  qtest::Qavlensdir explain(qtest::explain_dir().c_str());
-  std::string path = dir.file("rain.dat");
-  write_file(path, c.text);
-  set_mtime(path, 3000);
+  Rain_file file(c.text);
+  const std::string& path = file.path;
   Port_on<DMatrix> p(path);
   EXPECT_EQ(p.read(), Cut(path, c.what) + (c.before.empty() ? "" : Newest(path, c.before.back())));
   EXPECT_EQ(TimesOf(p.packs()), c.before);
@@ -628,10 +636,8 @@ class IFileMatrixRefuses : public ::testing::TestWithParam<BadFile> {};
 
 TEST_P(IFileMatrixRefuses, ReportsTheFileTheRecordAndTheLineAndStocksNothingFromThere) {
   const BadFile& c = GetParam();
-  Temp_dir dir;
-  qtest::Qavlensdir explain(qtest::explain_dir().c_str());
-  std::string path = dir.file("rain.dat");
-  write_file(path, c.text);
+  Rain_file file(c.text);
+  const std::string& path = file.path;
   Port_on<DMatrix> p(path);
   EXPECT_EQ(p.read(), Refused(path, c.what) + (c.stocked.empty() ? "" : Newest(path, c.stocked.back())));
   EXPECT_EQ(TimesOf(p.packs()), c.stocked);

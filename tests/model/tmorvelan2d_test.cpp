@@ -202,25 +202,31 @@ TEST(Tmorvelan2d, RestartFromTheTerminalFilesContinuesTheRun) {
 // at the Quit prompt with what was computed written, and after the file
 // has grown or been written, N continues the run.
 TEST(Tmorvelan2d, RainFileEndingBeforeTheRunWaitsForItToGrow) {
-  Folder d;
-  Check(d, Basin(Rain({{0, 6}, {600, 6}}))
-               .input("1200\n1200\n")
-               .step("# Now : current_time = 600 : terminal_time = 1200\n# Quit? [Y / N] : ",
-                     [](const Folder& f) {
-                       // The series hold what was computed before the catch,
-                       // and so does the basin rain.
-                       EXPECT_EQ(TimesOf(f, "tmorvelan2d.out"), (std::vector<long>{0, 300, 600}));
-                       EXPECT_EQ(f.read("all_rain.dat"), "300 6\n600 6\n");
-                       f.append("radarRain_4.dat", "1200 2 2\n6 6\n6 6\n");
-                       cli::set_mtime(f.file("radarRain_4.dat"), 4102444800);
-                     },
-                     "N\n600\n600\nY\n")
-               .status(0)
-               .err(cli::contains("Cannot get data from radarRain_4.dat \n\n# Error : Now in catch block\n"))
-               .err(cli::contains("File: radarRain_4.dat  newest data time : 1200\n"))
-               .writes("all_rain.dat", "300 6\n600 6\n900 6\n1200 6\n")
-               .out(cli::contains("# Now : current_time = 1200 : terminal_time = 1200\n")));
-  EXPECT_EQ(TimesOf(d, "tmorvelan2d.out"), (std::vector<long>{0, 300, 600, 900, 1200}));
+  // The file grows under a later modification time, or is given back its
+  // old one (cp -p, rsync -t): either way its size has changed and N reads
+  // it again.
+  for (long mtime : {4102444800L, 3000L}) {
+    Folder d;
+    Check(d, Basin(Rain({{0, 6}, {600, 6}}), "appended, modification time " + std::to_string(mtime))
+                 .setup([](const Folder& f) { cli::set_mtime(f.file("radarRain_4.dat"), 3000); })
+                 .input("1200\n1200\n")
+                 .step("# Now : current_time = 600 : terminal_time = 1200\n# Quit? [Y / N] : ",
+                       [mtime](const Folder& f) {
+                         // The series hold what was computed before the catch,
+                         // and so does the basin rain.
+                         EXPECT_EQ(TimesOf(f, "tmorvelan2d.out"), (std::vector<long>{0, 300, 600}));
+                         EXPECT_EQ(f.read("all_rain.dat"), "300 6\n600 6\n");
+                         f.append("radarRain_4.dat", "1200 2 2\n6 6\n6 6\n");
+                         cli::set_mtime(f.file("radarRain_4.dat"), mtime);
+                       },
+                       "N\n600\n600\nY\n")
+                 .status(0)
+                 .err(cli::contains("Cannot get data from radarRain_4.dat \n\n# Error : Now in catch block\n"))
+                 .err(cli::contains("File: radarRain_4.dat  newest data time : 1200\n"))
+                 .writes("all_rain.dat", "300 6\n600 6\n900 6\n1200 6\n")
+                 .out(cli::contains("# Now : current_time = 1200 : terminal_time = 1200\n")));
+    EXPECT_EQ(TimesOf(d, "tmorvelan2d.out"), (std::vector<long>{0, 300, 600, 900, 1200})) << mtime;
+  }
 }
 
 TEST(Tmorvelan2d, MissingRainFileIsReportedAndTheRunWaitsForIt) {
@@ -714,26 +720,6 @@ TEST(Tmorvelan2dInputs, RestartWithItsStockPassesOverTheOlderRainRecordsWithoutA
                .writes("all_rain.dat", "1500 3\n1800 0\n"));
 }
 
-// A rain file appended to while the run waits, and given back its old
-// modification time (cp -p, rsync -t): N reads it again, as its size has
-// changed.
-TEST(Tmorvelan2dInputs, RainFileAppendedWithItsOldModificationTimeIsReadAgain) {
-  Folder d;
-  Check(d, Basin(Rain({{0, 6}, {600, 6}}))
-               .setup([](const Folder& f) { cli::set_mtime(f.file("radarRain_4.dat"), 3000); })
-               .input("1200\n1200\n")
-               .step("# Quit? [Y / N] : ",
-                     [](const Folder& f) {
-                       f.append("radarRain_4.dat", "1200 2 2\n12 12\n12 12\n");
-                       cli::set_mtime(f.file("radarRain_4.dat"), 3000);
-                     },
-                     "N\n600\n600\nY\n")
-               .status(0)
-               .err(cli::contains("File: radarRain_4.dat  newest data time : 1200\n"))
-               .out(cli::contains("# Now : current_time = 1200 : terminal_time = 1200\n"))
-               .writes("all_rain.dat", "300 6\n600 6\n900 9\n1200 12\n"));
-}
-
 // The comment-free copies of the files the program reads go where TMPDIR
 // points, and leave nothing there; a copy that cannot be made there stops
 // the program naming the file read, the folder and the cause.
@@ -750,24 +736,21 @@ TEST(Tmorvelan2dInputs, CopiesWithoutCommentsGoWhereTmpdirPoints) {
                  .writes("all_rain.dat", "300 6\n600 6\n"));
     EXPECT_TRUE(std::filesystem::is_empty(copies));
   }
-  {
+  // TMPDIR naming a folder that does not exist, or a file: the first file
+  // read has no copy.
+  const struct {
+    const char* tmpdir;
+    const char* cause;
+  } refused[] = {{"no such folder", "No such file or directory"}, {"par.dat", "Not a directory"}};
+  for (const auto& c : refused) {
     Folder d;
-    const std::string none = d.file("no such folder");
-    Check(d, Basin(Rain({{0, 6}, {600, 6}}))
-                 .env("TMPDIR", none)
+    Check(d, Basin(Rain({{0, 6}, {600, 6}}), c.tmpdir)
+                 .env("TMPDIR", d.file(c.tmpdir))
                  .input("600\n600\nY\n")
                  .status(1)
                  .out("")
-                 .err(pmtError + none + ": No such file or directory" + tail)
+                 .err(pmtError + d.file(c.tmpdir) + ": " + c.cause + tail)
                  .writes("tmorvelan2d.tst", cli::absent()));
-  }
-  {
-    Folder d;
-    Check(d, Basin(Rain({{0, 6}, {600, 6}}))
-                 .env("TMPDIR", d.file("par.dat"))
-                 .input("600\n600\nY\n")
-                 .status(1)
-                 .err(pmtError + d.file("par.dat") + ": Not a directory" + tail));
   }
   // No room for the copy of the connection file (a file-size limit below
   // it, above the small files read before it): it is named, nothing else

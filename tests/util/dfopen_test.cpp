@@ -268,31 +268,6 @@ TEST_F(DataFileOpen, LinesOfSmallFiles) {
   EXPECT_EQ(dataFileLine((dir_ + "/no such file").c_str(), 0), 0);
 }
 
-// TMPDIR for the life of the object (null: not set), as it was before
-// afterwards.
-class TmpdirAs {
- public:
-  explicit TmpdirAs(const char* value) {
-    const char* old = std::getenv("TMPDIR");
-    had_ = old != nullptr;
-    if (had_) old_ = old;
-    if (value)
-      setenv("TMPDIR", value, 1);
-    else
-      unsetenv("TMPDIR");
-  }
-  ~TmpdirAs() {
-    if (had_)
-      setenv("TMPDIR", old_.c_str(), 1);
-    else
-      unsetenv("TMPDIR");
-  }
-
- private:
-  bool had_ = false;
-  std::string old_;
-};
-
 // The copy is made where TMPDIR points, else in /tmp, and has no name
 // there: the folder is left as it was.
 TEST_F(DataFileOpen, TheCopyIsMadeWhereTmpdirPoints) {
@@ -304,7 +279,7 @@ TEST_F(DataFileOpen, TheCopyIsMadeWhereTmpdirPoints) {
     std::string folder;
   } cases[] = {{copies.c_str(), copies}, {"", "/tmp"}, {nullptr, "/tmp"}};
   for (const auto& c : cases) {
-    TmpdirAs tmpdir(c.tmpdir);
+    ftest::Env_as tmpdir("TMPDIR", c.tmpdir);
     std::FILE* f = dataFileOpen(Path().c_str());
     char link[512] = {0};
     const std::string fd = "/proc/self/fd/" + std::to_string(fileno(f));
