@@ -7,9 +7,9 @@
 // data line into a pack and stocks the packs newer than those it holds, so
 // that lines appended meanwhile reach the receivers, also when the file was
 // given back its old modification time (cp -p, rsync -t) or was written
-// under a clock ahead of this machine's. A receiver
-// that needs a time beyond the file's last line cannot be served: the port
-// throws the integer 99, which the main loop catches.
+// under a clock ahead of this machine's. A receiver that needs a time
+// beyond the file's last line cannot be served: the port throws the integer
+// 99, which the main loop catches.
 //
 // File layout: one pack per line, the time first, then the value in the
 // reading form of the port's type; blanks and tabs separate the items, and
@@ -96,13 +96,14 @@ class Input_file : public Input_port {
   virtual bool Stock_file(FILE* fp);
 
   std::int64_t file_time_at_input = Not_read;
+
+ private:
   // The file's size at the last read; Unknown_size before the first read
   // and after a read that met a line still being written, so that the next
   // call reads the file again whatever its status says.
   static constexpr std::int64_t Unknown_size = -1;
   std::int64_t file_size_at_input = Unknown_size;
 
- private:
   // Whether the file is to be read: its modification time or its size
   // differs from the last read's. A file to be read has both remembered.
   bool Changed_since_read(std::int64_t mtime, std::int64_t size);
