@@ -41,8 +41,14 @@ class Edge {
   Int RegisterUpperEdge(Edge* p);
   // Share of the inflow at the upper node that enters this edge.
   void DistributionRate();
-  // Area draining into the upper end, times the distribution rate.
+  // Area draining into the upper end, times the distribution rate. A river
+  // edge draining into this edge is a wrong connection here (versions 2
+  // and 4, which give no upper areas): "wrong connection of edges:" and
+  // "from <river> to <edge>" on the error stream, status 1.
   void CalcUpperArea();
+  // The first river edge of the upper list that drains into this edge;
+  // null when none does.
+  const Edge* UpperRiver() const;
 
   // --- flow law and time step (edge.cpp) ---
 

@@ -1,7 +1,5 @@
 #include "i_file_matrix.h"
 
-#include <sys/stat.h>
-
 #include <charconv>
 #include <cinttypes>
 #include <climits>
@@ -11,8 +9,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <set>
 #include <string>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "common.h"
@@ -117,8 +117,6 @@ class Lines {
   // Whether the line Next gave last has its line end: a last line without
   // one may be a line another program is still writing.
   bool Ended() const { return ended_; }
-  // The bytes read so far.
-  std::int64_t Bytes() const { return static_cast<std::int64_t>(total_); }
   // Whether the file held no character at all.
   bool Empty() {
     if (p_ == end_) Fill();
@@ -171,6 +169,60 @@ struct Header {
   Long time;
   int nx, ny;
   std::int64_t line;
+};
+
+// "<path>, record of time <t>, line <n>: "
+std::string Record_place(const char* path, const Header& h, std::int64_t line) {
+  return std::string(path) + ", record of time " + std::to_string(h.time) + ", line " + std::to_string(line) + ": ";
+}
+
+// The warnings of one read about the records dropped for their time (not
+// greater than that of an earlier record): one per record, none for a
+// record warned about at an earlier read (the same line and time), and
+// beyond the first ten of the read one warning that counts the rest.
+class Dropped_records {
+ public:
+  Dropped_records(const char* path, const Object& port, std::set<std::pair<std::int64_t, Long>>& warned)
+      : path_(path), port_(port), warned_(warned) {}
+
+  // At the end of the read: the warning that counts the records beyond the
+  // first ten.
+  void Count_the_rest() const {
+    if (more_ == 0) return;
+    const std::string what = std::string(path_) + ": " + std::to_string(more_) +
+                             " more records are dropped for their time, the last on line " +
+                             std::to_string(last_) + ".";
+    std::fflush(stdout);
+    port_.Warn("i_file_matrix.cpp", 160, what.c_str());
+  }
+
+  // The record h, whose time is not greater than that of the earlier
+  // record `earlier`, is dropped.
+  void Dropped(const Header& h, const Header& earlier) {
+    if (!warned_.insert({h.line, h.time}).second) return;
+    if (shown_ == kShown) {
+      ++more_;
+      last_ = h.line;
+      return;
+    }
+    ++shown_;
+    const std::string what =
+        Record_place(path_, h, h.line) + "an earlier record (line " + std::to_string(earlier.line) + ") has " +
+        (h.time == earlier.time ? std::string("the same time and other values")
+                                : "the later time " + std::to_string(earlier.time)) +
+        ": this record is dropped.";
+    std::fflush(stdout);
+    port_.Warn("i_file_matrix.cpp", 140, what.c_str());
+  }
+
+ private:
+  static constexpr int kShown = 10;
+  const char* path_;
+  const Object& port_;
+  std::set<std::pair<std::int64_t, Long>>& warned_;
+  int shown_ = 0;
+  std::int64_t more_ = 0;
+  std::int64_t last_ = 0;  // the line of the last record counted in more_
 };
 
 // How the reading of a record ended.
@@ -229,10 +281,10 @@ class Record_reader {
     return Read::record;
   }
 
-  // The record's ny data lines, comment lines between them skipped; with
-  // `store`, their values are appended to `values` as they come, the first
-  // data line (the row of the largest y index) first.
-  Read Rows(const Header& h, bool store, std::vector<E>& values) {
+  // The record's ny data lines, comment lines between them skipped; their
+  // values are appended to `values` as they come, the first data line (the
+  // row of the largest y index) first.
+  Read Rows(const Header& h, std::vector<E>& values) {
     const char* b;
     const char* e;
     for (int row = 0; row < h.ny; ++row) {
@@ -256,7 +308,7 @@ class Record_reader {
         if (item != Item::number)
           return Refuse(Of(h, lines_.Number()) + "'" + std::string(p, q) +
                         (item == Item::not_finite ? "' is not a finite number." : "' is not a number."));
-        if (store) values.push_back(v);
+        values.push_back(v);
         ++count;
         p = q;
       }
@@ -268,11 +320,7 @@ class Record_reader {
   }
 
  private:
-  // "<path>, record of time <t>, line <n>: "
-  std::string Of(const Header& h, std::int64_t line) const {
-    return std::string(path_) + ", record of time " + std::to_string(h.time) + ", line " + std::to_string(line) +
-           ": ";
-  }
+  std::string Of(const Header& h, std::int64_t line) const { return Record_place(path_, h, line); }
   // Where the time of the record is not known yet: "<path>, record after
   // time <t>, line <n>: ", or "<path>, first record, line <n>: ".
   std::string After(std::int64_t line) const {
@@ -302,50 +350,56 @@ class Record_reader {
 
 // Stocks the records of the file that are newer than the newest pack held,
 // up to the first record that ends the reading early. Records not newer are
-// checked like the others but not stored.
+// checked like the others but not stocked; a record whose time is not
+// greater than that of the last record in order before it is dropped, and
+// `dropped` told, unless it repeats that record whole.
 template <class T>
-Read Stock_records(I_file_matrix<T>& port, Lines& lines) {
+Read Stock_records(I_file_matrix<T>& port, Lines& lines, Dropped_records& dropped) {
   using E = std::remove_reference_t<decltype(std::declval<T&>().Elem(0, 0))>;
   Record_reader<E> reader(port.Object_name(), port, lines);
   Long newest = port.Newest_data_time();
   bool anyNewest = port.Number_of_data_packs() > 0;
   T grid;
-  // The values of the record being read, row by row as they come: storage
-  // grows with the rows the file holds, never ahead of them with the size a
-  // header claims. Kept from record to record.
-  std::vector<E> values;
+  // The values of the record being read, row by row as they come (storage
+  // grows with the rows the file holds, never ahead of them with the size
+  // a header claims), and those of the last record in order. Kept from
+  // record to record.
+  std::vector<E> values, last;
+  Header before{};
+  bool anyBefore = false;
   for (;;) {
     Header h;
     Read r = reader.Next_header(h);
     if (r != Read::record) return r;
-    const bool keep = !anyNewest || h.time > newest;
-    if (keep) values.clear();
-    r = reader.Rows(h, keep, values);
+    values.clear();
+    r = reader.Rows(h, values);
     if (r != Read::record) return r;
-    if (!keep) continue;
-    // The first data line is the row of the largest y index.
-    grid.Resize(static_cast<unsigned>(h.nx), static_cast<unsigned>(h.ny), E(0));
-    std::size_t k = 0;
-    for (int row = 0; row < h.ny; ++row) {
-      const unsigned col = static_cast<unsigned>(h.ny - 1 - row);
-      for (unsigned i = 0; i < static_cast<unsigned>(h.nx); ++i) grid.Elem(i, col) = values[k++];
+    if (anyBefore && h.time <= before.time) {
+      if (!(h.time == before.time && values == last)) dropped.Dropped(h, before);
+      continue;
     }
-    Data<T>* pack;
-    {
-      Memory_site site("p_tmp.cpp", 504, "Data", 0, 1, &port);
-      pack = new Data<T>();
+    before = h;
+    anyBefore = true;
+    if (!anyNewest || h.time > newest) {
+      // The first data line is the row of the largest y index.
+      grid.Resize(static_cast<unsigned>(h.nx), static_cast<unsigned>(h.ny), E(0));
+      std::size_t k = 0;
+      for (int row = 0; row < h.ny; ++row) {
+        const unsigned col = static_cast<unsigned>(h.ny - 1 - row);
+        for (unsigned i = 0; i < static_cast<unsigned>(h.nx); ++i) grid.Elem(i, col) = values[k++];
+      }
+      Data<T>* pack;
+      {
+        Memory_site site("p_tmp.cpp", 504, "Data", 0, 1, &port);
+        pack = new Data<T>();
+      }
+      pack->Set_data(h.time, grid);
+      port.Stock(pack);
+      newest = h.time;
+      anyNewest = true;
     }
-    pack->Set_data(h.time, grid);
-    port.Stock(pack);
-    newest = h.time;
-    anyNewest = true;
+    std::swap(values, last);
   }
-}
-
-// The size of the file at path in bytes; -1 when it has no status.
-std::int64_t File_size(const char* path) {
-  struct stat st;
-  return stat(path, &st) == 0 ? static_cast<std::int64_t>(st.st_size) : -1;
 }
 
 }  // namespace
@@ -367,19 +421,6 @@ void I_file_matrix<T>::Report_read(Read_failure failure) const {
 }
 
 template <class T>
-bool I_file_matrix<T>::Changed_since_read(const char* path, std::int64_t mtime) {
-  if (mtime > this->file_time_at_input) {
-    this->file_time_at_input = mtime;
-  } else if (!(file_size_at_cut >= 0 && File_size(path) != file_size_at_cut)) {
-    // A record cut short at the last read may have been completed within
-    // the resolution of the modification time: the size tells.
-    return false;
-  }
-  file_size_at_cut = -1;
-  return true;
-}
-
-template <class T>
 bool I_file_matrix<T>::Stock_file(FILE* fp) {
   std::unique_ptr<Lines> lines;
   {
@@ -387,7 +428,9 @@ bool I_file_matrix<T>::Stock_file(FILE* fp) {
     lines.reset(new Lines(fp));
   }
   if (lines->Empty()) return false;
-  if (Stock_records(*this, *lines) == Read::cut) file_size_at_cut = lines->Bytes();
+  Dropped_records dropped(this->Object_name(), *this, dropped_warned);
+  Stock_records(*this, *lines, dropped);
+  dropped.Count_the_rest();
   return true;
 }
 

@@ -9,17 +9,27 @@
 // skipped between records. The record becomes an nx by ny matrix: element
 // (i, j) is x cell i of y row j. Records follow in increasing time.
 //
-// The whole file is read again whenever its modification time has grown
-// (another program may be appending to it), through the re-read of every
-// input file port (Input_file::Input_data); records not newer than the
-// newest pack held are checked like all others but not stored again.
+// The whole file is read again whenever it has changed (its modification
+// time or its size differs: another program may be appending to it),
+// through the re-read of every input file port (Input_file::Input_data);
+// records not newer than the newest pack held (read before, or restored
+// from a stock file at a restart) are checked like all others but not
+// stored again.
+//
+// A record whose time is not greater than that of an earlier record of the
+// file (out of order, or a time repeated with other values) is dropped
+// with a warning naming the file, the record's time and its line, and the
+// earlier record's line; a record repeated whole says nothing. Each such
+// record is warned about once: not again at a later read that finds it on
+// the same line with the same time. Beyond the first ten of a read, one
+// warning counts the rest.
 //
 // A record cut short by the end of the file (its header or some of its
 // rows not there yet, or its last line without a line end) is not stocked:
 // a warning names the file and the record, and the record is read whole on
-// a later read, once the file has changed (its modification time has grown,
-// or its size differs: a feed may complete the record within the resolution
-// of the modification time). A record that cannot be used (a
+// a later read, once the file has changed (a feed may complete the record
+// within the resolution of the modification time: the size tells). A
+// record that cannot be used (a
 // header without three numbers, a header number beyond 32 bits, a grid size
 // not above 0 or other than the first record's, a header with more items, a
 // data line with more or fewer than nx numbers, an item that is not a
@@ -29,6 +39,10 @@
 // for rain that has not arrived.
 #ifndef MODEL_I_FILE_MATRIX_H
 #define MODEL_I_FILE_MATRIX_H
+
+#include <cstdint>
+#include <set>
+#include <utility>
 
 #include "input_f.h"
 #include "tzmatrix.h"
@@ -56,18 +70,15 @@ class I_file_matrix : public I_file<T> {
   // The reports of the re-read at i_file_matrix 82, 94, 106, the console's
   // output flushed first.
   void Report_read(Read_failure failure) const override;
-  // Whether the file is to be read: its modification time has grown, or
-  // the last read found a record cut short and the size has changed since.
-  bool Changed_since_read(const char* path, std::int64_t mtime) override;
   // Stocks the records of the file newer than the newest pack held, up to
   // the first one that ends the reading early (see above); false when the
   // file holds no character.
   bool Stock_file(FILE* fp) override;
 
  private:
-  // The file's size when the last read found its last record cut short;
-  // -1 when it did not.
-  std::int64_t file_size_at_cut = -1;
+  // The records dropped for their time that were warned about, by line and
+  // time.
+  std::set<std::pair<std::int64_t, Long>> dropped_warned;
 };
 
 extern template class I_file_matrix<TzMatrix<double>>;

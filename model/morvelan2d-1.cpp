@@ -4,6 +4,7 @@
 
 #include <sys/types.h>
 
+#include <array>
 #include <cctype>
 #include <cmath>
 #include <cstdint>
@@ -164,17 +165,23 @@ void Edge::DistributionRate() {
   mDist = riverLeaves ? 1 / h : f / g;
 }
 
+const Edge* Edge::UpperRiver() const {
+  for (int i = 0; i < numberOfUpperEdges; i++)
+    if (upperEdgeNumArray[i] > 0 && upperEdgeArray[i]->mAtr == 2) return upperEdgeArray[i];
+  return nullptr;
+}
+
 void Edge::CalcUpperArea() {
+  if (const Edge* k = UpperRiver()) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "wrong connection of edges:\n");
+    std::fprintf(stderr, "from %d to %d\n", k->mNum, mNum);
+    tz::stop(1);
+  }
   mUpperArea = 0;
   for (int i = 0; i < numberOfUpperEdges; i++) {
     if (upperEdgeNumArray[i] <= 0) continue;
     const Edge* k = upperEdgeArray[i];
-    if (k->mAtr == 2) {
-      std::fflush(stdout);
-      std::fprintf(stderr, "wrong connection of edges:\n");
-      std::fprintf(stderr, "from %d to %d\n", k->mNum, mNum);
-      tz::stop(1);
-    }
     mUpperArea = mUpperArea + (k->mArea + k->mUpperArea);
   }
   mUpperArea = mUpperArea * mDist;
@@ -376,14 +383,19 @@ void Morvelan2d::ReadParameterLine(FILE* f) {
   std::string s1, s2;
   double xorig = 0, yorig = 0, dx = 0, dy = 0;
   int items = 0;
+  if (f) RefuseNotFiniteTimeStep(f);
   if (f && std::fscanf(f, "%d", &dt) == 1) {
     items = 1;
     if (Read_word(f, s1) && s1.size() <= kMaxFileName) {
       items = 2;
       if (Read_word(f, s2) && s2.size() <= kMaxFileName) {
         items = 3;
-        int n = std::fscanf(f, "%lf %lf %lf %lf", &xorig, &yorig, &dx, &dy);
+        const std::int64_t at = ftello(f);
+        int end[4] = {};  // characters read through each value
+        int n = std::fscanf(f, "%lf%n %lf%n %lf%n %lf%n", &xorig, &end[0], &yorig, &end[1], &dx, &end[2], &dy,
+                            &end[3]);
         if (n > 0) items += n;
+        if (n == 4) RefuseNotFiniteGrid(f, at, end, {xorig, yorig, dx, dy});
       }
     }
   }
@@ -400,6 +412,45 @@ void Morvelan2d::ReadParameterLine(FILE* f) {
   paramFileName = s2;
 }
 
+void Morvelan2d::RefuseNotFiniteTimeStep(FILE* f) const {
+  // The time step is read as an integer, which "inf", "nan" or "1e999" is
+  // not (or only in part): its word is looked at first, and f left where
+  // it was.
+  const off_t at = ftello(f);
+  if (at < 0) return;
+  std::string word;
+  const bool got = Read_word(f, word);
+  const std::int64_t end = ftello(f);
+  fseeko(f, at, SEEK_SET);
+  if (!got || word.empty()) return;
+  char* stop = nullptr;
+  const double v = std::strtod(word.c_str(), &stop);
+  if (stop == word.c_str() + word.size() && !std::isfinite(v)) RefuseLineValue("the time step", word, end - 1);
+}
+
+void Morvelan2d::RefuseNotFiniteGrid(FILE* f, std::int64_t at, const int* end,
+                                     const std::array<double, 4>& values) const {
+  static const char* const names[] = {"the grid origin x", "the grid origin y", "the cell size in x",
+                                      "the cell size in y"};
+  for (int i = 0; i < 4; i++) {
+    if (std::isfinite(values[i])) continue;
+    // The value as written: the characters read for it, blanks before it
+    // left out.
+    const int from = i > 0 ? end[i - 1] : 0;
+    std::string text(static_cast<std::size_t>(end[i] - from), '\0');
+    fseeko(f, static_cast<off_t>(at + from), SEEK_SET);
+    text.resize(std::fread(&text[0], 1, text.size(), f));
+    text.erase(0, text.find_first_not_of(" \t\r\n\v\f"));
+    RefuseLineValue(names[i], text, at + end[i] - 1);
+  }
+}
+
+void Morvelan2d::RefuseLineValue(const char* name, const std::string& text, std::int64_t last) const {
+  const char* pmt = Framework_file();
+  const std::string where = pmt ? Place(pmt, 0, 0, dataFileLine(pmt, last)) + ": " : "";
+  Fail(630, where + name + " '" + text + "' is not a finite number\n");
+}
+
 void Morvelan2d::PrintSlopeArea() const {
   double slopeArea = 0;
   for (Long i = 0; i < numberOfEdges; i++)
@@ -409,11 +460,19 @@ void Morvelan2d::PrintSlopeArea() const {
 
 void Morvelan2d::ShareUpperAreas() {
   // Versions 2 and 4 give no distribution rates and upper areas: they are
-  // computed from the network.
+  // computed from the network, in which no river edge may drain into
+  // another edge (CalcUpperArea stops on it, named first with the file).
   mSumArea = 0;
   for (Long i = 0; i < numberOfEdges; i++) {
     if (mTopoDataType == 2 || mTopoDataType == 4) {
       edgeArray[i].DistributionRate();
+      if (const Edge* river = edgeArray[i].UpperRiver()) {
+        std::fflush(stdout);
+        std::fprintf(stderr,
+                     "File: %s: the river edge %d drains into edge %d: river reaches in series need an edge "
+                     "connection V.3 or V.5 file, which carries each edge's distribution rate and upper area\n",
+                     topoFileName.c_str(), river->Num(), edgeArray[i].Num());
+      }
       edgeArray[i].CalcUpperArea();
     }
     mSumArea += edgeArray[i].Area();
@@ -575,6 +634,10 @@ void Morvelan2d::ReadFlowParameters() {
 }
 
 void Morvelan2d::LinkUpperEdges() {
+  // An edge listed after an edge it drains into (a late link) gives that
+  // edge its outflow of the previous step: counted while linking, told once.
+  Long late = 0;
+  Long lateFrom = 0, lateTo = 0;  // the records (from 0) of the first late link
   for (Long i = 0; i < numberOfEdges; i++) {
     for (Int k = 0; k < edgeArray[i].NumberOfUpperEdges(); k++) {
       Long num = edgeArray[i].UpperEdgeNumArray(k);
@@ -586,10 +649,29 @@ void Morvelan2d::LinkUpperEdges() {
         std::snprintf(text, sizeof text, "Edge %d was not found in edgeArray\n", absNum);
         Fail(807, text);
       }
+      const Long from = static_cast<Long>(p - edgeArray.get());
+      if (num > 0 && from > i && late++ == 0) {
+        lateFrom = from;
+        lateTo = i;
+      }
       TZ_CHECK(edgeArray[i].RegisterUpperEdge(p) == EDGE_YES, kUnit,
                "edgeArray[i].RegisterUpperEdge(p) == (Boolean)YES");
     }
   }
+  if (late > 0) WarnLateLinks(late, lateFrom, lateTo);
+}
+
+void Morvelan2d::WarnLateLinks(Long late, Long from, Long to) const {
+  char text[512];
+  std::snprintf(text, sizeof text,
+                "File: %s: %d %s from an edge to one listed before it, the first from edge %d (record %d) to "
+                "edge %d (record %d): the downstream edge takes the upstream edge's outflow of the previous "
+                "step. List the upstream edge first (pelmic writes the edges by number: number them upstream "
+                "first).\n",
+                topoFileName.c_str(), late, late == 1 ? "link runs" : "links run", edgeArray[from].Num(), from + 1,
+                edgeArray[to].Num(), to + 1);
+  std::fflush(stdout);
+  Warn_values("morvelan2d-1.cpp", 820, "%s", text);
 }
 
 // ---------------------------------------------------------------------------

@@ -8,23 +8,27 @@
 // reads the initial-state file it reads its line
 //   <start time (s)> <initial discharge file>
 // and the discharges at both ends of every edge ("Morvelan Initial State
-// Format"). A parameter or discharge that is not a finite number is
-// refused where it is read, and a failed check on a record first names the
-// file, the record and the line; a terminal discharge file that would
-// replace one of these input files is refused when the initial-state line
-// is read. Its initial output maps every slope edge to the cell of the rain
-// grid that holds its point; every step then interpolates the rain grid in
-// time, steps all edges in file order and sends the basin outflow (m3/s) on
-// "sp", the saturated share of the slope area on "spSarea" and the water
-// stored on the slopes (m3) on "spStorage". At the end it writes the edge
-// discharges to "<initial discharge file>.tst", a valid initial discharge
-// file for a restart.
+// Format"). A value of its line, a parameter or a discharge that is not a
+// finite number is refused where it is read, and a failed check on a record
+// first names the file, the record and the line; a terminal discharge file
+// that would replace one of these input files is refused when the
+// initial-state line is read. Edges listed after an edge they drain into
+// (which then takes their outflow of the previous step) are counted in one
+// warning after the network is read. Its initial output maps every slope
+// edge to the cell of the rain grid that holds its point; every step then
+// interpolates the rain grid in time, steps all edges in file order and
+// sends the basin outflow (m3/s) on "sp", the saturated share of the slope
+// area on "spSarea" and the water stored on the slopes (m3) on
+// "spStorage". At the end it writes the edge discharges to "<initial
+// discharge file>.tst", a valid initial discharge file for a restart.
 //
 // Rain grids (mm/h) arrive on "rp": rows are x cells, columns y cells; cell
 // (i, j) covers [x0 + i dx, x0 + (i+1) dx) x [y0 + j dy, y0 + (j+1) dy).
 #ifndef MODEL_MORVELAN2D_1_H
 #define MODEL_MORVELAN2D_1_H
 
+#include <array>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <ostream>
@@ -131,11 +135,25 @@ class Morvelan2d : public Element {
   // the flow parameters (the edge parameter file), the links to the upper
   // edges, the distribution rates and upper areas.
   void ReadParameterLine(FILE* f);
+  // A value of the element's line that is not a finite number ("inf",
+  // "nan", "1e999") is refused (report 630) naming the framework file, the
+  // line, the value's name and its text: the time step, whose word is
+  // looked at before it is read as an integer, and the grid origin and cell
+  // size, read from offset `at` of f with end[i] the characters read
+  // through value i. The value `text` ends at offset `last` of f.
+  void RefuseNotFiniteTimeStep(FILE* f) const;
+  void RefuseNotFiniteGrid(FILE* f, std::int64_t at, const int* end,
+                           const std::array<double, 4>& values) const;
+  [[noreturn]] void RefuseLineValue(const char* name, const std::string& text, std::int64_t last) const;
   void ReadNetwork();
   void PrintSlopeArea() const;
   void IndexEdges();
   void ReadFlowParameters();
   void LinkUpperEdges();
+  // The warning (820) after the links: `late` links from an edge to an
+  // edge listed before it, the first from record `from` to record `to`
+  // (from 0).
+  void WarnLateLinks(Long late, Long from, Long to) const;
   void ShareUpperAreas();
   // Shared by the edge parameter and initial discharge files. The head of
   // `path`: its format name begins with `format` (else the report at

@@ -556,6 +556,11 @@ Time Element::Terminal_time() {
   return owner->Terminal_time();
 }
 
+const char* Element::Framework_file() const {
+  const Element* owner = Owner_element(this);
+  return owner ? owner->Framework_file() : nullptr;
+}
+
 Time Element::MediumTermTargetTime() {
   Element* owner = Owner_element(this);
   TZ_CHECK(owner != nullptr, kUnit, "Owner() != NULL");

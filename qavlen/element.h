@@ -158,6 +158,10 @@ class Element : public Object {
   // ---- framework file lines ----
   char* Get_line(FILE* f, char* buffer, int size, int& pushed_back, int& first_char);
   char* Get_line(FILE* f, char* buffer, int size, const char* unit, int line);
+  // The framework file (parameter or initial-state file) that the root of
+  // the tree is reading while it hands the element its lines, as its
+  // reports name it; null at any other time and without a root.
+  virtual const char* Framework_file() const;
 
   // ---- printing ----
   void Print_objects(FILE* f, const char* prefix, const char* title, Object* const* array, int n);

@@ -33,18 +33,19 @@ void Input_file::Creq() {
 
 // The modification time with the platform's full resolution. Dates beyond
 // the range of 64-bit nanoseconds (before 1678, after 2262) are held at its
-// ends, later than Not_read: never a wrapped, out-of-order value.
-bool Input_file::Modification_time(const char* path, std::int64_t& t) {
+// ends, later than Not_read: never a wrapped value.
+bool Input_file::File_status(const char* path, std::int64_t& mtime, std::int64_t& size) {
   struct stat st;
   if (!path || stat(path, &st) != 0) return false;
   constexpr std::int64_t ns = 1000000000;
   const std::int64_t sec = static_cast<std::int64_t>(st.st_mtim.tv_sec);
   if (sec >= INT64_MAX / ns)
-    t = INT64_MAX;
+    mtime = INT64_MAX;
   else if (sec <= INT64_MIN / ns)
-    t = Input_file::Not_read + 1;
+    mtime = Input_file::Not_read + 1;
   else
-    t = sec * ns + st.st_mtim.tv_nsec;
+    mtime = sec * ns + st.st_mtim.tv_nsec;
+  size = static_cast<std::int64_t>(st.st_size);
   return true;
 }
 
@@ -81,12 +82,12 @@ void Input_file::Input_data() {
   Reduce_data_pack_stock();
 
   const char* path = Object_name();
-  std::int64_t mtime = 0;
-  if (!Modification_time(path, mtime)) {
+  std::int64_t mtime = 0, size = 0;
+  if (!File_status(path, mtime, size)) {
     Report_read(Read_failure::no_status);
     return;
   }
-  if (!Changed_since_read(path, mtime)) return;
+  if (!Changed_since_read(mtime, size)) return;
   std::unique_ptr<FILE, File_closer> fp(std::fopen(path, "r"));
   if (!fp) {
     Report_read(Read_failure::not_opened);
@@ -117,10 +118,10 @@ void Input_file::Report_read(Read_failure failure) const {
   }
 }
 
-bool Input_file::Changed_since_read(const char*, std::int64_t mtime) {
-  if (mtime <= file_time_at_input) return false;
-  file_time_before_read = file_time_at_input;
+bool Input_file::Changed_since_read(std::int64_t mtime, std::int64_t size) {
+  if (mtime == file_time_at_input && size == file_size_at_input) return false;
   file_time_at_input = mtime;
+  file_size_at_input = size;
   return true;
 }
 
@@ -140,22 +141,22 @@ bool Input_file::Stock_file(FILE* fp) {
     buffer.reset(new char[static_cast<std::size_t>(size)]);
   }
   std::rewind(fp);
-  if (!Stock_lines(fp, buffer.get(), size, total)) file_time_at_input = file_time_before_read;
+  if (!Stock_lines(fp, buffer.get(), size, total)) file_size_at_input = Unknown_size;
   return true;
 }
 
 bool Input_file::Stock_lines(FILE* fp, char* buffer, int size, std::int64_t total) {
   // One pack per data line, over the bytes counted in the first pass. What
   // is appended meanwhile (the file may grow while it is read) waits for the
-  // next read, which its newer modification time brings, rather than being
-  // cut into pieces of the longest line counted.
+  // next read, which its new size brings, rather than being cut into pieces
+  // of the longest line counted.
   //
   // A line that lacks its line end although the file goes on after it (a
   // line rewritten longer, or one being written at the moment of the count)
   // or although the count promised more (a file cut short) was changed
   // while it was read: the read stops before it, so that no piece of a line
   // becomes a pack, and the file is read again at the next call whatever
-  // its modification time says.
+  // its status says.
   std::int64_t remaining = total;
   while (remaining > 0) {
     char* line = buffer;

@@ -2,11 +2,14 @@
 //
 // The total system owns its input file ports as its send ports. It calls
 // Input_data at the start of a run and whenever the modeller resumes after a
-// stop; the port then reads its file again when the file has been modified,
-// turns every data line into a pack and stocks the packs newer than those it
-// holds, so that lines appended meanwhile reach the receivers. A receiver
-// that needs a time beyond the file's last line cannot be served: the port
-// throws the integer 99, which the main loop catches.
+// stop; the port then reads its file again when the file has changed (its
+// modification time or its size differs from the last read's), turns every
+// data line into a pack and stocks the packs newer than those it holds, so
+// that lines appended meanwhile reach the receivers, also when the file was
+// given back its old modification time (cp -p, rsync -t) or was written
+// under a clock ahead of this machine's. A receiver that needs a time
+// beyond the file's last line cannot be served: the port throws the integer
+// 99, which the main loop catches.
 //
 // File layout: one pack per line, the time first, then the value in the
 // reading form of the port's type; blanks and tabs separate the items, and
@@ -57,7 +60,8 @@ class Input_file : public Input_port {
   // "Cannot get data from <path> \n" on stderr, then throws the integer 99.
   void Creq() override;
   // The re-read of every input file port: publishes and releases the stock;
-  // when the file has changed since the last read (Changed_since_read),
+  // when the file has changed since the last read (its modification time
+  // or its size differs, or that read met a line still being written),
   // opens it (stop 3 when it cannot be opened), lets Stock_file turn its
   // lines into packs, publishes them and names the newest time ("File: ...
   // newest data time : ..."). A file without status or without any
@@ -75,10 +79,11 @@ class Input_file : public Input_port {
   // Not_read before the first read.
   static constexpr std::int64_t Not_read = INT64_MIN;
   std::int64_t File_time_at_input() const { return file_time_at_input; }
-  // The modification time of the file at path in that measure: dates beyond
-  // the range of 64-bit nanoseconds (before 1678, after 2262) are held at its
-  // ends, later than Not_read. False when the file has no status.
-  static bool Modification_time(const char* path, std::int64_t& t);
+  // The modification time of the file at path in that measure (dates beyond
+  // the range of 64-bit nanoseconds, before 1678 and after 2262, are held at
+  // its ends, later than Not_read) and its size in bytes. False when the
+  // file has no status.
+  static bool File_status(const char* path, std::int64_t& mtime, std::int64_t& size);
 
  protected:
   // What the re-read reports.
@@ -90,10 +95,6 @@ class Input_file : public Input_port {
   // The report of a failed re-read (input_f 48, 59, 73), with the port's
   // description.
   virtual void Report_read(Read_failure failure) const;
-  // Whether the file is to be read: its modification time has grown since
-  // the last read, or that read met a line still being written. A file to
-  // be read has its modification time remembered.
-  virtual bool Changed_since_read(const char* path, std::int64_t mtime);
   // Turns the lines of the open file into packs and stocks them: one pack
   // per data line, '#' lines and lines of only blanks and tabs skipped.
   // False, with nothing stocked, when the file holds no character.
@@ -102,14 +103,19 @@ class Input_file : public Input_port {
   std::int64_t file_time_at_input = Not_read;
 
  private:
+  // The file's size at the last read; Unknown_size before the first read
+  // and after a read that met a line still being written, so that the next
+  // call reads the file again whatever its status says.
+  static constexpr std::int64_t Unknown_size = -1;
+  std::int64_t file_size_at_input = Unknown_size;
+
+  // Whether the file is to be read: its modification time or its size
+  // differs from the last read's. A file to be read has both remembered.
+  bool Changed_since_read(std::int64_t mtime, std::int64_t size);
   // The second pass of Stock_file over the `total` bytes the first one
   // counted, each line whole in `buffer` of `size` characters; false when a
   // line changed while it was read (the read stops before it).
   bool Stock_lines(FILE* fp, char* buffer, int size, std::int64_t total);
-
-  // The modification time before the read that is under way: a read that
-  // meets a changed line goes back to it, so that the next call reads again.
-  std::int64_t file_time_before_read = Not_read;
 };
 
 template <class T>

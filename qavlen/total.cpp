@@ -413,10 +413,12 @@ int Total_system::Read_framework_file(const char* path, bool initial) {
     return 1;
   }
   Check_system_header(line, initial);
+  framework_file = path;
   if (initial)
     Initial_state(fp, line, DATA2STR_BUFFSIZE, pushed_back);
   else
     Parameter(fp, line, DATA2STR_BUFFSIZE, pushed_back);
+  framework_file = nullptr;
   std::fclose(fp);
   if (initial) Check_start_times(path);
   return 1;

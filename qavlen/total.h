@@ -85,6 +85,8 @@ class Total_system : public Sub_system {
   // system's time would never reach it.
   int Read_parameter_file(const char* path);
   int Read_initial_state_file(const char* path);
+  // The path of the one of them being read (for the components' reports).
+  const char* Framework_file() const override { return framework_file; }
   // The terminal-state file, in the layout of the initial-state file with
   // three comment lines before it, and the components' own terminal files:
   // each written whole under a temporary name (tz::FileReplacement), then
@@ -159,6 +161,7 @@ class Total_system : public Sub_system {
   Time mMediumTermTargetTime = 0;
 
  private:
+  const char* framework_file = nullptr;  // the framework file being read
   // Sweeps `step` (Do_initial_work, Do_share_info) over the components
   // until a sweep makes no progress; true when every one succeeded.
   bool Sweep_children(int (Element::*step)());

@@ -1,9 +1,16 @@
 #include "dfopen.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
+#include <cstring>
+#include <string>
 
 #include "tzcheck.h"
+#include "tzfile.h"
 
 namespace {
 
@@ -67,6 +74,45 @@ Pass StripComments(std::FILE* src, Put&& put) {
   tz::check_failed_exit("dfopen.cpp", __LINE__, "c != EOF", 1);
 }
 
+// An anonymous temporary file in `folder`, open for reading and writing:
+// without a name at any moment where the platform can (O_TMPFILE), else
+// its name removed as soon as it is made. Null, with errno set, when it
+// cannot be made.
+std::FILE* AnonymousFile(const std::string& folder) {
+  int fd = -1;
+#ifdef O_TMPFILE
+  fd = open(folder.c_str(), O_TMPFILE | O_RDWR | O_EXCL | O_CLOEXEC, 0600);
+  // A file system without unnamed files says so with one of these.
+  if (fd < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return nullptr;
+#endif
+  if (fd < 0) {
+    std::string name = folder + "/tzdfopen.XXXXXX";
+    fd = mkstemp(&name[0]);
+    if (fd < 0) return nullptr;
+    unlink(name.c_str());
+  }
+  std::FILE* f = fdopen(fd, "w+");
+  if (f == nullptr) {
+    const int cause = errno;
+    close(fd);
+    errno = cause;
+  }
+  return f;
+}
+
+// The copy of `path` cannot be made in `folder` (`what`: "created" or
+// "written"; `cause`: the errno of the failure): a line naming the file,
+// the folder and the cause, then the opener's own message and status 1.
+[[noreturn]] void RefuseCopy(const char* path, const std::string& folder, const char* what, int cause) {
+  std::fflush(stdout);
+  std::fprintf(stderr,
+               "File: %s: its copy without comments cannot be %s in %s: %s (TMPDIR names the folder "
+               "of such copies)\n",
+               path, what, folder.c_str(), std::strerror(cause));
+  std::fprintf(stderr, "Cannot open [tmpfile].\n");
+  tz::stop(1);
+}
+
 }  // namespace
 
 void dataFileReportOpenQuote(const char* path, std::int64_t line, int quote) {
@@ -91,30 +137,36 @@ std::FILE* dataFileOpen(const char* path) {
     std::fprintf(stderr, "Cannot open [%s].\n", path);
     tz::stop(1);
   }
-  std::FILE* copy = std::tmpfile();
+  const std::string folder = tz::TempFolder();
+  std::FILE* copy = AnonymousFile(folder);
   if (copy == nullptr) {
+    const int cause = errno;
     std::fclose(src);
-    std::fprintf(stderr, "Cannot open [tmpfile].\n");
-    tz::stop(1);
+    RefuseCopy(path, folder, "created", cause);
   }
 
-  const Pass pass = StripComments(src, [copy](int c, std::int64_t) {
-    std::putc(c, copy);
-    return true;
+  // The copy stops at its first failed write (no space for temporary
+  // files): a cut copy is never handed to a reader.
+  int cause = 0;
+  const Pass pass = StripComments(src, [copy, &cause](int c, std::int64_t) {
+    if (std::putc(c, copy) != EOF) return true;
+    cause = errno;
+    return false;
   });
   if (pass.end == Pass::kUnclosedQuote) {
     std::fclose(src);
     std::fclose(copy);
     RefuseUnclosedQuote(path, pass);
   }
-
-  // A copy that could not be written whole (no space for temporary files)
-  // would give the reader a cut file: that is the temporary file's failure.
-  if (std::fflush(copy) != 0 || std::ferror(copy)) {
+  bool failed = pass.end == Pass::kStopped;
+  if (!failed && (std::fflush(copy) != 0 || std::ferror(copy))) {
+    failed = true;
+    cause = errno;
+  }
+  if (failed) {
     std::fclose(src);
     std::fclose(copy);
-    std::fprintf(stderr, "Cannot open [tmpfile].\n");
-    tz::stop(1);
+    RefuseCopy(path, folder, "written", cause != 0 ? cause : EIO);
   }
   std::fseek(copy, 0L, SEEK_SET);
   std::fclose(src);

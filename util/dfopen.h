@@ -15,14 +15,18 @@
 #include <cstdio>
 
 // The comment-free copy of `path`, open for reading at its beginning. The
-// copy is an anonymous temporary file (it has no name and disappears when
-// the stream is closed or the program ends); the caller closes the stream.
+// copy is an anonymous temporary file in the folder for temporary copies
+// (tz::TempFolder: $TMPDIR, else /tmp); it has no name and disappears when
+// the stream is closed or the program ends. The caller closes the stream.
 // Never returns null: a file that cannot be opened ends the program with
-// "Cannot open [<path>].\n" and status 1, a temporary file that cannot be
-// created with "Cannot open [tmpfile].\n" and status 1, and a file that
-// ends inside a quoted stretch with a line naming the file, the line of the
-// opening quote and that quote, the report of the check "c != EOF" and
-// status 1.
+// "Cannot open [<path>].\n" and status 1; a copy that cannot be created or
+// written whole (no such folder, too many open files, a full disk) with a
+// line naming the file, the folder and the cause ("File: net.con: its copy
+// without comments cannot be written in /tmp: No space left on device
+// (TMPDIR names the folder of such copies)"), then "Cannot open
+// [tmpfile].\n", status 1; and a file that ends inside a quoted stretch
+// with a line naming the file, the line of the opening quote and that
+// quote, the report of the check "c != EOF" and status 1.
 std::FILE* dataFileOpen(const char* path);
 
 // The line of `path` (from 1) that the character at `offset` of its

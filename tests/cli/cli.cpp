@@ -129,11 +129,9 @@ std::pair<int, int> open_terminal() {
 }
 
 // In the child: the signals at their defaults, as a shell starts a
-// program (SIGXFSZ ignored when the mode says so: an ignored signal stays
-// ignored through exec), the limits and the environment of the mode.
+// program, the limits and the environment of the mode.
 void set_up_child(const Mode& mode) {
   for (int sig : {SIGPIPE, SIGXFSZ, SIGINT, SIGTERM, SIGHUP, SIGQUIT}) std::signal(sig, SIG_DFL);
-  if (mode.sigxfsz_ignored) std::signal(SIGXFSZ, SIG_IGN);
   auto limit = [](int resource, rlim_t bytes) {
     if (bytes == RLIM_INFINITY) return;
     rlimit l{};
@@ -395,10 +393,6 @@ Case& Case::directory(std::string name) {
 }
 Case& Case::file_size_limit(rlim_t bytes) {
   mode_.file_size = bytes;
-  return *this;
-}
-Case& Case::sigxfsz_ignored() {
-  mode_.sigxfsz_ignored = true;
   return *this;
 }
 Case& Case::address_space_limit(rlim_t bytes) {

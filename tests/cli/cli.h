@@ -117,16 +117,12 @@ inline const Program tmorvelan2d{TZ_TMORVELAN2D_EXE};
 // and error one pseudo-terminal that echoes what is typed; the transcript
 // is all the terminal shows, line ends not turned into CR LF) instead of
 // pipes; under a file-size limit with SIGXFSZ at its default, as a shell
-// leaves it (the console goes through pipes, which the limit does not cut;
-// `sigxfsz_ignored` ignores the signal instead, so that a write beyond the
-// limit fails even in a program that leaves the signal alone); under a
-// limit of its address space; with variables added to its environment.
-// Every signal the child starts with is at its default but those ignored
-// here.
+// leaves it (the console goes through pipes, which the limit does not cut);
+// under a limit of its address space; with variables added to its
+// environment. Every signal the child starts with is at its default.
 struct Mode {
   bool terminal = false;
   rlim_t file_size = RLIM_INFINITY;
-  bool sigxfsz_ignored = false;
   rlim_t address_space = RLIM_INFINITY;
   std::vector<std::pair<std::string, std::string>> env;
 };
@@ -246,9 +242,8 @@ class Case {
   Case& setup(std::function<void(const Folder&)> act);
   Case& symlink(std::string name, std::string target);
   Case& directory(std::string name);
-  // A file-size limit, SIGXFSZ at its default (or ignored, below).
+  // A file-size limit, SIGXFSZ at its default.
   Case& file_size_limit(rlim_t bytes);
-  Case& sigxfsz_ignored();
   // A limit of the address space (setrlimit(RLIMIT_AS) in the child).
   Case& address_space_limit(rlim_t bytes);
   // A variable added to (or replaced in) the child's environment.

@@ -173,7 +173,9 @@ TEST(IFileMatrix, LinesLongerThanTheReadBlocks) {
   EXPECT_EQ(m(nx - 1, 2), 20 + (nx - 1) % 7);
 }
 
-TEST(IFileMatrix, ReadAgainOnlyWhenTheModificationTimeGrew) {
+// Read again when the modification time or the size has changed: a file
+// appended to and given back its old time (cp -p, rsync -t) is read.
+TEST(IFileMatrix, ReadAgainWhenTheModificationTimeOrTheSizeChanged) {
   Temp_dir dir;
   std::string path = dir.file("rain.dat");
   write_file(path, "0 1 1\n1\n600 1 1\n2\n");
@@ -183,9 +185,6 @@ TEST(IFileMatrix, ReadAgainOnlyWhenTheModificationTimeGrew) {
   ASSERT_EQ(p.packs().size(), 2u);
   ftest::append_file(path, "1200 1 1\n3\n");
   set_mtime(path, 3000);
-  EXPECT_EQ(p.read(), "");
-  EXPECT_EQ(p.packs().size(), 2u);
-  set_mtime(path, 3000, 1);
   EXPECT_EQ(p.read(), "File: " + path + "  newest data time : 1200\n");
   auto packs = p.packs();
   ASSERT_EQ(packs.size(), 3u);
@@ -193,6 +192,9 @@ TEST(IFileMatrix, ReadAgainOnlyWhenTheModificationTimeGrew) {
   EXPECT_EQ(packs[2].second(0, 0), 3);
   // Records held already are not stocked twice; the first ones keep their values.
   EXPECT_EQ(packs[0].second(0, 0), 1);
+  // Neither changed: not read.
+  set_mtime(path, 3000);
+  EXPECT_EQ(p.read(), "");
 
   // Dates after 2038 and beyond the nanosecond range of 64 bits (after
   // 2262) are each later than the one before.
@@ -204,22 +206,26 @@ TEST(IFileMatrix, ReadAgainOnlyWhenTheModificationTimeGrew) {
   EXPECT_EQ(p.read(), "File: " + path + "  newest data time : 2400\n");
   ASSERT_EQ(p.packs().size(), 5u);
   EXPECT_EQ(p.packs().back().second(0, 0), 5);
-  // Not read again while the date stays.
-  ftest::append_file(path, "3000 1 1\n6\n");
-  set_mtime(path, 10413792000);
   EXPECT_EQ(p.read(), "");
-  EXPECT_EQ(p.packs().size(), 5u);
 }
 
 TEST(IFileMatrix, RecordsNotNewerThanTheNewestHeldAreNotStocked) {
   Temp_dir dir;
+  qtest::Qavlensdir none(nullptr);
   std::string path = dir.file("rain.dat");
   // Within one read: a second record of the same time and an earlier one
-  // are refused, the first of the time stays.
+  // are refused (each with a warning), the first of the time stays.
   write_file(path, "600 1 1\n1\n600 1 1\n2\n300 1 1\n3\n1200 1 1\n4\n");
   set_mtime(path, 3000);
   Port_on<DMatrix> p(path);
-  EXPECT_EQ(p.read(), "File: " + path + "  newest data time : 1200\n");
+  const std::string descr = "    Input_file : I_file_matrix<TzDMatrix> " + path + " \n";
+  EXPECT_EQ(p.read(), "W : i_file_matrix.cpp : 140 : " + path +
+                          ", record of time 600, line 3: an earlier record (line 1) has the same time and "
+                          "other values: this record is dropped.\n" +
+                          descr + "W : i_file_matrix.cpp : 140 : " + path +
+                          ", record of time 300, line 5: an earlier record (line 1) has the later time 600: "
+                          "this record is dropped.\n" +
+                          descr + "File: " + path + "  newest data time : 1200\n");
   auto packs = p.packs();
   ASSERT_EQ(packs.size(), 2u);
   EXPECT_EQ(packs[0].first, 600);
@@ -272,17 +278,32 @@ const char* const kRefusedWhy =
     "    waits as for data that have not arrived (\"Cannot get data from\" the file,\n"
     "    the Quit prompt). Mend the file and answer N: it is read again.\n";
 
-// "W : i_file_matrix.cpp : 120 : <path><what>\n", the explanation, the description.
-std::string Cut(const std::string& path, const std::string& what) {
-  return "W : i_file_matrix.cpp : 120 : " + path + what + "\n" + kCutWhy + Description(path);
+// "<kind> : i_file_matrix.cpp : <position> : <path><what>\n", the
+// explanation, the description.
+std::string Reported(const char* kind, int position, const char* why, const std::string& path,
+                     const std::string& what) {
+  return std::string(kind) + " : i_file_matrix.cpp : " + std::to_string(position) + " : " + path + what + "\n" +
+         why + Description(path);
 }
-// "E : i_file_matrix.cpp : 130 : <path><what>\n", the explanation, the description.
+std::string Cut(const std::string& path, const std::string& what) { return Reported("W", 120, kCutWhy, path, what); }
 std::string Refused(const std::string& path, const std::string& what) {
-  return "E : i_file_matrix.cpp : 130 : " + path + what + "\n" + kRefusedWhy + Description(path);
+  return Reported("E", 130, kRefusedWhy, path, what);
 }
 std::string Newest(const std::string& path, Long t) {
   return "File: " + path + "  newest data time : " + std::to_string(t) + "\n";
 }
+
+// "rain.dat" of a fresh folder holding `text`, modified at 3000 s, read
+// with the explanations of the reports.
+struct Rain_file {
+  explicit Rain_file(const std::string& text) : path(dir.file("rain.dat")) {
+    write_file(path, text);
+    set_mtime(path, 3000);
+  }
+  Temp_dir dir;
+  qtest::Qavlensdir explain{qtest::explain_dir().c_str()};
+  std::string path;
+};
 
 template <class T>
 std::vector<Long> TimesOf(const std::vector<std::pair<Long, T>>& packs) {
@@ -399,6 +420,147 @@ TEST(IFileMatrix, GridSizeOfAHeaderReservesNothingBeforeItsRowsAreThere) {
 #endif
 }
 
+// Records whose time is not greater than that of an earlier record of the
+// file: dropped, each with a warning naming the file, its time and line and
+// the earlier record's line; a record repeated whole says nothing.
+struct DisorderFile {
+  const char* name;
+  const char* text;
+  std::vector<std::string> warnings;  // after the path
+  std::vector<Long> stocked;
+  std::vector<double> values;  // element (0, 0) of each pack stocked
+};
+
+void PrintTo(const DisorderFile& c, std::ostream* os) { *os << c.name; }
+
+class IFileMatrixDisorder : public ::testing::TestWithParam<DisorderFile> {};
+
+const char* const kDroppedWhy =
+    "    The records of a grid file follow in increasing time. This record's time\n"
+    "    is not greater than that of an earlier record of the file (its line is\n"
+    "    given): it is out of order, or repeats that time with other values. It is\n"
+    "    dropped and the earlier record is used. Put the records in the order of\n"
+    "    their times, or remove the record that repeats a time. This record is not\n"
+    "    warned about again while it stays on its line.\n";
+
+std::string Dropped(const std::string& path, const std::string& what) {
+  return Reported("W", 140, kDroppedWhy, path, what);
+}
+
+TEST_P(IFileMatrixDisorder, DropsTheRecordWithOneWarning) {
+  const DisorderFile& c = GetParam();
+  Rain_file file(c.text);
+  const std::string& path = file.path;
+  Port_on<DMatrix> p(path);
+  std::string expected;
+  for (const std::string& w : c.warnings) expected += Dropped(path, w);
+  EXPECT_EQ(p.read(), expected + Newest(path, c.stocked.back()));
+  auto packs = p.packs();
+  EXPECT_EQ(TimesOf(packs), c.stocked);
+  std::vector<double> values;
+  for (const auto& pack : packs) values.push_back(pack.second(0, 0));
+  EXPECT_EQ(values, c.values);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, IFileMatrixDisorder,
+    ::testing::Values(
+        DisorderFile{"out_of_order", "0 1 1\n1\n1200 1 1\n2\n600 1 1\n3\n1800 1 1\n4\n",
+                     {", record of time 600, line 5: an earlier record (line 3) has the later time 1200: this "
+                      "record is dropped."},
+                     {0, 1200, 1800},
+                     {1, 2, 4}},
+        DisorderFile{"repeated_with_other_values", "0 1 1\n1\n600 1 1\n2\n600 1 1\n5\n1200 1 1\n4\n",
+                     {", record of time 600, line 5: an earlier record (line 3) has the same time and other "
+                      "values: this record is dropped."},
+                     {0, 600, 1200},
+                     {1, 2, 4}},
+        DisorderFile{"repeated_whole", "0 2 2\n1 2\n3 4\n600 2 2\n5 6\n7 8\n600 2 2\n5 6\n7 8\n", {}, {0, 600}, {3, 7}},
+        // Rows of other values under a repeated time.
+        DisorderFile{"repeated_with_another_row", "600 2 2\n5 6\n7 8\n# again\n600 2 2\n5 6\n7 9\n",
+                     {", record of time 600, line 5: an earlier record (line 1) has the same time and other "
+                      "values: this record is dropped."},
+                     {600},
+                     {7}},
+        // Each is compared with the last record taken, not with the one
+        // dropped before it.
+        DisorderFile{"after_a_dropped_record", "1200 1 1\n2\n900 1 1\n3\n1000 1 1\n4\n1200 1 1\n2\n1500 1 1\n5\n",
+                     {", record of time 900, line 3: an earlier record (line 1) has the later time 1200: this "
+                      "record is dropped.",
+                      ", record of time 1000, line 5: an earlier record (line 1) has the later time 1200: this "
+                      "record is dropped."},
+                     {1200, 1500},
+                     {2, 5}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A record dropped for its time is warned about once: the file read again
+// (appended to) says nothing more of it, a record dropped on another line
+// is warned about; beyond ten warnings in one read, one counts the rest.
+TEST(IFileMatrix, ADroppedRecordIsWarnedAboutOnce) {
+  Temp_dir dir;
+  qtest::Qavlensdir none(nullptr);
+  std::string path = dir.file("rain.dat");
+  write_file(path, "0 1 1\n1\n1200 1 1\n2\n600 1 1\n3\n");
+  set_mtime(path, 3000);
+  Port_on<DMatrix> p(path);
+  // The warnings without their explanation.
+  auto dropped = [&](const std::string& what) { return Reported("W", 140, "", path, what); };
+  const std::string first =
+      dropped(", record of time 600, line 5: an earlier record (line 3) has the later time 1200: this record is dropped.");
+  EXPECT_EQ(p.read(), first + Newest(path, 1200));
+  ftest::append_file(path, "1800 1 1\n4\n");
+  set_mtime(path, 3000);
+  EXPECT_EQ(p.read(), Newest(path, 1800));
+  ftest::append_file(path, "1700 1 1\n5\n2400 1 1\n6\n");
+  set_mtime(path, 3001);
+  EXPECT_EQ(p.read(), dropped(", record of time 1700, line 9: an earlier record (line 7) has the later time 1800: "
+                              "this record is dropped.") +
+                          Newest(path, 2400));
+  EXPECT_EQ(TimesOf(p.packs()), (std::vector<Long>{0, 1200, 1800, 2400}));
+
+  // Fifteen records out of order in one read: ten warnings, then one for
+  // the five after them; none of them again at the next read.
+  std::string text = "9000 1 1\n1\n";
+  for (int k = 1; k <= 15; ++k) text += std::to_string(k * 60) + " 1 1\n1\n";
+  Temp_dir many;
+  std::string rain = many.file("rain.dat");
+  write_file(rain, text);
+  Port_on<DMatrix> q(rain);
+  const std::string err = q.read();
+  std::string expected;
+  for (int k = 1; k <= 10; ++k)
+    expected += Reported("W", 140, "", rain,
+                         ", record of time " + std::to_string(k * 60) + ", line " + std::to_string(2 * k + 1) +
+                             ": an earlier record (line 1) has the later time 9000: this record is dropped.");
+  expected += Reported("W", 160, "", rain, ": 5 more records are dropped for their time, the last on line 31.") +
+              Newest(rain, 9000);
+  EXPECT_EQ(err, expected);
+  ftest::append_file(rain, "9600 1 1\n2\n");
+  EXPECT_EQ(q.read(), Newest(rain, 9600));
+}
+
+// At a restart the stock file gives back the packs of the end of the last
+// run: the records of the file up to them are older, as expected, and are
+// passed over without a word.
+TEST(IFileMatrix, RecordsOlderThanRestoredPacksAreNotWarnedAbout) {
+  Temp_dir dir;
+  qtest::Qavlensdir none(nullptr);
+  std::string path = dir.file("rain.dat");
+  write_file(path, "0 1 1\n1\n600 1 1\n2\n1200 1 1\n3\n1800 1 1\n4\n");
+  Port_on<DMatrix> p(path);
+  for (Long t : {600, 1200}) {
+    DMatrix grid(1, 1, 7.0);
+    Data<DMatrix>* pack = new Data<DMatrix>();
+    pack->Set_data(t, grid);
+    p.in.Stock(pack);
+  }
+  EXPECT_EQ(p.read(), Newest(path, 1800));
+  auto packs = p.packs();
+  ASSERT_EQ(TimesOf(packs), (std::vector<Long>{600, 1200, 1800}));
+  EXPECT_EQ(packs[0].second(0, 0), 7);
+  EXPECT_EQ(packs[2].second(0, 0), 4);
+}
+
 // A record cut short by the end of the file, as a feed that is still
 // writing leaves it, then completed.
 struct CutFile {
@@ -417,11 +579,8 @@ class IFileMatrixCut : public ::testing::TestWithParam<CutFile> {};
 
 TEST_P(IFileMatrixCut, WaitsWithOneWarningAndIsReadWholeOnceTheFileHasChanged) {
   const CutFile& c = GetParam();
-  Temp_dir dir;
-  qtest::Qavlensdir explain(qtest::explain_dir().c_str());
-  std::string path = dir.file("rain.dat");
-  write_file(path, c.text);
-  set_mtime(path, 3000);
+  Rain_file file(c.text);
+  const std::string& path = file.path;
   Port_on<DMatrix> p(path);
   EXPECT_EQ(p.read(), Cut(path, c.what) + (c.before.empty() ? "" : Newest(path, c.before.back())));
   EXPECT_EQ(TimesOf(p.packs()), c.before);
@@ -439,11 +598,7 @@ TEST_P(IFileMatrixCut, WaitsWithOneWarningAndIsReadWholeOnceTheFileHasChanged) {
   ASSERT_EQ(TimesOf(packs), after);
   EXPECT_EQ(packs.back().second(0, 0), c.south_west);
 
-  // A file read whole is read again only when its modification time grows.
-  ftest::append_file(path, "9000 2 1\n7 8\n");
-  set_mtime(path, 3000);
   EXPECT_EQ(p.read(), "");
-  EXPECT_EQ(p.packs().size(), after.size());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -481,10 +636,8 @@ class IFileMatrixRefuses : public ::testing::TestWithParam<BadFile> {};
 
 TEST_P(IFileMatrixRefuses, ReportsTheFileTheRecordAndTheLineAndStocksNothingFromThere) {
   const BadFile& c = GetParam();
-  Temp_dir dir;
-  qtest::Qavlensdir explain(qtest::explain_dir().c_str());
-  std::string path = dir.file("rain.dat");
-  write_file(path, c.text);
+  Rain_file file(c.text);
+  const std::string& path = file.path;
   Port_on<DMatrix> p(path);
   EXPECT_EQ(p.read(), Refused(path, c.what) + (c.stocked.empty() ? "" : Newest(path, c.stocked.back())));
   EXPECT_EQ(TimesOf(p.packs()), c.stocked);

@@ -166,6 +166,14 @@ INSTANTIATE_TEST_SUITE_P(
                     "E : morvelan2d-1.cpp : 618 : "},
         LoadFailure{"file_name_over_255", "60 " + kLong + " par.dat 0 0 500 500\n", I, kNet, kPar,
                     kIni, "E : morvelan2d-1.cpp : 618 : "},
+        // Not finite: refused before the checks of the range (nan passes
+        // none of them, inf passes dx > 0.0), the value named.
+        LoadFailure{"cell_size_nan", "60 net.con par.dat 0 0 nan 500\n", I, kNet, kPar, kIni,
+                    "\nthe cell size in x 'nan' is not a finite number\n"},
+        LoadFailure{"cell_size_inf", "60 net.con par.dat 0 0 500 inf\n", I, kNet, kPar, kIni,
+                    "\nthe cell size in y 'inf' is not a finite number\n"},
+        LoadFailure{"time_step_beyond_a_double", "1e999\nnet.con par.dat 0 0 500 500\n", I, kNet, kPar, kIni,
+                    "\nthe time step '1e999' is not a finite number\n"},
         LoadFailure{"version_1", P, I,
                     "[Data Format Name]\nedge connection V.1\n[Number of Total Edges]\n1\n[Data]\n1 0 0 1 100 0.1 100\n",
                     kPar, kIni, "E : morvelan2d-1.cpp : 662 : "},
@@ -687,6 +695,91 @@ TEST(Morvelan2dTerminalFile, AnEarlierTerminalFileIsNoInput) {
       d.path());
   EXPECT_EQ(o.status, 0) << o.err;
 }
+
+// The links of the network as they are read: an edge listed before an
+// edge that drains into it is told once, with the count and the first
+// link (links to an edge sharing the node are no inflow); a river edge
+// draining into another edge of a V.2 or V.4 file stops as it did, after a
+// line naming the file and what such a network needs.
+struct LinkCase {
+  const char* name;
+  std::string net;
+  std::vector<int> nums;  // the edge numbers
+  int status;
+  std::string err;  // after the element's description
+};
+
+void PrintTo(const LinkCase& c, std::ostream* os) { *os << c.name; }
+
+class Morvelan2dLinks : public ::testing::TestWithParam<LinkCase> {};
+
+TEST_P(Morvelan2dLinks, AreToldOnceAfterTheNetworkIsRead) {
+  const LinkCase& c = GetParam();
+  qtest::Qavlensdir none(nullptr);
+  Temp_dir d;
+  const int n = static_cast<int>(c.nums.size());
+  WriteBasin(d, c.net, ParamFile("Morvelan Parameter Format", n, c.nums),
+             InitFile("Morvelan Initial State Format", n, c.nums));
+  Outcome o = ftest::run(
+      [] {
+        Morvelan2d m("morvelan2d", 0);
+        Load(m);
+        return 0;
+      },
+      d.path());
+  EXPECT_EQ(o.status, c.status);
+  EXPECT_EQ(o.err, kDescr + c.err);
+}
+
+std::string Late(const std::string& count, const std::string& first) {
+  return "W : morvelan2d-1.cpp : 820 : \nFile: net.con: " + count +
+         " from an edge to one listed before it, the first from " + first +
+         ": the downstream edge takes the upstream edge's outflow of the previous step. List the upstream edge "
+         "first (pelmic writes the edges by number: number them upstream first).\n" + kDescr;
+}
+
+std::string Net(int version, int count, const std::string& records) {
+  return "[Data Format Name]\nedge connection V." + std::to_string(version) + "\n[Number of Total Edges]\n" +
+         std::to_string(count) + "\n[Data]\n" + records;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Morvelan2dLinks,
+    ::testing::Values(
+        LinkCase{"upstream_first", kNet, {1, 2, 3}, 0, ""},
+        LinkCase{"river_before_its_slopes",
+                 Net(4, 3,
+                     "3 11 100 300 10 13 100 500 5 2 1 2 0 2\n"
+                     "1 10 100 100 20 11 100 300 10 0 2 -3 2 1 200 0.05 20000\n"
+                     "2 12 300 100 20 11 100 300 10 0 2 -3 1 1 200 0.05 20000\n"),
+                 {1, 2, 3}, 0, Late("2 links run", "edge 1 (record 2) to edge 3 (record 1)")},
+        LinkCase{"chain_listed_downstream_first",
+                 Net(2, 3,
+                     "3 0 0 0  1 2  0     1 10 0.1 400\n"
+                     "2 0 0 0  1 1  1 -3  1 10 0.1 200\n"
+                     "1 0 0 0  0    1 -2  1 10 0.1 100\n"),
+                 {1, 2, 3}, 0, Late("2 links run", "edge 2 (record 2) to edge 3 (record 1)")},
+        LinkCase{"one_link_in_a_v5_file",
+                 Net(5, 2,
+                     "2 11 100 300 10 12 100 500 5  1 1  0  2 1 1000\n"
+                     "1 10 100 100 20 11 100 300 10  0  1 -2  1 50 0.2 1000 1 0\n"),
+                 {1, 2}, 0, Late("1 link runs", "edge 1 (record 2) to edge 2 (record 1)")},
+        // Edge 1 shares its upper node with edge 2, listed later: no inflow.
+        LinkCase{"node_shared_with_a_later_edge",
+                 Net(2, 3,
+                     "1 0 0 0  1 -2  1 -3  1 10 0.1 100\n"
+                     "2 0 0 0  1 -1  1 -3  1 10 0.1 100\n"
+                     "3 0 0 0  2 1 2  0    2\n"),
+                 {1, 2, 3}, 0, ""},
+        LinkCase{"river_into_a_slope_v2",
+                 Net(2, 2,
+                     "4 0 0 0  0     1 -12  2\n"
+                     "12 0 0 0 1 4   0      1 10 0.1 200\n"),
+                 {4, 12}, 1,
+                 "File: net.con: the river edge 4 drains into edge 12: river reaches in series need an edge "
+                 "connection V.3 or V.5 file, which carries each edge's distribution rate and upper area\n"
+                 "wrong connection of edges:\nfrom 4 to 12\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Morvelan2dLoad, InitialStateBeforeTheParametersIsRefusedWhenTheyCome) {
   qtest::Qavlensdir explain(qtest::explain_dir().c_str());

@@ -69,6 +69,9 @@ const std::string kPmt =
     "VirtualRiverBasin vrb 0\n{\nMorvelan2d morvelan2d 0\n300 net.con par.dat 0 0 500 500\n}\n";
 const std::string kIst = "VirtualRiverBasin vrb 0\n0\n{\nMorvelan2d morvelan2d 0\n0 ini.dat\n}\n";
 
+// The element's description, printed once its network is read.
+const std::string kLoaded = "    Morvelan2d morvelan2d 0\n        owner > VirtualRiverBasin vrb 0\n";
+
 // The basin above under the rain.
 Case Basin(const std::string& rain, const std::string& name = "") {
   return Case(name)
@@ -202,25 +205,31 @@ TEST(Tmorvelan2d, RestartFromTheTerminalFilesContinuesTheRun) {
 // at the Quit prompt with what was computed written, and after the file
 // has grown or been written, N continues the run.
 TEST(Tmorvelan2d, RainFileEndingBeforeTheRunWaitsForItToGrow) {
-  Folder d;
-  Check(d, Basin(Rain({{0, 6}, {600, 6}}))
-               .input("1200\n1200\n")
-               .step("# Now : current_time = 600 : terminal_time = 1200\n# Quit? [Y / N] : ",
-                     [](const Folder& f) {
-                       // The series hold what was computed before the catch,
-                       // and so does the basin rain.
-                       EXPECT_EQ(TimesOf(f, "tmorvelan2d.out"), (std::vector<long>{0, 300, 600}));
-                       EXPECT_EQ(f.read("all_rain.dat"), "300 6\n600 6\n");
-                       f.append("radarRain_4.dat", "1200 2 2\n6 6\n6 6\n");
-                       cli::set_mtime(f.file("radarRain_4.dat"), 4102444800);
-                     },
-                     "N\n600\n600\nY\n")
-               .status(0)
-               .err(cli::contains("Cannot get data from radarRain_4.dat \n\n# Error : Now in catch block\n"))
-               .err(cli::contains("File: radarRain_4.dat  newest data time : 1200\n"))
-               .writes("all_rain.dat", "300 6\n600 6\n900 6\n1200 6\n")
-               .out(cli::contains("# Now : current_time = 1200 : terminal_time = 1200\n")));
-  EXPECT_EQ(TimesOf(d, "tmorvelan2d.out"), (std::vector<long>{0, 300, 600, 900, 1200}));
+  // The file grows under a later modification time, or is given back its
+  // old one (cp -p, rsync -t): either way its size has changed and N reads
+  // it again.
+  for (long mtime : {4102444800L, 3000L}) {
+    Folder d;
+    Check(d, Basin(Rain({{0, 6}, {600, 6}}), "appended, modification time " + std::to_string(mtime))
+                 .setup([](const Folder& f) { cli::set_mtime(f.file("radarRain_4.dat"), 3000); })
+                 .input("1200\n1200\n")
+                 .step("# Now : current_time = 600 : terminal_time = 1200\n# Quit? [Y / N] : ",
+                       [mtime](const Folder& f) {
+                         // The series hold what was computed before the catch,
+                         // and so does the basin rain.
+                         EXPECT_EQ(TimesOf(f, "tmorvelan2d.out"), (std::vector<long>{0, 300, 600}));
+                         EXPECT_EQ(f.read("all_rain.dat"), "300 6\n600 6\n");
+                         f.append("radarRain_4.dat", "1200 2 2\n6 6\n6 6\n");
+                         cli::set_mtime(f.file("radarRain_4.dat"), mtime);
+                       },
+                       "N\n600\n600\nY\n")
+                 .status(0)
+                 .err(cli::contains("Cannot get data from radarRain_4.dat \n\n# Error : Now in catch block\n"))
+                 .err(cli::contains("File: radarRain_4.dat  newest data time : 1200\n"))
+                 .writes("all_rain.dat", "300 6\n600 6\n900 6\n1200 6\n")
+                 .out(cli::contains("# Now : current_time = 1200 : terminal_time = 1200\n")));
+    EXPECT_EQ(TimesOf(d, "tmorvelan2d.out"), (std::vector<long>{0, 300, 600, 900, 1200})) << mtime;
+  }
 }
 
 TEST(Tmorvelan2d, MissingRainFileIsReportedAndTheRunWaitsForIt) {
@@ -563,6 +572,217 @@ TEST(Tmorvelan2d, RainFileThatCannotBeOpenedEndsWithStatus3) {
   close(s);
 }
 
+// ---- input files: late links, the element's line, the rain file's order,
+// the folder of the comment-free copies ----
+
+// The river edge listed before the two slopes that drain into it: each
+// link gives the river the slope's outflow of the previous step. The run
+// computes what it always did (the outflow one step late), after one
+// warning that names the file, the count and the first link.
+TEST(Tmorvelan2dInputs, UpstreamEdgesListedLateAreNamedOnceAndTheRunIsAsBefore) {
+  const std::string net =
+      "[Data Format Name]\nedge connection V.4\n[Number of Total Edges]\n3\n[Data]\n"
+      "3 11 100 300 10 13 100 500 5 2 1 2 0 2\n"
+      "1 10 100 100 20 11 100 300 10 0 2 -3 2 1 200 0.05 20000\n"
+      "2 12 300 100 20 11 100 300 10 0 2 -3 1 1 200 0.05 20000\n";
+  qtest::Qavlensdir why(qtest::explain_dir().c_str());
+  Folder d;
+  Check(d, Basin(Rain({{0, 60}, {1800, 60}}))
+               .file("net.con", net)
+               .input("1800\n1800\nY\n")
+               .status(0)
+               .out("\ttotal area: 40000(m2)\n"
+                    "\n# Key in time_step for 'total_system'.\n# current_time = 0 : time_step = "
+                    "# Medium_term_target_time_increment = "
+                    "[morvelan2d 0] 300 : 0.000000   all_rain = 60.000000\n"
+                    "[morvelan2d 0] 600 : 0.000001   all_rain = 60.000000\n"
+                    "[morvelan2d 0] 900 : 0.000009   all_rain = 60.000000\n"
+                    "[morvelan2d 0] 1200 : 0.000046   all_rain = 60.000000\n"
+                    "[morvelan2d 0] 1500 : 0.000096   all_rain = 60.000000\n"
+                    "[morvelan2d 0] 1800 : 0.000146   all_rain = 60.000000\n"
+                    "\n# Done.\n"
+                    "# Now : current_time = 1800 : terminal_time = 1800\n# Quit? [Y / N] : \n"
+                    "# Simulation ended.\n")
+               .err(kLoaded +
+                    "W : morvelan2d-1.cpp : 820 : \n"
+                    "    Edges drain into an edge listed before them in the edge connection file.\n"
+                    "    The edges step in the order of the file, so the downstream edge takes the\n"
+                    "    upstream edge's outflow of the previous step, one time step late; in a V.2\n"
+                    "    or V.4 file its upper area also lacks the area above the upstream edge. The\n"
+                    "    run goes on. List every edge after the edges that drain into it.\n"
+                    "File: net.con: 2 links run from an edge to one listed before it, the first from edge 1 "
+                    "(record 2) to edge 3 (record 1): the downstream edge takes the upstream edge's outflow of the "
+                    "previous step. List the upstream edge first (pelmic writes the edges by number: number them "
+                    "upstream first).\n" +
+                    kLoaded + "File: radarRain_4.dat  newest data time : 1800\n")
+               .writes("all_rain.dat", "300 60\n600 60\n900 60\n1200 60\n1500 60\n1800 60\n"));
+  EXPECT_EQ(d.read("tmorvelan2d.out").substr(d.read("tmorvelan2d.out").find("\n\n") + 2),
+            "0 0\n300 0\n600 9.98752e-07\n900 8.5012e-06\n1200 4.58882e-05\n1500 9.57635e-05\n1800 0.000145639\n");
+}
+
+// A river edge draining into another edge in a V.2 or V.4 file: the stop
+// as it was, after a line that names the file and says what such a
+// network needs.
+TEST(Tmorvelan2dInputs, RiverInSeriesInAV4FileIsNamedWithTheVersionItNeeds) {
+  Folder d;
+  Check(d, Basin(Rain({{0, 6}, {600, 6}}))
+               .file("net.con",
+                     "[Data Format Name]\nedge connection V.4\n[Number of Total Edges]\n3\n[Data]\n"
+                     "3 11 100 300 10 13 100 500 5 0 1 -1 2\n"
+                     "1 10 100 100 20 11 100 300 10 1 3 0 1 200 0.05 20000\n"
+                     "2 12 300 100 20 11 100 300 10 0 0 1 200 0.05 20000\n")
+               .input("600\n600\nY\n")
+               .status(1)
+               .err(kLoaded +
+                    "File: net.con: the river edge 3 drains into edge 1: river reaches in series need an edge "
+                    "connection V.3 or V.5 file, which carries each edge's distribution rate and upper area\n"
+                    "wrong connection of edges:\nfrom 3 to 1\n")
+               .writes("tmorvelan2d.tst", cli::absent()));
+}
+
+// A value of the element's line that is not a finite number, as each kind
+// of value: refused naming tmorvelan2d.pmt, its line and the value.
+TEST(Tmorvelan2dInputs, ElementLineValueThatIsNotAFiniteNumberIsRefused) {
+  const struct {
+    const char* line;  // the element's line
+    const char* what;  // its value refused
+  } cases[] = {
+      {"nan net.con par.dat 0 0 500 500", "the time step 'nan'"},
+      {"inf net.con par.dat 0 0 500 500", "the time step 'inf'"},
+      {"1e999 net.con par.dat 0 0 500 500", "the time step '1e999'"},
+      {"300 net.con par.dat nan 0 500 500", "the grid origin x 'nan'"},
+      {"300 net.con par.dat 0 -inf 500 500", "the grid origin y '-inf'"},
+      {"300 net.con par.dat 1e999 0 500 500", "the grid origin x '1e999'"},
+      {"300 net.con par.dat 0 0 nan 500", "the cell size in x 'nan'"},
+      {"300 net.con par.dat 0 0 500 INF", "the cell size in y 'INF'"},
+      {"300 net.con par.dat 0 0 1e999 500", "the cell size in x '1e999'"},
+  };
+  qtest::Qavlensdir why(qtest::explain_dir().c_str());
+  for (const auto& c : cases) {
+    Folder d;
+    Check(d, Basin(Rain({{0, 6}, {600, 6}}), c.what)
+                 .file("tmorvelan2d.pmt",
+                       std::string("VirtualRiverBasin vrb 0\n{\nMorvelan2d morvelan2d 0\n") + c.line + "\n}\n")
+                 .input("600\n600\nY\n")
+                 .status(1)
+                 .out("")
+                 .err("E : morvelan2d-1.cpp : 630 : \n"
+                      "    A value of the runoff element's line in the parameter file is not a\n"
+                      "    finite number: \"inf\", \"nan\" or a value beyond the range of a double\n"
+                      "    (1e999). The time step (s), the grid origin and the cell size (m) must be\n"
+                      "    finite numbers, the time step and the cell size above 0.\n"
+                      "File: tmorvelan2d.pmt, line 4: " + std::string(c.what) + " is not a finite number\n" +
+                      kLoaded)
+                 .writes("tmorvelan2d.out", cli::absent())
+                 .writes("tmorvelan2d.tst", cli::absent()));
+  }
+  // The line is the user's, over comments and a line break in the element's line.
+  Folder d;
+  Check(d, Basin(Rain({{0, 6}, {600, 6}}))
+               .file("tmorvelan2d.pmt",
+                     "# the basin\nVirtualRiverBasin vrb 0\n{\n# the element\nMorvelan2d morvelan2d 0\n"
+                     "300 net.con par.dat # files\n  0 0\n  500 nan\n}\n")
+               .input("600\n600\nY\n")
+               .status(1)
+               .err(cli::contains("File: tmorvelan2d.pmt, line 8: the cell size in y 'nan' is not a finite number\n")));
+}
+
+// The rain file's records out of order or repeating a time with other
+// values: dropped, each with one warning; the run uses the others.
+TEST(Tmorvelan2dInputs, RainRecordsOutOfOrderAreDroppedWithAWarning) {
+  Folder d;
+  qtest::Qavlensdir none(nullptr);
+  const std::string descr = "    Input_file : I_file_matrix<TzDMatrix> radarRain_4.dat \n";
+  Check(d, Basin(Rain({{0, 6}, {600, 12}, {300, 90}, {1200, 6}, {1200, 60}, {1200, 6}, {1800, 0}}))
+               .input("1800\n1800\nY\n")
+               .status(0)
+               .err(kLoaded +
+                    "W : i_file_matrix.cpp : 140 : radarRain_4.dat, record of time 300, line 8: an earlier record "
+                    "(line 5) has the later time 600: this record is dropped.\n" +
+                    descr +
+                    "W : i_file_matrix.cpp : 140 : radarRain_4.dat, record of time 1200, line 14: an earlier record "
+                    "(line 11) has the same time and other values: this record is dropped.\n" +
+                    descr + "File: radarRain_4.dat  newest data time : 1800\n")
+               .writes("all_rain.dat", "300 9\n600 12\n900 9\n1200 6\n1500 3\n1800 0\n"));
+}
+
+// A restart from the terminal files: the stock gives back the rain records
+// of the end of the last run, and the rain file's records up to them are
+// passed over without a word.
+TEST(Tmorvelan2dInputs, RestartWithItsStockPassesOverTheOlderRainRecordsWithoutAWord) {
+  Folder d;
+  ASSERT_EQ(cli::run(cli::tmorvelan2d, d,
+                     Basin(Rain({{0, 6}, {600, 12}, {1200, 6}, {1800, 0}})).input("1200\n600\nY\n"))
+                .status,
+            0);
+  Check(d, Case("the restart")
+               .setup([](const Folder& f) {
+                 f.copy_in(f.file("tmorvelan2d.tst"), "tmorvelan2d.ist");
+                 f.copy_in(f.file("tmorvelan2d.tsd"), "tmorvelan2d.isd");
+               })
+               .input("600\n600\nY\n")
+               .status(0)
+               .err(kLoaded + "File: radarRain_4.dat  newest data time : 1800\n")
+               .writes("all_rain.dat", "1500 3\n1800 0\n"));
+}
+
+// The comment-free copies of the files the program reads go where TMPDIR
+// points, and leave nothing there; a copy that cannot be made there stops
+// the program naming the file read, the folder and the cause.
+TEST(Tmorvelan2dInputs, CopiesWithoutCommentsGoWhereTmpdirPoints) {
+  const std::string pmtError = "File: tmorvelan2d.pmt: its copy without comments cannot be created in ";
+  const std::string tail = " (TMPDIR names the folder of such copies)\nCannot open [tmpfile].\n";
+  {
+    Folder d;
+    const std::string copies = d.subfolder("copies");
+    Check(d, Basin(Rain({{0, 6}, {600, 6}}))
+                 .env("TMPDIR", copies)
+                 .input("600\n600\nY\n")
+                 .status(0)
+                 .writes("all_rain.dat", "300 6\n600 6\n"));
+    EXPECT_TRUE(std::filesystem::is_empty(copies));
+  }
+  // TMPDIR naming a folder that does not exist, or a file: the first file
+  // read has no copy.
+  const struct {
+    const char* tmpdir;
+    const char* cause;
+  } refused[] = {{"no such folder", "No such file or directory"}, {"par.dat", "Not a directory"}};
+  for (const auto& c : refused) {
+    Folder d;
+    Check(d, Basin(Rain({{0, 6}, {600, 6}}), c.tmpdir)
+                 .env("TMPDIR", d.file(c.tmpdir))
+                 .input("600\n600\nY\n")
+                 .status(1)
+                 .out("")
+                 .err(pmtError + d.file(c.tmpdir) + ": " + c.cause + tail)
+                 .writes("tmorvelan2d.tst", cli::absent()));
+  }
+  // No room for the copy of the connection file (a file-size limit below
+  // it, above the small files read before it): it is named, nothing else
+  // is read, and the folder of the copies is left empty.
+  {
+    Folder d;
+    const std::string copies = d.subfolder("copies");
+    std::string net = "[Comment]\n";
+    for (int k = 0; k < 200; ++k) net += "the network of the basin, drawn by hand, line " + std::to_string(k) + "\n";
+    net += kNet;
+    ASSERT_GT(net.size(), 8000u);
+    Check(d, Basin(Rain({{0, 6}, {600, 6}}))
+                 .file("net.con", net)
+                 .env("TMPDIR", copies)
+                 .file_size_limit(4000)
+                 .input("600\n600\nY\n")
+                 .status(1)
+                 .out("")
+                 .err("File: net.con: its copy without comments cannot be written in " + copies +
+                      ": File too large" + tail)
+                 .writes("net.con", net)
+                 .writes("tmorvelan2d.tst", cli::absent()));
+    EXPECT_TRUE(std::filesystem::is_empty(copies));
+  }
+}
+
 // ---- outputs that cannot be written ----
 
 // A basin of `slopes` slope edges draining into one river edge, whose
@@ -617,7 +837,6 @@ std::vector<std::string> OutputNames(const Shape& s) {
           "tmorvelan2d.tst", "tmorvelan2d.tsd", s.ini + ".tst"};
 }
 
-const std::string kLoaded = "    Morvelan2d morvelan2d 0\n        owner > VirtualRiverBasin vrb 0\n";
 const std::string kSystem = "    VirtualRiverBasin vrb 0\n";
 const std::string kElement = kLoaded;
 std::string PortOf(const char* file, const char* port) {

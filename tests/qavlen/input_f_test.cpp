@@ -58,7 +58,11 @@ TEST(InputFile, LinesCommentsAndBlankLines) {
   EXPECT_EQ(p.packs().back(), (std::pair<Long, double>{60, 2}));
 }
 
-TEST(InputFile, ReadAgainOnlyWhenTheModificationTimeGrew) {
+// The file is read again when its modification time or its size has
+// changed since the last read: also a file appended to and given back its
+// old time (cp -p, rsync -t), or one whose time goes back (written under a
+// clock ahead of this machine's, then under the right one).
+TEST(InputFile, ReadAgainWhenTheModificationTimeOrTheSizeChanged) {
   Temp_dir dir;
   std::string path = dir.file("in.dat");
   write_file(path, "10 1\n");
@@ -66,20 +70,25 @@ TEST(InputFile, ReadAgainOnlyWhenTheModificationTimeGrew) {
   Port_on<double> p(path);
   p.read();
   EXPECT_EQ(p.in.File_time_at_input(), 2000LL * 1000000000 + 500);
+  set_mtime(path, 2000, 500);  // neither changed: not read
+  EXPECT_EQ(p.read(), "");
   ftest::append_file(path, "20 2\n");
-  set_mtime(path, 2000, 500);  // the same time: not read
-  EXPECT_EQ(p.read(), "");
-  EXPECT_EQ(p.packs(), (Doubles{{10, 1}}));
-  set_mtime(path, 1999);  // older: not read
-  EXPECT_EQ(p.read(), "");
-  set_mtime(path, 2000, 501);  // one nanosecond later: read
+  set_mtime(path, 2000, 500);  // appended, the time given back: read
   EXPECT_EQ(p.read(), "File: " + path + "  newest data time : 20\n");
   EXPECT_EQ(p.packs(), (Doubles{{10, 1}, {20, 2}}));
+  EXPECT_EQ(p.read(), "");
+  ftest::append_file(path, "30 3\n");
+  set_mtime(path, 1999);  // appended under an earlier time: read
+  EXPECT_EQ(p.read(), "File: " + path + "  newest data time : 30\n");
+  EXPECT_EQ(p.in.File_time_at_input(), 1999LL * 1000000000);
+  set_mtime(path, 1999, 1);  // one nanosecond later, the same size: read
+  EXPECT_EQ(p.read(), "File: " + path + "  newest data time : 30\n");
+  EXPECT_EQ(p.packs(), (Doubles{{10, 1}, {20, 2}, {30, 3}}));
   // Edited older lines are not taken again; appended newer ones are.
-  write_file(path, "10 100\n20 200\n30 3\n");
+  write_file(path, "10 100\n20 200\n30 300\n40 4\n");
   set_mtime(path, 2001);
   p.read();
-  EXPECT_EQ(p.packs(), (Doubles{{10, 1}, {20, 2}, {30, 3}}));
+  EXPECT_EQ(p.packs(), (Doubles{{10, 1}, {20, 2}, {30, 3}, {40, 4}}));
 }
 
 TEST(InputFile, LongLinesAreNeverSplit) {
@@ -187,7 +196,7 @@ TEST(InputFile, ALineChangedWhileReadIsNotCutIntoAPack) {
       return out;
     };
     // The changed line is left for the next read, which comes although the
-    // modification time did not grow; after it the file is not read again.
+    // file's status did not change; after it the file is not read again.
     stderr_of([&] { in.Input_data(); });
     EXPECT_EQ(packs(), k.first) << k.what;
     stderr_of([&] { in.Input_data(); });

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "element.h"
+#include "files_testing.h"
 #include "p_tmp.h"
 #include "port.h"
 
@@ -22,27 +23,9 @@ namespace qtest {
 inline std::string explain_dir() { return std::string(TZ_BINARY_DIR) + "/qavlensdir"; }
 
 // Sets or unsets QAVLENSDIR for the life of the object.
-class Qavlensdir {
+class Qavlensdir : public ftest::Env_as {
  public:
-  explicit Qavlensdir(const char* value) {
-    const char* old = std::getenv("QAVLENSDIR");
-    had_ = old != nullptr;
-    if (had_) old_ = old;
-    if (value)
-      setenv("QAVLENSDIR", value, 1);
-    else
-      unsetenv("QAVLENSDIR");
-  }
-  ~Qavlensdir() {
-    if (had_)
-      setenv("QAVLENSDIR", old_.c_str(), 1);
-    else
-      unsetenv("QAVLENSDIR");
-  }
-
- private:
-  bool had_ = false;
-  std::string old_;
+  explicit Qavlensdir(const char* value) : Env_as("QAVLENSDIR", value) {}
 };
 
 // Runs f with stderr captured and returns what it wrote.

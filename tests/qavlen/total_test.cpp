@@ -709,6 +709,42 @@ TEST(TotalSystemFiles, HeaderFormsAndTheComponentBlock) {
   }
 }
 
+// A component asks which framework file it is being read from, for its
+// reports: the file the root is reading while it hands over the lines,
+// none at any other time or without a root.
+class File_asker : public Doubler {
+ public:
+  File_asker() : Doubler(10) {}
+  int Set_parameter(FILE* f) override {
+    asked.push_back(Framework_file() ? Framework_file() : "(none)");
+    return Doubler::Set_parameter(f);
+  }
+  int Set_initial_state(FILE* f) override {
+    asked.push_back(Framework_file() ? Framework_file() : "(none)");
+    return Doubler::Set_initial_state(f);
+  }
+  std::vector<std::string> asked;
+};
+
+TEST(TotalSystemFiles, AComponentIsToldTheFileItsLinesComeFrom) {
+  Temp_dir dir;
+  write_file(dir.file("t.pmt"), "sys 0\n{\ndoubler 0\n1.5\n}\n");
+  write_file(dir.file("t.ist"), "sys 0\n0\n{\ndoubler 0\n7\n}\n");
+  Outcome o = ftest::run(
+      [] {
+        Basin_with<File_asker> b;
+        if (!build(b)) return 99;
+        b.Read_parameter_file("t.pmt");
+        b.Read_initial_state_file("t.ist");
+        if (b.element.Framework_file() != nullptr || b.Framework_file() != nullptr) return 10;
+        if (b.element.asked != std::vector<std::string>{"t.pmt", "t.ist"}) return 11;
+        File_asker alone;
+        return alone.Framework_file() == nullptr ? 0 : 12;
+      },
+      dir.path());
+  EXPECT_EQ(o.status, 0) << o.err;
+}
+
 TEST(TotalSystemFiles, HeadersThatNameAnotherSystemEndTheProgram) {
   qtest::Qavlensdir none(nullptr);
   struct Case {

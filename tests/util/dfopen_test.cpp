@@ -268,17 +268,76 @@ TEST_F(DataFileOpen, LinesOfSmallFiles) {
   EXPECT_EQ(dataFileLine((dir_ + "/no such file").c_str(), 0), 0);
 }
 
+// The copy is made where TMPDIR points, else in /tmp, and has no name
+// there: the folder is left as it was.
+TEST_F(DataFileOpen, TheCopyIsMadeWhereTmpdirPoints) {
+  Write("a # b\n");
+  const std::string copies = dir_ + "/copies";
+  ASSERT_EQ(mkdir(copies.c_str(), 0700), 0);
+  const struct {
+    const char* tmpdir;
+    std::string folder;
+  } cases[] = {{copies.c_str(), copies}, {"", "/tmp"}, {nullptr, "/tmp"}};
+  for (const auto& c : cases) {
+    ftest::Env_as tmpdir("TMPDIR", c.tmpdir);
+    std::FILE* f = dataFileOpen(Path().c_str());
+    char link[512] = {0};
+    const std::string fd = "/proc/self/fd/" + std::to_string(fileno(f));
+    ASSERT_GT(readlink(fd.c_str(), link, sizeof link - 1), 0);
+    EXPECT_EQ(std::string(link).rfind(c.folder + "/", 0), 0u) << link;
+    EXPECT_NE(std::string(link).find("(deleted)"), std::string::npos) << link;
+    char text[16] = {0};
+    EXPECT_NE(std::fgets(text, sizeof text, f), nullptr);
+    EXPECT_STREQ(text, "a \n");
+    std::fclose(f);
+  }
+  EXPECT_EQ(rmdir(copies.c_str()), 0) << "a copy was left in " << copies;
+}
+
+// The line before the opener's own message: the file, the folder and the
+// cause.
+std::string NoCopy(const std::string& path, const char* what, const std::string& folder, const char* cause) {
+  return "^" + ftest::escaped("File: " + path + ": its copy without comments cannot be " + what + " in " +
+                              folder + ": " + cause + " (TMPDIR names the folder of such copies)\n" +
+                              "Cannot open [tmpfile].\n") +
+         "$";
+}
+
 TEST_F(DataFileOpenDeathTest, NoRoomForTheTemporaryFileEndsTheProgramWithStatusOne) {
   Write("a 1\n");
+  const std::string none = dir_ + "/no such folder";
   EXPECT_EXIT(
-      OpenWithOneDescriptorLeft(Path()),
-      ::testing::ExitedWithCode(1), "^Cannot open \\[tmpfile\\]\\.\n$");
+      {
+        setenv("TMPDIR", none.c_str(), 1);
+        dataFileOpen(Path().c_str());
+      },
+      ::testing::ExitedWithCode(1), NoCopy(Path(), "created", none, "No such file or directory"));
+  // TMPDIR naming a file, not a folder.
+  EXPECT_EXIT(
+      {
+        setenv("TMPDIR", Path().c_str(), 1);
+        dataFileOpen(Path().c_str());
+      },
+      ::testing::ExitedWithCode(1), NoCopy(Path(), "created", Path(), "Not a directory"));
+  EXPECT_EXIT(
+      {
+        setenv("TMPDIR", dir_.c_str(), 1);
+        OpenWithOneDescriptorLeft(Path());
+      },
+      ::testing::ExitedWithCode(1), NoCopy(Path(), "created", dir_, "Too many open files"));
   // A copy cut short by a full disk is never handed to a reader.
   std::string big(100000, 'x');
   Write(big);
   EXPECT_EXIT(
-      OpenWithFileSizeLimit(Path(), 10000),
-      ::testing::ExitedWithCode(1), "^Cannot open \\[tmpfile\\]\\.\n$");
+      {
+        setenv("TMPDIR", dir_.c_str(), 1);
+        OpenWithFileSizeLimit(Path(), 10000);
+      },
+      ::testing::ExitedWithCode(1), NoCopy(Path(), "written", dir_, "File too large"));
+  // Nothing is left beside the file read.
+  EXPECT_EQ(std::remove(Path().c_str()), 0);
+  EXPECT_EQ(rmdir(dir_.c_str()), 0);
+  ASSERT_EQ(mkdir(dir_.c_str(), 0700), 0);
 }
 
 }  // namespace
