@@ -1,14 +1,16 @@
 // The tools' output files: whether two output names lead to one file, and
 // an output that takes the place of an earlier file of its name only once
-// it is complete, so that a failure leaves the earlier file as it was.
-// Whether two names lead to one existing file is tz::SameFile (tzfile).
+// it is complete (tz::FileReplacement, tzreplace), written through a file
+// stream of its own. Whether two names lead to one existing file is
+// tz::SameFile (tzfile).
 #ifndef OUTFILE_H
 #define OUTFILE_H
 
 #include <fstream>
 #include <string>
+#include <utility>
 
-#include "tempfiles.h"
+#include "tzreplace.h"
 
 namespace tzframe {
 
@@ -17,18 +19,15 @@ namespace tzframe {
 bool one_file(const std::string& a, const std::string& b);
 
 // An output file written under a temporary name beside its own and renamed
-// to it by Commit; until then an earlier file of that name stays as it was.
-// The new file gets the permissions of the file it replaces, or those a
-// new file gets. A name that is a symbolic link has the file it leads to
-// replaced. A file that is not a regular file (a device) is written in
-// place: it holds nothing that could be lost. The temporary file is on the
-// list of tempfiles while it exists, so that any stop removes it.
+// to it by Commit; until then an earlier file of that name stays as it was
+// (permissions, links and devices as tz::FileReplacement has them). A
+// failure removes the temporary file at any stop.
 class PendingOutput {
  public:
-  explicit PendingOutput(std::string name);
+  explicit PendingOutput(std::string name) : file(std::move(name)) {}
   PendingOutput(const PendingOutput&) = delete;
   PendingOutput& operator=(const PendingOutput&) = delete;
-  ~PendingOutput();  // discards what was not committed
+  ~PendingOutput() { Discard(); }
 
   // Creates the temporary file; false when it cannot be created (no such
   // folder, no permission) or the name is a folder or a write-protected file.
@@ -40,15 +39,13 @@ class PendingOutput {
   // Flushes and closes the file; false when some write failed.
   bool Close();
   // Puts the closed file in place of the name; false when it cannot.
-  bool Commit();
+  bool Commit() { return file.Commit(); }
   // Removes the temporary file; nothing once committed.
   void Discard();
 
  private:
-  std::string target;  // the file replaced: the name, or where its link leads
-  std::string temp;    // the temporary file; empty when written in place or committed
+  tz::FileReplacement file;
   std::ofstream out;
-  LiveTemp live;
 };
 
 }  // namespace tzframe

@@ -12,8 +12,8 @@
 #include <sstream>
 
 #include "nopath.h"
-#include "tempfiles.h"
 #include "tzcheck.h"
+#include "tztemp.h"
 
 namespace tzframe {
 
@@ -79,7 +79,7 @@ std::string& doing_text() {
 void out_of_memory() {
   static bool reporting = false;
   if (reporting) {  // the report itself ran out
-    remove_temp_files();
+    tz::RemoveTemporaries();
     std::_Exit(1);
   }
   reporting = true;
@@ -93,7 +93,7 @@ void out_of_memory() {
   tz::stop(1);
 }
 
-void remove_at_stop(int) { remove_temp_files(); }
+void remove_at_stop(int) { tz::RemoveTemporaries(); }
 
 }  // namespace
 
@@ -137,7 +137,7 @@ void error_line(const char* unit, int number) {
 void fatal(const char* unit, int number, const std::string& reason) {
   error_line(unit, number);
   std::cerr << reason << std::endl;
-  remove_temp_files();
+  tz::RemoveTemporaries();
   tz::stop(1);
 }
 

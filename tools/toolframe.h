@@ -68,7 +68,7 @@ enum class ErrorForm { kErrorLine, kELine };
 // with half a file. Memory exhausted anywhere ends the tool with its error
 // form (unit and ERR_NO_MEMORY for the error line) and the line "memory ran
 // out while <what doing()> said>.", status 1. Every stop of the program
-// removes the temporary files of the run first (tempfiles.h), unless a
+// removes the temporary files of the run first (tztemp.h), unless a
 // driver (a fuzz target) has its own stop hook, which unwinds instead.
 void start(const char* unit, ErrorForm form);
 

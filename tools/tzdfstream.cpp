@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "dfopen.h"
-#include "tempfiles.h"
 #include "tzcheck.h"
 #include "tzdefs.h"
+#include "tztemp.h"
 
 namespace {
 
@@ -24,7 +24,7 @@ const char* const kUnit = "tzdfstream.cpp";
 
 // The name of a copy before its making: the template in the folder of
 // temporary copies.
-std::string copy_template() { return tzframe::temp_folder() + kTemplateName; }
+std::string copy_template() { return tz::TempFolder() + kTemplateName; }
 
 enum CopyResult { COPY_DONE, COPY_OPEN_QUOTE, COPY_OPEN_COMMENT, COPY_READ_FAILED, COPY_WRITE_FAILED };
 
@@ -232,7 +232,7 @@ void TzDfstream::Fail(int err) {
 void TzDfstream::CopyFault(const char* name, const char* what, int err) {
   std::cout.flush();
   std::cerr << "File: " << name << ": its comment-free copy cannot be " << what << " in the folder "
-            << tzframe::temp_folder() << (tzframe::temp_folder_from_env() ? " (TMPDIR)" : "") << ": "
+            << tz::TempFolder() << (tz::TempFolderFromEnv() ? " (TMPDIR)" : "") << ": "
             << std::strerror(err) << std::endl;
   Fail(0);
 }
@@ -258,7 +258,7 @@ void TzDfstream::open(const char* name) {
   if (stat(name, &st) == 0 && S_ISDIR(st.st_mode)) return Fail(EISDIR);
   int fd = mkstemp(dfname.data());
   if (fd < 0) return CopyFault(name, "created", errno);
-  live.Track(dfname.c_str());
+  live.Track(dfname);
   ::close(fd);
   errno = 0;
   std::ofstream dst(dfname, std::ios::out | std::ios::trunc);
@@ -270,7 +270,7 @@ void TzDfstream::open(const char* name) {
   src.close();
   const CopyResult r = end.result;
   if (r == COPY_OPEN_QUOTE || r == COPY_OPEN_COMMENT) {
-    tzframe::remove_temp_files();  // no copy is left behind by the stops below
+    tz::RemoveTemporaries();  // no copy is left behind by the stops below
     report_open_stretch(name, end);
   }
   TZ_CHECK_AT(r != COPY_OPEN_QUOTE, kUnit, 54, "c == cmt");

@@ -7,7 +7,7 @@
 // newlines included). Empty lines stay. A quoted stretch or a comment that
 // the end of the file leaves open stops the program, after one line naming
 // the file and the line where the stretch opened. The copy is made in the
-// folder of temporary copies (TMPDIR, else /tmp: tempfiles.h) when the
+// folder of temporary copies (tz::TempFolder: TMPDIR, else /tmp) when the
 // stream is opened and removed when it is closed or destroyed; the source
 // file is only read. Reading uses the ordinary stream operations.
 //
@@ -24,7 +24,7 @@
 #include <memory>
 #include <string>
 
-#include "tempfiles.h"
+#include "tztemp.h"
 
 class TzDfstream : public std::ifstream {
  public:
@@ -53,7 +53,7 @@ class TzDfstream : public std::ifstream {
   void CopyFault(const char* name, const char* what, int err);
 
   int sourceError = 0;
-  tzframe::LiveTemp live;  // the copy, listed while it exists
+  tz::ListedTemp live;  // the copy, listed while it exists
   // The stream reads its copy through this buffer, in large blocks.
   std::unique_ptr<char[]> readBuffer;
 };

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "tzcheck.h"
-#include "tzfile.h"
+#include "tztemp.h"
 
 namespace {
 

@@ -2,9 +2,6 @@
 
 #include <sys/stat.h>
 
-#include <cstdio>
-#include <cstdlib>
-
 namespace tz {
 
 bool SameFile(const char* a, const char* b) {
@@ -13,14 +10,10 @@ bool SameFile(const char* a, const char* b) {
          sa.st_ino == sb.st_ino;
 }
 
-std::string TempFolder() {
-  const char* dir = std::getenv("TMPDIR");
-  if (dir != nullptr && *dir != '\0') return dir;
-#ifdef P_tmpdir
-  return P_tmpdir;
-#else
-  return "/tmp";
-#endif
+NameParts SplitName(const std::string& name) {
+  const std::size_t slash = name.rfind('/');
+  if (slash == std::string::npos) return {".", name};
+  return {slash == 0 ? "/" : name.substr(0, slash), name.substr(slash + 1)};
 }
 
 }  // namespace tz

@@ -10,10 +10,12 @@ namespace tz {
 // is reached: "./x" and "x", a link and its target).
 bool SameFile(const char* a, const char* b);
 
-// The folder for temporary copies: the environment's TMPDIR when it is set
-// and not empty, else /tmp. It is not checked: a folder that does not exist
-// or cannot be written shows when a copy cannot be made there.
-std::string TempFolder();
+// The folder of a name ("." when it names none, "/" for one in the root)
+// and its last part (empty after a final slash).
+struct NameParts {
+  std::string folder, last;
+};
+NameParts SplitName(const std::string& name);
 
 }  // namespace tz
 

@@ -5,45 +5,14 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
 #include <cstdlib>
-#include <cstring>
 #include <utility>
+
+#include "tzfile.h"
 
 namespace tz {
 
 namespace {
-
-// The temporary files not yet in place, in fixed storage that a signal
-// handler can walk: an entry is filled before it is marked used.
-constexpr int kSlots = 32;
-constexpr std::size_t kSlotPath = 4096;
-struct Slot {
-  volatile std::sig_atomic_t used;
-  char path[kSlotPath];
-};
-Slot g_slots[kSlots];
-bool g_at_exit = false;
-
-void remove_at_exit() { RemovePendingTemporaries(); }
-
-// An entry for `path`; -1 when none is free or the path is too long (the
-// file is then removed only by its owner).
-int hold(const std::string& path) {
-  if (!g_at_exit) g_at_exit = std::atexit(remove_at_exit) == 0;
-  if (path.size() >= kSlotPath) return -1;
-  for (int k = 0; k < kSlots; ++k) {
-    if (g_slots[k].used) continue;
-    std::memcpy(g_slots[k].path, path.c_str(), path.size() + 1);
-    g_slots[k].used = 1;
-    return k;
-  }
-  return -1;
-}
-
-void release(int slot) {
-  if (slot >= 0) g_slots[slot].used = 0;
-}
 
 // The permissions the new file gets: those of the file it replaces, or
 // those of a new file.
@@ -58,11 +27,12 @@ mode_t new_mode(const struct stat* replaced) {
 // it stays within the 255 characters a folder entry may have.
 constexpr std::size_t kTempBase = 248;
 
+// Make's answer for a name written in place.
+constexpr int kInPlace = -2;
+
 // Makes the rename of a file in `target`'s folder durable.
 void sync_folder(const std::string& target) {
-  const std::size_t slash = target.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
-  int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+  int fd = ::open(SplitName(target).folder.c_str(), O_RDONLY | O_DIRECTORY);
   if (fd < 0) return;
   (void)::fsync(fd);
   ::close(fd);
@@ -72,28 +42,23 @@ ReplacementBatch* g_batch = nullptr;  // the outermost batch alive
 
 }  // namespace
 
-void RemovePendingTemporaries() noexcept {
-  for (Slot& s : g_slots)
-    if (s.used) {
-      ::unlink(s.path);
-      s.used = 0;
-    }
-}
-
 // ---- one file ----
 
 FileReplacement::FileReplacement(std::string path) : path_(std::move(path)), target_(path_) {}
 
 FileReplacement::~FileReplacement() { Discard(); }
 
-std::FILE* FileReplacement::Open() {
+// Creates the temporary file: its descriptor, open for writing; kInPlace
+// for a name written in place; -1 when neither can be (the failure noted).
+int FileReplacement::Make() {
   Discard();
   target_ = path_;
+  synced_ = false;
   struct stat st;
   if (path_.empty()) {
     errno = ENOENT;
     Failed();
-    return nullptr;
+    return -1;
   }
   if (lstat(target_.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
     if (char* real = realpath(target_.c_str(), nullptr)) {
@@ -105,16 +70,12 @@ std::FILE* FileReplacement::Open() {
   if (exists && S_ISDIR(st.st_mode)) {
     errno = EISDIR;
     Failed();
-    return nullptr;
+    return -1;
   }
-  if (exists && !S_ISREG(st.st_mode)) {
-    fp_ = std::fopen(target_.c_str(), "w");
-    if (!fp_) Failed();
-    return fp_;
-  }
+  if (exists && !S_ISREG(st.st_mode)) return kInPlace;
   if (exists && access(target_.c_str(), W_OK) != 0) {
     Failed();
-    return nullptr;
+    return -1;
   }
   const mode_t mode = new_mode(exists ? &st : nullptr);
   const std::size_t base = target_.rfind('/') + 1;  // 0 without a folder
@@ -122,16 +83,35 @@ std::FILE* FileReplacement::Open() {
   int fd = mkstemp(name.data());
   if (fd < 0) {
     Failed();
-    return nullptr;
+    return -1;
   }
-  temp_ = name;
-  slot_ = hold(temp_);
-  if (fchmod(fd, mode) != 0 || !(fp_ = fdopen(fd, "w"))) {
+  temp_ = std::move(name);
+  listed_.Track(temp_);
+  if (fchmod(fd, mode) != 0) {
     ::close(fd);
     Failed();
-    return nullptr;
+    return -1;
+  }
+  return fd;
+}
+
+std::FILE* FileReplacement::Open() {
+  const int fd = Make();
+  if (fd == -1) return nullptr;
+  fp_ = fd == kInPlace ? std::fopen(target_.c_str(), "w") : fdopen(fd, "w");
+  if (!fp_) {
+    if (fd >= 0) ::close(fd);
+    Failed();
   }
   return fp_;
+}
+
+const char* FileReplacement::Create() {
+  const int fd = Make();
+  if (fd == -1) return nullptr;
+  if (fd == kInPlace) return target_.c_str();
+  ::close(fd);
+  return temp_.c_str();
 }
 
 bool FileReplacement::Close() {
@@ -139,7 +119,7 @@ bool FileReplacement::Close() {
   std::FILE* fp = fp_;
   fp_ = nullptr;
   bool ok = std::fflush(fp) == 0 && std::ferror(fp) == 0;
-  if (ok && !temp_.empty()) ok = ::fsync(fileno(fp)) == 0;
+  if (ok && !temp_.empty()) ok = synced_ = ::fsync(fileno(fp)) == 0;
   if (std::fclose(fp) != 0) ok = false;
   if (!ok) Failed();
   return ok;
@@ -148,16 +128,14 @@ bool FileReplacement::Close() {
 bool FileReplacement::Commit() {
   if (temp_.empty()) return true;
   if (g_batch) {
-    g_batch->pending_.push_back(ReplacementBatch::Pending{path_, temp_, target_, slot_});
+    g_batch->pending_.push_back(ReplacementBatch::Pending{path_, temp_, target_, std::move(listed_), synced_});
     temp_.clear();
-    slot_ = -1;
     return true;
   }
   if (std::rename(temp_.c_str(), target_.c_str()) != 0) return false;
-  release(slot_);
-  slot_ = -1;
+  listed_.Untrack();
   temp_.clear();
-  sync_folder(target_);
+  if (synced_) sync_folder(target_);
   return true;
 }
 
@@ -168,8 +146,7 @@ void FileReplacement::Discard() {
   }
   if (temp_.empty()) return;
   std::remove(temp_.c_str());
-  release(slot_);
-  slot_ = -1;
+  listed_.Untrack();
   temp_.clear();
 }
 
@@ -214,8 +191,8 @@ bool ReplacementBatch::Commit(std::string* unplaced) {
       Discard();
       return false;
     }
-    release(p.slot);
-    sync_folder(p.target);
+    p.listed.Untrack();
+    if (p.synced) sync_folder(p.target);
   }
   pending_.clear();
   return true;
@@ -224,7 +201,7 @@ bool ReplacementBatch::Commit(std::string* unplaced) {
 void ReplacementBatch::Discard() {
   for (Pending& p : pending_) {
     std::remove(p.temp.c_str());
-    release(p.slot);
+    p.listed.Untrack();
   }
   pending_.clear();
 }

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "tzreplace.h"
+#include "tztemp.h"
 
 namespace tz {
 
@@ -21,7 +21,7 @@ void on_stop(int sig) {
     return;
   }
   // The second stop: at once, as the signal itself ends a program.
-  RemovePendingTemporaries();
+  RemoveTemporaries();
   std::signal(sig, SIG_DFL);
   std::raise(sig);  // delivered when the handler returns
 }

@@ -5,8 +5,8 @@
 // StopSignal() where it can end without losing what it computed (after a
 // step, at a prompt) and ends there. A second stop signal ends the program
 // at once, as the signal would, after removing the temporary files of the
-// replacements not yet in place. A signal that was ignored when the program
-// started (nohup) stays ignored.
+// run (tztemp.h). A signal that was ignored when the program started
+// (nohup) stays ignored.
 //
 // A file-size limit (ulimit -f) sends SIGXFSZ, which would kill the program
 // in the middle of a line; ignored, the limit is a write that fails and is

@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <functional>
 #include <string>
 
@@ -25,34 +24,6 @@ using cli::exists;
 using cli::read_file;
 using cli::set_mtime;
 using cli::write_file;
-
-// Sets (value) or unsets (null) an environment variable for the life of
-// the object, as it was afterwards.
-class Env_as {
- public:
-  Env_as(const char* name, const char* value) : name_(name) {
-    const char* old = std::getenv(name);
-    had_ = old != nullptr;
-    if (had_) old_ = old;
-    if (value)
-      setenv(name, value, 1);
-    else
-      unsetenv(name);
-  }
-  ~Env_as() {
-    if (had_)
-      setenv(name_.c_str(), old_.c_str(), 1);
-    else
-      unsetenv(name_.c_str());
-  }
-  Env_as(const Env_as&) = delete;
-  Env_as& operator=(const Env_as&) = delete;
-
- private:
-  std::string name_;
-  bool had_ = false;
-  std::string old_;
-};
 
 // `s` as a regular expression of death tests that matches exactly s.
 inline std::string escaped(const std::string& s) {

@@ -23,9 +23,9 @@ namespace qtest {
 inline std::string explain_dir() { return std::string(TZ_BINARY_DIR) + "/qavlensdir"; }
 
 // Sets or unsets QAVLENSDIR for the life of the object.
-class Qavlensdir : public ftest::Env_as {
+class Qavlensdir : public cli::With_env {
  public:
-  explicit Qavlensdir(const char* value) : Env_as("QAVLENSDIR", value) {}
+  explicit Qavlensdir(const char* value) : With_env("QAVLENSDIR", value) {}
 };
 
 // Runs f with stderr captured and returns what it wrote.

@@ -14,8 +14,8 @@
 #include <string>
 
 #include "cli/cli.h"
-#include "tempfiles.h"
 #include "tzstr.h"
+#include "tztemp.h"
 
 namespace {
 
@@ -101,7 +101,7 @@ TEST_F(TzDfstreamTest, CopyIsRemovedOnCloseAndDestruction) {
     Probe s(src().c_str());
     ASSERT_TRUE(static_cast<bool>(s));
     name = s.Copy();
-    const std::string folder = tzframe::temp_folder() + "/tzdfstream.";
+    const std::string folder = tz::TempFolder() + "/tzdfstream.";
     EXPECT_EQ(name.compare(0, folder.size(), folder), 0);
     EXPECT_NE(name, folder + "XXXXXX");
     EXPECT_TRUE(exists(name));
@@ -170,7 +170,7 @@ TEST_F(TzDfstreamTest, MissingSourceFailsWithoutACopy) {
   EXPECT_TRUE(!s);
   EXPECT_EQ(s.Flag(), 0);
   EXPECT_EQ(s.SourceError(), ENOENT);
-  EXPECT_EQ(s.Copy(), tzframe::temp_folder() + "/tzdfstream.XXXXXX");  // no temporary file was made
+  EXPECT_EQ(s.Copy(), tz::TempFolder() + "/tzdfstream.XXXXXX");  // no temporary file was made
   Probe d(dir_.path().c_str());  // a directory is no readable text file either
   EXPECT_TRUE(!d);
   EXPECT_EQ(d.SourceError(), EISDIR);

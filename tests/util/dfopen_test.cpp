@@ -279,7 +279,7 @@ TEST_F(DataFileOpen, TheCopyIsMadeWhereTmpdirPoints) {
     std::string folder;
   } cases[] = {{copies.c_str(), copies}, {"", "/tmp"}, {nullptr, "/tmp"}};
   for (const auto& c : cases) {
-    ftest::Env_as tmpdir("TMPDIR", c.tmpdir);
+    cli::With_env tmpdir("TMPDIR", c.tmpdir);
     std::FILE* f = dataFileOpen(Path().c_str());
     char link[512] = {0};
     const std::string fd = "/proc/self/fd/" + std::to_string(fileno(f));

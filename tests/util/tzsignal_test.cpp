@@ -18,22 +18,24 @@ namespace {
 TEST(StopSignals, TheFirstIsNotedTheSecondEndsTheProgram) {
   cli::Folder d;
   const std::string path = d.file("state.tst");
-  EXPECT_EXIT(
-      {
+  // A child of this process, in this folder.
+  cli::Child child(
+      [&] {
         std::signal(SIGHUP, SIG_IGN);  // as nohup leaves it
         tz::CatchStopSignals();
         std::raise(SIGHUP);
-        if (tz::StopSignal() != 0) std::exit(1);
+        if (tz::StopSignal() != 0) return 1;
         std::raise(SIGTERM);
-        if (tz::StopSignal() != SIGTERM || std::string(tz::SignalName(SIGTERM)) != "SIGTERM") std::exit(2);
+        if (tz::StopSignal() != SIGTERM || std::string(tz::SignalName(SIGTERM)) != "SIGTERM") return 2;
         tz::ReplacementBatch batch;
         tz::FileReplacement r(path);
         std::FILE* f = r.Open();
-        if (!f || !r.Close() || !r.Commit()) std::exit(3);
+        if (!f || !r.Close() || !r.Commit()) return 3;
         std::raise(SIGINT);
-        std::exit(4);
+        return 4;
       },
-      ::testing::KilledBySignal(SIGINT), "");
+      d.path());
+  EXPECT_EQ(child.finish().status, 128 + SIGINT);
   EXPECT_TRUE(d.entries().empty());
 }
 

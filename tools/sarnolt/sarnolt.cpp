@@ -24,7 +24,6 @@
 #include "linereader.h"
 #include "nopath.h"
 #include "outfile.h"
-#include "tempfiles.h"
 #include "toolframe.h"
 #include "tzcheck.h"
 #include "tzdefs.h"
@@ -32,6 +31,7 @@
 #include "tzfile.h"
 #include "tzlines.h"
 #include "tzstr.h"
+#include "tztemp.h"
 
 namespace {
 
@@ -54,7 +54,7 @@ const char* const kUnit = "sarnolt.cpp";
 [[noreturn]] void Fail(const std::string& message) {
   std::cout.flush();
   std::cerr << "E: " << message << std::endl;
-  tzframe::remove_temp_files();
+  tz::RemoveTemporaries();
   tz::stop(1);
 }
 

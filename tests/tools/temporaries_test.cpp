@@ -1,5 +1,3 @@
-#include "tempfiles.h"
-
 #include <gtest/gtest.h>
 
 #include <set>
@@ -8,21 +6,9 @@
 #include "cli/cli.h"
 #include "outfile.h"
 #include "tzdfstream.h"
+#include "tztemp.h"
 
 namespace {
-
-TEST(TempFiles, TheFolderIsTmpdirWhenSet) {
-  {
-    cli::With_env t("TMPDIR", "/some/folder");
-    EXPECT_EQ(tzframe::temp_folder(), "/some/folder");
-    EXPECT_TRUE(tzframe::temp_folder_from_env());
-  }
-  for (const char* unset : {static_cast<const char*>(nullptr), ""}) {
-    cli::With_env t("TMPDIR", unset);
-    EXPECT_EQ(tzframe::temp_folder(), "/tmp");
-    EXPECT_FALSE(tzframe::temp_folder_from_env());
-  }
-}
 
 // What a stop removes: the files listed at that moment, whoever lists them
 // (a tracked name, an output not yet committed, the copy of a stream), and
@@ -33,10 +19,10 @@ TEST(TempFiles, RemovingTakesEveryListedFileAndEmptiesTheList) {
   const std::string a = dir.file("a.tmp"), b = dir.file("b.tmp"), kept = dir.file("kept.tmp");
   for (const std::string& f : {a, b, kept}) cli::write_file(f, "x");
   dir.write("src.dat", "1 # a comment\n");
-  tzframe::LiveTemp ta, tb, tk;
-  ta.Track(a.c_str());
-  tk.Track(kept.c_str());
-  tb.Track(b.c_str());
+  tz::ListedTemp ta, tb, tk;
+  ta.Track(a);
+  tk.Track(kept);
+  tb.Track(b);
   tk.Untrack();
   EXPECT_FALSE(tk.Listed());
   tzframe::PendingOutput out(dir.file("out.dat"));
@@ -44,11 +30,11 @@ TEST(TempFiles, RemovingTakesEveryListedFileAndEmptiesTheList) {
   TzDfstream copy(dir.file("src.dat").c_str());
   ASSERT_TRUE(static_cast<bool>(copy));
   EXPECT_EQ(dir.entries().size(), 6u);  // the three, the source, the output's and the stream's
-  tzframe::remove_temp_files();
+  tz::RemoveTemporaries();
   EXPECT_FALSE(ta.Listed());
   EXPECT_FALSE(tb.Listed());
   EXPECT_EQ(dir.entries(), (std::set<std::string>{"kept.tmp", "src.dat"}));
-  tzframe::remove_temp_files();  // an empty list: nothing more
+  tz::RemoveTemporaries();  // an empty list: nothing more
   EXPECT_EQ(dir.entries(), (std::set<std::string>{"kept.tmp", "src.dat"}));
 }
 
