@@ -196,15 +196,19 @@ TEST(DocsExamples, RestartContinuesCloseToTheUnbrokenRun) {
   Folder m;
   Prepare(m);
   m.copy_in(d.file("tmorvelan2d.isd"), "tmorvelan2d.isd");
+  const std::string refused =
+      "E : total.cpp : 380 : The send-port stock tmorvelan2d.isd does not belong to tmorvelan2d.ist: it holds "
+      "morvelan2d 0 at time 1800, tmorvelan2d.ist starts it at 0.\n";
   cli::check(cli::tmorvelan2d, m,
              Case("a stock file kept")
                  .input(Example("tmorvelan2d.answers"))
+                 .env("QAVLENSDIR", "")
                  .status(1)
-                 .err(cli::contains("E : total.cpp : 380 : The send-port stock tmorvelan2d.isd does not belong to "
-                                    "tmorvelan2d.ist: it holds morvelan2d 0 at time 1800, tmorvelan2d.ist starts it "
-                                    "at 0.\n"))
+                 .err(cli::contains(refused))
                  .out(cli::lacks("[morvelan2d 0]"))
-                 .writes("tmorvelan2d.out", cli::absent()));
+                 .writes("tmorvelan2d.out", cli::absent())
+                 .leaves(m.entries()));
+  docs::ExpectSays("docs/running.md", refused);
 }
 
 // A rain file that ends before the run: the segment stops at its end, the

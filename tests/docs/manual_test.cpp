@@ -4,7 +4,10 @@
 // the scripts of docs/examples they show (event.awk, balance.awk, steps.sh,
 // to-v5.awk, restart.sh), the basin whose river has two reaches in series
 // run from its node and edge files to its water balance, and what they say
-// of unchecked values, a missing rain file and the explanations of reports.
+// of unchecked values, a missing rain file, the warnings after which a run
+// goes on, what tmorvelan2d refuses before it writes anything, stops by a
+// signal and the restarts from them, pelmic's slips that change nothing,
+// and the explanations of reports.
 // Every file a script or a program writes here is an example of
 // docs/examples (TZ_DOCS_REGENERATE=1 rewrites them).
 #include <gtest/gtest.h>
@@ -12,6 +15,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -364,12 +368,18 @@ TEST(ManualReaches, NewcomerBuildsRunsAndClosesTheBalance) {
   std::string pmt = d.read("tmorvelan2d.pmt");
   pmt.replace(pmt.find("basin-v5.con"), std::string("basin-v5.con").size(), "basin.con");
   v4.write("tmorvelan2d.pmt", pmt);
+  const std::string refused =
+      "File: basin.con: the river edge 5 drains into edge 6: river reaches in series need an edge connection V.3 "
+      "or V.5 file, which carries each edge's distribution rate and upper area\n"
+      "wrong connection of edges:\nfrom 5 to 6\n";
   cli::check(cli::tmorvelan2d, v4,
              Case("the V.4 file")
                  .input(d.read("tmorvelan2d.answers"))
+                 .env("QAVLENSDIR", "")
                  .status(1)
-                 .err(cli::contains("wrong connection of edges:\nfrom 5 to 6\n")));
-  ExpectSays("docs/formats.md", "wrong connection of edges: from 5 to 6");
+                 .err(cli::contains(refused))
+                 .writes("tmorvelan2d.tst", cli::absent()));
+  ExpectSays("docs/formats.md", refused);
 }
 
 // to-v5.awk gives the distribution rates and upper areas tmorvelan2d
@@ -503,6 +513,84 @@ TEST(ManualRestart, RestartsKeepTheirNames) {
   EXPECT_LT(std::fabs(fromStep.residual()), storage.back().second / 10);
 }
 
+// A stop by a signal is a point to continue from: at a prompt the program
+// ends as at the end of its input; while stepping it stops at the end of
+// the step in progress, its series and terminal files of the time reached,
+// and restart.sh continues from there. A run whose terminal files were not
+// written (the earlier ones left, as a full disk leaves them) is not
+// restarted: restart.sh changes nothing.
+TEST(ManualRestart, StopBySignalIsAPointToContinueFrom) {
+  Folder p;
+  cli::prepare_basin(p, kExamples);
+  const std::string atPrompt = "# Error : Signal SIGINT at a prompt : the simulation ends here.\n";
+  cli::check(cli::tmorvelan2d, p,
+             Case("SIGINT at the first prompt")
+                 .signal_at("time_step = ", SIGINT)
+                 .status(128 + SIGINT)
+                 .err(cli::contains(atPrompt))
+                 .writes("tmorvelan2d.tst", cli::contains("\n# current_time = 0 \n"))
+                 .writes("tmorvelan2d.out", cli::absent()));
+  ExpectSays("docs/running.md", atPrompt);
+
+  // Rain (none) far beyond the storm, so that the run is still stepping
+  // when the signal comes.
+  Folder d;
+  cli::prepare_basin(d, kExamples);
+  d.append("radarRain_4.dat", "3600000 2 2\n0.0 0.0\n0.0 0.0\n");
+  docs::CopyExamples(d, {"restart.sh"});
+  std::set<std::string> written = d.entries();  // and no temporary file
+  written.insert({"tmorvelan2d.out", "tmorvelan2d.sat", "tmorvelan2d.stg", "all_rain.dat", "tmorvelan2d.tst",
+                  "tmorvelan2d.tsd", "basin.ist.tst"});
+  Result stopped = cli::check(cli::tmorvelan2d, d,
+                              Case("SIGTERM while stepping")
+                                  .step("time_step = ", "3600000\n")
+                                  .step("increment = ", "3600\n")
+                                  .signal_at("[morvelan2d 0] 4000 : ", SIGTERM)
+                                  .status(128 + SIGTERM)
+                                  .leaves(written));
+  const std::string head = "# Error : Signal SIGTERM at current_time = ";
+  const std::size_t at = stopped.err.find(head);
+  ASSERT_NE(at, std::string::npos) << stopped.err;
+  const std::string reached =
+      stopped.err.substr(at + head.size(), stopped.err.find(' ', at + head.size()) - at - head.size());
+  EXPECT_EQ(stopped.err.substr(at), head + reached + " : the simulation ends here.\n");
+  ExpectSays("docs/running.md", head + "5400 : the simulation ends here.");
+  const long end = std::stol(reached);
+  EXPECT_GE(end, 4000);
+  EXPECT_LT(end, 3600000);
+  EXPECT_EQ(series(d.read("tmorvelan2d.out")).back().first, end);
+  EXPECT_EQ(series(d.read("all_rain.dat")).back().first, end);
+  EXPECT_NE(d.read("tmorvelan2d.tst").find("\n# current_time = " + reached + " \n"), std::string::npos);
+  const auto last = series(d.read("tmorvelan2d.out")).back();
+
+  cli::check(
+      docs::kShell, d,
+      Case("restart.sh").args({"restart.sh"}).status(0).out("restart.sh: the next run starts at " + reached + " s\n"));
+  const std::string earlier[] = {d.read("tmorvelan2d.tst"), d.read("tmorvelan2d.tsd"), d.read("basin.ist.tst")};
+  cli::check(cli::tmorvelan2d, d,
+             Case("the run continued")
+                 .input("600\n600\nY\n")
+                 .status(0)
+                 .out(cli::contains("# current_time = " + reached + " : time_step = ")));
+  EXPECT_EQ(series(d.read("tmorvelan2d.out")).front(), last);
+
+  // The new terminal files lost, the earlier ones left.
+  d.write("tmorvelan2d.tst", earlier[0]);
+  d.write("tmorvelan2d.tsd", earlier[1]);
+  d.write("basin.ist.tst", earlier[2]);
+  Case refused("restart.sh after a run that did not write its terminal files");
+  refused.args({"restart.sh"})
+      .status(1)
+      .out("")
+      .err("restart.sh: tmorvelan2d.out does not end at " + reached +
+           " s, the time of tmorvelan2d.tst: the run's files do not agree (see the run's reports); nothing is "
+           "changed\n")
+      .leaves(d.entries());
+  for (const char* f : {"tmorvelan2d.ist", "tmorvelan2d.isd", "basin.ist"}) refused.writes(f, d.read(f));
+  refused.writes("runs/" + reached + "/tmorvelan2d.out", d.read("runs/" + reached + "/tmorvelan2d.out"));
+  cli::check(docs::kShell, d, refused);
+}
+
 // ---- values, reports -------------------------------------------------------
 
 // sarnolt takes a value outside the accepted range as typed; tmorvelan2d
@@ -565,6 +653,148 @@ TEST(ManualReports, MissingRainFileAtTheStart) {
       .out(cli::contains("[morvelan2d 0] 600 : "));
   cli::check(cli::tmorvelan2d, d, c);
   ExpectSays("docs/running.md", "`E : i_file_matrix.cpp : 82` and then `E : total.cpp : 528`");
+
+  // Ended there, after an earlier run: status 1, and every file of the
+  // earlier run as it was.
+  Folder e;
+  FirstRunOfTheSmallBasin(e);
+  std::remove(e.file("radarRain_4.dat").c_str());
+  const std::string kept =
+      "# Error : The initial work never succeeded : tmorvelan2d.tst, tmorvelan2d.tsd and the "
+      "terminal files of the components are left as they were.\n";
+  Case ended("ended with 528 standing");
+  ended.input(Example("tmorvelan2d.answers")).status(1).err(cli::contains(kept)).leaves(e.entries());
+  for (const char* f :
+       {"tmorvelan2d.tst", "tmorvelan2d.tsd", "basin.ist.tst", "tmorvelan2d.out", "tmorvelan2d.stg", "all_rain.dat"})
+    ended.writes(f, e.read(f));
+  cli::check(cli::tmorvelan2d, e, ended);
+  ExpectSays("docs/running.md", kept);
+}
+
+// The warnings after which the run goes on to status 0, on the small basin
+// as formats.md changes it: edges 1 and 2 numbered the other way round (the
+// upper slope 2 drains into 1, which pelmic lists first); the rain records
+// of 600 s and 1200 s swapped (the one of 600 s is dropped, and the rain at
+// 600 s is interpolated between 0 and 1200 s).
+TEST(ManualReports, WarningsLetTheRunGoOn) {
+  auto swapped = [](std::string text, const std::string& a, const std::string& b) {
+    const std::size_t at = text.find(a);
+    EXPECT_NE(at, std::string::npos) << a;
+    if (at == std::string::npos) return text;
+    return text.replace(at, a.size(), b);
+  };
+  const struct {
+    const char* name;
+    const char* file;
+    std::string text;
+    std::string warning;
+    const char* doc;
+  } rows[] = {
+      {"an edge listed before the edge draining into it", "edges.dat",
+       swapped(Example("edges.dat"), "\n1 1 2 1 400.0 40000.0\n2 2 4 1 200.0 20000.0\n",
+               "\n2 1 2 1 400.0 40000.0\n1 2 4 1 200.0 20000.0\n"),
+       "W : morvelan2d-1.cpp : 820 : \n"
+       "File: basin.con: 1 link runs from an edge to one listed before it, the first from edge 2 (record 2) to edge 1 "
+       "(record 1): the downstream edge takes the upstream edge's outflow of the previous step. List the upstream "
+       "edge first (pelmic writes the edges by number: number them upstream first).\n",
+       "docs/formats.md"},
+      {"rain records out of order", "radarRain_4.dat",
+       swapped(Example("radarRain_4.dat"), "600 2 2\n40.0 60.0\n5.0 5.0\n1200 2 2\n80.0 100.0\n5.0 5.0\n",
+               "1200 2 2\n80.0 100.0\n5.0 5.0\n600 2 2\n40.0 60.0\n5.0 5.0\n"),
+       "W : i_file_matrix.cpp : 140 : radarRain_4.dat, record of time 600, line 11: an earlier record (line 8) has "
+       "the later time 1200: this record is dropped.\n"
+       "    Input_file : I_file_matrix<TzDMatrix> radarRain_4.dat \n",
+       "docs/formats.md"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    Folder from;
+    for (const std::string& f : cli::chain_inputs()) from.copy_in(kExamples + f, f);
+    from.copy_in(kExamples + "sarnolt.answers", "sarnolt.answers");
+    from.write(row.file, row.text);
+    Folder d;
+    cli::prepare_basin(d, from.path() + "/");
+    Result r = cli::check(cli::tmorvelan2d, d,
+                          Case(row.name)
+                              .input(Example("tmorvelan2d.answers"))
+                              .env("QAVLENSDIR", "")
+                              .status(0)
+                              .err(cli::contains(row.warning)));
+    ExpectSays(row.doc, row.warning);
+    if (std::string(row.file) == "radarRain_4.dat") {
+      EXPECT_NE(d.read("all_rain.dat").find("\n600 45\n"), std::string::npos);
+      EXPECT_NE(Example("all_rain.dat").find("\n600 50\n"), std::string::npos);
+      ExpectSays(row.doc, "`all_rain.dat` holds `600 45` in place of `600 50`");
+    }
+  }
+}
+
+// What tmorvelan2d refuses before it writes anything, as running.md quotes
+// it: an output that is one of its inputs (tmorvelan2d.out a link to the
+// parameter file), a folder for the copies without comments that does not
+// exist.
+TEST(ManualReports, RefusalsChangeNothing) {
+  if (cli::exists("/no/such/folder")) GTEST_SKIP() << "/no/such/folder exists";
+  const struct {
+    const char* name;
+    bool link;
+    const char* tmpdir;
+    std::string report;
+  } rows[] = {
+      {"an output that is an input", true, nullptr,
+       "E : total.cpp : 415 : The output file tmorvelan2d.out is the edge parameter file basin.pmt: the run would "
+       "overwrite it.\n"},
+      {"no folder for the copies", false, "/no/such/folder",
+       "File: tmorvelan2d.pmt: its copy without comments cannot be created in /no/such/folder: No such file or "
+       "directory (TMPDIR names the folder of such copies)\nCannot open [tmpfile].\n"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    Folder d;
+    cli::prepare_basin(d, kExamples);
+    Case c(row.name);
+    c.input(Example("tmorvelan2d.answers")).env("QAVLENSDIR", "").status(1).err(cli::contains(row.report));
+    std::set<std::string> names = d.entries();
+    if (row.link) {
+      c.symlink("tmorvelan2d.out", "basin.pmt");
+      names.insert("tmorvelan2d.out");
+    }
+    if (row.tmpdir) c.env("TMPDIR", row.tmpdir);
+    for (const std::string& f : d.entries()) c.writes(f, d.read(f));
+    cli::check(cli::tmorvelan2d, d, c.leaves(names));
+    ExpectSays("docs/running.md", row.report);
+  }
+}
+
+// The slips the README tells of for pelmic change nothing: the names in the
+// wrong order (the output named first among the inputs) stop on the node
+// file's format; a name with a blank is refused before any file is opened.
+TEST(ManualTools, PelmicSlipsChangeNothing) {
+  const struct {
+    const char* name;
+    std::vector<std::string> args;
+    std::string error;
+  } rows[] = {
+      {"the names in the wrong order",
+       {"edges.dat", "basin.e4", "nodes.dat"},
+       "Error occured in file: pelmic.cpp, at line: 392\nnode data must be node format V.0.\n"},
+      {"a name with a blank",
+       {"edges.dat", "nodes.dat", "basin 2024.e4"},
+       "Error occured in file: pelmic.cpp, at line: 46\na file name must not hold blanks or tabs: \"basin 2024.e4\"\n"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    Folder d;
+    cli::connect_basin(d, kExamples);
+    d.write("basin", "a file of the user's\n");
+    Case c(row.name);
+    c.args(row.args).status(1).err(cli::starts_with(row.error)).leaves(d.entries());
+    for (const std::string& f : d.entries()) c.writes(f, d.read(f));
+    cli::check(cli::pelmic, d, c);
+  }
+  ExpectSays("README.md",
+             "`pelmic edges.dat basin.e4 nodes.dat` stops on the node file's format (392) and changes nothing");
+  ExpectSays("README.md", "a name with a blank or a tab (`'basin 2024.e4'`), as an argument or at a prompt");
 }
 
 // A report with and without its explanation: the V.1 connection file named
