@@ -11,6 +11,7 @@
 #include "qoption.h"
 #include "send.h"
 #include "tzcheck.h"
+#include "tzlines.h"
 #include "tzsignal.h"
 
 namespace {
@@ -504,7 +505,7 @@ char* Element::Get_line(FILE* f, char* buffer, int size, int& pushed_back, int& 
   } else {
     for (;;) {
       if (!f || size < 2 || !std::fgets(buffer, size, f)) return nullptr;
-      if (buffer[0] == '#' || Is_blank_line(buffer)) continue;
+      if (buffer[0] == '#' || tz::IsBlankLine(buffer)) continue;
       break;
     }
   }

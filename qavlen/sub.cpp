@@ -5,6 +5,7 @@
 
 #include "list.h"
 #include "tzcheck.h"
+#include "tzlines.h"
 
 namespace {
 
@@ -561,7 +562,7 @@ char* Sub_system::Get_framework_line(FILE* f, char* buffer, int size, int& pushe
     const std::size_t len = read_line(f, buffer, size);
     if (len == 0) return nullptr;
     bool comment = buffer[0] == '#';
-    bool blank = !comment && Is_blank_line(buffer);
+    bool blank = !comment && tz::IsBlankLine(buffer);
     if (len + 1 == static_cast<std::size_t>(size) && buffer[len - 1] != '\n') {
       // A line that exactly fills the buffer ends here: its line end is
       // passed over.
@@ -569,7 +570,7 @@ char* Sub_system::Get_framework_line(FILE* f, char* buffer, int size, int& pushe
       if (comment) {
         while (c != EOF && c != '\n') c = std::getc(f);
       } else if (blank) {
-        while (c == ' ' || c == '\t' || c == '\r') c = std::getc(f);
+        while (c != EOF && tz::IsBlank(static_cast<char>(c))) c = std::getc(f);
       }
       if (c != EOF && c != '\n') {
         Report(unit, line, buffer);
