@@ -37,45 +37,40 @@ bool WhollyStrtod(const char* p, const char* e, double& v) {
   return end == item.c_str() + item.size() && end != item.c_str();
 }
 
-// The value of one item, exactly as the reading form of the value type
-// gives it (strtod, strtof, or the clamped strtoll prefix). An item that is
-// not wholly a number, or whose value is not finite ("inf", "nan", a number
-// beyond the range of the type), is refused. The common decimal forms take
-// the fast conversion (tz::ReadReal, from_chars for the rest), which rounds
-// as the general one does.
-Reading ItemValue(std::string_view item, double& v) {
-  const char* const p = item.data();
-  const char* const e = p + item.size();
+// The value of one item [p, e), exactly as the reading form of the value
+// type gives it (strtod, strtof, or the clamped strtoll prefix, which take
+// a '+' before a number). An item that is not wholly a number, or whose
+// value is not finite ("inf", "nan", a number beyond the range of the
+// type), is refused. The common decimal forms take the fast conversion
+// (tz::ReadReal, from_chars for the rest), which rounds as the general one
+// does.
+Reading ItemValue(const char* p, const char* e, double& v) {
   if (tz::ReadReal(p, e, v) != e && !WhollyStrtod(p, e, v)) return Reading::not_number;
   return std::isfinite(v) ? Reading::number : Reading::not_finite;
 }
 
-Reading ItemValue(std::string_view item, float& v) {
-  const char* const p = item.data();
-  const char* const e = p + item.size();
+Reading ItemValue(const char* p, const char* e, float& v) {
   auto r = std::from_chars(p, e, v);
   if (!(r.ec == std::errc() && r.ptr == e)) {
-    std::string text(p, e);
+    std::string item(p, e);
     char* end = nullptr;
-    v = std::strtof(text.c_str(), &end);
-    if (!(end == text.c_str() + text.size() && end != text.c_str())) return Reading::not_number;
+    v = std::strtof(item.c_str(), &end);
+    if (!(end == item.c_str() + item.size() && end != item.c_str())) return Reading::not_number;
   }
   return std::isfinite(v) ? Reading::number : Reading::not_finite;
 }
 
-Reading ItemInt(std::string_view item, int& v) {
-  const char* const p = item.data();
-  const char* const e = p + item.size();
+Reading ItemInt(const char* p, const char* e, int& v) {
   long long x = 0;
   auto r = std::from_chars(p, e, x);
   if (!(r.ec == std::errc() && r.ptr == e)) {
     double d = 0;
     if (!WhollyStrtod(p, e, d)) return Reading::not_number;
     if (!std::isfinite(d)) return Reading::not_finite;
-    std::string text(p, e);
+    std::string item(p, e);
     char* end = nullptr;
-    x = std::strtoll(text.c_str(), &end, 10);
-    if (end == text.c_str()) x = 0;  // "+.5", ".5": no integer prefix
+    x = std::strtoll(item.c_str(), &end, 10);
+    if (end == item.c_str()) x = 0;  // "+.5", ".5": no integer prefix
   }
   if (x > INT_MAX) x = INT_MAX;
   if (x < INT_MIN) x = INT_MIN;
@@ -83,8 +78,8 @@ Reading ItemInt(std::string_view item, int& v) {
   return Reading::number;
 }
 
-Reading ItemValue(std::string_view item, int& v) { return ItemInt(item, v); }
-Reading ItemValue(std::string_view item, TzLong& v) { return ItemInt(item, v.v); }
+Reading ItemValue(const char* p, const char* e, int& v) { return ItemInt(p, e, v); }
+Reading ItemValue(const char* p, const char* e, TzLong& v) { return ItemInt(p, e, v.v); }
 
 // The lines of a grid file: without the '\r' of a CRLF line end, counted,
 // and a last line without its line end told apart.
@@ -251,7 +246,7 @@ class Record_reader {
         if (count >= h.nx)
           return Refuse(Place(h, lines_.Number()) + "more than " + std::to_string(h.nx) + " values.");
         E v{};
-        const Reading reading = ItemValue(item, v);
+        const Reading reading = ItemValue(item.data(), item.data() + item.size(), v);
         if (reading != Reading::number)
           return Refuse(Place(h, lines_.Number()) + "'" + std::string(item) +
                         (reading == Reading::not_finite ? "' is not a finite number." : "' is not a number."));
