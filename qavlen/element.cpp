@@ -504,7 +504,7 @@ char* Element::Get_line(FILE* f, char* buffer, int size, int& pushed_back, int& 
     pushed_back = 0;
   } else {
     for (;;) {
-      if (!f || size < 2 || !std::fgets(buffer, size, f)) return nullptr;
+      if (!f || size < 2 || tz::ReadLine(f, buffer, static_cast<std::size_t>(size)) == 0) return nullptr;
       if (buffer[0] == '#' || tz::IsBlankLine(buffer)) continue;
       break;
     }

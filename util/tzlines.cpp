@@ -48,6 +48,19 @@ bool ReadLine(std::FILE* f, std::string& line) {
   return any;
 }
 
+std::size_t ReadLine(std::FILE* f, char* buffer, std::size_t size) {
+  const std::size_t most = size - 1;
+  std::size_t n = 0;
+  while (n < most) {
+    const int c = std::getc(f);
+    if (c == EOF) break;
+    buffer[n++] = static_cast<char>(c);
+    if (c == '\n') break;
+  }
+  buffer[n] = '\0';
+  return n;
+}
+
 bool SkipTo(std::FILE* f, std::string_view key) {
   FileLines lines{f, {}};
   std::string_view line;

@@ -77,6 +77,12 @@ bool SkipTo(Lines& in, std::string_view& line, std::string_view key) {
 // has ended. An empty line is a line.
 bool ReadLine(std::FILE* f, std::string& line);
 
+// Reads one line of f, its line end included, or its first size - 1
+// characters (size at least 1) into buffer and ends it with a NUL, as fgets
+// does; the number of characters read (0 at the end of the file), so that
+// a line holding a NUL byte is still measured by its real length.
+std::size_t ReadLine(std::FILE* f, char* buffer, std::size_t size);
+
 // Reads lines of f up to and including the first one that begins with key;
 // false when the file ends first. f then stands after that line.
 bool SkipTo(std::FILE* f, std::string_view key);

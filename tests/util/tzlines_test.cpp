@@ -125,6 +125,22 @@ TEST(Lines, ReadLineTakesLineEndsAndEmptyLines) {
   std::fclose(f);
 }
 
+// Into a buffer, as fgets reads: the line end kept, at most size - 1
+// characters, and the count of those read, NUL bytes included.
+TEST(Lines, ReadLineIntoABufferKeepsTheLineEndAndCounts) {
+  std::FILE* f = FileOf("one\nlonger\r\nn\0l\n\nlast"s);
+  const std::vector<std::string> want = {"one\n", "long", "er\r\n", "n\0l\n"s, "\n", "last"};
+  char buf[5];
+  for (const std::string& w : want) {
+    const std::size_t n = tz::ReadLine(f, buf, sizeof buf);
+    EXPECT_EQ(std::string(buf, n), w);
+    EXPECT_EQ(buf[n], '\0');
+  }
+  EXPECT_EQ(tz::ReadLine(f, buf, sizeof buf), 0u);
+  EXPECT_STREQ(buf, "");
+  std::fclose(f);
+}
+
 TEST(Lines, SkipToOnAFileLeavesItAfterTheKeyLine) {
   std::FILE* f = FileOf("[Comment]\n[Data Format Name]\nedge connection V.4\n[Number of Total Edges]\r\n 12 \n");
   ASSERT_TRUE(tz::SkipTo(f, "[Data Format Name]"));
