@@ -17,16 +17,20 @@
 
 #include "common.h"
 #include "tzcheck.h"
+#include "tzcursor.h"
 #include "tzfastio.h"
+#include "tzlines.h"
 
 namespace {
 
-// What one item of a data line is.
-enum class Item { number, not_number, not_finite };
+// The items of the lines of a grid file: separated by blanks and tabs.
+using GridItems = tz::ItemCursor<tz::Blanks::kBlanksAndTabs>;
 
-// The item [p, e) read by the general conversion: `v` and whether it is
-// wholly a number.
-bool General(const char* p, const char* e, double& v) {
+// How one item of a data line reads.
+enum class Reading { number, not_number, not_finite };
+
+// The item [p, e) read by strtod: `v` and whether it is wholly a number.
+bool WhollyStrtod(const char* p, const char* e, double& v) {
   std::string item(p, e);
   char* end = nullptr;
   v = std::strtod(item.c_str(), &end);
@@ -34,34 +38,35 @@ bool General(const char* p, const char* e, double& v) {
 }
 
 // The value of one item [p, e), exactly as the reading form of the value
-// type gives it (strtod, strtof, or the clamped strtoll prefix). An item
-// that is not wholly a number, or whose value is not finite ("inf", "nan",
-// a number beyond the range of the type), is refused. The common decimal
-// forms take the fast conversion (tz::ReadReal, from_chars for the rest),
-// which rounds as the general one does.
-Item ItemValue(const char* p, const char* e, double& v) {
-  if (tz::ReadReal(p, e, v) != e && !General(p, e, v)) return Item::not_number;
-  return std::isfinite(v) ? Item::number : Item::not_finite;
+// type gives it (strtod, strtof, or the clamped strtoll prefix, which take
+// a '+' before a number). An item that is not wholly a number, or whose
+// value is not finite ("inf", "nan", a number beyond the range of the
+// type), is refused. The common decimal forms take the fast conversion
+// (tz::ReadReal, from_chars for the rest), which rounds as the general one
+// does.
+Reading ItemValue(const char* p, const char* e, double& v) {
+  if (tz::ReadReal(p, e, v) != e && !WhollyStrtod(p, e, v)) return Reading::not_number;
+  return std::isfinite(v) ? Reading::number : Reading::not_finite;
 }
 
-Item ItemValue(const char* p, const char* e, float& v) {
+Reading ItemValue(const char* p, const char* e, float& v) {
   auto r = std::from_chars(p, e, v);
   if (!(r.ec == std::errc() && r.ptr == e)) {
     std::string item(p, e);
     char* end = nullptr;
     v = std::strtof(item.c_str(), &end);
-    if (!(end == item.c_str() + item.size() && end != item.c_str())) return Item::not_number;
+    if (!(end == item.c_str() + item.size() && end != item.c_str())) return Reading::not_number;
   }
-  return std::isfinite(v) ? Item::number : Item::not_finite;
+  return std::isfinite(v) ? Reading::number : Reading::not_finite;
 }
 
-Item ItemInt(const char* p, const char* e, int& v) {
+Reading ItemInt(const char* p, const char* e, int& v) {
   long long x = 0;
   auto r = std::from_chars(p, e, x);
   if (!(r.ec == std::errc() && r.ptr == e)) {
     double d = 0;
-    if (!General(p, e, d)) return Item::not_number;
-    if (!std::isfinite(d)) return Item::not_finite;
+    if (!WhollyStrtod(p, e, d)) return Reading::not_number;
+    if (!std::isfinite(d)) return Reading::not_finite;
     std::string item(p, e);
     char* end = nullptr;
     x = std::strtoll(item.c_str(), &end, 10);
@@ -70,82 +75,26 @@ Item ItemInt(const char* p, const char* e, int& v) {
   if (x > INT_MAX) x = INT_MAX;
   if (x < INT_MIN) x = INT_MIN;
   v = static_cast<int>(x);
-  return Item::number;
+  return Reading::number;
 }
 
-Item ItemValue(const char* p, const char* e, int& v) { return ItemInt(p, e, v); }
-Item ItemValue(const char* p, const char* e, TzLong& v) { return ItemInt(p, e, v.v); }
+Reading ItemValue(const char* p, const char* e, int& v) { return ItemInt(p, e, v); }
+Reading ItemValue(const char* p, const char* e, TzLong& v) { return ItemInt(p, e, v.v); }
 
-// The lines of a file, each without its line end ('\n' and a '\r' before
-// it), read in large blocks: a line is handed out in place when it lies
-// within a block, else gathered; nothing grows with the file but the
-// longest line.
-class Lines {
- public:
-  explicit Lines(FILE* fp) : fp_(fp), block_(kBlock) {}
-  // False at the end of the file.
-  bool Next(const char*& b, const char*& e) {
-    carry_.clear();
-    ended_ = true;
-    for (;;) {
-      if (p_ == end_ && !Fill()) {
-        if (carry_.empty()) return false;
-        ended_ = false;  // a last line without a line end
-        break;
-      }
-      const char* nl = static_cast<const char*>(std::memchr(p_, '\n', static_cast<std::size_t>(end_ - p_)));
-      if (nl) {
-        if (carry_.empty()) {
-          b = p_;
-          e = nl;
-          p_ = nl + 1;
-          return Finish(b, e);
-        }
-        carry_.append(p_, nl);
-        p_ = nl + 1;
-        break;
-      }
-      carry_.append(p_, end_);
-      p_ = end_;
-    }
-    b = carry_.data();
-    e = b + carry_.size();
-    return Finish(b, e);
-  }
-  // The number of the line Next gave last (1 for the first line).
-  std::int64_t Number() const { return number_; }
-  // Whether the line Next gave last has its line end: a last line without
-  // one may be a line another program is still writing.
-  bool Ended() const { return ended_; }
-  // Whether the file held no character at all.
-  bool Empty() {
-    if (p_ == end_) Fill();
-    return p_ == end_ && total_ == 0;
-  }
+// The lines of a grid file: without the '\r' of a CRLF line end, counted,
+// and a last line without its line end told apart.
+constexpr unsigned kGridLines =
+    tz::LineReader::kStripCr | tz::LineReader::kCountLines | tz::LineReader::kTellUnended;
 
- private:
-  static constexpr std::size_t kBlock = TzIoBlock(1 << 20);
-  bool Fill() {
-    std::size_t n = std::fread(block_.data(), 1, block_.size(), fp_);
-    p_ = block_.data();
-    end_ = p_ + n;
-    total_ += n;
-    return n > 0;
-  }
-  bool Finish(const char*& b, const char*& e) {
-    if (e > b && e[-1] == '\r') --e;
-    ++number_;
-    return true;
-  }
-  FILE* fp_;
-  std::vector<char> block_;
-  const char* p_ = nullptr;
-  const char* end_ = nullptr;
-  std::string carry_;
-  std::size_t total_ = 0;
-  std::int64_t number_ = 0;
-  bool ended_ = true;
-};
+// Whether a line of a grid file is a comment: its first character is '#'.
+bool Is_comment(std::string_view line) { return !line.empty() && line[0] == '#'; }
+
+// The line from its first item on; empty for a line of blanks.
+std::string_view From_first_item(std::string_view line) {
+  GridItems items(line);
+  items.More();
+  return std::string_view(items.Here(), static_cast<std::size_t>(items.End() - items.Here()));
+}
 
 // The integers at the start of a record header, read as "%ld %d %d" reads
 // them (white space, an optional sign, decimal digits) but without wrapping:
@@ -240,40 +189,36 @@ enum class Read {
 template <class E>
 class Record_reader {
  public:
-  Record_reader(const char* path, const Object& port, Lines& lines) : path_(path), port_(port), lines_(lines) {}
+  Record_reader(const char* path, const Object& port, tz::LineReader& lines)
+      : path_(path), port_(port), lines_(lines) {}
 
   // The header of the next record, comment and blank lines before it
   // skipped.
   Read Next_header(Header& h) {
-    const char* b;
-    const char* e;
-    for (;;) {
-      if (!lines_.Next(b, e)) return Read::end;
-      if (b < e && *b == '#') continue;
-      while (b < e && (*b == ' ' || *b == '\t')) ++b;
-      if (b < e) break;
-    }
+    std::string_view text;
+    do {
+      if (!lines_.Next(text)) return Read::end;
+    } while (Is_comment(text) || (text = From_first_item(text)).empty());
     const std::int64_t line = lines_.Number();
-    if (!lines_.Ended()) return Cut(After(line) + "the header has no line end yet.");
-    const std::string header(b, e);
+    if (!lines_.Ended()) return Cut(Untimed_place(line) + "the header has no line end yet.");
+    const std::string header(text);
     long long item[3] = {0, 0, 0};
     std::size_t used = 0;
     if (HeaderNumbers(header, item, used) != 3)
-      return Refuse(After(line) + "not a record header \"<time> <nx> <ny>\".");
+      return Refuse(Untimed_place(line) + "not a record header \"<time> <nx> <ny>\".");
     for (long long x : item)
       if (x < INT32_MIN || x > INT32_MAX)
-        return Refuse(After(line) + "the header number " + std::to_string(x) +
+        return Refuse(Untimed_place(line) + "the header number " + std::to_string(x) +
                       " lies outside -2147483648 .. 2147483647.");
     h = Header{static_cast<Long>(item[0]), static_cast<int>(item[1]), static_cast<int>(item[2]), line};
-    if (!(h.nx > 0 && h.ny > 0)) return Refuse(Of(h, line) + "the grid size must be above 0.");
-    for (std::size_t q = used; q < header.size(); ++q)
-      if (header[q] != ' ' && header[q] != '\t')
-        return Refuse(Of(h, line) + "the header holds more than the time and the grid size.");
+    if (!(h.nx > 0 && h.ny > 0)) return Refuse(Place(h, line) + "the grid size must be above 0.");
+    if (GridItems(std::string_view(header).substr(used)).More())
+      return Refuse(Place(h, line) + "the header holds more than the time and the grid size.");
     if (!any_) {
       nx_ = h.nx;
       ny_ = h.ny;
     } else if (h.nx != nx_ || h.ny != ny_) {
-      return Refuse(Of(h, line) + "a grid of " + Size(h.nx, h.ny) + " cells where the first record has " +
+      return Refuse(Place(h, line) + "a grid of " + Size(h.nx, h.ny) + " cells where the first record has " +
                     Size(nx_, ny_) + ".");
     }
     any_ = true;
@@ -285,45 +230,41 @@ class Record_reader {
   // values are appended to `values` as they come, the first data line (the
   // row of the largest y index) first.
   Read Rows(const Header& h, std::vector<E>& values) {
-    const char* b;
-    const char* e;
+    std::string_view text;
     for (int row = 0; row < h.ny; ++row) {
       bool got;
       do {
-        got = lines_.Next(b, e);
-      } while (got && b < e && *b == '#');
+        got = lines_.Next(text);
+      } while (got && Is_comment(text));
       if (!got)
-        return Cut(Of(h, h.line) + "the file ends after " + std::to_string(row) + " of its " +
+        return Cut(Place(h, h.line) + "the file ends after " + std::to_string(row) + " of its " +
                    std::to_string(h.ny) + " rows.");
-      if (!lines_.Ended()) return Cut(Of(h, lines_.Number()) + "the row has no line end yet.");
+      if (!lines_.Ended()) return Cut(Place(h, lines_.Number()) + "the row has no line end yet.");
       int count = 0;
-      for (const char* p = b;;) {
-        while (p < e && (*p == ' ' || *p == '\t')) ++p;
-        if (p == e) break;
-        const char* q = p;
-        while (q < e && *q != ' ' && *q != '\t') ++q;
-        if (count >= h.nx) return Refuse(Of(h, lines_.Number()) + "more than " + std::to_string(h.nx) + " values.");
+      GridItems items(text);
+      for (std::string_view item; items.Next(item); ++count) {
+        if (count >= h.nx)
+          return Refuse(Place(h, lines_.Number()) + "more than " + std::to_string(h.nx) + " values.");
         E v{};
-        const Item item = ItemValue(p, q, v);
-        if (item != Item::number)
-          return Refuse(Of(h, lines_.Number()) + "'" + std::string(p, q) +
-                        (item == Item::not_finite ? "' is not a finite number." : "' is not a number."));
+        const Reading reading = ItemValue(item.data(), item.data() + item.size(), v);
+        if (reading != Reading::number)
+          return Refuse(Place(h, lines_.Number()) + "'" + std::string(item) +
+                        (reading == Reading::not_finite ? "' is not a finite number." : "' is not a number."));
         values.push_back(v);
-        ++count;
-        p = q;
       }
       if (count < h.nx)
-        return Refuse(Of(h, lines_.Number()) + std::to_string(count) + " values where the grid has " +
+        return Refuse(Place(h, lines_.Number()) + std::to_string(count) + " values where the grid has " +
                       std::to_string(h.nx) + ".");
     }
     return Read::record;
   }
 
  private:
-  std::string Of(const Header& h, std::int64_t line) const { return Record_place(path_, h, line); }
+  // "<path>, record of time <t>, line <n>: "
+  std::string Place(const Header& h, std::int64_t line) const { return Record_place(path_, h, line); }
   // Where the time of the record is not known yet: "<path>, record after
   // time <t>, line <n>: ", or "<path>, first record, line <n>: ".
-  std::string After(std::int64_t line) const {
+  std::string Untimed_place(std::int64_t line) const {
     return std::string(path_) + (any_ ? ", record after time " + std::to_string(previous_) : ", first record") +
            ", line " + std::to_string(line) + ": ";
   }
@@ -342,7 +283,7 @@ class Record_reader {
 
   const char* path_;
   const Object& port_;
-  Lines& lines_;
+  tz::LineReader& lines_;
   bool any_ = false;  // a header has been read
   Long previous_ = 0;  // the time of the last header read
   int nx_ = 0, ny_ = 0;  // the grid size of the first record
@@ -354,7 +295,7 @@ class Record_reader {
 // greater than that of the last record in order before it is dropped, and
 // `dropped` told, unless it repeats that record whole.
 template <class T>
-Read Stock_records(I_file_matrix<T>& port, Lines& lines, Dropped_records& dropped) {
+Read Stock_records(I_file_matrix<T>& port, tz::LineReader& lines, Dropped_records& dropped) {
   using E = std::remove_reference_t<decltype(std::declval<T&>().Elem(0, 0))>;
   Record_reader<E> reader(port.Object_name(), port, lines);
   Long newest = port.Newest_data_time();
@@ -422,12 +363,12 @@ void I_file_matrix<T>::Report_read(Read_failure failure) const {
 
 template <class T>
 bool I_file_matrix<T>::Stock_file(FILE* fp) {
-  std::unique_ptr<Lines> lines;
+  std::unique_ptr<tz::LineReader> lines;
   {
     Memory_site site("i_file_matrix.cpp", 114, "char", 0, 1, this);
-    lines.reset(new Lines(fp));
+    lines.reset(new tz::LineReader(fp, tz::LineReader::kBlock, kGridLines));
   }
-  if (lines->Empty()) return false;
+  if (lines->AtEnd()) return false;
   Dropped_records dropped(this->Object_name(), *this, dropped_warned);
   Stock_records(*this, *lines, dropped);
   dropped.Count_the_rest();
@@ -443,16 +384,13 @@ bool First_grid_size(const char* path, long long& nx, long long& ny) {
   if (!fp) return false;
   bool found = false;
   {
-    Lines lines(fp);
-    const char* b;
-    const char* e;
-    while (lines.Next(b, e)) {
-      if (b < e && *b == '#') continue;
-      while (b < e && (*b == ' ' || *b == '\t')) ++b;
-      if (b == e) continue;
+    tz::LineReader lines(fp, tz::LineReader::kBlock, kGridLines);
+    std::string_view text;
+    while (lines.Next(text)) {
+      if (Is_comment(text) || (text = From_first_item(text)).empty()) continue;
       long long item[3] = {0, 0, 0};
       std::size_t used = 0;
-      found = HeaderNumbers(std::string(b, e), item, used) == 3 && item[1] > 0 && item[2] > 0;
+      found = HeaderNumbers(std::string(text), item, used) == 3 && item[1] > 0 && item[2] > 0;
       nx = item[1];
       ny = item[2];
       break;

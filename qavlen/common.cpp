@@ -193,11 +193,6 @@ const char* Skip_blanks(const char* s) {
   return s;
 }
 
-bool Is_blank_line(const char* s) {
-  const char* end = Skip_blanks(s);
-  return *end == '\n' || *end == '\r' || *end == '\0';
-}
-
 bool Read_word(FILE* f, std::string& word) {
   word.clear();
   int c = std::getc(f);

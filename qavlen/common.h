@@ -104,9 +104,6 @@ bool Close_written(FILE* fp, const char* path, off_t start);
 
 // The first character of s that is neither a blank nor a tab.
 const char* Skip_blanks(const char* s);
-// A line of only blanks and tabs up to its line end ('\n', a carriage
-// return) or the end of the text: the framework's line readers skip it.
-bool Is_blank_line(const char* s);
 // The next word of f, separated by white space; the character after it is
 // left unread (as after a number). False when f ends first.
 bool Read_word(FILE* f, std::string& word);

@@ -11,6 +11,7 @@
 #include "qoption.h"
 #include "send.h"
 #include "tzcheck.h"
+#include "tzlines.h"
 #include "tzsignal.h"
 
 namespace {
@@ -503,8 +504,8 @@ char* Element::Get_line(FILE* f, char* buffer, int size, int& pushed_back, int& 
     pushed_back = 0;
   } else {
     for (;;) {
-      if (!f || size < 2 || !std::fgets(buffer, size, f)) return nullptr;
-      if (buffer[0] == '#' || Is_blank_line(buffer)) continue;
+      if (!f || size < 2 || tz::ReadLine(f, buffer, static_cast<std::size_t>(size)) == 0) return nullptr;
+      if (buffer[0] == '#' || tz::IsBlankLine(buffer)) continue;
       break;
     }
   }

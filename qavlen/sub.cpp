@@ -5,6 +5,7 @@
 
 #include "list.h"
 #include "tzcheck.h"
+#include "tzlines.h"
 
 namespace {
 
@@ -528,27 +529,6 @@ void Sub_system::Print_components(FILE* f, const char* prefix) {
 
 // ---------------------------------------------------------------- framework files
 
-namespace {
-
-// Reads one line, its line end included, or its first size - 1 characters
-// into buffer and ends it with a NUL; the number of characters read (0 at
-// the end of the file). Unlike fgets it counts what it read, so that a line
-// holding a NUL byte is still measured by its real length.
-std::size_t read_line(FILE* f, char* buffer, int size) {
-  const std::size_t most = static_cast<std::size_t>(size - 1);
-  std::size_t n = 0;
-  while (n < most) {
-    int c = std::getc(f);
-    if (c == EOF) break;
-    buffer[n++] = static_cast<char>(c);
-    if (c == '\n') break;
-  }
-  buffer[n] = '\0';
-  return n;
-}
-
-}  // namespace
-
 char* Sub_system::Get_framework_line(FILE* f, char* buffer, int size, int& pushed_back, int& first_char,
                                      const char* unit, int line) {
   if (pushed_back) return Get_line(f, buffer, size, pushed_back, first_char);
@@ -558,10 +538,10 @@ char* Sub_system::Get_framework_line(FILE* f, char* buffer, int size, int& pushe
   // skipped to its real end.
   for (;;) {
     if (!f || size < 2) return nullptr;
-    const std::size_t len = read_line(f, buffer, size);
+    const std::size_t len = tz::ReadLine(f, buffer, static_cast<std::size_t>(size));
     if (len == 0) return nullptr;
     bool comment = buffer[0] == '#';
-    bool blank = !comment && Is_blank_line(buffer);
+    bool blank = !comment && tz::IsBlankLine(buffer);
     if (len + 1 == static_cast<std::size_t>(size) && buffer[len - 1] != '\n') {
       // A line that exactly fills the buffer ends here: its line end is
       // passed over.
@@ -569,7 +549,7 @@ char* Sub_system::Get_framework_line(FILE* f, char* buffer, int size, int& pushe
       if (comment) {
         while (c != EOF && c != '\n') c = std::getc(f);
       } else if (blank) {
-        while (c == ' ' || c == '\t' || c == '\r') c = std::getc(f);
+        while (c != EOF && tz::IsBlank(static_cast<char>(c))) c = std::getc(f);
       }
       if (c != EOF && c != '\n') {
         Report(unit, line, buffer);

@@ -99,8 +99,9 @@ std::string RealText(double v);
 // and an optional point followed by digits, when it stands as PutReal
 // writes it without an exponent (at most six significant digits, no
 // leading or trailing zero that "%g" would not write); null otherwise. A
-// whole item is in that form when the end is the item's end.
-inline const char* PutRealEnd(const char* p, const char* e) {
+// whole item is in that form when the end is the item's end. It reads and
+// writes nothing else.
+inline const char* WrittenRealEnd(const char* p, const char* e) {
   const char* c = p;
   if (c != e && *c == '-') ++c;
   const char* const ib = c;
@@ -127,10 +128,11 @@ inline const char* PutRealEnd(const char* p, const char* e) {
 // for 32 characters.
 char* RewriteReal(char* p, std::string_view item);
 
-// Copies an item of at most 16 characters to p in one move of 16 bytes and
-// returns its end: the 16 bytes from the item's start must be readable
-// (a line reader's pad) and p needs room for 16.
-inline char* PutShort(char* p, std::string_view item) {
+// Copies an item of at most 16 characters to p in one move of 16 bytes,
+// whatever its length, and returns the end of the item's copy: the 16
+// bytes from the item's start must be readable (a line reader's pad) and p
+// needs room for 16.
+inline char* CopyItem16(char* p, std::string_view item) {
   std::memcpy(p, item.data(), 16);
   return p + item.size();
 }

@@ -439,6 +439,9 @@ TEST_F(Dorvask, ErrorPoints) {
        e + "521\nthe number of total edges in in.dat must be a non-negative integer, not \"two\".\n", false},
       {"negative count", v4Header(1, 0, 0, "-1") + rec, 1,
        e + "521\nthe number of total edges in in.dat must be a non-negative integer, not \"-1\".\n", false},
+      // A '+' leads a number only when no sign follows, as in the records.
+      {"count with two signs", v4Header(1, 0, 0, "+-0") + rec, 1,
+       e + "521\nthe number of total edges in in.dat must be a non-negative integer, not \"+-0\".\n", false},
       {"count missing", "[Data Format Name]\nedge format V.4\n[Number of Total Edges]\n", 1,
        e + "521\nthe number of total edges is missing in in.dat.\n", false},
       {"count with words", v4Header(1, 0, 0, "1 edge") + rec, 1,

@@ -138,7 +138,7 @@ TEST(RewriteReal, ItemsAlreadyInTheOutputForm) {
   };
   for (const auto& c : cases) {
     const char* e = c.item + std::strlen(c.item);
-    EXPECT_EQ(tz::PutRealEnd(c.item, e) == e, c.put) << c.item;
+    EXPECT_EQ(tz::WrittenRealEnd(c.item, e) == e, c.put) << c.item;
     if (c.put) {
       EXPECT_EQ(tz::RealText(std::strtod(c.item, nullptr)), c.item) << c.item;
     }
@@ -194,7 +194,7 @@ TEST(RewriteReal, TheOutputFormAtTheStartOfAText) {
       {"1.50 ", -1}, {"-0.5", 4}, {"", -1},    {"-", -1},     {".5", -1},  {"1234567 ", -1},
   };
   for (const auto& c : cases) {
-    const char* end = tz::PutRealEnd(c.text, c.text + std::strlen(c.text));
+    const char* end = tz::WrittenRealEnd(c.text, c.text + std::strlen(c.text));
     EXPECT_EQ(end == nullptr ? -1 : static_cast<int>(end - c.text), c.end) << c.text;
   }
 }

@@ -42,11 +42,11 @@
 #include <vector>
 
 #include "dorvask.h"
-#include "linereader.h"
 #include "nopath.h"
 #include "outfile.h"
 #include "toolframe.h"
 #include "tzcheck.h"
+#include "tzcursor.h"
 #include "tzdefs.h"
 #include "tzfastio.h"
 #include "tzfile.h"
@@ -161,7 +161,7 @@ class InputLines {
   }
 
  private:
-  tzframe::LineReader lines_;
+  tz::LineReader lines_;
   bool ended_ = false;
 };
 
@@ -179,24 +179,21 @@ class ContentLines {
   InputLines& in_;
 };
 
-// A whole item as a 32-bit integer (an optional sign, decimal digits).
-bool ParseLong(std::string_view s, Long& v) {
-  if (!s.empty() && s[0] == '+') s.remove_prefix(1);
-  if (s.empty() || s[0] == '+') return false;
-  return tz::ReadLong(s.data(), s.data() + s.size(), v) == s.data() + s.size();
-}
+// The items of a record line: separated by blanks, tabs and carriage
+// returns.
+using RecordItems = tz::ItemCursor<tz::Blanks::kLineBlanks>;
 
 // The blank-separated items of a record line, read one by one and written
 // again at out in the output form, each followed by a blank unless it is
 // the last of the record. An item already in the output form is copied as
 // it stands. Once an item cannot be read (none is left, or it is not of
 // the kind asked for), nothing more is read and Ok() is false.
-class Record {
+class RecordRewriter {
  public:
-  Record(std::string_view s, char* out) : c_(s.data()), e_(s.data() + s.size()), p_(out) {}
+  RecordRewriter(std::string_view s, char* out) : items_(s), p_(out) {}
 
-  void Integer(Long& v) { Put(ok_ ? ReadInteger(v) : nullptr, true); }
-  void Real(bool last = false) { Put(ok_ ? ReadReal() : nullptr, !last); }
+  void Integer(Long& v) { Put(ok_ ? RewriteInteger(v) : nullptr, true); }
+  void Real(bool last = false) { Put(ok_ ? RewriteReal() : nullptr, !last); }
   bool Ok() const { return ok_; }
   // The end of the text written.
   char* End() const { return p_; }
@@ -211,44 +208,25 @@ class Record {
     if (blank) *p_++ = ' ';
   }
   // An optional sign and decimal digits within the range of 32 bits.
-  char* ReadInteger(Long& v) {
-    if (!Start()) return nullptr;
-    const char* const b = c_;
-    const char* const digits = (*b == '-' || *b == '+') ? b + 1 : b;
-    if (digits == e_ || !tz::IsDigit(*digits)) return nullptr;
-    const char* const c = tz::ReadLong(*b == '+' ? digits : b, e_, v);
-    if (c == nullptr || !Ends(c)) return nullptr;
-    c_ = c;
+  char* RewriteInteger(Long& v) {
+    if (!items_.Integer(v)) return nullptr;
+    const std::string_view item = items_.Item();
     // Written as it stands unless a sign or leading zeros make it differ.
-    if (*b != '+' && *digits != '0' && c - b <= 11) return tz::PutShort(p_, Item(b, c));
+    const bool minus = item[0] == '-';
+    if (item[0] != '+' && item[minus] != '0' && item.size() <= 11) return tz::CopyItem16(p_, item);
     return tz::PutInt(p_, v);
   }
   // A real; one already in the output form ("%g" of at most six digits
   // without an exponent, at most 12 characters) is copied.
-  char* ReadReal() {
-    if (!Start()) return nullptr;
-    const char* const b = c_;
-    const char* c = tz::PutRealEnd(b, e_);
-    if (c != nullptr && Ends(c)) {
-      c_ = c;
-      return tz::PutShort(p_, Item(b, c));
-    }
-    c = b;
-    while (c != e_ && !tz::IsBlank(*c)) ++c;
-    c_ = c;
-    return tz::RewriteReal(p_, Item(b, c));
+  char* RewriteReal() {
+    if (!items_.More()) return nullptr;
+    const char* const c = tz::WrittenRealEnd(items_.Here(), items_.End());
+    if (c != nullptr && items_.Ends(c)) return tz::CopyItem16(p_, items_.Take(c));
+    std::string_view item;
+    items_.Next(item);
+    return tz::RewriteReal(p_, item);
   }
-  static std::string_view Item(const char* b, const char* c) {
-    return std::string_view(b, static_cast<std::size_t>(c - b));
-  }
-  bool Ends(const char* c) const { return c == e_ || tz::IsBlank(*c); }
-  // Past the blanks; false at the end of the record.
-  bool Start() {
-    while (c_ != e_ && tz::IsBlank(*c_)) ++c_;
-    return c_ != e_;
-  }
-  const char* c_;
-  const char* e_;
+  RecordItems items_;
   char* p_;
   bool ok_ = true;
 };
@@ -293,50 +271,31 @@ struct RecordText {
   std::uint32_t headLen, len;
 };
 
-// The items of a line that has been read as a record, as numbers.
-class Items {
- public:
-  explicit Items(std::string_view s) : c_(s.data()), e_(s.data() + s.size()) {}
-  Long Integer() {
-    std::string_view t = Next();
-    Long v = 0;
-    tz::ReadLong(t.data(), t.data() + t.size(), v);
-    return v;
-  }
-  double Real() {
-    std::string_view t = Next();
-    double v = 0;
-    tz::ReadReal(t.data(), t.data() + t.size(), v);
-    return v;
-  }
-
- private:
-  // The next item without a plus sign.
-  std::string_view Next() {
-    while (c_ != e_ && tz::IsBlank(*c_)) ++c_;
-    const char* b = c_;
-    while (c_ != e_ && !tz::IsBlank(*c_)) ++c_;
-    if (b != c_ && *b == '+') ++b;
-    return std::string_view(b, static_cast<std::size_t>(c_ - b));
-  }
-  const char* c_;
-  const char* e_;
-};
-
 // The edge of a record line; length, gradient and area -1.0 where the
 // attribute has none (for an attribute other than 1, 2 and 3 all three).
+// The line has been read as a record: its items are numbers.
 void ReadEdge(std::string_view line, Edge& e) {
-  Items it(line);
-  const Long num = it.Integer(), upperNode = it.Integer();
-  const double upx = it.Real(), upy = it.Real(), upz = it.Real();
-  const Long lowerNode = it.Integer();
-  const double lowx = it.Real(), lowy = it.Real(), lowz = it.Real();
-  const Int atr = it.Integer();
+  RecordItems it(line);
+  auto integer = [&it] {
+    Long v = 0;
+    it.Integer(v);
+    return v;
+  };
+  auto real = [&it] {
+    double v = 0;
+    it.Real(v);
+    return v;
+  };
+  const Long num = integer(), upperNode = integer();
+  const double upx = real(), upy = real(), upz = real();
+  const Long lowerNode = integer();
+  const double lowx = real(), lowy = real(), lowz = real();
+  const Int atr = integer();
   double len = -1.0, grd = -1.0, area = -1.0;
   if (atr == 1 || atr == 3) {
-    len = it.Real();
-    grd = it.Real();
-    if (atr == 1) area = it.Real();
+    len = real();
+    grd = real();
+    if (atr == 1) area = real();
   }
   e.Init(num, upperNode, upx, upy, upz, lowerNode, lowx, lowy, lowz, atr, len, grd, area);
 }
@@ -512,7 +471,7 @@ class Builder {
 
  private:
   // What the builder keeps of a record's items as it reads them.
-  struct Items {
+  struct KeptItems {
     Long num = 0, upperNode = 0, lowerNode = 0;
     std::size_t headLen = 0;  // the output text up to the attribute
     char* end = nullptr;      // the end of the output text
@@ -522,8 +481,8 @@ class Builder {
   Long Count();
   void Records(Long n);
   void ReadRecord(Long i);
-  bool ReadItems(char* rec, Items& r, Long i);
-  void CheckEnds(const Items& r);
+  bool ReadItems(char* rec, KeptItems& r, Long i);
+  void CheckEnds(const KeptItems& r);
   void UniqueNumbers();
   void Lists();
   void WriteRecords();
@@ -593,10 +552,8 @@ Long Builder::Count() {
   const bool haveCount = in_.Next(line_);
   if (haveCount) {
     PutLine(line_);
-    std::string_view t = line_;
-    while (!t.empty() && tz::IsBlank(t.front())) t.remove_prefix(1);
-    while (!t.empty() && tz::IsBlank(t.back())) t.remove_suffix(1);
-    if (!ParseLong(t, n)) n = -1;
+    RecordItems count(line_);
+    if (!(count.Integer(n) && !count.More())) n = -1;
   }
   if (n < 0)
     run_.Report(521,
@@ -633,7 +590,7 @@ void Builder::ReadRecord(Long i) {
   // 13 items of at most 32 characters and a blank, and the 16 bytes an
   // item copied as it stands may write beyond its end.
   char* const rec = text_.Room(16 * 40);
-  Items r;
+  KeptItems r;
   if (!ReadItems(rec, r, i))
     run_.Report(560, {NthData(i), "the record cannot be read in " + run_.iName + ": " + Quoted(line_)}, true);
   CheckEnds(r);
@@ -656,8 +613,8 @@ void Builder::ReadRecord(Long i) {
 
 // The items of record i, written again at rec in the output form; false
 // when one cannot be read. An attribute other than 1, 2 and 3 is reported.
-bool Builder::ReadItems(char* rec, Items& r, Long i) {
-  Record items(line_, rec);
+bool Builder::ReadItems(char* rec, KeptItems& r, Long i) {
+  RecordRewriter items(line_, rec);
   Long atr = 0;
   items.Integer(r.num);
   items.Integer(r.upperNode);
@@ -682,7 +639,7 @@ bool Builder::ReadItems(char* rec, Items& r, Long i) {
 
 // The lists name an edge k as +k or -k, so the smallest long, which has no
 // negative of 32 bits, names none; an edge joins two nodes.
-void Builder::CheckEnds(const Items& r) {
+void Builder::CheckEnds(const KeptItems& r) {
   if (r.num == LONG_MIN32)
     run_.Report(583,
                 {"edge " + std::to_string(r.num) + " in " + run_.iName +

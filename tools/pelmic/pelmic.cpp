@@ -16,11 +16,11 @@
 #include <string_view>
 #include <vector>
 
-#include "linereader.h"
 #include "nopath.h"
 #include "outfile.h"
 #include "toolframe.h"
 #include "tzcheck.h"
+#include "tzcursor.h"
 #include "tzdefs.h"
 #include "tzdfstream.h"
 #include "tzfastio.h"
@@ -270,37 +270,7 @@ bool SortDistinct(std::vector<SortKey>& keys) {
 // The items of one record, read from the front of a line as the stream's
 // number extraction reads them: white space skipped, an optional sign, the
 // longest number that follows.
-class Items {
- public:
-  explicit Items(std::string_view line) : p(line.data()), end(line.data() + line.size()) {}
-  bool Integer(Long& v) { return Took(tz::ReadLong(Start(), end, v)); }
-  bool Real(double& v) {
-    const char* q = Start();
-    // The stream's extraction takes no "nan" or "inf": a real begins with a
-    // digit or a point, after an optional minus.
-    const char* r = (q < end && *q == '-') ? q + 1 : q;
-    if (r == end || (*r != '.' && !tz::IsDigit(*r))) return false;
-    return Took(tz::ReadReal(q, end, v));
-  }
-
- private:
-  // Past the white space and a plus sign (which from_chars does not take).
-  const char* Start() {
-    // White space: the blank and '\t', '\n', '\v', '\f', '\r' (9 to 13).
-    while (p < end && (*p == ' ' || static_cast<unsigned char>(*p - '\t') <= '\r' - '\t')) ++p;
-    const char* q = p;
-    if (q < end && *q == '+' && q + 1 < end && q[1] != '-') ++q;
-    return q;
-  }
-  // Moves past an item read up to q; false when none was (q null).
-  bool Took(const char* q) {
-    if (q == nullptr) return false;
-    p = q;
-    return true;
-  }
-  const char* p;
-  const char* end;
-};
+using RecordItems = tz::ItemCursor<tz::Blanks::kWhiteSpace>;
 
 // The text of a line as a C string shows it, for a report.
 std::string Text(std::string_view line) { return std::string(tz::UpToNul(line)); }
@@ -308,7 +278,7 @@ std::string Text(std::string_view line) { return std::string(tz::UpToNul(line));
 // The next data record; false at the end of the data section (the end of
 // the file or an empty line). Lines of blanks are skipped; a line is seen
 // as a C string, up to its first NUL character.
-bool NextRecord(tzframe::LineReader& in, std::string_view& line) {
+bool NextRecord(tz::LineReader& in, std::string_view& line) {
   for (;;) {
     if (!in.Next(line) || line.empty()) return false;
     if (!tz::BlankOnly(tz::UpToNul(line))) return true;
@@ -317,7 +287,7 @@ bool NextRecord(tzframe::LineReader& in, std::string_view& line) {
 
 // The header: skips to "[Data Format Name]" and reads the format line into
 // line; whether it begins with format is the result.
-bool FormatLine(tzframe::LineReader& in, std::string_view& line, const char* format) {
+bool FormatLine(tz::LineReader& in, std::string_view& line, const char* format) {
   tz::SkipTo(in, line, "[Data Format Name]");
   in.Next(line);
   return tz::BeginsWith(line, format);
@@ -325,7 +295,7 @@ bool FormatLine(tzframe::LineReader& in, std::string_view& line, const char* for
 
 // Back to the start of a stream's copy for the second pass, which walks the
 // same header to the same data section as the first.
-bool RewindToData(tzframe::LineReader& in, const char* format) {
+bool RewindToData(tz::LineReader& in, const char* format) {
   in.Seek(0);
   std::string_view line;
   return FormatLine(in, line, format) && tz::SkipTo(in, line, "[Data]");
@@ -342,7 +312,7 @@ class Converter {
   // unfinished output, so that an earlier output stays as it was.
   [[noreturn]] void Fatal(int number, const std::string& reason) { tzframe::fatal(kUnit, number, reason); }
   // The format line of an input: the report when it is not format.
-  void CheckFormat(tzframe::LineReader& in, const TzDfstream& s, const char* format, const char* file,
+  void CheckFormat(tz::LineReader& in, const TzDfstream& s, const char* format, const char* file,
                    const std::string& name, int number, std::string reason);
   [[noreturn]] void BadEdgeRecord(std::string_view line, bool haveNumber, Long num) {
     if (haveNumber)
@@ -372,7 +342,7 @@ class Converter {
   std::string edgeName, nodeName, outName;
   TzDfstream nodes, edges;
   // The lines of the two streams, read in blocks of 256 kB.
-  tzframe::LineReader nodeLines{nodes, kLineBlock}, edgeLines{edges, kLineBlock};
+  tz::LineReader nodeLines{nodes, kLineBlock}, edgeLines{edges, kLineBlock};
   std::unique_ptr<char[]> outBuffer;  // declared before output, which uses it until closed
   tzframe::PendingOutput output;
   Long nodeMax = 0;
@@ -391,10 +361,10 @@ void Converter::CountNodes() {
 void Converter::CountEdges() {
   std::string_view line;
   while (NextRecord(edgeLines, line)) {
-    Items it(line);
+    RecordItems it(line);
     Long num = 0, up = 0, low = 0, atr = 0;
-    bool haveNumber = it.Integer(num);
-    if (!(haveNumber && it.Integer(up) && it.Integer(low) && it.Integer(atr)))
+    bool haveNumber = it.LeadingInteger(num);
+    if (!(haveNumber && it.LeadingInteger(up) && it.LeadingInteger(low) && it.LeadingInteger(atr)))
       BadEdgeRecord(line, haveNumber, num);
     if (atr == 1)
       ++numBBedges;
@@ -410,11 +380,11 @@ void Converter::ReadNodes() {
   std::string_view line;
   Long k = 0;
   while (NextRecord(nodeLines, line)) {
-    Items it(line);
+    RecordItems it(line);
     Long num = 0, atr = 0;
     double x = 0, y = 0, z = 0, area = -1.0;
-    if (!(it.Integer(num) && it.Integer(atr) && it.Real(x) && it.Real(y) && it.Real(z) &&
-          (atr != 1 || it.Real(area))))
+    if (!(it.LeadingInteger(num) && it.LeadingInteger(atr) && it.LeadingReal(x) && it.LeadingReal(y) &&
+          it.LeadingReal(z) && (atr != 1 || it.LeadingReal(area))))
       Fatal(ERR_NODE_RECORD, "a node record in " + nodeName + " cannot be read: " + Text(line));
     TZ_CHECK(k < nodeMax, kUnit, "k < nodeMax");
     nodeArray[k].Init(num, atr, x, y, z, area);
@@ -431,16 +401,16 @@ void Converter::ReadEdges() {
   Long total = static_cast<Long>(edgeArray.size());
   Long k = 0;
   while (NextRecord(edgeLines, line)) {
-    Items it(line);
+    RecordItems it(line);
     Long num = 0, iNode = 0, oNode = 0, atr = 0;
-    bool haveNumber = it.Integer(num);
-    if (!(haveNumber && it.Integer(iNode) && it.Integer(oNode) && it.Integer(atr)))
+    bool haveNumber = it.LeadingInteger(num);
+    if (!(haveNumber && it.LeadingInteger(iNode) && it.LeadingInteger(oNode) && it.LeadingInteger(atr)))
       BadEdgeRecord(line, haveNumber, num);
     const Node* up = EndNode(iNode, num);
     const Node* down = EndNode(oNode, num);
     double len = -1.0, grd = -1.0, area = -1.0;
     if (atr != 2) {
-      if (!(it.Real(len) && (atr != 1 || it.Real(area)))) BadEdgeRecord(line, true, num);
+      if (!(it.LeadingReal(len) && (atr != 1 || it.LeadingReal(area)))) BadEdgeRecord(line, true, num);
       if (len == 0.0)
         Fatal(ERR_ZERO_LENGTH, "edge " + std::to_string(num) + " in " + edgeName + " has the length 0.");
       grd = (up->Z() - down->Z()) / len;
@@ -513,7 +483,7 @@ void Converter::Write() {
 // The format line of an input read through s: when it does not begin with
 // format, the report number with the reason lines and a line that says what
 // is wrong with the file when it cannot be read or has no format line.
-void Converter::CheckFormat(tzframe::LineReader& in, const TzDfstream& s, const char* format, const char* file,
+void Converter::CheckFormat(tz::LineReader& in, const TzDfstream& s, const char* format, const char* file,
                             const std::string& name, int number, std::string reason) {
   std::string_view line;
   if (FormatLine(in, line, format)) return;

@@ -21,7 +21,6 @@
 #include <string_view>
 #include <vector>
 
-#include "linereader.h"
 #include "nopath.h"
 #include "outfile.h"
 #include "toolframe.h"
@@ -35,8 +34,9 @@
 
 namespace {
 
-// What the output needs of one record of the input.
-struct Record {
+// What the output needs of one record of the input: the edge's number and
+// its areas.
+struct EdgeAreas {
   Long num;
   double area;    // own area of a slope edge, 0.0 for any other attribute
   double upArea;  // area draining into the upper end (versions 3 and 5)
@@ -45,7 +45,7 @@ struct Record {
 struct Network {
   int type = 0;    // the version of the input, 1 to 5
   Long count = 0;  // the header's number of edges, copied as it stands
-  std::vector<Record> records;
+  std::vector<EdgeAreas> records;
 };
 
 const char* const kUnit = "sarnolt.cpp";
@@ -127,7 +127,7 @@ bool SkipList(std::istream& is) {
 }
 
 // One record of version type; false when its items cannot be read.
-bool ReadRecord(std::string_view line, int type, Record& r) {
+bool ReadRecord(std::string_view line, int type, EdgeAreas& r) {
   std::istringstream is{std::string(tz::UpToNul(line))};
   Long node;
   double x, y, z;
@@ -160,7 +160,7 @@ std::string ReadNetwork(std::istream& in, const std::string& name, Network& net)
                                           "edge connection V.3", "edge connection V.4",
                                           "edge connection V.5"};
   const std::string invalid = "invalid data format.";
-  tzframe::LineReader lines(in);
+  tz::LineReader lines(in);
   std::string_view line;
   // The line after a key: a line with text (an empty line or the end of the
   // input is none).
@@ -178,13 +178,10 @@ std::string ReadNetwork(std::istream& in, const std::string& name, Network& net)
   // The records, to the end of the input or an empty line.
   while (valueLine()) {
     if (tz::BlankOnly(line)) continue;
-    Record r;
-    if (!ReadRecord(line, net.type, r)) {
-      std::string shown(tz::UpToNul(line));
-      if (!shown.empty() && shown.back() == '\r') shown.pop_back();  // a CRLF line end
+    EdgeAreas r;
+    if (!ReadRecord(line, net.type, r))
       return "cannot read record " + std::to_string(net.records.size() + 1) + " of " + name + ": \"" +
-             shown + "\"";
-    }
+             std::string(tz::WithoutCr(tz::UpToNul(line))) + "\"";  // without a CRLF line end's rest
     net.records.push_back(r);
   }
   return "";
@@ -315,7 +312,7 @@ void WriteOutput(const Network& net, const Values& v, const std::string& in,
   so << "[Data]\n";
 
   const bool fromRunoff = net.type == 3 || net.type == 5;
-  for (const Record& r : net.records) {
+  for (const EdgeAreas& r : net.records) {
     po << r.num << ' ' << v.man << ' ' << v.m << ' ' << v.ka << ' ' << v.D << ' ' << v.da << ' '
        << v.dm << ' ' << v.beta << ' ' << v.theta << ' ' << v.cmin << ' ' << v.Qlevel << ' '
        << v.eps << ' ' << v.ndiv << '\n';
