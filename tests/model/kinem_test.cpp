@@ -251,8 +251,8 @@ TEST(KinemDeathTest, ParameterChecks) {
       {"1000 5 0.01 0.03 4 300 0.5", "0\\.5 < mTheta && mTheta <= 1\\.0"},
       {"1000 5 0.01 0.03 4 300 1.01", "0\\.5 < mTheta && mTheta <= 1\\.0"},
       // Fewer node values than nodes.
-      {"1000 5 0.01 0.03 4 300 0.7\n0.4 0.4 0.4 0.4", "fscanf\\(fp, \"%lf\", &mK\\[i\\]\\) == 1"},
-      {"1000 5 0.01 0.03 1 300 0.7\n0.4 0.4 0.5", "fscanf\\(fp, \"%lf\", &mZ\\[i\\]\\) == 1"},
+      {"1000 5 0.01 0.03 4 300 0.7\n0.4 0.4 0.4 0.4", "std::fscanf\\(fp, \"%lf\", &mK\\[i\\]\\) == 1"},
+      {"1000 5 0.01 0.03 1 300 0.7\n0.4 0.4 0.5", "std::fscanf\\(fp, \"%lf\", &mZ\\[i\\]\\) == 1"},
   };
   for (const auto& c : cases) {
     EXPECT_DEATH(
@@ -348,7 +348,7 @@ TEST(KinemDeathTest, InitialStateErrors) {
         k.Set_parameter(p.get());
         k.Set_initial_state(s.get());
       },
-      "kinem\\.cpp:[0-9]+: Assertion `fscanf\\(fp, \"%lf\", &mQc\\[i\\]\\) == 1' failed\\.");
+      "kinem\\.cpp:[0-9]+: Assertion `std::fscanf\\(fp, \"%lf\", &mQc\\[i\\]\\) == 1' failed\\.");
 }
 
 // A channel whose parameters were never read (no block for it in the

@@ -133,8 +133,8 @@ const char* const kNumRead = "fscanf(fpTopo, \"%ld\", &num) == 1";
 const char* const kTmpRead = "fscanf(fpTopo, \"%d\", &tmp) == 1";
 const char* const kSlopeRead = "fscanf(fpTopo, \"%lf %lf %lf\", &wlen, &wgrd, &warea) == 3";
 const char* const kDistRead = "fscanf(fpTopo, \"%lf %lf\", &mDist, &mUpperArea) == 2";
-const char* const kSlopeFinite = "isfinite(wlen) && isfinite(wgrd) && isfinite(warea)";
-const char* const kDistFinite = "isfinite(mDist) && isfinite(mUpperArea)";
+const char* const kSlopeFinite = "std::isfinite(wlen) && std::isfinite(wgrd) && std::isfinite(warea)";
+const char* const kDistFinite = "std::isfinite(mDist) && std::isfinite(mUpperArea)";
 
 INSTANTIATE_TEST_SUITE_P(
     Assertions, TopographicDataDeathTest,

@@ -147,7 +147,7 @@ TEST_F(ElementTest, AnObjectRegisteredAsAPortThatIsNoPortFailsTheCheck) {
         e.Object::Init("e", 0);
         e.Construct();
       },
-      "element\\.h:[0-9]+: Assertion `registered port is a Port' failed");
+      "element\\.h:[0-9]+: Assertion `item != nullptr' failed");
 }
 
 // ---------------------------------------------------------------- object array

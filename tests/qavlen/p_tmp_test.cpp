@@ -491,7 +491,7 @@ TEST(SendDeathTest, DataBeforeSwitchStops) {
         Send<double> sp("sp", 0);
         sp.Send_data(10, 1.0);
       },
-      "p_tmp\\.cpp:[0-9]+: Assertion `port switched' failed\\.");
+      "p_tmp\\.cpp:[0-9]+: Assertion `Are_you_ready\\(\\) == YES' failed\\.");
   EXPECT_DEATH(
       {
         Send<double> sp("sp", 0);
@@ -499,13 +499,13 @@ TEST(SendDeathTest, DataBeforeSwitchStops) {
         char* cursor = &list[0];
         sp.Send_by_string(cursor);
       },
-      "p_tmp\\.cpp:[0-9]+: Assertion `port switched' failed\\.");
+      "p_tmp\\.cpp:[0-9]+: Assertion `Are_you_ready\\(\\) == YES' failed\\.");
   EXPECT_DEATH(
       {
         Send<double> sp("sp", 0);
         sp.Stock(new Data<double>());
       },
-      "send\\.cpp:[0-9]+: Assertion `port switched' failed\\.");
+      "send\\.cpp:[0-9]+: Assertion `buffer_made' failed\\.");
 }
 
 }  // namespace
