@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <limits>
 #include <sstream>
 
@@ -288,11 +289,13 @@ std::string Place(const std::string& path, Long edge, Long record, std::int64_t 
 
 // The place of a reader in one of the element's files while it lives: a
 // check that fails meanwhile first names the file, the record and the line
-// in the user's file. A record costs a store or two; the line is found only
-// for the report.
+// in the user's file, and a value of a record that is not a finite number
+// is refused in the element's report naming the same. A record costs a
+// store or two; the line is found only for the report.
 class Morvelan2d::ReadingPlace : public tz::CheckContext {
  public:
-  ReadingPlace(const std::string& path, FILE* copy) : path_(path), copy_(copy) {}
+  ReadingPlace(const Morvelan2d& element, const std::string& path, FILE* copy)
+      : element_(element), path_(path), copy_(copy) {}
   // The edge count, on the line that begins at `offset` of the copy (-1: the
   // file has no "[Number of Total Edges]").
   void Count(std::int64_t offset) {
@@ -309,6 +312,26 @@ class Morvelan2d::ReadingPlace : public tz::CheckContext {
   void Number(const Edge* edge) { edge_ = edge; }
   void Number(const Long* num) { num_ = num; }
 
+  // A value of the record just read, by its name in the report.
+  struct Value {
+    const char* name;
+    double value;
+  };
+  // The first of `values`, items 1, 2, ... of the record just read (item 0
+  // its edge number), that is not a finite number ("inf", "nan", or a
+  // number beyond the range of a double such as 1e999) is refused: the
+  // file is closed and the report at `position` names the file, the record,
+  // the line of the value and its name. end[i] holds the characters read
+  // through item i, the last one those of the whole record.
+  template <std::size_t N>
+  void RefuseNotFinite(int position, const int (&end)[N], std::initializer_list<Value> values) const {
+    int item = 1;
+    for (const Value& v : values) {
+      if (!std::isfinite(v.value)) RefuseValue(position, end, static_cast<int>(N), item, v.name);
+      item++;
+    }
+  }
+
   void Print(FILE* err) const override {
     if (record_ == 0) {
       const std::int64_t line = countAt_ < 0 ? 0 : dataFileLine(path_.c_str(), countAt_);
@@ -316,13 +339,25 @@ class Morvelan2d::ReadingPlace : public tz::CheckContext {
                    Place(path_, 0, 0, line).c_str());
       return;
     }
-    const Long edge = edge_ ? edge_->Num() : num_ ? *num_ : 0;
     const std::int64_t line = dataFileLine(path_.c_str(), std::ftell(copy_));
     std::fprintf(err, "%s: this record fails the check below\n",
-                 Place(path_, edge, record_, line).c_str());
+                 Place(path_, EdgeNumber(), record_, line).c_str());
   }
 
  private:
+  Long EdgeNumber() const { return edge_ ? edge_->Num() : num_ ? *num_ : 0; }
+
+  [[noreturn]] void RefuseValue(int position, const int* end, int items, int item,
+                                const char* name) const {
+    const std::int64_t start = std::ftell(copy_) - end[items - 1];
+    const std::int64_t line = dataFileLine(path_.c_str(), start + end[item] - 1);
+    const std::string text =
+        Place(path_, EdgeNumber(), record_, line) + ": " + name + " is not a finite number\n";
+    std::fclose(copy_);
+    element_.Fail(position, text);
+  }
+
+  const Morvelan2d& element_;
   const std::string& path_;
   FILE* copy_;
   Long record_ = 0;
@@ -342,18 +377,6 @@ std::int64_t LineAfter(FILE* f, const char* key, std::string& line) {
   const std::int64_t at = std::ftell(f);
   tz::ReadLine(f, line);
   return at;
-}
-
-// The report of a value that is not a finite number ("inf", "nan", or a
-// number beyond the range of a double such as 1e999): the record was just
-// read from `copy` with end[i] the characters read through its item i and
-// end[last] those of the whole record; `item` is the item refused. The
-// line is that of the value.
-std::string NotFinite(const std::string& path, FILE* copy, Long edge, Long record, const int* end,
-                      int last, int item, const char* name) {
-  const std::int64_t start = std::ftell(copy) - end[last];
-  const std::int64_t line = dataFileLine(path.c_str(), start + end[item] - 1);
-  return Place(path, edge, record, line) + ": " + name + " is not a finite number\n";
 }
 
 }  // namespace
@@ -480,7 +503,7 @@ void Morvelan2d::ShareUpperAreas() {
 void Morvelan2d::ReadNetwork() {
   FILE* fpTopo = dataFileOpen(topoFileName.c_str());
   TZ_CHECK_TEXT(fpTopo != nullptr, kUnit, "(fpTopo = dataFileOpen(s1)) != NULL");
-  ReadingPlace place(topoFileName, fpTopo);
+  ReadingPlace place(*this, topoFileName, fpTopo);
   std::string buf;
   mTopoDataType = 0;
   if (tz::SkipTo(fpTopo, "[Data Format Name]") && tz::ReadLine(fpTopo, buf)) {
@@ -553,16 +576,6 @@ void Morvelan2d::ReadEdgeFileHead(FILE* f, ReadingPlace& place, const std::strin
   tz::SkipTo(f, "[Data]");
 }
 
-void Morvelan2d::RefuseNotFinite(FILE* f, const std::string& path, Long num, Long record, const double* values,
-                                 const char* const* names, int count, const int* end, int last, int line) const {
-  for (int i = 0; i < count; i++) {
-    if (std::isfinite(values[i])) continue;
-    const std::string text = NotFinite(path, f, num, record, end, last, i + 1, names[i]);
-    std::fclose(f);
-    Fail(line, text);
-  }
-}
-
 Edge* Morvelan2d::RecordEdge(FILE* f, Long num, std::vector<char>& given, const std::string& path,
                              const char* what, int unknownLine, int twiceLine) const {
   Edge* e = FindEdge(num);
@@ -586,10 +599,8 @@ void Morvelan2d::ReadFlowParameters() {
   const std::string& s2 = paramFileName;
   FILE* fpParam = dataFileOpen(s2.c_str());
   TZ_CHECK_TEXT(fpParam != nullptr, kUnit, "(fpParam = dataFileOpen(s2)) != NULL");
-  ReadingPlace place(s2, fpParam);
+  ReadingPlace place(*this, s2, fpParam);
   ReadEdgeFileHead(fpParam, place, s2, "Morvelan Parameter Form", 712, 727);
-  static const char* const names[] = {"man", "m",     "ka",   "d",      "da", "dm",
-                                      "beta", "theta", "cmin", "Qlevel", "eps"};
   std::vector<char> given(static_cast<std::size_t>(numberOfEdges), 0);
   for (Long k = 0; k < numberOfEdges; k++) {
     Long num = 0;
@@ -608,8 +619,10 @@ void Morvelan2d::ReadFlowParameters() {
       Fail(759, "File: " + s2 + "\n");
     }
     place.Number(&num);
-    const double values[] = {man, m, ka, d, da, dm, beta, theta, cmin, Qlevel, eps};
-    RefuseNotFinite(fpParam, s2, num, k + 1, values, names, 11, end, 12, 763);
+    place.RefuseNotFinite(763, end,
+                          {{"man", man}, {"m", m}, {"ka", ka}, {"d", d}, {"da", da}, {"dm", dm},
+                           {"beta", beta}, {"theta", theta}, {"cmin", cmin}, {"Qlevel", Qlevel},
+                           {"eps", eps}});
     TZ_CHECK(num > 0, kUnit);
     TZ_CHECK(man > 0.0, kUnit);
     TZ_CHECK(m > 0.0, kUnit);
@@ -725,10 +738,8 @@ void Morvelan2d::RefuseTerminalFileOnAnInput() const {
 void Morvelan2d::ReadDischarges() {
   FILE* fpDis = dataFileOpen(edgeDisFileName.c_str());
   TZ_CHECK_TEXT(fpDis != nullptr, kUnit, "(fpDis = dataFileOpen(edgeDisFileName)) != NULL");
-  ReadingPlace place(edgeDisFileName, fpDis);
+  ReadingPlace place(*this, edgeDisFileName, fpDis);
   ReadEdgeFileHead(fpDis, place, edgeDisFileName, "Morvelan Initial State Form", 878, 893);
-  static const char* const names[] = {"the discharge at the upper end",
-                                      "the discharge at the lower end"};
   std::vector<char> given(static_cast<std::size_t>(numberOfEdges), 0);
   for (Long k = 0; k < numberOfEdges; k++) {
     Long num = 0;
@@ -740,8 +751,9 @@ void Morvelan2d::ReadDischarges() {
       Fail(911, "File: " + edgeDisFileName + "\n");
     }
     place.Number(&num);
-    const double values[] = {updis, lowdis};
-    RefuseNotFinite(fpDis, edgeDisFileName, num, k + 1, values, names, 2, end, 2, 915);
+    place.RefuseNotFinite(915, end,
+                          {{"the discharge at the upper end", updis},
+                           {"the discharge at the lower end", lowdis}});
     TZ_CHECK(num > 0, kUnit);
     TZ_CHECK(updis >= 0.0, kUnit);
     TZ_CHECK(lowdis >= 0.0, kUnit);

@@ -196,7 +196,7 @@ class Element : public Object {
   // Turns the registration list into a port array (for Construct).
   int Make_port_array(std::vector<Port*>& array, int& n);
   // Turns the registration list into an array of T; every object
-  // registered is a T (checked, the check named `condition`).
+  // registered is a T (checked).
   template <class T>
   int Make_typed_array(std::vector<T*>& array, int& n);
   // Creates / deletes the registration list.

@@ -566,7 +566,7 @@ int run_reach() {
 }
 
 TEST(KinemInTotalSystem, SteadyInflowsGiveTheirSumAtTheOutletFile) {
-  ftest::Temp_dir dir;
+  cli::Folder dir;
   std::string up = "# upstream inflow\n", lat = "# lateral inflow\n";
   for (int t = 0; t <= 7200; t += 300) {
     up += std::to_string(t) + " 1.5\n";
@@ -576,7 +576,7 @@ TEST(KinemInTotalSystem, SteadyInflowsGiveTheirSumAtTheOutletFile) {
   ftest::write_file(dir.file("lat.dat"), lat);
   ftest::write_file(dir.file("kinem.pmt"), parameters());
   ftest::write_file(dir.file("kinem.ist"), "0\n");
-  ftest::Outcome o = ftest::run(run_reach, dir.path(), "3600\n1800\ny\n");
+  cli::Result o = ftest::run(run_reach, dir.path(), "3600\n1800\ny\n");
   EXPECT_EQ(o.status, 11) << o.err;
   EXPECT_NE(o.out.find("[ch 0] 300 : 2.000000\n"), std::string::npos) << o.out;
   EXPECT_NE(o.out.find("[ch 0] 3600 : 2.000000\n"), std::string::npos) << o.out;
@@ -624,7 +624,7 @@ int run_reach_with_files() {
 // under its header, and the terminal-state file a run writes starts the
 // next run where the first one ended, from the node discharges it holds.
 TEST(KinemInTotalSystem, FrameworkFilesCarryTheChannelFromRunToRun) {
-  ftest::Temp_dir dir;
+  cli::Folder dir;
   std::string up = "# upstream inflow\n", lat = "# lateral inflow\n";
   for (int t = 0; t <= 7200; t += 300) {
     up += std::to_string(t) + " " + (t <= 1800 ? "1.5" : "2.5") + "\n";
@@ -634,7 +634,7 @@ TEST(KinemInTotalSystem, FrameworkFilesCarryTheChannelFromRunToRun) {
   ftest::write_file(dir.file("lat.dat"), lat);
   ftest::write_file(dir.file("reach.pmt"), "reach 0\n{\nKinem ch 0\n" + parameters() + "}\n");
   ftest::write_file(dir.file("reach.ist"), "reach 0\n0\n{\nKinem ch 0\n0\n}\n");
-  ftest::Outcome first = ftest::run(run_reach_with_files, dir.path(), "1800\n1800\ny\n");
+  cli::Result first = ftest::run(run_reach_with_files, dir.path(), "1800\n1800\ny\n");
   ASSERT_EQ(first.status, 11) << first.err;
   EXPECT_NE(first.out.find("[ch 0] 300 : 2.000000\n"), std::string::npos) << first.out;
   const std::string tst = ftest::read_file(dir.file("reach.tst"));
@@ -646,7 +646,7 @@ TEST(KinemInTotalSystem, FrameworkFilesCarryTheChannelFromRunToRun) {
   // The next run starts from that state; at 2100 the channel sees the
   // larger inflow, so its outflow rises from 2 towards 3.
   std::rename(dir.file("reach.tst").c_str(), dir.file("reach.ist").c_str());
-  ftest::Outcome second = ftest::run(run_reach_with_files, dir.path(), "1800\n1800\ny\n");
+  cli::Result second = ftest::run(run_reach_with_files, dir.path(), "1800\n1800\ny\n");
   ASSERT_EQ(second.status, 11) << second.err;
   EXPECT_EQ(second.out.find("[ch 0] 300 :"), std::string::npos) << second.out;
   const std::size_t at = second.out.find("[ch 0] 2100 : ");

@@ -28,9 +28,7 @@
 
 namespace {
 
-using ftest::Outcome;
 using ftest::read_file;
-using ftest::Temp_dir;
 using ftest::write_file;
 
 // Two slope edges draining into one river edge, the outlet (V.4). The points
@@ -72,7 +70,7 @@ FILE* Line(const std::string& text) {
   return f;
 }
 
-void WriteBasin(const Temp_dir& d, const std::string& net = kNet, const std::string& par = kPar,
+void WriteBasin(const cli::Folder& d, const std::string& net = kNet, const std::string& par = kPar,
                 const std::string& ini = kIni) {
   write_file(d.file("net.con"), net);
   write_file(d.file("par.dat"), par);
@@ -93,9 +91,9 @@ int Load(Morvelan2d& m, const std::string& pline = "60 net.con par.dat 0 0 500 5
 // --- loading -------------------------------------------------------------------
 
 TEST(Morvelan2dLoad, NetworkParametersAndInitialState) {
-  Temp_dir d;
+  cli::Folder d;
   WriteBasin(d);
-  Outcome o = ftest::run(
+  cli::Result o = ftest::run(
       [] {
         Morvelan2d m("morvelan2d", 0);
         Load(m);
@@ -117,10 +115,10 @@ TEST(Morvelan2dLoad, NetworkParametersAndInitialState) {
 }
 
 TEST(Morvelan2dLoad, ShortFormatNamesAreAccepted) {
-  Temp_dir d;
+  cli::Folder d;
   WriteBasin(d, kNet, ParamFile("Morvelan Parameter Form", 3, {1, 2, 3}),
              InitFile("Morvelan Initial State Form", 3, {3, 2, 1}));
-  Outcome o = ftest::run(
+  cli::Result o = ftest::run(
       [] {
         Morvelan2d m("morvelan2d", 0);
         Load(m);
@@ -142,9 +140,9 @@ class Morvelan2dLoadFailure : public ::testing::TestWithParam<LoadFailure> {};
 
 TEST_P(Morvelan2dLoadFailure, ReportsAndStops) {
   const LoadFailure& c = GetParam();
-  Temp_dir d;
+  cli::Folder d;
   WriteBasin(d, c.net, c.par, c.ini);
-  Outcome o = ftest::run(
+  cli::Result o = ftest::run(
       [&c] {
         Morvelan2d m("morvelan2d", 0);
         Load(m, c.pline, c.iline);
@@ -239,9 +237,9 @@ class Morvelan2dReports : public ::testing::TestWithParam<ReportCase> {};
 TEST_P(Morvelan2dReports, InFull) {
   const ReportCase& c = GetParam();
   qtest::Qavlensdir explain(qtest::explain_dir().c_str());
-  Temp_dir d;
+  cli::Folder d;
   WriteBasin(d, kNet, c.par, c.ini);
-  Outcome o = ftest::run(
+  cli::Result o = ftest::run(
       [] {
         Morvelan2d m("morvelan2d", 0);
         Load(m);
@@ -300,7 +298,7 @@ class Morvelan2dChecks : public ::testing::TestWithParam<CheckCase> {};
 
 TEST_P(Morvelan2dChecks, StopsWithTheCondition) {
   const CheckCase& c = GetParam();
-  Temp_dir d;
+  cli::Folder d;
   const std::string net =
       "[Data Format Name]\nedge connection V.2\n[Number of Total Edges]\n1\n[Data]\n"
       "1 1 1 0 0 0 1 10 0.1 100\n";
@@ -365,7 +363,7 @@ TEST(Morvelan2dChecks, CountsAndDischargeRecords) {
        "lowdis >= 0\\.0"},
   };
   for (const auto& c : cases) {
-    Temp_dir d;
+    cli::Folder d;
     WriteBasin(d, c.net, c.par, c.ini);
     EXPECT_DEATH(
         {
@@ -383,7 +381,7 @@ TEST(Morvelan2dLoad, EdgeCountBeyondTheFileStopsAtTheMissingRecordWithoutReservi
   // the element reserve its edges first (without a sanitizer the address
   // space is limited to 1 GB, which 20 million edges would exceed).
   for (const char* count : {"20000000", "2147483647"}) {
-    Temp_dir d;
+    cli::Folder d;
     WriteBasin(d,
                std::string("[Data Format Name]\nedge connection V.4\n[Number of Total Edges]\n") + count +
                    "\n[Data]\n1 10 100 100 20 11 100 300 10 0 0 1 200 0.05 20000\n");
@@ -407,11 +405,11 @@ TEST(Morvelan2dLoad, EdgeCountBeyondTheFileStopsAtTheMissingRecordWithoutReservi
 TEST(Morvelan2dLoad, ParameterFileEndingBeforeItsRecordsStops) {
   // With the count right, no record twice and none unknown, every edge has
   // its record; a file that ends early is the remaining case.
-  Temp_dir d;
+  cli::Folder d;
   WriteBasin(d, kNet,
              "[Data Format Name]\nMorvelan Parameter Format\n[Number of Total Edges]\n3\n[Data]\n" +
                  std::string(kRec) + "\n");
-  Outcome o = ftest::run(
+  cli::Result o = ftest::run(
       [] {
         Morvelan2d m("morvelan2d", 0);
         Load(m);
@@ -469,9 +467,9 @@ std::string HandNet(const std::string& second, const std::string& count = "3",
 const char* const kSecondSlope = "2 12 300 100 20 11 100 300 10 0 2 -3 1 1 200 0.05 20000";
 
 TEST(Morvelan2dHandFiles, LoadAsTheFilesWithoutComments) {
-  Temp_dir d;
+  cli::Folder d;
   WriteBasin(d, HandNet(kSecondSlope), HandParams(0, ""), HandDischarges("0", "0"));
-  Outcome o = ftest::run(
+  cli::Result o = ftest::run(
       [] {
         Morvelan2d m("morvelan2d", 0);
         Load(m);
@@ -496,9 +494,9 @@ class Morvelan2dNotFinite : public ::testing::TestWithParam<NotFiniteCase> {};
 TEST_P(Morvelan2dNotFinite, IsRefusedNamingFileEdgeAndLine) {
   const NotFiniteCase& c = GetParam();
   qtest::Qavlensdir explain(qtest::explain_dir().c_str());
-  Temp_dir d;
+  cli::Folder d;
   WriteBasin(d, kNet, c.par, c.ini);
-  Outcome o = ftest::run(
+  cli::Result o = ftest::run(
       [] {
         Morvelan2d m("morvelan2d", 0);
         Load(m);
@@ -574,7 +572,7 @@ class Morvelan2dCheckPlace : public ::testing::TestWithParam<CheckPlace> {};
 // file, the record and the user's line.
 TEST_P(Morvelan2dCheckPlace, NamesFileRecordAndLineBeforeTheCondition) {
   const CheckPlace& c = GetParam();
-  Temp_dir d;
+  cli::Folder d;
   WriteBasin(d, c.net, c.par, c.ini);
   EXPECT_DEATH(
       {
@@ -635,7 +633,7 @@ class Morvelan2dTerminalFile : public ::testing::TestWithParam<OverwriteCase> {}
 TEST_P(Morvelan2dTerminalFile, ThatIsAnInputIsRefusedNamingBoth) {
   const OverwriteCase& c = GetParam();
   qtest::Qavlensdir explain(qtest::explain_dir().c_str());
-  Temp_dir d;
+  cli::Folder d;
   WriteBasin(d);
   std::filesystem::create_directory(d.file("sub"));
   for (std::size_t k = 0; k + 1 < c.links.size(); k += 2) {
@@ -647,7 +645,7 @@ TEST_P(Morvelan2dTerminalFile, ThatIsAnInputIsRefusedNamingBoth) {
     else
       std::filesystem::create_symlink(c.links[k + 1], d.file(link));
   }
-  Outcome o = ftest::run(
+  cli::Result o = ftest::run(
       [&c] {
         Morvelan2d m("morvelan2d", 0);
         Load(m, c.pline, c.iline);
@@ -683,10 +681,10 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Morvelan2dTerminalFile, AnEarlierTerminalFileIsNoInput) {
-  Temp_dir d;
+  cli::Folder d;
   WriteBasin(d);
   write_file(d.file("ini.dat.tst"), kIni);
-  Outcome o = ftest::run(
+  cli::Result o = ftest::run(
       [] {
         Morvelan2d m("morvelan2d", 0);
         Load(m);
@@ -716,11 +714,11 @@ class Morvelan2dLinks : public ::testing::TestWithParam<LinkCase> {};
 TEST_P(Morvelan2dLinks, AreToldOnceAfterTheNetworkIsRead) {
   const LinkCase& c = GetParam();
   qtest::Qavlensdir none(nullptr);
-  Temp_dir d;
+  cli::Folder d;
   const int n = static_cast<int>(c.nums.size());
   WriteBasin(d, c.net, ParamFile("Morvelan Parameter Format", n, c.nums),
              InitFile("Morvelan Initial State Format", n, c.nums));
-  Outcome o = ftest::run(
+  cli::Result o = ftest::run(
       [] {
         Morvelan2d m("morvelan2d", 0);
         Load(m);
@@ -783,9 +781,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(Morvelan2dLoad, InitialStateBeforeTheParametersIsRefusedWhenTheyCome) {
   qtest::Qavlensdir explain(qtest::explain_dir().c_str());
-  Temp_dir d;
+  cli::Folder d;
   WriteBasin(d);
-  Outcome o = ftest::run(
+  cli::Result o = ftest::run(
       [] {
         Morvelan2d m("morvelan2d", 0);
         FILE* i = Line(I);
@@ -835,7 +833,7 @@ class TestBasin : public Total_system {
   Morvelan2d m;
 };
 
-void WriteFrame(const Temp_dir& d, const std::string& pline = "60 net.con par.dat 0 0 500 500",
+void WriteFrame(const cli::Folder& d, const std::string& pline = "60 net.con par.dat 0 0 500 500",
                 const std::string& iline = "0 ini.dat") {
   write_file(d.file("t.pmt"), "TestBasin sys 0\n{\nMorvelan2d morvelan2d 0\n" + pline + "\n}\n");
   write_file(d.file("t.ist"), "TestBasin sys 0\n0\n{\nMorvelan2d morvelan2d 0\n" + iline + "\n}\n");
@@ -869,12 +867,12 @@ std::string Uniform(std::initializer_list<std::pair<int, double>> recs) {
 }
 
 TEST(Morvelan2dRun, StepsInterpolatesAndWritesTheTerminalFile) {
-  Temp_dir d;
+  cli::Folder d;
   WriteBasin(d);
   WriteFrame(d);
   // 0 mm/h at 0, 12 mm/h at 600: the step ending at 120 s gets 2.4 mm/h.
   write_file(d.file("rain.dat"), Uniform({{0, 0}, {600, 12}, {1200, 12}}));
-  Outcome o = ftest::run(RunBasin, d.path(), "600\n600\nY\n");
+  cli::Result o = ftest::run(RunBasin, d.path(), "600\n600\nY\n");
   ASSERT_EQ(o.status, 0) << o.err;
   EXPECT_NE(o.out.find("[morvelan2d 0] 60 : "), std::string::npos) << o.out;
   EXPECT_NE(o.out.find("   all_rain = 1.200000\n[morvelan2d 0] 120 : "), std::string::npos) << o.out;
@@ -924,7 +922,7 @@ TEST(Morvelan2dRun, InitialOutputWaitsForRainAtTheStart) {
   // No rain yet: the initial work cannot map the cells, the first step asks
   // for the rain and the run stops in the catch; once the file is there the
   // run goes on as if it had been there from the start.
-  Temp_dir d;
+  cli::Folder d;
   WriteBasin(d);
   WriteFrame(d);
   ftest::Dialogue dlg(RunBasin, d.path());
@@ -932,7 +930,7 @@ TEST(Morvelan2dRun, InitialOutputWaitsForRainAtTheStart) {
   ASSERT_TRUE(dlg.wait_for("Quit? [Y / N] : "));
   write_file(d.file("rain.dat"), Uniform({{0, 6}, {600, 6}, {1200, 6}}));
   dlg.send("N\n300\n300\nY\n");
-  Outcome o = dlg.finish();
+  cli::Result o = dlg.finish();
   ASSERT_EQ(o.status, 0) << o.err;
   EXPECT_NE(o.err.find("Cannot get data from rain.dat \n"), std::string::npos) << o.err;
   EXPECT_NE(o.err.find("# Error : Now in catch block"), std::string::npos);
@@ -942,22 +940,22 @@ TEST(Morvelan2dRun, InitialOutputWaitsForRainAtTheStart) {
   EXPECT_EQ(q[5].first, 300);
 
   // The same basin with the rain there from the start gives the same series.
-  Temp_dir d2;
+  cli::Folder d2;
   WriteBasin(d2);
   WriteFrame(d2);
   write_file(d2.file("rain.dat"), Uniform({{0, 6}, {600, 6}, {1200, 6}}));
-  Outcome o2 = ftest::run(RunBasin, d2.path(), "300\n300\nY\n");
+  cli::Result o2 = ftest::run(RunBasin, d2.path(), "300\n300\nY\n");
   ASSERT_EQ(o2.status, 0) << o2.err;
   EXPECT_EQ(read_file(d.file("q.out")), read_file(d2.file("q.out")));
   EXPECT_EQ(read_file(d.file("ini.dat.tst")), read_file(d2.file("ini.dat.tst")));
 }
 
 TEST(Morvelan2dRun, SteadyStateUnderConstantRain) {
-  Temp_dir d;
+  cli::Folder d;
   WriteBasin(d);
   WriteFrame(d);
   write_file(d.file("rain.dat"), Uniform({{0, 36}, {400000, 36}}));
-  Outcome o = ftest::run(RunBasin, d.path(), "360000\n360000\nY\n");
+  cli::Result o = ftest::run(RunBasin, d.path(), "360000\n360000\nY\n");
   ASSERT_EQ(o.status, 0) << o.err;
   auto q = cli::series(read_file(d.file("q.out")));
   ASSERT_FALSE(q.empty());
@@ -973,11 +971,11 @@ std::string Ones(int t, int rows, int cols) {
 }
 
 TEST(Morvelan2dRun, RainGridOfAnotherSizeStops) {
-  Temp_dir d;
+  cli::Folder d;
   WriteBasin(d);
   WriteFrame(d);
   write_file(d.file("rain.dat"), Uniform({{0, 5}, {120, 5}}) + "240 1 1 5\n");
-  Outcome o = ftest::run(RunBasin, d.path(), "300\n300\nY\n");
+  cli::Result o = ftest::run(RunBasin, d.path(), "300\n300\nY\n");
   EXPECT_EQ(o.status, 1);
   EXPECT_NE(o.err.find("E : morvelan2d-1.cpp : 1200 : "), std::string::npos) << o.err;
   EXPECT_NE(o.err.find("The rain grid of time 240 has 1 x 1 cells; the cells of the edges were found on a grid of 2 x 2.\n"),
@@ -990,7 +988,7 @@ TEST(Morvelan2dRun, RainGridOfAnotherSizeStops) {
 TEST(Morvelan2dRun, OutflowIsSummedOverTheOutlets) {
   // Version 3: two slope edges, each into its own outlet river edge; the
   // distribution rates and upper areas come from the file.
-  Temp_dir d;
+  cli::Folder d;
   WriteBasin(d,
              "[Data Format Name]\nedge connection V.3\n[Number of Total Edges]\n4\n[Data]\n"
              "1 100 200 10 0 1 -2 1 200 0.05 20000 1 0\n"
@@ -1001,7 +999,7 @@ TEST(Morvelan2dRun, OutflowIsSummedOverTheOutlets) {
              InitFile("Morvelan Initial State Format", 4, {4, 3, 2, 1}));
   WriteFrame(d);
   write_file(d.file("rain.dat"), Uniform({{0, 36}, {400000, 36}}));
-  Outcome o = ftest::run(RunBasin, d.path(), "360000\n360000\nY\n");
+  cli::Result o = ftest::run(RunBasin, d.path(), "360000\n360000\nY\n");
   ASSERT_EQ(o.status, 0) << o.err;
   EXPECT_NE(o.out.find("\ttotal area: 30000(m2)\n"), std::string::npos);
   auto q = cli::series(read_file(d.file("q.out")));
@@ -1023,12 +1021,12 @@ class Morvelan2dCells : public ::testing::TestWithParam<CellCase> {};
 
 TEST_P(Morvelan2dCells, FindsTheCellOrStops) {
   const CellCase& c = GetParam();
-  Temp_dir d;
+  cli::Folder d;
   WriteBasin(d);
   WriteFrame(d, c.pline);
   write_file(d.file("rain.dat"), c.rain);
   // A run that stops at its initial work reads no answers.
-  Outcome o = ftest::run(RunBasin, d.path(), c.status == 0 ? "60\n60\nY\n" : "");
+  cli::Result o = ftest::run(RunBasin, d.path(), c.status == 0 ? "60\n60\nY\n" : "");
   EXPECT_EQ(o.status, c.status) << o.err;
   if (c.status == 0)
     EXPECT_NE(o.out.find(c.expected), std::string::npos) << o.out;
@@ -1067,11 +1065,11 @@ TEST(Morvelan2dRun, CellsOfNoSlopeEdgeDoNotEnterTheBasinRain) {
   // Cells of 100 m: the slope edges lie in cells (1, 2) and (2, 2), the
   // river edge keeps cell (0, 0), which holds no number (a radar's missing
   // value): the basin's rain is that of the slopes.
-  Temp_dir d;
+  cli::Folder d;
   WriteBasin(d);
   WriteFrame(d, "60 net.con par.dat 0 0 100 100");
   write_file(d.file("rain.dat"), "0 3 3 nan 1 1 1 1 1 1 1 1\n600 3 3 inf 2 2 2 2 2 2 2 2\n");
-  Outcome o = ftest::run(RunBasin, d.path(), "120\n120\nY\n");
+  cli::Result o = ftest::run(RunBasin, d.path(), "120\n120\nY\n");
   ASSERT_EQ(o.status, 0) << o.err;
   EXPECT_NE(o.out.find("   all_rain = 1.100000\n[morvelan2d 0] 120 : 0.000000   all_rain = 1.200000\n"),
             std::string::npos)
@@ -1102,11 +1100,11 @@ TEST(Morvelan2dRun, CellSearchReportsInFull) {
        "which is located at [100.000000, 200.000000].\n" + descr},
   };
   for (const Case& c : cases) {
-    Temp_dir d;
+    cli::Folder d;
     WriteBasin(d);
     WriteFrame(d, c.pline);
     write_file(d.file("rain.dat"), c.rain);
-    Outcome o = ftest::run(RunBasin, d.path());
+    cli::Result o = ftest::run(RunBasin, d.path());
     EXPECT_EQ(o.status, 1) << o.err;
     // The report ends the error stream.
     const std::size_t at = o.err.find("E : morvelan2d-1.cpp : ");
@@ -1116,7 +1114,7 @@ TEST(Morvelan2dRun, CellSearchReportsInFull) {
 }
 
 TEST(Morvelan2dRun, NetworkWithoutSlopeEdges) {
-  Temp_dir d;
+  cli::Folder d;
   WriteBasin(d,
              "[Data Format Name]\nedge connection V.4\n[Number of Total Edges]\n1\n[Data]\n"
              "5 1 0 0 1 2 0 10 0 0 0 2\n",
@@ -1124,7 +1122,7 @@ TEST(Morvelan2dRun, NetworkWithoutSlopeEdges) {
              "[Data Format Name]\nMorvelan Initial State Format\n[Number of Total Edges]\n1\n[Data]\n5 0.5 0.5\n");
   WriteFrame(d);
   write_file(d.file("rain.dat"), Uniform({{0, 5}, {600, 5}}));
-  Outcome o = ftest::run(RunBasin, d.path(), "60\n60\nY\n");
+  cli::Result o = ftest::run(RunBasin, d.path(), "60\n60\nY\n");
   ASSERT_EQ(o.status, 0) << o.err;
   EXPECT_NE(o.out.find("\ttotal area: 0(m2)\n"), std::string::npos);
   EXPECT_NE(o.out.find("[morvelan2d 0] 60 : 0.000000   all_rain = 0.000000\n"), std::string::npos)
@@ -1157,12 +1155,12 @@ TEST(Morvelan2dRun, ElementWithoutItsParametersStopsAtItsInitialWork) {
   // No block for the element in the parameter file: its initial-state line
   // waits for them, the initial work finds them never read.
   qtest::Qavlensdir explain(qtest::explain_dir().c_str());
-  Temp_dir d;
+  cli::Folder d;
   WriteBasin(d);
   WriteFrame(d);
   write_file(d.file("t.pmt"), "TestBasin sys 0\n{\n}\n");
   write_file(d.file("rain.dat"), Uniform({{0, 5}, {600, 5}}));
-  Outcome o = ftest::run(RunBasin, d.path());
+  cli::Result o = ftest::run(RunBasin, d.path());
   EXPECT_EQ(o.status, 1);
   const std::size_t at = o.err.find("E : morvelan2d-1.cpp : ");
   ASSERT_NE(at, std::string::npos) << o.err;
@@ -1173,26 +1171,26 @@ TEST(Morvelan2dRun, ElementWithoutItsParametersStopsAtItsInitialWork) {
 }
 
 TEST(Morvelan2dRun, ElementWithoutItsLinesStopsBeforeItsInitialOutput) {
-  Temp_dir d;
+  cli::Folder d;
   WriteBasin(d);
   write_file(d.file("t.pmt"), "TestBasin sys 0\n{\nMorvelan2d morvelan2d 0\n60 net.con par.dat 0 0 500 500\n}\n");
   write_file(d.file("t.ist"), "TestBasin sys 0\n0\n{\n}\n");
   write_file(d.file("rain.dat"), Uniform({{0, 5}, {600, 5}}));
-  Outcome o = ftest::run(RunBasin, d.path());
+  cli::Result o = ftest::run(RunBasin, d.path());
   EXPECT_EQ(o.status, 1);
   EXPECT_NE(o.err.find("E : morvelan2d-1.cpp : 1040 : "), std::string::npos) << o.err;
   EXPECT_NE(o.err.find("Its initial-state line was not read.\n"), std::string::npos);
 }
 
 TEST(Morvelan2dRun, TerminalFileThatCannotBeCreatedIsReported) {
-  Temp_dir d;
+  cli::Folder d;
   WriteBasin(d);
   std::filesystem::create_directory(d.file("sub"));
   write_file(d.file("sub/ini.dat"), kIni);
   WriteFrame(d, "60 net.con par.dat 0 0 500 500", "0 sub/ini.dat");
   write_file(d.file("rain.dat"), Uniform({{0, 5}, {600, 5}}));
   std::filesystem::create_directory(d.file("sub/ini.dat.tst"));  // a directory: cannot be a file
-  Outcome o = ftest::run(RunBasin, d.path(), "60\n60\nY\n");
+  cli::Result o = ftest::run(RunBasin, d.path(), "60\n60\nY\n");
   EXPECT_EQ(o.status, 0) << o.err;
   EXPECT_NE(o.err.find("E : morvelan2d-1.cpp : 1290 : Cannot open file 'sub/ini.dat.tst' (mode \"w\").\n"),
             std::string::npos)
@@ -1208,12 +1206,12 @@ TEST(Morvelan2dRun, TerminalFileThatCannotBeWrittenIsReportedAndCutBack) {
   const std::string report = "E : morvelan2d-1.cpp : 1295 : Cannot write file 'ini.dat.tst'.\n"
                              "    Morvelan2d morvelan2d 0\n";
   for (bool full : {true, false}) {
-    Temp_dir d;
+    cli::Folder d;
     WriteBasin(d);
     if (full) {
       ASSERT_EQ(symlink("/dev/full", d.file("ini.dat.tst").c_str()), 0);
     }
-    Outcome o = ftest::run(
+    cli::Result o = ftest::run(
         [full] {
           Morvelan2d m("morvelan2d", 0);
           Load(m);

@@ -1382,8 +1382,8 @@ TEST(Tmorvelan2dRun, FrameworkCheckFailuresEndWithStatus1BeforeAnyFile) {
       {tmorvelan2d::Run<FailingSystem<Stage::ready>>, "\n# Failure : Are_you_ready.\ndestroyed\n"},
   };
   for (const auto& c : cases) {
-    ftest::Temp_dir d;  // no files: reading any would be reported
-    ftest::Outcome o = ftest::run(c.run, d.path());
+    cli::Folder d;  // no files: reading any would be reported
+    cli::Result o = ftest::run(c.run, d.path());
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.out, c.out);
     EXPECT_EQ(o.err, "");

@@ -17,9 +17,7 @@
 
 namespace ftest {
 
-// Folders, files and children are the command-line harness's.
-using Temp_dir = cli::Folder;
-using Outcome = cli::Result;
+// Files and children are the command-line harness's.
 using cli::append_file;
 using cli::exists;
 using cli::read_file;
@@ -84,7 +82,7 @@ class Dialogue : public cli::Child {
 };
 
 // Runs body in dir with the whole standard input given at once.
-inline Outcome run(const std::function<int()>& body, const std::string& dir, const std::string& input = "") {
+inline cli::Result run(const std::function<int()>& body, const std::string& dir, const std::string& input = "") {
   Dialogue d(body, dir);
   d.send(input);
   return d.finish();
