@@ -325,6 +325,11 @@ std::string RowName(const testing::TestParamInfo<cli::Case>& info) { return info
 
 const std::string kOneUp = "0 1 0\n";
 
+// A state line of 3 divisions for a channel of 4.
+cli::Case OtherDivisions(const std::string& name) {
+  return Ch(name, kOneUp).file("ch.pmt", parameters()).file("ch.ist", "600 3\n1 1 1 1\n");
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Refusals, KinemRead,
     testing::Values(
@@ -334,10 +339,7 @@ INSTANTIATE_TEST_SUITE_P(
         Checked(Ch("one_port_count", "0 1\n"), "fscanf(fp, \"%d %d\", &wNumUpInflow, &wNumLateral) == 2"),
         Reported(Ch("short_parameter_line", "2 1 0\n").file("ch.pmt", "1000 5 0.01 0.03 4 300\n"), 99,
                  "Kinem ch 2"),
-        Reported(Ch("initial_state_of_other_divisions", kOneUp)
-                     .file("ch.pmt", parameters())
-                     .file("ch.ist", "600 3\n1 1 1 1\n"),
-                 176, "Kinem ch 0"),
+        Reported(OtherDivisions("initial_state_of_other_divisions"), 176, "Kinem ch 0"),
         Reported(Ch("initial_state_without_a_time", kOneUp)
                      .file("ch.pmt", parameters())
                      .file("ch.ist", "# no time here\nstart\n"),
@@ -353,10 +355,8 @@ INSTANTIATE_TEST_SUITE_P(
         // unread parameters.
         Reported(Ch("initial_output_without_parameters", "1 0 0\n").file("ch.ist", "600 0\n2.5\n"), 230,
                  "Kinem ch 1"),
-        Explained(Ch("initial_state_of_other_divisions_explained", kOneUp)
-                      .file("ch.pmt", parameters())
-                      .file("ch.ist", "600 3\n1 1 1 1\n"),
-                  176, "The initial state of the channel element"),
+        Explained(OtherDivisions("initial_state_of_other_divisions_explained"), 176,
+                  "The initial state of the channel element"),
         Explained(Ch("initial_output_without_parameters_explained", "0 0 0\n"), 230,
                   "The channel element has no parameters")),
     RowName);

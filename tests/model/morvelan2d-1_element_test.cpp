@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -112,26 +113,26 @@ int LoadElement() {
 }
 
 // A row on the small basin: its connection, parameter and initial
-// discharge files and the element's two lines, each replaced by a later
-// file() of the same name.
-cli::Case Basin(const std::string& name) {
-  return cli::Case(name)
-      .file("net.con", kNet)
-      .file("par.dat", kPar)
-      .file("ini.dat", kIni)
-      .file("p.line", P)
-      .file("i.line", I);
+// discharge files, each replaced by a later file() of the same name.
+cli::Case BasinFiles(const std::string& name) {
+  return cli::Case(name).file("net.con", kNet).file("par.dat", kPar).file("ini.dat", kIni);
 }
 
-// Every table of rows below loads the element in a folder of its own; the
-// reports are not explained unless the row sets QAVLENSDIR.
-class Morvelan2dLoading : public ::testing::TestWithParam<cli::Case> {};
+// The same with the element's two lines.
+cli::Case Basin(const std::string& name) { return BasinFiles(name).file("p.line", P).file("i.line", I); }
 
-TEST_P(Morvelan2dLoading, AsTheRowSays) {
+// A row in a folder of its own run by `body`; the reports are not
+// explained unless the row sets QAVLENSDIR.
+void CheckRow(const std::function<int()>& body, const cli::Case& c) {
   qtest::Qavlensdir none(nullptr);
   cli::Folder d;
-  ftest::check(LoadElement, d, GetParam());
+  ftest::check(body, d, c);
 }
+
+// Every table of rows below loads the element.
+class Morvelan2dLoading : public ::testing::TestWithParam<cli::Case> {};
+
+TEST_P(Morvelan2dLoading, AsTheRowSays) { CheckRow(LoadElement, GetParam()); }
 
 std::string RowName(const ::testing::TestParamInfo<cli::Case>& info) { return info.param.name(); }
 
@@ -879,24 +880,16 @@ TEST(Morvelan2dRun, OutflowIsSummedOverTheOutlets) {
 // framework's files with the element's lines and the rain; the answers
 // are the row's input.
 cli::Case Framed(const std::string& name, const std::string& pline, const std::string& rain) {
-  return cli::Case(name)
-      .file("net.con", kNet)
-      .file("par.dat", kPar)
-      .file("ini.dat", kIni)
+  return BasinFiles(name)
       .file("t.pmt", "TestBasin sys 0\n{\nMorvelan2d morvelan2d 0\n" + pline + "\n}\n")
       .file("t.ist", "TestBasin sys 0\n0\n{\nMorvelan2d morvelan2d 0\n0 ini.dat\n}\n")
       .file("rain.dat", rain);
 }
 
-// Every row runs the test system in a folder of its own; the reports are
-// not explained unless the row sets QAVLENSDIR.
+// Every row runs the test system.
 class Morvelan2dRunning : public ::testing::TestWithParam<cli::Case> {};
 
-TEST_P(Morvelan2dRunning, AsTheRowSays) {
-  qtest::Qavlensdir none(nullptr);
-  cli::Folder d;
-  ftest::check(RunBasin, d, GetParam());
-}
+TEST_P(Morvelan2dRunning, AsTheRowSays) { CheckRow(RunBasin, GetParam()); }
 
 // The cell of every slope edge is found, or the run stops at its initial
 // work (reading no answers) with the report.
