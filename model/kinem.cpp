@@ -75,8 +75,8 @@ int Kinem::Init(const char* name, int number, int nUp, int nLat) {
 
 int Kinem::Init(const char* name, int number, FILE* fp) {
   int wNumUpInflow = 0, wNumLateral = 0;
-  TZ_CHECK(fp != nullptr && std::fscanf(fp, "%d %d", &wNumUpInflow, &wNumLateral) == 2, kUnit,
-           "fscanf(fp, \"%d %d\", &wNumUpInflow, &wNumLateral) == 2");
+  TZ_CHECK_TEXT(fp != nullptr && std::fscanf(fp, "%d %d", &wNumUpInflow, &wNumLateral) == 2, kUnit,
+                "fscanf(fp, \"%d %d\", &wNumUpInflow, &wNumLateral) == 2");
   return Init(name, number, wNumUpInflow, wNumLateral);
 }
 
@@ -98,22 +98,22 @@ int Kinem::Set_parameter(FILE* fp) {
     Report("kinem.cpp", 99);
     tz::stop(1);
   }
-  TZ_CHECK(mL > 0.0, kUnit, "mL > 0.0");
-  TZ_CHECK(mB > 0.0, kUnit, "mB > 0.0");
-  TZ_CHECK(mG > 0.0, kUnit, "mG > 0.0");
-  TZ_CHECK(mMan > 0.0, kUnit, "mMan > 0.0");
-  TZ_CHECK(mDiv > 0, kUnit, "mDiv > 0");
-  TZ_CHECK(mDt > 0, kUnit, "mDt > 0");
-  TZ_CHECK(0.5 < mTheta && mTheta <= 1.0, kUnit, "0.5 < mTheta && mTheta <= 1.0");
+  TZ_CHECK(mL > 0.0, kUnit);
+  TZ_CHECK(mB > 0.0, kUnit);
+  TZ_CHECK(mG > 0.0, kUnit);
+  TZ_CHECK(mMan > 0.0, kUnit);
+  TZ_CHECK(mDiv > 0, kUnit);
+  TZ_CHECK(mDt > 0, kUnit);
+  TZ_CHECK(0.5 < mTheta && mTheta <= 1.0, kUnit);
   mDx = mL / mDiv;
   mG = std::sin(std::atan(mG));
 
   const std::size_t nodes = static_cast<std::size_t>(mDiv) + 1;
   for (std::vector<double>* a : {&mK, &mZ, &mAlpha, &mM, &mQc, &mQn, &mAc, &mAn}) a->assign(nodes, 0.0);
   for (std::size_t i = 0; i < nodes; ++i)
-    TZ_CHECK(std::fscanf(fp, "%lf", &mK[i]) == 1, kUnit, "fscanf(fp, \"%lf\", &mK[i]) == 1");
+    TZ_CHECK(std::fscanf(fp, "%lf", &mK[i]) == 1, kUnit);
   for (std::size_t i = 0; i < nodes; ++i)
-    TZ_CHECK(std::fscanf(fp, "%lf", &mZ[i]) == 1, kUnit, "fscanf(fp, \"%lf\", &mZ[i]) == 1");
+    TZ_CHECK(std::fscanf(fp, "%lf", &mZ[i]) == 1, kUnit);
   for (std::size_t i = 0; i < nodes; ++i) {
     mAlpha[i] = std::sqrt(mG) * std::pow(mK[i], kManningExponent) * (1 / mMan);
     mM[i] = mZ[i] * kManningExponent + 1;
@@ -146,7 +146,7 @@ int Kinem::Set_initial_state(FILE* fp) {
     const std::size_t nodes = static_cast<std::size_t>(mDiv) + 1;
     if (mQc.size() != nodes) mQc.assign(nodes, 0.0);
     for (std::size_t i = 0; i < nodes; ++i)
-      TZ_CHECK(std::fscanf(fp, "%lf", &mQc[i]) == 1, kUnit, "fscanf(fp, \"%lf\", &mQc[i]) == 1");
+      TZ_CHECK(std::fscanf(fp, "%lf", &mQc[i]) == 1, kUnit);
   } else {
     initFlag = 0;
   }
@@ -240,7 +240,7 @@ int Kinem::Calculate() {
 }
 
 int Kinem::Save_terminal_state(FILE* fp) {
-  TZ_CHECK(fp != nullptr, kUnit, "fp != NULL");
+  TZ_CHECK_TEXT(fp != nullptr, kUnit, "fp != NULL");
   std::fprintf(fp, "%d %d\n", current_time, mDiv);
   for (std::size_t i = 0; i < mQc.size(); ++i) std::fprintf(fp, "%f ", mQc[i]);
   std::fprintf(fp, "\n");

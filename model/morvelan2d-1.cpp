@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <limits>
 #include <sstream>
 
@@ -39,7 +40,7 @@ void Edge::TopographicData(FILE* fpTopo, int type) {
 
 void Edge::ReadNumberAndPoint(FILE* fpTopo, int type) {
   std::fscanf(fpTopo, "%d", &mNum);
-  TZ_CHECK(mNum > 0, kUnit, "mNum > 0");
+  TZ_CHECK(mNum > 0, kUnit);
 
   if (type == 2 || type == 3) {
     std::fscanf(fpTopo, "%lf %lf %lf", &mX, &mY, &mZ);
@@ -64,12 +65,12 @@ void Edge::ReadUpperEdges(FILE* fpTopo) {
   // The list grows with the entries actually read, so a corrupt count ends
   // at the first missing entry instead of reserving memory for it.
   Long num = 0;
-  TZ_CHECK(std::fscanf(fpTopo, "%d", &numberOfUpperEdges) == 1, kUnit,
-           "fscanf(fpTopo, \"%d\", &numberOfUpperEdges) == 1");
-  TZ_CHECK(numberOfUpperEdges >= 0, kUnit, "numberOfUpperEdges >= 0");
+  TZ_CHECK_TEXT(std::fscanf(fpTopo, "%d", &numberOfUpperEdges) == 1, kUnit,
+                "fscanf(fpTopo, \"%d\", &numberOfUpperEdges) == 1");
+  TZ_CHECK(numberOfUpperEdges >= 0, kUnit);
   upperEdgeNumArray.clear();
   for (int i = 0; i < numberOfUpperEdges; i++) {
-    TZ_CHECK(std::fscanf(fpTopo, "%d", &num) == 1, kUnit, "fscanf(fpTopo, \"%ld\", &num) == 1");
+    TZ_CHECK_TEXT(std::fscanf(fpTopo, "%d", &num) == 1, kUnit, "fscanf(fpTopo, \"%ld\", &num) == 1");
     upperEdgeNumArray.push_back(num);
   }
   upperEdgeNumArray.resize(numberOfUpperEdges > 0 ? numberOfUpperEdges : 1, 0);
@@ -81,11 +82,11 @@ bool Edge::ReadLowerEdges(FILE* fpTopo) {
   // Only whether one of them receives this edge's water.
   int tmp = 0;
   Long num = 0;
-  TZ_CHECK(std::fscanf(fpTopo, "%d", &tmp) == 1, kUnit, "fscanf(fpTopo, \"%d\", &tmp) == 1");
-  TZ_CHECK(tmp >= 0, kUnit, "tmp >= 0");
+  TZ_CHECK_TEXT(std::fscanf(fpTopo, "%d", &tmp) == 1, kUnit, "fscanf(fpTopo, \"%d\", &tmp) == 1");
+  TZ_CHECK(tmp >= 0, kUnit);
   bool drainsOn = false;
   for (int i = 0, n = tmp; i < n; i++) {
-    TZ_CHECK(std::fscanf(fpTopo, "%d", &num) == 1, kUnit, "fscanf(fpTopo, \"%ld\", &num) == 1");
+    TZ_CHECK_TEXT(std::fscanf(fpTopo, "%d", &num) == 1, kUnit, "fscanf(fpTopo, \"%ld\", &num) == 1");
     if (num < 0) drainsOn = true;
   }
   return drainsOn;
@@ -93,23 +94,22 @@ bool Edge::ReadLowerEdges(FILE* fpTopo) {
 
 void Edge::ReadAttribute(FILE* fpTopo, bool drainsOn) {
   int tmp = 0;
-  TZ_CHECK(std::fscanf(fpTopo, "%d", &tmp) == 1, kUnit, "fscanf(fpTopo, \"%d\", &tmp) == 1");
-  TZ_CHECK(tmp == 1 || tmp == 2, kUnit, "tmp == 1 || tmp == 2");
+  TZ_CHECK_TEXT(std::fscanf(fpTopo, "%d", &tmp) == 1, kUnit, "fscanf(fpTopo, \"%d\", &tmp) == 1");
+  TZ_CHECK(tmp == 1 || tmp == 2, kUnit);
   mAtr = tmp;
   lowestEdge = (mAtr == 2 && !drainsOn) ? EDGE_YES : EDGE_NO;
   if (mAtr != 1) return;
 
   // The slope: its length, gradient and area.
   double wlen = 0, wgrd = 0, warea = 0;
-  TZ_CHECK(std::fscanf(fpTopo, "%lf %lf %lf", &wlen, &wgrd, &warea) == 3, kUnit,
-           "fscanf(fpTopo, \"%lf %lf %lf\", &wlen, &wgrd, &warea) == 3");
-  TZ_CHECK(wlen > 0.0, kUnit, "wlen > 0.0");
+  TZ_CHECK_TEXT(std::fscanf(fpTopo, "%lf %lf %lf", &wlen, &wgrd, &warea) == 3, kUnit,
+                "fscanf(fpTopo, \"%lf %lf %lf\", &wlen, &wgrd, &warea) == 3");
+  TZ_CHECK(wlen > 0.0, kUnit);
   if (wgrd <= 0.0) wgrd = 0.00001;
-  TZ_CHECK(warea > 0.0, kUnit, "warea > 0.0");
+  TZ_CHECK(warea > 0.0, kUnit);
   // "nan" and "inf" are read as numbers; any of them here would make every
   // discharge downstream of the edge no number.
-  TZ_CHECK(std::isfinite(wlen) && std::isfinite(wgrd) && std::isfinite(warea), kUnit,
-           "isfinite(wlen) && isfinite(wgrd) && isfinite(warea)");
+  TZ_CHECK(std::isfinite(wlen) && std::isfinite(wgrd) && std::isfinite(warea), kUnit);
   mArea = warea;
   mWidth = warea / wlen;
   mL = wlen * std::sqrt(wgrd * wgrd + 1);
@@ -118,12 +118,11 @@ void Edge::ReadAttribute(FILE* fpTopo, bool drainsOn) {
 }
 
 void Edge::ReadDistribution(FILE* fpTopo) {
-  TZ_CHECK(std::fscanf(fpTopo, "%lf %lf", &mDist, &mUpperArea) == 2, kUnit,
-           "fscanf(fpTopo, \"%lf %lf\", &mDist, &mUpperArea) == 2");
-  TZ_CHECK(mDist > 0.0, kUnit, "mDist > 0.0");
-  TZ_CHECK(mUpperArea >= 0.0, kUnit, "mUpperArea >= 0.0");
-  TZ_CHECK(std::isfinite(mDist) && std::isfinite(mUpperArea), kUnit,
-           "isfinite(mDist) && isfinite(mUpperArea)");
+  TZ_CHECK_TEXT(std::fscanf(fpTopo, "%lf %lf", &mDist, &mUpperArea) == 2, kUnit,
+                "fscanf(fpTopo, \"%lf %lf\", &mDist, &mUpperArea) == 2");
+  TZ_CHECK(mDist > 0.0, kUnit);
+  TZ_CHECK(mUpperArea >= 0.0, kUnit);
+  TZ_CHECK(std::isfinite(mDist) && std::isfinite(mUpperArea), kUnit);
 }
 
 // ---------------------------------------------------------------------------
@@ -290,11 +289,13 @@ std::string Place(const std::string& path, Long edge, Long record, std::int64_t 
 
 // The place of a reader in one of the element's files while it lives: a
 // check that fails meanwhile first names the file, the record and the line
-// in the user's file. A record costs a store or two; the line is found only
-// for the report.
+// in the user's file, and a value of a record that is not a finite number
+// is refused in the element's report naming the same. A record costs a
+// store or two; the line is found only for the report.
 class Morvelan2d::ReadingPlace : public tz::CheckContext {
  public:
-  ReadingPlace(const std::string& path, FILE* copy) : path_(path), copy_(copy) {}
+  ReadingPlace(const Morvelan2d& element, const std::string& path, FILE* copy)
+      : element_(element), path_(path), copy_(copy) {}
   // The edge count, on the line that begins at `offset` of the copy (-1: the
   // file has no "[Number of Total Edges]").
   void Count(std::int64_t offset) {
@@ -311,6 +312,26 @@ class Morvelan2d::ReadingPlace : public tz::CheckContext {
   void Number(const Edge* edge) { edge_ = edge; }
   void Number(const Long* num) { num_ = num; }
 
+  // A value of the record just read, by its name in the report.
+  struct Value {
+    const char* name;
+    double value;
+  };
+  // The first of `values`, items 1, 2, ... of the record just read (item 0
+  // its edge number), that is not a finite number ("inf", "nan", or a
+  // number beyond the range of a double such as 1e999) is refused: the
+  // file is closed and the report at `position` names the file, the record,
+  // the line of the value and its name. end[i] holds the characters read
+  // through item i, the last one those of the whole record.
+  template <std::size_t N>
+  void RefuseNotFinite(int position, const int (&end)[N], std::initializer_list<Value> values) const {
+    int item = 1;
+    for (const Value& v : values) {
+      if (!std::isfinite(v.value)) RefuseValue(position, end, static_cast<int>(N), item, v.name);
+      item++;
+    }
+  }
+
   void Print(FILE* err) const override {
     if (record_ == 0) {
       const std::int64_t line = countAt_ < 0 ? 0 : dataFileLine(path_.c_str(), countAt_);
@@ -318,13 +339,25 @@ class Morvelan2d::ReadingPlace : public tz::CheckContext {
                    Place(path_, 0, 0, line).c_str());
       return;
     }
-    const Long edge = edge_ ? edge_->Num() : num_ ? *num_ : 0;
     const std::int64_t line = dataFileLine(path_.c_str(), std::ftell(copy_));
     std::fprintf(err, "%s: this record fails the check below\n",
-                 Place(path_, edge, record_, line).c_str());
+                 Place(path_, EdgeNumber(), record_, line).c_str());
   }
 
  private:
+  Long EdgeNumber() const { return edge_ ? edge_->Num() : num_ ? *num_ : 0; }
+
+  [[noreturn]] void RefuseValue(int position, const int* end, int items, int item,
+                                const char* name) const {
+    const std::int64_t start = std::ftell(copy_) - end[items - 1];
+    const std::int64_t line = dataFileLine(path_.c_str(), start + end[item] - 1);
+    const std::string text =
+        Place(path_, EdgeNumber(), record_, line) + ": " + name + " is not a finite number\n";
+    std::fclose(copy_);
+    element_.Fail(position, text);
+  }
+
+  const Morvelan2d& element_;
   const std::string& path_;
   FILE* copy_;
   Long record_ = 0;
@@ -344,18 +377,6 @@ std::int64_t LineAfter(FILE* f, const char* key, std::string& line) {
   const std::int64_t at = std::ftell(f);
   tz::ReadLine(f, line);
   return at;
-}
-
-// The report of a value that is not a finite number ("inf", "nan", or a
-// number beyond the range of a double such as 1e999): the record was just
-// read from `copy` with end[i] the characters read through its item i and
-// end[last] those of the whole record; `item` is the item refused. The
-// line is that of the value.
-std::string NotFinite(const std::string& path, FILE* copy, Long edge, Long record, const int* end,
-                      int last, int item, const char* name) {
-  const std::int64_t start = std::ftell(copy) - end[last];
-  const std::int64_t line = dataFileLine(path.c_str(), start + end[item] - 1);
-  return Place(path, edge, record, line) + ": " + name + " is not a finite number\n";
 }
 
 }  // namespace
@@ -400,9 +421,9 @@ void Morvelan2d::ReadParameterLine(FILE* f) {
     }
   }
   if (items < 7) Fail(618, "");
-  TZ_CHECK(dt > 0, kUnit, "dt > 0");
-  TZ_CHECK(dx > 0.0, kUnit, "dx > 0.0");
-  TZ_CHECK(dy > 0.0, kUnit, "dy > 0.0");
+  TZ_CHECK(dt > 0, kUnit);
+  TZ_CHECK(dx > 0.0, kUnit);
+  TZ_CHECK(dy > 0.0, kUnit);
   mDt = dt;
   mDx = dx;
   mDy = dy;
@@ -481,8 +502,8 @@ void Morvelan2d::ShareUpperAreas() {
 
 void Morvelan2d::ReadNetwork() {
   FILE* fpTopo = dataFileOpen(topoFileName.c_str());
-  TZ_CHECK(fpTopo != nullptr, kUnit, "(fpTopo = dataFileOpen(s1)) != NULL");
-  ReadingPlace place(topoFileName, fpTopo);
+  TZ_CHECK_TEXT(fpTopo != nullptr, kUnit, "(fpTopo = dataFileOpen(s1)) != NULL");
+  ReadingPlace place(*this, topoFileName, fpTopo);
   std::string buf;
   mTopoDataType = 0;
   if (tz::SkipTo(fpTopo, "[Data Format Name]") && tz::ReadLine(fpTopo, buf)) {
@@ -497,9 +518,9 @@ void Morvelan2d::ReadNetwork() {
   }
   Long numEdges = 0;
   place.Count(LineAfter(fpTopo, "[Number of Total Edges]", buf));
-  TZ_CHECK(std::sscanf(buf.c_str(), "%d", &numEdges) == 1, kUnit,
-           "sscanf(buf, \"%ld\", &numEdges) == 1");
-  TZ_CHECK(numEdges > 0, kUnit, "numEdges > 0");
+  TZ_CHECK_TEXT(std::sscanf(buf.c_str(), "%d", &numEdges) == 1, kUnit,
+                "sscanf(buf, \"%ld\", &numEdges) == 1");
+  TZ_CHECK(numEdges > 0, kUnit);
   numberOfEdges = numEdges;
   tz::SkipTo(fpTopo, "[Data]");
   // A count larger than the records the rest of the file can hold is not
@@ -517,7 +538,7 @@ void Morvelan2d::ReadNetwork() {
   }
   for (Long i = 0; i < numberOfEdges; i++) {
     place.Record(i + 1);
-    TZ_CHECK(i < reserved, kUnit, "i < reserved");
+    TZ_CHECK(i < reserved, kUnit);
     place.Number(&edgeArray[i]);
     edgeArray[i].TopographicData(fpTopo, mTopoDataType);
   }
@@ -546,23 +567,13 @@ void Morvelan2d::ReadEdgeFileHead(FILE* f, ReadingPlace& place, const std::strin
   }
   Long numtmp = 0;
   place.Count(LineAfter(f, "[Number of Total Edges]", buf));
-  TZ_CHECK(std::sscanf(buf.c_str(), "%d", &numtmp) == 1, kUnit,
-           "sscanf(buf, \"%ld\", &numtmp) == 1");
+  TZ_CHECK_TEXT(std::sscanf(buf.c_str(), "%d", &numtmp) == 1, kUnit,
+                "sscanf(buf, \"%ld\", &numtmp) == 1");
   if (numtmp != numberOfEdges) {
     std::fclose(f);
     Fail(countLine, path + ".\n");
   }
   tz::SkipTo(f, "[Data]");
-}
-
-void Morvelan2d::RefuseNotFinite(FILE* f, const std::string& path, Long num, Long record, const double* values,
-                                 const char* const* names, int count, const int* end, int last, int line) const {
-  for (int i = 0; i < count; i++) {
-    if (std::isfinite(values[i])) continue;
-    const std::string text = NotFinite(path, f, num, record, end, last, i + 1, names[i]);
-    std::fclose(f);
-    Fail(line, text);
-  }
 }
 
 Edge* Morvelan2d::RecordEdge(FILE* f, Long num, std::vector<char>& given, const std::string& path,
@@ -587,11 +598,9 @@ Edge* Morvelan2d::RecordEdge(FILE* f, Long num, std::vector<char>& given, const 
 void Morvelan2d::ReadFlowParameters() {
   const std::string& s2 = paramFileName;
   FILE* fpParam = dataFileOpen(s2.c_str());
-  TZ_CHECK(fpParam != nullptr, kUnit, "(fpParam = dataFileOpen(s2)) != NULL");
-  ReadingPlace place(s2, fpParam);
+  TZ_CHECK_TEXT(fpParam != nullptr, kUnit, "(fpParam = dataFileOpen(s2)) != NULL");
+  ReadingPlace place(*this, s2, fpParam);
   ReadEdgeFileHead(fpParam, place, s2, "Morvelan Parameter Form", 712, 727);
-  static const char* const names[] = {"man", "m",     "ka",   "d",      "da", "dm",
-                                      "beta", "theta", "cmin", "Qlevel", "eps"};
   std::vector<char> given(static_cast<std::size_t>(numberOfEdges), 0);
   for (Long k = 0; k < numberOfEdges; k++) {
     Long num = 0;
@@ -610,21 +619,23 @@ void Morvelan2d::ReadFlowParameters() {
       Fail(759, "File: " + s2 + "\n");
     }
     place.Number(&num);
-    const double values[] = {man, m, ka, d, da, dm, beta, theta, cmin, Qlevel, eps};
-    RefuseNotFinite(fpParam, s2, num, k + 1, values, names, 11, end, 12, 763);
-    TZ_CHECK(num > 0, kUnit, "num > 0");
-    TZ_CHECK(man > 0.0, kUnit, "man > 0.0");
-    TZ_CHECK(m > 0.0, kUnit, "m > 0.0");
-    TZ_CHECK(ka > 0.0, kUnit, "ka > 0.0");
-    TZ_CHECK(d >= da, kUnit, "d >= da");
-    TZ_CHECK(da >= 0.0, kUnit, "da >= 0.0");
-    TZ_CHECK(0.0 <= dm && dm < da, kUnit, "0.0 <= dm && dm < da");
-    TZ_CHECK(beta >= 1.0, kUnit, "beta >= 1.0");
-    TZ_CHECK(0.0 <= theta && theta <= 1.0, kUnit, "0.0 <= theta && theta <= 1.0");
-    TZ_CHECK(cmin > 0.0, kUnit, "cmin > 0.0");
-    TZ_CHECK(Qlevel > 0.0, kUnit, "Qlevel > 0.0");
-    TZ_CHECK(eps > 0.0, kUnit, "eps > 0.0");
-    TZ_CHECK(ndiv > 0, kUnit, "ndiv > 0");
+    place.RefuseNotFinite(763, end,
+                          {{"man", man}, {"m", m}, {"ka", ka}, {"d", d}, {"da", da}, {"dm", dm},
+                           {"beta", beta}, {"theta", theta}, {"cmin", cmin}, {"Qlevel", Qlevel},
+                           {"eps", eps}});
+    TZ_CHECK(num > 0, kUnit);
+    TZ_CHECK(man > 0.0, kUnit);
+    TZ_CHECK(m > 0.0, kUnit);
+    TZ_CHECK(ka > 0.0, kUnit);
+    TZ_CHECK(d >= da, kUnit);
+    TZ_CHECK(da >= 0.0, kUnit);
+    TZ_CHECK(0.0 <= dm && dm < da, kUnit);
+    TZ_CHECK(beta >= 1.0, kUnit);
+    TZ_CHECK(0.0 <= theta && theta <= 1.0, kUnit);
+    TZ_CHECK(cmin > 0.0, kUnit);
+    TZ_CHECK(Qlevel > 0.0, kUnit);
+    TZ_CHECK(eps > 0.0, kUnit);
+    TZ_CHECK(ndiv > 0, kUnit);
     Edge* e = RecordEdge(fpParam, num, given, s2, "parameter", 784, 790);
     e->ParametersInFlowModel(man, m, ka, d, da, dm, beta, theta, cmin, Qlevel, eps, ndiv, mDt);
   }
@@ -654,8 +665,8 @@ void Morvelan2d::LinkUpperEdges() {
         lateFrom = from;
         lateTo = i;
       }
-      TZ_CHECK(edgeArray[i].RegisterUpperEdge(p) == EDGE_YES, kUnit,
-               "edgeArray[i].RegisterUpperEdge(p) == (Boolean)YES");
+      TZ_CHECK_TEXT(edgeArray[i].RegisterUpperEdge(p) == EDGE_YES, kUnit,
+                    "edgeArray[i].RegisterUpperEdge(p) == (Boolean)YES");
     }
   }
   if (late > 0) WarnLateLinks(late, lateFrom, lateTo);
@@ -726,11 +737,9 @@ void Morvelan2d::RefuseTerminalFileOnAnInput() const {
 
 void Morvelan2d::ReadDischarges() {
   FILE* fpDis = dataFileOpen(edgeDisFileName.c_str());
-  TZ_CHECK(fpDis != nullptr, kUnit, "(fpDis = dataFileOpen(edgeDisFileName)) != NULL");
-  ReadingPlace place(edgeDisFileName, fpDis);
+  TZ_CHECK_TEXT(fpDis != nullptr, kUnit, "(fpDis = dataFileOpen(edgeDisFileName)) != NULL");
+  ReadingPlace place(*this, edgeDisFileName, fpDis);
   ReadEdgeFileHead(fpDis, place, edgeDisFileName, "Morvelan Initial State Form", 878, 893);
-  static const char* const names[] = {"the discharge at the upper end",
-                                      "the discharge at the lower end"};
   std::vector<char> given(static_cast<std::size_t>(numberOfEdges), 0);
   for (Long k = 0; k < numberOfEdges; k++) {
     Long num = 0;
@@ -742,11 +751,12 @@ void Morvelan2d::ReadDischarges() {
       Fail(911, "File: " + edgeDisFileName + "\n");
     }
     place.Number(&num);
-    const double values[] = {updis, lowdis};
-    RefuseNotFinite(fpDis, edgeDisFileName, num, k + 1, values, names, 2, end, 2, 915);
-    TZ_CHECK(num > 0, kUnit, "num > 0");
-    TZ_CHECK(updis >= 0.0, kUnit, "updis >= 0.0");
-    TZ_CHECK(lowdis >= 0.0, kUnit, "lowdis >= 0.0");
+    place.RefuseNotFinite(915, end,
+                          {{"the discharge at the upper end", updis},
+                           {"the discharge at the lower end", lowdis}});
+    TZ_CHECK(num > 0, kUnit);
+    TZ_CHECK(updis >= 0.0, kUnit);
+    TZ_CHECK(lowdis >= 0.0, kUnit);
     Edge* e = RecordEdge(fpDis, num, given, edgeDisFileName, "discharge", 926, 930);
     e->Discharge(updis, lowdis);
     e->CalcSatArea();
@@ -952,7 +962,7 @@ void Morvelan2d::SendStep(Time t, const StepSums& sums) {
 // ---------------------------------------------------------------------------
 
 int Morvelan2d::Save_terminal_state(FILE* fp) {
-  TZ_CHECK(fp != nullptr, kUnit, "fp != NULL");
+  TZ_CHECK_TEXT(fp != nullptr, kUnit, "fp != NULL");
   const std::string name = edgeDisFileName + ".tst";
   std::fprintf(fp, "%d %s\n", current_time, name.c_str());
   // Written whole beside its name, and put in place with the system's

@@ -75,7 +75,6 @@ class Morvelan2d : public Element {
   // The stream that receives one line "<time> <basin rain (mm/h)>" per step
   // (the program's "all_rain.dat"); none by default.
   static void SetRainSumStream(std::ostream* s) { rainSumStream = s; }
-  static std::ostream* RainSumStream() { return rainSumStream; }
 
   // ---- for inspection ----
   Long NumberOfEdges() const { return numberOfEdges; }
@@ -127,7 +126,8 @@ class Morvelan2d : public Element {
   [[noreturn]] void Fail(int line, const std::string& extra) const;
   Edge* FindEdge(Long num) const;
 
-  // Where a reader is in one of the element's files (morvelan2d-1.cpp).
+  // Where a reader is in one of the element's files, and its refusal of a
+  // value that is not a finite number (morvelan2d-1.cpp).
   class ReadingPlace;
 
   // The steps of Set_parameter: the element's line, the network (the edge
@@ -161,11 +161,6 @@ class Morvelan2d : public Element {
   // then at the records.
   void ReadEdgeFileHead(FILE* f, ReadingPlace& place, const std::string& path, const char* format,
                         int formatLine, int countLine) const;
-  // The first of the `count` values of record `record` that is not a
-  // finite number is refused (report `line`, naming its line through `end`,
-  // the characters read through each item, end[last] the whole record's).
-  void RefuseNotFinite(FILE* f, const std::string& path, Long num, Long record, const double* values,
-                       const char* const* names, int count, const int* end, int last, int line) const;
   // The edge of a record's number; an unknown number (report unknownLine)
   // or one an earlier record gave (twiceLine: "a second <what> record") is
   // refused.

@@ -3,14 +3,8 @@
 #include <cstdio>
 
 #include "common.h"
-#include "morvelan2d-1.h"
 
 RainSumFile::RainSumFile(const char* path) : path_(path ? path : "") { Reset(); }
-
-RainSumFile::~RainSumFile() {
-  Close();
-  Morvelan2d::SetRainSumStream(nullptr);
-}
 
 void RainSumFile::Reset() {
   lines_.str(std::string());
@@ -18,7 +12,6 @@ void RainSumFile::Reset() {
   created_ = false;
   dropped_ = false;
   failed_ = false;
-  Morvelan2d::SetRainSumStream(&lines_);
 }
 
 bool RainSumFile::Create() {
@@ -28,7 +21,7 @@ bool RainSumFile::Create() {
   failed_ = true;
   dropped_ = true;
   lines_.str(std::string());
-  Morvelan2d::SetRainSumStream(nullptr);
+  lines_.setstate(std::ios::badbit);
   Report("Cannot create " + path_ + ": the basin rain of the steps is not written.\n");
   return false;
 }

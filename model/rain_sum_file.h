@@ -1,6 +1,7 @@
 // The rain-sum file of the simulation program ("all_rain.dat"): the basin's
 // mean rain of every step, one line "<time> <mm/h>" per step, as the runoff
-// element writes it to its rain-sum stream (Morvelan2d::SetRainSumStream).
+// element writes it to the file's stream of lines (Lines(), which the
+// program hands the element).
 //
 // The element's lines are kept in memory and appended to the file by Write,
 // which the program calls whenever the system writes its output files (the
@@ -16,6 +17,7 @@
 #ifndef MODEL_RAIN_SUM_FILE_H
 #define MODEL_RAIN_SUM_FILE_H
 
+#include <ostream>
 #include <sstream>
 #include <string>
 
@@ -25,13 +27,15 @@ class RainSumFile {
   explicit RainSumFile(const char* path);
   // Closes the file (what is left is written), so that a program that
   // stops on an error keeps the lines of its last steps.
-  ~RainSumFile();
+  ~RainSumFile() { Close(); }
   RainSumFile(const RainSumFile&) = delete;
   RainSumFile& operator=(const RainSumFile&) = delete;
 
-  // A new run of the file: no line kept, the file not created yet; hands
-  // the element the stream of its lines.
+  // A new run of the file: no line kept, the file not created yet.
   void Reset();
+  // The stream that takes the lines; once the file could not be created it
+  // takes none (it is failed, writing to it costs nothing).
+  std::ostream& Lines() { return lines_; }
   // Appends the lines kept since the last write; the first write that has
   // lines, or is told to `create`, empties (creates) the file first. False
   // after a report.

@@ -92,6 +92,7 @@ class VirtualRiverBasin : public Total_system {
 }  // namespace
 
 int main() {
+  Morvelan2d::SetRainSumStream(&all_rain_file.Lines());
   tz::IgnoreFileSizeSignal();
   tz::CatchStopSignals();
   const int status = tmorvelan2d::Run<VirtualRiverBasin>();

@@ -196,7 +196,7 @@ int Element::Make_object_array(void**& array, int& n) {
 }
 
 int Element::Make_port_array(std::vector<Port*>& array, int& n) {
-  return Make_typed_array(array, n, "registered port is a Port");
+  return Make_typed_array(array, n);
 }
 
 int Element::Construct() {
@@ -553,7 +553,7 @@ int Element::Do_initial_work() {
 
 Time Element::Terminal_time() {
   Element* owner = Owner_element(this);
-  TZ_CHECK(owner != nullptr, kUnit, "Owner() != NULL");
+  TZ_CHECK(owner != nullptr, kUnit);
   return owner->Terminal_time();
 }
 
@@ -564,7 +564,7 @@ const char* Element::Framework_file() const {
 
 Time Element::MediumTermTargetTime() {
   Element* owner = Owner_element(this);
-  TZ_CHECK(owner != nullptr, kUnit, "Owner() != NULL");
+  TZ_CHECK(owner != nullptr, kUnit);
   return owner->MediumTermTargetTime();
 }
 

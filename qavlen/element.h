@@ -196,9 +196,9 @@ class Element : public Object {
   // Turns the registration list into a port array (for Construct).
   int Make_port_array(std::vector<Port*>& array, int& n);
   // Turns the registration list into an array of T; every object
-  // registered is a T (checked, the check named `condition`).
+  // registered is a T (checked).
   template <class T>
-  int Make_typed_array(std::vector<T*>& array, int& n, const char* condition);
+  int Make_typed_array(std::vector<T*>& array, int& n);
   // Creates / deletes the registration list.
   void New_object_list();
   void Delete_object_list();
@@ -237,13 +237,13 @@ class Element : public Object {
 };
 
 template <class T>
-int Element::Make_typed_array(std::vector<T*>& array, int& n, const char* condition) {
+int Element::Make_typed_array(std::vector<T*>& array, int& n) {
   void** items = nullptr;
   if (Make_object_array(items, n) != 1) return 0;
   array.clear();
   for (int i = 0; i < n; ++i) {
     T* item = dynamic_cast<T*>(static_cast<Object*>(items[i]));
-    TZ_CHECK(item != nullptr, "element.h", condition);
+    TZ_CHECK(item != nullptr, "element.h");
     array.push_back(item);
   }
   delete[] items;

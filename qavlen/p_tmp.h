@@ -70,7 +70,7 @@ class Send : public Send_port, public Port_type<T> {
 
   // Restores one pack from the item list at the cursor and stocks it.
   void Send_by_string(char*& cursor) override {
-    TZ_CHECK(Are_you_ready() == YES, "p_tmp.cpp", "port switched");
+    TZ_CHECK(Are_you_ready() == YES, "p_tmp.cpp");
     Data<T>* pack;
     {
       Memory_site site("p_tmp.cpp", 488, "Data", 0, 1, this);
@@ -81,7 +81,7 @@ class Send : public Send_port, public Port_type<T> {
   }
   // A new pack of time t holding a copy of v, stocked.
   virtual void Send_data(Long t, const T& v) {
-    TZ_CHECK(Are_you_ready() == YES, "p_tmp.cpp", "port switched");
+    TZ_CHECK(Are_you_ready() == YES, "p_tmp.cpp");
     Data<T>* pack;
     {
       Memory_site site("p_tmp.cpp", 474, "Data", 0, 1, this);

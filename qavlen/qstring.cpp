@@ -31,9 +31,9 @@ std::istream& operator>>(std::istream& in, QavlenString& x) {
     const traits::int_type cmt = traits::to_int_type(first);
     while ((c = in.get()) != traits::eof() && c != cmt) {
       token += traits::to_char_type(c);
-      TZ_CHECK(token.size() < 256, "qstring.cpp", "i < 256");
+      TZ_CHECK(token.size() < 256, "qstring.cpp");
     }
-    TZ_CHECK(c == cmt, "qstring.cpp", "c == cmt");
+    TZ_CHECK(c == cmt, "qstring.cpp");
   } else {
     token += first;
     while ((c = in.get()) != traits::eof()) {
@@ -42,7 +42,7 @@ std::istream& operator>>(std::istream& in, QavlenString& x) {
         break;
       }
       token += traits::to_char_type(c);
-      TZ_CHECK(token.size() < 256, "qstring.cpp", "i < 256");
+      TZ_CHECK(token.size() < 256, "qstring.cpp");
     }
     if (c == traits::eof()) in.clear();
   }

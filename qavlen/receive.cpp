@@ -40,7 +40,7 @@ Port& Receive_port::Connected_sender() const {
   // The framework forwards only on connected ports (the readiness check
   // after construction stops an unconnected one); a call on any other is a
   // fault of the caller.
-  TZ_CHECK(sender != nullptr, "receive.cpp", "sender != nullptr");
+  TZ_CHECK(sender != nullptr, "receive.cpp");
   return *sender;
 }
 

@@ -215,10 +215,10 @@ T Receive<T>::Get_data(Long t) {
   Data_pack* const* array = nullptr;
   int number_of_data_packs = 0;
   Get_data_pack_array(array, number_of_data_packs);
-  TZ_CHECK_AT(number_of_data_packs > 0, "p_tmp.cpp", 94, "number_of_data_packs > 0");
+  TZ_CHECK_AT(number_of_data_packs > 0, "p_tmp.cpp", 94);
   const int n = number_of_data_packs;
   const Long ta = Time(array, 0), tb = Time(array, n - 1);
-  TZ_CHECK_AT(t >= ta && t <= tb, "p_tmp.cpp", 101, "t >= ta && t <= tb");
+  TZ_CHECK_AT(t >= ta && t <= tb, "p_tmp.cpp", 101);
 
   const Bracket k = Search(array, n, t);
   if (k.hit) return Value(array, k.m);
@@ -262,16 +262,16 @@ Boolean Receive<T>::Get_pulse_data(Long t, T& v) {
 
 template <class T>
 T Receive<T>::Get_data_sum(Long t1, Long t2) {
-  TZ_CHECK_AT(t1 <= t2, "p_tmp.cpp", 301, "t1 <= t2");
+  TZ_CHECK_AT(t1 <= t2, "p_tmp.cpp", 301);
   if (t1 == t2) return T(0);
 
   Data_pack* const* array = nullptr;
   int number_of_data_packs = 0;
   Get_data_pack_array(array, number_of_data_packs);
-  TZ_CHECK_AT(number_of_data_packs > 1, "p_tmp.cpp", 312, "number_of_data_packs > 1");
+  TZ_CHECK_AT(number_of_data_packs > 1, "p_tmp.cpp", 312);
   const int n = number_of_data_packs;
   const Long ta = Time(array, 0), tb = Time(array, n - 1);
-  TZ_CHECK_AT(t1 >= ta && t2 <= tb, "p_tmp.cpp", 319, "t1 >= ta && t2 <= tb");
+  TZ_CHECK_AT(t1 >= ta && t2 <= tb, "p_tmp.cpp", 319);
 
   const Bracket k = Search(array, n, t1);
   switch (data_connection_type) {
@@ -344,7 +344,7 @@ template <class T>
 T Receive<T>::Get_mean_data(Long t1, Long t2) {
   // An empty interval has no mean (and an integer division by zero would
   // end the program without a word).
-  TZ_CHECK_AT(t1 < t2, "p_tmp.cpp", 462, "t1 < t2");
+  TZ_CHECK_AT(t1 < t2, "p_tmp.cpp", 462);
   return Arith::Divide(Get_data_sum(t1, t2), Diff(t2, t1));
 }
 

@@ -46,7 +46,7 @@ void Send_port::Creq() {
 }
 
 void Send_port::Stock(Data_pack* pack) {
-  TZ_CHECK(buffer_made, "send.cpp", "port switched");
+  TZ_CHECK(buffer_made, "send.cpp");
   if (!pack) return;
   if (head < buffer.size() && pack->Data_time() <= buffer.back()->Data_time()) {
     delete pack;  // not newer than the newest buffered pack

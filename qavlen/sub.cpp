@@ -56,7 +56,7 @@ int Sub_system::Init(const char* name, int number, int number_of_objects, const 
 }
 
 int Sub_system::Make_element_array(std::vector<Element*>& array, int& n) {
-  return Make_typed_array(array, n, "registered component is an Element");
+  return Make_typed_array(array, n);
 }
 
 int Sub_system::Construct() {
@@ -138,7 +138,7 @@ int Sub_system::Register(int n, Element* const* members) {
 }
 
 int Sub_system::Register(int n, std::initializer_list<Element*> members) {
-  TZ_CHECK(n == static_cast<int>(members.size()), kUnit, "n == number of members");
+  TZ_CHECK(n == static_cast<int>(members.size()), kUnit);
   return Register(n, members.begin());
 }
 

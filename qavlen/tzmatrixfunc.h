@@ -42,7 +42,7 @@ class Vary {
   // n new elements, each 0; the old contents are not kept, even when the
   // size stays the same.
   void Resize(int n) {
-    TZ_CHECK(n >= 0, "tzmatrixfunc.cpp", "n >= 0");
+    TZ_CHECK(n >= 0, "tzmatrixfunc.cpp");
     v.reset();
     size = 0;
     if (n > 0) v.reset(new T[static_cast<std::size_t>(n)]());
@@ -78,7 +78,7 @@ template <class T>
 void dstr2data(char*& cursor, Vary<T>& x) {
   int count = 0;
   if (!Read_item(cursor, count)) return;
-  TZ_CHECK(count >= 0, "tzmatrixfunc.cpp", "count >= 0");
+  TZ_CHECK(count >= 0, "tzmatrixfunc.cpp");
   x.Resize(count);
   for (int i = 0; i < count; ++i) dstr2data(cursor, x[i]);
 }
@@ -112,7 +112,7 @@ void dstr2data(char*& cursor, TzMatrix<T>& m) {
   int rows = 0, cols = 0;
   if (!Read_item(cursor, rows)) return;
   if (!Read_item(cursor, cols)) return;
-  TZ_CHECK(rows > 0 && cols > 0, "tzmatrixfunc.cpp", "rows > 0 && cols > 0");
+  TZ_CHECK(rows > 0 && cols > 0, "tzmatrixfunc.cpp");
   m.Resize(static_cast<unsigned>(rows), static_cast<unsigned>(cols), T(0));
   for (unsigned c = 0; c < static_cast<unsigned>(cols); ++c)
     for (unsigned r = 0; r < static_cast<unsigned>(rows); ++r) dstr2data(cursor, m.Elem(r, c));

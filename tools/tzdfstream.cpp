@@ -273,8 +273,8 @@ void TzDfstream::open(const char* name) {
     tz::RemoveTemporaries();  // no copy is left behind by the stops below
     report_open_stretch(name, end);
   }
-  TZ_CHECK_AT(r != COPY_OPEN_QUOTE, kUnit, 54, "c == cmt");
-  TZ_CHECK_AT(r != COPY_OPEN_COMMENT, kUnit, 61, "c == '\\n'");
+  TZ_CHECK_TEXT_AT(r != COPY_OPEN_QUOTE, kUnit, 54, "c == cmt");
+  TZ_CHECK_TEXT_AT(r != COPY_OPEN_COMMENT, kUnit, 61, "c == '\\n'");
   if (r == COPY_READ_FAILED) return Fail(end.err);
   if (r == COPY_WRITE_FAILED) return CopyFault(name, "written", end.err);
   std::cout.flush();

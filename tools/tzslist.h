@@ -92,7 +92,7 @@ TzSListDynamic<T>::TzSListDynamic(int circular) : Shallow(0), Circular(circular 
 template <class T>
 TzSListDynamic<T>::TzSListDynamic(const T* array, unsigned no) : Shallow(0), Circular(0) {
   SetNull();
-  TZ_CHECK_AT((array != nullptr) && (no > 0), TZSLIST_UNIT, 64, "(array != NULL) && (no > 0)");
+  TZ_CHECK_TEXT_AT((array != nullptr) && (no > 0), TZSLIST_UNIT, 64, "(array != NULL) && (no > 0)");
   for (unsigned i = 0; i < no; ++i) Append(array[i]);
 }
 
@@ -118,7 +118,7 @@ template <class T>
 TzSListDynamic<T>::operator T*() const {
   if (Count == 0) return nullptr;
   T* result = new (std::nothrow) T[Count];
-  TZ_CHECK_AT(result != nullptr, TZSLIST_UNIT, 94, "result != NULL");
+  TZ_CHECK_TEXT_AT(result != nullptr, TZSLIST_UNIT, 94, "result != NULL");
   std::uint32_t i = 0;
   for (const Node* n = Head; n != nullptr; n = n->Next) result[i++] = n->Data;
   return result;
@@ -127,7 +127,7 @@ TzSListDynamic<T>::operator T*() const {
 template <class T>
 void TzSListDynamic<T>::Append(const T& value) {
   Node* n = new (std::nothrow) Node{value, nullptr};
-  TZ_CHECK_AT(n != nullptr, TZSLIST_UNIT, 118, "n != NULL");
+  TZ_CHECK_TEXT_AT(n != nullptr, TZSLIST_UNIT, 118, "n != NULL");
   if (Head == nullptr) {
     Head = Tail = Work = n;
   } else {
@@ -139,7 +139,7 @@ void TzSListDynamic<T>::Append(const T& value) {
 
 template <class T>
 void TzSListDynamic<T>::Append(const T* array, unsigned no) {
-  TZ_CHECK_AT((array != nullptr) && (no > 0), TZSLIST_UNIT, 146, "(array != NULL) && (no > 0)");
+  TZ_CHECK_TEXT_AT((array != nullptr) && (no > 0), TZSLIST_UNIT, 146, "(array != NULL) && (no > 0)");
   for (unsigned i = 0; i < no; ++i) Append(array[i]);
 }
 
@@ -153,7 +153,7 @@ void TzSListDynamic<T>::Append(const TzSListDynamic& other) {
 
 template <class T>
 void TzSListDynamic<T>::Remove() {
-  TZ_CHECK_AT(Work != nullptr, TZSLIST_UNIT, 176, "Work != NULL");
+  TZ_CHECK_TEXT_AT(Work != nullptr, TZSLIST_UNIT, 176, "Work != NULL");
   Node* r = Work;
   if (r == Head && r == Tail) {
     Head = Tail = Work = nullptr;
@@ -192,15 +192,15 @@ void TzSListDynamic<T>::Erase() {
 
 template <class T>
 T TzSListDynamic<T>::Get() const {
-  TZ_CHECK_AT(Count != 0, TZSLIST_UNIT, 233, "Count != 0");
-  TZ_CHECK_AT(Work != nullptr, TZSLIST_UNIT, 234, "Work != NULL");
+  TZ_CHECK_AT(Count != 0, TZSLIST_UNIT, 233);
+  TZ_CHECK_TEXT_AT(Work != nullptr, TZSLIST_UNIT, 234, "Work != NULL");
   return Work->Data;
 }
 
 template <class T>
 TzBoolean TzSListDynamic<T>::ToNext() {
-  TZ_CHECK_AT(Count != 0, TZSLIST_UNIT, 244, "Count != 0");
-  TZ_CHECK_AT(Work != nullptr, TZSLIST_UNIT, 245, "Work != NULL");
+  TZ_CHECK_AT(Count != 0, TZSLIST_UNIT, 244);
+  TZ_CHECK_TEXT_AT(Work != nullptr, TZSLIST_UNIT, 245, "Work != NULL");
   if (Work == Tail) {
     if (!Circular) return 0;
     Work = Head;

@@ -288,20 +288,20 @@ class TzBinaryTreeIterator2 : public TzBinaryTreeIterator<T> {
 template <class T>
 TzBinaryTree<T>::TzBinaryTree()
     : Root(nullptr), Sentinel(new (std::nothrow) TzTreeNode<T>()), LockCount(0), Count(0), WalkFunc(nullptr) {
-  TZ_CHECK(Sentinel != nullptr, "tzbintree.cpp", "Sentinel != NULL");
+  TZ_CHECK_TEXT(Sentinel != nullptr, "tzbintree.cpp", "Sentinel != NULL");
   Root = Sentinel;
 }
 
 template <class T>
 TzBinaryTree<T>::~TzBinaryTree() {
-  TZ_CHECK(LockCount <= 0, "tzbintree.cpp", "LockCount <= 0");
+  TZ_CHECK(LockCount <= 0, "tzbintree.cpp");
   FreeAllNodes();
   delete Sentinel;
 }
 
 template <class T>
 void TzBinaryTree<T>::Erase() {
-  TZ_CHECK(LockCount <= 0, "tzbintree.cpp", "LockCount <= 0");
+  TZ_CHECK(LockCount <= 0, "tzbintree.cpp");
   FreeAllNodes();
 }
 
@@ -315,7 +315,7 @@ TzTreeNode<T>* TzBinaryTree<T>::Search(const T& v) const {
 template <class T>
 TzTreeNode<T>* TzBinaryTree<T>::CreateNode(const T& v) {
   void* m = Pool.Get();
-  TZ_CHECK(m != nullptr, "tzbintree.cpp", "z != NULL");
+  TZ_CHECK_TEXT(m != nullptr, "tzbintree.cpp", "z != NULL");
   try {
     return new (m) TzTreeNode<T>(v, Sentinel);
   } catch (...) {  // the value's copy failed: the slot stays free
@@ -326,7 +326,7 @@ TzTreeNode<T>* TzBinaryTree<T>::CreateNode(const T& v) {
 
 template <class T>
 TzTreeNode<T>* TzBinaryTree<T>::InternalInsert(const T& v) {
-  TZ_CHECK(LockCount <= 0, "tzbintree.cpp", "LockCount <= 0");
+  TZ_CHECK(LockCount <= 0, "tzbintree.cpp");
   TzTreeNode<T>* parent = Sentinel;
   TzTreeNode<T>* x = Root;
   while (x != Sentinel) {
@@ -377,14 +377,14 @@ void TzBinaryTree<T>::RecursiveDelete(TzTreeNode<T>* x) {
 template <class T>
 TzBinaryTree<T>::TzBinaryTree(const TzBinaryTree& other)
     : Root(nullptr), Sentinel(new (std::nothrow) TzTreeNode<T>()), LockCount(0), Count(0), WalkFunc(nullptr) {
-  TZ_CHECK_AT(Sentinel != nullptr, "tzbintree.cpp", 97, "Sentinel != NULL");
+  TZ_CHECK_TEXT_AT(Sentinel != nullptr, "tzbintree.cpp", 97, "Sentinel != NULL");
   Root = Sentinel;
   RecursiveCopy(other.Root, other.Sentinel);
 }
 
 template <class T>
 void TzBinaryTree<T>::operator=(const TzBinaryTree& other) {
-  TZ_CHECK_AT(LockCount <= 0, "tzbintree.cpp", 120, "LockCount <= 0");
+  TZ_CHECK_AT(LockCount <= 0, "tzbintree.cpp", 120);
   if (this == &other) return;  // freeing first would lose the values
   FreeAllNodes();
   RecursiveCopy(other.Root, other.Sentinel);
@@ -428,7 +428,7 @@ TzTreeNode<T>* TzBinaryTree<T>::Predecessor(TzTreeNode<T>* x) const {
 
 template <class T>
 TzBoolean TzBinaryTree<T>::Delete(const T& v) {
-  TZ_CHECK_AT(LockCount <= 0, "tzbintree.cpp", 311, "LockCount <= 0");
+  TZ_CHECK_AT(LockCount <= 0, "tzbintree.cpp", 311);
   TzTreeNode<T>* z = Search(v);
   if (z == Sentinel) return 0;
   // y: the node that goes, z itself or (with two children) its successor,
@@ -534,20 +534,20 @@ void TzBinaryTree<T>::RecursiveCopy(const TzTreeNode<T>* x, const TzTreeNode<T>*
 
 template <class T>
 TzBinaryTreeIterator<T>::TzBinaryTreeIterator(TzBinaryTree<T>& tree) : Tree(tree), Node(nullptr) {
-  TZ_CHECK_AT(Tree.LockCount < UINT_MAX, "tzbintree.cpp", 454, "Tree.LockCount < UINT_MAX");
+  TZ_CHECK_AT(Tree.LockCount < UINT_MAX, "tzbintree.cpp", 454);
   ++Tree.LockCount;
   Smallest();
 }
 
 template <class T>
 TzBinaryTreeIterator<T>::~TzBinaryTreeIterator() {
-  TZ_CHECK_AT(Tree.LockCount > 0, "tzbintree.cpp", 478, "Tree.LockCount > 0");
+  TZ_CHECK_AT(Tree.LockCount > 0, "tzbintree.cpp", 478);
   --Tree.LockCount;
 }
 
 template <class T>
 T TzBinaryTreeIterator<T>::operator*() const {
-  TZ_CHECK_AT(Node != Tree.GetSentinel(), "tzbintree.cpp", 529, "Node != Tree.GetSentinel()");
+  TZ_CHECK_AT(Node != Tree.GetSentinel(), "tzbintree.cpp", 529);
   return Node->Data;
 }
 

@@ -7,8 +7,9 @@
 // so a check may hold the read it checks.
 //
 // Every program-ending path (a failed check, or an exit with a status after
-// a report) goes through tz_stop_hook first, so that a test or fuzz driver can
-// turn the stop into an exception; the programs leave the hook unset.
+// a report) goes through the stop hook first: the preparation tools set one
+// that removes their temporary files, and a test or fuzz driver may set one
+// that turns the stop into an exception. tmorvelan2d sets none.
 //
 // A reader sets a CheckContext while it reads a user's file: a check that
 // fails meanwhile first writes the context's line (the file and the record),
@@ -66,15 +67,28 @@ class CheckContext {
 
 }  // namespace tz
 
-// TZ_CHECK(cond, unit, text): `text` is the condition as reports print it,
-// `unit` the source unit ("morvelan2d-1.cpp"), the line is this line.
-#define TZ_CHECK(cond, unit, text)                                 \
+// TZ_CHECK(cond, unit): a failed check reports its condition as written,
+// the source unit ("morvelan2d-1.cpp") and this line.
+#define TZ_CHECK(cond, unit)                                       \
+  do {                                                             \
+    if (!(cond)) ::tz::check_failed((unit), __LINE__, #cond);      \
+  } while (0)
+
+// The same with a fixed line number, where the reports name a line.
+#define TZ_CHECK_AT(cond, unit, line)                              \
+  do {                                                             \
+    if (!(cond)) ::tz::check_failed((unit), (line), #cond);        \
+  } while (0)
+
+// The exceptions: a check whose report gives `text` in place of its
+// condition, a text its users know the check by while the condition is
+// written otherwise here ("fp != NULL" for fp != nullptr).
+#define TZ_CHECK_TEXT(cond, unit, text)                            \
   do {                                                             \
     if (!(cond)) ::tz::check_failed((unit), __LINE__, (text));     \
   } while (0)
 
-// The same with a fixed line number, where the reports name a line.
-#define TZ_CHECK_AT(cond, unit, line, text)                        \
+#define TZ_CHECK_TEXT_AT(cond, unit, line, text)                   \
   do {                                                             \
     if (!(cond)) ::tz::check_failed((unit), (line), (text));       \
   } while (0)

@@ -22,7 +22,7 @@ const char* const kUnit = "tzstr.cpp";
 
 char* alloc_text(std::uint32_t n, const char* what) {
   char* p = new (std::nothrow) char[n];
-  TZ_CHECK(p != nullptr, kUnit, what);
+  TZ_CHECK_TEXT(p != nullptr, kUnit, what);
   return p;
 }
 
@@ -34,7 +34,7 @@ std::uint32_t TzString::AllocIncr = 8;
 
 std::uint32_t TzString::CalcSiz(std::uint32_t n) {
   std::uint64_t s = (static_cast<std::uint64_t>(n) + AllocIncr) / AllocIncr * AllocIncr;
-  TZ_CHECK(s <= UINT32_MAX, kUnit, "CalcSiz(n) <= UINT_MAX");
+  TZ_CHECK(s <= UINT32_MAX, kUnit);
   return static_cast<std::uint32_t>(s);
 }
 
@@ -57,7 +57,7 @@ void TzString::Assign(const char* p, std::uint32_t n) {
 
 void TzString::Append(const char* p, std::uint32_t n) {
   if (n == 0) return;
-  TZ_CHECK(n <= UINT32_MAX - 1 - Len, kUnit, "str.Len != UINT_MAX");
+  TZ_CHECK(n <= UINT32_MAX - 1 - Len, kUnit);
   std::uint32_t newLen = Len + n;
   if (Txt == nullptr || Siz < newLen + 1) {
     std::uint32_t siz = CalcSiz(newLen);
@@ -128,7 +128,7 @@ TzString operator+(const TzString& a, const TzString& b) {
   TzString result;
   std::uint64_t n = static_cast<std::uint64_t>(a.Len) + b.Len;
   if (n == 0) return result;
-  TZ_CHECK(n < UINT32_MAX, kUnit, "str.Len != UINT_MAX");
+  TZ_CHECK(n < UINT32_MAX, kUnit);
   result.Siz = TzString::CalcSiz(static_cast<std::uint32_t>(n));
   result.Txt = alloc_text(result.Siz, "result.Txt != NULL");
   if (a.Len != 0) std::memcpy(result.Txt, a.Txt, a.Len);
@@ -148,11 +148,11 @@ TzString operator+(const TzString& a, char c) {
     result.Len = 1;
     return result;
   }
-  TZ_CHECK(a.Len != UINT32_MAX, kUnit, "str.Len != UINT_MAX");
+  TZ_CHECK_TEXT(a.Len != UINT32_MAX, kUnit, "str.Len != UINT_MAX");
   std::uint32_t len = a.Len + 1;
   std::uint32_t siz = a.Siz;
   if (len == a.Siz) {
-    TZ_CHECK(a.Siz <= UINT32_MAX - TzString::AllocIncr, kUnit, "str.Len != UINT_MAX");
+    TZ_CHECK_TEXT(a.Siz <= UINT32_MAX - TzString::AllocIncr, kUnit, "str.Len != UINT_MAX");
     siz = a.Siz + TzString::AllocIncr;
   }
   result.Siz = siz;
@@ -228,7 +228,7 @@ TzBoolean TzString::Find(const TzBoyerMoore& bm, unsigned& pos) const {
 
 void TzString::Delete(unsigned pos, unsigned count) {
   if (Txt == nullptr) return;
-  TZ_CHECK(count <= Len && pos <= Len - count, kUnit, "!((pos + count) > Len)");
+  TZ_CHECK(count <= Len && pos <= Len - count, kUnit);
   std::uint32_t newLen = Len - count;
   if (Siz - newLen > AllocIncr) {
     std::uint32_t siz = CalcSiz(newLen);
@@ -245,7 +245,7 @@ void TzString::Delete(unsigned pos, unsigned count) {
 }
 
 void TzString::Insert(unsigned pos, char c) {
-  TZ_CHECK(!(pos > Len), kUnit, "!(pos > Len)");
+  TZ_CHECK(!(pos > Len), kUnit);
   if (Txt == nullptr) {
     Siz = AllocIncr;
     Txt = alloc_text(Siz, "Txt != NULL");
@@ -254,10 +254,10 @@ void TzString::Insert(unsigned pos, char c) {
     Len = 1;
     return;
   }
-  TZ_CHECK(Len != UINT32_MAX - 1, kUnit, "str.Len != UINT_MAX");
+  TZ_CHECK(Len != UINT32_MAX - 1, kUnit);
   std::uint32_t newLen = Len + 1;
   if (Siz == newLen) {
-    TZ_CHECK(Siz <= UINT32_MAX - AllocIncr, kUnit, "str.Len != UINT_MAX");
+    TZ_CHECK(Siz <= UINT32_MAX - AllocIncr, kUnit);
     std::uint32_t siz = Siz + AllocIncr;
     char* t = alloc_text(siz, "Txt != NULL");
     std::memcpy(t, Txt, pos);
@@ -275,12 +275,12 @@ void TzString::Insert(unsigned pos, char c) {
 
 void TzString::Insert(unsigned pos, const TzString& s) {
   if (s.Len == 0) return;
-  TZ_CHECK(!(pos > Len), kUnit, "!(pos > Len)");
+  TZ_CHECK(!(pos > Len), kUnit);
   if (Txt == nullptr) {
     *this = s;
     return;
   }
-  TZ_CHECK(s.Len < UINT32_MAX - Len, kUnit, "str.Len != UINT_MAX");
+  TZ_CHECK(s.Len < UINT32_MAX - Len, kUnit);
   // A copy first: s may be this string itself.
   TzString ins(s);
   std::uint32_t newLen = Len + ins.Len;
@@ -301,21 +301,21 @@ void TzString::Insert(unsigned pos, const TzString& s) {
 }
 
 TzString TzString::Cut(unsigned start, unsigned count) const {
-  TZ_CHECK(count <= Len && start <= Len - count, kUnit, "!((start + count) > Len)");
+  TZ_CHECK_TEXT(count <= Len && start <= Len - count, kUnit, "!((start + count) > Len)");
   TzString result;
   if (start < Len && count != 0) result.Assign(Txt + start, count);
   return result;
 }
 
 TzString TzString::CutHead(unsigned count) const {
-  TZ_CHECK(!(count > Len), kUnit, "!(count > Len)");
+  TZ_CHECK(!(count > Len), kUnit);
   TzString result;
   if (count != 0) result.Assign(Txt, count);
   return result;
 }
 
 TzString TzString::CutTail(unsigned count) const {
-  TZ_CHECK(!(count > Len), kUnit, "!(count > Len)");
+  TZ_CHECK(!(count > Len), kUnit);
   TzString result;
   if (count != 0) result.Assign(Txt + (Len - count), count);
   return result;
@@ -387,7 +387,7 @@ std::istream& getline(std::istream& is, TzString& line, char delim) {
       longLine.append(buf, got);
       spilled = true;
     }
-    TZ_CHECK(got <= UINT32_MAX - 1 - n, kUnit, "str.Len != UINT_MAX");
+    TZ_CHECK(got <= UINT32_MAX - 1 - n, kUnit);
     n += got;
     if (!more) break;
   }
@@ -429,7 +429,7 @@ std::istream& operator>>(std::istream& is, TzString& s) {
     const int cmt = c;
     for (;;) {
       c = sb->sbumpc();
-      TZ_CHECK(c != eof, kUnit, "c == cmt");
+      TZ_CHECK_TEXT(c != eof, kUnit, "c == cmt");
       if (c == cmt) break;
       store(c);
     }

@@ -442,12 +442,14 @@ Case& Case::leaves(std::set<std::string> names) {
   return *this;
 }
 
-Result run(const Program& program, const Folder& dir, const Case& c) {
-  for (const auto& f : c.files_) dir.write(f.first, f.second);
-  for (const auto& act : c.setup_) act(dir);
-  Child child(program, c.args_, dir.path(), c.mode_);
-  child.send(c.input_);
-  for (const Step& s : c.steps_) {
+void Case::prepare(const Folder& dir) const {
+  for (const auto& f : files_) dir.write(f.first, f.second);
+  for (const auto& act : setup_) act(dir);
+}
+
+Result Case::drive(Child& child, const Folder& dir) const {
+  child.send(input_);
+  for (const Step& s : steps_) {
     if (!child.wait_for(s.prompt)) {
       ADD_FAILURE() << "no prompt \"" << s.prompt << "\" in:\n" << child.transcript();
       break;
@@ -459,6 +461,18 @@ Result run(const Program& program, const Folder& dir, const Case& c) {
       child.send(s.answer);
   }
   return child.finish();
+}
+
+Result run(const Program& program, const Folder& dir, const Case& c) {
+  c.prepare(dir);
+  Child child(program, c.args_, dir.path(), c.mode_);
+  return c.drive(child, dir);
+}
+
+Result run(const std::function<int()>& body, const Folder& dir, const Case& c) {
+  c.prepare(dir);
+  Child child(body, dir.path(), c.mode_);
+  return c.drive(child, dir);
 }
 
 namespace {
@@ -505,6 +519,13 @@ void expect(const Case& c, const Folder& dir, const Result& r) {
 Result check(const Program& program, const Folder& dir, const Case& c) {
   SCOPED_TRACE(c.name().empty() ? "case" : c.name());
   Result r = run(program, dir, c);
+  expect(c, dir, r);
+  return r;
+}
+
+Result check(const std::function<int()>& body, const Folder& dir, const Case& c) {
+  SCOPED_TRACE(c.name().empty() ? "case" : c.name());
+  Result r = run(body, dir, c);
   expect(c, dir, r);
   return r;
 }

@@ -18,6 +18,7 @@
 
 #include <csignal>
 #include <functional>
+#include <ostream>
 #include <set>
 #include <string>
 #include <utility>
@@ -267,7 +268,13 @@ class Case {
 
  private:
   friend Result run(const Program&, const Folder&, const Case&);
+  friend Result run(const std::function<int()>&, const Folder&, const Case&);
   friend void expect(const Case&, const Folder&, const Result&);
+
+  // The files and the setup in the folder; then the input and the steps
+  // given to the child, and its result.
+  void prepare(const Folder& dir) const;
+  Result drive(Child& child, const Folder& dir) const;
 
   std::string name_;
   std::vector<std::string> args_;
@@ -288,11 +295,18 @@ class Case {
 // program, its input, its steps (a prompt that does not come is a failure,
 // and the steps after it are left out).
 Result run(const Program& program, const Folder& dir, const Case& c);
+// The same with a function of the test program in the child (see Child)
+// in place of a program; the case's arguments are not used.
+Result run(const std::function<int()>& body, const Folder& dir, const Case& c);
 // Compares the result and the folder with what the case expects.
 void expect(const Case& c, const Folder& dir, const Result& r);
 // run() and expect(), under the case's name; the result, for what a test
 // checks beyond the row.
 Result check(const Program& program, const Folder& dir, const Case& c);
+Result check(const std::function<int()>& body, const Folder& dir, const Case& c);
+
+// A case as the parameter of a table of GoogleTest cases: by its name.
+inline void PrintTo(const Case& c, std::ostream* os) { *os << c.name(); }
 
 }  // namespace cli
 

@@ -126,6 +126,34 @@ TEST(CliCase, SetsTheFolderUpAndChecksTheFilesLeft) {
   EXPECT_EQ(dir.read("copied.cpp").substr(0, 3), "// ");
 }
 
+// A row run by a function of the test program in place of a program: the
+// files and the input reach it in its folder, its console, status and files
+// are checked as a program's.
+TEST(CliCase, AFunctionOfTheTestProgramRunsTheRow) {
+  cli::Folder dir;
+  cli::check(
+      [] {
+        std::string line;
+        std::getline(std::cin, line);
+        FILE* f = std::fopen("in.txt", "r");
+        char word[16] = "";
+        if (!f || std::fscanf(f, "%15s", word) != 1) return 9;
+        std::fclose(f);
+        std::printf("%s %s\n", word, line.c_str());
+        std::fprintf(stderr, "to the error stream\n");
+        return std::rename("in.txt", "out.txt") == 0 ? 4 : 8;
+      },
+      dir,
+      cli::Case("a function")
+          .file("in.txt", "alpha\n")
+          .input("beta\n")
+          .status(4)
+          .out("alpha beta\n")
+          .err("to the error stream\n")
+          .writes("out.txt", "alpha\n")
+          .leaves({"out.txt"}));
+}
+
 // Under a file-size limit with SIGXFSZ at its default, as a shell leaves
 // it, a write beyond the limit kills the writer (128 + SIGXFSZ); the
 // console, through pipes, is not cut.

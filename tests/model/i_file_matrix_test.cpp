@@ -19,7 +19,6 @@
 
 namespace {
 
-using ftest::Temp_dir;
 using ftest::set_mtime;
 using ftest::write_file;
 using qtest::stderr_of;
@@ -47,7 +46,7 @@ double At(const M& m, unsigned i, unsigned j) {
 }
 
 TYPED_TEST(IFileMatrixTyped, NorthRowFirstValuesInIncreasingX) {
-  Temp_dir dir;
+  cli::Folder dir;
   std::string path = dir.file("rain.dat");
   write_file(path, "7200 3 2\n4 5 6\n1 2 3\n");
   Port_on<TypeParam> p(path);
@@ -68,7 +67,7 @@ TYPED_TEST(IFileMatrixTyped, NorthRowFirstValuesInIncreasingX) {
 }
 
 TYPED_TEST(IFileMatrixTyped, CommentsBlankLinesOneRowAndLineEnds) {
-  Temp_dir dir;
+  cli::Folder dir;
   std::string path = dir.file("rain.dat");
   write_file(path,
              "# radar rain\n"
@@ -129,7 +128,7 @@ TYPED_TEST(IFileMatrixTyped, SameValuesAsTheRecordText) {
   const std::vector<std::string> rows = {"0.1 -0 +5 1e-3 2.5e2 -7",
                                          std::string("123456789 0.3333333333333333 ") + Huge<TypeParam>() + " -1e-320 4. .5",
                                          "2147483648 -2147483649 1E2 0.1e1 3 0"};
-  Temp_dir dir;
+  cli::Folder dir;
   std::string path = dir.file("rain.dat");
   write_file(path, "60 6 3\n" + rows[0] + "\n" + rows[1] + "\n" + rows[2] + "\n");
   Port_on<TypeParam> p(path);
@@ -158,7 +157,7 @@ TEST(IFileMatrix, LinesLongerThanTheReadBlocks) {
     for (unsigned i = 0; i < nx; ++i) text += std::to_string(row * 10 + static_cast<int>(i % 7)) + (i + 1 < nx ? " " : "");
     text += "\r\n";
   }
-  Temp_dir dir;
+  cli::Folder dir;
   std::string path = dir.file("rain.dat");
   write_file(path, text);
   Port_on<DMatrix> p(path);
@@ -176,7 +175,7 @@ TEST(IFileMatrix, LinesLongerThanTheReadBlocks) {
 // Read again when the modification time or the size has changed: a file
 // appended to and given back its old time (cp -p, rsync -t) is read.
 TEST(IFileMatrix, ReadAgainWhenTheModificationTimeOrTheSizeChanged) {
-  Temp_dir dir;
+  cli::Folder dir;
   std::string path = dir.file("rain.dat");
   write_file(path, "0 1 1\n1\n600 1 1\n2\n");
   set_mtime(path, 3000);
@@ -210,7 +209,7 @@ TEST(IFileMatrix, ReadAgainWhenTheModificationTimeOrTheSizeChanged) {
 }
 
 TEST(IFileMatrix, RecordsNotNewerThanTheNewestHeldAreNotStocked) {
-  Temp_dir dir;
+  cli::Folder dir;
   qtest::Qavlensdir none(nullptr);
   std::string path = dir.file("rain.dat");
   // Within one read: a second record of the same time and an earlier one
@@ -247,7 +246,7 @@ TEST(IFileMatrix, RecordsNotNewerThanTheNewestHeldAreNotStocked) {
 }
 
 TEST(IFileMatrix, HeaderTimesAtTheEndsOfTheRange) {
-  Temp_dir dir;
+  cli::Folder dir;
   std::string path = dir.file("rain.dat");
   write_file(path, "-2147483648 1 1\n1\n+2147483647 1 1\n2\n");
   Port_on<DMatrix> p(path);
@@ -300,7 +299,7 @@ struct Rain_file {
     write_file(path, text);
     set_mtime(path, 3000);
   }
-  Temp_dir dir;
+  cli::Folder dir;
   qtest::Qavlensdir explain{qtest::explain_dir().c_str()};
   std::string path;
 };
@@ -313,7 +312,7 @@ std::vector<Long> TimesOf(const std::vector<std::pair<Long, T>>& packs) {
 }
 
 TEST(IFileMatrix, ReReadChecksTheRecordsItDoesNotStore) {
-  Temp_dir dir;
+  cli::Folder dir;
   qtest::Qavlensdir explain(qtest::explain_dir().c_str());
   std::string path = dir.file("rain.dat");
   write_file(path, "0 2 1\n1 2\n600 2 1\n3 4\n");
@@ -337,7 +336,7 @@ TEST(IFileMatrix, ReReadChecksTheRecordsItDoesNotStore) {
 }
 
 TEST(IFileMatrix, HeaderGoingOnAfterANulIsRefused) {
-  Temp_dir dir;
+  cli::Folder dir;
   qtest::Qavlensdir explain(qtest::explain_dir().c_str());
   std::string path = dir.file("rain.dat");
   write_file(path, std::string("0 1 1\0 9\n1\n", 11));
@@ -347,7 +346,7 @@ TEST(IFileMatrix, HeaderGoingOnAfterANulIsRefused) {
 }
 
 TEST(IFileMatrix, MissingAndEmptyFilesAreReportedAndTheRunGoesOn) {
-  Temp_dir dir;
+  cli::Folder dir;
   qtest::Qavlensdir explain(qtest::explain_dir().c_str());
   std::string path = dir.file("rain.dat");
   Port_on<DMatrix> p(path);
@@ -374,7 +373,7 @@ TEST(IFileMatrix, MissingAndEmptyFilesAreReportedAndTheRunGoesOn) {
 }
 
 TEST(IFileMatrix, FileThatCannotBeOpenedEndsWithStatus3) {
-  Temp_dir dir;
+  cli::Folder dir;
   std::string path = dir.file("rain.dat");
   // A socket has a status but cannot be opened as a file, by anyone.
   int s = socket(AF_UNIX, SOCK_STREAM, 0);
@@ -383,7 +382,7 @@ TEST(IFileMatrix, FileThatCannotBeOpenedEndsWithStatus3) {
   std::strncpy(addr.sun_path, path.c_str(), sizeof addr.sun_path - 1);
   ASSERT_EQ(bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
   qtest::Qavlensdir explain(qtest::explain_dir().c_str());
-  ftest::Outcome o = ftest::run(
+  cli::Result o = ftest::run(
       [&] {
         Port_on<DMatrix> p(path);
         p.in.Input_data();
@@ -404,7 +403,7 @@ TEST(IFileMatrix, GridSizeOfAHeaderReservesNothingBeforeItsRowsAreThere) {
 #else
   // A header claiming 30000 x 30000 cells (7.2 GB) over one short row: the
   // row is refused, in a process that may not take 1 GB.
-  Temp_dir dir;
+  cli::Folder dir;
   std::string path = dir.file("rain.dat");
   write_file(path, "0 30000 30000\n1 2\n");
   EXPECT_EXIT(
@@ -497,7 +496,7 @@ INSTANTIATE_TEST_SUITE_P(
 // (appended to) says nothing more of it, a record dropped on another line
 // is warned about; beyond ten warnings in one read, one counts the rest.
 TEST(IFileMatrix, ADroppedRecordIsWarnedAboutOnce) {
-  Temp_dir dir;
+  cli::Folder dir;
   qtest::Qavlensdir none(nullptr);
   std::string path = dir.file("rain.dat");
   write_file(path, "0 1 1\n1\n1200 1 1\n2\n600 1 1\n3\n");
@@ -522,7 +521,7 @@ TEST(IFileMatrix, ADroppedRecordIsWarnedAboutOnce) {
   // the five after them; none of them again at the next read.
   std::string text = "9000 1 1\n1\n";
   for (int k = 1; k <= 15; ++k) text += std::to_string(k * 60) + " 1 1\n1\n";
-  Temp_dir many;
+  cli::Folder many;
   std::string rain = many.file("rain.dat");
   write_file(rain, text);
   Port_on<DMatrix> q(rain);
@@ -543,7 +542,7 @@ TEST(IFileMatrix, ADroppedRecordIsWarnedAboutOnce) {
 // run: the records of the file up to them are older, as expected, and are
 // passed over without a word.
 TEST(IFileMatrix, RecordsOlderThanRestoredPacksAreNotWarnedAbout) {
-  Temp_dir dir;
+  cli::Folder dir;
   qtest::Qavlensdir none(nullptr);
   std::string path = dir.file("rain.dat");
   write_file(path, "0 1 1\n1\n600 1 1\n2\n1200 1 1\n3\n1800 1 1\n4\n");
@@ -687,7 +686,7 @@ TYPED_TEST(IFileMatrixTyped, ValuesThatAreNotFiniteAreRefused) {
   std::vector<std::string> items = {"inf", "-inf", "+INFINITY", "nan", "-nan", "NaN(7)", "1e999", "-1e999"};
   if (std::is_same<TypeParam, TzMatrix<float>>::value) items.push_back("1e39");
   for (const std::string& item : items) {
-    Temp_dir dir;
+    cli::Folder dir;
     std::string path = dir.file("rain.dat");
     write_file(path, "0 2 1\n1 1\n600 2 1\n2 " + item + "\n");
     Port_on<TypeParam> p(path);

@@ -215,19 +215,6 @@ TEST(Kinem, InitFromAFileLine) {
   delete e;
 }
 
-TEST(KinemDeathTest, BadPortCounts) {
-  Qavlensdir none(nullptr);
-  EXPECT_EXIT(Kinem("ch", 0, -1, 0), testing::ExitedWithCode(1), "^E : kinem\\.cpp : 46 : \n    Kinem \\(null\\) 0\n$");
-  EXPECT_EXIT(Kinem("ch", 0, 0, -2), testing::ExitedWithCode(1), "^E : kinem\\.cpp : 64 : \n    Kinem \\(null\\) 0\n$");
-  EXPECT_DEATH(
-      {
-        Kinem k;
-        Text_file f("1\n");
-        k.Init("ch", 0, f.get());
-      },
-      "kinem\\.cpp:[0-9]+: Assertion `fscanf\\(fp, \"%d %d\", &wNumUpInflow, &wNumLateral\\) == 2' failed\\.");
-}
-
 // ---- parameters -------------------------------------------------------------
 
 TEST(Kinem, ThetaOfOneIsAccepted) {
@@ -235,46 +222,6 @@ TEST(Kinem, ThetaOfOneIsAccepted) {
   Text_file f(parameters(1.0));
   EXPECT_EQ(k.Set_parameter(f.get()), 1);
   EXPECT_EQ(k.Calculate_time_step(), 300);
-}
-
-TEST(KinemDeathTest, ParameterChecks) {
-  const struct {
-    const char* line;
-    const char* condition;
-  } cases[] = {
-      {"0 5 0.01 0.03 4 300 0.7", "mL > 0\\.0"},
-      {"1000 0 0.01 0.03 4 300 0.7", "mB > 0\\.0"},
-      {"1000 5 -0.01 0.03 4 300 0.7", "mG > 0\\.0"},
-      {"1000 5 0.01 0 4 300 0.7", "mMan > 0\\.0"},
-      {"1000 5 0.01 0.03 0 300 0.7", "mDiv > 0"},
-      {"1000 5 0.01 0.03 4 -300 0.7", "mDt > 0"},
-      {"1000 5 0.01 0.03 4 300 0.5", "0\\.5 < mTheta && mTheta <= 1\\.0"},
-      {"1000 5 0.01 0.03 4 300 1.01", "0\\.5 < mTheta && mTheta <= 1\\.0"},
-      // Fewer node values than nodes.
-      {"1000 5 0.01 0.03 4 300 0.7\n0.4 0.4 0.4 0.4", "fscanf\\(fp, \"%lf\", &mK\\[i\\]\\) == 1"},
-      {"1000 5 0.01 0.03 1 300 0.7\n0.4 0.4 0.5", "fscanf\\(fp, \"%lf\", &mZ\\[i\\]\\) == 1"},
-  };
-  for (const auto& c : cases) {
-    EXPECT_DEATH(
-        {
-          Kinem k("ch", 0, 1, 0);
-          Text_file f(c.line);
-          k.Set_parameter(f.get());
-        },
-        std::string("kinem\\.cpp:[0-9]+: Assertion `") + c.condition + "' failed\\.")
-        << c.line;
-  }
-}
-
-TEST(KinemDeathTest, ShortParameterLineIsAnError) {
-  Qavlensdir none(nullptr);
-  EXPECT_EXIT(
-      {
-        Kinem k("ch", 2, 1, 0);
-        Text_file f("1000 5 0.01 0.03 4 300\n");
-        k.Set_parameter(f.get());
-      },
-      testing::ExitedWithCode(1), "^E : kinem\\.cpp : 99 : \n    Kinem ch 2\n$");
 }
 
 // ---- initial state ----------------------------------------------------------
@@ -320,82 +267,137 @@ TEST(Kinem, InitialOutputWaitsForItsInflows) {
   EXPECT_DOUBLE_EQ(k.Discharges()[4], 1.5);
 }
 
-TEST(KinemDeathTest, InitialStateErrors) {
-  Qavlensdir none(nullptr);
-  EXPECT_EXIT(
-      {
-        Kinem k("ch", 0, 1, 0);
-        Text_file p(parameters());
-        Text_file s("600 3\n1 1 1 1\n");
-        k.Set_parameter(p.get());
-        k.Set_initial_state(s.get());
-      },
-      testing::ExitedWithCode(1), "^E : kinem\\.cpp : 176 : \n    Kinem ch 0\n$");
-  EXPECT_EXIT(
-      {
-        Kinem k("ch", 0, 1, 0);
-        Text_file p(parameters());
-        Text_file s("# no time here\nstart\n");
-        k.Set_parameter(p.get());
-        k.Set_initial_state(s.get());
-      },
-      testing::ExitedWithCode(1), "^E : kinem\\.cpp : 191 : \n    Kinem ch 0\n$");
-  EXPECT_DEATH(
-      {
-        Kinem k("ch", 0, 1, 0);
-        Text_file p(parameters());
-        Text_file s("600 4\n1 1 1\n");
-        k.Set_parameter(p.get());
-        k.Set_initial_state(s.get());
-      },
-      "kinem\\.cpp:[0-9]+: Assertion `fscanf\\(fp, \"%lf\", &mQc\\[i\\]\\) == 1' failed\\.");
+// ---- refusals and checks ------------------------------------------------------
+
+// A channel "ch" read from the folder as an application reads one: its
+// number and then its counts of upstream and lateral ports ("ch.ports",
+// the counts read by Init from the file), its parameter lines ("ch.pmt")
+// and its initial-state lines ("ch.ist") when the folder holds them, then
+// its initial output.
+int Channel() {
+  FILE* ports = std::fopen("ch.ports", "r");
+  int number = 0;
+  if (!ports || std::fscanf(ports, "%d", &number) != 1) return 99;
+  Kinem k;
+  k.Init("ch", number, ports);
+  std::fclose(ports);
+  if (FILE* p = std::fopen("ch.pmt", "r")) {
+    k.Set_parameter(p);
+    std::fclose(p);
+  }
+  if (FILE* s = std::fopen("ch.ist", "r")) {
+    const int read = k.Set_initial_state(s);
+    std::fclose(s);
+    if (read != 1) return 98;
+  }
+  return k.Initial_output() == YES ? 0 : 97;
 }
 
-// A channel whose parameters were never read (no block for it in the
-// parameter file) has no nodes to route: its initial work ends the program
-// instead of writing past its empty node arrays.
-TEST(KinemDeathTest, InitialWorkWithoutParametersIsAnError) {
+// A channel of the given number and ports.
+cli::Case Ch(const std::string& name, const std::string& ports) { return cli::Case(name).file("ch.ports", ports); }
+
+// The error stream of a report without its explanation: the position, the
+// channel's description.
+cli::Case Reported(cli::Case c, int position, const std::string& description) {
+  return c.status(1).err("E : kinem.cpp : " + std::to_string(position) + " : \n    " + description + "\n");
+}
+cli::Case Checked(cli::Case c, const std::string& condition) {
+  return c.status(cli::kAbort).err(ftest::failed_check("kinem.cpp", condition));
+}
+// The reports with their explanation, which follows the report line.
+cli::Case Explained(cli::Case c, int position, const std::string& explanation) {
+  return c.env("QAVLENSDIR", qtest::explain_dir())
+      .status(1)
+      .err(cli::starts_with("E : kinem.cpp : " + std::to_string(position) + " : \n    " + explanation));
+}
+
+// Each row in a folder of its own; the reports are not explained unless
+// the row sets QAVLENSDIR.
+class KinemRead : public testing::TestWithParam<cli::Case> {};
+
+TEST_P(KinemRead, AsTheRowSays) {
   Qavlensdir none(nullptr);
-  EXPECT_EXIT(
-      {
+  cli::Folder d;
+  ftest::check(Channel, d, GetParam());
+}
+
+std::string RowName(const testing::TestParamInfo<cli::Case>& info) { return info.param.name(); }
+
+const std::string kOneUp = "0 1 0\n";
+
+// A state line of 3 divisions for a channel of 4.
+cli::Case OtherDivisions(const std::string& name) {
+  return Ch(name, kOneUp).file("ch.pmt", parameters()).file("ch.ist", "600 3\n1 1 1 1\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Refusals, KinemRead,
+    testing::Values(
+        // The ports are counted before the channel is named.
+        Reported(Ch("negative_upstream_ports", "0 -1 0\n"), 46, "Kinem (null) 0"),
+        Reported(Ch("negative_lateral_ports", "0 0 -2\n"), 64, "Kinem (null) 0"),
+        Checked(Ch("one_port_count", "0 1\n"), "fscanf(fp, \"%d %d\", &wNumUpInflow, &wNumLateral) == 2"),
+        Reported(Ch("short_parameter_line", "2 1 0\n").file("ch.pmt", "1000 5 0.01 0.03 4 300\n"), 99,
+                 "Kinem ch 2"),
+        Reported(OtherDivisions("initial_state_of_other_divisions"), 176, "Kinem ch 0"),
+        Reported(Ch("initial_state_without_a_time", kOneUp)
+                     .file("ch.pmt", parameters())
+                     .file("ch.ist", "# no time here\nstart\n"),
+                 191, "Kinem ch 0"),
+        Checked(Ch("initial_state_short_of_node_discharges", kOneUp)
+                    .file("ch.pmt", parameters())
+                    .file("ch.ist", "600 4\n1 1 1\n"),
+                "std::fscanf(fp, \"%lf\", &mQc[i]) == 1"),
+        // A channel whose parameters were never read (no block for it in
+        // the parameter file) has no nodes to route: its initial output
+        // ends the program instead of writing past its empty node arrays,
+        // also after a state line of zero divisions, which matches the
+        // unread parameters.
+        Reported(Ch("initial_output_without_parameters", "1 0 0\n").file("ch.ist", "600 0\n2.5\n"), 230,
+                 "Kinem ch 1"),
+        Explained(OtherDivisions("initial_state_of_other_divisions_explained"), 176,
+                  "The initial state of the channel element"),
+        Explained(Ch("initial_output_without_parameters_explained", "0 0 0\n"), 230,
+                  "The channel element has no parameters")),
+    RowName);
+
+INSTANTIATE_TEST_SUITE_P(
+    ParameterChecks, KinemRead,
+    testing::Values(Checked(Ch("length", kOneUp).file("ch.pmt", "0 5 0.01 0.03 4 300 0.7"), "mL > 0.0"),
+                    Checked(Ch("width", kOneUp).file("ch.pmt", "1000 0 0.01 0.03 4 300 0.7"), "mB > 0.0"),
+                    Checked(Ch("gradient", kOneUp).file("ch.pmt", "1000 5 -0.01 0.03 4 300 0.7"), "mG > 0.0"),
+                    Checked(Ch("manning", kOneUp).file("ch.pmt", "1000 5 0.01 0 4 300 0.7"), "mMan > 0.0"),
+                    Checked(Ch("divisions", kOneUp).file("ch.pmt", "1000 5 0.01 0.03 0 300 0.7"), "mDiv > 0"),
+                    Checked(Ch("step", kOneUp).file("ch.pmt", "1000 5 0.01 0.03 4 -300 0.7"), "mDt > 0"),
+                    Checked(Ch("theta_of_one_half", kOneUp).file("ch.pmt", "1000 5 0.01 0.03 4 300 0.5"),
+                            "0.5 < mTheta && mTheta <= 1.0"),
+                    Checked(Ch("theta_above_one", kOneUp).file("ch.pmt", "1000 5 0.01 0.03 4 300 1.01"),
+                            "0.5 < mTheta && mTheta <= 1.0"),
+                    // Fewer node values than nodes.
+                    Checked(Ch("short_of_radius_factors", kOneUp)
+                                .file("ch.pmt", "1000 5 0.01 0.03 4 300 0.7\n0.4 0.4 0.4 0.4"),
+                            "std::fscanf(fp, \"%lf\", &mK[i]) == 1"),
+                    Checked(Ch("short_of_radius_exponents", kOneUp)
+                                .file("ch.pmt", "1000 5 0.01 0.03 1 300 0.7\n0.4 0.4 0.5"),
+                            "std::fscanf(fp, \"%lf\", &mZ[i]) == 1")),
+    RowName);
+
+// In a system, the description names the owner too.
+TEST(KinemRefusal, InitialWorkWithoutParametersNamesTheOwner) {
+  Qavlensdir none(nullptr);
+  cli::Folder d;
+  ftest::check(
+      [] {
         Channel_system s(1, 1, 300, false);
-        ASSERT_EQ(s.Construct(), 1);
-        ASSERT_EQ(s.Switch(), YES);
-        ASSERT_EQ(s.Are_you_ready(), YES);
-        ASSERT_EQ(s.Initial_time(600), 1);
+        if (s.Construct() != 1 || s.Switch() != YES || s.Are_you_ready() != YES || s.Initial_time(600) != 1)
+          return 99;
         s.Do_initial_work();
+        return 0;
       },
-      testing::ExitedWithCode(1),
-      "^E : kinem\\.cpp : 230 : \n    Kinem ch 0\n        owner > Sub_system basin 0\n$");
-  // A state line of zero divisions matches the unread parameters; the
-  // node discharge it gives does not make the channel routable.
-  EXPECT_EXIT(
-      {
-        Kinem k("ch", 1, 0, 0);
-        Text_file st("600 0\n2.5\n");
-        ASSERT_EQ(k.Set_initial_state(st.get()), 1);
-        k.Initial_output();
-      },
-      testing::ExitedWithCode(1), "^E : kinem\\.cpp : 230 : \n    Kinem ch 1\n$");
-}
-
-TEST(KinemDeathTest, ReportsAreExplained) {
-  Qavlensdir dir((std::string(TZ_BINARY_DIR) + "/qavlensdir").c_str());
-  EXPECT_EXIT(
-      {
-        Kinem k("ch", 0, 1, 0);
-        Text_file p(parameters());
-        Text_file s("600 3\n1 1 1 1\n");
-        k.Set_parameter(p.get());
-        k.Set_initial_state(s.get());
-      },
-      testing::ExitedWithCode(1), "^E : kinem\\.cpp : 176 : \n    The initial state of the channel element");
-  EXPECT_EXIT(
-      {
-        Kinem k("ch", 0, 0, 0);
-        k.Initial_output();
-      },
-      testing::ExitedWithCode(1), "^E : kinem\\.cpp : 230 : \n    The channel element has no parameters");
+      d,
+      cli::Case("in a system")
+          .status(1)
+          .err("E : kinem.cpp : 230 : \n    Kinem ch 0\n        owner > Sub_system basin 0\n"));
 }
 
 // ---- stepping ---------------------------------------------------------------
@@ -566,7 +568,7 @@ int run_reach() {
 }
 
 TEST(KinemInTotalSystem, SteadyInflowsGiveTheirSumAtTheOutletFile) {
-  ftest::Temp_dir dir;
+  cli::Folder dir;
   std::string up = "# upstream inflow\n", lat = "# lateral inflow\n";
   for (int t = 0; t <= 7200; t += 300) {
     up += std::to_string(t) + " 1.5\n";
@@ -576,7 +578,7 @@ TEST(KinemInTotalSystem, SteadyInflowsGiveTheirSumAtTheOutletFile) {
   ftest::write_file(dir.file("lat.dat"), lat);
   ftest::write_file(dir.file("kinem.pmt"), parameters());
   ftest::write_file(dir.file("kinem.ist"), "0\n");
-  ftest::Outcome o = ftest::run(run_reach, dir.path(), "3600\n1800\ny\n");
+  cli::Result o = ftest::run(run_reach, dir.path(), "3600\n1800\ny\n");
   EXPECT_EQ(o.status, 11) << o.err;
   EXPECT_NE(o.out.find("[ch 0] 300 : 2.000000\n"), std::string::npos) << o.out;
   EXPECT_NE(o.out.find("[ch 0] 3600 : 2.000000\n"), std::string::npos) << o.out;
@@ -624,7 +626,7 @@ int run_reach_with_files() {
 // under its header, and the terminal-state file a run writes starts the
 // next run where the first one ended, from the node discharges it holds.
 TEST(KinemInTotalSystem, FrameworkFilesCarryTheChannelFromRunToRun) {
-  ftest::Temp_dir dir;
+  cli::Folder dir;
   std::string up = "# upstream inflow\n", lat = "# lateral inflow\n";
   for (int t = 0; t <= 7200; t += 300) {
     up += std::to_string(t) + " " + (t <= 1800 ? "1.5" : "2.5") + "\n";
@@ -634,7 +636,7 @@ TEST(KinemInTotalSystem, FrameworkFilesCarryTheChannelFromRunToRun) {
   ftest::write_file(dir.file("lat.dat"), lat);
   ftest::write_file(dir.file("reach.pmt"), "reach 0\n{\nKinem ch 0\n" + parameters() + "}\n");
   ftest::write_file(dir.file("reach.ist"), "reach 0\n0\n{\nKinem ch 0\n0\n}\n");
-  ftest::Outcome first = ftest::run(run_reach_with_files, dir.path(), "1800\n1800\ny\n");
+  cli::Result first = ftest::run(run_reach_with_files, dir.path(), "1800\n1800\ny\n");
   ASSERT_EQ(first.status, 11) << first.err;
   EXPECT_NE(first.out.find("[ch 0] 300 : 2.000000\n"), std::string::npos) << first.out;
   const std::string tst = ftest::read_file(dir.file("reach.tst"));
@@ -646,7 +648,7 @@ TEST(KinemInTotalSystem, FrameworkFilesCarryTheChannelFromRunToRun) {
   // The next run starts from that state; at 2100 the channel sees the
   // larger inflow, so its outflow rises from 2 towards 3.
   std::rename(dir.file("reach.tst").c_str(), dir.file("reach.ist").c_str());
-  ftest::Outcome second = ftest::run(run_reach_with_files, dir.path(), "1800\n1800\ny\n");
+  cli::Result second = ftest::run(run_reach_with_files, dir.path(), "1800\n1800\ny\n");
   ASSERT_EQ(second.status, 11) << second.err;
   EXPECT_EQ(second.out.find("[ch 0] 300 :"), std::string::npos) << second.out;
   const std::size_t at = second.out.find("[ch 0] 2100 : ");

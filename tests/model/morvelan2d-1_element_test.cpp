@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -28,9 +29,7 @@
 
 namespace {
 
-using ftest::Outcome;
 using ftest::read_file;
-using ftest::Temp_dir;
 using ftest::write_file;
 
 // Two slope edges draining into one river edge, the outlet (V.4). The points
@@ -72,7 +71,7 @@ FILE* Line(const std::string& text) {
   return f;
 }
 
-void WriteBasin(const Temp_dir& d, const std::string& net = kNet, const std::string& par = kPar,
+void WriteBasin(const cli::Folder& d, const std::string& net = kNet, const std::string& par = kPar,
                 const std::string& ini = kIni) {
   write_file(d.file("net.con"), net);
   write_file(d.file("par.dat"), par);
@@ -92,10 +91,55 @@ int Load(Morvelan2d& m, const std::string& pline = "60 net.con par.dat 0 0 500 5
 
 // --- loading -------------------------------------------------------------------
 
+const std::string P = "60 net.con par.dat 0 0 500 500\n";
+const std::string I = "0 ini.dat\n";
+const std::string kExplain = qtest::explain_dir();
+
+// The element loaded from the folder as the framework loads it: its
+// parameter line "p.line", then its initial-state line "i.line", each
+// handed over as an open file.
+int LoadElement() {
+  Morvelan2d m("morvelan2d", 0);
+  for (const char* name : {"p.line", "i.line"}) {
+    FILE* f = std::fopen(name, "r");
+    if (!f) return 99;
+    if (name[0] == 'p')
+      m.Set_parameter(f);
+    else
+      m.Set_initial_state(f);
+    std::fclose(f);
+  }
+  return 0;
+}
+
+// A row on the small basin: its connection, parameter and initial
+// discharge files, each replaced by a later file() of the same name.
+cli::Case BasinFiles(const std::string& name) {
+  return cli::Case(name).file("net.con", kNet).file("par.dat", kPar).file("ini.dat", kIni);
+}
+
+// The same with the element's two lines.
+cli::Case Basin(const std::string& name) { return BasinFiles(name).file("p.line", P).file("i.line", I); }
+
+// A row in a folder of its own run by `body`; the reports are not
+// explained unless the row sets QAVLENSDIR.
+void CheckRow(const std::function<int()>& body, const cli::Case& c) {
+  qtest::Qavlensdir none(nullptr);
+  cli::Folder d;
+  ftest::check(body, d, c);
+}
+
+// Every table of rows below loads the element.
+class Morvelan2dLoading : public ::testing::TestWithParam<cli::Case> {};
+
+TEST_P(Morvelan2dLoading, AsTheRowSays) { CheckRow(LoadElement, GetParam()); }
+
+std::string RowName(const ::testing::TestParamInfo<cli::Case>& info) { return info.param.name(); }
+
 TEST(Morvelan2dLoad, NetworkParametersAndInitialState) {
-  Temp_dir d;
+  cli::Folder d;
   WriteBasin(d);
-  Outcome o = ftest::run(
+  cli::Result o = ftest::run(
       [] {
         Morvelan2d m("morvelan2d", 0);
         Load(m);
@@ -116,143 +160,88 @@ TEST(Morvelan2dLoad, NetworkParametersAndInitialState) {
   EXPECT_NE(o.err.find("Morvelan2d"), std::string::npos) << o.err;
 }
 
-TEST(Morvelan2dLoad, ShortFormatNamesAreAccepted) {
-  Temp_dir d;
-  WriteBasin(d, kNet, ParamFile("Morvelan Parameter Form", 3, {1, 2, 3}),
-             InitFile("Morvelan Initial State Form", 3, {3, 2, 1}));
-  Outcome o = ftest::run(
-      [] {
-        Morvelan2d m("morvelan2d", 0);
-        Load(m);
-        return 0;
-      },
-      d.path());
-  EXPECT_EQ(o.status, 0) << o.err;
-}
-
-struct LoadFailure {
-  const char* name;
-  std::string pline, iline, net, par, ini;
-  std::string expected;  // on the error stream
-};
-
-void PrintTo(const LoadFailure& c, std::ostream* os) { *os << c.name; }
-
-class Morvelan2dLoadFailure : public ::testing::TestWithParam<LoadFailure> {};
-
-TEST_P(Morvelan2dLoadFailure, ReportsAndStops) {
-  const LoadFailure& c = GetParam();
-  Temp_dir d;
-  WriteBasin(d, c.net, c.par, c.ini);
-  Outcome o = ftest::run(
-      [&c] {
-        Morvelan2d m("morvelan2d", 0);
-        Load(m, c.pline, c.iline);
-        return 0;
-      },
-      d.path());
-  EXPECT_EQ(o.status, 1) << o.err;
-  EXPECT_NE(o.err.find(c.expected), std::string::npos) << o.err;
-}
-
-const std::string P = "60 net.con par.dat 0 0 500 500\n";
-const std::string I = "0 ini.dat\n";
 const std::string kLong(256, 'n');
 
+// A report and the stop with status 1, the report's line or text in the
+// error stream.
+cli::Case Refused(const std::string& name, const std::string& text) {
+  return Basin(name).status(1).err(cli::contains(text));
+}
+
 INSTANTIATE_TEST_SUITE_P(
-    Cases, Morvelan2dLoadFailure,
+    Refusals, Morvelan2dLoading,
     ::testing::Values(
-        LoadFailure{"short_element_line", "60 net.con par.dat 0 0 500\n", I, kNet, kPar, kIni,
-                    "E : morvelan2d-1.cpp : 618 : "},
-        LoadFailure{"file_name_over_255", "60 " + kLong + " par.dat 0 0 500 500\n", I, kNet, kPar,
-                    kIni, "E : morvelan2d-1.cpp : 618 : "},
+        Basin("short_format_names_are_accepted")
+            .file("par.dat", ParamFile("Morvelan Parameter Form", 3, {1, 2, 3}))
+            .file("ini.dat", InitFile("Morvelan Initial State Form", 3, {3, 2, 1}))
+            .status(0),
+        Refused("short_element_line", "E : morvelan2d-1.cpp : 618 : ").file("p.line", "60 net.con par.dat 0 0 500\n"),
+        Refused("file_name_over_255", "E : morvelan2d-1.cpp : 618 : ")
+            .file("p.line", "60 " + kLong + " par.dat 0 0 500 500\n"),
         // Not finite: refused before the checks of the range (nan passes
         // none of them, inf passes dx > 0.0), the value named.
-        LoadFailure{"cell_size_nan", "60 net.con par.dat 0 0 nan 500\n", I, kNet, kPar, kIni,
-                    "\nthe cell size in x 'nan' is not a finite number\n"},
-        LoadFailure{"cell_size_inf", "60 net.con par.dat 0 0 500 inf\n", I, kNet, kPar, kIni,
-                    "\nthe cell size in y 'inf' is not a finite number\n"},
-        LoadFailure{"time_step_beyond_a_double", "1e999\nnet.con par.dat 0 0 500 500\n", I, kNet, kPar, kIni,
-                    "\nthe time step '1e999' is not a finite number\n"},
-        LoadFailure{"version_1", P, I,
-                    "[Data Format Name]\nedge connection V.1\n[Number of Total Edges]\n1\n[Data]\n1 0 0 1 100 0.1 100\n",
-                    kPar, kIni, "E : morvelan2d-1.cpp : 662 : "},
-        LoadFailure{"duplicate_edge_number", P, I,
-                    "[Data Format Name]\nedge connection V.2\n[Number of Total Edges]\n2\n[Data]\n"
-                    "4 1 1 0 0 0 1 10 0.1 100\n4 2 2 0 0 0 1 10 0.1 100\n",
-                    kPar, kIni, "Edge 4 appears more than once in net.con.\n"},
-        LoadFailure{"class_name_as_format", P, I, kNet, ParamFile("Morvelan2d Parameter Format", 3, {1, 2, 3}),
-                    kIni, "E : morvelan2d-1.cpp : 712 : "},
-        LoadFailure{"parameter_count", P, I, kNet, ParamFile("Morvelan Parameter Format", 2, {1, 2}), kIni,
-                    "E : morvelan2d-1.cpp : 727 : "},
-        LoadFailure{"parameter_count_names_file", P, I, kNet,
-                    ParamFile("Morvelan Parameter Format", 2, {1, 2}), kIni, "par.dat.\n"},
-        LoadFailure{"short_parameter_record", P, I, kNet,
-                    "[Data Format Name]\nMorvelan Parameter Format\n[Number of Total Edges]\n3\n[Data]\n1 0.3\n",
-                    kIni, "File: par.dat\n"},
-        LoadFailure{"unknown_parameter_edge", P, I, kNet, ParamFile("Morvelan Parameter Format", 3, {1, 2, 9}),
-                    kIni, "Edge 9 was not found in edgeArray\n"},
-        LoadFailure{"second_parameter_record", P, I, kNet,
-                    ParamFile("Morvelan Parameter Format", 3, {1, 2, 2}), kIni,
-                    "E : morvelan2d-1.cpp : 790 : "},
-        LoadFailure{"unknown_upper_edge", P, I,
-                    "[Data Format Name]\nedge connection V.2\n[Number of Total Edges]\n1\n[Data]\n"
-                    "4 1 1 0 1 7 0 1 10 0.1 100\n",
-                    ParamFile("Morvelan Parameter Format", 1, {4}), InitFile("Morvelan Initial State Format", 1, {4}),
-                    "Edge 7 was not found in edgeArray\n"},
+        Refused("cell_size_nan", "\nthe cell size in x 'nan' is not a finite number\n")
+            .file("p.line", "60 net.con par.dat 0 0 nan 500\n"),
+        Refused("cell_size_inf", "\nthe cell size in y 'inf' is not a finite number\n")
+            .file("p.line", "60 net.con par.dat 0 0 500 inf\n"),
+        Refused("time_step_beyond_a_double", "\nthe time step '1e999' is not a finite number\n")
+            .file("p.line", "1e999\nnet.con par.dat 0 0 500 500\n"),
+        Refused("version_1", "E : morvelan2d-1.cpp : 662 : ")
+            .file("net.con",
+                  "[Data Format Name]\nedge connection V.1\n[Number of Total Edges]\n1\n[Data]\n1 0 0 1 100 0.1 100\n"),
+        Refused("duplicate_edge_number", "Edge 4 appears more than once in net.con.\n")
+            .file("net.con",
+                  "[Data Format Name]\nedge connection V.2\n[Number of Total Edges]\n2\n[Data]\n"
+                  "4 1 1 0 0 0 1 10 0.1 100\n4 2 2 0 0 0 1 10 0.1 100\n"),
+        Refused("class_name_as_format", "E : morvelan2d-1.cpp : 712 : ")
+            .file("par.dat", ParamFile("Morvelan2d Parameter Format", 3, {1, 2, 3})),
+        Refused("parameter_count", "E : morvelan2d-1.cpp : 727 : ")
+            .file("par.dat", ParamFile("Morvelan Parameter Format", 2, {1, 2})),
+        Refused("parameter_count_names_file", "par.dat.\n")
+            .file("par.dat", ParamFile("Morvelan Parameter Format", 2, {1, 2})),
+        Refused("short_parameter_record", "File: par.dat\n")
+            .file("par.dat", "[Data Format Name]\nMorvelan Parameter Format\n[Number of Total Edges]\n3\n[Data]\n1 0.3\n"),
+        Refused("unknown_parameter_edge", "Edge 9 was not found in edgeArray\n")
+            .file("par.dat", ParamFile("Morvelan Parameter Format", 3, {1, 2, 9})),
+        Refused("second_parameter_record", "E : morvelan2d-1.cpp : 790 : ")
+            .file("par.dat", ParamFile("Morvelan Parameter Format", 3, {1, 2, 2})),
+        // With the count right, no record twice and none unknown, every edge
+        // has its record; a file that ends early is the remaining case.
+        Refused("parameter_file_ending_before_its_records", "E : morvelan2d-1.cpp : 759 : ")
+            .file("par.dat", "[Data Format Name]\nMorvelan Parameter Format\n[Number of Total Edges]\n3\n[Data]\n"
+                             "1 0.3 1.667 0.01 1.0 0.3 0.15 4.0 0.65 0.000001 10 0.0001 10\n"),
+        Refused("unknown_upper_edge", "Edge 7 was not found in edgeArray\n")
+            .file("net.con",
+                  "[Data Format Name]\nedge connection V.2\n[Number of Total Edges]\n1\n[Data]\n"
+                  "4 1 1 0 1 7 0 1 10 0.1 100\n")
+            .file("par.dat", ParamFile("Morvelan Parameter Format", 1, {4}))
+            .file("ini.dat", InitFile("Morvelan Initial State Format", 1, {4})),
         // The smallest long as an upper edge number has no positive form.
-        LoadFailure{"upper_edge_smallest_long", P, I,
-                    "[Data Format Name]\nedge connection V.2\n[Number of Total Edges]\n1\n[Data]\n"
-                    "4 1 1 0 1 -2147483648 0 1 10 0.1 100\n",
-                    ParamFile("Morvelan Parameter Format", 1, {4}), InitFile("Morvelan Initial State Format", 1, {4}),
-                    "Edge -2147483648 was not found in edgeArray\n"},
-        LoadFailure{"short_initial_line", P, "0\n", kNet, kPar, kIni, "E : morvelan2d-1.cpp : 861 : "},
-        LoadFailure{"discharge_file_name_over_251", P, "0 " + std::string(252, 'n') + "\n", kNet, kPar,
-                    kIni, "E : morvelan2d-1.cpp : 861 : "},
-        LoadFailure{"initial_format", P, I, kNet, kPar, InitFile("Morvelan Parameter Format", 3, {1, 2, 3}),
-                    "E : morvelan2d-1.cpp : 878 : "},
-        LoadFailure{"initial_count", P, I, kNet, kPar, InitFile("Morvelan Initial State Format", 4, {1, 2, 3}),
-                    "ini.dat.\n"},
-        LoadFailure{"short_initial_record", P, I, kNet, kPar,
-                    "[Data Format Name]\nMorvelan Initial State Format\n[Number of Total Edges]\n3\n[Data]\n1 0 0\n2 0\n",
-                    "File: ini.dat\n"},
-        LoadFailure{"unknown_initial_edge", P, I, kNet, kPar,
-                    InitFile("Morvelan Initial State Format", 3, {1, 2, 8}), "Edge 8 was not found in edgeArray\n"},
-        LoadFailure{"second_initial_record", P, I, kNet, kPar,
-                    InitFile("Morvelan Initial State Format", 3, {1, 1, 3}), "E : morvelan2d-1.cpp : 930 : "}),
-    [](const auto& info) { return std::string(info.param.name); });
+        Refused("upper_edge_smallest_long", "Edge -2147483648 was not found in edgeArray\n")
+            .file("net.con",
+                  "[Data Format Name]\nedge connection V.2\n[Number of Total Edges]\n1\n[Data]\n"
+                  "4 1 1 0 1 -2147483648 0 1 10 0.1 100\n")
+            .file("par.dat", ParamFile("Morvelan Parameter Format", 1, {4}))
+            .file("ini.dat", InitFile("Morvelan Initial State Format", 1, {4})),
+        Refused("short_initial_line", "E : morvelan2d-1.cpp : 861 : ").file("i.line", "0\n"),
+        Refused("discharge_file_name_over_251", "E : morvelan2d-1.cpp : 861 : ")
+            .file("i.line", "0 " + std::string(252, 'n') + "\n"),
+        Refused("initial_format", "E : morvelan2d-1.cpp : 878 : ")
+            .file("ini.dat", InitFile("Morvelan Parameter Format", 3, {1, 2, 3})),
+        Refused("initial_count", "ini.dat.\n").file("ini.dat", InitFile("Morvelan Initial State Format", 4, {1, 2, 3})),
+        Refused("short_initial_record", "File: ini.dat\n")
+            .file("ini.dat",
+                  "[Data Format Name]\nMorvelan Initial State Format\n[Number of Total Edges]\n3\n[Data]\n1 0 0\n2 0\n"),
+        Refused("unknown_initial_edge", "Edge 8 was not found in edgeArray\n")
+            .file("ini.dat", InitFile("Morvelan Initial State Format", 3, {1, 2, 8})),
+        Refused("second_initial_record", "E : morvelan2d-1.cpp : 930 : ")
+            .file("ini.dat", InitFile("Morvelan Initial State Format", 3, {1, 1, 3}))),
+    RowName);
 
 // Whole reports as the modeller sees them, with the explanation of the
 // report's source line: the element's description printed after loading
 // the network, the report line, its explanation, the extra text, the
 // description again.
-struct ReportCase {
-  const char* name;
-  std::string par, ini;
-  std::string expected;  // the whole error stream
-};
-
-void PrintTo(const ReportCase& c, std::ostream* os) { *os << c.name; }
-
-class Morvelan2dReports : public ::testing::TestWithParam<ReportCase> {};
-
-TEST_P(Morvelan2dReports, InFull) {
-  const ReportCase& c = GetParam();
-  qtest::Qavlensdir explain(qtest::explain_dir().c_str());
-  Temp_dir d;
-  WriteBasin(d, kNet, c.par, c.ini);
-  Outcome o = ftest::run(
-      [] {
-        Morvelan2d m("morvelan2d", 0);
-        Load(m);
-        return 0;
-      },
-      d.path());
-  EXPECT_EQ(o.status, 1);
-  EXPECT_EQ(o.out, "\ttotal area: 40000(m2)\n");
-  EXPECT_EQ(o.err, c.expected);
-}
-
 const std::string kDescr = "    Morvelan2d morvelan2d 0\n";
 const std::string k1040 =
     "    The runoff element was asked to start without its parameters or its\n"
@@ -260,167 +249,119 @@ const std::string k1040 =
     "    file never came, or the initial-state file was read before the parameter\n"
     "    file. Check the component headers of the two files.\n";
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, Morvelan2dReports,
-    ::testing::Values(
-        ReportCase{"parameter_count", ParamFile("Morvelan Parameter Format", 2, {1, 2}), kIni,
-                   kDescr + "E : morvelan2d-1.cpp : 727 : \n"
-                            "    The number of edges in the edge parameter file differs from that of the\n"
-                            "    edge connection file. The parameter file must belong to the network.\n"
-                            "par.dat.\n" + kDescr},
-        ReportCase{"unknown_parameter_edge", ParamFile("Morvelan Parameter Format", 3, {1, 2, 9}), kIni,
-                   kDescr + "E : morvelan2d-1.cpp : 784 : \n"
-                            "    A record of the edge parameter file names an edge that is not in the\n"
-                            "    edge connection file. The parameter file must belong to the network.\n"
-                            "Edge 9 was not found in edgeArray\n" + kDescr},
-        ReportCase{"short_initial_record", kPar,
-                   "[Data Format Name]\nMorvelan Initial State Format\n[Number of Total Edges]\n3\n[Data]\n1 0 0\n2 0\n",
-                   kDescr + "E : morvelan2d-1.cpp : 911 : \n"
-                            "    A record of the initial discharge file is incomplete or holds an item\n"
-                            "    that is not a number. A record holds the edge number and the discharges\n"
-                            "    (m3/s) at its upper and its lower end.\n"
-                            "File: ini.dat\n" + kDescr},
-        ReportCase{"unknown_initial_edge", kPar, InitFile("Morvelan Initial State Format", 3, {1, 2, 8}),
-                   kDescr + "E : morvelan2d-1.cpp : 926 : \n"
-                            "    A record of the initial discharge file names an edge that is not in the\n"
-                            "    edge connection file. The file must belong to the network.\n"
-                            "Edge 8 was not found in edgeArray\n" + kDescr}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-struct CheckCase {
-  const char* name;
-  std::string pline;
-  std::string record;  // one parameter record for edge 1
-  const char* condition;
-};
-
-void PrintTo(const CheckCase& c, std::ostream* os) { *os << c.name; }
-
-class Morvelan2dChecks : public ::testing::TestWithParam<CheckCase> {};
-
-TEST_P(Morvelan2dChecks, StopsWithTheCondition) {
-  const CheckCase& c = GetParam();
-  Temp_dir d;
-  const std::string net =
-      "[Data Format Name]\nedge connection V.2\n[Number of Total Edges]\n1\n[Data]\n"
-      "1 1 1 0 0 0 1 10 0.1 100\n";
-  WriteBasin(d, net,
-             "[Data Format Name]\nMorvelan Parameter Format\n[Number of Total Edges]\n1\n[Data]\n" +
-                 c.record + "\n",
-             kIni);
-  EXPECT_DEATH(
-      {
-        if (chdir(d.path().c_str()) != 0) std::abort();
-        Morvelan2d m("morvelan2d", 0);
-        FILE* p = Line(c.pline);
-        m.Set_parameter(p);
-      },
-      std::string("morvelan2d-1.cpp:[0-9]+: Assertion `") + c.condition + "' failed");
+cli::Case Reported(const std::string& name, const std::string& err) {
+  return Basin(name).env("QAVLENSDIR", kExplain).status(1).out("\ttotal area: 40000(m2)\n").err(err);
 }
 
+INSTANTIATE_TEST_SUITE_P(
+    Reports, Morvelan2dLoading,
+    ::testing::Values(
+        Reported("parameter_count",
+                 kDescr + "E : morvelan2d-1.cpp : 727 : \n"
+                          "    The number of edges in the edge parameter file differs from that of the\n"
+                          "    edge connection file. The parameter file must belong to the network.\n"
+                          "par.dat.\n" + kDescr)
+            .file("par.dat", ParamFile("Morvelan Parameter Format", 2, {1, 2})),
+        Reported("unknown_parameter_edge",
+                 kDescr + "E : morvelan2d-1.cpp : 784 : \n"
+                          "    A record of the edge parameter file names an edge that is not in the\n"
+                          "    edge connection file. The parameter file must belong to the network.\n"
+                          "Edge 9 was not found in edgeArray\n" + kDescr)
+            .file("par.dat", ParamFile("Morvelan Parameter Format", 3, {1, 2, 9})),
+        Reported("short_initial_record",
+                 kDescr + "E : morvelan2d-1.cpp : 911 : \n"
+                          "    A record of the initial discharge file is incomplete or holds an item\n"
+                          "    that is not a number. A record holds the edge number and the discharges\n"
+                          "    (m3/s) at its upper and its lower end.\n"
+                          "File: ini.dat\n" + kDescr)
+            .file("ini.dat",
+                  "[Data Format Name]\nMorvelan Initial State Format\n[Number of Total Edges]\n3\n[Data]\n1 0 0\n2 0\n"),
+        Reported("unknown_initial_edge",
+                 kDescr + "E : morvelan2d-1.cpp : 926 : \n"
+                          "    A record of the initial discharge file names an edge that is not in the\n"
+                          "    edge connection file. The file must belong to the network.\n"
+                          "Edge 8 was not found in edgeArray\n" + kDescr)
+            .file("ini.dat", InitFile("Morvelan Initial State Format", 3, {1, 2, 8}))),
+    RowName);
+
+// The checks: the stop of a failed check, its condition the last line.
+cli::Case Checked(const std::string& name, const std::string& condition) {
+  return Basin(name).status(cli::kAbort).err(ftest::failed_check("morvelan2d-1.cpp", condition));
+}
+
+// The checks of the element's line and of a parameter record, on a network
+// of one edge.
 const char* const kRec = "1 0.3 1.667 0.01 1.0 0.3 0.15 4.0 0.65 0.000001 10 0.0001 10";
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, Morvelan2dChecks,
-    ::testing::Values(
-        CheckCase{"dt", "0 net.con par.dat 0 0 500 500", kRec, "dt > 0"},
-        CheckCase{"dx", "60 net.con par.dat 0 0 0 500", kRec, "dx > 0\\.0"},
-        CheckCase{"dy", "60 net.con par.dat 0 0 500 -1", kRec, "dy > 0\\.0"},
-        CheckCase{"num", P, "0 0.3 1.667 0.01 1.0 0.3 0.15 4.0 0.65 0.000001 10 0.0001 10", "num > 0"},
-        CheckCase{"man", P, "1 0 1.667 0.01 1.0 0.3 0.15 4.0 0.65 0.000001 10 0.0001 10", "man > 0\\.0"},
-        CheckCase{"d_da", P, "1 0.3 1.667 0.01 0.2 0.3 0.15 4.0 0.65 0.000001 10 0.0001 10", "d >= da"},
-        CheckCase{"dm", P, "1 0.3 1.667 0.01 1.0 0.3 0.3 4.0 0.65 0.000001 10 0.0001 10",
-                  "0\\.0 <= dm && dm < da"},
-        CheckCase{"beta", P, "1 0.3 1.667 0.01 1.0 0.3 0.15 0.5 0.65 0.000001 10 0.0001 10", "beta >= 1\\.0"},
-        CheckCase{"theta", P, "1 0.3 1.667 0.01 1.0 0.3 0.15 4.0 1.5 0.000001 10 0.0001 10",
-                  "0\\.0 <= theta && theta <= 1\\.0"},
-        CheckCase{"ndiv", P, "1 0.3 1.667 0.01 1.0 0.3 0.15 4.0 0.65 0.000001 10 0.0001 0", "ndiv > 0"},
-        CheckCase{"m", P, "1 0.3 0 0.01 1.0 0.3 0.15 4.0 0.65 0.000001 10 0.0001 10", "m > 0\\.0"},
-        CheckCase{"ka", P, "1 0.3 1.667 -0.01 1.0 0.3 0.15 4.0 0.65 0.000001 10 0.0001 10", "ka > 0\\.0"},
-        CheckCase{"da", P, "1 0.3 1.667 0.01 -0.1 -0.3 0.15 4.0 0.65 0.000001 10 0.0001 10", "da >= 0\\.0"},
-        CheckCase{"cmin", P, "1 0.3 1.667 0.01 1.0 0.3 0.15 4.0 0.65 0 10 0.0001 10", "cmin > 0\\.0"},
-        CheckCase{"Qlevel", P, "1 0.3 1.667 0.01 1.0 0.3 0.15 4.0 0.65 0.000001 0 0.0001 10", "Qlevel > 0\\.0"},
-        CheckCase{"eps", P, "1 0.3 1.667 0.01 1.0 0.3 0.15 4.0 0.65 0.000001 10 0 10", "eps > 0\\.0"}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-// The checks on the counts of the three files and on the initial discharge
-// records, each with the condition it names.
-TEST(Morvelan2dChecks, CountsAndDischargeRecords) {
-  const std::string par1 = ParamFile("Morvelan Parameter Format", 3, {1, 2, 3});
-  const struct {
-    std::string net, par, ini;
-    const char* condition;
-  } cases[] = {
-      {"[Data Format Name]\nedge connection V.4\n[Number of Total Edges]\nmany\n[Data]\n", par1, kIni,
-       "sscanf\\(buf, \"%ld\", &numEdges\\) == 1"},
-      {"[Data Format Name]\nedge connection V.4\n[Number of Total Edges]\n0\n[Data]\n", par1, kIni,
-       "numEdges > 0"},
-      {kNet, "[Data Format Name]\nMorvelan Parameter Format\n[Data]\n", kIni,
-       "sscanf\\(buf, \"%ld\", &numtmp\\) == 1"},
-      {kNet, par1, "[Data Format Name]\nMorvelan Initial State Format\n[Number of Total Edges]\n\n", 
-       "sscanf\\(buf, \"%ld\", &numtmp\\) == 1"},
-      {kNet, par1, InitFile("Morvelan Initial State Format", 3, {1, 2, 0}), "num > 0"},
-      {kNet, par1,
-       "[Data Format Name]\nMorvelan Initial State Format\n[Number of Total Edges]\n3\n[Data]\n1 0 0\n2 0 -0.5\n3 0 0\n",
-       "lowdis >= 0\\.0"},
-  };
-  for (const auto& c : cases) {
-    Temp_dir d;
-    WriteBasin(d, c.net, c.par, c.ini);
-    EXPECT_DEATH(
-        {
-          if (chdir(d.path().c_str()) != 0) std::abort();
-          Morvelan2d m("morvelan2d", 0);
-          Load(m);
-        },
-        std::string("morvelan2d-1.cpp:[0-9]+: Assertion `") + c.condition + "' failed");
-  }
+cli::Case OneEdge(const std::string& name, const std::string& pline, const std::string& record,
+                  const std::string& condition) {
+  return Checked(name, condition)
+      .file("net.con",
+            "[Data Format Name]\nedge connection V.2\n[Number of Total Edges]\n1\n[Data]\n"
+            "1 1 1 0 0 0 1 10 0.1 100\n")
+      .file("par.dat", "[Data Format Name]\nMorvelan Parameter Format\n[Number of Total Edges]\n1\n[Data]\n" +
+                           record + "\n")
+      .file("p.line", pline);
 }
 
-TEST(Morvelan2dLoad, EdgeCountBeyondTheFileStopsAtTheMissingRecordWithoutReservingIt) {
-  // One record under a count of millions: the reading stops at the second
-  // record, as with any file that ends early, and the count does not make
-  // the element reserve its edges first (without a sanitizer the address
-  // space is limited to 1 GB, which 20 million edges would exceed).
-  for (const char* count : {"20000000", "2147483647"}) {
-    Temp_dir d;
-    WriteBasin(d,
-               std::string("[Data Format Name]\nedge connection V.4\n[Number of Total Edges]\n") + count +
-                   "\n[Data]\n1 10 100 100 20 11 100 300 10 0 0 1 200 0.05 20000\n");
-    EXPECT_DEATH(
-        {
-          if (chdir(d.path().c_str()) != 0) std::abort();
+// One record under a count of millions: the reading stops at the second
+// record, as with any file that ends early, and the count does not make
+// the element reserve its edges first (without a sanitizer the address
+// space is limited to 1 GB, which 20 million edges would exceed).
+cli::Case CountBeyondTheFile(const std::string& name, const std::string& count) {
+  cli::Case c = Checked(name, "mNum > 0")
+                    .file("net.con", "[Data Format Name]\nedge connection V.4\n[Number of Total Edges]\n" + count +
+                                         "\n[Data]\n1 10 100 100 20 11 100 300 10 0 0 1 200 0.05 20000\n");
 #if !defined(__SANITIZE_ADDRESS__)
-          struct rlimit limit;
-          limit.rlim_cur = limit.rlim_max = 1L << 30;
-          setrlimit(RLIMIT_AS, &limit);
+  c.address_space_limit(1L << 30);
 #endif
-          Morvelan2d m("morvelan2d", 0);
-          FILE* p = Line(P);
-          m.Set_parameter(p);
-        },
-        "morvelan2d-1.cpp:[0-9]+: Assertion `mNum > 0' failed")
-        << count;
-  }
+  return c;
 }
 
-TEST(Morvelan2dLoad, ParameterFileEndingBeforeItsRecordsStops) {
-  // With the count right, no record twice and none unknown, every edge has
-  // its record; a file that ends early is the remaining case.
-  Temp_dir d;
-  WriteBasin(d, kNet,
-             "[Data Format Name]\nMorvelan Parameter Format\n[Number of Total Edges]\n3\n[Data]\n" +
-                 std::string(kRec) + "\n");
-  Outcome o = ftest::run(
-      [] {
-        Morvelan2d m("morvelan2d", 0);
-        Load(m);
-        return 0;
-      },
-      d.path());
-  EXPECT_EQ(o.status, 1);
-  EXPECT_NE(o.err.find("E : morvelan2d-1.cpp : 759 : "), std::string::npos) << o.err;
-}
+const std::string kPar3 = ParamFile("Morvelan Parameter Format", 3, {1, 2, 3});
+
+INSTANTIATE_TEST_SUITE_P(
+    Checks, Morvelan2dLoading,
+    ::testing::Values(
+        OneEdge("dt", "0 net.con par.dat 0 0 500 500", kRec, "dt > 0"),
+        OneEdge("dx", "60 net.con par.dat 0 0 0 500", kRec, "dx > 0.0"),
+        OneEdge("dy", "60 net.con par.dat 0 0 500 -1", kRec, "dy > 0.0"),
+        OneEdge("num", P, "0 0.3 1.667 0.01 1.0 0.3 0.15 4.0 0.65 0.000001 10 0.0001 10", "num > 0"),
+        OneEdge("man", P, "1 0 1.667 0.01 1.0 0.3 0.15 4.0 0.65 0.000001 10 0.0001 10", "man > 0.0"),
+        OneEdge("d_da", P, "1 0.3 1.667 0.01 0.2 0.3 0.15 4.0 0.65 0.000001 10 0.0001 10", "d >= da"),
+        OneEdge("dm", P, "1 0.3 1.667 0.01 1.0 0.3 0.3 4.0 0.65 0.000001 10 0.0001 10", "0.0 <= dm && dm < da"),
+        OneEdge("beta", P, "1 0.3 1.667 0.01 1.0 0.3 0.15 0.5 0.65 0.000001 10 0.0001 10", "beta >= 1.0"),
+        OneEdge("theta", P, "1 0.3 1.667 0.01 1.0 0.3 0.15 4.0 1.5 0.000001 10 0.0001 10",
+                "0.0 <= theta && theta <= 1.0"),
+        OneEdge("ndiv", P, "1 0.3 1.667 0.01 1.0 0.3 0.15 4.0 0.65 0.000001 10 0.0001 0", "ndiv > 0"),
+        OneEdge("m", P, "1 0.3 0 0.01 1.0 0.3 0.15 4.0 0.65 0.000001 10 0.0001 10", "m > 0.0"),
+        OneEdge("ka", P, "1 0.3 1.667 -0.01 1.0 0.3 0.15 4.0 0.65 0.000001 10 0.0001 10", "ka > 0.0"),
+        OneEdge("da", P, "1 0.3 1.667 0.01 -0.1 -0.3 0.15 4.0 0.65 0.000001 10 0.0001 10", "da >= 0.0"),
+        OneEdge("cmin", P, "1 0.3 1.667 0.01 1.0 0.3 0.15 4.0 0.65 0 10 0.0001 10", "cmin > 0.0"),
+        OneEdge("Qlevel", P, "1 0.3 1.667 0.01 1.0 0.3 0.15 4.0 0.65 0.000001 0 0.0001 10", "Qlevel > 0.0"),
+        OneEdge("eps", P, "1 0.3 1.667 0.01 1.0 0.3 0.15 4.0 0.65 0.000001 10 0 10", "eps > 0.0"),
+        // The counts of the three files and the initial discharge records.
+        Checked("edge_count_not_a_number", "sscanf(buf, \"%ld\", &numEdges) == 1")
+            .file("net.con", "[Data Format Name]\nedge connection V.4\n[Number of Total Edges]\nmany\n[Data]\n")
+            .file("par.dat", kPar3),
+        Checked("edge_count_zero", "numEdges > 0")
+            .file("net.con", "[Data Format Name]\nedge connection V.4\n[Number of Total Edges]\n0\n[Data]\n")
+            .file("par.dat", kPar3),
+        Checked("parameter_count_missing", "sscanf(buf, \"%ld\", &numtmp) == 1")
+            .file("par.dat", "[Data Format Name]\nMorvelan Parameter Format\n[Data]\n"),
+        Checked("initial_count_empty", "sscanf(buf, \"%ld\", &numtmp) == 1")
+            .file("par.dat", kPar3)
+            .file("ini.dat", "[Data Format Name]\nMorvelan Initial State Format\n[Number of Total Edges]\n\n"),
+        Checked("initial_edge_number", "num > 0")
+            .file("par.dat", kPar3)
+            .file("ini.dat", InitFile("Morvelan Initial State Format", 3, {1, 2, 0})),
+        Checked("initial_discharge", "lowdis >= 0.0")
+            .file("par.dat", kPar3)
+            .file("ini.dat", "[Data Format Name]\nMorvelan Initial State Format\n[Number of Total Edges]\n3\n"
+                             "[Data]\n1 0 0\n2 0 -0.5\n3 0 0\n"),
+        CountBeyondTheFile("edge_count_of_millions_beyond_the_file", "20000000"),
+        CountBeyondTheFile("edge_count_of_the_largest_long_beyond_the_file", "2147483647")),
+    RowName);
 
 // --- reports that name the record and the user's line ------------------------------
 
@@ -469,9 +410,9 @@ std::string HandNet(const std::string& second, const std::string& count = "3",
 const char* const kSecondSlope = "2 12 300 100 20 11 100 300 10 0 2 -3 1 1 200 0.05 20000";
 
 TEST(Morvelan2dHandFiles, LoadAsTheFilesWithoutComments) {
-  Temp_dir d;
+  cli::Folder d;
   WriteBasin(d, HandNet(kSecondSlope), HandParams(0, ""), HandDischarges("0", "0"));
-  Outcome o = ftest::run(
+  cli::Result o = ftest::run(
       [] {
         Morvelan2d m("morvelan2d", 0);
         Load(m);
@@ -481,34 +422,9 @@ TEST(Morvelan2dHandFiles, LoadAsTheFilesWithoutComments) {
   EXPECT_EQ(o.status, 0) << o.err;
 }
 
-struct NotFiniteCase {
-  const char* name;
-  std::string par, ini;
-  std::string report;  // the position and the line naming the value
-};
-
-void PrintTo(const NotFiniteCase& c, std::ostream* os) { *os << c.name; }
-
-class Morvelan2dNotFinite : public ::testing::TestWithParam<NotFiniteCase> {};
-
-// Refused where it is read, in the framework's report form, with the
-// record's edge number and the line of the value in the user's file.
-TEST_P(Morvelan2dNotFinite, IsRefusedNamingFileEdgeAndLine) {
-  const NotFiniteCase& c = GetParam();
-  qtest::Qavlensdir explain(qtest::explain_dir().c_str());
-  Temp_dir d;
-  WriteBasin(d, kNet, c.par, c.ini);
-  Outcome o = ftest::run(
-      [] {
-        Morvelan2d m("morvelan2d", 0);
-        Load(m);
-        return 0;
-      },
-      d.path());
-  EXPECT_EQ(o.status, 1);
-  EXPECT_EQ(o.err, kDescr + c.report + kDescr);
-}
-
+// A value that is not a finite number is refused where it is read, in the
+// framework's report form, with the record's edge number and the line of
+// the value in the user's file.
 const std::string k763 =
     "E : morvelan2d-1.cpp : 763 : \n"
     "    A parameter of a record of the edge parameter file is not a finite\n"
@@ -522,171 +438,140 @@ const std::string k915 =
 const std::string kHandIni = HandDischarges("0", "0");
 const std::string kHandPar = HandParams(0, "");
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, Morvelan2dNotFinite,
-    ::testing::Values(
-        NotFiniteCase{"man_inf", HandParams(1, "inf"), kHandIni,
-                      k763 + "File: par.dat, edge 2, line 13: man is not a finite number\n"},
-        NotFiniteCase{"ka_nan", HandParams(3, "nan"), kHandIni,
-                      k763 + "File: par.dat, edge 2, line 13: ka is not a finite number\n"},
-        NotFiniteCase{"dm_minus_inf", HandParams(6, "-inf"), kHandIni,
-                      k763 + "File: par.dat, edge 2, line 13: dm is not a finite number\n"},
-        NotFiniteCase{"Qlevel_overflows", HandParams(10, "-1e400"), kHandIni,
-                      k763 + "File: par.dat, edge 2, line 13: Qlevel is not a finite number\n"},
-        NotFiniteCase{"eps_overflows", HandParams(11, "1e999"), kHandIni,
-                      k763 + "File: par.dat, edge 2, line 13: eps is not a finite number\n"},
-        // A record over two lines: the line of the value.
-        NotFiniteCase{"theta_on_the_record's_second_line", HandParams(8, "INF", 5), kHandIni,
-                      k763 + "File: par.dat, edge 2, line 14: theta is not a finite number\n"},
-        NotFiniteCase{"man_on_the_record's_first_line", HandParams(1, "NaN", 5), kHandIni,
-                      k763 + "File: par.dat, edge 2, line 13: man is not a finite number\n"},
-        // No edge has the number 0: the record by its place.
-        NotFiniteCase{"record_without_edge_number", HandParams(2, "inf", 0, "0"), kHandIni,
-                      k763 + "File: par.dat, record 3, line 13: m is not a finite number\n"},
-        NotFiniteCase{"upper_discharge_inf", kHandPar, HandDischarges("inf", "0"),
-                      k915 + "File: ini.dat, edge 2, line 12: the discharge at the upper end is "
-                             "not a finite number\n"},
-        NotFiniteCase{"lower_discharge_overflows", kHandPar, HandDischarges("0", "1e999"),
-                      k915 + "File: ini.dat, edge 2, line 12: the discharge at the lower end is "
-                             "not a finite number\n"},
-        NotFiniteCase{"upper_discharge_nan", kHandPar, HandDischarges("nan", "0"),
-                      k915 + "File: ini.dat, edge 2, line 12: the discharge at the upper end is "
-                             "not a finite number\n"}),
-    [](const auto& info) {
-      std::string name = info.param.name;
-      name.erase(std::remove(name.begin(), name.end(), '\''), name.end());
-      return name;
-    });
-
-struct CheckPlace {
-  const char* name;
-  std::string net, par, ini;
-  bool networkRead;       // the element's description comes first
-  std::string place;      // the line before the failed condition
-  const char* condition;
-};
-
-void PrintTo(const CheckPlace& c, std::ostream* os) { *os << c.name; }
-
-class Morvelan2dCheckPlace : public ::testing::TestWithParam<CheckPlace> {};
-
-// The conditions and their stop as they were, after one line naming the
-// file, the record and the user's line.
-TEST_P(Morvelan2dCheckPlace, NamesFileRecordAndLineBeforeTheCondition) {
-  const CheckPlace& c = GetParam();
-  Temp_dir d;
-  WriteBasin(d, c.net, c.par, c.ini);
-  EXPECT_DEATH(
-      {
-        if (chdir(d.path().c_str()) != 0) std::abort();
-        Morvelan2d m("morvelan2d", 0);
-        Load(m);
-      },
-      "^" + ftest::escaped((c.networkRead ? kDescr : "") + c.place) +
-          "morvelan2d-1\\.cpp:[0-9]+: Assertion `" + ftest::escaped(c.condition) + "' failed\\.\n$");
+cli::Case NotFinite(const std::string& name, const std::string& par, const std::string& ini,
+                    const std::string& report) {
+  return Basin(name)
+      .file("par.dat", par)
+      .file("ini.dat", ini)
+      .env("QAVLENSDIR", kExplain)
+      .status(1)
+      .err(kDescr + report + kDescr);
 }
 
+INSTANTIATE_TEST_SUITE_P(
+    NotFinite, Morvelan2dLoading,
+    ::testing::Values(
+        NotFinite("man_inf", HandParams(1, "inf"), kHandIni,
+                  k763 + "File: par.dat, edge 2, line 13: man is not a finite number\n"),
+        NotFinite("ka_nan", HandParams(3, "nan"), kHandIni,
+                  k763 + "File: par.dat, edge 2, line 13: ka is not a finite number\n"),
+        NotFinite("dm_minus_inf", HandParams(6, "-inf"), kHandIni,
+                  k763 + "File: par.dat, edge 2, line 13: dm is not a finite number\n"),
+        NotFinite("Qlevel_overflows", HandParams(10, "-1e400"), kHandIni,
+                  k763 + "File: par.dat, edge 2, line 13: Qlevel is not a finite number\n"),
+        NotFinite("eps_overflows", HandParams(11, "1e999"), kHandIni,
+                  k763 + "File: par.dat, edge 2, line 13: eps is not a finite number\n"),
+        // A record over two lines: the line of the value.
+        NotFinite("theta_on_the_records_second_line", HandParams(8, "INF", 5), kHandIni,
+                  k763 + "File: par.dat, edge 2, line 14: theta is not a finite number\n"),
+        NotFinite("man_on_the_records_first_line", HandParams(1, "NaN", 5), kHandIni,
+                  k763 + "File: par.dat, edge 2, line 13: man is not a finite number\n"),
+        // No edge has the number 0: the record by its place.
+        NotFinite("record_without_edge_number", HandParams(2, "inf", 0, "0"), kHandIni,
+                  k763 + "File: par.dat, record 3, line 13: m is not a finite number\n"),
+        NotFinite("upper_discharge_inf", kHandPar, HandDischarges("inf", "0"),
+                  k915 + "File: ini.dat, edge 2, line 12: the discharge at the upper end is "
+                         "not a finite number\n"),
+        NotFinite("lower_discharge_overflows", kHandPar, HandDischarges("0", "1e999"),
+                  k915 + "File: ini.dat, edge 2, line 12: the discharge at the lower end is "
+                         "not a finite number\n"),
+        NotFinite("upper_discharge_nan", kHandPar, HandDischarges("nan", "0"),
+                  k915 + "File: ini.dat, edge 2, line 12: the discharge at the upper end is "
+                         "not a finite number\n")),
+    RowName);
+
+// The conditions and their stop as they were, after one line naming the
+// file, the record and the user's line (after the element's description
+// once the network is read).
 const std::string kHandNet = HandNet(kSecondSlope);
 
+cli::Case Placed(const std::string& name, const std::string& net, const std::string& par,
+                 const std::string& ini, bool networkRead, const std::string& place, const std::string& condition) {
+  return Basin(name)
+      .file("net.con", net)
+      .file("par.dat", par)
+      .file("ini.dat", ini)
+      .status(cli::kAbort)
+      .err(cli::matches(ftest::escaped((networkRead ? kDescr : "") + place) + "morvelan2d-1\\.cpp:[0-9]+: Assertion `" +
+                        ftest::escaped(condition) + "' failed\\.\n"));
+}
+
 INSTANTIATE_TEST_SUITE_P(
-    Cases, Morvelan2dCheckPlace,
+    CheckPlaces, Morvelan2dLoading,
     ::testing::Values(
-        CheckPlace{"network_attribute", HandNet("2 12 300 100 20 11 100 300 10 0 2 -3 3 200 0.05"),
-                   kHandPar, kHandIni, false,
-                   "File: net.con, edge 2, line 12: this record fails the check below\n",
-                   "tmp == 1 || tmp == 2"},
-        CheckPlace{"network_edge_number", HandNet("0 12 300 100 20 11 100 300 10 0 2 -3 1 1 200 0.05 20000"),
-                   kHandPar, kHandIni, false,
-                   "File: net.con, record 2, line 12: this record fails the check below\n", "mNum > 0"},
-        CheckPlace{"network_ends_in_a_record", HandNet(kSecondSlope, "3", "3 11 100 300 10 13 100 500 5 2 1"),
-                   kHandPar, kHandIni, false,
-                   "File: net.con, edge 3, line 13: this record fails the check below\n",
-                   "fscanf(fpTopo, \"%ld\", &num) == 1"},
-        CheckPlace{"network_count", HandNet(kSecondSlope, "three"), kHandPar, kHandIni, false,
-                   "File: net.con, line 8: the edge count under [Number of Total Edges] fails the "
-                   "check below\n",
-                   "sscanf(buf, \"%ld\", &numEdges) == 1"},
-        CheckPlace{"parameter_range", kHandNet, HandParams(4, "0.2"), kHandIni, true,
-                   "File: par.dat, edge 2, line 13: this record fails the check below\n", "d >= da"},
-        CheckPlace{"parameter_edge_number", kHandNet, HandParams(0, "", 0, "-2"), kHandIni, true,
-                   "File: par.dat, record 3, line 13: this record fails the check below\n", "num > 0"},
-        CheckPlace{"parameter_count_missing", kHandNet,
-                   "[Data Format Name]\nMorvelan Parameter Format\n[Data]\n", kHandIni, true,
-                   "File: par.dat: the edge count under [Number of Total Edges] fails the check below\n",
-                   "sscanf(buf, \"%ld\", &numtmp) == 1"},
-        CheckPlace{"discharge_range", kHandNet, kHandPar, HandDischarges("0", "-0.5"), true,
-                   "File: ini.dat, edge 2, line 12: this record fails the check below\n",
-                   "lowdis >= 0.0"}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-struct OverwriteCase {
-  const char* name;
-  std::string pline, iline;
-  std::vector<std::string> links;  // pairs: (link, target); "hard:" for a hard link
-  std::string text;                // the report's line
-};
-
-void PrintTo(const OverwriteCase& c, std::ostream* os) { *os << c.name; }
-
-class Morvelan2dTerminalFile : public ::testing::TestWithParam<OverwriteCase> {};
+        Placed("network_attribute", HandNet("2 12 300 100 20 11 100 300 10 0 2 -3 3 200 0.05"), kHandPar,
+               kHandIni, false, "File: net.con, edge 2, line 12: this record fails the check below\n",
+               "tmp == 1 || tmp == 2"),
+        Placed("network_edge_number", HandNet("0 12 300 100 20 11 100 300 10 0 2 -3 1 1 200 0.05 20000"),
+               kHandPar, kHandIni, false, "File: net.con, record 2, line 12: this record fails the check below\n",
+               "mNum > 0"),
+        Placed("network_ends_in_a_record", HandNet(kSecondSlope, "3", "3 11 100 300 10 13 100 500 5 2 1"),
+               kHandPar, kHandIni, false, "File: net.con, edge 3, line 13: this record fails the check below\n",
+               "fscanf(fpTopo, \"%ld\", &num) == 1"),
+        Placed("network_count", HandNet(kSecondSlope, "three"), kHandPar, kHandIni, false,
+               "File: net.con, line 8: the edge count under [Number of Total Edges] fails the check below\n",
+               "sscanf(buf, \"%ld\", &numEdges) == 1"),
+        Placed("parameter_range", kHandNet, HandParams(4, "0.2"), kHandIni, true,
+               "File: par.dat, edge 2, line 13: this record fails the check below\n", "d >= da"),
+        Placed("parameter_edge_number", kHandNet, HandParams(0, "", 0, "-2"), kHandIni, true,
+               "File: par.dat, record 3, line 13: this record fails the check below\n", "num > 0"),
+        Placed("parameter_count_missing", kHandNet, "[Data Format Name]\nMorvelan Parameter Format\n[Data]\n",
+               kHandIni, true,
+               "File: par.dat: the edge count under [Number of Total Edges] fails the check below\n",
+               "sscanf(buf, \"%ld\", &numtmp) == 1"),
+        Placed("discharge_range", kHandNet, kHandPar, HandDischarges("0", "-0.5"), true,
+               "File: ini.dat, edge 2, line 12: this record fails the check below\n", "lowdis >= 0.0")),
+    RowName);
 
 // The terminal discharge file would replace an input at the end of the run:
 // refused when the initial-state line is read, before any file is read.
-TEST_P(Morvelan2dTerminalFile, ThatIsAnInputIsRefusedNamingBoth) {
-  const OverwriteCase& c = GetParam();
-  qtest::Qavlensdir explain(qtest::explain_dir().c_str());
-  Temp_dir d;
-  WriteBasin(d);
-  std::filesystem::create_directory(d.file("sub"));
-  for (std::size_t k = 0; k + 1 < c.links.size(); k += 2) {
-    const std::string& link = c.links[k];
-    if (link.rfind("hard:", 0) == 0)
-      std::filesystem::create_hard_link(d.file(c.links[k + 1]), d.file(link.substr(5)));
-    else if (link.rfind("copy:", 0) == 0)
-      std::filesystem::copy_file(d.file(c.links[k + 1]), d.file(link.substr(5)));
-    else
-      std::filesystem::create_symlink(c.links[k + 1], d.file(link));
-  }
-  Outcome o = ftest::run(
-      [&c] {
-        Morvelan2d m("morvelan2d", 0);
-        Load(m, c.pline, c.iline);
-        return 0;
-      },
-      d.path());
-  EXPECT_EQ(o.status, 1);
-  EXPECT_EQ(o.err, kDescr +
-                       "E : morvelan2d-1.cpp : 866 : \n"
-                       "    The terminal discharge file, the initial discharge file's name with\n"
-                       "    \".tst\" added, is one of the run's input files: the end of the run would\n"
-                       "    overwrite it. Rename the initial discharge file or that input file.\n" +
-                       c.text + kDescr);
+const std::string k866 =
+    "E : morvelan2d-1.cpp : 866 : \n"
+    "    The terminal discharge file, the initial discharge file's name with\n"
+    "    \".tst\" added, is one of the run's input files: the end of the run would\n"
+    "    overwrite it. Rename the initial discharge file or that input file.\n";
+
+cli::Case Overwrites(const std::string& name, const std::string& text) {
+  return Basin(name).directory("sub").env("QAVLENSDIR", kExplain).status(1).err(kDescr + k866 + text + kDescr);
+}
+
+// Folder setup: `name` a hard link to, or a copy of, the file `of`.
+std::function<void(const cli::Folder&)> HardLink(const std::string& name, const std::string& of) {
+  return [=](const cli::Folder& d) { std::filesystem::create_hard_link(d.file(of), d.file(name)); };
+}
+std::function<void(const cli::Folder&)> Copy(const std::string& name, const std::string& of) {
+  return [=](const cli::Folder& d) { std::filesystem::copy_file(d.file(of), d.file(name)); };
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, Morvelan2dTerminalFile,
+    TerminalFiles, Morvelan2dLoading,
     ::testing::Values(
-        OverwriteCase{"connection_file", "60 ini.dat.tst par.dat 0 0 500 500", I,
-                      {"copy:ini.dat.tst", "net.con"},
-                      "The terminal discharge file ini.dat.tst is the edge connection file "
-                      "ini.dat.tst: the end of the run would overwrite it.\n"},
-        OverwriteCase{"connection_file_spelled_otherwise", "60 ./ini.dat.tst par.dat 0 0 500 500",
-                      "0 sub/../ini.dat\n", {"copy:ini.dat.tst", "net.con"},
-                      "The terminal discharge file sub/../ini.dat.tst is the edge connection file "
-                      "./ini.dat.tst: the end of the run would overwrite it.\n"},
-        OverwriteCase{"parameter_file_by_a_hard_link", P, I, {"hard:ini.dat.tst", "par.dat"},
-                      "The terminal discharge file ini.dat.tst is the edge parameter file par.dat: "
-                      "the end of the run would overwrite it.\n"},
-        OverwriteCase{"initial_discharge_file_by_a_symbolic_link", P, I, {"ini.dat.tst", "ini.dat"},
-                      "The terminal discharge file ini.dat.tst is the initial discharge file "
-                      "ini.dat: the end of the run would overwrite it.\n"}),
-    [](const auto& info) { return std::string(info.param.name); });
+        Overwrites("connection_file",
+                   "The terminal discharge file ini.dat.tst is the edge connection file "
+                   "ini.dat.tst: the end of the run would overwrite it.\n")
+            .file("p.line", "60 ini.dat.tst par.dat 0 0 500 500")
+            .setup(Copy("ini.dat.tst", "net.con")),
+        Overwrites("connection_file_spelled_otherwise",
+                   "The terminal discharge file sub/../ini.dat.tst is the edge connection file "
+                   "./ini.dat.tst: the end of the run would overwrite it.\n")
+            .file("p.line", "60 ./ini.dat.tst par.dat 0 0 500 500")
+            .file("i.line", "0 sub/../ini.dat\n")
+            .setup(Copy("ini.dat.tst", "net.con")),
+        Overwrites("parameter_file_by_a_hard_link",
+                   "The terminal discharge file ini.dat.tst is the edge parameter file par.dat: "
+                   "the end of the run would overwrite it.\n")
+            .setup(HardLink("ini.dat.tst", "par.dat")),
+        Overwrites("initial_discharge_file_by_a_symbolic_link",
+                   "The terminal discharge file ini.dat.tst is the initial discharge file "
+                   "ini.dat: the end of the run would overwrite it.\n")
+            .symlink("ini.dat.tst", "ini.dat")),
+    RowName);
 
 TEST(Morvelan2dTerminalFile, AnEarlierTerminalFileIsNoInput) {
-  Temp_dir d;
+  cli::Folder d;
   WriteBasin(d);
   write_file(d.file("ini.dat.tst"), kIni);
-  Outcome o = ftest::run(
+  cli::Result o = ftest::run(
       [] {
         Morvelan2d m("morvelan2d", 0);
         Load(m);
@@ -701,36 +586,6 @@ TEST(Morvelan2dTerminalFile, AnEarlierTerminalFileIsNoInput) {
 // link (links to an edge sharing the node are no inflow); a river edge
 // draining into another edge of a V.2 or V.4 file stops as it did, after a
 // line naming the file and what such a network needs.
-struct LinkCase {
-  const char* name;
-  std::string net;
-  std::vector<int> nums;  // the edge numbers
-  int status;
-  std::string err;  // after the element's description
-};
-
-void PrintTo(const LinkCase& c, std::ostream* os) { *os << c.name; }
-
-class Morvelan2dLinks : public ::testing::TestWithParam<LinkCase> {};
-
-TEST_P(Morvelan2dLinks, AreToldOnceAfterTheNetworkIsRead) {
-  const LinkCase& c = GetParam();
-  qtest::Qavlensdir none(nullptr);
-  Temp_dir d;
-  const int n = static_cast<int>(c.nums.size());
-  WriteBasin(d, c.net, ParamFile("Morvelan Parameter Format", n, c.nums),
-             InitFile("Morvelan Initial State Format", n, c.nums));
-  Outcome o = ftest::run(
-      [] {
-        Morvelan2d m("morvelan2d", 0);
-        Load(m);
-        return 0;
-      },
-      d.path());
-  EXPECT_EQ(o.status, c.status);
-  EXPECT_EQ(o.err, kDescr + c.err);
-}
-
 std::string Late(const std::string& count, const std::string& first) {
   return "W : morvelan2d-1.cpp : 820 : \nFile: net.con: " + count +
          " from an edge to one listed before it, the first from " + first +
@@ -743,49 +598,61 @@ std::string Net(int version, int count, const std::string& records) {
          std::to_string(count) + "\n[Data]\n" + records;
 }
 
+// The network of the edges `nums`, their parameters and discharges.
+cli::Case Linked(const std::string& name, const std::string& net, const std::vector<int>& nums, int status,
+                 const std::string& err) {
+  const int n = static_cast<int>(nums.size());
+  return Basin(name)
+      .file("net.con", net)
+      .file("par.dat", ParamFile("Morvelan Parameter Format", n, nums))
+      .file("ini.dat", InitFile("Morvelan Initial State Format", n, nums))
+      .status(status)
+      .err(kDescr + err);
+}
+
 INSTANTIATE_TEST_SUITE_P(
-    Cases, Morvelan2dLinks,
+    Links, Morvelan2dLoading,
     ::testing::Values(
-        LinkCase{"upstream_first", kNet, {1, 2, 3}, 0, ""},
-        LinkCase{"river_before_its_slopes",
-                 Net(4, 3,
-                     "3 11 100 300 10 13 100 500 5 2 1 2 0 2\n"
-                     "1 10 100 100 20 11 100 300 10 0 2 -3 2 1 200 0.05 20000\n"
-                     "2 12 300 100 20 11 100 300 10 0 2 -3 1 1 200 0.05 20000\n"),
-                 {1, 2, 3}, 0, Late("2 links run", "edge 1 (record 2) to edge 3 (record 1)")},
-        LinkCase{"chain_listed_downstream_first",
-                 Net(2, 3,
-                     "3 0 0 0  1 2  0     1 10 0.1 400\n"
-                     "2 0 0 0  1 1  1 -3  1 10 0.1 200\n"
-                     "1 0 0 0  0    1 -2  1 10 0.1 100\n"),
-                 {1, 2, 3}, 0, Late("2 links run", "edge 2 (record 2) to edge 3 (record 1)")},
-        LinkCase{"one_link_in_a_v5_file",
-                 Net(5, 2,
-                     "2 11 100 300 10 12 100 500 5  1 1  0  2 1 1000\n"
-                     "1 10 100 100 20 11 100 300 10  0  1 -2  1 50 0.2 1000 1 0\n"),
-                 {1, 2}, 0, Late("1 link runs", "edge 1 (record 2) to edge 2 (record 1)")},
+        Linked("upstream_first", kNet, {1, 2, 3}, 0, ""),
+        Linked("river_before_its_slopes",
+               Net(4, 3,
+                   "3 11 100 300 10 13 100 500 5 2 1 2 0 2\n"
+                   "1 10 100 100 20 11 100 300 10 0 2 -3 2 1 200 0.05 20000\n"
+                   "2 12 300 100 20 11 100 300 10 0 2 -3 1 1 200 0.05 20000\n"),
+               {1, 2, 3}, 0, Late("2 links run", "edge 1 (record 2) to edge 3 (record 1)")),
+        Linked("chain_listed_downstream_first",
+               Net(2, 3,
+                   "3 0 0 0  1 2  0     1 10 0.1 400\n"
+                   "2 0 0 0  1 1  1 -3  1 10 0.1 200\n"
+                   "1 0 0 0  0    1 -2  1 10 0.1 100\n"),
+               {1, 2, 3}, 0, Late("2 links run", "edge 2 (record 2) to edge 3 (record 1)")),
+        Linked("one_link_in_a_v5_file",
+               Net(5, 2,
+                   "2 11 100 300 10 12 100 500 5  1 1  0  2 1 1000\n"
+                   "1 10 100 100 20 11 100 300 10  0  1 -2  1 50 0.2 1000 1 0\n"),
+               {1, 2}, 0, Late("1 link runs", "edge 1 (record 2) to edge 2 (record 1)")),
         // Edge 1 shares its upper node with edge 2, listed later: no inflow.
-        LinkCase{"node_shared_with_a_later_edge",
-                 Net(2, 3,
-                     "1 0 0 0  1 -2  1 -3  1 10 0.1 100\n"
-                     "2 0 0 0  1 -1  1 -3  1 10 0.1 100\n"
-                     "3 0 0 0  2 1 2  0    2\n"),
-                 {1, 2, 3}, 0, ""},
-        LinkCase{"river_into_a_slope_v2",
-                 Net(2, 2,
-                     "4 0 0 0  0     1 -12  2\n"
-                     "12 0 0 0 1 4   0      1 10 0.1 200\n"),
-                 {4, 12}, 1,
-                 "File: net.con: the river edge 4 drains into edge 12: river reaches in series need an edge "
-                 "connection V.3 or V.5 file, which carries each edge's distribution rate and upper area\n"
-                 "wrong connection of edges:\nfrom 4 to 12\n"}),
-    [](const auto& info) { return std::string(info.param.name); });
+        Linked("node_shared_with_a_later_edge",
+               Net(2, 3,
+                   "1 0 0 0  1 -2  1 -3  1 10 0.1 100\n"
+                   "2 0 0 0  1 -1  1 -3  1 10 0.1 100\n"
+                   "3 0 0 0  2 1 2  0    2\n"),
+               {1, 2, 3}, 0, ""),
+        Linked("river_into_a_slope_v2",
+               Net(2, 2,
+                   "4 0 0 0  0     1 -12  2\n"
+                   "12 0 0 0 1 4   0      1 10 0.1 200\n"),
+               {4, 12}, 1,
+               "File: net.con: the river edge 4 drains into edge 12: river reaches in series need an edge "
+               "connection V.3 or V.5 file, which carries each edge's distribution rate and upper area\n"
+               "wrong connection of edges:\nfrom 4 to 12\n")),
+    RowName);
 
 TEST(Morvelan2dLoad, InitialStateBeforeTheParametersIsRefusedWhenTheyCome) {
   qtest::Qavlensdir explain(qtest::explain_dir().c_str());
-  Temp_dir d;
+  cli::Folder d;
   WriteBasin(d);
-  Outcome o = ftest::run(
+  cli::Result o = ftest::run(
       [] {
         Morvelan2d m("morvelan2d", 0);
         FILE* i = Line(I);
@@ -835,7 +702,7 @@ class TestBasin : public Total_system {
   Morvelan2d m;
 };
 
-void WriteFrame(const Temp_dir& d, const std::string& pline = "60 net.con par.dat 0 0 500 500",
+void WriteFrame(const cli::Folder& d, const std::string& pline = "60 net.con par.dat 0 0 500 500",
                 const std::string& iline = "0 ini.dat") {
   write_file(d.file("t.pmt"), "TestBasin sys 0\n{\nMorvelan2d morvelan2d 0\n" + pline + "\n}\n");
   write_file(d.file("t.ist"), "TestBasin sys 0\n0\n{\nMorvelan2d morvelan2d 0\n" + iline + "\n}\n");
@@ -869,12 +736,12 @@ std::string Uniform(std::initializer_list<std::pair<int, double>> recs) {
 }
 
 TEST(Morvelan2dRun, StepsInterpolatesAndWritesTheTerminalFile) {
-  Temp_dir d;
+  cli::Folder d;
   WriteBasin(d);
   WriteFrame(d);
   // 0 mm/h at 0, 12 mm/h at 600: the step ending at 120 s gets 2.4 mm/h.
   write_file(d.file("rain.dat"), Uniform({{0, 0}, {600, 12}, {1200, 12}}));
-  Outcome o = ftest::run(RunBasin, d.path(), "600\n600\nY\n");
+  cli::Result o = ftest::run(RunBasin, d.path(), "600\n600\nY\n");
   ASSERT_EQ(o.status, 0) << o.err;
   EXPECT_NE(o.out.find("[morvelan2d 0] 60 : "), std::string::npos) << o.out;
   EXPECT_NE(o.out.find("   all_rain = 1.200000\n[morvelan2d 0] 120 : "), std::string::npos) << o.out;
@@ -924,7 +791,7 @@ TEST(Morvelan2dRun, InitialOutputWaitsForRainAtTheStart) {
   // No rain yet: the initial work cannot map the cells, the first step asks
   // for the rain and the run stops in the catch; once the file is there the
   // run goes on as if it had been there from the start.
-  Temp_dir d;
+  cli::Folder d;
   WriteBasin(d);
   WriteFrame(d);
   ftest::Dialogue dlg(RunBasin, d.path());
@@ -932,7 +799,7 @@ TEST(Morvelan2dRun, InitialOutputWaitsForRainAtTheStart) {
   ASSERT_TRUE(dlg.wait_for("Quit? [Y / N] : "));
   write_file(d.file("rain.dat"), Uniform({{0, 6}, {600, 6}, {1200, 6}}));
   dlg.send("N\n300\n300\nY\n");
-  Outcome o = dlg.finish();
+  cli::Result o = dlg.finish();
   ASSERT_EQ(o.status, 0) << o.err;
   EXPECT_NE(o.err.find("Cannot get data from rain.dat \n"), std::string::npos) << o.err;
   EXPECT_NE(o.err.find("# Error : Now in catch block"), std::string::npos);
@@ -942,22 +809,22 @@ TEST(Morvelan2dRun, InitialOutputWaitsForRainAtTheStart) {
   EXPECT_EQ(q[5].first, 300);
 
   // The same basin with the rain there from the start gives the same series.
-  Temp_dir d2;
+  cli::Folder d2;
   WriteBasin(d2);
   WriteFrame(d2);
   write_file(d2.file("rain.dat"), Uniform({{0, 6}, {600, 6}, {1200, 6}}));
-  Outcome o2 = ftest::run(RunBasin, d2.path(), "300\n300\nY\n");
+  cli::Result o2 = ftest::run(RunBasin, d2.path(), "300\n300\nY\n");
   ASSERT_EQ(o2.status, 0) << o2.err;
   EXPECT_EQ(read_file(d.file("q.out")), read_file(d2.file("q.out")));
   EXPECT_EQ(read_file(d.file("ini.dat.tst")), read_file(d2.file("ini.dat.tst")));
 }
 
 TEST(Morvelan2dRun, SteadyStateUnderConstantRain) {
-  Temp_dir d;
+  cli::Folder d;
   WriteBasin(d);
   WriteFrame(d);
   write_file(d.file("rain.dat"), Uniform({{0, 36}, {400000, 36}}));
-  Outcome o = ftest::run(RunBasin, d.path(), "360000\n360000\nY\n");
+  cli::Result o = ftest::run(RunBasin, d.path(), "360000\n360000\nY\n");
   ASSERT_EQ(o.status, 0) << o.err;
   auto q = cli::series(read_file(d.file("q.out")));
   ASSERT_FALSE(q.empty());
@@ -973,11 +840,11 @@ std::string Ones(int t, int rows, int cols) {
 }
 
 TEST(Morvelan2dRun, RainGridOfAnotherSizeStops) {
-  Temp_dir d;
+  cli::Folder d;
   WriteBasin(d);
   WriteFrame(d);
   write_file(d.file("rain.dat"), Uniform({{0, 5}, {120, 5}}) + "240 1 1 5\n");
-  Outcome o = ftest::run(RunBasin, d.path(), "300\n300\nY\n");
+  cli::Result o = ftest::run(RunBasin, d.path(), "300\n300\nY\n");
   EXPECT_EQ(o.status, 1);
   EXPECT_NE(o.err.find("E : morvelan2d-1.cpp : 1200 : "), std::string::npos) << o.err;
   EXPECT_NE(o.err.find("The rain grid of time 240 has 1 x 1 cells; the cells of the edges were found on a grid of 2 x 2.\n"),
@@ -990,7 +857,7 @@ TEST(Morvelan2dRun, RainGridOfAnotherSizeStops) {
 TEST(Morvelan2dRun, OutflowIsSummedOverTheOutlets) {
   // Version 3: two slope edges, each into its own outlet river edge; the
   // distribution rates and upper areas come from the file.
-  Temp_dir d;
+  cli::Folder d;
   WriteBasin(d,
              "[Data Format Name]\nedge connection V.3\n[Number of Total Edges]\n4\n[Data]\n"
              "1 100 200 10 0 1 -2 1 200 0.05 20000 1 0\n"
@@ -1001,7 +868,7 @@ TEST(Morvelan2dRun, OutflowIsSummedOverTheOutlets) {
              InitFile("Morvelan Initial State Format", 4, {4, 3, 2, 1}));
   WriteFrame(d);
   write_file(d.file("rain.dat"), Uniform({{0, 36}, {400000, 36}}));
-  Outcome o = ftest::run(RunBasin, d.path(), "360000\n360000\nY\n");
+  cli::Result o = ftest::run(RunBasin, d.path(), "360000\n360000\nY\n");
   ASSERT_EQ(o.status, 0) << o.err;
   EXPECT_NE(o.out.find("\ttotal area: 30000(m2)\n"), std::string::npos);
   auto q = cli::series(read_file(d.file("q.out")));
@@ -1009,69 +876,96 @@ TEST(Morvelan2dRun, OutflowIsSummedOverTheOutlets) {
   EXPECT_NEAR(q.back().second, 36 * 0.001 / 3600 * 30000, 1e-6);
 }
 
-struct CellCase {
-  const char* name;
-  std::string pline;  // grid origin and cell size
-  std::string rain;
-  int status;
-  const char* expected;  // on the error stream, or the rain line of the first step
-};
+// A row on the small basin in the test system: the basin's files, the
+// framework's files with the element's lines and the rain; the answers
+// are the row's input.
+cli::Case Framed(const std::string& name, const std::string& pline, const std::string& rain) {
+  return BasinFiles(name)
+      .file("t.pmt", "TestBasin sys 0\n{\nMorvelan2d morvelan2d 0\n" + pline + "\n}\n")
+      .file("t.ist", "TestBasin sys 0\n0\n{\nMorvelan2d morvelan2d 0\n0 ini.dat\n}\n")
+      .file("rain.dat", rain);
+}
 
-void PrintTo(const CellCase& c, std::ostream* os) { *os << c.name; }
+// Every row runs the test system.
+class Morvelan2dRunning : public ::testing::TestWithParam<cli::Case> {};
 
-class Morvelan2dCells : public ::testing::TestWithParam<CellCase> {};
+TEST_P(Morvelan2dRunning, AsTheRowSays) { CheckRow(RunBasin, GetParam()); }
 
-TEST_P(Morvelan2dCells, FindsTheCellOrStops) {
-  const CellCase& c = GetParam();
-  Temp_dir d;
-  WriteBasin(d);
-  WriteFrame(d, c.pline);
-  write_file(d.file("rain.dat"), c.rain);
-  // A run that stops at its initial work reads no answers.
-  Outcome o = ftest::run(RunBasin, d.path(), c.status == 0 ? "60\n60\nY\n" : "");
-  EXPECT_EQ(o.status, c.status) << o.err;
-  if (c.status == 0)
-    EXPECT_NE(o.out.find(c.expected), std::string::npos) << o.out;
-  else
-    EXPECT_NE(o.err.find(c.expected), std::string::npos) << o.err;
+// The cell of every slope edge is found, or the run stops at its initial
+// work (reading no answers) with the report.
+cli::Case Found(const std::string& name, const std::string& pline, const std::string& rain,
+                const std::string& rainLine) {
+  return Framed(name, pline, rain).input("60\n60\nY\n").status(0).out(cli::contains(rainLine));
+}
+cli::Case NotFound(const std::string& name, const std::string& pline, const std::string& rain,
+                   const std::string& text) {
+  return Framed(name, pline, rain).status(1).err(cli::contains(text));
+}
+
+// The reports in full, explained: after the element's description and the
+// rain file's newest time, the report ends the error stream.
+const std::string kSysDescr = "    Morvelan2d morvelan2d 0\n        owner > TestBasin sys 0\n";
+
+cli::Case NotFoundInFull(const std::string& name, const std::string& pline, const std::string& rain,
+                         const std::string& report) {
+  return Framed(name, pline, rain)
+      .env("QAVLENSDIR", kExplain)
+      .status(1)
+      .err(kSysDescr + "File: rain.dat  newest data time : 600\n" + report);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, Morvelan2dCells,
+    Cells, Morvelan2dRunning,
     ::testing::Values(
         // Cells of 100 m: edge 1 at (100, 200) is cell (1, 2), edge 2 at
         // (200, 200) cell (2, 2). A 3 x 3 grid (blocks of 3) whose cells are
         // numbered 10 x + y + 1 in the column-by-column text: (1,2) = 13,
         // (2,2) = 23; both slopes have equal area: mean 18.
-        CellCase{"grid_smaller_than_a_block", "60 net.con par.dat 0 0 100 100",
-                 "0 3 3 1 11 21 2 12 22 3 13 23\n600 3 3 1 11 21 2 12 22 3 13 23\n", 0,
-                 "all_rain = 18.000000\n"},
+        Found("grid_smaller_than_a_block", "60 net.con par.dat 0 0 100 100",
+              "0 3 3 1 11 21 2 12 22 3 13 23\n600 3 3 1 11 21 2 12 22 3 13 23\n", "all_rain = 18.000000\n"),
         // An edge exactly on the upper y bound of the grid is outside it.
-        CellCase{"edge_on_the_upper_bound", "60 net.con par.dat 0 0 100 100",
-                 "0 3 2 1 1 1 1 1 1\n600 3 2 1 1 1 1 1 1\n", 1,
-                 "    Cannot find the cell block in which\n    the edge 1 (100.000000, 200.000000) is included.\n"},
+        NotFound("edge_on_the_upper_bound", "60 net.con par.dat 0 0 100 100",
+                 "0 3 2 1 1 1 1 1 1\n600 3 2 1 1 1 1 1 1\n",
+                 "    Cannot find the cell block in which\n    the edge 1 (100.000000, 200.000000) is included.\n"),
         // Origin moved: both points left of the grid.
-        CellCase{"left_of_the_grid", "60 net.con par.dat 150 0 500 500",
-                 "0 2 2 1 1 1 1\n600 2 2 1 1 1 1\n", 1, "E : morvelan2d-1.cpp : 1126 : "},
+        NotFound("left_of_the_grid", "60 net.con par.dat 150 0 500 500", "0 2 2 1 1 1 1\n600 2 2 1 1 1 1\n",
+                 "E : morvelan2d-1.cpp : 1126 : "),
         // A 6 x 6 grid of 40 m cells from x = -140: blocks of 5 cells; the
         // second block in x covers [60, 260) but only its first cell
         // [60, 100) is in the grid, so x = 100 lies in the block and in no
         // cell.
-        CellCase{"point_in_a_partial_block", "60 net.con par.dat -140 0 40 40",
-                 Ones(0, 6, 6) + Ones(600, 6, 6), 1,
+        NotFound("point_in_a_partial_block", "60 net.con par.dat -140 0 40 40", Ones(0, 6, 6) + Ones(600, 6, 6),
                  "Can not find the cell which includes the slope unit 1,\n"
-                 "which is located at [100.000000, 200.000000].\n"}),
-    [](const auto& info) { return std::string(info.param.name); });
+                 "which is located at [100.000000, 200.000000].\n"),
+        NotFoundInFull("edge_on_the_upper_bound_in_full", "60 net.con par.dat 0 0 100 100",
+                       "0 3 2 1 1 1 1 1 1\n600 3 2 1 1 1 1 1 1\n",
+                       "E : morvelan2d-1.cpp : 1126 : \n"
+                       "    A slope edge lies outside the rain grid. Every slope edge's point must\n"
+                       "    lie in a cell: the grid origin and cell size of the parameter line and\n"
+                       "    the grid size of the rain file must cover the basin.\n"
+                       "    Cannot find the cell block in which\n"
+                       "    the edge 1 (100.000000, 200.000000) is included.\n" +
+                           kSysDescr),
+        NotFoundInFull("point_in_a_partial_block_in_full", "60 net.con par.dat -140 0 40 40",
+                       Ones(0, 6, 6) + Ones(600, 6, 6),
+                       "E : morvelan2d-1.cpp : 1072 : \n"
+                       "    A slope edge lies in a block of rain cells but in none of its cells:\n"
+                       "    its point is outside the rain grid. Check the grid origin and the cell\n"
+                       "    size of the parameter line against the rain file.\n"
+                       "Can not find the cell which includes the slope unit 1,\n"
+                       "which is located at [100.000000, 200.000000].\n" +
+                           kSysDescr)),
+    RowName);
 
 TEST(Morvelan2dRun, CellsOfNoSlopeEdgeDoNotEnterTheBasinRain) {
   // Cells of 100 m: the slope edges lie in cells (1, 2) and (2, 2), the
   // river edge keeps cell (0, 0), which holds no number (a radar's missing
   // value): the basin's rain is that of the slopes.
-  Temp_dir d;
+  cli::Folder d;
   WriteBasin(d);
   WriteFrame(d, "60 net.con par.dat 0 0 100 100");
   write_file(d.file("rain.dat"), "0 3 3 nan 1 1 1 1 1 1 1 1\n600 3 3 inf 2 2 2 2 2 2 2 2\n");
-  Outcome o = ftest::run(RunBasin, d.path(), "120\n120\nY\n");
+  cli::Result o = ftest::run(RunBasin, d.path(), "120\n120\nY\n");
   ASSERT_EQ(o.status, 0) << o.err;
   EXPECT_NE(o.out.find("   all_rain = 1.100000\n[morvelan2d 0] 120 : 0.000000   all_rain = 1.200000\n"),
             std::string::npos)
@@ -1079,44 +973,8 @@ TEST(Morvelan2dRun, CellsOfNoSlopeEdgeDoNotEnterTheBasinRain) {
   EXPECT_EQ(read_file(d.file("rain.sum")), "60 1.1\n120 1.2\n");
 }
 
-TEST(Morvelan2dRun, CellSearchReportsInFull) {
-  qtest::Qavlensdir explain(qtest::explain_dir().c_str());
-  const std::string descr = "    Morvelan2d morvelan2d 0\n        owner > TestBasin sys 0\n";
-  struct Case {
-    std::string pline, rain, report;
-  };
-  const Case cases[] = {
-      {"60 net.con par.dat 0 0 100 100", "0 3 2 1 1 1 1 1 1\n600 3 2 1 1 1 1 1 1\n",
-       "E : morvelan2d-1.cpp : 1126 : \n"
-       "    A slope edge lies outside the rain grid. Every slope edge's point must\n"
-       "    lie in a cell: the grid origin and cell size of the parameter line and\n"
-       "    the grid size of the rain file must cover the basin.\n"
-       "    Cannot find the cell block in which\n"
-       "    the edge 1 (100.000000, 200.000000) is included.\n" + descr},
-      {"60 net.con par.dat -140 0 40 40", Ones(0, 6, 6) + Ones(600, 6, 6),
-       "E : morvelan2d-1.cpp : 1072 : \n"
-       "    A slope edge lies in a block of rain cells but in none of its cells:\n"
-       "    its point is outside the rain grid. Check the grid origin and the cell\n"
-       "    size of the parameter line against the rain file.\n"
-       "Can not find the cell which includes the slope unit 1,\n"
-       "which is located at [100.000000, 200.000000].\n" + descr},
-  };
-  for (const Case& c : cases) {
-    Temp_dir d;
-    WriteBasin(d);
-    WriteFrame(d, c.pline);
-    write_file(d.file("rain.dat"), c.rain);
-    Outcome o = ftest::run(RunBasin, d.path());
-    EXPECT_EQ(o.status, 1) << o.err;
-    // The report ends the error stream.
-    const std::size_t at = o.err.find("E : morvelan2d-1.cpp : ");
-    ASSERT_NE(at, std::string::npos) << o.err;
-    EXPECT_EQ(o.err.substr(at), c.report);
-  }
-}
-
 TEST(Morvelan2dRun, NetworkWithoutSlopeEdges) {
-  Temp_dir d;
+  cli::Folder d;
   WriteBasin(d,
              "[Data Format Name]\nedge connection V.4\n[Number of Total Edges]\n1\n[Data]\n"
              "5 1 0 0 1 2 0 10 0 0 0 2\n",
@@ -1124,7 +982,7 @@ TEST(Morvelan2dRun, NetworkWithoutSlopeEdges) {
              "[Data Format Name]\nMorvelan Initial State Format\n[Number of Total Edges]\n1\n[Data]\n5 0.5 0.5\n");
   WriteFrame(d);
   write_file(d.file("rain.dat"), Uniform({{0, 5}, {600, 5}}));
-  Outcome o = ftest::run(RunBasin, d.path(), "60\n60\nY\n");
+  cli::Result o = ftest::run(RunBasin, d.path(), "60\n60\nY\n");
   ASSERT_EQ(o.status, 0) << o.err;
   EXPECT_NE(o.out.find("\ttotal area: 0(m2)\n"), std::string::npos);
   EXPECT_NE(o.out.find("[morvelan2d 0] 60 : 0.000000   all_rain = 0.000000\n"), std::string::npos)
@@ -1157,12 +1015,12 @@ TEST(Morvelan2dRun, ElementWithoutItsParametersStopsAtItsInitialWork) {
   // No block for the element in the parameter file: its initial-state line
   // waits for them, the initial work finds them never read.
   qtest::Qavlensdir explain(qtest::explain_dir().c_str());
-  Temp_dir d;
+  cli::Folder d;
   WriteBasin(d);
   WriteFrame(d);
   write_file(d.file("t.pmt"), "TestBasin sys 0\n{\n}\n");
   write_file(d.file("rain.dat"), Uniform({{0, 5}, {600, 5}}));
-  Outcome o = ftest::run(RunBasin, d.path());
+  cli::Result o = ftest::run(RunBasin, d.path());
   EXPECT_EQ(o.status, 1);
   const std::size_t at = o.err.find("E : morvelan2d-1.cpp : ");
   ASSERT_NE(at, std::string::npos) << o.err;
@@ -1173,26 +1031,26 @@ TEST(Morvelan2dRun, ElementWithoutItsParametersStopsAtItsInitialWork) {
 }
 
 TEST(Morvelan2dRun, ElementWithoutItsLinesStopsBeforeItsInitialOutput) {
-  Temp_dir d;
+  cli::Folder d;
   WriteBasin(d);
   write_file(d.file("t.pmt"), "TestBasin sys 0\n{\nMorvelan2d morvelan2d 0\n60 net.con par.dat 0 0 500 500\n}\n");
   write_file(d.file("t.ist"), "TestBasin sys 0\n0\n{\n}\n");
   write_file(d.file("rain.dat"), Uniform({{0, 5}, {600, 5}}));
-  Outcome o = ftest::run(RunBasin, d.path());
+  cli::Result o = ftest::run(RunBasin, d.path());
   EXPECT_EQ(o.status, 1);
   EXPECT_NE(o.err.find("E : morvelan2d-1.cpp : 1040 : "), std::string::npos) << o.err;
   EXPECT_NE(o.err.find("Its initial-state line was not read.\n"), std::string::npos);
 }
 
 TEST(Morvelan2dRun, TerminalFileThatCannotBeCreatedIsReported) {
-  Temp_dir d;
+  cli::Folder d;
   WriteBasin(d);
   std::filesystem::create_directory(d.file("sub"));
   write_file(d.file("sub/ini.dat"), kIni);
   WriteFrame(d, "60 net.con par.dat 0 0 500 500", "0 sub/ini.dat");
   write_file(d.file("rain.dat"), Uniform({{0, 5}, {600, 5}}));
   std::filesystem::create_directory(d.file("sub/ini.dat.tst"));  // a directory: cannot be a file
-  Outcome o = ftest::run(RunBasin, d.path(), "60\n60\nY\n");
+  cli::Result o = ftest::run(RunBasin, d.path(), "60\n60\nY\n");
   EXPECT_EQ(o.status, 0) << o.err;
   EXPECT_NE(o.err.find("E : morvelan2d-1.cpp : 1290 : Cannot open file 'sub/ini.dat.tst' (mode \"w\").\n"),
             std::string::npos)
@@ -1208,12 +1066,12 @@ TEST(Morvelan2dRun, TerminalFileThatCannotBeWrittenIsReportedAndCutBack) {
   const std::string report = "E : morvelan2d-1.cpp : 1295 : Cannot write file 'ini.dat.tst'.\n"
                              "    Morvelan2d morvelan2d 0\n";
   for (bool full : {true, false}) {
-    Temp_dir d;
+    cli::Folder d;
     WriteBasin(d);
     if (full) {
       ASSERT_EQ(symlink("/dev/full", d.file("ini.dat.tst").c_str()), 0);
     }
-    Outcome o = ftest::run(
+    cli::Result o = ftest::run(
         [full] {
           Morvelan2d m("morvelan2d", 0);
           Load(m);

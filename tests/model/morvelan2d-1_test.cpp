@@ -133,8 +133,8 @@ const char* const kNumRead = "fscanf(fpTopo, \"%ld\", &num) == 1";
 const char* const kTmpRead = "fscanf(fpTopo, \"%d\", &tmp) == 1";
 const char* const kSlopeRead = "fscanf(fpTopo, \"%lf %lf %lf\", &wlen, &wgrd, &warea) == 3";
 const char* const kDistRead = "fscanf(fpTopo, \"%lf %lf\", &mDist, &mUpperArea) == 2";
-const char* const kSlopeFinite = "isfinite(wlen) && isfinite(wgrd) && isfinite(warea)";
-const char* const kDistFinite = "isfinite(mDist) && isfinite(mUpperArea)";
+const char* const kSlopeFinite = "std::isfinite(wlen) && std::isfinite(wgrd) && std::isfinite(warea)";
+const char* const kDistFinite = "std::isfinite(mDist) && std::isfinite(mUpperArea)";
 
 INSTANTIATE_TEST_SUITE_P(
     Assertions, TopographicDataDeathTest,
@@ -369,7 +369,7 @@ class VersionLineTest : public ::testing::TestWithParam<VersionCase> {};
 
 TEST_P(VersionLineTest, GivesTheRecordLayoutOrIsRefused) {
   const VersionCase& c = GetParam();
-  ftest::Temp_dir d;
+  cli::Folder d;
   ftest::write_file(d.file("net.con"),
                     "# made by hand\n[Comment]\nslope edges 1\nriver edges 1\n"
                     "[Data Format Name]\n" + std::string(c.line) +
@@ -378,7 +378,7 @@ TEST_P(VersionLineTest, GivesTheRecordLayoutOrIsRefused) {
   std::string par = "[Data Format Name]\nMorvelan Parameter Format\n[Number of Total Edges]\n2\n[Data]\n";
   for (int n : {1, 2}) par += std::to_string(n) + " 0.3 1.667 0.01 1.0 0.3 0.15 4.0 0.65 0.000001 10 0.0001 10\n";
   ftest::write_file(d.file("par.dat"), par);
-  ftest::Outcome o = ftest::run(
+  cli::Result o = ftest::run(
       [] {
         Morvelan2d m("morvelan2d", 0);
         FILE* f = std::tmpfile();

@@ -12,7 +12,6 @@
 #include <filesystem>
 #include <string>
 
-#include "morvelan2d-1.h"
 #include "qavlen/files_testing.h"
 #include "qavlen/qavlen_testing.h"
 #include "tzdefs.h"
@@ -20,13 +19,12 @@
 namespace {
 
 using ftest::read_file;
-using ftest::Temp_dir;
 using qtest::stderr_of;
 
-// Lines as the element writes them: "<time> <mm/h>" in the default
-// formatting of a stream.
-void Steps(Time from, Time to) {
-  for (Time t = from; t <= to; t += 60) *Morvelan2d::RainSumStream() << t << " " << t / 7.0 << "\n";
+// Lines as the element writes them to the file's stream: "<time> <mm/h>"
+// in the default formatting of a stream.
+void Steps(RainSumFile& f, Time from, Time to) {
+  for (Time t = from; t <= to; t += 60) f.Lines() << t << " " << t / 7.0 << "\n";
 }
 
 std::string Expected(Time from, Time to) {
@@ -36,33 +34,32 @@ std::string Expected(Time from, Time to) {
 }
 
 TEST(RainSumFile, LinesReachTheFileAtEveryWriteOnce) {
-  Temp_dir d;
+  cli::Folder d;
   const std::string path = d.file("all_rain.dat");
   ftest::write_file(path, "an old run\n");
   {
     RainSumFile f(path.c_str());
-    ASSERT_NE(Morvelan2d::RainSumStream(), nullptr);
+    ASSERT_TRUE(f.Lines().good());
     EXPECT_TRUE(f.Write());  // no line yet: the earlier file stays
     EXPECT_EQ(read_file(path), "an old run\n");
-    Steps(60, 600);
+    Steps(f, 60, 600);
     EXPECT_EQ(read_file(path), "an old run\n");  // kept until the next write
     EXPECT_TRUE(f.Write());
     EXPECT_EQ(read_file(path), Expected(60, 600));
     EXPECT_TRUE(f.Write());  // nothing new
-    Steps(660, 900);
+    Steps(f, 660, 900);
     EXPECT_TRUE(f.Close());
     EXPECT_EQ(read_file(path), Expected(60, 900));
     EXPECT_FALSE(f.Failed());
-    Steps(960, 960);
+    Steps(f, 960, 960);
   }
   // What is left when the file is destroyed is written too.
   EXPECT_EQ(read_file(path), Expected(60, 960));
-  EXPECT_EQ(Morvelan2d::RainSumStream(), nullptr);
 }
 
 TEST(RainSumFile, AFullDiskIsReportedAndTheLinesKeptForTheNextWrite) {
   RainSumFile f("/dev/full");
-  Steps(60, 120);
+  Steps(f, 60, 120);
   std::string err = stderr_of([&] { EXPECT_FALSE(f.Write()); });
   EXPECT_EQ(err,
             "Cannot write /dev/full (the disk may be full, or the file too large): it keeps its lines up to "
@@ -80,7 +77,7 @@ TEST(RainSumFile, AFullDiskIsReportedAndTheLinesKeptForTheNextWrite) {
 // create it (the series are written with it): before, an earlier file of
 // its name stays as it was.
 TEST(RainSumFile, FileIsCreatedByTheFirstWriteThatHasLinesOrCreates) {
-  Temp_dir d;
+  cli::Folder d;
   const std::string path = d.file("all_rain.dat");
   for (bool create : {false, true}) {
     ftest::write_file(path, "an old run\n");
@@ -96,21 +93,21 @@ TEST(RainSumFile, FileIsCreatedByTheFirstWriteThatHasLinesOrCreates) {
   ftest::write_file(path, "an old run\n");
   {
     RainSumFile f(path.c_str());
-    Steps(60, 120);
+    Steps(f, 60, 120);
     EXPECT_TRUE(f.Close());
   }
   EXPECT_EQ(read_file(path), Expected(60, 120));
 }
 
 TEST(RainSumFile, FileThatCannotBeCreatedKeepsNoLines) {
-  Temp_dir d;
+  cli::Folder d;
   const std::string path = d.file("no/all_rain.dat");
   std::string err = stderr_of([&] {
     RainSumFile f(path.c_str());
     EXPECT_FALSE(f.Failed());  // not created yet
-    Steps(60, 120);
+    Steps(f, 60, 120);
     EXPECT_FALSE(f.Write());
-    EXPECT_EQ(Morvelan2d::RainSumStream(), nullptr);
+    EXPECT_FALSE(f.Lines().good());  // the later lines are not kept
     EXPECT_TRUE(f.Failed());
     EXPECT_FALSE(f.Write());
     EXPECT_FALSE(f.Close());
@@ -122,12 +119,12 @@ TEST(RainSumFile, FileThatCannotBeCreatedKeepsNoLines) {
 // A write that reaches a file-size limit is taken off the file again; once
 // there is room the next write gives the same lines, whole and once.
 TEST(RainSumFile, AWriteCutByASizeLimitIsWrittenWholeLater) {
-  Temp_dir d;
+  cli::Folder d;
   const std::string path = d.file("all_rain.dat");
   EXPECT_EXIT(
       {
         RainSumFile f(path.c_str());
-        Steps(60, 600);
+        Steps(f, 60, 600);
         bool ok = f.Write();
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit old{};
@@ -135,10 +132,10 @@ TEST(RainSumFile, AWriteCutByASizeLimitIsWrittenWholeLater) {
         rlimit small = old;
         small.rlim_cur = Expected(60, 600).size() + 100;
         setrlimit(RLIMIT_FSIZE, &small);
-        Steps(660, 36000);
+        Steps(f, 660, 36000);
         ok = ok && !f.Write() && read_file(path) == Expected(60, 600);
         setrlimit(RLIMIT_FSIZE, &old);
-        Steps(36060, 36060);
+        Steps(f, 36060, 36060);
         ok = ok && f.Write() && read_file(path) == Expected(60, 36060);
         // Written whole in the end, but the failure stays on the record.
         ok = ok && f.Failed() && !f.Close();

@@ -783,6 +783,105 @@ TEST(Tmorvelan2dInputs, CopiesWithoutCommentsGoWhereTmpdirPoints) {
   }
 }
 
+// A UTF-8 byte-order mark, the bytes EF BB BF some editors write at the
+// start of a file, is three characters of the file's first line to every
+// reader. Before a header, a key or a record it is refused as any other
+// characters there would be, naming the file or the line it spoils, with
+// status 1, nothing computed and no earlier output changed; before a
+// comment line of the element's files it is part of the comment and the
+// run is the run without it. The rain file and the framework's files
+// take no comment after it: its first line is a header or a record there.
+TEST(Tmorvelan2dInputs, AByteOrderMarkAtTheStartOfAFile) {
+  qtest::Qavlensdir none(nullptr);
+  const std::string bom = "\xEF\xBB\xBF";
+  const std::string rain = Rain({{0, 6}, {600, 6}});
+  const std::string records = "0 2 2\n6 6\n6 6\n600 2 2\n6 6\n6 6\n";
+  // The run without a mark, its series for the rows that read as it.
+  Folder plain;
+  ASSERT_EQ(cli::run(cli::tmorvelan2d, plain, Basin(rain).input("600\n600\nY\n")).status, 0);
+  const std::string out = plain.read("tmorvelan2d.out");
+  ASSERT_FALSE(out.empty());
+
+  // A framework file's first line is its system's: the report shows the
+  // line read (the mark before the class word, or alone before the comment).
+  const std::string systemLine = "    VirtualRiverBasin vrb 0\n";
+  const std::string system = "\n\n" + systemLine;
+  const std::string element = "    Morvelan2d morvelan2d 0\n        owner > VirtualRiverBasin vrb 0\n";
+  const std::string noRain =
+      element +
+      "E : i_file_matrix.cpp : 130 : radarRain_4.dat, first record, line 1: not a record header "
+      "\"<time> <nx> <ny>\".\n    Input_file : I_file_matrix<TzDMatrix> radarRain_4.dat \n"
+      "E : total.cpp : 528 : \n" + element + "Cannot get data from radarRain_4.dat \n\n# Error : Now in catch block\n\n"
+      "# Error : The initial work never succeeded : tmorvelan2d.tst, tmorvelan2d.tsd and the terminal files of "
+      "the components are left as they were.\n";
+  const Case refused[] = {
+      Basin(rain, "before the system's line of the parameter file")
+          .file("tmorvelan2d.pmt", bom + kPmt)
+          .err("E : total.cpp : 294 : " + bom + "VirtualRiverBasin vrb 0" + system),
+      Basin(rain, "before a comment of the parameter file")
+          .file("tmorvelan2d.pmt", bom + "# the basin\n" + kPmt)
+          .err("E : total.cpp : 308 : " + bom + system),
+      Basin(rain, "before the system's line of the initial-state file")
+          .file("tmorvelan2d.ist", bom + kIst)
+          .err(element + "E : total.cpp : 336 : " + bom + "VirtualRiverBasin vrb 0" + system),
+      Basin(rain, "before a comment of the initial-state file")
+          .file("tmorvelan2d.ist", bom + "# the start\n" + kIst)
+          .err(element + "E : total.cpp : 350 : " + bom + system),
+      // The element's files: the format key is not found.
+      Basin(rain, "before the format key of the connection file")
+          .file("net.con", bom + kNet)
+          .err("E : morvelan2d-1.cpp : 662 : \n" + element),
+      Basin(rain, "before the format key of the parameter file")
+          .file("par.dat", bom + Params())
+          .err(element + "E : morvelan2d-1.cpp : 712 : \n" + element),
+      Basin(rain, "before the format key of the initial discharge file")
+          .file("ini.dat", bom + kIni)
+          .err(element + "E : morvelan2d-1.cpp : 878 : \n" + element),
+      // The rain file: its first line is no record header, comment or not.
+      Basin(bom + rain, "before a comment of the rain file").err(noRain),
+      Basin(bom + records, "before the first record of the rain file").err(noRain),
+  };
+  for (const Case& c : refused) {
+    Folder d;
+    Check(d, Case(c)
+                 .file("all_rain.dat", "300 6\n")
+                 .input("600\n600\nY\n")
+                 .status(1)
+                 .writes("all_rain.dat", "300 6\n")
+                 .writes("tmorvelan2d.out", cli::absent())
+                 .writes("tmorvelan2d.tst", cli::absent()));
+  }
+
+  const std::string comment = "[Comment]\nwritten by an editor that marks its files\n";
+  const Case read[] = {
+      Basin(rain, "before the comment block of the connection file").file("net.con", bom + comment + kNet),
+      Basin(rain, "before the comment block of the parameter file").file("par.dat", bom + comment + Params()),
+      Basin(rain, "before the comment block of the initial discharge file").file("ini.dat", bom + comment + kIni),
+      Basin(rain, "before a comment line of the connection file").file("net.con", bom + "# the network\n" + kNet),
+  };
+  for (const Case& c : read) {
+    Folder d;
+    Check(d, Case(c).input("600\n600\nY\n").status(0).writes("tmorvelan2d.out", out));
+  }
+
+  // The send-port stock file of a restart: its block, marked before its
+  // comment, belongs to no system of the run. It is reported and passed
+  // over as such a block is, and the run goes on from the initial state
+  // without the stock, with status 0.
+  Folder d;
+  ASSERT_EQ(cli::run(cli::tmorvelan2d, d, Basin(rain).input("300\n300\nY\n")).status, 0);
+  Check(d, Case("before the comment of the stock file")
+               .setup([&](const Folder& f) {
+                 f.copy_in(f.file("tmorvelan2d.tst"), "tmorvelan2d.ist");
+                 f.write("tmorvelan2d.isd", bom + f.read("tmorvelan2d.tsd"));
+               })
+               .input("300\n300\nY\n")
+               .status(0)
+               .err(element + "E : sub.cpp : 244 : \n\tAsked > '" + bom + "#' : 'Send_port' : 0 :\n" + systemLine +
+                    "E : total.cpp : 258 : \n" + systemLine + "File: radarRain_4.dat  newest data time : 600\n")
+               .writes("tmorvelan2d.out", cli::starts_with("# tmorvelan2d.out")));
+}
+
 // ---- outputs that cannot be written ----
 
 // A basin of `slopes` slope edges draining into one river edge, whose
@@ -1382,8 +1481,8 @@ TEST(Tmorvelan2dRun, FrameworkCheckFailuresEndWithStatus1BeforeAnyFile) {
       {tmorvelan2d::Run<FailingSystem<Stage::ready>>, "\n# Failure : Are_you_ready.\ndestroyed\n"},
   };
   for (const auto& c : cases) {
-    ftest::Temp_dir d;  // no files: reading any would be reported
-    ftest::Outcome o = ftest::run(c.run, d.path());
+    cli::Folder d;  // no files: reading any would be reported
+    cli::Result o = ftest::run(c.run, d.path());
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.out, c.out);
     EXPECT_EQ(o.err, "");

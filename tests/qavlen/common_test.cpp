@@ -30,7 +30,6 @@ namespace {
 using cli::In_folder;
 using cli::read_file;
 using cli::write_file;
-using ftest::Temp_dir;
 using qtest::Qavlensdir;
 using qtest::stderr_of;
 
@@ -65,7 +64,7 @@ TEST(CommonReports, TheFourShapes) {
 // A round of appending that does not all reach the file is taken off it
 // again; a device cannot be cut back, but its failure is told all the same.
 TEST(CheckedFiles, AFailedRoundIsCutBackToWhereItBegan) {
-  Temp_dir tmp;
+  cli::Folder tmp;
   const std::string path = tmp.path() + "/a.txt";
   EXPECT_EXIT(
       {
@@ -125,7 +124,7 @@ TEST(CommonReports, FourArgumentMemoryFormEchoesOnlyForACountOfOne) {
 }
 
 TEST(PrintComments, BlockAtOrAfterTheLineIsEchoedWithThePrefix) {
-  Temp_dir tmp;
+  cli::Folder tmp;
   write_file(tmp.path() + "/unit.cpp",
              numbered(40, {{5, "  x = 1;  // first line of the block"},
                            {6, "//second"},
@@ -148,7 +147,7 @@ TEST(PrintComments, BlockAtOrAfterTheLineIsEchoedWithThePrefix) {
 }
 
 TEST(PrintComments, CommentAtTheEndOfAFileWithoutLineEnd) {
-  Temp_dir tmp;
+  cli::Folder tmp;
   write_file(tmp.path() + "/unit.cpp", "a\n// last");
   Qavlensdir none(nullptr);
   In_folder in(tmp.path());
@@ -156,7 +155,7 @@ TEST(PrintComments, CommentAtTheEndOfAFileWithoutLineEnd) {
 }
 
 TEST(PrintComments, CurrentDirectoryFirstThenEachQavlensdirEntryInTurn) {
-  Temp_dir tmp;
+  cli::Folder tmp;
   std::string a = tmp.subfolder("a"), b = tmp.subfolder("b"), here = tmp.subfolder("here"), empty = tmp.subfolder("empty");
   write_file(a + "/one.cpp", "// one from a\n");
   write_file(b + "/one.cpp", "// one from b\n");
@@ -190,7 +189,7 @@ TEST(PrintComments, CurrentDirectoryFirstThenEachQavlensdirEntryInTurn) {
 }
 
 TEST(PrintComments, EntriesOfAnyLength) {
-  Temp_dir tmp;
+  cli::Folder tmp;
   std::string deep = tmp.path();
   for (int k = 0; k < 8; ++k) deep += "/a-directory-name-of-thirty-two-ch";
   fs::create_directories(deep);
@@ -202,7 +201,7 @@ TEST(PrintComments, EntriesOfAnyLength) {
 }
 
 TEST(PrintComments, ReportWithoutAnyExplanationFilePrintsOnlyItsLine) {
-  Temp_dir tmp;
+  cli::Folder tmp;
   Qavlensdir none(nullptr);
   In_folder in(tmp.path());
   EXPECT_EQ(stderr_of([] { Eprint("object.cpp", 109, 1); }), "E : object.cpp : 109 : \n");
@@ -306,7 +305,7 @@ TEST(PrintComments, EveryReportedPositionHasAnExplanation) {
 const cli::Program kMakeExplanations{std::string(TZ_BINARY_DIR) + "/qavlen/qavlen_make_explanations"};
 
 TEST(ExplanationTables, GeneratedFileHoldsEachBlockAtItsLine) {
-  Temp_dir tmp;
+  cli::Folder tmp;
   write_file(tmp.path() + "/unit.txt",
              "# a note\n\n3 First explanation,\n  second line.\n7 Another one.\n");
   cli::check(kMakeExplanations, tmp,
@@ -317,7 +316,7 @@ TEST(ExplanationTables, GeneratedFileHoldsEachBlockAtItsLine) {
 }
 
 TEST(ExplanationTables, BlocksThatRunIntoTheNextPositionAreRefused) {
-  Temp_dir tmp;
+  cli::Folder tmp;
   struct Case {
     const char* table;
     const char* message;

@@ -16,9 +16,7 @@
 
 namespace ftest {
 
-// Folders, files and children are the command-line harness's.
-using Temp_dir = cli::Folder;
-using Outcome = cli::Result;
+// Files and children are the command-line harness's.
 using cli::append_file;
 using cli::exists;
 using cli::read_file;
@@ -35,30 +33,44 @@ inline std::string escaped(const std::string& s) {
   return out;
 }
 
+// `body` as the child's work: program stops through the check facility end
+// the child with their status (a failed check aborts it), the standard
+// streams flushed, without the test program's exit handlers.
+inline std::function<int()> stopping(const std::function<int()>& body) {
+  return [body] {
+    tz::set_stop_hook([](int status) {
+      std::fflush(nullptr);
+      if (status >= 0) _exit(status);
+    });
+    return body();
+  };
+}
+
 // Runs `body` in a child process whose working directory is `dir` (see
-// cli::Child). Program stops through the check facility end the child with
-// their status; the child's result is its exit status.
+// cli::Child), stopping as the program would; the child's result is its
+// exit status.
 class Dialogue : public cli::Child {
  public:
   Dialogue(const std::function<int()>& body, const std::string& dir) : cli::Child(stopping(body), dir) {}
-
- private:
-  static std::function<int()> stopping(const std::function<int()>& body) {
-    return [body] {
-      tz::set_stop_hook([](int status) {
-        std::fflush(nullptr);
-        if (status >= 0) _exit(status);
-      });
-      return body();
-    };
-  }
 };
 
 // Runs body in dir with the whole standard input given at once.
-inline Outcome run(const std::function<int()>& body, const std::string& dir, const std::string& input = "") {
+inline cli::Result run(const std::function<int()>& body, const std::string& dir, const std::string& input = "") {
   Dialogue d(body, dir);
   d.send(input);
   return d.finish();
+}
+
+// A row of the command-line harness run by `body`, stopping as the program
+// would (cli::check).
+inline cli::Result check(const std::function<int()>& body, const cli::Folder& dir, const cli::Case& c) {
+  return cli::check(stopping(body), dir, c);
+}
+
+// The error stream of a failed check: what came before, then the report
+// of `condition` in `unit` at any line, which ends it.
+inline cli::Text failed_check(const std::string& unit, const std::string& condition) {
+  return cli::matches("(.*\n)?" + escaped(unit) + ":[0-9]+: Assertion `" + escaped(condition) + "' failed\\.\n");
 }
 
 }  // namespace ftest

@@ -14,7 +14,6 @@
 
 namespace {
 
-using ftest::Temp_dir;
 using ftest::set_mtime;
 using ftest::write_file;
 using qtest::Qavlensdir;
@@ -27,7 +26,7 @@ using Port_on = qtest::File_port_on<I_file, T>;
 using Doubles = std::vector<std::pair<Long, double>>;
 
 TEST(InputFile, LinesCommentsAndBlankLines) {
-  Temp_dir dir;
+  cli::Folder dir;
   std::string path = dir.file("in.dat");
   write_file(path,
              "# a comment line\n"
@@ -63,7 +62,7 @@ TEST(InputFile, LinesCommentsAndBlankLines) {
 // old time (cp -p, rsync -t), or one whose time goes back (written under a
 // clock ahead of this machine's, then under the right one).
 TEST(InputFile, ReadAgainWhenTheModificationTimeOrTheSizeChanged) {
-  Temp_dir dir;
+  cli::Folder dir;
   std::string path = dir.file("in.dat");
   write_file(path, "10 1\n");
   set_mtime(path, 2000, 500);
@@ -92,7 +91,7 @@ TEST(InputFile, ReadAgainWhenTheModificationTimeOrTheSizeChanged) {
 }
 
 TEST(InputFile, LongLinesAreNeverSplit) {
-  Temp_dir dir;
+  cli::Folder dir;
   std::string path = dir.file("in.dat");
   std::string wide(300000, ' ');
   write_file(path, "10" + wide + "1.5\n20 2.5" + wide + "\n30 " + std::string(70000, '7') + "\n");
@@ -122,7 +121,7 @@ class Growing_while_read : public I_file<double> {
 };
 
 TEST(InputFile, LinesAppendedDuringAReadWaitForTheNextOne) {
-  Temp_dir dir;
+  cli::Folder dir;
   std::string path = dir.file("in.dat");
   write_file(path, "10 1\n20 2\n");
   set_mtime(path, 2000);
@@ -181,7 +180,7 @@ TEST(InputFile, ALineChangedWhileReadIsNotCutIntoAPack) {
        {{10, 1}, {20, 2}}, {{10, 1}, {20, 2}, {30, 3}}},
   };
   for (const Case& k : cases) {
-    Temp_dir dir;
+    cli::Folder dir;
     std::string path = dir.file("in.dat");
     write_file(path, k.before);
     set_mtime(path, 2000);
@@ -206,7 +205,7 @@ TEST(InputFile, ALineChangedWhileReadIsNotCutIntoAPack) {
 }
 
 TEST(InputFile, QuotedTextItems) {
-  Temp_dir dir;
+  cli::Folder dir;
   std::string path = dir.file("in.dat");
   write_file(path,
              "3600 \"gauge 1\"\n"
@@ -225,7 +224,7 @@ TEST(InputFile, QuotedTextItems) {
 }
 
 TEST(InputFile, ArraysAndMatrices) {
-  Temp_dir dir;
+  cli::Folder dir;
   std::string path = dir.file("in.dat");
   write_file(path, "10 3 1 2 3\n20 0\n");
   Port_on<Vary<int>> v(path);
@@ -247,7 +246,7 @@ TEST(InputFile, ArraysAndMatrices) {
 }
 
 TEST(InputFile, NewestTimeIncludesRestoredPacks) {
-  Temp_dir dir;
+  cli::Folder dir;
   std::string path = dir.file("in.dat");
   write_file(path, "10 1\n20 2\n");
   Port_on<double> p(path);
@@ -260,7 +259,7 @@ TEST(InputFile, NewestTimeIncludesRestoredPacks) {
 }
 
 TEST(InputFile, MissingAndEmptyFiles) {
-  Temp_dir dir;
+  cli::Folder dir;
   Qavlensdir none(nullptr);
   std::string missing = dir.file("missing.dat");
   Port_on<double> a(missing);
@@ -298,7 +297,7 @@ class Own_reading : public I_file<double> {
 };
 
 TEST(InputFile, AnOwnReadingOfTheLinesGoesThroughTheSameReRead) {
-  Temp_dir dir;
+  cli::Folder dir;
   Qavlensdir none(nullptr);
   const std::string path = dir.file("own.dat");
   write_file(path, "anything\n");
@@ -319,11 +318,11 @@ TEST(InputFile, AnOwnReadingOfTheLinesGoesThroughTheSameReRead) {
 }
 
 TEST(InputFile, FileThatCannotBeOpenedEndsTheProgramWithStatus3) {
-  Temp_dir dir;
+  cli::Folder dir;
   Qavlensdir none(nullptr);
   write_file(dir.file("locked.dat"), "10 1\n");
   chmod(dir.file("locked.dat").c_str(), 0);
-  ftest::Outcome o = ftest::run(
+  cli::Result o = ftest::run(
       [] {
         // Even the super-user is refused once it has given up its rights.
         if (geteuid() == 0 && setuid(65534) != 0) return 50;
@@ -393,7 +392,7 @@ TYPED_TEST_SUITE(InputFileTypes, All_types);
 // Every type reads the time as its first item; the line "7 1 1 1" is a
 // scalar 1, the text "1", an array of one 1, a 1 x 1 matrix holding 1.
 TYPED_TEST(InputFileTypes, TypeNameAndOneLine) {
-  Temp_dir dir;
+  cli::Folder dir;
   std::string path = dir.file("in.dat");
   write_file(path, "7 1 1 1\n");
   Port_on<TypeParam> p(path);

@@ -141,7 +141,7 @@ TEST(Object, OwnerIsSetOnce) {
 // Every form of the one report call writes the report line, the explanation
 // kept at its position, what the form adds, and the object's description.
 TEST(Object, ReportsNameTheObjectAfterTheExplanation) {
-  ftest::Temp_dir tmp;
+  cli::Folder tmp;
   ftest::write_file(tmp.file("unit.cpp"), "\n// Why it failed.\n");
   Qavlensdir dir(tmp.path().c_str());
   Word root("Total_system", "vrb", 0);

@@ -15,7 +15,6 @@
 
 namespace {
 
-using ftest::Temp_dir;
 using ftest::read_file;
 using ftest::write_file;
 using qtest::Qavlensdir;
@@ -56,7 +55,7 @@ std::string header_of(const std::string& path, const std::string& comments = "")
 }
 
 TEST(OutputFile, HeaderThenOnlyNewerPacksEachOnce) {
-  Temp_dir dir;
+  cli::Folder dir;
   std::string path = dir.file("q.out");
   write_file(path, "an old run\n");  // replaced at the first write
   Wired<double> w(path);
@@ -91,7 +90,7 @@ TEST(OutputFile, HeaderThenOnlyNewerPacksEachOnce) {
 // A pack stamped with the smallest time is written with the first write
 // only, even when the sender keeps it first in its array.
 TEST(OutputFile, PackOfTheSmallestTimeIsWrittenOnce) {
-  Temp_dir dir;
+  cli::Folder dir;
   std::string path = dir.file("q.out");
   Wired<double> w(path);
   w.sp.Set_protect_past_data_flag(YES);
@@ -108,7 +107,7 @@ TEST(OutputFile, PackOfTheSmallestTimeIsWrittenOnce) {
 }
 
 TEST(OutputFile, NothingPublishedWritesNothingNotEvenTheHeader) {
-  Temp_dir dir;
+  cli::Folder dir;
   std::string path = dir.file("q.out");
   Wired<double> w(path);
   w.out.Output_data();
@@ -120,7 +119,7 @@ TEST(OutputFile, NothingPublishedWritesNothingNotEvenTheHeader) {
 }
 
 TEST(OutputFile, CommentsOfThePortAndOfTheSender) {
-  Temp_dir dir;
+  cli::Folder dir;
   std::string path = dir.file("q.out");
   Wired<double> w(path);
   w.out.Set_comment_string("first comment");
@@ -133,7 +132,7 @@ TEST(OutputFile, CommentsOfThePortAndOfTheSender) {
 }
 
 TEST(OutputFile, FilesThatCannotBeOpenedAreReportedAndTriedAgain) {
-  Temp_dir dir;
+  cli::Folder dir;
   std::string path = dir.file("no/such/dir/q.out");
   Qavlensdir none(nullptr);
   Wired<double> w(path);
@@ -172,7 +171,7 @@ TEST(OutputFile, WritesThatFailAreReportedAndNothingCountsAsWritten) {
 // taken off the file again; once there is room, the next output writes the
 // same lines, whole and once.
 TEST(OutputFile, AFailedAppendIsCutBackAndWrittenWholeLater) {
-  Temp_dir dir;
+  cli::Folder dir;
   std::string path = dir.file("q.out");
   EXPECT_EXIT(
       {
@@ -232,7 +231,7 @@ TEST(OutputFile, InitAndPrinting) {
 
 // One line per pack in the value's output form, for each kind of value.
 TEST(OutputFile, ValueTypes) {
-  Temp_dir dir;
+  cli::Folder dir;
   {
     Wired<QavlenString> w(dir.file("s.out"));
     w.send(3600, QavlenString("gauge 1"));
@@ -274,7 +273,7 @@ using All_types = testing::Types<double, float, int, TzLong, QavlenString, Vary<
 TYPED_TEST_SUITE(OutputFileTypes, All_types);
 
 TYPED_TEST(OutputFileTypes, TypeNameAndOneLine) {
-  Temp_dir dir;
+  cli::Folder dir;
   Wired<TypeParam> w(dir.file("t.out"));
   EXPECT_STREQ(w.out.Data_pack_type(), Port_type<TypeParam>::data_pack_type);
   Port* fresh = w.out.NewPort();
@@ -316,7 +315,7 @@ struct Labelled_wired {
 };
 
 TEST(OutputFile, StringOutputPathKeepsToTheLineLength) {
-  Temp_dir dir;
+  cli::Folder dir;
   std::string path = dir.file("l.out");
   Labelled_wired w(path);
   Send<double>& sp = w.sp;
@@ -339,7 +338,7 @@ TEST(OutputFile, StringOutputPathKeepsToTheLineLength) {
 // The string output path reports a file it cannot open for appending at its
 // own position, keeps its packs and tries again at the next output.
 TEST(OutputFile, StringOutputPathReportsItsOwnAppendFailure) {
-  Temp_dir dir;
+  cli::Folder dir;
   std::string path = dir.file("no/such/dir/l.out");
   Qavlensdir none(nullptr);
   Labelled_wired w(path);

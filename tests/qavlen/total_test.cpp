@@ -22,8 +22,6 @@
 namespace {
 
 using ftest::Dialogue;
-using ftest::Outcome;
-using ftest::Temp_dir;
 using ftest::read_file;
 using ftest::write_file;
 
@@ -152,9 +150,9 @@ const std::string done = "\n# Done.\n";
 const std::string ended = "\n# Simulation ended.\n";
 
 TEST(TotalSystemWork, SegmentWithProgressLinesAndOutput) {
-  Temp_dir dir;
+  cli::Folder dir;
   write_file(dir.file("in.dat"), series(0, 200));
-  Outcome o = ftest::run([] { return run_basin(10, 0); }, dir.path(), "100\n30\ny\n");
+  cli::Result o = ftest::run([] { return run_basin(10, 0); }, dir.path(), "100\n30\ny\n");
   EXPECT_EQ(o.status, 11);
   // Targets 30, 60 and 90 are reached with a progress line each; the next
   // one, 120, lies past the terminal time 100: output, done.
@@ -164,9 +162,9 @@ TEST(TotalSystemWork, SegmentWithProgressLinesAndOutput) {
 }
 
 TEST(TotalSystemWork, SecondSegmentAppendsAndNothingIsWrittenTwice) {
-  Temp_dir dir;
+  cli::Folder dir;
   write_file(dir.file("in.dat"), series(0, 200));
-  Outcome o = ftest::run([] { return run_basin(10, 0); }, dir.path(), "50 50 n 40 20 Y\n");
+  cli::Result o = ftest::run([] { return run_basin(10, 0); }, dir.path(), "50 50 n 40 20 Y\n");
   EXPECT_EQ(o.status, 11);
   EXPECT_EQ(o.out, ask_step(0) + ask_increment + done + ask_quit(50, 50) + ask_step(50) + ask_increment +
                        "70\n" + done + ask_quit(90, 90) + ended);
@@ -174,10 +172,10 @@ TEST(TotalSystemWork, SecondSegmentAppendsAndNothingIsWrittenTwice) {
 }
 
 TEST(TotalSystemWork, NoObjectHasWorked) {
-  Temp_dir dir;
+  cli::Folder dir;
   write_file(dir.file("in.dat"), series(0, 200));
   // An element whose step is 0 never works.
-  Outcome o = ftest::run([] { return run_basin(0, 0); }, dir.path(), "100\n30\ny\n");
+  cli::Result o = ftest::run([] { return run_basin(0, 0); }, dir.path(), "100\n30\ny\n");
   EXPECT_EQ(o.status, 11);
   EXPECT_EQ(o.out, ask_step(0) + ask_increment + "\n# No object has worked.\n" + ask_quit(0, 100) + ended);
   EXPECT_FALSE(ftest::exists(dir.file("out.dat")));  // no output after this stop
@@ -187,11 +185,11 @@ TEST(TotalSystemWork, NoObjectHasWorked) {
 // targets: the targets it has reached move on, and the segment ends with
 // its output when the terminal time is reached.
 TEST(TotalSystemWork, StepsThatOvershootTheTargetsDoNotStall) {
-  Temp_dir dir;
+  cli::Folder dir;
   std::string in = "0 0\n";
   for (int t = 600; t <= 3000; t += 600) in += std::to_string(t) + " " + std::to_string(t / 10) + "\n";
   write_file(dir.file("in.dat"), in);
-  Outcome o = ftest::run([] { return run_basin(600, 0); }, dir.path(), "1200\n300\nn\n600\n300\ny\n");
+  cli::Result o = ftest::run([] { return run_basin(600, 0); }, dir.path(), "1200\n300\nn\n600\n300\ny\n");
   EXPECT_EQ(o.status, 11);
   EXPECT_EQ(o.out, ask_step(0) + ask_increment + "300\n900\n" + done + ask_quit(1200, 1200) + ask_step(1200) +
                        ask_increment + "1500\n" + done + ask_quit(1800, 1800) + ended);
@@ -202,7 +200,7 @@ TEST(TotalSystemWork, StepsThatOvershootTheTargetsDoNotStall) {
 // loop writes what was published, renews its time from the element and
 // asks; after N the grown file is read again and the run goes on.
 TEST(TotalSystemWork, CatchOfTheDataFailureAndResumeWithAGrownFile) {
-  Temp_dir dir;
+  cli::Folder dir;
   std::string in = dir.file("in.dat");
   write_file(in, series(0, 50));
   ftest::set_mtime(in, 1000);
@@ -214,7 +212,7 @@ TEST(TotalSystemWork, CatchOfTheDataFailureAndResumeWithAGrownFile) {
   write_file(in, series(0, 300));
   ftest::set_mtime(in, 1001);
   d.send("n\n100\n30\nY\n");
-  Outcome o = d.finish();
+  cli::Result o = d.finish();
   EXPECT_EQ(o.status, 11);
   EXPECT_EQ(o.out, ask_step(0) + ask_increment + "30\n" + ask_quit(50, 100) + ask_step(50) + ask_increment +
                        "80\n110\n140\n" + done + ask_quit(170, 150) + ended);
@@ -227,9 +225,9 @@ TEST(TotalSystemWork, CatchOfTheDataFailureAndResumeWithAGrownFile) {
 }
 
 TEST(TotalSystemWork, InvalidAnswersAreRefusedAndAskedAgain) {
-  Temp_dir dir;
+  cli::Folder dir;
   write_file(dir.file("in.dat"), series(0, 200));
-  Outcome o = ftest::run([] { return run_basin(10, 0); }, dir.path(),
+  cli::Result o = ftest::run([] { return run_basin(10, 0); }, dir.path(),
                          "0\n-5\nabc 77\n1e2\n20x\n+20\n0 x 99\n10\nx\nxy\nno\n10\n5 yes\n");
   EXPECT_EQ(o.status, 11);
   const std::string bad_step = "# Invalid input : time_step <= 0\n";
@@ -258,9 +256,9 @@ TEST(TotalSystemWork, EndOfInputEndsTheDialogueInOrder) {
                       ask_quit(20, 20)},
   };
   for (const Case& k : cases) {
-    Temp_dir dir;
+    cli::Folder dir;
     write_file(dir.file("in.dat"), series(0, 200));
-    Outcome o = ftest::run([] { return run_basin(10, 0); }, dir.path(), k.input);
+    cli::Result o = ftest::run([] { return run_basin(10, 0); }, dir.path(), k.input);
     EXPECT_EQ(o.status, 21) << k.input;  // Work returned 0, the exit status is 1
     EXPECT_EQ(o.out, k.out) << k.input;
     EXPECT_EQ(o.err, "File: in.dat  newest data time : 200\n"
@@ -271,9 +269,9 @@ TEST(TotalSystemWork, EndOfInputEndsTheDialogueInOrder) {
 
 // Time sums saturate at the largest time ("no limit") instead of wrapping.
 TEST(TotalSystemWork, TimeSumsSaturate) {
-  Temp_dir dir;
+  cli::Folder dir;
   write_file(dir.file("in.dat"), series(10, 100));
-  Outcome o = ftest::run([] { return run_basin(10, 10); }, dir.path(), "2147483647\n2147483647\ny\n");
+  cli::Result o = ftest::run([] { return run_basin(10, 10); }, dir.path(), "2147483647\n2147483647\ny\n");
   EXPECT_EQ(o.status, 11);
   // One target at "no limit": the element works until the input runs out.
   EXPECT_EQ(o.out, ask_step(10) + ask_increment + ask_quit(100, 2147483647) + ended);
@@ -291,9 +289,9 @@ class Stalling : public Doubler {
 using Stalling_basin = Basin_with<Stalling>;
 
 TEST(TotalSystemWork, StoppedBeforeTheTargetWritesNoOutput) {
-  Temp_dir dir;
+  cli::Folder dir;
   write_file(dir.file("in.dat"), series(0, 200));
-  Outcome o = ftest::run(
+  cli::Result o = ftest::run(
       [] {
         Stalling_basin b;
         if (!build(b)) return 99;
@@ -326,9 +324,9 @@ TEST(TotalSystemWork, TimeControlEndsTheSegmentAtTheTerminalTime) {
        header + "0 0\n30 6\n60 12\n90 18\n100 20\n130 26\n150 30\n"},
   };
   for (const Case& c : cases) {
-    Temp_dir dir;
+    cli::Folder dir;
     write_file(dir.file("in.dat"), series(0, 200));
-    Outcome o = ftest::run(
+    cli::Result o = ftest::run(
         [&] {
           QavlenOption::tc = QavlenOption::DoNotGoBeyondTerminalTime;
           return run_basin(c.step, 0);
@@ -376,9 +374,9 @@ class Iterating_system : public Total_system {
 };
 
 TEST(TotalSystemWork, IterationGroupThatNeverConvergesEndsTheProgram) {
-  Temp_dir dir;
+  cli::Folder dir;
   qtest::Qavlensdir none(nullptr);
-  Outcome o = ftest::run(
+  cli::Result o = ftest::run(
       [] {
         Iterating_system s;
         if (!build(s)) return 99;
@@ -397,10 +395,10 @@ TEST(TotalSystemWork, IterationGroupThatNeverConvergesEndsTheProgram) {
 // sets the targets; an element whose initial output never succeeds is
 // reported.
 TEST(TotalSystemInitialWork, ReportsComponentsThatFail) {
-  Temp_dir dir;
+  cli::Folder dir;
   write_file(dir.file("in.dat"), series(100, 200));  // nothing at time 0
   qtest::Qavlensdir none(nullptr);
-  Outcome o = ftest::run(
+  cli::Result o = ftest::run(
       [] {
         Basin b(10);
         b.Construct();
@@ -441,9 +439,9 @@ class Chain : public Total_system {
 };
 
 TEST(TotalSystemInitialWork, SweepsUntilEveryComponentHasDoneIt) {
-  Temp_dir dir;
+  cli::Folder dir;
   write_file(dir.file("in.dat"), series(0, 200));
-  Outcome o = ftest::run(
+  cli::Result o = ftest::run(
       [] {
         Chain c;
         if (c.Construct() != 1 || c.Switch() != 1 || c.Are_you_ready() != 1) return 99;
@@ -484,10 +482,10 @@ class Sharing_basin : public Basin {
 };
 
 TEST(TotalSystemInitialWork, FailuresOfTheSystemItself) {
-  Temp_dir dir;
+  cli::Folder dir;
   write_file(dir.file("in.dat"), series(0, 200));
   qtest::Qavlensdir none(nullptr);
-  Outcome o = ftest::run(
+  cli::Result o = ftest::run(
       [] {
         Failing_basin b(1);
         build(b);
@@ -543,11 +541,11 @@ class Two_inputs : public Total_system {
 };
 
 TEST(TotalSystemInputDataTime, LatestOldestAndEarliestNewestOfSeveralPorts) {
-  Temp_dir dir;
+  cli::Folder dir;
   qtest::Qavlensdir none(nullptr);
   write_file(dir.file("a.dat"), series(30, 90));
   write_file(dir.file("b.dat"), series(50, 200));
-  Outcome o = ftest::run(
+  cli::Result o = ftest::run(
       [] {
         Two_inputs s;
         if (!build(s)) return 99;
@@ -571,9 +569,9 @@ TEST(TotalSystemInputDataTime, LatestOldestAndEarliestNewestOfSeveralPorts) {
 }
 
 TEST(TotalSystemInputDataTime, CommonWindowOfTheInputPorts) {
-  Temp_dir dir;
+  cli::Folder dir;
   write_file(dir.file("in.dat"), series(30, 90));
-  Outcome o = ftest::run(
+  cli::Result o = ftest::run(
       [] {
         Basin b(10);
         b.Construct();
@@ -592,8 +590,8 @@ TEST(TotalSystemOption, TimeControlMenu) {
   const std::string menu_head = "\n# Key in simulation option.\n# TimeControlOption\n";
   const std::string menu_tail =
       "#   select 1 or 2\n#   1. GoBeyondTerminalTime (Default)\n#   2. DoNotGoBeyondTerminalTime\n";
-  Temp_dir dir;
-  Outcome o = ftest::run(
+  cli::Folder dir;
+  cli::Result o = ftest::run(
       [] {
         Basin b(10);
         b.Set_qavlen_option();
@@ -611,10 +609,10 @@ TEST(TotalSystemOption, TimeControlMenu) {
 }
 
 TEST(TotalSystemFiles, InitialAndTerminalTime) {
-  Temp_dir dir;
+  cli::Folder dir;
   write_file(dir.file("t.ist"), "  3600 \n");
   write_file(dir.file("bad.ist"), "later\n");
-  Outcome o = ftest::run(
+  cli::Result o = ftest::run(
       [] {
         Basin b(10);
         b.Construct();
@@ -694,9 +692,9 @@ TEST(TotalSystemFiles, HeaderFormsAndTheComponentBlock) {
       {"sys 0\nDoubler doubler 0\n9\n", 2},  // not a block: pushed back, left unread
   };
   for (const Case& k : cases) {
-    Temp_dir dir;
+    cli::Folder dir;
     write_file(dir.file("t.pmt"), k.text);
-    Outcome o = ftest::run(
+    cli::Result o = ftest::run(
         [&] {
           Basin b(10);
           if (!build(b)) return 99;
@@ -727,10 +725,10 @@ class File_asker : public Doubler {
 };
 
 TEST(TotalSystemFiles, AComponentIsToldTheFileItsLinesComeFrom) {
-  Temp_dir dir;
+  cli::Folder dir;
   write_file(dir.file("t.pmt"), "sys 0\n{\ndoubler 0\n1.5\n}\n");
   write_file(dir.file("t.ist"), "sys 0\n0\n{\ndoubler 0\n7\n}\n");
-  Outcome o = ftest::run(
+  cli::Result o = ftest::run(
       [] {
         Basin_with<File_asker> b;
         if (!build(b)) return 99;
@@ -759,10 +757,10 @@ TEST(TotalSystemFiles, HeadersThatNameAnotherSystemEndTheProgram) {
       {"\f", 313, 355},
   };
   for (const Case& k : cases) {
-    Temp_dir dir;
+    cli::Folder dir;
     write_file(dir.file("t.pmt"), std::string(k.first_line) + "\n{\n}\n");
     for (bool initial : {false, true}) {
-      Outcome o = ftest::run(
+      cli::Result o = ftest::run(
           [&] {
             Basin b(10);
             build(b);
@@ -814,9 +812,9 @@ TEST(TotalSystemFiles, ComponentHeadersAndLongLines) {
        "E : sub.cpp : 525 : doubler 0\n    Total_system sys 0\n"},
   };
   for (const Case& k : cases) {
-    Temp_dir dir;
+    cli::Folder dir;
     write_file(dir.file("t.in"), k.text);
-    Outcome o = ftest::run(
+    cli::Result o = ftest::run(
         [&] {
           Basin b(10);
           build(b);
@@ -832,10 +830,10 @@ TEST(TotalSystemFiles, ComponentHeadersAndLongLines) {
   }
   // A line of exactly 255 characters is read; a line of only blanks is
   // skipped whatever its length.
-  Temp_dir dir;
+  cli::Folder dir;
   write_file(dir.file("t.in"), "sys 0" + std::string(250, ' ') + "\n" + std::string(255, ' ') + "\n{\n" +
                                    std::string(600, ' ') + "\t \ndoubler 0\n4.5\n}\n");
-  Outcome o = ftest::run(
+  cli::Result o = ftest::run(
       [] {
         Basin b(10);
         build(b);
@@ -847,10 +845,10 @@ TEST(TotalSystemFiles, ComponentHeadersAndLongLines) {
 }
 
 TEST(TotalSystemFiles, TerminalStateIsWrittenAndReadBackAsInitialState) {
-  Temp_dir dir;
+  cli::Folder dir;
   write_file(dir.file("in.dat"), series(0, 200));
   write_file(dir.file("t.ist"), "Total_system sys 0\n20\n{\nDoubler doubler 0\n7\n}\n");
-  Outcome o = ftest::run(
+  cli::Result o = ftest::run(
       [] {
         Basin b(10);
         build(b);
@@ -880,12 +878,12 @@ TEST(TotalSystemFiles, TerminalStateIsWrittenAndReadBackAsInitialState) {
 }
 
 TEST(TotalSystemFiles, NestedSubSystemsWriteAndReadTheirBlocks) {
-  Temp_dir dir;
+  cli::Folder dir;
   write_file(dir.file("t.pmt"),
              "sys 0\n{\nSub_system inner 0\n{\nDoubler d1 0\n3\n}\nDoubler d2 0\n4\n}\n");
   write_file(dir.file("t.ist"), "sys 0\n10\n{\ninner 0\n10\n{\nd1 0\n1\n}\nd2 0\n2\n}\n");
   write_file(dir.file("t.tst"), "old\n");
-  Outcome o = ftest::run(
+  cli::Result o = ftest::run(
       [] {
         Nested_basin b;
         build(b);
@@ -935,11 +933,11 @@ class Set_basin : public Total_system {
 };
 
 TEST(TotalSystemFiles, IteratorSetMembersFollowTheComponents) {
-  Temp_dir dir;
+  cli::Folder dir;
   write_file(dir.file("in.dat"), series(0, 100));
   write_file(dir.file("t.pmt"), "sys\n{\nm 0\n1.5\ndoubler 0\n2.5\n}\n");
   write_file(dir.file("t.ist"), "sys 0\n30\n{\nDoubler m 0\n5\nDoubler doubler 0\n6\n}\n");
-  Outcome o = ftest::run(
+  cli::Result o = ftest::run(
       [] {
         Set_basin b;
         if (!build(b)) return 1;
@@ -978,7 +976,7 @@ TEST(TotalSystemFiles, IteratorSetMembersFollowTheComponents) {
 }
 
 TEST(TotalSystemFiles, TerminalStateFileThatCannotBeCreated) {
-  Temp_dir dir;
+  cli::Folder dir;
   qtest::Qavlensdir none(nullptr);
   Basin b(10);
   int r = 1;
@@ -1016,9 +1014,9 @@ TEST(TotalSystemFiles, ComponentStartingAfterTheSystemIsRefused) {
       {"sys 0\n7200\n{\ndoubler 0\n0\n}\n", 0, ""},  // behind: it catches up
   };
   for (const Case& k : cases) {
-    Temp_dir dir;
+    cli::Folder dir;
     write_file(dir.file("t.ist"), k.text);
-    Outcome o = ftest::run(
+    cli::Result o = ftest::run(
         [] {
           Basin_with<Clocked> b;
           if (!build(b)) return 99;
@@ -1077,8 +1075,8 @@ TEST(TotalSystemFiles, OutputsThatCannotBeWrittenGiveExitStatus1) {
        }, 0, 1, ""},
   };
   for (const Case& c : cases) {
-    Temp_dir dir;
-    Outcome o = ftest::run(
+    cli::Folder dir;
+    cli::Result o = ftest::run(
         [&] {
           Filer_basin b;
           if (!build(b)) return 99;
@@ -1091,7 +1089,7 @@ TEST(TotalSystemFiles, OutputsThatCannotBeWrittenGiveExitStatus1) {
         << c.name;
   }
   // A terminal state whose component failed is still written whole.
-  Temp_dir dir;
+  cli::Folder dir;
   ftest::run(
       [] {
         Filer_basin b;
@@ -1109,13 +1107,13 @@ TEST(TotalSystemFiles, OutputsThatCannotBeWrittenGiveExitStatus1) {
 TEST(TotalSystemWork, OutputFileThatCannotBeWrittenGivesExitStatus1) {
   qtest::Qavlensdir none(nullptr);
   for (bool full : {true, false}) {
-    Temp_dir dir;
+    cli::Folder dir;
     write_file(dir.file("in.dat"), series(0, 200));
     if (full)
       ASSERT_EQ(symlink("/dev/full", dir.file("out.dat").c_str()), 0);
     else
       std::filesystem::create_directory(dir.file("out.dat"));
-    Outcome o = ftest::run(
+    cli::Result o = ftest::run(
         [] {
           Basin b(10);
           if (!build(b)) return 99;
@@ -1145,7 +1143,7 @@ TEST(TotalSystemWork, OutputFileThatCannotBeWrittenGivesExitStatus1) {
 // half-written or temporary file is left.
 TEST(TotalSystemFiles, FilesCutByASizeLimitAreTakenBackWhole) {
   const std::set<std::string> kTwo{"t.tst", "t.tsd"};
-  Temp_dir dir;
+  cli::Folder dir;
   const std::string tst = dir.file("t.tst");
   const std::string tsd = dir.file("t.tsd");
   write_file(tsd, "the earlier stock\n");
@@ -1204,8 +1202,8 @@ class Text_system : public Total_system {
 };
 
 TEST(TotalSystemStock, EmptyTextsRoundTrip) {
-  Temp_dir dir;
-  Outcome o = ftest::run(
+  cli::Folder dir;
+  cli::Result o = ftest::run(
       [] {
         Text_system a;
         if (!build(a)) return 99;
@@ -1254,9 +1252,9 @@ std::string stock_block(int from, int to, int step, int div) {
 // A run writes its stock; the next run starts from it: the restored packs
 // are the ones the receivers need from before the start time.
 TEST(TotalSystemStock, WrittenStockIsReadBackUnchangedAndUsed) {
-  Temp_dir dir;
+  cli::Folder dir;
   write_file(dir.file("in.dat"), series(0, 200));
-  Outcome o = ftest::run(
+  cli::Result o = ftest::run(
       [] {
         Basin b(10);
         build(b);
@@ -1298,9 +1296,9 @@ TEST(TotalSystemStock, WrittenStockIsReadBackUnchangedAndUsed) {
 }
 
 TEST(TotalSystemStock, NestedBracesKeepTheirScopes) {
-  Temp_dir dir;
+  cli::Folder dir;
   write_file(dir.file("in.dat"), series(0, 200));
-  Outcome o = ftest::run(
+  cli::Result o = ftest::run(
       [] {
         Nested_basin b;
         build(b);
@@ -1394,7 +1392,7 @@ TEST(TotalSystemStock, GrammarErrorsStopTheReading) {
       {"Doubler doubler 0 (a\\) b)\n", "", 0, Total_system::PARSET},
   };
   for (const Case& k : cases) {
-    Temp_dir dir;
+    cli::Folder dir;
     write_file(dir.file("f.isd"), k.text);
     Basin b(10);
     build(b);
@@ -1413,7 +1411,7 @@ TEST(TotalSystemStock, GrammarErrorsStopTheReading) {
 }
 
 TEST(TotalSystemStock, MissingFiles) {
-  Temp_dir dir;
+  cli::Folder dir;
   qtest::Qavlensdir none(nullptr);
   Basin b(10);
   build(b);
@@ -1421,7 +1419,7 @@ TEST(TotalSystemStock, MissingFiles) {
   std::string err = qtest::stderr_of([&] { r = b.Read_send_port_file(dir.file("none.isd").c_str()); });
   EXPECT_EQ(err, "");  // the stock file is optional
   EXPECT_EQ(r, 0);
-  Outcome o = ftest::run(
+  cli::Result o = ftest::run(
       [] {
         Basin c(10);
         build(c);

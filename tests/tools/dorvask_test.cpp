@@ -340,6 +340,13 @@ TEST_F(Dorvask, WritesTheRecordsAsRead) {
                   "1 1 0 0 0 2 0 0 0 0 1 -2 1 1 1 1\n"
                   "2 2 0 0 0 3 0 0 0 1 1 0 1 1 1 1\n"));
   cases.push_back(on("no records", v4Header(0, 0, 0, "0")).out(progress(0)).writes("out.dat", outHeader(0, 0, 0, "0")));
+  // A UTF-8 byte-order mark (EF BB BF, written by some editors) before the
+  // comment block is part of its first line, which is copied: the output
+  // begins with it too.
+  const std::string bom = "\xEF\xBB\xBF";
+  cases.push_back(on("a byte-order mark before the comment block passes through", bom + v4Header(0, 0, 0, "0"))
+                      .out(progress(0))
+                      .writes("out.dat", bom + outHeader(0, 0, 0, "0")));
   // An unknown attribute keeps the record without its values. Not in the
   // output form, the record is read into an edge and written from it, with
   // nothing after the attribute.
@@ -423,6 +430,10 @@ TEST_F(Dorvask, ErrorPoints) {
       {"no format name line", "[Comment]\nnothing\n", 1, e + "496\niFile must be edge format V.4 data.\n",
        false},
       {"empty line before the format", "[Comment]\n\n[Data Format Name]\nedge format V.4\n", 1,
+       e + "496\niFile must be edge format V.4 data.\n", false},
+      // A UTF-8 byte-order mark (EF BB BF, written by some editors) is
+      // three characters of the first line: the key is not found.
+      {"byte-order mark before the format", "\xEF\xBB\xBF[Data Format Name]\nedge format V.4\n", 1,
        e + "496\niFile must be edge format V.4 data.\n", false},
       {"no total count", "[Data Format Name]\nedge format V.4\n[Data]\n" + rec, 1,
        e + "510\nthe input file in.dat has no [Number of Total Edges] line.\n", false},

@@ -373,6 +373,44 @@ TEST_F(Pelmic, FaultyInputsStopWithAReportAndLeaveTheEarlierOutputAsItWas) {
     check_copies(Case(c).file("o.dat", "old\n").status(1).writes("o.dat", "old\n").leaves(names));
 }
 
+// A UTF-8 byte-order mark, the bytes EF BB BF some editors write at the
+// start of a file, is three characters of the first line: before the
+// format key the key is not found and the file is refused as one of
+// another format (the node file's report shows the line after the key:
+// none), the earlier output left as it was; before a comment line it is
+// part of the comment and the file is read as without it.
+TEST_F(Pelmic, AByteOrderMarkAtTheStartOfAnInputFile) {
+  const std::string bom = "\xEF\xBB\xBF";
+  const std::string edges = edge_file("1 1 2 1 100 10\n2 2 3 2\n");
+  const std::set<std::string> names = {"n.dat", "e.dat", "o.dat"};
+  const Case refused[] = {
+      on("before the node file's format key", bom + kNodes, edges)
+          .err(kError + "392\nnode data must be node format V.0.\n\n"),
+      on("before the edge file's format key", kNodes, bom + edges)
+          .err(kError + "404\nedge data must be edge format V.0.\n"),
+  };
+  for (const Case& c : refused)
+    check_copies(Case(c)
+                     .file("o.dat", "old contents\n")
+                     .status(1)
+                     .out("")
+                     .writes("o.dat", "old contents\n")
+                     .leaves(names));
+
+  const std::string comment = "[Comment]\nwritten by an editor that marks its files\n";
+  const std::string records = header("e.dat", "n.dat", 1, 1, 0) +
+                              "1 1 0 0 105 2 100 0 100 1 100 0.05 10\n"
+                              "2 2 100 0 100 3 200 0 110 2 \n";
+  const Case read[] = {
+      on("without a mark", comment + kNodes, comment + edges),
+      on("before the node file's comment", bom + comment + kNodes, edges),
+      on("before the edge file's comment", kNodes, bom + comment + edges),
+      on("before a comment line", bom + "# the nodes\n" + kNodes, bom + "# the edges\n" + edges),
+  };
+  for (const Case& c : read)
+    check_copies(Case(c).status(0).err("").out(kNormalEnd).writes("o.dat", records).leaves(names));
+}
+
 // The names in the wrong order, the output (an earlier pelmic output)
 // second and the node file third: the node file's format is refused and
 // no file is changed.

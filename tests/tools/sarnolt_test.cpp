@@ -241,6 +241,11 @@ TEST_F(Sarnolt, ReadsTheInputLayout) {
        false, "2", {"9", "10"}, "9 0 0\n10 0 0.0001\n"},
       {"no data section",
        head + "edge connection V.5\n[Number of Total Edges]\n12\n", false, "12", {}, ""},
+      // A UTF-8 byte-order mark (EF BB BF, written by some editors) before
+      // the comment block is part of its first line.
+      {"a byte-order mark before the comment block",
+       "\xEF\xBB\xBF" + head + "edge connection V.2\n[Number of Total Edges]\n1\n[Data]\n5 0 0 0 0 0 2\n", true,
+       "1", {"5"}, "5 1 2\n"},
   };
   for (const auto& c : cases) {
     std::vector<std::string> last = c.typed ? std::vector<std::string>{"1", "2"}
@@ -263,6 +268,11 @@ TEST_F(Sarnolt, RefusesFaultyInputs) {
       {"no name line", "[Comment]\n[Data Format]\nedge connection V.4\n", "E: invalid data format.\n"},
       {"name line missing at the end", head, "E: invalid data format.\n"},
       {"other format", head + "edge format V.4\n", "E: invalid data format.\n"},
+      // A UTF-8 byte-order mark (EF BB BF, written by some editors) is three
+      // characters of the first line: the key is not found.
+      {"byte-order mark before the format key",
+       "\xEF\xBB\xBF[Data Format Name]\nedge connection V.4\n[Number of Total Edges]\n1\n[Data]\n",
+       "E: invalid data format.\n"},
       {"no count key", head + "edge connection V.4\n[Data]\n1 0 0 2\n", "E: invalid data format.\n"},
       {"no count line", head + "edge connection V.4\n[Number of Total Edges]\n",
        "E: invalid data format.\n"},

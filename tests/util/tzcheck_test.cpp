@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cstdio>
 #include <stdexcept>
 
 #include "tzcheck.h"
@@ -12,18 +14,37 @@ int read_once() { return ++g_reads; }
 
 TEST(TzCheck, PassingCheckEvaluatesItsConditionOnce) {
   g_reads = 0;
-  TZ_CHECK(read_once() == 1, "unit.cpp", "read_once() == 1");
+  TZ_CHECK(read_once() == 1, "unit.cpp");
   EXPECT_EQ(g_reads, 1);
 }
 
 TEST(TzCheckDeathTest, FailedCheckReportsConditionUnitAndLineAndAborts) {
-  EXPECT_DEATH(TZ_CHECK_AT(1 == 2, "morvelan2d-1.cpp", 42, "tmp == 1 || tmp == 2"),
+  const int tmp = 3;
+  EXPECT_DEATH(TZ_CHECK_AT(tmp == 1 || tmp == 2, "morvelan2d-1.cpp", 42),
                "^morvelan2d-1\\.cpp:42: Assertion `tmp == 1 \\|\\| tmp == 2' failed\\.\n$");
 }
 
+// The condition as written in the source: names of macros in it are not
+// expanded, string literals keep their quotes, blanks between its tokens
+// are one blank. The other form reports its fixed text instead.
+TEST(TzCheckDeathTest, CheckReportsItsConditionAsWrittenOrItsFixedText) {
+  unsigned n = UINT_MAX;
+  int read = 0;
+  EXPECT_DEATH(TZ_CHECK(n <   UINT_MAX, "tzstr.cpp"), "^tzstr\\.cpp:[0-9]+: Assertion `n < UINT_MAX' failed\\.\n$");
+  EXPECT_DEATH(TZ_CHECK(std::sscanf("x", "%d",
+                                    &read) == 1, "kinem.cpp"),
+               "^kinem\\.cpp:[0-9]+: Assertion `std::sscanf\\(\"x\", \"%d\", &read\\) == 1' failed\\.\n$");
+  const char* Txt = nullptr;
+  EXPECT_DEATH(TZ_CHECK_TEXT(Txt != nullptr, "tzstr.cpp", "Txt != NULL"),
+               "^tzstr\\.cpp:[0-9]+: Assertion `Txt != NULL' failed\\.\n$");
+  EXPECT_DEATH(TZ_CHECK_TEXT_AT(Txt != nullptr, "tzslist.cpp", 94, "result != NULL"),
+               "^tzslist\\.cpp:94: Assertion `result != NULL' failed\\.\n$");
+}
+
 TEST(TzCheckDeathTest, CheckUsesItsOwnLine) {
+  const int t1 = 2, t2 = 1;
   int line = __LINE__ + 1;
-  EXPECT_DEATH(TZ_CHECK(false, "p_tmp.cpp", "t1 <= t2"),
+  EXPECT_DEATH(TZ_CHECK(t1 <= t2, "p_tmp.cpp"),
                "p_tmp\\.cpp:" + std::to_string(line) + ": Assertion `t1 <= t2' failed");
 }
 
@@ -46,7 +67,8 @@ TEST(TzCheck, HookTurnsStopsIntoExceptions) {
   }
   testing::internal::CaptureStderr();
   try {
-    TZ_CHECK(false, "tzstr", "Txt != NULL");
+    const char* Txt = nullptr;
+    TZ_CHECK_TEXT(Txt != nullptr, "tzstr", "Txt != NULL");
     FAIL() << "check returned";
   } catch (const Stopped& s) {
     EXPECT_EQ(s.status, -1);
@@ -108,18 +130,21 @@ void FailInside() {
   int inner = 0;
   RecordNamed b(inner);
   inner = 7;
-  TZ_CHECK_AT(false, "unit.cpp", 5, "x > 0");
+  const int x = 0;
+  TZ_CHECK_AT(x > 0, "unit.cpp", 5);
 }
 void FailAfterTheInner() {
   int outer = 1;
   RecordNamed a(outer);
   { RecordNamed b(outer); }
-  TZ_CHECK_AT(false, "unit.cpp", 6, "y");
+  const bool y = false;
+  TZ_CHECK_AT(y, "unit.cpp", 6);
 }
 void FailAfterBoth() {
   int outer = 1;
   { RecordNamed a(outer); }
-  TZ_CHECK_AT(false, "unit.cpp", 7, "z");
+  const bool z = false;
+  TZ_CHECK_AT(z, "unit.cpp", 7);
 }
 
 TEST(TzCheckDeathTest, FailedCheckFirstPrintsTheInnermostContextAsItIsThen) {
@@ -144,11 +169,13 @@ TEST(TzCheck, AContextEndsWithItsScopeWhenAStopIsThrownThroughIt) {
   testing::internal::CaptureStderr();
   try {
     RecordNamed a(record);
-    TZ_CHECK(false, "unit.cpp", "first");
+    const bool first = false;
+    TZ_CHECK(first, "unit.cpp");
   } catch (const Stopped&) {
   }
   try {
-    TZ_CHECK(false, "unit.cpp", "second");
+    const bool second = false;
+    TZ_CHECK(second, "unit.cpp");
   } catch (const Stopped&) {
   }
   const std::string err = testing::internal::GetCapturedStderr();

@@ -386,13 +386,13 @@ void Converter::ReadNodes() {
     if (!(it.LeadingInteger(num) && it.LeadingInteger(atr) && it.LeadingReal(x) && it.LeadingReal(y) &&
           it.LeadingReal(z) && (atr != 1 || it.LeadingReal(area))))
       Fatal(ERR_NODE_RECORD, "a node record in " + nodeName + " cannot be read: " + Text(line));
-    TZ_CHECK(k < nodeMax, kUnit, "k < nodeMax");
+    TZ_CHECK(k < nodeMax, kUnit);
     nodeArray[k].Init(num, atr, x, y, z, area);
     // A repeated node number: the later record replaces the earlier.
     nodeTreeKeyedByNum.Insert(num, &nodeArray[k]);
     ++k;
   }
-  TZ_CHECK(k == nodeMax, kUnit, "k == nodeMax");
+  TZ_CHECK(k == nodeMax, kUnit);
 }
 
 void Converter::ReadEdges() {
@@ -416,12 +416,12 @@ void Converter::ReadEdges() {
       grd = (up->Z() - down->Z()) / len;
       if (grd < 0.01) grd = 0.01;
     }
-    TZ_CHECK(k < total, kUnit, "k < numTotalEdges");
+    TZ_CHECK(k < total, kUnit);
     edgeArray[k].Init(num, up->X(), up->Y(), up->Z(), down->X(), down->Y(), down->Z(), iNode, oNode, atr, len,
                       grd, area);
     ++k;
   }
-  TZ_CHECK(k == total, kUnit, "k == numTotalEdges");
+  TZ_CHECK(k == total, kUnit);
 }
 
 void Converter::Merge() {
@@ -443,13 +443,13 @@ void Converter::Merge() {
     ce->SameEdge(1);
     if (ce->Atribute() == 1) {
       --numBBedges;
-      TZ_CHECK(numBBedges >= 0, kUnit, "numBBedges >= 0");
+      TZ_CHECK(numBBedges >= 0, kUnit);
     } else if (ce->Atribute() == 2) {
       --numBRedges;
-      TZ_CHECK(numBRedges >= 0, kUnit, "numBRedges >= 0");
+      TZ_CHECK(numBRedges >= 0, kUnit);
     } else {
       --numRRedges;
-      TZ_CHECK(numRRedges >= 0, kUnit, "numRRedges >= 0");
+      TZ_CHECK(numRRedges >= 0, kUnit);
     }
     std::cout << ce->Number() << ' ';
     repeats = true;
