@@ -16,6 +16,7 @@
 #include "common.h"
 #include "dfopen.h"
 #include "edge.h"
+#include "model_points.h"
 #include "tzcheck.h"
 #include "tzfile.h"
 #include "tzlines.h"
@@ -256,9 +257,9 @@ int Morvelan2d::Register_send_ports() {
   return ok;
 }
 
-void Morvelan2d::Fail(int line, const std::string& extra) const {
+void Morvelan2d::Fail(Morvelan2d_point point, const std::string& extra) const {
   std::fflush(stdout);
-  Report_values(kUnit, line, "%s", extra.c_str());
+  Report_values(point, "%s", extra.c_str());
   tz::stop(1);
 }
 
@@ -365,7 +366,7 @@ std::string NotFinite(const std::string& path, FILE* copy, Long edge, Long recor
 // ---------------------------------------------------------------------------
 
 int Morvelan2d::Set_parameter(FILE* f) {
-  if (initialStateEarly) Fail(1040, "The initial state came before the parameters.\n");
+  if (initialStateEarly) Fail(Morvelan2d_point::not_ready_to_start, "The initial state came before the parameters.\n");
   ReadParameterLine(f);
   ReadNetwork();
   Oprint(stderr, "    ");
@@ -399,7 +400,7 @@ void Morvelan2d::ReadParameterLine(FILE* f) {
       }
     }
   }
-  if (items < 7) Fail(618, "");
+  if (items < 7) Fail(Morvelan2d_point::parameter_line_unread, "");
   TZ_CHECK(dt > 0, kUnit, "dt > 0");
   TZ_CHECK(dx > 0.0, kUnit, "dx > 0.0");
   TZ_CHECK(dy > 0.0, kUnit, "dy > 0.0");
@@ -448,7 +449,7 @@ void Morvelan2d::RefuseNotFiniteGrid(FILE* f, std::int64_t at, const int* end,
 void Morvelan2d::RefuseLineValue(const char* name, const std::string& text, std::int64_t last) const {
   const char* pmt = Framework_file();
   const std::string where = pmt ? Place(pmt, 0, 0, dataFileLine(pmt, last)) + ": " : "";
-  Fail(630, where + name + " '" + text + "' is not a finite number\n");
+  Fail(Morvelan2d_point::parameter_line_not_finite, where + name + " '" + text + "' is not a finite number\n");
 }
 
 void Morvelan2d::PrintSlopeArea() const {
@@ -493,7 +494,7 @@ void Morvelan2d::ReadNetwork() {
   }
   if (mTopoDataType == 0) {
     std::fclose(fpTopo);
-    Fail(662, "");
+    Fail(Morvelan2d_point::network_version, "");
   }
   Long numEdges = 0;
   place.Count(LineAfter(fpTopo, "[Number of Total Edges]", buf));
@@ -512,7 +513,7 @@ void Morvelan2d::ReadNetwork() {
   const Long reserved =
       static_cast<std::uint64_t>(numEdges) < room ? numEdges : static_cast<Long>(room);
   {
-    Memory_site site(kUnit, 676, "Edge", reserved, 1, this);
+    Memory_site site(Morvelan2d_point::edges_memory, "Edge", reserved, 1, this);
     edgeArray.reset(new Edge[static_cast<std::size_t>(reserved)]);
   }
   for (Long i = 0; i < numberOfEdges; i++) {
@@ -531,18 +532,18 @@ void Morvelan2d::IndexEdges() {
     if (FindEdge(num)) {
       char text[128];
       std::snprintf(text, sizeof text, "Edge %d appears more than once in ", num);
-      Fail(690, text + topoFileName + ".\n");
+      Fail(Morvelan2d_point::network_edge_twice, text + topoFileName + ".\n");
     }
     treeKeyedByEdgeNumber.Insert(num, &edgeArray[i]);
   }
 }
 
 void Morvelan2d::ReadEdgeFileHead(FILE* f, ReadingPlace& place, const std::string& path, const char* format,
-                                  int formatLine, int countLine) const {
+                                  Morvelan2d_point otherFormat, Morvelan2d_point otherCount) const {
   std::string buf;
   if (!tz::SkipTo(f, "[Data Format Name]") || !tz::ReadLine(f, buf) || !tz::BeginsWith(buf, format)) {
     std::fclose(f);
-    Fail(formatLine, "");
+    Fail(otherFormat, "");
   }
   Long numtmp = 0;
   place.Count(LineAfter(f, "[Number of Total Edges]", buf));
@@ -550,35 +551,36 @@ void Morvelan2d::ReadEdgeFileHead(FILE* f, ReadingPlace& place, const std::strin
            "sscanf(buf, \"%ld\", &numtmp) == 1");
   if (numtmp != numberOfEdges) {
     std::fclose(f);
-    Fail(countLine, path + ".\n");
+    Fail(otherCount, path + ".\n");
   }
   tz::SkipTo(f, "[Data]");
 }
 
 void Morvelan2d::RefuseNotFinite(FILE* f, const std::string& path, Long num, Long record, const double* values,
-                                 const char* const* names, int count, const int* end, int last, int line) const {
+                                 const char* const* names, int count, const int* end, int last,
+                                 Morvelan2d_point point) const {
   for (int i = 0; i < count; i++) {
     if (std::isfinite(values[i])) continue;
     const std::string text = NotFinite(path, f, num, record, end, last, i + 1, names[i]);
     std::fclose(f);
-    Fail(line, text);
+    Fail(point, text);
   }
 }
 
-Edge* Morvelan2d::RecordEdge(FILE* f, Long num, std::vector<char>& given, const std::string& path,
-                             const char* what, int unknownLine, int twiceLine) const {
+Edge* Morvelan2d::RecordEdge(FILE* f, Long num, std::vector<char>& given, const std::string& path, const char* what,
+                             Morvelan2d_point unknown, Morvelan2d_point twice) const {
   Edge* e = FindEdge(num);
   char text[128];
   if (!e) {
     std::fclose(f);
     std::snprintf(text, sizeof text, "Edge %d was not found in edgeArray\n", num);
-    Fail(unknownLine, text);
+    Fail(unknown, text);
   }
   std::size_t index = static_cast<std::size_t>(e - edgeArray.get());
   if (given[index]) {
     std::fclose(f);
     std::snprintf(text, sizeof text, "Edge %d has a second %s record in ", num, what);
-    Fail(twiceLine, text + path + ".\n");
+    Fail(twice, text + path + ".\n");
   }
   given[index] = 1;
   return e;
@@ -589,7 +591,8 @@ void Morvelan2d::ReadFlowParameters() {
   FILE* fpParam = dataFileOpen(s2.c_str());
   TZ_CHECK(fpParam != nullptr, kUnit, "(fpParam = dataFileOpen(s2)) != NULL");
   ReadingPlace place(s2, fpParam);
-  ReadEdgeFileHead(fpParam, place, s2, "Morvelan Parameter Form", 712, 727);
+  ReadEdgeFileHead(fpParam, place, s2, "Morvelan Parameter Form", Morvelan2d_point::parameter_file_format,
+                   Morvelan2d_point::parameter_file_count);
   static const char* const names[] = {"man", "m",     "ka",   "d",      "da", "dm",
                                       "beta", "theta", "cmin", "Qlevel", "eps"};
   std::vector<char> given(static_cast<std::size_t>(numberOfEdges), 0);
@@ -607,11 +610,11 @@ void Morvelan2d::ReadFlowParameters() {
                         &Qlevel, &end[10], &eps, &end[11], &ndiv, &end[12]);
     if (n < 13) {
       std::fclose(fpParam);
-      Fail(759, "File: " + s2 + "\n");
+      Fail(Morvelan2d_point::parameter_record_unread, "File: " + s2 + "\n");
     }
     place.Number(&num);
     const double values[] = {man, m, ka, d, da, dm, beta, theta, cmin, Qlevel, eps};
-    RefuseNotFinite(fpParam, s2, num, k + 1, values, names, 11, end, 12, 763);
+    RefuseNotFinite(fpParam, s2, num, k + 1, values, names, 11, end, 12, Morvelan2d_point::parameter_not_finite);
     TZ_CHECK(num > 0, kUnit, "num > 0");
     TZ_CHECK(man > 0.0, kUnit, "man > 0.0");
     TZ_CHECK(m > 0.0, kUnit, "m > 0.0");
@@ -625,7 +628,8 @@ void Morvelan2d::ReadFlowParameters() {
     TZ_CHECK(Qlevel > 0.0, kUnit, "Qlevel > 0.0");
     TZ_CHECK(eps > 0.0, kUnit, "eps > 0.0");
     TZ_CHECK(ndiv > 0, kUnit, "ndiv > 0");
-    Edge* e = RecordEdge(fpParam, num, given, s2, "parameter", 784, 790);
+    Edge* e = RecordEdge(fpParam, num, given, s2, "parameter", Morvelan2d_point::parameter_edge_unknown,
+                         Morvelan2d_point::parameter_edge_twice);
     e->ParametersInFlowModel(man, m, ka, d, da, dm, beta, theta, cmin, Qlevel, eps, ndiv, mDt);
   }
   std::fclose(fpParam);
@@ -647,7 +651,7 @@ void Morvelan2d::LinkUpperEdges() {
       if (!p) {
         char text[128];
         std::snprintf(text, sizeof text, "Edge %d was not found in edgeArray\n", absNum);
-        Fail(807, text);
+        Fail(Morvelan2d_point::upper_edge_unknown, text);
       }
       const Long from = static_cast<Long>(p - edgeArray.get());
       if (num > 0 && from > i && late++ == 0) {
@@ -671,7 +675,7 @@ void Morvelan2d::WarnLateLinks(Long late, Long from, Long to) const {
                 topoFileName.c_str(), late, late == 1 ? "link runs" : "links run", edgeArray[from].Num(), from + 1,
                 edgeArray[to].Num(), to + 1);
   std::fflush(stdout);
-  Warn_values("morvelan2d-1.cpp", 820, "%s", text);
+  Warn_values(Morvelan2d_point::late_links, "%s", text);
 }
 
 // ---------------------------------------------------------------------------
@@ -686,7 +690,7 @@ int Morvelan2d::Set_initial_state(FILE* f) {
     items = 1;
     if (Read_word(f, name) && name.size() <= kMaxDisFileName) items = 2;
   }
-  if (items < 2) Fail(861, "");
+  if (items < 2) Fail(Morvelan2d_point::initial_line_unread, "");
   // Without the network the discharges cannot be read. Parameters that come
   // later are refused; none at all is reported at the initial work.
   if (!parameterRead) {
@@ -719,8 +723,8 @@ void Morvelan2d::RefuseTerminalFileOnAnInput() const {
                 {"initial discharge file", edgeDisFileName}};
   for (const auto& in : inputs) {
     if (tz::SameFile(tst.c_str(), in.name.c_str()))
-      Fail(866, "The terminal discharge file " + tst + " is the " + in.what + " " + in.name +
-                    ": the end of the run would overwrite it.\n");
+      Fail(Morvelan2d_point::terminal_file_on_input, "The terminal discharge file " + tst + " is the " + in.what +
+                                                         " " + in.name + ": the end of the run would overwrite it.\n");
   }
 }
 
@@ -728,7 +732,8 @@ void Morvelan2d::ReadDischarges() {
   FILE* fpDis = dataFileOpen(edgeDisFileName.c_str());
   TZ_CHECK(fpDis != nullptr, kUnit, "(fpDis = dataFileOpen(edgeDisFileName)) != NULL");
   ReadingPlace place(edgeDisFileName, fpDis);
-  ReadEdgeFileHead(fpDis, place, edgeDisFileName, "Morvelan Initial State Form", 878, 893);
+  ReadEdgeFileHead(fpDis, place, edgeDisFileName, "Morvelan Initial State Form",
+                   Morvelan2d_point::discharge_file_format, Morvelan2d_point::discharge_file_count);
   static const char* const names[] = {"the discharge at the upper end",
                                       "the discharge at the lower end"};
   std::vector<char> given(static_cast<std::size_t>(numberOfEdges), 0);
@@ -739,15 +744,17 @@ void Morvelan2d::ReadDischarges() {
     place.Record(k + 1);
     if (std::fscanf(fpDis, "%d%n %lf%n %lf%n", &num, &end[0], &updis, &end[1], &lowdis, &end[2]) < 3) {
       std::fclose(fpDis);
-      Fail(911, "File: " + edgeDisFileName + "\n");
+      Fail(Morvelan2d_point::discharge_record_unread, "File: " + edgeDisFileName + "\n");
     }
     place.Number(&num);
     const double values[] = {updis, lowdis};
-    RefuseNotFinite(fpDis, edgeDisFileName, num, k + 1, values, names, 2, end, 2, 915);
+    RefuseNotFinite(fpDis, edgeDisFileName, num, k + 1, values, names, 2, end, 2,
+                    Morvelan2d_point::discharge_not_finite);
     TZ_CHECK(num > 0, kUnit, "num > 0");
     TZ_CHECK(updis >= 0.0, kUnit, "updis >= 0.0");
     TZ_CHECK(lowdis >= 0.0, kUnit, "lowdis >= 0.0");
-    Edge* e = RecordEdge(fpDis, num, given, edgeDisFileName, "discharge", 926, 930);
+    Edge* e = RecordEdge(fpDis, num, given, edgeDisFileName, "discharge", Morvelan2d_point::discharge_edge_unknown,
+                         Morvelan2d_point::discharge_edge_twice);
     e->Discharge(updis, lowdis);
     e->CalcSatArea();
   }
@@ -780,7 +787,7 @@ void Morvelan2d::MapEdgesToCells(Long rows, Long cols) {
                   "    Cannot find the cell block in which\n"
                   "    the edge %d (%f, %f) is included.\n",
                   edge.Num(), edge.X(), edge.Y());
-    Fail(1126, text);
+    Fail(Morvelan2d_point::edge_outside_grid, text);
   }
 }
 
@@ -804,7 +811,7 @@ bool Morvelan2d::FindCell(Edge& edge, Long rows, Long cols, Long cellblk) const 
                         "Can not find the cell which includes the slope unit %d,\n"
                         "which is located at [%f, %f].\n",
                         edge.Num(), x, y);
-          Fail(1072, text);
+          Fail(Morvelan2d_point::cell_not_in_block, text);
         }
         const double clx = blx + i * mDx;
         const double cux = blx + (i + 1) * mDx;
@@ -840,9 +847,9 @@ void Morvelan2d::SendInitial() {
 
 int Morvelan2d::Initial_output() {
   if (!parameterRead || !initialStateRead)
-    Fail(1040, parameterRead ? "Its initial-state line was not read.\n"
-                             : "Its parameters were never read: the parameter file has no block "
-                               "for it.\n");
+    Fail(Morvelan2d_point::not_ready_to_start,
+         parameterRead ? "Its initial-state line was not read.\n"
+                       : "Its parameters were never read: the parameter file has no block for it.\n");
   if (initialOutputDone) return YES;
   Data_pack* first = nullptr;
   Data_pack* last = nullptr;
@@ -888,7 +895,7 @@ bool Morvelan2d::RainAround(Time t, RainAt& rain) {
                     "The rain grid of time %d has %u x %u cells; the cells of the edges were found "
                     "on a grid of %u x %u.\n",
                     g == rain.F && atFirst ? ft : lt, g->GetRows(), g->GetCols(), mapRows, mapCols);
-      Fail(1200, text);
+      Fail(Morvelan2d_point::grid_size_changed, text);
     }
   }
   // Weights of the two records around t, in double (the difference of two
@@ -923,7 +930,7 @@ Morvelan2d::StepSums Morvelan2d::StepEdges(const RainAt& grids) {
                                         : F(gx, gy);
     R += edge.Area() * rain;
     A += edge.Area();
-    if (edge.Calculate(rain) != EDGE_YES) Fail(1220, "");
+    if (edge.Calculate(rain) != EDGE_YES) Fail(Morvelan2d_point::edge_step_failed, "");
     if (edge.LowestEdge() == EDGE_YES) mQoutn += edge.DischargeLowerEnd();
     if (edge.Atr() == 1) {
       S += edge.Sarea();
@@ -961,7 +968,7 @@ int Morvelan2d::Save_terminal_state(FILE* fp) {
   FILE* out = file.Open();
   if (!out) {
     std::fflush(stdout);
-    Report_fopen("morvelan2d-1.cpp", 1290, name.c_str(), "w");
+    Report_fopen(Morvelan2d_point::terminal_file_cannot_create, name.c_str(), "w");
     return 0;
   }
   std::fputs(
@@ -984,7 +991,7 @@ int Morvelan2d::Save_terminal_state(FILE* fp) {
   // restart the run.
   if (!file.Close() || !file.Commit()) {
     std::fflush(stdout);
-    Report_fwrite("morvelan2d-1.cpp", 1295, name.c_str());
+    Report_fwrite(Morvelan2d_point::terminal_file_write_failed, name.c_str());
     return 0;
   }
   return 1;
