@@ -64,9 +64,6 @@
   U(Kinem_point, "kinem.cpp", MODEL_KINEM_POINTS)                         \
   U(Morvelan2d_point, "morvelan2d-1.cpp", MODEL_MORVELAN2D_POINTS)
 
-MODEL_REPORT_UNITS(QAVLEN_REPORT_POINTS)
-
-// Every unit of the model, for the walk over all points.
-inline constexpr const Report_unit* model_report_units[] = {MODEL_REPORT_UNITS(QAVLEN_REPORT_UNIT_ENTRY)};
+QAVLEN_REPORT_LIBRARY(model_report_units, MODEL_REPORT_UNITS)
 
 #endif

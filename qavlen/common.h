@@ -74,8 +74,14 @@ class Report_point {
   inline constexpr Report_unit Type##_unit{unit, Type##_rows,                                         \
                                            static_cast<int>(sizeof Type##_rows / sizeof(Point_row))}; \
   constexpr const Report_unit& Report_unit_of(Type) { return Type##_unit; }
-// The entry of a unit in a library's list of its units.
 #define QAVLEN_REPORT_UNIT_ENTRY(Type, unit, list) &Type##_unit,
+// The units of a library: `units` is a macro applying its argument to each
+// (Type, unit, list) of the library. Makes each unit's enumeration and table
+// (QAVLEN_REPORT_POINTS) and `all`, every unit's table, for the walk over
+// all points.
+#define QAVLEN_REPORT_LIBRARY(all, units) \
+  units(QAVLEN_REPORT_POINTS)             \
+  inline constexpr const Report_unit* all[] = {units(QAVLEN_REPORT_UNIT_ENTRY)};
 
 // "E : <unit> : <position> : <message>\n"; with flag 1 the explanation
 // follows.

@@ -251,9 +251,6 @@
   U(Sub_point, "sub.cpp", QAVLEN_SUB_POINTS)                \
   U(Total_point, "total.cpp", QAVLEN_TOTAL_POINTS)
 
-QAVLEN_REPORT_UNITS(QAVLEN_REPORT_POINTS)
-
-// Every unit of the framework, for the walk over all points.
-inline constexpr const Report_unit* qavlen_report_units[] = {QAVLEN_REPORT_UNITS(QAVLEN_REPORT_UNIT_ENTRY)};
+QAVLEN_REPORT_LIBRARY(qavlen_report_units, QAVLEN_REPORT_UNITS)
 
 #endif
