@@ -16,6 +16,8 @@
 #include <vector>
 
 #include "common.h"
+#include "model_points.h"
+#include "report_points.h"
 #include "tzcheck.h"
 #include "tzcursor.h"
 #include "tzfastio.h"
@@ -142,7 +144,7 @@ class Dropped_records {
                              " more records are dropped for their time, the last on line " +
                              std::to_string(last_) + ".";
     std::fflush(stdout);
-    port_.Warn("i_file_matrix.cpp", 160, what.c_str());
+    port_.Warn(I_file_matrix_point::more_out_of_order, what.c_str());
   }
 
   // The record h, whose time is not greater than that of the earlier
@@ -161,7 +163,7 @@ class Dropped_records {
                                 : "the later time " + std::to_string(earlier.time)) +
         ": this record is dropped.";
     std::fflush(stdout);
-    port_.Warn("i_file_matrix.cpp", 140, what.c_str());
+    port_.Warn(I_file_matrix_point::record_out_of_order, what.c_str());
   }
 
  private:
@@ -272,12 +274,12 @@ class Record_reader {
 
   Read Cut(const std::string& what) const {
     std::fflush(stdout);
-    port_.Warn("i_file_matrix.cpp", 120, what.c_str());
+    port_.Warn(I_file_matrix_point::record_unfinished, what.c_str());
     return Read::cut;
   }
   Read Refuse(const std::string& what) const {
     std::fflush(stdout);
-    port_.Report("i_file_matrix.cpp", 130, what.c_str());
+    port_.Report(I_file_matrix_point::record_unusable, what.c_str());
     return Read::refused;
   }
 
@@ -331,7 +333,7 @@ Read Stock_records(I_file_matrix<T>& port, tz::LineReader& lines, Dropped_record
       }
       Data<T>* pack;
       {
-        Memory_site site("p_tmp.cpp", 504, "Data", 0, 1, &port);
+        Memory_site site(P_tmp_point::read_pack_memory, "Data", 0, 1, &port);
         pack = new Data<T>();
       }
       pack->Set_data(h.time, grid);
@@ -350,13 +352,13 @@ void I_file_matrix<T>::Report_read(Read_failure failure) const {
   std::fflush(stdout);
   switch (failure) {
     case Read_failure::no_status:
-      this->Report("i_file_matrix.cpp", 82);
+      this->Report(I_file_matrix_point::no_status);
       return;
     case Read_failure::not_opened:
-      this->Report_fopen("i_file_matrix.cpp", 94, this->Object_name(), "r");
+      this->Report_fopen(I_file_matrix_point::cannot_open, this->Object_name(), "r");
       return;
     case Read_failure::empty:
-      this->Report("i_file_matrix.cpp", 106);
+      this->Report(I_file_matrix_point::file_empty);
       return;
   }
 }
@@ -365,7 +367,7 @@ template <class T>
 bool I_file_matrix<T>::Stock_file(FILE* fp) {
   std::unique_ptr<tz::LineReader> lines;
   {
-    Memory_site site("i_file_matrix.cpp", 114, "char", 0, 1, this);
+    Memory_site site(I_file_matrix_point::read_memory, "char", 0, 1, this);
     lines.reset(new tz::LineReader(fp, tz::LineReader::kBlock, kGridLines));
   }
   if (lines->AtEnd()) return false;

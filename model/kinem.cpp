@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "common.h"
+#include "model_points.h"
 #include "tzcheck.h"
 
 namespace {
@@ -46,22 +47,22 @@ Kinem::~Kinem() {
 
 int Kinem::Init(const char* name, int number, int nUp, int nLat) {
   if (nUp < 0) {
-    Report("kinem.cpp", 46);
+    Report(Kinem_point::upstream_ports_negative);
     tz::stop(1);
   }
   try {
-    Memory_site site(kUnit, 56, "Receive<double>", nUp, 1, this, Memory_failure::report);
+    Memory_site site(Kinem_point::upstream_ports_memory, "Receive<double>", nUp, 1, this, Memory_failure::report);
     rpu.reset(new Receive<double>[static_cast<std::size_t>(nUp)]);
   } catch (const std::bad_alloc&) {
     tz::stop(1);
   }
   mNumUpInflow = nUp;
   if (nLat < 0) {
-    Report("kinem.cpp", 64);
+    Report(Kinem_point::lateral_ports_negative);
     tz::stop(1);
   }
   try {
-    Memory_site site(kUnit, 73, "Receive<double>", nLat, 1, this, Memory_failure::report);
+    Memory_site site(Kinem_point::lateral_ports_memory, "Receive<double>", nLat, 1, this, Memory_failure::report);
     rpl.reset(new Receive<double>[static_cast<std::size_t>(nLat)]);
   } catch (const std::bad_alloc&) {
     tz::stop(1);
@@ -95,7 +96,7 @@ int Kinem::Set_parameter(FILE* fp) {
   int n = fp ? std::fscanf(fp, "%lf %lf %lf %lf %d %d %lf", &mL, &mB, &mG, &mMan, &mDiv, &mDt, &mTheta)
              : 0;
   if (n < 7) {
-    Report("kinem.cpp", 99);
+    Report(Kinem_point::parameter_line_unread);
     tz::stop(1);
   }
   TZ_CHECK(mL > 0.0, kUnit);
@@ -132,7 +133,7 @@ int Kinem::Set_initial_state(FILE* fp) {
     }
   }
   if (!found) {
-    Report("kinem.cpp", 191);
+    Report(Kinem_point::initial_time_missing);
     tz::stop(1);
   }
   current_time = t;
@@ -140,7 +141,7 @@ int Kinem::Set_initial_state(FILE* fp) {
   if (std::sscanf(line, "%d %d", &t, &div) == 2) {
     initFlag = 1;
     if (div != mDiv) {
-      Report("kinem.cpp", 176);
+      Report(Kinem_point::initial_divisions_differ);
       tz::stop(1);
     }
     const std::size_t nodes = static_cast<std::size_t>(mDiv) + 1;
@@ -157,7 +158,7 @@ int Kinem::Initial_output() {
   // Without its parameters (no block for the element in the parameter file)
   // the reach has no nodes, no flow law and no step: nothing can be routed.
   if (mAlpha.empty()) {
-    Report("kinem.cpp", 230);
+    Report(Kinem_point::no_parameters);
     tz::stop(1);
   }
   const Time t = current_time;
@@ -222,7 +223,7 @@ int Kinem::Calculate() {
               dt * c * (1 - theta) * ((mQc[i] - mQc[i - 1]) / dx - ql)) /
              (1 + dt * theta * c / dx);
     if (mQn[i] < 0) {
-      Wprint(kUnit, 340, 1);
+      Wprint(Kinem_point::discharge_negative, 1);
       std::printf("[%s %d] %d, mQln : %f, wUpInflow : %f, mQn : %f\n", name, Object_number(), t, mQln,
                   wUpInflow, mQn[i]);
       mQn[i] = 0;

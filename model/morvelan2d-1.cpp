@@ -17,6 +17,7 @@
 #include "common.h"
 #include "dfopen.h"
 #include "edge.h"
+#include "model_points.h"
 #include "tzcheck.h"
 #include "tzfile.h"
 #include "tzlines.h"
@@ -255,9 +256,9 @@ int Morvelan2d::Register_send_ports() {
   return ok;
 }
 
-void Morvelan2d::Fail(int line, const std::string& extra) const {
+void Morvelan2d::Fail(Morvelan2d_point point, const std::string& extra) const {
   std::fflush(stdout);
-  Report_values(kUnit, line, "%s", extra.c_str());
+  Report_values(point, "%s", extra.c_str());
   tz::stop(1);
 }
 
@@ -324,7 +325,7 @@ class Morvelan2d::ReadingPlace : public tz::CheckContext {
   // the line of the value and its name. end[i] holds the characters read
   // through item i, the last one those of the whole record.
   template <std::size_t N>
-  void RefuseNotFinite(int position, const int (&end)[N], std::initializer_list<Value> values) const {
+  void RefuseNotFinite(Morvelan2d_point position, const int (&end)[N], std::initializer_list<Value> values) const {
     int item = 1;
     for (const Value& v : values) {
       if (!std::isfinite(v.value)) RefuseValue(position, end, static_cast<int>(N), item, v.name);
@@ -347,7 +348,7 @@ class Morvelan2d::ReadingPlace : public tz::CheckContext {
  private:
   Long EdgeNumber() const { return edge_ ? edge_->Num() : num_ ? *num_ : 0; }
 
-  [[noreturn]] void RefuseValue(int position, const int* end, int items, int item,
+  [[noreturn]] void RefuseValue(Morvelan2d_point position, const int* end, int items, int item,
                                 const char* name) const {
     const std::int64_t start = std::ftell(copy_) - end[items - 1];
     const std::int64_t line = dataFileLine(path_.c_str(), start + end[item] - 1);
@@ -386,7 +387,7 @@ std::int64_t LineAfter(FILE* f, const char* key, std::string& line) {
 // ---------------------------------------------------------------------------
 
 int Morvelan2d::Set_parameter(FILE* f) {
-  if (initialStateEarly) Fail(1040, "The initial state came before the parameters.\n");
+  if (initialStateEarly) Fail(Morvelan2d_point::not_ready_to_start, "The initial state came before the parameters.\n");
   ReadParameterLine(f);
   ReadNetwork();
   Oprint(stderr, "    ");
@@ -420,7 +421,7 @@ void Morvelan2d::ReadParameterLine(FILE* f) {
       }
     }
   }
-  if (items < 7) Fail(618, "");
+  if (items < 7) Fail(Morvelan2d_point::parameter_line_unread, "");
   TZ_CHECK(dt > 0, kUnit);
   TZ_CHECK(dx > 0.0, kUnit);
   TZ_CHECK(dy > 0.0, kUnit);
@@ -469,7 +470,7 @@ void Morvelan2d::RefuseNotFiniteGrid(FILE* f, std::int64_t at, const int* end,
 void Morvelan2d::RefuseLineValue(const char* name, const std::string& text, std::int64_t last) const {
   const char* pmt = Framework_file();
   const std::string where = pmt ? Place(pmt, 0, 0, dataFileLine(pmt, last)) + ": " : "";
-  Fail(630, where + name + " '" + text + "' is not a finite number\n");
+  Fail(Morvelan2d_point::parameter_line_not_finite, where + name + " '" + text + "' is not a finite number\n");
 }
 
 void Morvelan2d::PrintSlopeArea() const {
@@ -514,7 +515,7 @@ void Morvelan2d::ReadNetwork() {
   }
   if (mTopoDataType == 0) {
     std::fclose(fpTopo);
-    Fail(662, "");
+    Fail(Morvelan2d_point::network_version, "");
   }
   Long numEdges = 0;
   place.Count(LineAfter(fpTopo, "[Number of Total Edges]", buf));
@@ -533,7 +534,7 @@ void Morvelan2d::ReadNetwork() {
   const Long reserved =
       static_cast<std::uint64_t>(numEdges) < room ? numEdges : static_cast<Long>(room);
   {
-    Memory_site site(kUnit, 676, "Edge", reserved, 1, this);
+    Memory_site site(Morvelan2d_point::edges_memory, "Edge", reserved, 1, this);
     edgeArray.reset(new Edge[static_cast<std::size_t>(reserved)]);
   }
   for (Long i = 0; i < numberOfEdges; i++) {
@@ -552,18 +553,18 @@ void Morvelan2d::IndexEdges() {
     if (FindEdge(num)) {
       char text[128];
       std::snprintf(text, sizeof text, "Edge %d appears more than once in ", num);
-      Fail(690, text + topoFileName + ".\n");
+      Fail(Morvelan2d_point::network_edge_twice, text + topoFileName + ".\n");
     }
     treeKeyedByEdgeNumber.Insert(num, &edgeArray[i]);
   }
 }
 
 void Morvelan2d::ReadEdgeFileHead(FILE* f, ReadingPlace& place, const std::string& path, const char* format,
-                                  int formatLine, int countLine) const {
+                                  Morvelan2d_point otherFormat, Morvelan2d_point otherCount) const {
   std::string buf;
   if (!tz::SkipTo(f, "[Data Format Name]") || !tz::ReadLine(f, buf) || !tz::BeginsWith(buf, format)) {
     std::fclose(f);
-    Fail(formatLine, "");
+    Fail(otherFormat, "");
   }
   Long numtmp = 0;
   place.Count(LineAfter(f, "[Number of Total Edges]", buf));
@@ -571,25 +572,25 @@ void Morvelan2d::ReadEdgeFileHead(FILE* f, ReadingPlace& place, const std::strin
                 "sscanf(buf, \"%ld\", &numtmp) == 1");
   if (numtmp != numberOfEdges) {
     std::fclose(f);
-    Fail(countLine, path + ".\n");
+    Fail(otherCount, path + ".\n");
   }
   tz::SkipTo(f, "[Data]");
 }
 
-Edge* Morvelan2d::RecordEdge(FILE* f, Long num, std::vector<char>& given, const std::string& path,
-                             const char* what, int unknownLine, int twiceLine) const {
+Edge* Morvelan2d::RecordEdge(FILE* f, Long num, std::vector<char>& given, const std::string& path, const char* what,
+                             Morvelan2d_point unknown, Morvelan2d_point twice) const {
   Edge* e = FindEdge(num);
   char text[128];
   if (!e) {
     std::fclose(f);
     std::snprintf(text, sizeof text, "Edge %d was not found in edgeArray\n", num);
-    Fail(unknownLine, text);
+    Fail(unknown, text);
   }
   std::size_t index = static_cast<std::size_t>(e - edgeArray.get());
   if (given[index]) {
     std::fclose(f);
     std::snprintf(text, sizeof text, "Edge %d has a second %s record in ", num, what);
-    Fail(twiceLine, text + path + ".\n");
+    Fail(twice, text + path + ".\n");
   }
   given[index] = 1;
   return e;
@@ -600,7 +601,8 @@ void Morvelan2d::ReadFlowParameters() {
   FILE* fpParam = dataFileOpen(s2.c_str());
   TZ_CHECK_TEXT(fpParam != nullptr, kUnit, "(fpParam = dataFileOpen(s2)) != NULL");
   ReadingPlace place(*this, s2, fpParam);
-  ReadEdgeFileHead(fpParam, place, s2, "Morvelan Parameter Form", 712, 727);
+  ReadEdgeFileHead(fpParam, place, s2, "Morvelan Parameter Form", Morvelan2d_point::parameter_file_format,
+                   Morvelan2d_point::parameter_file_count);
   std::vector<char> given(static_cast<std::size_t>(numberOfEdges), 0);
   for (Long k = 0; k < numberOfEdges; k++) {
     Long num = 0;
@@ -616,10 +618,10 @@ void Morvelan2d::ReadFlowParameters() {
                         &Qlevel, &end[10], &eps, &end[11], &ndiv, &end[12]);
     if (n < 13) {
       std::fclose(fpParam);
-      Fail(759, "File: " + s2 + "\n");
+      Fail(Morvelan2d_point::parameter_record_unread, "File: " + s2 + "\n");
     }
     place.Number(&num);
-    place.RefuseNotFinite(763, end,
+    place.RefuseNotFinite(Morvelan2d_point::parameter_not_finite, end,
                           {{"man", man}, {"m", m}, {"ka", ka}, {"d", d}, {"da", da}, {"dm", dm},
                            {"beta", beta}, {"theta", theta}, {"cmin", cmin}, {"Qlevel", Qlevel},
                            {"eps", eps}});
@@ -636,7 +638,8 @@ void Morvelan2d::ReadFlowParameters() {
     TZ_CHECK(Qlevel > 0.0, kUnit);
     TZ_CHECK(eps > 0.0, kUnit);
     TZ_CHECK(ndiv > 0, kUnit);
-    Edge* e = RecordEdge(fpParam, num, given, s2, "parameter", 784, 790);
+    Edge* e = RecordEdge(fpParam, num, given, s2, "parameter", Morvelan2d_point::parameter_edge_unknown,
+                         Morvelan2d_point::parameter_edge_twice);
     e->ParametersInFlowModel(man, m, ka, d, da, dm, beta, theta, cmin, Qlevel, eps, ndiv, mDt);
   }
   std::fclose(fpParam);
@@ -658,7 +661,7 @@ void Morvelan2d::LinkUpperEdges() {
       if (!p) {
         char text[128];
         std::snprintf(text, sizeof text, "Edge %d was not found in edgeArray\n", absNum);
-        Fail(807, text);
+        Fail(Morvelan2d_point::upper_edge_unknown, text);
       }
       const Long from = static_cast<Long>(p - edgeArray.get());
       if (num > 0 && from > i && late++ == 0) {
@@ -682,7 +685,7 @@ void Morvelan2d::WarnLateLinks(Long late, Long from, Long to) const {
                 topoFileName.c_str(), late, late == 1 ? "link runs" : "links run", edgeArray[from].Num(), from + 1,
                 edgeArray[to].Num(), to + 1);
   std::fflush(stdout);
-  Warn_values("morvelan2d-1.cpp", 820, "%s", text);
+  Warn_values(Morvelan2d_point::late_links, "%s", text);
 }
 
 // ---------------------------------------------------------------------------
@@ -697,7 +700,7 @@ int Morvelan2d::Set_initial_state(FILE* f) {
     items = 1;
     if (Read_word(f, name) && name.size() <= kMaxDisFileName) items = 2;
   }
-  if (items < 2) Fail(861, "");
+  if (items < 2) Fail(Morvelan2d_point::initial_line_unread, "");
   // Without the network the discharges cannot be read. Parameters that come
   // later are refused; none at all is reported at the initial work.
   if (!parameterRead) {
@@ -730,8 +733,8 @@ void Morvelan2d::RefuseTerminalFileOnAnInput() const {
                 {"initial discharge file", edgeDisFileName}};
   for (const auto& in : inputs) {
     if (tz::SameFile(tst.c_str(), in.name.c_str()))
-      Fail(866, "The terminal discharge file " + tst + " is the " + in.what + " " + in.name +
-                    ": the end of the run would overwrite it.\n");
+      Fail(Morvelan2d_point::terminal_file_on_input, "The terminal discharge file " + tst + " is the " + in.what +
+                                                         " " + in.name + ": the end of the run would overwrite it.\n");
   }
 }
 
@@ -739,7 +742,8 @@ void Morvelan2d::ReadDischarges() {
   FILE* fpDis = dataFileOpen(edgeDisFileName.c_str());
   TZ_CHECK_TEXT(fpDis != nullptr, kUnit, "(fpDis = dataFileOpen(edgeDisFileName)) != NULL");
   ReadingPlace place(*this, edgeDisFileName, fpDis);
-  ReadEdgeFileHead(fpDis, place, edgeDisFileName, "Morvelan Initial State Form", 878, 893);
+  ReadEdgeFileHead(fpDis, place, edgeDisFileName, "Morvelan Initial State Form",
+                   Morvelan2d_point::discharge_file_format, Morvelan2d_point::discharge_file_count);
   std::vector<char> given(static_cast<std::size_t>(numberOfEdges), 0);
   for (Long k = 0; k < numberOfEdges; k++) {
     Long num = 0;
@@ -748,16 +752,17 @@ void Morvelan2d::ReadDischarges() {
     place.Record(k + 1);
     if (std::fscanf(fpDis, "%d%n %lf%n %lf%n", &num, &end[0], &updis, &end[1], &lowdis, &end[2]) < 3) {
       std::fclose(fpDis);
-      Fail(911, "File: " + edgeDisFileName + "\n");
+      Fail(Morvelan2d_point::discharge_record_unread, "File: " + edgeDisFileName + "\n");
     }
     place.Number(&num);
-    place.RefuseNotFinite(915, end,
+    place.RefuseNotFinite(Morvelan2d_point::discharge_not_finite, end,
                           {{"the discharge at the upper end", updis},
                            {"the discharge at the lower end", lowdis}});
     TZ_CHECK(num > 0, kUnit);
     TZ_CHECK(updis >= 0.0, kUnit);
     TZ_CHECK(lowdis >= 0.0, kUnit);
-    Edge* e = RecordEdge(fpDis, num, given, edgeDisFileName, "discharge", 926, 930);
+    Edge* e = RecordEdge(fpDis, num, given, edgeDisFileName, "discharge", Morvelan2d_point::discharge_edge_unknown,
+                         Morvelan2d_point::discharge_edge_twice);
     e->Discharge(updis, lowdis);
     e->CalcSatArea();
   }
@@ -790,7 +795,7 @@ void Morvelan2d::MapEdgesToCells(Long rows, Long cols) {
                   "    Cannot find the cell block in which\n"
                   "    the edge %d (%f, %f) is included.\n",
                   edge.Num(), edge.X(), edge.Y());
-    Fail(1126, text);
+    Fail(Morvelan2d_point::edge_outside_grid, text);
   }
 }
 
@@ -814,7 +819,7 @@ bool Morvelan2d::FindCell(Edge& edge, Long rows, Long cols, Long cellblk) const 
                         "Can not find the cell which includes the slope unit %d,\n"
                         "which is located at [%f, %f].\n",
                         edge.Num(), x, y);
-          Fail(1072, text);
+          Fail(Morvelan2d_point::cell_not_in_block, text);
         }
         const double clx = blx + i * mDx;
         const double cux = blx + (i + 1) * mDx;
@@ -850,9 +855,9 @@ void Morvelan2d::SendInitial() {
 
 int Morvelan2d::Initial_output() {
   if (!parameterRead || !initialStateRead)
-    Fail(1040, parameterRead ? "Its initial-state line was not read.\n"
-                             : "Its parameters were never read: the parameter file has no block "
-                               "for it.\n");
+    Fail(Morvelan2d_point::not_ready_to_start,
+         parameterRead ? "Its initial-state line was not read.\n"
+                       : "Its parameters were never read: the parameter file has no block for it.\n");
   if (initialOutputDone) return YES;
   Data_pack* first = nullptr;
   Data_pack* last = nullptr;
@@ -898,7 +903,7 @@ bool Morvelan2d::RainAround(Time t, RainAt& rain) {
                     "The rain grid of time %d has %u x %u cells; the cells of the edges were found "
                     "on a grid of %u x %u.\n",
                     g == rain.F && atFirst ? ft : lt, g->GetRows(), g->GetCols(), mapRows, mapCols);
-      Fail(1200, text);
+      Fail(Morvelan2d_point::grid_size_changed, text);
     }
   }
   // Weights of the two records around t, in double (the difference of two
@@ -933,7 +938,7 @@ Morvelan2d::StepSums Morvelan2d::StepEdges(const RainAt& grids) {
                                         : F(gx, gy);
     R += edge.Area() * rain;
     A += edge.Area();
-    if (edge.Calculate(rain) != EDGE_YES) Fail(1220, "");
+    if (edge.Calculate(rain) != EDGE_YES) Fail(Morvelan2d_point::edge_step_failed, "");
     if (edge.LowestEdge() == EDGE_YES) mQoutn += edge.DischargeLowerEnd();
     if (edge.Atr() == 1) {
       S += edge.Sarea();
@@ -971,7 +976,7 @@ int Morvelan2d::Save_terminal_state(FILE* fp) {
   FILE* out = file.Open();
   if (!out) {
     std::fflush(stdout);
-    Report_fopen("morvelan2d-1.cpp", 1290, name.c_str(), "w");
+    Report_fopen(Morvelan2d_point::terminal_file_cannot_create, name.c_str(), "w");
     return 0;
   }
   std::fputs(
@@ -994,7 +999,7 @@ int Morvelan2d::Save_terminal_state(FILE* fp) {
   // restart the run.
   if (!file.Close() || !file.Commit()) {
     std::fflush(stdout);
-    Report_fwrite("morvelan2d-1.cpp", 1295, name.c_str());
+    Report_fwrite(Morvelan2d_point::terminal_file_write_failed, name.c_str());
     return 0;
   }
   return 1;

@@ -37,6 +37,7 @@
 
 #include "edge.h"
 #include "element.h"
+#include "model_points.h"
 #include "p_tmp.h"
 #include "tzdefs.h"
 #include "tzmatrix.h"
@@ -121,9 +122,10 @@ class Morvelan2d : public Element {
   StepSums StepEdges(const RainAt& grids);
   // Sends the step's values at t, prints the step line and the basin rain.
   void SendStep(Time t, const StepSums& sums);
-  // The report of a failed load: "E : morvelan2d-1.cpp : <line> : ...", the
-  // extra text (may be null), the description, exit status 1.
-  [[noreturn]] void Fail(int line, const std::string& extra) const;
+  // The report of a failed load at one of the element's points: "E :
+  // morvelan2d-1.cpp : <position> : ...", the extra text, the description,
+  // exit status 1.
+  [[noreturn]] void Fail(Morvelan2d_point point, const std::string& extra) const;
   Edge* FindEdge(Long num) const;
 
   // Where a reader is in one of the element's files, and its refusal of a
@@ -157,15 +159,15 @@ class Morvelan2d : public Element {
   void ShareUpperAreas();
   // Shared by the edge parameter and initial discharge files. The head of
   // `path`: its format name begins with `format` (else the report at
-  // formatLine), its edge count is the network's (else countLine); f is
-  // then at the records.
+  // `otherFormat`), its edge count is the network's (else `otherCount`); f
+  // is then at the records.
   void ReadEdgeFileHead(FILE* f, ReadingPlace& place, const std::string& path, const char* format,
-                        int formatLine, int countLine) const;
-  // The edge of a record's number; an unknown number (report unknownLine)
-  // or one an earlier record gave (twiceLine: "a second <what> record") is
+                        Morvelan2d_point otherFormat, Morvelan2d_point otherCount) const;
+  // The edge of a record's number; an unknown number (report `unknown`) or
+  // one an earlier record gave (`twice`: "a second <what> record") is
   // refused.
   Edge* RecordEdge(FILE* f, Long num, std::vector<char>& given, const std::string& path, const char* what,
-                   int unknownLine, int twiceLine) const;
+                   Morvelan2d_point unknown, Morvelan2d_point twice) const;
   // The steps of Set_initial_state: the terminal discharge file may not be
   // one of the run's input files (report 866), then the initial discharge
   // file.

@@ -10,6 +10,7 @@
 #include <new>
 
 #include "object.h"
+#include "report_points.h"
 #include "tzcheck.h"
 
 const char* const Mysdir = "QAVLENSDIR";
@@ -66,47 +67,44 @@ void echo_comment(FILE* in, FILE* out, int line, const char* prefix) {
 
 }  // namespace
 
-void Eprint(const char* file, int line, const char* message, int flag) {
-  std::fprintf(stderr, "E : %s : %d : %s\n", text_or_empty(file), line, text_or_empty(message));
-  if (flag == 1) Print_comments(stderr, file, line, "   ");
+void Eprint(Report_point point, const char* message, int flag) {
+  std::fprintf(stderr, "E : %s : %d : %s\n", point.Unit(), point.Position(), text_or_empty(message));
+  if (flag == 1) Print_comments(stderr, point.Unit(), point.Position(), "   ");
 }
 
-void Eprint(const char* file, int line, int flag) { Eprint(file, line, "", flag); }
+void Eprint(Report_point point, int flag) { Eprint(point, "", flag); }
 
-void Wprint(const char* file, int line, const char* message, int flag) {
-  std::fprintf(stderr, "W : %s : %d : %s\n", text_or_empty(file), line, text_or_empty(message));
-  if (flag == 1) Print_comments(stderr, file, line, "   ");
+void Wprint(Report_point point, const char* message, int flag) {
+  std::fprintf(stderr, "W : %s : %d : %s\n", point.Unit(), point.Position(), text_or_empty(message));
+  if (flag == 1) Print_comments(stderr, point.Unit(), point.Position(), "   ");
 }
 
-void Wprint(const char* file, int line, int flag) { Wprint(file, line, "", flag); }
+void Wprint(Report_point point, int flag) { Wprint(point, "", flag); }
 
-void Eprint_memory(const char* file, int line, const char* type, int count, int flag) {
-  std::fprintf(stderr, "E : %s : %d : Insufficient memory", text_or_empty(file), line);
+void Eprint_memory(Report_point point, const char* type, int count, int flag) {
+  std::fprintf(stderr, "E : %s : %d : Insufficient memory", point.Unit(), point.Position());
   if (type && type[0] != '\0') {
     std::fprintf(stderr, " (%s", type);
     if (count > 0) std::fprintf(stderr, " x %d", count);
     std::fputs(")", stderr);
   }
   std::fputs(".\n", stderr);
-  if (flag == 1) Print_comments(stderr, file, line, "   ");
+  if (flag == 1) Print_comments(stderr, point.Unit(), point.Position(), "   ");
 }
 
-void Eprint_memory(const char* file, int line, const char* type, int flag) {
-  Eprint_memory(file, line, type, 0, flag);
+void Eprint_memory(Report_point point, const char* type, int flag) { Eprint_memory(point, type, 0, flag); }
+
+void Eprint_memory(Report_point point, int flag) { Eprint_memory(point, "", 0, flag); }
+
+void Eprint_fopen(Report_point point, const char* path, const char* mode, int flag) {
+  std::fprintf(stderr, "E : %s : %d : Cannot open file '%s' (mode \"%s\").\n", point.Unit(), point.Position(),
+               text_or_empty(path), text_or_empty(mode));
+  if (flag == 1) Print_comments(stderr, point.Unit(), point.Position(), "   ");
 }
 
-void Eprint_memory(const char* file, int line, int flag) { Eprint_memory(file, line, "", 0, flag); }
-
-void Eprint_fopen(const char* file, int line, const char* path, const char* mode, int flag) {
-  std::fprintf(stderr, "E : %s : %d : Cannot open file '%s' (mode \"%s\").\n", text_or_empty(file),
-               line, text_or_empty(path), text_or_empty(mode));
-  if (flag == 1) Print_comments(stderr, file, line, "   ");
-}
-
-void Eprint_fwrite(const char* file, int line, const char* path, int flag) {
-  std::fprintf(stderr, "E : %s : %d : Cannot write file '%s'.\n", text_or_empty(file), line,
-               text_or_empty(path));
-  if (flag == 1) Print_comments(stderr, file, line, "   ");
+void Eprint_fwrite(Report_point point, const char* path, int flag) {
+  std::fprintf(stderr, "E : %s : %d : Cannot write file '%s'.\n", point.Unit(), point.Position(), text_or_empty(path));
+  if (flag == 1) Print_comments(stderr, point.Unit(), point.Position(), "   ");
 }
 
 FILE* Open_to_append(const char* path, off_t& start) {
@@ -155,16 +153,9 @@ void Print_comments(FILE* out, const char* file, int line, const char* prefix) {
   std::fclose(in);
 }
 
-Memory_site::Memory_site(const char* file, int line, const char* type, int count, int flag,
-                         const Object* object, Memory_failure on_failure)
-    : file_(file),
-      line_(line),
-      type_(type),
-      count_(count),
-      flag_(flag),
-      object_(object),
-      on_failure_(on_failure),
-      outer_(g_site) {
+Memory_site::Memory_site(Report_point point, const char* type, int count, int flag, const Object* object,
+                         Memory_failure on_failure)
+    : point_(point), type_(type), count_(count), flag_(flag), object_(object), on_failure_(on_failure), outer_(g_site) {
   g_site = this;
 }
 
@@ -175,11 +166,11 @@ void Memory_site::Out_of_memory() {
   g_reporting = true;
   const Memory_site* s = g_site;
   if (!s) {
-    Eprint_memory("common.cpp", 250, 1);
+    Eprint_memory(Common_point::memory_out, 1);
     g_reporting = false;  // a stop hook may let the program go on
     tz::stop(5);
   }
-  Eprint_memory(s->file_, s->line_, s->type_, s->count_, s->flag_);
+  Eprint_memory(s->point_, s->type_, s->count_, s->flag_);
   if (s->object_) s->object_->Oprint(stderr, "    ");
   // The report is written: a later failure gets its own report, whether
   // the caller goes on here or a stop hook lets the program go on.
@@ -241,7 +232,7 @@ char* str2dstr(char* line, char* buffer, int size) {
   // Every word takes its characters and one NUL, and one NUL ends the list:
   // at most the line's length + 2 bytes.
   if (size < 0 || static_cast<std::size_t>(size) < len + 2) {
-    Eprint("common.cpp", 194, line, 1);
+    Eprint(Common_point::words_buffer_short, line, 1);
     tz::stop(1);
   }
   char* out = buffer;
@@ -256,7 +247,7 @@ char* str2dstr(char* line, char* buffer, int size) {
       char quote = *p++;
       const char* close = std::strchr(p, quote);
       if (!close) {
-        Eprint("common.cpp", 205, line, 1);
+        Eprint(Common_point::quote_unclosed, line, 1);
         tz::stop(1);
       }
       std::memcpy(out, p, static_cast<std::size_t>(close - p));
@@ -277,7 +268,7 @@ void ignore(std::istream& in, char c) {
   while ((ch = in.get()) != std::istream::traits_type::eof()) {
     if (std::istream::traits_type::to_char_type(ch) == c) return;
   }
-  Eprint("common.cpp", 225, 1);
+  Eprint(Common_point::character_missing, 1);
   tz::stop(1);
 }
 

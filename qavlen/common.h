@@ -2,11 +2,12 @@
 // functions through which every framework diagnostic is written, the one
 // place where allocation failure is reported, and a few text helpers.
 //
-// Reports name a source unit ("object.cpp") and a position in it. The
-// explanation of a report is not kept in the program: it is the "//" comment
-// block at that line of the unit's explanation file, which Print_comments
-// finds in the current directory or in the directories of QAVLENSDIR (the
-// build generates those files from qavlen/explain/<unit>.txt; see README).
+// Reports name a unit ("object.cpp") and a position in it: a report point.
+// The explanation of a report is not kept in the program: it is the "//"
+// comment block at that line of the unit's explanation file, which
+// Print_comments finds in the current directory or in the directories of
+// QAVLENSDIR (the build generates those files from qavlen/explain/<unit>.txt;
+// see docs/developing.md).
 #ifndef QAVLEN_COMMON_H
 #define QAVLEN_COMMON_H
 
@@ -27,28 +28,86 @@ extern const char* const Mysdir;
 
 class Object;
 
-// "E : <file> : <line> : <message>\n"; with flag 1 the explanation follows.
-void Eprint(const char* file, int line, const char* message, int flag);
-void Eprint(const char* file, int line, int flag);
-// The same as a warning: "W : <file> : <line> : <message>\n".
-void Wprint(const char* file, int line, const char* message, int flag);
-void Wprint(const char* file, int line, int flag);
+// ---- report points ----
+// The points of a unit are one list of (name, position) pairs, from which
+// QAVLEN_REPORT_POINTS makes the enumeration of the unit's points and the
+// unit's table of them (Report_unit); the framework's units are listed in
+// report_points.h, the model's in model_points.h. A report is made at a
+// Report_point, which only an enumerator of such a list gives: no report
+// names a bare number, and a test walks every table and finds each point's
+// explanation (and each explanation's point).
 
-// "E : <file> : <line> : Insufficient memory", then " (<type>" and " x <count>"
-// (count > 0) and ")" when a type is given, then ".\n". The four-argument
-// form has no count and takes its last argument as the flag.
-void Eprint_memory(const char* file, int line, const char* type, int count, int flag);
-void Eprint_memory(const char* file, int line, const char* type, int flag);
-void Eprint_memory(const char* file, int line, int flag);
+// A named point: its name in the list and its position.
+struct Point_row {
+  const char* name;
+  int position;
+};
 
-// "E : <file> : <line> : Cannot open file '<path>' (mode \"<mode>\").\n"
-void Eprint_fopen(const char* file, int line, const char* path, const char* mode, int flag);
-// "E : <file> : <line> : Cannot write file '<path>'.\n": a file was opened but
-// what was written did not all reach it (a full disk, a file-size limit).
-void Eprint_fwrite(const char* file, int line, const char* path, int flag);
+// The points of one unit, in the order of their list.
+struct Report_unit {
+  const char* name;  // the unit: "object.cpp", the explanation file's name
+  const Point_row* rows;
+  int count;
+};
 
-// Echoes the explanation kept at `line` of the unit `file`, each line after
-// `prefix`. Prints nothing when no explanation file is found.
+// A unit and a position, made from an enumerator of a unit's points.
+class Report_point {
+ public:
+  template <class Point, class = decltype(Report_unit_of(Point()))>
+  constexpr Report_point(Point point) : unit_(Report_unit_of(point).name), position_(static_cast<int>(point)) {}
+  constexpr const char* Unit() const { return unit_; }
+  constexpr int Position() const { return position_; }
+
+ private:
+  const char* unit_;
+  int position_;
+};
+
+#define QAVLEN_POINT_ENUMERATOR(name, position) name = position,
+#define QAVLEN_POINT_ROW(name, position) {#name, position},
+// The enumeration Type of the points of `unit` ("object.cpp") and its table
+// Type##_unit; `list` is a macro applying its argument to each
+// (name, position) of the unit, with the positions increasing.
+#define QAVLEN_REPORT_POINTS(Type, unit, list)                                                        \
+  enum class Type { list(QAVLEN_POINT_ENUMERATOR) };                                                  \
+  inline constexpr Point_row Type##_rows[] = {list(QAVLEN_POINT_ROW)};                                \
+  inline constexpr Report_unit Type##_unit{unit, Type##_rows,                                         \
+                                           static_cast<int>(sizeof Type##_rows / sizeof(Point_row))}; \
+  constexpr const Report_unit& Report_unit_of(Type) { return Type##_unit; }
+#define QAVLEN_REPORT_UNIT_ENTRY(Type, unit, list) &Type##_unit,
+// The units of a library: `units` is a macro applying its argument to each
+// (Type, unit, list) of the library. Makes each unit's enumeration and table
+// (QAVLEN_REPORT_POINTS) and `all`, every unit's table, for the walk over
+// all points.
+#define QAVLEN_REPORT_LIBRARY(all, units) \
+  units(QAVLEN_REPORT_POINTS)             \
+  inline constexpr const Report_unit* all[] = {units(QAVLEN_REPORT_UNIT_ENTRY)};
+
+// "E : <unit> : <position> : <message>\n"; with flag 1 the explanation
+// follows.
+void Eprint(Report_point point, const char* message, int flag);
+void Eprint(Report_point point, int flag);
+// The same as a warning: "W : <unit> : <position> : <message>\n".
+void Wprint(Report_point point, const char* message, int flag);
+void Wprint(Report_point point, int flag);
+
+// "E : <unit> : <position> : Insufficient memory", then " (<type>" and
+// " x <count>" (count > 0) and ")" when a type is given, then ".\n". The
+// three-argument form has no count and takes its last argument as the flag.
+void Eprint_memory(Report_point point, const char* type, int count, int flag);
+void Eprint_memory(Report_point point, const char* type, int flag);
+void Eprint_memory(Report_point point, int flag);
+
+// "E : <unit> : <position> : Cannot open file '<path>' (mode \"<mode>\").\n"
+void Eprint_fopen(Report_point point, const char* path, const char* mode, int flag);
+// "E : <unit> : <position> : Cannot write file '<path>'.\n": a file was
+// opened but what was written did not all reach it (a full disk, a
+// file-size limit).
+void Eprint_fwrite(Report_point point, const char* path, int flag);
+
+// Echoes the explanation kept at `line` of the unit `file` (the explanation
+// of a report point is at its position), each line after `prefix`. Prints
+// nothing when no explanation file is found.
 void Print_comments(FILE* out, const char* file, int line, const char* prefix);
 
 // What happens when an allocation under a Memory_site fails.
@@ -57,20 +116,18 @@ enum class Memory_failure {
   report  // report, the object's Oprint, then std::bad_alloc to the caller
 };
 
-// Names the position of the allocations made while it lives. Allocation
-// failure anywhere in a program that links the framework reaches one
-// handler (std::set_new_handler), which reports the innermost active site
-// with Eprint_memory(file, line, type, count, flag), prints the object's
+// Names the report point of the allocations made while it lives.
+// Allocation failure anywhere in a program that links the framework reaches
+// one handler (std::set_new_handler), which reports the innermost active
+// site with Eprint_memory(point, type, count, flag), prints the object's
 // Oprint with "    " when an object is given, and ends the program with
 // status 5 (or, for Memory_failure::report, throws std::bad_alloc so that
 // the caller can go on without what it wanted). Outside every site the
-// report names the handler's own position.
-//
-// The four-argument report form is count 0 with the last argument as flag.
+// report names the handler's own point (common.cpp 250).
 class Memory_site {
  public:
-  Memory_site(const char* file, int line, const char* type, int count, int flag,
-              const Object* object = nullptr, Memory_failure on_failure = Memory_failure::stop);
+  Memory_site(Report_point point, const char* type, int count, int flag, const Object* object = nullptr,
+              Memory_failure on_failure = Memory_failure::stop);
   ~Memory_site();
   Memory_site(const Memory_site&) = delete;
   Memory_site& operator=(const Memory_site&) = delete;
@@ -79,8 +136,7 @@ class Memory_site {
   static void Out_of_memory();
 
  private:
-  const char* file_;
-  int line_;
+  Report_point point_;
   const char* type_;
   int count_;
   int flag_;

@@ -9,6 +9,7 @@
 #include "data2str.h"
 #include "list.h"
 #include "qoption.h"
+#include "report_points.h"
 #include "send.h"
 #include "tzcheck.h"
 #include "tzlines.h"
@@ -73,7 +74,7 @@ Element* Element::Owner_element(const Object* object) {
 
 void Element::New_object_list() {
   Delete_object_list();
-  Memory_site site("element.cpp", 246, "List", 0, 1);
+  Memory_site site(Element_point::registration_list_memory, "List", 0, 1);
   object_list = new List();
 }
 
@@ -89,29 +90,29 @@ void Element::Delete_object_list() {
 
 Boolean Element::Register(Object* object) {
   if (!object) {
-    Report("element.cpp", 100);
+    Report(Element_point::register_nothing);
     return NO;
   }
   if (!object_list) {
-    Report("element.cpp", 106);
+    Report(Element_point::register_outside_construction);
     return NO;
   }
   if (!object->Object_name() || object->Object_number() == -1) {
-    Report_with("element.cpp", 120, [object] { object->Oprint(stderr, "    registered > "); });
+    Report_with(Element_point::register_unnamed, [object] { object->Oprint(stderr, "    registered > "); });
     tz::stop(1);
   }
   Follow_registration_list();
   if (registered.count(object)) {
-    Report_with("element.cpp", 129, [object] { object->Oprint(stderr, "    registered > "); });
+    Report_with(Element_point::registered_already, [object] { object->Oprint(stderr, "    registered > "); });
     return NO;
   }
   if (object->Set_owner(this) != YES) {
-    Report("element.cpp", 143);
+    Report(Element_point::register_owned_elsewhere);
     return NO;
   }
   object_list->Put_tail(object);
   {
-    Memory_site site("list.cpp", 42, "Node", 0, 1);
+    Memory_site site(List_point::end_node_memory, "Node", 0, 1);
     registered.insert(object);
   }
   registered_tail = object;
@@ -138,7 +139,7 @@ void Element::Follow_registration_list() {
   void* item;
   object_list->Top();
   while (object_list->Look(item)) {
-    Memory_site site("list.cpp", 42, "Node", 0, 1);
+    Memory_site site(List_point::end_node_memory, "Node", 0, 1);
     registered.insert(static_cast<const Object*>(item));
   }
   registered_list = object_list;
@@ -147,14 +148,14 @@ void Element::Follow_registration_list() {
 
 int Element::Set_object_array(int n) {
   if (n < 0) {
-    Report("element.cpp", 180);
+    Report(Element_point::object_count_negative);
     return 0;
   }
   if (number_of_objects >= 0) {
-    Report("element.cpp", 185);
+    Report(Element_point::object_array_exists);
     return 0;
   }
-  Memory_site site("element.cpp", 190, "Object*", n, n == 1, this);
+  Memory_site site(Element_point::object_array_memory, "Object*", n, n == 1, this);
   object_array.assign(static_cast<std::size_t>(n), nullptr);
   number_of_objects = n;
   return 1;
@@ -162,16 +163,17 @@ int Element::Set_object_array(int n) {
 
 int Element::Register(Object* object, int index) {
   if (index < 0 || index >= number_of_objects) {
-    Report_values("element.cpp", 208, "\tnum (arg) = %d, number_of_objects = %d\n", index, number_of_objects);
+    Report_values(Element_point::slot_outside_array, "\tnum (arg) = %d, number_of_objects = %d\n", index,
+                  number_of_objects);
     return 0;
   }
   if (!object) {
-    Report("element.cpp", 218);
+    Report(Element_point::slot_without_object);
     return 0;
   }
   Object*& slot = object_array[static_cast<std::size_t>(index)];
   if (slot) {
-    Report_with("element.cpp", 223, [&] {
+    Report_with(Element_point::slot_set_already, [&] {
       std::fprintf(stderr, "\tDoubly set object_array[%d].\n", index);
       slot->Oprint(stderr, "    first > ");
       object->Oprint(stderr, "    next  > ");
@@ -184,11 +186,11 @@ int Element::Register(Object* object, int index) {
 
 int Element::Make_object_array(void**& array, int& n) {
   if (!object_list) {
-    Report("element.cpp", 157);
+    Report(Element_point::array_outside_construction);
     return 0;
   }
   if (n >= 0) {
-    Report("element.cpp", 164);
+    Report(Element_point::array_made_already);
     return 0;
   }
   object_list->Make_array(array, n);
@@ -201,20 +203,20 @@ int Element::Make_port_array(std::vector<Port*>& array, int& n) {
 
 int Element::Construct() {
   if (object_list) {
-    Report("element.cpp", 240);
+    Report(Element_point::constructed_twice);
     return 0;
   }
   New_object_list();
   Register_receive_ports();
   if (Make_port_array(receive_port_array, number_of_receive_ports) != 1) {
-    Report("element.cpp", 252);
+    Report(Element_point::receive_port_array_failed);
     Delete_object_list();
     return 0;
   }
   object_list->Clear_node();
   Register_send_ports();
   if (Make_port_array(send_port_array, number_of_send_ports) != 1) {
-    Report("element.cpp", 261);
+    Report(Element_point::send_port_array_failed);
     Delete_object_list();
     return 0;
   }
@@ -225,20 +227,21 @@ int Element::Construct() {
 // ---------------------------------------------------------------- look-ups
 
 Element* Element::Get_component(const char* cls, const char* name, int number) {
-  Report_values("element.cpp", 928, "\tc_name(arg) = %s, o_name(arg) = %s, o_num(arg) = %d\n",
+  Report_values(Element_point::no_component_of_class, "\tc_name(arg) = %s, o_name(arg) = %s, o_num(arg) = %d\n",
                 text_or_null(cls), text_or_null(name), number);
   return nullptr;
 }
 
 Element* Element::Get_component(const char* name, int number) {
-  Report_values("element.cpp", 945, "\to_name(arg) = %s, o_num(arg) = %d\n", text_or_null(name), number);
+  Report_values(Element_point::no_component_of_name, "\to_name(arg) = %s, o_num(arg) = %d\n", text_or_null(name),
+                number);
   return nullptr;
 }
 
 Object* Element::Get_from_list(const char* cls, const char* name, int number) {
   if (!object_list) {
-    Report_values("element.cpp", 53, "\tAsked > [%s] : '%s' : %d :\n", text_or_null(cls), text_or_null(name),
-                  number);
+    Report_values(Element_point::list_lookup_by_class, "\tAsked > [%s] : '%s' : %d :\n", text_or_null(cls),
+                  text_or_null(name), number);
     return nullptr;
   }
   void* item;
@@ -250,7 +253,7 @@ Object* Element::Get_from_list(const char* cls, const char* name, int number) {
 
 Object* Element::Get_from_list(const char* name, int number) {
   if (!object_list) {
-    Report_values("element.cpp", 76, "\tAsked > '%s' : %d :\n", text_or_null(name), number);
+    Report_values(Element_point::list_lookup_by_name, "\tAsked > '%s' : %d :\n", text_or_null(name), number);
     return nullptr;
   }
   void* item;
@@ -264,9 +267,9 @@ Object* Element::Get_from_array(Object* const* array, int n, const char* cls, co
                                 int number, Element* asker) {
   if (n < 0) {
     if (asker)
-      asker->Report("element.cpp", 275);
+      asker->Report(Element_point::array_lookup_by_class);
     else
-      Eprint("element.cpp", 275, 1);
+      Eprint(Element_point::array_lookup_by_class, 1);
     return nullptr;
   }
   for (int i = 0; i < n; ++i)
@@ -278,9 +281,9 @@ Object* Element::Get_from_array(Object* const* array, int n, const char* name, i
                                 Element* asker) {
   if (n < 0) {
     if (asker)
-      asker->Report("element.cpp", 305);
+      asker->Report(Element_point::array_lookup_by_name);
     else
-      Eprint("element.cpp", 305, 1);
+      Eprint(Element_point::array_lookup_by_name, 1);
     return nullptr;
   }
   for (int i = 0; i < n; ++i)
@@ -302,34 +305,34 @@ std::vector<Object*> as_objects(const std::vector<Port*>& ports) {
 Port* Element::Get_receive_port(const char* cls, const char* name, int number) {
   std::vector<Object*> a = as_objects(receive_port_array);
   Object* o = Get_from_array(a.data(), number_of_receive_ports, cls, name, number, this);
-  if (!o) Report_values("element.cpp", 336, "\tAsked > '%s' : %d :\n", text_or_null(name), number);
+  if (!o) Report_values(Element_point::no_receive_port_of_class, "\tAsked > '%s' : %d :\n", text_or_null(name), number);
   return static_cast<Port*>(o);
 }
 
 Port* Element::Get_send_port(const char* cls, const char* name, int number) {
   std::vector<Object*> a = as_objects(send_port_array);
   Object* o = Get_from_array(a.data(), number_of_send_ports, cls, name, number, this);
-  if (!o) Report_values("element.cpp", 356, "\tAsked > '%s' : %d :\n", text_or_null(name), number);
+  if (!o) Report_values(Element_point::no_send_port_of_class, "\tAsked > '%s' : %d :\n", text_or_null(name), number);
   return static_cast<Port*>(o);
 }
 
 Port* Element::Get_receive_port(const char* name, int number) {
   std::vector<Object*> a = as_objects(receive_port_array);
   Object* o = Get_from_array(a.data(), number_of_receive_ports, name, number, this);
-  if (!o) Report_values("element.cpp", 376, "\tAsked > '%s' : %d :\n", text_or_null(name), number);
+  if (!o) Report_values(Element_point::no_receive_port_of_name, "\tAsked > '%s' : %d :\n", text_or_null(name), number);
   return static_cast<Port*>(o);
 }
 
 Port* Element::Get_send_port(const char* name, int number) {
   std::vector<Object*> a = as_objects(send_port_array);
   Object* o = Get_from_array(a.data(), number_of_send_ports, name, number, this);
-  if (!o) Report_values("element.cpp", 396, "\tAsked > '%s' : %d :\n", text_or_null(name), number);
+  if (!o) Report_values(Element_point::no_send_port_of_name, "\tAsked > '%s' : %d :\n", text_or_null(name), number);
   return static_cast<Port*>(o);
 }
 
 Object* Element::Get_object(const char* cls, const char* name, int number) {
   Object* o = Get_from_array(object_array.data(), number_of_objects, cls, name, number, this);
-  if (!o) Report_values("element.cpp", 416, "\tAsked > '%s' : %d :\n", text_or_null(name), number);
+  if (!o) Report_values(Element_point::no_object_of_class, "\tAsked > '%s' : %d :\n", text_or_null(name), number);
   return o;
 }
 
@@ -340,13 +343,13 @@ Boolean Element::Switch() {
   for (Port* p : receive_port_array)
     if (p->Switch() != YES) receive_ok = false;
   if (!receive_ok) {
-    Report("element.cpp", 440);
+    Report(Element_point::receive_switch_failed);
   }
   bool send_ok = true;
   for (Port* p : send_port_array)
     if (p->Switch() != YES) send_ok = false;
   if (!send_ok) {
-    Report("element.cpp", 450);
+    Report(Element_point::send_switch_failed);
   }
   return receive_ok && send_ok ? YES : NO;
 }
@@ -360,7 +363,7 @@ Boolean Element::Are_you_ready() {
       ports_ok = false;
     }
   if (!ports_ok) {
-    Report("element.cpp", 473);
+    Report(Element_point::receive_port_not_ready);
     ok = false;
   }
   ports_ok = true;
@@ -370,7 +373,7 @@ Boolean Element::Are_you_ready() {
       ports_ok = false;
     }
   if (!ports_ok) {
-    Report("element.cpp", 486);
+    Report(Element_point::send_port_not_ready);
     ok = false;
   }
   bool slots_ok = true;
@@ -380,7 +383,7 @@ Boolean Element::Are_you_ready() {
       slots_ok = false;
     }
   if (!slots_ok) {
-    Report("element.cpp", 499);
+    Report(Element_point::slots_not_set);
     ok = false;
   }
   return ok ? YES : NO;
@@ -391,13 +394,13 @@ Boolean Element::Are_you_ready() {
 int Element::Set_data_string(const char* text, int length) {
   if (!text) return 1;
   if (data_string) {
-    Report("element.cpp", 511);
+    Report(Element_point::data_block_twice);
     return 0;
   }
   std::size_t n = length > 0 ? static_cast<std::size_t>(length) : std::strlen(text) + 1;
   // Two NULs more than given: whatever the text holds, its item list ends
   // with an empty item, so no reader walks past the copy.
-  Memory_site site("element.cpp", 516, "char", static_cast<int>(n + 2), n + 2 == 1, this);
+  Memory_site site(Element_point::data_string_memory, "char", static_cast<int>(n + 2), n + 2 == 1, this);
   data_string = new char[n + 2];
   std::memcpy(data_string, text, n);
   data_string[n] = '\0';
@@ -407,7 +410,7 @@ int Element::Set_data_string(const char* text, int length) {
 
 int Element::Get_data_string(char* text) {
   if (data_string) {
-    Report("element.cpp", 535);
+    Report(Element_point::data_string_held);
     return 0;
   }
   data_string = text;
@@ -416,7 +419,7 @@ int Element::Get_data_string(char* text) {
 
 int Element::Look_data_string(char*& cursor) {
   if (!data_string) {
-    Report("element.cpp", 554);
+    Report(Element_point::no_data_string);
     cursor = nullptr;
     return 0;
   }
@@ -440,7 +443,7 @@ int Element::Record_status() {
     Print_status();
     return 1;
   }
-  Report("element.cpp", 798);
+  Report(Element_point::no_status_string);
   return 0;
 }
 
@@ -464,7 +467,7 @@ void Element::Save_send_port_stock(FILE* f) {
 void Element::Restore_send_port_stock() {
   // The stock block does not fit this element's send ports.
   auto unfit = [this]() {
-    Report("element.cpp", 586);
+    Report(Element_point::stock_block_unfit);
     tz::stop(1);
   };
   char empty[2] = {'\0', '\0'};
@@ -513,12 +516,12 @@ char* Element::Get_line(FILE* f, char* buffer, int size, int& pushed_back, int& 
   return buffer;
 }
 
-char* Element::Get_line(FILE* f, char* buffer, int size, const char* unit, int line) {
+char* Element::Get_line(FILE* f, char* buffer, int size, Report_point missing) {
   int pushed_back = 0;
   int first = 0;
   char* s = Get_line(f, buffer, size, pushed_back, first);
   if (!s) {
-    Eprint(unit, line, 0);
+    Eprint(missing, 0);
     Oprint(stderr, "    ");
     tz::stop(1);
   }
@@ -575,14 +578,14 @@ int Element::Renew_current_time() {
 
 void Element::Rewind_current_time() {
   if (fixed_time >= current_time) {
-    Warn("element.cpp", 607);
+    Warn(Element_point::rewind_fixed_not_earlier);
   }
   current_time = fixed_time;
 }
 
 void Element::Renew_fixed_time() {
   if (fixed_time >= current_time) {
-    Warn("element.cpp", 619);
+    Warn(Element_point::renew_fixed_not_earlier);
   }
   fixed_time = current_time;
 }
@@ -599,7 +602,7 @@ void Element::Renew_target_time(Time step) {
 }
 
 Time Element::Calculate_iteration_step() {
-  Report("element.cpp", 653);
+  Report(Element_point::no_iteration_step);
   tz::stop(1);
 }
 
@@ -616,10 +619,10 @@ int Element::Initial_time(Time t) {
     return 1;
   }
   if (t == current_time && time_step == 0) {
-    Warn("element.cpp", 677);
+    Warn(Element_point::initial_time_again);
     return 1;
   }
-  Report_values("element.cpp", 682, "\tcurrent_time = %d, time_step = %d\n\ti_time (arg) = %d\n",
+  Report_values(Element_point::initial_time_set, "\tcurrent_time = %d, time_step = %d\n\ti_time (arg) = %d\n",
                 current_time, time_step, t);
   return 0;
 }
@@ -629,7 +632,7 @@ int Element::Print_status() { return 1; }
 int Element::Do_you_reach_target_time() { return current_time >= target_time; }
 
 int Element::Do_you_converge() {
-  Report("element.cpp", 1006);
+  Report(Element_point::no_convergence_answer);
   tz::stop(1);
 }
 
@@ -640,7 +643,7 @@ void Element::Flush_data() {
 }
 
 void Element::Send_stocked_data() {
-  Report("element.cpp", 1026);
+  Report(Element_point::no_stocked_data_send);
   tz::stop(1);
 }
 
@@ -737,7 +740,8 @@ int Element::Work0() {
     time_step = Calculate_time_step();
     if (time_step == 0) return Step_choice::abandon;
     if (time_step < 0) {
-      Report_values("element.cpp", 842, "\tcurrent_time = %d, time_step = %d\n", current_time, time_step);
+      Report_values(Element_point::time_step_negative, "\tcurrent_time = %d, time_step = %d\n", current_time,
+                    time_step);
       return Step_choice::abandon;
     }
     return Cut_step_at_terminal_time() ? Step_choice::end : Step_choice::take;
@@ -756,7 +760,8 @@ int Element::Work2() {
     time_step = Calculate_time_step();
     if (time_step == 0) return 0;
     if (time_step < 0) {
-      Report_values("element.cpp", 955, "\tcurrent_time = %d, time_step = %d\n", current_time, time_step);
+      Report_values(Element_point::iteration_step_negative, "\tcurrent_time = %d, time_step = %d\n", current_time,
+                    time_step);
       return 0;
     }
     if (time_add(current_time, time_step) > target_time) time_step = target_time - current_time;
@@ -804,7 +809,7 @@ void Element::Print_connection(FILE* f, const char* prefix) {
   std::string pre = prefix ? prefix : "";
   std::string longer;
   {
-    Memory_site site("element.cpp", 1102, nullptr, 0, 1, this);
+    Memory_site site(Element_point::connections_memory, nullptr, 0, 1, this);
     longer = pre + "    ";
   }
   for (Port* p : receive_port_array) {

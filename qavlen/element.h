@@ -157,7 +157,7 @@ class Element : public Object {
 
   // ---- framework file lines ----
   char* Get_line(FILE* f, char* buffer, int size, int& pushed_back, int& first_char);
-  char* Get_line(FILE* f, char* buffer, int size, const char* unit, int line);
+  char* Get_line(FILE* f, char* buffer, int size, Report_point missing);
   // The framework file (parameter or initial-state file) that the root of
   // the tree is reading while it hands the element its lines, as its
   // reports name it; null at any other time and without a root.

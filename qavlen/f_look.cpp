@@ -7,6 +7,7 @@
 #include <string>
 
 #include "common.h"
+#include "report_points.h"
 
 namespace {
 
@@ -16,9 +17,9 @@ bool is_white(int c) { return c == ' ' || c == '\t' || c == '\n'; }
 // costs time linear in its size. Its array is handed over to the caller.
 class Growing_text {
  public:
-  Growing_text(const char* unit, int first_line, int grow_line)
-      : unit_(unit), grow_line_(grow_line) {
-    Memory_site site(unit_, first_line, "char", 0, capacity_);
+  // The first buffer is allocated at `first`, every larger one at `grow`.
+  Growing_text(Report_point first, Report_point grow) : grow_(grow) {
+    Memory_site site(first, "char", 0, capacity_);
     data_ = new char[capacity_];
   }
   ~Growing_text() { delete[] data_; }
@@ -45,7 +46,7 @@ class Growing_text {
     int wanted = capacity_ <= INT_MAX / 2 ? capacity_ * 2 : INT_MAX;
     char* bigger;
     {
-      Memory_site site(unit_, grow_line_, "char", 0, wanted);
+      Memory_site site(grow_, "char", 0, wanted);
       // A length must stay an int: a text that would outgrow it is a text
       // that cannot be held.
       if (size_ == INT_MAX) Memory_site::Out_of_memory();
@@ -57,8 +58,7 @@ class Growing_text {
     capacity_ = wanted;
   }
 
-  const char* unit_;
-  int grow_line_;
+  Report_point grow_;
   char* data_ = nullptr;
   int size_ = 0;
   int capacity_ = 64;
@@ -68,7 +68,7 @@ class Growing_text {
 
 int Pass_whites_and_comments(FILE* fp, int& c, int comment) {
   if (is_white(comment) || comment == EOF) {
-    Eprint("f_look.cpp", 25, 1);
+    Eprint(F_look_point::comment_is_white, 1);
     return 0;
   }
   for (;;) {
@@ -98,7 +98,7 @@ int Get_string(FILE* fp, int& c, char*& str, int continuation) {
   str = nullptr;
   while (is_white(c)) c = std::getc(fp);
   if (c == EOF) return 0;
-  Growing_text word("f_look.cpp", 175, 197);
+  Growing_text word(F_look_point::word_buffer_memory, F_look_point::word_buffer_grow_memory);
   while (c != ' ' && c != '\t' && c != '\n' && c != EOF) {
     if (c == continuation) {
       int next = std::getc(fp);
@@ -116,7 +116,7 @@ int Get_string(FILE* fp, int& c, char*& str, int continuation) {
   }
   int n = word.size();
   {
-    Memory_site site("f_look.cpp", 229, "char", 0, n + 1);
+    Memory_site site(F_look_point::word_copy_memory, "char", 0, n + 1);
     str = new char[n + 1];
   }
   // The word is copied into a text of its own size; the buffer goes.
@@ -131,7 +131,7 @@ int Get_strings(FILE* fp, int& c, char**& strs, int n, int comment, int continua
   strs = nullptr;
   if (n <= 0) return 0;
   {
-    Memory_site site("f_look.cpp", 245, "char*", 0, n);
+    Memory_site site(F_look_point::header_words_memory, "char*", 0, n);
     strs = new char*[n];
   }
   for (int k = 0; k < n; ++k) strs[k] = nullptr;
@@ -199,7 +199,7 @@ int Make_data_string(const char* path, FILE* fp, int& c, char*& str, int& length
                      int comment, int continuation) {
   if (open == close || open == comment || open == continuation || close == comment ||
       close == continuation || comment == continuation) {
-    Eprint("f_look.cpp", 70, 1);
+    Eprint(F_look_point::block_characters_same, 1);
     return 0;
   }
   str = nullptr;
@@ -211,7 +211,7 @@ int Make_data_string(const char* path, FILE* fp, int& c, char*& str, int& length
   bool nested = false;
   if (!Read_prelude(fp, c, open, comment, nested)) return fail();
 
-  Growing_text text("f_look.cpp", 109, 156);
+  Growing_text text(F_look_point::block_buffer_memory, F_look_point::block_buffer_grow_memory);
   // Whether the last character collected into the current item is a
   // continuation character that may still act on the next one.
   bool after_continuation = false;

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "report_points.h"
 #include "tzcheck.h"
 
 Input_file::Input_file() { class_name = "Input_file"; }
@@ -107,13 +108,13 @@ void Input_file::Input_data() {
 void Input_file::Report_read(Read_failure failure) const {
   switch (failure) {
     case Read_failure::no_status:
-      Report("input_f.cpp", 48);
+      Report(Input_f_point::no_status);
       return;
     case Read_failure::not_opened:
-      Report_fopen("input_f.cpp", 59, Object_name(), "r");
+      Report_fopen(Input_f_point::cannot_open, Object_name(), "r");
       return;
     case Read_failure::empty:
-      Report("input_f.cpp", 73);
+      Report(Input_f_point::file_empty);
       return;
   }
 }
@@ -131,13 +132,13 @@ bool Input_file::Stock_file(FILE* fp) {
   const std::int64_t longest = Longest_line(fp, total);
   if (longest == 0) return false;
   if (longest >= INT32_MAX) {
-    Memory_site site("input_f.cpp", 80, "char", INT32_MAX, 1, this);
+    Memory_site site(Input_f_point::line_buffer_memory, "char", INT32_MAX, 1, this);
     Memory_site::Out_of_memory();
   }
   const int size = static_cast<int>(longest) + 1;
   std::unique_ptr<char[]> buffer;
   {
-    Memory_site site("input_f.cpp", 80, "char", size, 1, this);
+    Memory_site site(Input_f_point::line_buffer_memory, "char", size, 1, this);
     buffer.reset(new char[static_cast<std::size_t>(size)]);
   }
   std::rewind(fp);

@@ -26,6 +26,7 @@
 
 #include "common.h"
 #include "p_tmp.h"
+#include "report_points.h"
 #include "send.h"
 
 // A send port fed from outside the simulated system.
@@ -132,7 +133,7 @@ class I_file : public Input_file, public Port_type<T> {
   Data_pack* Make_data_pack(char* line) override {
     Data<T>* pack;
     {
-      Memory_site site("p_tmp.cpp", 504, "Data", 0, 1, this);
+      Memory_site site(P_tmp_point::read_pack_memory, "Data", 0, 1, this);
       pack = new Data<T>();
     }
     std::vector<char> items = Make_item_list(line);
@@ -145,7 +146,7 @@ class I_file : public Input_file, public Port_type<T> {
   void Send_by_string(char*& cursor) override {
     Data<T>* pack;
     {
-      Memory_site site("p_tmp.cpp", 541, "Data", 0, 1, this);
+      Memory_site site(P_tmp_point::restored_input_pack_memory, "Data", 0, 1, this);
       pack = new Data<T>();
     }
     pack->Dstr2dpack(cursor);

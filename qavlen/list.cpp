@@ -1,5 +1,7 @@
 #include "list.h"
 
+#include "report_points.h"
+
 void Clf_c(void* item) { delete static_cast<char*>(item); }
 
 List::List(Clear_function f) { Init(f); }
@@ -8,11 +10,11 @@ List::~List() { Clear(); }
 
 Boolean List::Init(Clear_function f) {
   if (clear_function) {
-    Eprint("list.cpp", 137, 1);
+    Eprint(List_point::clear_function_set, 1);
     return NO;
   }
   if (number > 0) {
-    Eprint("list.cpp", 142, 1);
+    Eprint(List_point::clear_function_on_items, 1);
     return NO;
   }
   clear_function = f;
@@ -22,7 +24,7 @@ Boolean List::Init(Clear_function f) {
 void List::Put_head(void* item) {
   Node* node;
   {
-    Memory_site site("list.cpp", 26, "Node", 0, 1);
+    Memory_site site(List_point::front_node_memory, "Node", 0, 1);
     node = new Node(item, head);
   }
   head = node;
@@ -33,7 +35,7 @@ void List::Put_head(void* item) {
 void List::Put_tail(void* item) {
   Node* node;
   {
-    Memory_site site("list.cpp", 42, "Node", 0, 1);
+    Memory_site site(List_point::end_node_memory, "Node", 0, 1);
     node = new Node(item, nullptr);
   }
   if (tail)
@@ -93,7 +95,7 @@ void List::Make_array(void**& array, int& n) const {
     return;
   }
   {
-    Memory_site site("list.cpp", 100, "void*", 0, n);
+    Memory_site site(List_point::item_array_memory, "void*", 0, n);
     array = new void*[static_cast<std::size_t>(n)];
   }
   int k = 0;

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <vector>
 
+#include "report_points.h"
+
 namespace {
 const char* name_text(const char* s) { return s ? s : "(null)"; }
 }  // namespace
@@ -39,16 +41,16 @@ void Object::Oprint(FILE* f, const char* prefix) const {
 
 Boolean Object::Init(const char* name, int number) {
   if (!name) {
-    Report("object.cpp", 109);
+    Report(Object_point::no_name);
     return NO;
   }
   if (named) {
-    Report_values("object.cpp", 114, "\to_name(arg) = \"%s\", o_num(arg) = %d", name, number);
+    Report_values(Object_point::named_already, "\to_name(arg) = \"%s\", o_num(arg) = %d", name, number);
     return NO;
   }
   {
     std::size_t len = std::strlen(name);
-    Memory_site site("object.cpp", 123, "char", 0, static_cast<int>(len + 1), this);
+    Memory_site site(Object_point::name_memory, "char", 0, static_cast<int>(len + 1), this);
     object_name.assign(name, len);
   }
   named = true;
@@ -58,11 +60,11 @@ Boolean Object::Init(const char* name, int number) {
 
 Boolean Object::Set_owner(Object* o) {
   if (!o) {
-    Report("object.cpp", 59);
+    Report(Object_point::no_owner);
     return NO;
   }
   if (owner && owner != o) {
-    Eprint("object.cpp", 67, 1);
+    Eprint(Object_point::owned_elsewhere, 1);
     owner->Oprint(stderr, "    first : ");
     o->Oprint(stderr, "    next  : ");
     Cprint(stderr, "    ");
@@ -100,36 +102,36 @@ std::string Object::Absname() const {
   return name;
 }
 
-void Object::Report(const char* unit, int position, const char* message) const {
-  Eprint(unit, position, message, 1);
+void Object::Report(Report_point point, const char* message) const {
+  Eprint(point, message, 1);
   Oprint(stderr, "    ");
 }
 
-void Object::Warn(const char* unit, int position, const char* message) const {
-  Wprint(unit, position, message, 1);
+void Object::Warn(Report_point point, const char* message) const {
+  Wprint(point, message, 1);
   Oprint(stderr, "    ");
 }
 
-void Object::Report_values(const char* unit, int position, const char* format, ...) const {
+void Object::Report_values(Report_point point, const char* format, ...) const {
   std::va_list values;
   va_start(values, format);
-  Report_with(unit, position, [&] { std::vfprintf(stderr, format, values); });
+  Report_with(point, [&] { std::vfprintf(stderr, format, values); });
   va_end(values);
 }
 
-void Object::Warn_values(const char* unit, int position, const char* format, ...) const {
+void Object::Warn_values(Report_point point, const char* format, ...) const {
   std::va_list values;
   va_start(values, format);
-  Warn_with(unit, position, [&] { std::vfprintf(stderr, format, values); });
+  Warn_with(point, [&] { std::vfprintf(stderr, format, values); });
   va_end(values);
 }
 
-void Object::Report_fopen(const char* unit, int position, const char* path, const char* mode) const {
-  Eprint_fopen(unit, position, path, mode, 1);
+void Object::Report_fopen(Report_point point, const char* path, const char* mode) const {
+  Eprint_fopen(point, path, mode, 1);
   Oprint(stderr, "    ");
 }
 
-void Object::Report_fwrite(const char* unit, int position, const char* path) const {
-  Eprint_fwrite(unit, position, path, 1);
+void Object::Report_fwrite(Report_point point, const char* path) const {
+  Eprint_fwrite(point, path, 1);
   Oprint(stderr, "    ");
 }

@@ -51,36 +51,34 @@ class Object {
   std::string Absname() const;
 
   // ---- reports about this object ----
-  // A framework report about an object is one call: the report line
-  // ("E : <unit> : <position> : <message>", as Eprint writes it) with the
-  // explanation kept at that position, then the object's description
+  // A framework report about an object is one call at a report point: the
+  // report line ("E : <unit> : <position> : <message>", as Eprint writes it)
+  // with the explanation kept at that position, then the object's description
   // (Oprint with four blanks), which names it and its owners.
-  void Report(const char* unit, int position, const char* message = "") const;
+  void Report(Report_point point, const char* message = "") const;
   // The same as a warning ("W : ", as Wprint writes it): the program goes on.
-  void Warn(const char* unit, int position, const char* message = "") const;
+  void Warn(Report_point point, const char* message = "") const;
   // The same with lines between the explanation and the description: what
   // was asked for or found, as printf writes `format` and its values.
-  void Report_values(const char* unit, int position, const char* format, ...) const
-      __attribute__((format(printf, 4, 5)));
-  void Warn_values(const char* unit, int position, const char* format, ...) const
-      __attribute__((format(printf, 4, 5)));
+  void Report_values(Report_point point, const char* format, ...) const __attribute__((format(printf, 3, 4)));
+  void Warn_values(Report_point point, const char* format, ...) const __attribute__((format(printf, 3, 4)));
   // The same with what `write` prints there: the other objects concerned.
   template <class Write>
-  void Report_with(const char* unit, int position, const Write& write) const {
-    Eprint(unit, position, 1);
+  void Report_with(Report_point point, const Write& write) const {
+    Eprint(point, 1);
     write();
     Oprint(stderr, "    ");
   }
   template <class Write>
-  void Warn_with(const char* unit, int position, const Write& write) const {
-    Wprint(unit, position, 1);
+  void Warn_with(Report_point point, const Write& write) const {
+    Wprint(point, 1);
     write();
     Oprint(stderr, "    ");
   }
   // A file that cannot be opened (Eprint_fopen) or written whole
   // (Eprint_fwrite), with the object's description.
-  void Report_fopen(const char* unit, int position, const char* path, const char* mode) const;
-  void Report_fwrite(const char* unit, int position, const char* path) const;
+  void Report_fopen(Report_point point, const char* path, const char* mode) const;
+  void Report_fwrite(Report_point point, const char* path) const;
 
  protected:
   // The class word; each constructor of a derived class sets its own.

@@ -5,6 +5,7 @@
 #include <new>
 #include <string>
 
+#include "report_points.h"
 #include "tzcheck.h"
 
 Output_port::Output_port() { class_name = "Output_port"; }
@@ -26,7 +27,7 @@ Output_file::~Output_file() = default;
 
 Boolean Output_file::Init(const char* path, int length) {
   if (length < 0) {
-    Report("output_f.cpp", 179);
+    Report(Output_f_point::line_length_negative);
     return NO;
   }
   if (length == 0) length = 128;
@@ -34,7 +35,7 @@ Boolean Output_file::Init(const char* path, int length) {
     line_length = length;
     return YES;
   }
-  Report("output_f.cpp", 186);
+  Report(Output_f_point::named_already);
   return NO;
 }
 
@@ -48,9 +49,8 @@ void Output_file::Oprint(FILE* f, const char* prefix) const {
   if (!sender) return;
   std::string longer;
   try {
-    Memory_site site("output_f.cpp", 143, "char",
-                     static_cast<int>(std::strlen(prefix ? prefix : "") + 11), 1, this,
-                     Memory_failure::report);
+    Memory_site site(Output_f_point::sender_prefix_memory, "char",
+                     static_cast<int>(std::strlen(prefix ? prefix : "") + 11), 1, this, Memory_failure::report);
     longer = std::string(prefix ? prefix : "") + "  output < ";
   } catch (const std::bad_alloc&) {
     sender->Oprint(f, prefix);
@@ -63,8 +63,7 @@ void Output_file::Set_comment_string(const char* text) {
   if (!text) return;
   std::size_t n = std::strlen(text) + 1;
   try {
-    Memory_site site("output_f.cpp", 162, "char", static_cast<int>(n), 1, nullptr,
-                     Memory_failure::report);
+    Memory_site site(Output_f_point::comment_memory, "char", static_cast<int>(n), 1, nullptr, Memory_failure::report);
     std::unique_ptr<char[]> copy(new char[n]);
     std::memcpy(copy.get(), text, n);
     comment_string = std::move(copy);
@@ -78,7 +77,7 @@ int Output_file::Write_hedda() {
   FILE* fp = path ? std::fopen(path, "w") : nullptr;
   if (!fp) {
     output_failed = true;
-    Report_fopen("output_f.cpp", 30, path, "w");
+    Report_fopen(Output_f_point::cannot_create, path, "w");
     return 0;
   }
   static const char rule[] = "----------------------------------------------------------------------";
@@ -98,7 +97,7 @@ int Output_file::Write_hedda() {
 
 void Output_file::Report_write_failure() {
   output_failed = true;
-  Report_fwrite("output_f.cpp", 90, Object_name());
+  Report_fwrite(Output_f_point::write_failed, Object_name());
 }
 
 int Output_file::First_new_pack(Data_pack* const* array, int n) {
@@ -142,7 +141,7 @@ void Output_file::Output_data() {
 
 void Output_file::Begin_output() {
   line.reset();
-  Memory_site site("output_f.cpp", 70, "char", line_length, 1, this);
+  Memory_site site(Output_f_point::line_buffer_memory, "char", line_length, 1, this);
   line.reset(new char[static_cast<std::size_t>(line_length > 0 ? line_length : 1)]);
 }
 
@@ -153,7 +152,7 @@ void Output_file::Write_pack(FILE* fp, Data_pack* pack) {
   std::fprintf(fp, "%s\n", line.get());
 }
 
-void Output_file::Report_append_failure() { Report_fopen("output_f.cpp", 81, Object_name(), "a"); }
+void Output_file::Report_append_failure() { Report_fopen(Output_f_point::cannot_append, Object_name(), "a"); }
 
 // Every one of the thirteen value types is compiled here, used or not.
 template class O_file<double>;

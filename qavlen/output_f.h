@@ -19,6 +19,7 @@
 #include "common.h"
 #include "p_tmp.h"
 #include "port.h"
+#include "report_points.h"
 
 // A receive port that hands data out of the simulated system.
 class Output_port : public Receive_port {
@@ -134,7 +135,7 @@ class O_file : public Output_file, public Port_type<T> {
     pack->Dpack2ofile(fp);
     std::fputc('\n', fp);
   }
-  void Report_append_failure() override { Report_fopen("p_tmp.cpp", 574, Object_name(), "a"); }
+  void Report_append_failure() override { Report_fopen(P_tmp_point::cannot_append, Object_name(), "a"); }
 };
 
 

@@ -12,6 +12,7 @@
 #include "datapack.h"
 #include "port.h"
 #include "qstring.h"
+#include "report_points.h"
 #include "send.h"
 #include "tzcheck.h"
 #include "tzmatrixfunc.h"
@@ -73,7 +74,7 @@ class Send : public Send_port, public Port_type<T> {
     TZ_CHECK(Are_you_ready() == YES, "p_tmp.cpp");
     Data<T>* pack;
     {
-      Memory_site site("p_tmp.cpp", 488, "Data", 0, 1, this);
+      Memory_site site(P_tmp_point::restored_pack_memory, "Data", 0, 1, this);
       pack = new Data<T>();
       pack->Dstr2dpack(cursor);
     }
@@ -84,7 +85,7 @@ class Send : public Send_port, public Port_type<T> {
     TZ_CHECK(Are_you_ready() == YES, "p_tmp.cpp");
     Data<T>* pack;
     {
-      Memory_site site("p_tmp.cpp", 474, "Data", 0, 1, this);
+      Memory_site site(P_tmp_point::sent_pack_memory, "Data", 0, 1, this);
       pack = new Data<T>();
       pack->Set_data(t, v);
     }

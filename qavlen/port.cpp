@@ -1,5 +1,7 @@
 #include "port.h"
 
+#include "report_points.h"
+
 Port::Port() { class_name = "Port"; }
 
 Port::Port(const char* name, int number) {
@@ -18,21 +20,21 @@ void Port::Cprint(FILE* f, const char* prefix) const {
 Boolean Port::Init(const char* name, int number) { return Object::Init(name, number); }
 
 Boolean Port::Set_sender(Port* s) {
-  Report_with("port.cpp", 22, [s] {
+  Report_with(Port_point::takes_no_sender, [s] {
     if (s) s->Oprint(stderr, "    sender > ");
   });
   return NO;
 }
 
 Boolean Port::Register_receiver(Port* r) {
-  Report_with("port.cpp", 33, [r] {
+  Report_with(Port_point::has_no_receivers, [r] {
     if (r) r->Oprint(stderr, "    receiver > ");
   });
   return NO;
 }
 
 Boolean Port::Switch() {
-  Report("port.cpp", 44);
+  Report(Port_point::cannot_switch);
   return NO;
 }
 

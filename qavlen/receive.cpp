@@ -3,6 +3,7 @@
 
 #include "element.h"
 #include "port.h"
+#include "report_points.h"
 #include "tzcheck.h"
 
 Receive_port::Receive_port() { class_name = "Receive_port"; }
@@ -18,18 +19,18 @@ Boolean Receive_port::Init(const char* name, int number) { return Port::Init(nam
 
 Boolean Receive_port::Set_sender(Port* s) {
   if (!s) {
-    Report("receive.cpp", 30);
+    Report(Receive_point::no_sender);
     return NO;
   }
   if (sender) {
-    Report_with("receive.cpp", 37, [&] {
+    Report_with(Receive_point::sender_already, [&] {
       sender->Cprint(stderr, "    connected to  : ");
       s->Cprint(stderr, "    connecting to : ");
     });
     return NO;
   }
   if (std::strcmp(s->Data_pack_type(), Data_pack_type()) != 0) {
-    Report_with("receive.cpp", 52, [s] { s->Oprint(stderr, "    s > "); });
+    Report_with(Receive_point::types_differ, [s] { s->Oprint(stderr, "    s > "); });
     return NO;
   }
   sender = s;
@@ -79,7 +80,7 @@ void Receive_port::Print_connection(FILE* f, const char* prefix) {
   }
   std::string text;
   {
-    Memory_site site("receive.cpp", 92, "", 0, 1, this);
+    Memory_site site(Receive_point::connection_text_memory, "", 0, 1, this);
     text = std::string(p) + "Connected > ";
   }
   sender->Oprint(f, text.c_str());

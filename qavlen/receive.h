@@ -31,6 +31,7 @@
 #include "common.h"
 #include "p_tmp.h"
 #include "port.h"
+#include "report_points.h"
 #include "tzcheck.h"
 #include "tzdefs.h"
 #include "tzmatrix.h"
@@ -186,7 +187,7 @@ void Receive<T>::Set_data_connection_type(int type) {
       data_connection_type = Pulse;
       return;
     default:
-      Report("p_tmp.cpp", 76);
+      Report(P_tmp_point::connection_type_unknown);
       tz::stop(1);
   }
 }
@@ -235,7 +236,7 @@ T Receive<T>::Get_data(Long t) {
       if (t == t_b) return Value(array, k.b);
       return Arith::Zero_like(Value(array, k.a));
   }
-  Eprint("p_tmp.cpp", 194, 1);
+  Eprint(P_tmp_point::type_unknown_between_packs, 1);
   tz::stop(1);
 }
 
@@ -282,7 +283,7 @@ T Receive<T>::Get_data_sum(Long t1, Long t2) {
     case Pulse:
       return Sum_pulse(array, n, k, t2);
   }
-  Eprint("p_tmp.cpp", 456, 1);
+  Eprint(P_tmp_point::type_unknown_in_sum, 1);
   tz::stop(1);
 }
 

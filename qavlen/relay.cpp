@@ -2,6 +2,7 @@
 #include <string>
 
 #include "relay.h"
+#include "report_points.h"
 
 Relay_port::Relay_port() { class_name = "Relay_port"; }
 
@@ -15,18 +16,18 @@ Boolean Relay_port::Init(const char* name, int number) { return Port::Init(name,
 
 Boolean Relay_port::Set_sender(Port* s) {
   if (!s) {
-    Report("relay.cpp", 28);
+    Report(Relay_point::no_sender);
     return NO;
   }
   if (sender) {
-    Report_with("relay.cpp", 35, [&] {
+    Report_with(Relay_point::sender_already, [&] {
       sender->Cprint(stderr, "    connected to  : ");
       s->Cprint(stderr, "    connecting to : ");
     });
     return NO;
   }
   if (std::strcmp(s->Data_pack_type(), Data_pack_type()) != 0) {
-    Report_with("relay.cpp", 50, [s] { s->Oprint(stderr, "    s > "); });
+    Report_with(Relay_point::types_differ, [s] { s->Oprint(stderr, "    s > "); });
     return NO;
   }
   sender = s;
@@ -54,7 +55,7 @@ void Relay_port::Print_connection(FILE* f, const char* prefix) {
   Oprint(f, p);
   std::string text;
   {
-    Memory_site site("relay.cpp", 74, "", 0, 1, this);
+    Memory_site site(Relay_point::connection_text_memory, "", 0, 1, this);
     text = std::string(p) + "Connected > ";
   }
   if (!sender)

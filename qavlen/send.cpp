@@ -4,6 +4,7 @@
 #include <cstddef>
 
 #include "element.h"
+#include "report_points.h"
 #include "tzcheck.h"
 
 Send_port::Send_port() { class_name = "Send_port"; }
@@ -21,15 +22,15 @@ Boolean Send_port::Init(const char* name, int number) { return Sender_port::Init
 
 Boolean Send_port::Switch() {
   if (Sender_port::Switch() != YES) {
-    Report("send.cpp", 31);
+    Report(Send_point::switch_failed);
     return NO;
   }
   if (number_of_data_packs >= 0 || !published.empty()) {
-    Report("send.cpp", 35);
+    Report(Send_point::buffer_exists);
     return NO;
   }
   {
-    Memory_site site("send.cpp", 41, "List", 0, 1, this);
+    Memory_site site(Send_point::buffer_memory, "List", 0, 1, this);
     buffer.reserve(16);
   }
   buffer_made = true;
@@ -52,7 +53,7 @@ void Send_port::Stock(Data_pack* pack) {
     delete pack;  // not newer than the newest buffered pack
     return;
   }
-  Memory_site site("list.cpp", 42, "Node", 0, 1, this);
+  Memory_site site(List_point::end_node_memory, "Node", 0, 1, this);
   buffer.push_back(pack);
 }
 
@@ -61,7 +62,7 @@ void Send_port::Publish() {
   std::size_t held = buffer.size() - head;
   std::size_t shown = static_cast<std::size_t>(std::max(number_of_data_packs, 0));
   if (held > shown) {
-    Memory_site site("list.cpp", 100, "void*", 0, static_cast<int>(held), this);
+    Memory_site site(List_point::item_array_memory, "void*", 0, static_cast<int>(held), this);
     for (std::size_t k = head + shown; k < buffer.size(); ++k) {
       published.push_back(buffer[k]);
       published_time.push_back(buffer[k]->Data_time());

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "port.h"
+#include "report_points.h"
 
 Sender_port::Sender_port() {
   class_name = "Sender_port";
@@ -19,10 +20,10 @@ Sender_port::~Sender_port() = default;
 
 void Sender_port::Make_receiver_list(bool named) {
   if (named) {
-    Memory_site site("sender.cpp", 190, "List", 0, 1);
+    Memory_site site(Sender_point::named_receiver_list_memory, "List", 0, 1);
     buffer_list.reset(new List());
   } else {
-    Memory_site site("sender.cpp", 205, "List", 0, 1);
+    Memory_site site(Sender_point::unnamed_receiver_list_memory, "List", 0, 1);
     buffer_list.reset(new List());
   }
 }
@@ -31,19 +32,19 @@ Boolean Sender_port::Init(const char* name, int number) { return Port::Init(name
 
 Boolean Sender_port::Register_receiver(Port* r) {
   if (!r) {
-    Report("sender.cpp", 30);
+    Report(Sender_point::no_receiver);
     return NO;
   }
   if (number_of_receivers >= 0) {
-    Report_with("sender.cpp", 42, [r] { r->Oprint(stderr, "    "); });
+    Report_with(Sender_point::switched_already, [r] { r->Oprint(stderr, "    "); });
     return NO;
   }
   if (!buffer_list) {
-    Report("sender.cpp", 52);
+    Report(Sender_point::no_receiver_list);
     return NO;
   }
   if (std::strcmp(Data_pack_type(), r->Data_pack_type()) != 0) {
-    Report_with("sender.cpp", 63, [r] { r->Oprint(stderr, "    r > "); });
+    Report_with(Sender_point::types_differ, [r] { r->Oprint(stderr, "    r > "); });
     return NO;
   }
   void* item;
@@ -56,7 +57,7 @@ Boolean Sender_port::Register_receiver(Port* r) {
 
 Boolean Sender_port::Switch() {
   if (number_of_receivers >= 0) {
-    Report_values("sender.cpp", 81, "    number_of_receivers = %d.\n", number_of_receivers);
+    Report_values(Sender_point::switched_twice, "    number_of_receivers = %d.\n", number_of_receivers);
     return NO;
   }
   receiver_array.clear();
@@ -102,7 +103,7 @@ void Sender_port::Print_connection(FILE* f, const char* prefix) {
   }
   std::string text;
   {
-    Memory_site site("sender.cpp", 144, "", 0, 1, this);
+    Memory_site site(Sender_point::connection_text_memory, "", 0, 1, this);
     text = std::string(p) + "Connected > ";
   }
   for (Port* r : receiver_array) r->Oprint(f, text.c_str());
@@ -113,8 +114,7 @@ void Sender_port::Set_comment_string(const char* s) {
   if (!s) return;
   std::size_t n = std::strlen(s) + 1;
   try {
-    Memory_site site("sender.cpp", 163, "char", 0, static_cast<int>(n), this,
-                     Memory_failure::report);
+    Memory_site site(Sender_point::comment_memory, "char", 0, static_cast<int>(n), this, Memory_failure::report);
     comment_string.reset(new char[n]);
   } catch (const std::bad_alloc&) {
     return;  // reported; the port keeps no comment
@@ -127,8 +127,7 @@ std::unique_ptr<char[]> Sender_port::Get_comment_string() const {
   std::size_t n = std::strlen(comment_string.get()) + 1;
   std::unique_ptr<char[]> copy;
   try {
-    Memory_site site("sender.cpp", 175, "char", 0, static_cast<int>(n), this,
-                     Memory_failure::report);
+    Memory_site site(Sender_point::comment_copy_memory, "char", 0, static_cast<int>(n), this, Memory_failure::report);
     copy.reset(new char[n]);
   } catch (const std::bad_alloc&) {
     return nullptr;  // reported

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "list.h"
+#include "report_points.h"
 #include "tzcheck.h"
 #include "tzlines.h"
 
@@ -44,7 +45,7 @@ Sub_system::~Sub_system() = default;
 int Sub_system::Init(const char* name, int number, int number_of_objects, int sets,
                      const char* data) {
   if (sets < 0) {
-    Report("sub.cpp", 931);
+    Report(Sub_point::iterator_sets_negative);
     return 0;
   }
   number_of_iterator_sets = sets;
@@ -62,36 +63,36 @@ int Sub_system::Make_element_array(std::vector<Element*>& array, int& n) {
 int Sub_system::Construct() {
   {
     Delete_object_list();
-    Memory_site site("sub.cpp", 299, "List", 0, 1);
+    Memory_site site(Sub_point::registration_list_memory, "List", 0, 1);
     object_list = new List();
   }
   Register_receive_ports();
   if (Make_port_array(receive_port_array, number_of_receive_ports) != 1) {
-    Report("sub.cpp", 306);
+    Report(Sub_point::receive_port_array_failed);
     Delete_object_list();
     return 0;
   }
   object_list->Clear_node();
   Register_send_ports();
   if (Make_port_array(send_port_array, number_of_send_ports) != 1) {
-    Report("sub.cpp", 315);
+    Report(Sub_point::send_port_array_failed);
     Delete_object_list();
     return 0;
   }
   object_list->Clear_node();
   Register_components();
   if (Make_element_array(component_array, number_of_components) != 1) {
-    Report("sub.cpp", 324);
+    Report(Sub_point::component_array_failed);
     Delete_object_list();
     return 0;
   }
   object_list->Clear_node();
   {
-    Memory_site site("sub.cpp", 164, "List", 0, 1);
+    Memory_site site(Sub_point::iterator_sets_memory, "List", 0, 1);
     iterator_array.assign(static_cast<std::size_t>(number_of_iterator_sets), {});
   }
   {
-    Memory_site site("sub.cpp", 169, "List", 0, 1);
+    Memory_site site(Sub_point::iterator_counts_memory, "List", 0, 1);
     number_of_iterators.assign(static_cast<std::size_t>(number_of_iterator_sets), -1);
   }
   Register_iterators();
@@ -102,7 +103,7 @@ int Sub_system::Construct() {
     if (e->Construct() != 1) ok = false;
   });
   if (!ok) {
-    Report("sub.cpp", 349);
+    Report(Sub_point::component_not_constructed);
     return 0;
   }
   Connect_ports();
@@ -114,7 +115,7 @@ int Sub_system::Register(int n, Element* const* members) {
   std::size_t k = 0;
   while (k < number_of_iterators.size() && number_of_iterators[k] >= 0) ++k;
   if (k == number_of_iterators.size()) {
-    Report("sub.cpp", 194);
+    Report(Sub_point::iterator_sets_full);
     return 0;
   }
   if (object_list) object_list->Clear_node();
@@ -127,7 +128,7 @@ int Sub_system::Register(int n, Element* const* members) {
   int count = -1;
   std::vector<Element*> set;
   if (Make_element_array(set, count) != 1) {
-    Eprint("sub.cpp", 215, 1);
+    Eprint(Sub_point::iterator_array_failed, 1);
     std::fprintf(stderr, "\t\t iterator_array[%d]\n", static_cast<int>(k));
     return 0;
   }
@@ -159,7 +160,7 @@ int Sub_system::Connect(Port* sender, Element* element, const char* cls, const c
                         int number) {
   Port* receiver = element->Get_receive_port(cls, name, number);
   if (!receiver) {
-    Report("sub.cpp", 34);
+    Report(Sub_point::connect_to_element_by_class);
     return 0;
   }
   return connect_ports(sender, receiver);
@@ -169,12 +170,12 @@ int Sub_system::Connect(Element* element1, const char* cls1, const char* name1, 
                         Element* element2, const char* cls2, const char* name2, int number2) {
   Port* sender = element1->Get_send_port(cls1, name1, number1);
   if (!sender) {
-    Report("sub.cpp", 53);
+    Report(Sub_point::connect_elements_by_class_sender);
     return 0;
   }
   Port* receiver = element2->Get_receive_port(cls2, name2, number2);
   if (!receiver) {
-    Report("sub.cpp", 61);
+    Report(Sub_point::connect_elements_by_class_receiver);
     return 0;
   }
   return connect_ports(sender, receiver);
@@ -184,7 +185,7 @@ int Sub_system::Connect(Element* element, const char* cls, const char* name, int
                         Port* receiver) {
   Port* sender = element->Get_send_port(cls, name, number);
   if (!sender) {
-    Report("sub.cpp", 79);
+    Report(Sub_point::connect_from_element_by_class);
     return 0;
   }
   return connect_ports(sender, receiver);
@@ -193,7 +194,7 @@ int Sub_system::Connect(Element* element, const char* cls, const char* name, int
 int Sub_system::Connect(Port* sender, Element* element, const char* name, int number) {
   Port* receiver = element->Get_receive_port(name, number);
   if (!receiver) {
-    Report("sub.cpp", 98);
+    Report(Sub_point::connect_to_element_by_name);
     return 0;
   }
   return connect_ports(sender, receiver);
@@ -203,12 +204,12 @@ int Sub_system::Connect(Element* element1, const char* name1, int number1, Eleme
                         const char* name2, int number2) {
   Port* sender = element1->Get_send_port(name1, number1);
   if (!sender) {
-    Report("sub.cpp", 117);
+    Report(Sub_point::connect_elements_by_name_sender);
     return 0;
   }
   Port* receiver = element2->Get_receive_port(name2, number2);
   if (!receiver) {
-    Report("sub.cpp", 125);
+    Report(Sub_point::connect_elements_by_name_receiver);
     return 0;
   }
   return connect_ports(sender, receiver);
@@ -217,7 +218,7 @@ int Sub_system::Connect(Element* element1, const char* name1, int number1, Eleme
 int Sub_system::Connect(Element* element, const char* name, int number, Port* receiver) {
   Port* sender = element->Get_send_port(name, number);
   if (!sender) {
-    Report("sub.cpp", 143);
+    Report(Sub_point::connect_from_element_by_name);
     return 0;
   }
   return connect_ports(sender, receiver);
@@ -233,8 +234,8 @@ Element* Sub_system::Get_component(const char* cls, const char* name, int number
   for (const std::vector<Element*>& set : iterator_array)
     for (Element* e : set)
       if (e->Compare(cls, name, number)) return e;
-  Report_values("sub.cpp", 244, "\tAsked > '%s' : '%s' : %d :\n", text_or_null(cls), text_or_null(name),
-                number);
+  Report_values(Sub_point::no_component_of_class, "\tAsked > '%s' : '%s' : %d :\n", text_or_null(cls),
+                text_or_null(name), number);
   return nullptr;
 }
 
@@ -244,7 +245,7 @@ Element* Sub_system::Get_component(const char* name, int number) {
   for (const std::vector<Element*>& set : iterator_array)
     for (Element* e : set)
       if (e->Compare(name, number)) return e;
-  Report_values("sub.cpp", 270, "\tAsked > '%s' : %d :\n", text_or_null(name), number);
+  Report_values(Sub_point::no_component_of_name, "\tAsked > '%s' : %d :\n", text_or_null(name), number);
   return nullptr;
 }
 
@@ -264,7 +265,7 @@ Time Sub_system::Necessary_time_to(void* port) {
 
 Boolean Sub_system::Switch() {
   if (Element::Switch() != YES) {
-    Report("sub.cpp", 432);
+    Report(Sub_point::own_switch_failed);
     return NO;
   }
   bool ok = true;
@@ -272,7 +273,7 @@ Boolean Sub_system::Switch() {
     if (e->Switch() != YES) ok = false;
   });
   if (!ok) {
-    Report("sub.cpp", 448);
+    Report(Sub_point::component_switch_failed);
     return NO;
   }
   return YES;
@@ -280,7 +281,7 @@ Boolean Sub_system::Switch() {
 
 Boolean Sub_system::Are_you_ready() {
   if (Element::Are_you_ready() != YES) {
-    Report("sub.cpp", 461);
+    Report(Sub_point::own_ports_not_ready);
     return NO;
   }
   bool ok = true;
@@ -288,7 +289,7 @@ Boolean Sub_system::Are_you_ready() {
     if (e->Are_you_ready() != YES) ok = false;
   });
   if (!ok) {
-    Report("sub.cpp", 476);
+    Report(Sub_point::component_not_ready);
     return NO;
   }
   return YES;
@@ -306,7 +307,7 @@ int Sub_system::Set_parameter(FILE*) { return 1; }
 int Sub_system::Set_initial_state(FILE* f) {
   int t = 0;
   if (!f || std::fscanf(f, "%d", &t) != 1) {
-    Report("sub.cpp", 546);
+    Report(Sub_point::start_time_unread);
     tz::stop(1);
   }
   if (t > 0) current_time = t;
@@ -375,7 +376,7 @@ int Sub_system::Do_share_info() {
 
 int Sub_system::Initial_time(Time t) {
   if (Element::Initial_time(t) != 1) {
-    Report("sub.cpp", 636);
+    Report(Sub_point::own_initial_time_failed);
     return 0;
   }
   bool ok = true;
@@ -383,7 +384,7 @@ int Sub_system::Initial_time(Time t) {
     if (e->Initial_time(t) != 1) ok = false;
   });
   if (!ok) {
-    Report("sub.cpp", 652);
+    Report(Sub_point::component_initial_time_failed);
     return 0;
   }
   return 1;
@@ -404,7 +405,7 @@ int Sub_system::Renew_current_time() {
   for (const std::vector<Element*>& set : iterator_array)
     if (!set.empty() && set[0]->Fixed_time() < m) m = set[0]->Fixed_time();
   if (m < current_time) {
-    Warn_values("sub.cpp", 760, "\tPut back current_time from %d to %d.\n", current_time, m);
+    Warn_values(Sub_point::clock_behind, "\tPut back current_time from %d to %d.\n", current_time, m);
     return 0;
   }
   current_time = m;
@@ -458,7 +459,7 @@ Time Sub_system::Calculate_iteration_step(int k) {
 
 // ---------------------------------------------------------------- scheduling
 
-int Sub_system::Work_iterator_set(int k, int& retries, const char* unit, int line) {
+int Sub_system::Work_iterator_set(int k, int& retries, Report_point diverged) {
   const std::vector<Element*>& set = iterator_array[static_cast<std::size_t>(k)];
   bool worked = false;
   for (;;) {
@@ -477,7 +478,7 @@ int Sub_system::Work_iterator_set(int k, int& retries, const char* unit, int lin
     } else {
       Rewind_current_time(k);
       if (++retries >= kMaxRetries) {
-        Report_values(unit, line, "\tin group [%d].\n", k);
+        Report_values(diverged, "\tin group [%d].\n", k);
         tz::stop(1);
       }
     }
@@ -485,14 +486,14 @@ int Sub_system::Work_iterator_set(int k, int& retries, const char* unit, int lin
   return worked ? 1 : 0;
 }
 
-bool Sub_system::Work_passes(std::vector<int>& retries, const char* unit, int line) {
+bool Sub_system::Work_passes(std::vector<int>& retries, Report_point diverged) {
   bool any = false;
   for (;;) {
     bool pass = false;
     for (Element* e : component_array)
       if (e->Work() == 1) pass = true;
     for (int k = 0; k < static_cast<int>(iterator_array.size()); ++k)
-      if (Work_iterator_set(k, retries[static_cast<std::size_t>(k)], unit, line) == 1) pass = true;
+      if (Work_iterator_set(k, retries[static_cast<std::size_t>(k)], diverged) == 1) pass = true;
     if (!pass) return any;
     any = true;
   }
@@ -502,7 +503,7 @@ int Sub_system::Work() {
   std::vector<int> retries(iterator_array.size(), 0);
   bool any = false;
   try {
-    any = Work_passes(retries, "sub.cpp", 898);
+    any = Work_passes(retries, Sub_point::iterator_set_diverged);
   } catch (int) {
     // An input ran out of data: the system's clock still follows its
     // members as far as they got, so that the system above sees it.
@@ -511,7 +512,7 @@ int Sub_system::Work() {
   }
   if (!any) return 0;
   if (Renew_current_time() == 1) return 1;
-  Report("sub.cpp", 917);
+  Report(Sub_point::clock_not_renewed);
   return 0;
 }
 
@@ -530,7 +531,7 @@ void Sub_system::Print_components(FILE* f, const char* prefix) {
 // ---------------------------------------------------------------- framework files
 
 char* Sub_system::Get_framework_line(FILE* f, char* buffer, int size, int& pushed_back, int& first_char,
-                                     const char* unit, int line) {
+                                     Report_point too_long) {
   if (pushed_back) return Get_line(f, buffer, size, pushed_back, first_char);
   // Get_line's rules (comment and blank lines skipped), read here so that a
   // line that fills the buffer and goes on past it is seen whole: it is
@@ -552,7 +553,7 @@ char* Sub_system::Get_framework_line(FILE* f, char* buffer, int size, int& pushe
         while (c != EOF && tz::IsBlank(static_cast<char>(c))) c = std::getc(f);
       }
       if (c != EOF && c != '\n') {
-        Report(unit, line, buffer);
+        Report(too_long, buffer);
         tz::stop(1);
       }
     }
@@ -594,14 +595,14 @@ int Sub_system::Read_component_block(FILE* f, char*& line, int size, int& pushed
   else
     Set_parameter(f);
   int first = 0;
-  if (!Get_framework_line(f, line, size, pushed_back, first, "sub.cpp", 525)) return 1;
+  if (!Get_framework_line(f, line, size, pushed_back, first, Sub_point::framework_line_long)) return 1;
   if (first != '{') {
     // Not a block: the line belongs to whoever reads next.
     pushed_back = 1;
     return 1;
   }
   for (;;) {
-    if (!Get_framework_line(f, line, size, pushed_back, first, "sub.cpp", 525)) break;
+    if (!Get_framework_line(f, line, size, pushed_back, first, Sub_point::framework_line_long)) break;
     if (first == '}') break;
     std::string cls, name;
     int number = 0;
@@ -617,11 +618,11 @@ int Sub_system::Read_component_block(FILE* f, char*& line, int size, int& pushed
         component = Get_component(name.c_str(), 0);
         break;
       default:
-        Report("sub.cpp", initial ? 583 : 530, line);
+        Report(initial ? Sub_point::initial_header_empty : Sub_point::parameter_header_empty, line);
         tz::stop(1);
     }
     if (!component) {
-      Report("sub.cpp", 535, line);
+      Report(Sub_point::header_names_no_component, line);
       tz::stop(1);
     }
     if (initial)

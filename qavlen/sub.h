@@ -146,12 +146,11 @@ class Sub_system : public Element {
   }
 
   // Get_line for the framework's own lines: a line longer than the buffer
-  // is not split into two; it is reported at unit:line with its beginning
+  // is not split into two; it is reported at `too_long` with its beginning
   // and the program ends with status 1. Comment and blank lines are skipped
   // whatever their length; a long line that begins with blanks is refused
   // like any other.
-  char* Get_framework_line(FILE* f, char* buffer, int size, int& pushed_back, int& first_char,
-                           const char* unit, int line);
+  char* Get_framework_line(FILE* f, char* buffer, int size, int& pushed_back, int& first_char, Report_point too_long);
 
   // The identifiers of a header line: "%s %s %d" (3), else "%s %d" (2),
   // else "%s" (1, number 0), else 0. The words are held whole, however
@@ -166,13 +165,13 @@ class Sub_system : public Element {
   // One pass's work on iterator set k: sweeps of Work over its members
   // while one of them works, then, at the set's target, either the flush
   // and the next target (converged; retry counter reset) or a rewind (the
-  // counter counts it; at 1000 the report at unit:line, "\tin group [k].\n",
+  // counter counts it; at 1000 the report at `diverged`, "\tin group [k].\n",
   // the system's Oprint and exit status 1). 1 when a member worked.
-  int Work_iterator_set(int k, int& retries, const char* unit, int line);
+  int Work_iterator_set(int k, int& retries, Report_point diverged);
   // Passes until one makes no progress: each component works, then each
   // iterator set (Work_iterator_set, its retry counter in `retries`, a
-  // group given up reported at unit:line). True when a pass made progress.
-  bool Work_passes(std::vector<int>& retries, const char* unit, int line);
+  // group given up reported at `diverged`). True when a pass made progress.
+  bool Work_passes(std::vector<int>& retries, Report_point diverged);
 };
 
 #endif

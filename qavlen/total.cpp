@@ -13,6 +13,7 @@
 #include "input_f.h"
 #include "output_f.h"
 #include "qoption.h"
+#include "report_points.h"
 #include "tzcheck.h"
 #include "tzfile.h"
 #include "tzreplace.h"
@@ -29,7 +30,7 @@ int Total_system::Init(const char* name, int number, int number_of_iterator_sets
 int Total_system::Set_initial_state(FILE* f) {
   int t = 0;
   if (!f || std::fscanf(f, "%d", &t) != 1) {
-    Report("total.cpp", 366);
+    Report(Total_point::start_time_unread);
     tz::stop(1);
   }
   current_time = t;
@@ -90,7 +91,7 @@ int Total_system::Initial_work() {
     return 1;
   }
   initial_work_failed = true;
-  Eprint("total.cpp", 528, 1);
+  Eprint(Total_point::initial_work_failed, 1);
   Describe_undone_children(&Element::Do_initial_work);
   return 0;
 }
@@ -107,13 +108,13 @@ bool Total_system::Initial_work_standing() {
 int Total_system::Do_share_info() {
   if (shareinfodone_p == NO) {
     if (Share_info() == 0) {
-      Report("total.cpp", 440);
+      Report(Total_point::share_info_failed);
       tz::stop(1);
     }
     shareinfodone_p = YES;
   }
   if (Sweep_children(&Element::Do_share_info)) return E_ALREADY;
-  Eprint("total.cpp", 470, 1);
+  Eprint(Total_point::components_share_info_failed, 1);
   Describe_undone_children(&Element::Do_share_info);
   return 0;
 }
@@ -342,7 +343,7 @@ void Total_system::Work_segment(Time increment, std::vector<int>& retries) {
       End_segment();
       return;
     }
-    if (!Work_passes(retries, "total.cpp", 697) && tz::StopSignal() == 0) {
+    if (!Work_passes(retries, Total_point::iteration_group_diverged) && tz::StopSignal() == 0) {
       std::fputs("\n# No object has worked.\n", stdout);
       return;
     }
@@ -382,22 +383,25 @@ constexpr int DATA2STR_BUFFSIZE = 256;
 void Total_system::Check_system_header(char* line, bool initial) {
   std::string cls, name;
   int number = 0;
-  int position = 0;
+  Trouble mismatch;
   switch (Read_header(line, cls, name, number)) {
     case 3:
-      if (!Compare(cls.c_str(), name.c_str(), number)) position = initial ? 336 : 294;
+      if (!Compare(cls.c_str(), name.c_str(), number))
+        mismatch = initial ? Total_point::initial_system_class : Total_point::parameter_system_class;
       break;
     case 2:
-      if (!Compare(name.c_str(), number)) position = initial ? 343 : 301;
+      if (!Compare(name.c_str(), number))
+        mismatch = initial ? Total_point::initial_system_name_number : Total_point::parameter_system_name_number;
       break;
     case 1:
-      if (!Compare(name.c_str(), 0)) position = initial ? 350 : 308;
+      if (!Compare(name.c_str(), 0))
+        mismatch = initial ? Total_point::initial_system_name : Total_point::parameter_system_name;
       break;
     default:
-      position = initial ? 355 : 313;
+      mismatch = initial ? Total_point::initial_first_line_empty : Total_point::parameter_first_line_empty;
   }
-  if (position == 0) return;
-  Report("total.cpp", position, line);
+  if (!mismatch) return;
+  Report(*mismatch, line);
   tz::stop(1);
 }
 
@@ -408,7 +412,8 @@ int Total_system::Read_framework_file(const char* path, bool initial) {
   char* line = buffer.data();
   int pushed_back = 0;
   int first = 0;
-  if (!Get_framework_line(fp, line, DATA2STR_BUFFSIZE, pushed_back, first, "total.cpp", initial ? 331 : 289)) {
+  if (!Get_framework_line(fp, line, DATA2STR_BUFFSIZE, pushed_back, first,
+                          initial ? Total_point::initial_line_long : Total_point::parameter_line_long)) {
     std::fclose(fp);
     return 1;
   }
@@ -432,7 +437,7 @@ void Total_system::Check_start_times(const char* path) {
                   path ? path : "", Object_name() ? Object_name() : "", Object_number(), current_time,
                   e->Object_name() ? e->Object_name() : "", e->Object_number(), e->Current_time());
     std::fflush(stdout);
-    e->Report("total.cpp", 372, message);
+    e->Report(Total_point::component_starts_later, message);
     tz::stop(1);
   });
 }
@@ -441,11 +446,11 @@ int Total_system::Read_parameter_file(const char* path) { return Read_framework_
 
 int Total_system::Read_initial_state_file(const char* path) { return Read_framework_file(path, true); }
 
-bool Total_system::Close_framework_file(tz::FileReplacement& file, int position) {
+bool Total_system::Close_framework_file(tz::FileReplacement& file, Total_point failed) {
   if (file.Close() && file.Commit()) return true;
   output_failed = true;
   std::fflush(stdout);
-  Report_fwrite("total.cpp", position, file.Path().c_str());
+  Report_fwrite(failed, file.Path().c_str());
   return false;
 }
 
@@ -455,7 +460,7 @@ int Total_system::Stage_terminal_state(const char* path) {
   if (!fp) {
     output_failed = true;
     std::fflush(stdout);
-    Report_fopen("total.cpp", 386, path, "w");
+    Report_fopen(Total_point::terminal_state_cannot_create, path, "w");
     // The components still report on their own terminal files (the lines
     // that would name them go nowhere); none replaces its earlier file.
     if (FILE* scratch = std::tmpfile()) {
@@ -468,7 +473,7 @@ int Total_system::Stage_terminal_state(const char* path) {
                current_time);
   const bool components_written = Terminal_state(fp) != 0;
   if (!components_written) output_failed = true;
-  return Close_framework_file(file, 392) && components_written ? 1 : 0;
+  return Close_framework_file(file, Total_point::terminal_state_write_failed) && components_written ? 1 : 0;
 }
 
 int Total_system::Write_terminal_state(const char* path) {
@@ -485,7 +490,7 @@ int Total_system::Stage_send_port_stock(const char* path) {
   if (!fp) {
     output_failed = true;
     std::fflush(stdout);
-    Report_fopen("total.cpp", 404, path, "w");
+    Report_fopen(Total_point::stock_cannot_create, path, "w");
     return 0;
   }
   std::fprintf(fp, "# Send_port data of %s \n# current_time = %d \n# \n", Object_name() ? Object_name() : "",
@@ -498,7 +503,7 @@ int Total_system::Stage_send_port_stock(const char* path) {
     For_each_child([fp](Element* e) { e->Save_send_port_stock(fp); });
     std::fputs("}\n", fp);
   }
-  return Close_framework_file(file, 408) ? 1 : 0;
+  return Close_framework_file(file, Total_point::stock_write_failed) ? 1 : 0;
 }
 
 int Total_system::Write_send_port_stock(const char* path) {
@@ -537,7 +542,7 @@ bool Total_system::Put_in_place(tz::ReplacementBatch& batch) {
   if (batch.Commit(&unplaced)) return true;
   output_failed = true;
   std::fflush(stdout);
-  Report("total.cpp", 420, ("Cannot put the new '" + unplaced + "' in place.").c_str());
+  Report(Total_point::cannot_put_in_place, ("Cannot put the new '" + unplaced + "' in place.").c_str());
   return false;
 }
 
@@ -565,7 +570,7 @@ void Total_system::Refuse_stock_of_another_start(const char* stock, const char* 
                            (initial ? initial : "") + ": ";
   auto refuse = [&](const Object& what, const std::string& why) {
     std::fflush(stdout);
-    what.Report("total.cpp", 380, (head + why).c_str());
+    what.Report(Total_point::stock_of_another_start, (head + why).c_str());
     tz::stop(1);
   };
   // The system's own send ports: its input file ports, whose packs must fit
@@ -608,7 +613,7 @@ void Total_system::Refuse_outputs_on_inputs(const char* tst, const char* tsd) {
       const std::string message = "The " + out.what + " " + out.path + " is the " + in.what + " " + in.path +
                                   ": the run would overwrite it.";
       std::fflush(stdout);
-      Report("total.cpp", 415, message.c_str());
+      Report(Total_point::output_on_input, message.c_str());
       tz::stop(1);
     }
 }
@@ -619,7 +624,7 @@ int Total_system::Check_data_file(FILE* fp, const char* path) {
   int line = 1;
   int parens = 0;
   int braces = 0;
-  int position = 0;
+  Trouble position;
   int previous = 0;
   int c;
   while ((c = std::getc(fp)) != EOF) {
@@ -638,36 +643,36 @@ int Total_system::Check_data_file(FILE* fp, const char* path) {
       ++parens;
     } else if (c == ')') {
       if (--parens < 0) {
-        position = 102;
+        position = Total_point::parenthesis_unopened;
         break;
       }
     } else if (c == '{') {
       if (parens > 0) {
-        position = 109;
+        position = Total_point::brace_in_parentheses;
         break;
       }
       ++braces;
     } else if (c == '}') {
       if (parens > 0) {
-        position = 116;
+        position = Total_point::brace_close_in_parentheses;
         break;
       }
       if (--braces < 0) {
-        position = 120;
+        position = Total_point::brace_unopened;
         break;
       }
     }
     previous = c;
   }
-  if (position == 0) {
+  if (!position) {
     if (braces != 0)
-      position = 143;
+      position = Total_point::brace_unclosed;
     else if (parens != 0)
-      position = 148;
+      position = Total_point::parenthesis_unclosed;
   }
   if (here >= 0) fseeko(fp, here, SEEK_SET);
-  if (position == 0) return 1;
-  Report_values("total.cpp", position, "\tAt %s %d \n", path ? path : "", line);
+  if (!position) return 1;
+  Report_values(*position, "\tAt %s %d \n", path ? path : "", line);
   return 0;
 }
 
@@ -691,12 +696,12 @@ int Total_system::Deliver_data_string(const char* path, DataFileContent kind) {
   if (!fp) {
     // The stock file is optional.
     if (kind == SDPDATA) return 0;
-    Report_fopen("total.cpp", 168, path, "r");
+    Report_fopen(Total_point::data_file_cannot_open, path, "r");
     tz::stop(3);
   }
   if (kind == SDPDATA) stock_file = path;
   if (!Check_data_file(fp, path)) {
-    Report("total.cpp", 174);
+    Report(Total_point::data_file_unbalanced);
     std::fclose(fp);
     return 0;
   }
@@ -707,15 +712,15 @@ int Total_system::Deliver_data_string(const char* path, DataFileContent kind) {
     if (!pending) c = std::getc(fp);
     pending = false;
     Pass_whites_and_comments(fp, c, '#');
-    int trouble = 0;
+    Trouble trouble;
     if (c == EOF) {
       if (at.outer.empty()) {
         std::fclose(fp);
         return 1;
       }
-      trouble = 266;
+      trouble = Total_point::data_file_ends_in_braces;
     } else if (c == ')') {
-      trouble = 232;
+      trouble = Total_point::parenthesis_out_of_place;
     } else if (c == '(') {
       trouble = Deliver_block(path, fp, c, kind, *at.current);
     } else if (c == '{' || c == '}') {
@@ -724,37 +729,38 @@ int Total_system::Deliver_data_string(const char* path, DataFileContent kind) {
       trouble = Read_block_header(fp, c, at);
       pending = true;
     }
-    if (trouble != 0) return Stop_delivery(fp, trouble);
+    if (trouble) return Stop_delivery(fp, *trouble);
   }
 }
 
-int Total_system::Deliver_block(const char* path, FILE* fp, int& c, DataFileContent kind, Element& to) {
+Total_system::Trouble Total_system::Deliver_block(const char* path, FILE* fp, int& c, DataFileContent kind,
+                                                  Element& to) {
   char* text = nullptr;
   int length = 0;
-  if (!Make_data_string(path, fp, c, text, length, '(', ')', '#', '\\')) return 209;
+  if (!Make_data_string(path, fp, c, text, length, '(', ')', '#', '\\')) return Total_point::data_block_malformed;
   to.Set_data_string(text, length);
   delete[] text;
   if (kind == SDPDATA) to.Restore_send_port_stock();
   to.Clear_data_string();
-  return 0;
+  return {};
 }
 
-int Total_system::Enter_or_leave_braces(int c, Delivery& at) {
+Total_system::Trouble Total_system::Enter_or_leave_braces(int c, Delivery& at) {
   if (c == '{') {
-    if (!at.current) return 194;
+    if (!at.current) return Total_point::brace_without_element;
     at.outer.push_back(at.scope);
     at.scope = at.current;
     at.current = this;
-    return 0;
+    return {};
   }
-  if (at.outer.empty()) return 201;
+  if (at.outer.empty()) return Total_point::brace_closes_nothing;
   at.current = at.scope;
   at.scope = at.outer.back();
   at.outer.pop_back();
-  return 0;
+  return {};
 }
 
-int Total_system::Read_block_header(FILE* fp, int& c, Delivery& at) {
+Total_system::Trouble Total_system::Read_block_header(FILE* fp, int& c, Delivery& at) {
   // The class word and the object name.
   char** words = nullptr;
   int got = Get_strings(fp, c, words, 2, '#', '\\');
@@ -762,8 +768,8 @@ int Total_system::Read_block_header(FILE* fp, int& c, Delivery& at) {
   std::string name = got > 1 ? words[1] : "";
   for (int k = 0; k < 2; ++k) delete[] words[k];
   delete[] words;
-  if (got < 2) return 239;
-  if (name.empty() || is_bracket(static_cast<unsigned char>(name[0]))) return 245;
+  if (got < 2) return Total_point::header_short;
+  if (name.empty() || is_bracket(static_cast<unsigned char>(name[0]))) return Total_point::header_without_name;
   // The number; a bracket, a brace or the end of the file in its place
   // means 0 and stays to be read (the block of a two-word header).
   int number = 0;
@@ -776,14 +782,15 @@ int Total_system::Read_block_header(FILE* fp, int& c, Delivery& at) {
   }
   if (Compare(cls.c_str(), name.c_str(), number)) {
     at.current = at.scope = this;
-    return 0;
+    return {};
   }
   at.current = at.scope->Get_component(cls.c_str(), name.c_str(), number);
-  return at.current ? 0 : 258;
+  if (!at.current) return Total_point::header_names_no_element;
+  return {};
 }
 
-int Total_system::Stop_delivery(FILE* fp, int position) {
-  Report_with("total.cpp", position, [] {
+int Total_system::Stop_delivery(FILE* fp, Total_point trouble) {
+  Report_with(trouble, [] {
     std::fflush(stderr);
     std::fputs("TROUBLE: ", stdout);
     std::fflush(stdout);

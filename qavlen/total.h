@@ -25,9 +25,11 @@
 #define QAVLEN_TOTAL_H
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "report_points.h"
 #include "sub.h"
 
 namespace tz {
@@ -212,19 +214,21 @@ class Total_system : public Sub_system {
   // Ends the program (total 372) when a component of the system starts
   // later than the system itself, after the initial-state file `path`.
   void Check_start_times(const char* path);
-  // The steps of Deliver_data_string, each 0 or the position of the
-  // trouble it met: a data block for `to`, a brace that opens or closes the
-  // scope of a header's components, a header that names the element of the
-  // next block. Stop_delivery reports the trouble ("TROUBLE: " on the
-  // standard output), closes the file and gives 0.
+  // The point of the trouble a step met; none when it went well.
+  using Trouble = std::optional<Total_point>;
+  // The steps of Deliver_data_string, each giving its trouble: a data block
+  // for `to`, a brace that opens or closes the scope of a header's
+  // components, a header that names the element of the next block.
+  // Stop_delivery reports the trouble ("TROUBLE: " on the standard output),
+  // closes the file and gives 0.
   struct Delivery;
-  int Deliver_block(const char* path, FILE* fp, int& c, DataFileContent kind, Element& to);
-  int Enter_or_leave_braces(int c, Delivery& at);
-  int Read_block_header(FILE* fp, int& c, Delivery& at);
-  int Stop_delivery(FILE* fp, int position);
+  Trouble Deliver_block(const char* path, FILE* fp, int& c, DataFileContent kind, Element& to);
+  Trouble Enter_or_leave_braces(int c, Delivery& at);
+  Trouble Read_block_header(FILE* fp, int& c, Delivery& at);
+  int Stop_delivery(FILE* fp, Total_point trouble);
   // Closes a framework file written whole; a write that failed is reported
-  // at `position`.
-  bool Close_framework_file(tz::FileReplacement& file, int position);
+  // at `failed`.
+  bool Close_framework_file(tz::FileReplacement& file, Total_point failed);
 
   bool input_ended = false;
   bool output_failed = false;  // the terminal-state or stock file, or a component's

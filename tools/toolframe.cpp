@@ -59,9 +59,9 @@ const ToolTexts kTools[] = {
 
 // A checked file name, or a fatal error.
 std::string checked_name(const std::string& name, bool got, const char* unit) {
-  if (!got || name.empty()) fatal(unit, ERR_NO_NAME, "no file name was given.");
+  if (!got || name.empty()) fatal(unit, ERR_NO_NAME, {"no file name was given."});
   const NameFault fault = name_fault(name);
-  if (fault.point != 0) fatal(unit, fault.point, fault.reason);
+  if (fault.point != ERR_NONE) fatal(unit, fault.point, {fault.reason});
   return name;
 }
 
@@ -129,14 +129,25 @@ int options(int argc, char** argv, const ToolTexts& tool, const TzString& comman
   return optind;
 }
 
-void error_line(const char* unit, int number) {
+void error_line(const char* unit, Point point) {
   std::cout.flush();
-  std::cerr << "Error occured in file: " << unit << ", at line: " << number << std::endl;
+  std::cerr << "Error occured in file: " << unit << ", at line: " << point.Number() << std::endl;
 }
 
-void fatal(const char* unit, int number, const std::string& reason) {
-  error_line(unit, number);
-  std::cerr << reason << std::endl;
+void report(const char* unit, Point point, const std::vector<std::string>& reasons) {
+  error_line(unit, point);
+  for (const std::string& r : reasons) std::cerr << r << std::endl;
+}
+
+void fatal(const char* unit, Point point, const std::vector<std::string>& reasons) {
+  report(unit, point, reasons);
+  tz::RemoveTemporaries();
+  tz::stop(1);
+}
+
+void fatal(const std::string& reason) {
+  std::cout.flush();
+  std::cerr << "E: " << reason << std::endl;
   tz::RemoveTemporaries();
   tz::stop(1);
 }
@@ -191,8 +202,7 @@ std::vector<std::string> file_names(int argc, char** argv, int firstArg, const c
     }
     return names;
   }
-  if (firstArg > 1)
-    fatal(unit, ERR_OPTION_WITH_NAMES, "options and file names cannot be given on one command line.");
+  if (firstArg > 1) fatal(unit, ERR_OPTION_WITH_NAMES, {"options and file names cannot be given on one command line."});
   for (std::size_t i = 0; i < prompts.size(); ++i) {
     const bool got = i + 1 < static_cast<std::size_t>(argc);
     names.push_back(checked_name(got ? argv[i + 1] : "", got, unit));

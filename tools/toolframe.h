@@ -11,6 +11,7 @@
 
 #include <fstream>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "tzstr.h"
@@ -45,8 +46,22 @@ void version(const ToolTexts& tool);
 // of the first argument that is not an option.
 int options(int argc, char** argv, const ToolTexts& tool, const TzString& command);
 
+// An error point of a tool: the number its error line gives. Made only from
+// an enumerator of a tool's error points (the frame's FrameError, pelmic's
+// and dorvask's ErrorPoint), never from a bare number.
+class Point {
+ public:
+  template <class Enum, class = std::enable_if_t<std::is_enum_v<Enum>>>
+  constexpr Point(Enum point) : number(static_cast<int>(point)) {}
+  constexpr int Number() const { return number; }
+
+ private:
+  int number;
+};
+
 // Numbers of the frame's own error points.
 enum FrameError {
+  ERR_NONE = 0,                // no error: a sound name (NameFault)
   ERR_OPTION_WITH_NAMES = 41,  // an option and file names on one command line
   ERR_NO_NAME = 42,            // the input ended at a name prompt, or an empty argument
   ERR_NAME_TOO_LONG = 43,      // more than MAX_NAME characters
@@ -77,20 +92,28 @@ void start(const char* unit, ErrorForm form);
 // n.dat"). Set once per step of the work, never per record.
 void doing(const char* what, const std::string& name = "");
 
-// Writes "Error occured in file: <unit>, at line: <number>" and an end of
-// line to the standard error stream.
-void error_line(const char* unit, int number);
+// Writes "Error occured in file: <unit>, at line: <number of point>" and an
+// end of line to the standard error stream.
+void error_line(const char* unit, Point point);
 
-// Writes the error line and the reason line, then ends with status 1; the
-// temporary files of the run are removed.
-[[noreturn]] void fatal(const char* unit, int number, const std::string& reason);
+// The report of an error point (pelmic, dorvask): the error line, then each
+// reason on a line of its own; the run goes on.
+void report(const char* unit, Point point, const std::vector<std::string>& reasons);
+
+// The report of an error point, then the end with status 1; the temporary
+// files of the run are removed.
+[[noreturn]] void fatal(const char* unit, Point point, const std::vector<std::string>& reasons);
+
+// The fatal error of a tool without error points (sarnolt): the line
+// "E: <reason>", then the end as above.
+[[noreturn]] void fatal(const std::string& reason);
 
 // Why a name cannot be used as a file name: longer than MAX_NAME, holding a
 // quote character the file readers would take as a quoted stretch, or a
 // blank or a tab (every reader of names takes a name as one word). The
-// error point and the reason line; point 0 for a sound name.
+// error point and the reason line; ERR_NONE for a sound name.
 struct NameFault {
-  int point = 0;
+  FrameError point = ERR_NONE;
   std::string reason;
 };
 NameFault name_fault(const std::string& name);

@@ -11,8 +11,6 @@
 #include <filesystem>
 #include <fstream>
 #include <new>
-#include <cctype>
-#include <set>
 #include <sstream>
 #include <string>
 
@@ -50,14 +48,15 @@ std::string comments_of(const char* file, int line, const char* prefix = "   ") 
 
 TEST(CommonReports, TheFourShapes) {
   Qavlensdir none(nullptr);
-  EXPECT_EQ(stderr_of([] { Eprint("total.cpp", 294, "bad line\n", 1); }),
+  EXPECT_EQ(stderr_of([] { Eprint(Total_point::parameter_system_class, "bad line\n", 1); }),
             "E : total.cpp : 294 : bad line\n\n");
-  EXPECT_EQ(stderr_of([] { Eprint("element.cpp", 100, 1); }), "E : element.cpp : 100 : \n");
-  EXPECT_EQ(stderr_of([] { Wprint("element.cpp", 607, "late", 0); }), "W : element.cpp : 607 : late\n");
-  EXPECT_EQ(stderr_of([] { Wprint("element.cpp", 619, 1); }), "W : element.cpp : 619 : \n");
-  EXPECT_EQ(stderr_of([] { Eprint_fopen("total.cpp", 168, "tmorvelan2d.pmt", "r", 1); }),
+  EXPECT_EQ(stderr_of([] { Eprint(Element_point::register_nothing, 1); }), "E : element.cpp : 100 : \n");
+  EXPECT_EQ(stderr_of([] { Wprint(Element_point::rewind_fixed_not_earlier, "late", 0); }),
+            "W : element.cpp : 607 : late\n");
+  EXPECT_EQ(stderr_of([] { Wprint(Element_point::renew_fixed_not_earlier, 1); }), "W : element.cpp : 619 : \n");
+  EXPECT_EQ(stderr_of([] { Eprint_fopen(Total_point::data_file_cannot_open, "tmorvelan2d.pmt", "r", 1); }),
             "E : total.cpp : 168 : Cannot open file 'tmorvelan2d.pmt' (mode \"r\").\n");
-  EXPECT_EQ(stderr_of([] { Eprint_fwrite("total.cpp", 392, "tmorvelan2d.tst", 1); }),
+  EXPECT_EQ(stderr_of([] { Eprint_fwrite(Total_point::terminal_state_write_failed, "tmorvelan2d.tst", 1); }),
             "E : total.cpp : 392 : Cannot write file 'tmorvelan2d.tst'.\n");
 }
 
@@ -106,21 +105,21 @@ TEST(CommonReports, InsufficientMemoryWithTypeAndCount) {
       {nullptr, 5, "E : list.cpp : 26 : Insufficient memory.\n"},
   };
   for (const Case& c : cases)
-    EXPECT_EQ(stderr_of([&] { Eprint_memory("list.cpp", 26, c.type, c.count, 0); }), c.expected);
-  EXPECT_EQ(stderr_of([] { Eprint_memory("object.cpp", 123, "char", 7); }),
+    EXPECT_EQ(stderr_of([&] { Eprint_memory(List_point::front_node_memory, c.type, c.count, 0); }), c.expected);
+  EXPECT_EQ(stderr_of([] { Eprint_memory(Object_point::name_memory, "char", 7); }),
             "E : object.cpp : 123 : Insufficient memory (char).\n");
-  EXPECT_EQ(stderr_of([] { Eprint_memory("element.cpp", 1102, 0); }),
+  EXPECT_EQ(stderr_of([] { Eprint_memory(Element_point::connections_memory, 0); }),
             "E : element.cpp : 1102 : Insufficient memory.\n");
 }
 
-TEST(CommonReports, FourArgumentMemoryFormEchoesOnlyForACountOfOne) {
+TEST(CommonReports, MemoryFormWithoutCountTakesItsLastArgumentAsTheFlag) {
   Qavlensdir dir(qtest::explain_dir().c_str());
   std::string echo = "    No memory was left for the array of a list's items. The program stops.\n";
-  EXPECT_EQ(stderr_of([] { Eprint_memory("list.cpp", 100, "void*", 1); }),
+  EXPECT_EQ(stderr_of([] { Eprint_memory(List_point::item_array_memory, "void*", 1); }),
             "E : list.cpp : 100 : Insufficient memory (void*).\n" + echo);
-  EXPECT_EQ(stderr_of([] { Eprint_memory("list.cpp", 100, "void*", 2); }),
+  EXPECT_EQ(stderr_of([] { Eprint_memory(List_point::item_array_memory, "void*", 2); }),
             "E : list.cpp : 100 : Insufficient memory (void*).\n");
-  EXPECT_EQ(stderr_of([] { Eprint("list.cpp", 100, 0); }), "E : list.cpp : 100 : \n");
+  EXPECT_EQ(stderr_of([] { Eprint(List_point::item_array_memory, 0); }), "E : list.cpp : 100 : \n");
 }
 
 TEST(PrintComments, BlockAtOrAfterTheLineIsEchoedWithThePrefix) {
@@ -204,100 +203,7 @@ TEST(PrintComments, ReportWithoutAnyExplanationFilePrintsOnlyItsLine) {
   cli::Folder tmp;
   Qavlensdir none(nullptr);
   In_folder in(tmp.path());
-  EXPECT_EQ(stderr_of([] { Eprint("object.cpp", 109, 1); }), "E : object.cpp : 109 : \n");
-}
-
-// The positions of the report calls in a source text, as the calls write
-// them: Eprint("unit.cpp", 123, ...), Memory_site site("unit.cpp", 123, ...),
-// and the reports about an object, Report("unit.cpp", 123, ...) and its kin;
-// in the text of `own_unit`, also the unit's own stops Fail(123, ...), whose
-// unit is the file's (the runoff element's).
-std::set<std::pair<std::string, int>> reported_positions(const std::string& s, const std::string& own_unit = "") {
-  std::set<std::pair<std::string, int>> out;
-  auto blank = [&](std::size_t& k) {
-    while (k < s.size() && std::isspace(static_cast<unsigned char>(s[k]))) ++k;
-  };
-  if (!own_unit.empty()) {
-    for (std::size_t at = s.find("Fail("); at != std::string::npos; at = s.find("Fail(", at + 1)) {
-      if (at > 0 && (std::isalnum(static_cast<unsigned char>(s[at - 1])) || s[at - 1] == '_')) continue;
-      std::size_t k = at + 5;
-      blank(k);
-      std::size_t digits = k;
-      while (k < s.size() && std::isdigit(static_cast<unsigned char>(s[k]))) ++k;
-      if (k > digits) out.insert({own_unit, std::stoi(s.substr(digits, k - digits))});
-    }
-  }
-  for (const char* name : {"Eprint", "Wprint", "Eprint_memory", "Eprint_fopen", "Memory_site", "Report", "Warn",
-                           "Report_values", "Warn_values", "Report_with", "Warn_with", "Report_fopen",
-                           "Report_fwrite"}) {
-    std::string word = name;
-    for (std::size_t at = s.find(word); at != std::string::npos; at = s.find(word, at + 1)) {
-      if (at > 0 && (std::isalnum(static_cast<unsigned char>(s[at - 1])) || s[at - 1] == '_')) continue;
-      std::size_t k = at + word.size();
-      if (word == "Memory_site") {  // the variable's name comes first
-        blank(k);
-        while (k < s.size() && (std::isalnum(static_cast<unsigned char>(s[k])) || s[k] == '_')) ++k;
-      }
-      blank(k);
-      if (k >= s.size() || s[k] != '(') continue;
-      ++k;
-      blank(k);
-      if (k >= s.size() || s[k] != '"') continue;
-      std::size_t close = s.find('"', k + 1);
-      if (close == std::string::npos) continue;
-      std::string unit = s.substr(k + 1, close - k - 1);
-      k = close + 1;
-      blank(k);
-      if (k >= s.size() || s[k] != ',') continue;
-      ++k;
-      blank(k);
-      std::size_t digits = k;
-      while (k < s.size() && std::isdigit(static_cast<unsigned char>(s[k]))) ++k;
-      if (k == digits || unit.size() < 5 || unit.compare(unit.size() - 4, 4, ".cpp") != 0) continue;
-      out.insert({unit, std::stoi(s.substr(digits, k - digits))});
-    }
-  }
-  return out;
-}
-
-// Every report the framework and the model print finds a real explanation in
-// the generated files.
-TEST(PrintComments, EveryReportedPositionHasAnExplanation) {
-  Qavlensdir dir(qtest::explain_dir().c_str());
-  std::set<std::pair<std::string, int>> positions;
-  for (const char* folder : {"qavlen", "model"}) {
-    fs::path dirpath = fs::path(TZ_SOURCE_DIR) / folder;
-    if (!fs::exists(dirpath)) continue;
-    for (const auto& entry : fs::directory_iterator(dirpath)) {
-      std::string ext = entry.path().extension().string();
-      if (ext != ".cpp" && ext != ".h") continue;
-      const std::string unit = ext == ".cpp" ? entry.path().filename().string() : "";
-      for (const auto& p : reported_positions(read_file(entry.path().string()), unit)) positions.insert(p);
-    }
-  }
-  EXPECT_EQ(reported_positions("Memory_site s(\"list.cpp\", 42, \"Node\", 0, 1);\n Eprint(\n \"a.cpp\", 7, 1);"
-                               " xEprint(\"b.cpp\", 8, 1); Eprint(file, 9, 1);"),
-            (std::set<std::pair<std::string, int>>{{"a.cpp", 7}, {"list.cpp", 42}}));
-  EXPECT_EQ(reported_positions("e->Report(\"c.cpp\", 10); Warn_values(\"d.cpp\", 11, \"%d\", n);"
-                               " Report_with(\"e.cpp\", 12, [] {}); port_.Report_fopen(\"f.cpp\", 13, p, \"r\");"
-                               " Reported(\"g.cpp\", 14);"),
-            (std::set<std::pair<std::string, int>>{{"c.cpp", 10}, {"d.cpp", 11}, {"e.cpp", 12}, {"f.cpp", 13}}));
-  EXPECT_EQ(reported_positions("Fail(618, \"\"); Fail(line, t); xFail(5, t); Morvelan2d::Fail(int line", "m.cpp"),
-            (std::set<std::pair<std::string, int>>{{"m.cpp", 618}}));
-  EXPECT_EQ(positions.count({"morvelan2d-1.cpp", 1040}), 1u);
-  ASSERT_GT(positions.size(), 30u);
-  for (const auto& p : positions) {
-    std::string echo = comments_of(p.first.c_str(), p.second);
-    EXPECT_GT(echo.size(), 20u) << p.first << " " << p.second << " has no explanation in qavlen/explain/";
-    // The block begins at the position itself: a position without a row of
-    // its own would echo the next explanation within ten lines.
-    std::ifstream generated(qtest::explain_dir() + "/" + p.first);
-    std::string text;
-    int read = 0;
-    while (read < p.second && std::getline(generated, text)) ++read;
-    EXPECT_TRUE(read == p.second && text.rfind("//", 0) == 0)
-        << p.first << " " << p.second << " has no row of its own in qavlen/explain/";
-  }
+  EXPECT_EQ(stderr_of([] { Eprint(Object_point::no_name, 1); }), "E : object.cpp : 109 : \n");
 }
 
 // The build's tool that turns the explanation tables into the files the
@@ -341,18 +247,17 @@ TEST(MemoryDeathTest, AllocationFailureReportsTheActiveSiteAndExitsWith5) {
   Object o("edge", 4);
   EXPECT_EXIT(
       {
-        Memory_site outer("list.cpp", 26, "Node", 0, 1);
-        Memory_site inner("object.cpp", 123, "char", 0, 9, &o);
+        Memory_site outer(List_point::front_node_memory, "Node", 0, 1);
+        Memory_site inner(Object_point::name_memory, "char", 0, 9, &o);
         Memory_site::Out_of_memory();
       },
-      testing::ExitedWithCode(5),
-      "^E : object\\.cpp : 123 : Insufficient memory \\(char\\)\\.\n    Object edge 4\n$");
+      testing::ExitedWithCode(5), "^E : object\\.cpp : 123 : Insufficient memory \\(char\\)\\.\n    Object edge 4\n$");
   EXPECT_EXIT(Memory_site::Out_of_memory(), testing::ExitedWithCode(5),
               "^E : common\\.cpp : 250 : Insufficient memory\\.\n$");
   // The site ends with its scope.
   EXPECT_EXIT(
       {
-        { Memory_site gone("list.cpp", 42, "Node", 0, 1); }
+        { Memory_site gone(List_point::end_node_memory, "Node", 0, 1); }
         Memory_site::Out_of_memory();
       },
       testing::ExitedWithCode(5), "^E : common\\.cpp : 250 : Insufficient memory\\.\n$");
@@ -363,7 +268,7 @@ TEST(MemoryDeathTest, ARealFailedAllocationReachesTheHandler) {
   Qavlensdir none(nullptr);
   EXPECT_EXIT(
       {
-        Memory_site site("list.cpp", 100, "void*", 0, 3);
+        Memory_site site(List_point::item_array_memory, "void*", 0, 3);
         volatile std::size_t huge = SIZE_MAX / 4;
         char* p = new char[huge];
         p[0] = 0;
@@ -386,7 +291,7 @@ TEST(Memory, EveryFailureIsReportedWhenTheStopHookGoesOn) {
   std::string err = stderr_of([] {
     for (int k = 0; k < 2; ++k) {
       try {
-        Memory_site site("list.cpp", 42, "Node", 0, 1);
+        Memory_site site(List_point::end_node_memory, "Node", 0, 1);
         Memory_site::Out_of_memory();
       } catch (const Memory_stop& s) {
         EXPECT_EQ(s.status, 5);
@@ -410,7 +315,7 @@ TEST(Memory, ReportingSiteHandsTheFailureBackToItsCaller) {
   bool caught = false;
   std::string err = stderr_of([&] {
     try {
-      Memory_site site("sender.cpp", 163, "char", 0, 6, nullptr, Memory_failure::report);
+      Memory_site site(Sender_point::comment_memory, "char", 0, 6, nullptr, Memory_failure::report);
       Memory_site::Out_of_memory();
     } catch (const std::bad_alloc&) {
       caught = true;

@@ -769,14 +769,18 @@ TEST_F(ElementTest, GetLineReadsAtMostSizeLessOne) {
   std::fclose(f);
 }
 
+// The point of a reader of the test's own.
+#define READER_POINTS(P) P(line_missing, 77)
+QAVLEN_REPORT_POINTS(Reader_point, "reader.cpp", READER_POINTS)
+
 TEST_F(ElementTest, GetLineSecondFormEndsTheProgramAtTheEnd) {
   Stepper e("e", 0);
   FILE* f = std::tmpfile();
   std::fputs("#x\n   word\n", f);
   std::rewind(f);
   char buf[64];
-  EXPECT_STREQ(e.Get_line(f, buf, sizeof buf, "reader.cpp", 77), "word\n");
-  EXPECT_EXIT(e.Get_line(f, buf, sizeof buf, "reader.cpp", 77), testing::ExitedWithCode(1),
+  EXPECT_STREQ(e.Get_line(f, buf, sizeof buf, Reader_point::line_missing), "word\n");
+  EXPECT_EXIT(e.Get_line(f, buf, sizeof buf, Reader_point::line_missing), testing::ExitedWithCode(1),
               "^E : reader.cpp : 77 : \n    Stepper e 0\n$");
   std::fclose(f);
 }

@@ -138,6 +138,10 @@ TEST(Object, OwnerIsSetOnce) {
   EXPECT_EQ(elem.Owner(), &root);
 }
 
+// A unit of the test's own, whose explanation the test writes.
+#define TEST_UNIT_POINTS(P) P(failed, 2)
+QAVLEN_REPORT_POINTS(Test_point, "unit.cpp", TEST_UNIT_POINTS)
+
 // Every form of the one report call writes the report line, the explanation
 // kept at its position, what the form adds, and the object's description.
 TEST(Object, ReportsNameTheObjectAfterTheExplanation) {
@@ -154,23 +158,23 @@ TEST(Object, ReportsNameTheObjectAfterTheExplanation) {
     std::function<void()> report;
     std::string expected;
   } cases[] = {
-      {"Report", [&] { elem.Report("unit.cpp", 2); }, "E : unit.cpp : 2 : \n" + why + described},
-      {"Report with a message", [&] { elem.Report("unit.cpp", 2, "a line"); },
+      {"Report", [&] { elem.Report(Test_point::failed); }, "E : unit.cpp : 2 : \n" + why + described},
+      {"Report with a message", [&] { elem.Report(Test_point::failed, "a line"); },
        "E : unit.cpp : 2 : a line\n" + why + described},
-      {"Warn", [&] { elem.Warn("unit.cpp", 2); }, "W : unit.cpp : 2 : \n" + why + described},
-      {"Warn with a message", [&] { elem.Warn("unit.cpp", 2, "a line"); },
+      {"Warn", [&] { elem.Warn(Test_point::failed); }, "W : unit.cpp : 2 : \n" + why + described},
+      {"Warn with a message", [&] { elem.Warn(Test_point::failed, "a line"); },
        "W : unit.cpp : 2 : a line\n" + why + described},
-      {"Report_values", [&] { elem.Report_values("unit.cpp", 2, "\tn = %d, s = %s\n", 7, "x"); },
+      {"Report_values", [&] { elem.Report_values(Test_point::failed, "\tn = %d, s = %s\n", 7, "x"); },
        "E : unit.cpp : 2 : \n" + why + "\tn = 7, s = x\n" + described},
-      {"Warn_values", [&] { elem.Warn_values("unit.cpp", 2, "\tn = %d\n", -1); },
+      {"Warn_values", [&] { elem.Warn_values(Test_point::failed, "\tn = %d\n", -1); },
        "W : unit.cpp : 2 : \n" + why + "\tn = -1\n" + described},
-      {"Report_with", [&] { elem.Report_with("unit.cpp", 2, [&] { root.Cprint(stderr, "    other > "); }); },
+      {"Report_with", [&] { elem.Report_with(Test_point::failed, [&] { root.Cprint(stderr, "    other > "); }); },
        "E : unit.cpp : 2 : \n" + why + "    other > Total_system vrb 0\n" + described},
-      {"Warn_with", [&] { elem.Warn_with("unit.cpp", 2, [] { std::fputs("\tmore\n", stderr); }); },
+      {"Warn_with", [&] { elem.Warn_with(Test_point::failed, [] { std::fputs("\tmore\n", stderr); }); },
        "W : unit.cpp : 2 : \n" + why + "\tmore\n" + described},
-      {"Report_fopen", [&] { elem.Report_fopen("unit.cpp", 2, "a.dat", "r"); },
+      {"Report_fopen", [&] { elem.Report_fopen(Test_point::failed, "a.dat", "r"); },
        "E : unit.cpp : 2 : Cannot open file 'a.dat' (mode \"r\").\n" + why + described},
-      {"Report_fwrite", [&] { elem.Report_fwrite("unit.cpp", 2, "a.dat"); },
+      {"Report_fwrite", [&] { elem.Report_fwrite(Test_point::failed, "a.dat"); },
        "E : unit.cpp : 2 : Cannot write file 'a.dat'.\n" + why + described},
   };
   for (const Case& c : cases) EXPECT_EQ(stderr_of(c.report), c.expected) << c.form;

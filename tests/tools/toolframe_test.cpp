@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <type_traits>
 
 #include "tool_texts.h"
 
@@ -65,10 +66,24 @@ TEST(ToolFrame, VersionTextsByteForByte) {
   }
 }
 
+// Error points of a tool of the test's own.
+enum TestPoint { ERR_TEST_FORMAT = 392, ERR_TEST_REPORTED = 414 };
+
 TEST(ToolFrameDeathTest, FatalWritesTheErrorLineAndReason) {
-  EXPECT_EXIT(tzframe::fatal("pelmic.cpp", 392, "node data must be node format V.0."),
+  EXPECT_EXIT(tzframe::fatal("pelmic.cpp", ERR_TEST_FORMAT, {"node data must be node format V.0."}),
               testing::ExitedWithCode(1),
               "^Error occured in file: pelmic\\.cpp, at line: 392\nnode data must be node format V\\.0\\.\n$");
+}
+
+// A report goes on after its lines; a tool without error points ends with
+// its one line. Only a named point makes an error line.
+TEST(ToolFrameDeathTest, ReportGoesOnAndTheELineEnds) {
+  static_assert(!std::is_constructible_v<tzframe::Point, int>);
+  testing::internal::CaptureStderr();
+  tzframe::report("dorvask.cpp", ERR_TEST_REPORTED, {"first reason", "second reason"});
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "Error occured in file: dorvask.cpp, at line: 414\nfirst reason\nsecond reason\n");
+  EXPECT_EXIT(tzframe::fatal("no such file."), testing::ExitedWithCode(1), "^E: no such file\\.\n$");
 }
 
 // Names the tools refuse, with the error point and the reason line; every

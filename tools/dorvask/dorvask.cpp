@@ -59,6 +59,21 @@ static_assert(RAND_MAX == 2147483647, "the shuffle scales rand() as 31-bit value
 
 const char kUnit[] = "dorvask.cpp";
 
+// Error points; the number is part of the report.
+enum ErrorPoint {
+  ERR_SAME_FILE = 489,      // the output file is the input file
+  ERR_FORMAT = 496,         // not an "edge format V.4" file
+  ERR_NO_COUNT_LINE = 510,  // no "[Number of Total Edges]" line
+  ERR_COUNT = 521,          // the number of total edges is missing or not a non-negative integer
+  ERR_NO_DATA = 531,        // no "[Data]" line
+  ERR_RECORDS_END = 553,    // fewer records than the count gives
+  ERR_RECORD = 560,         // a record whose items cannot be read (or read again)
+  ERR_ATTRIBUTE = 576,      // an attribute other than 1, 2 and 3: reported, the run goes on
+  ERR_UNSIGNED_EDGE = 583,  // an edge number that cannot be given a sign
+  ERR_SAME_NODES = 587,     // an edge whose upper and lower node are one
+  ERR_EDGE_TWICE = 592,     // an edge number given twice
+};
+
 // A buffered writer on a stream: the data leave one large buffer at a time.
 class Writer {
  public:
@@ -121,18 +136,17 @@ struct Run {
   Writer* file = nullptr;     // the output file
   Writer* console = nullptr;  // the standard output
 
-  // Writes the error line and the reason lines; a fatal error then ends
-  // with status 1.
-  void Report(int point, const std::vector<std::string>& reasons, bool fatal) {
+  // The report of an error point, after what the console holds: the run
+  // goes on.
+  void Report(tzframe::Point point, const std::vector<std::string>& reasons) {
     if (console) console->Flush();
-    tzframe::error_line(kUnit, point);
-    for (const std::string& r : reasons) std::cerr << r << std::endl;
-    if (fatal) Stop(1);
+    tzframe::report(kUnit, point, reasons);
   }
-  [[noreturn]] void Stop(int status) {
-    out.Discard();
+  // The same, then the end with status 1; the frame removes the unfinished
+  // output.
+  [[noreturn]] void Fatal(tzframe::Point point, const std::vector<std::string>& reasons) {
     if (console) console->Flush();
-    tz::stop(status);
+    tzframe::fatal(kUnit, point, reasons);
   }
 };
 
@@ -533,14 +547,14 @@ Long Builder::Header() {
     std::vector<std::string> reasons = {"iFile must be edge format V.4 data."};
     if (run_.in == nullptr)
       reasons.push_back("the input file " + run_.iName + " cannot be read: " + tzframe::cause(run_.inError) + ".");
-    run_.Report(496, reasons, true);
+    run_.Fatal(ERR_FORMAT, reasons);
   }
   PutLine("edge connection V.4");
   if (!tz::SkipTo(content_, line_, "[Number of Total Edges]", copy))
-    run_.Report(510, {Lacks("[Number of Total Edges]")}, true);
+    run_.Fatal(ERR_NO_COUNT_LINE, {Lacks("[Number of Total Edges]")});
   PutLine(line_);
   const Long n = Count();
-  if (!tz::SkipTo(content_, line_, "[Data]")) run_.Report(531, {Lacks("[Data]")}, true);
+  if (!tz::SkipTo(content_, line_, "[Data]")) run_.Fatal(ERR_NO_DATA, {Lacks("[Data]")});
   PutLine(line_);
   return n;
 }
@@ -556,11 +570,9 @@ Long Builder::Count() {
     if (!(count.Integer(n) && !count.More())) n = -1;
   }
   if (n < 0)
-    run_.Report(521,
-                {haveCount ? "the number of total edges in " + run_.iName + " must be a non-negative integer, not " +
-                                 Quoted(line_) + "."
-                           : "the number of total edges is missing in " + run_.iName + "."},
-                true);
+    run_.Fatal(ERR_COUNT, {haveCount ? "the number of total edges in " + run_.iName +
+                                           " must be a non-negative integer, not " + Quoted(line_) + "."
+                                     : "the number of total edges is missing in " + run_.iName + "."});
   return n;
 }
 
@@ -576,11 +588,10 @@ void Builder::Records(Long n) {
   lowerNodeArray_.reserve(expect);
   for (Long i = 0; i < n; ++i) {
     if (!content_.Next(line_))
-      run_.Report(553,
-                  {NthData(i), "the records of " + run_.iName + " end after " + std::to_string(i) + " of the " +
-                                   std::to_string(n) +
-                                   " that [Number of Total Edges] gives (at the end of the file or an empty line)."},
-                  true);
+      run_.Fatal(ERR_RECORDS_END,
+                 {NthData(i), "the records of " + run_.iName + " end after " + std::to_string(i) + " of the " +
+                                  std::to_string(n) +
+                                  " that [Number of Total Edges] gives (at the end of the file or an empty line)."});
     ReadRecord(i);
   }
 }
@@ -592,7 +603,7 @@ void Builder::ReadRecord(Long i) {
   char* const rec = text_.Room(16 * 40);
   KeptItems r;
   if (!ReadItems(rec, r, i))
-    run_.Report(560, {NthData(i), "the record cannot be read in " + run_.iName + ": " + Quoted(line_)}, true);
+    run_.Fatal(ERR_RECORD, {NthData(i), "the record cannot be read in " + run_.iName + ": " + Quoted(line_)});
   CheckEnds(r);
   const std::size_t headLen = r.headLen, len = static_cast<std::size_t>(r.end - rec);
   const bool outputForm = len <= line_.size() && std::memcmp(rec, line_.data(), len) == 0;
@@ -628,10 +639,9 @@ bool Builder::ReadItems(char* rec, KeptItems& r, Long i) {
   } else if (items.Ok() && atr == 3) {
     items.Real(), items.Real(true);
   } else if (items.Ok() && atr != 2) {
-    run_.Report(576,
+    run_.Report(ERR_ATTRIBUTE,
                 {"record " + std::to_string(i + 1) + " (edge " + std::to_string(r.num) + ") of " + run_.iName +
-                 " has the attribute " + std::to_string(atr) + "; it is kept, without length, gradient and area."},
-                false);
+                 " has the attribute " + std::to_string(atr) + "; it is kept, without length, gradient and area."});
   }
   r.end = items.End();
   return items.Ok();
@@ -641,15 +651,11 @@ bool Builder::ReadItems(char* rec, KeptItems& r, Long i) {
 // negative of 32 bits, names none; an edge joins two nodes.
 void Builder::CheckEnds(const KeptItems& r) {
   if (r.num == LONG_MIN32)
-    run_.Report(583,
-                {"edge " + std::to_string(r.num) + " in " + run_.iName +
-                 " cannot be named with a sign; edge numbers lie from -2147483647 to 2147483647."},
-                true);
+    run_.Fatal(ERR_UNSIGNED_EDGE, {"edge " + std::to_string(r.num) + " in " + run_.iName +
+                                   " cannot be named with a sign; edge numbers lie from -2147483647 to 2147483647."});
   if (r.upperNode == r.lowerNode)
-    run_.Report(587,
-                {"edge " + std::to_string(r.num) + " in " + run_.iName + " has the same upper and lower node " +
-                 std::to_string(r.upperNode) + "."},
-                true);
+    run_.Fatal(ERR_SAME_NODES, {"edge " + std::to_string(r.num) + " in " + run_.iName +
+                                " has the same upper and lower node " + std::to_string(r.upperNode) + "."});
 }
 
 // Edge numbers must be unique: report the earliest record that repeats one.
@@ -677,10 +683,9 @@ void Builder::UniqueNumbers() {
     }
   }
   if (repeat != SIZE_MAX)
-    run_.Report(592,
-                {"edge " + std::to_string(upperNodeArray_[repeat].EdgeNum()) + " is given twice in " + run_.iName +
-                 ", in records " + std::to_string(original + 1) + " and " + std::to_string(repeat + 1) + "."},
-                true);
+    run_.Fatal(ERR_EDGE_TWICE,
+               {"edge " + std::to_string(upperNodeArray_[repeat].EdgeNum()) + " is given twice in " + run_.iName +
+                ", in records " + std::to_string(original + 1) + " and " + std::to_string(repeat + 1) + "."});
 }
 
 // The neighbour lists. The buckets of the upper and of the lower ends, in
@@ -731,7 +736,7 @@ void Builder::WriteRecord(std::size_t i) {
   if (reread_ && (!content_.Next(line_) || (e.off == RecordText::kFromLine && line_.size() < e.len)))
     reread_ = false;
   if (e.off == RecordText::kFromLine && !reread_)
-    run_.Report(560, {NthData(i), "the record cannot be read again in " + run_.iName + "."}, true);
+    run_.Fatal(ERR_RECORD, {NthData(i), "the record cannot be read again in " + run_.iName + "."});
   if (e.headLen != RecordText::kAsEdge) {
     CopyRecord(e, e.off == RecordText::kFromLine ? line_.data() : text_.Data() + e.off, upper, upperLen, lower,
                lowerLen, file_, big_);
@@ -761,7 +766,7 @@ void Builder::Close() {
   console_.Flush();
   const bool written = file_.Flush() && run_.out.Close() && run_.out.Commit();
   run_.file = nullptr;
-  if (!written) run_.Report(tzframe::ERR_CANNOT_WRITE, {tzframe::cannot_write(run_.oName)}, true);
+  if (!written) run_.Fatal(tzframe::ERR_CANNOT_WRITE, {tzframe::cannot_write(run_.oName)});
   if (run_.in) std::fclose(run_.in);
 }
 
@@ -771,8 +776,8 @@ void Builder::Close() {
 void Open(Run& run) {
   tzframe::doing("creating the output file", run.oName);
   if (tz::SameFile(run.iName.c_str(), run.oName.c_str()))
-    tzframe::fatal(kUnit, 489, "the output file " + run.oName + " is the input file.");
-  if (!run.out.Open()) tzframe::fatal(kUnit, tzframe::ERR_CANNOT_WRITE, tzframe::cannot_write(run.oName));
+    tzframe::fatal(kUnit, ERR_SAME_FILE, {"the output file " + run.oName + " is the input file."});
+  if (!run.out.Open()) tzframe::fatal(kUnit, tzframe::ERR_CANNOT_WRITE, {tzframe::cannot_write(run.oName)});
   errno = 0;
   run.in = std::fopen(run.iName.c_str(), "r");
   if (run.in == nullptr) {

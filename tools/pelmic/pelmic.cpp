@@ -310,10 +310,10 @@ class Converter {
  private:
   // A fatal error: the frame removes the copies of the inputs and the
   // unfinished output, so that an earlier output stays as it was.
-  [[noreturn]] void Fatal(int number, const std::string& reason) { tzframe::fatal(kUnit, number, reason); }
+  [[noreturn]] void Fatal(tzframe::Point point, const std::string& reason) { tzframe::fatal(kUnit, point, {reason}); }
   // The format line of an input: the report when it is not format.
   void CheckFormat(tz::LineReader& in, const TzDfstream& s, const char* format, const char* file,
-                   const std::string& name, int number, std::string reason);
+                   const std::string& name, ErrorPoint point, std::string reason);
   [[noreturn]] void BadEdgeRecord(std::string_view line, bool haveNumber, Long num) {
     if (haveNumber)
       Fatal(ERR_EDGE_RECORD, "the record of edge " + std::to_string(num) + " in " + edgeName +
@@ -328,9 +328,8 @@ class Converter {
     return kd->Data();
   }
   // A file without a "[Data]" line: reported, and the run goes on.
-  void NoData(int number, const char* file, const std::string& name) {
-    tzframe::error_line(kUnit, number);
-    std::cerr << "the " << file << " " << name << " has no [Data] line." << std::endl;
+  void NoData(ErrorPoint point, const char* file, const std::string& name) {
+    tzframe::report(kUnit, point, {std::string("the ") + file + " " + name + " has no [Data] line."});
   }
   void CountNodes();
   void CountEdges();
@@ -481,19 +480,19 @@ void Converter::Write() {
 }
 
 // The format line of an input read through s: when it does not begin with
-// format, the report number with the reason lines and a line that says what
+// format, the report at point with the reason lines and a line that says what
 // is wrong with the file when it cannot be read or has no format line.
 void Converter::CheckFormat(tz::LineReader& in, const TzDfstream& s, const char* format, const char* file,
-                            const std::string& name, int number, std::string reason) {
+                            const std::string& name, ErrorPoint point, std::string reason) {
   std::string_view line;
   if (FormatLine(in, line, format)) return;
   const std::string which = std::string("the ") + file + " " + name;
   if (!s.is_open())
     reason += "\n" + which + " cannot be read: " +
               (s.SourceError() != 0 ? tzframe::cause(s.SourceError()) : "its comment-free copy cannot be made") + ".";
-  else if (number == ERR_NODE_FORMAT)
+  else if (point == ERR_NODE_FORMAT)
     reason += "\n" + Text(line);
-  Fatal(number, reason);
+  Fatal(point, reason);
 }
 
 int Converter::Run() {

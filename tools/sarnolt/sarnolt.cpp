@@ -50,17 +50,7 @@ struct Network {
 
 const char* const kUnit = "sarnolt.cpp";
 
-// The one line of a fatal error; the temporary files of the run are removed.
-[[noreturn]] void Fail(const std::string& message) {
-  std::cout.flush();
-  std::cerr << "E: " << message << std::endl;
-  tz::RemoveTemporaries();
-  tz::stop(1);
-}
-
-[[noreturn]] void EndOfInput() {
-  Fail("the standard input ended before all values were given.");
-}
+[[noreturn]] void EndOfInput() { tzframe::fatal("the standard input ended before all values were given."); }
 
 // ---- the confirmation dialogue --------------------------------------------
 
@@ -87,7 +77,7 @@ std::string AskName(const char* prompt) {
       std::cout << fault.reason << std::endl;
       continue;
     }
-    if (fault.point != 0) Fail(fault.reason);
+    if (fault.point != tzframe::ERR_NONE) tzframe::fatal(fault.reason);
     std::cout << name << "; ok? [y/n] : ";
     if (Confirmed()) return name;
   }
@@ -189,11 +179,11 @@ std::string ReadNetwork(std::istream& in, const std::string& name, Network& net)
 
 Network ReadInput(const std::string& name) {
   TzDfstream in(name.c_str());
-  if (!in) Fail("no such file.");
+  if (!in) tzframe::fatal("no such file.");
   Network net;
   std::string fault = ReadNetwork(in, name, net);
   in.close();  // deletes the comment-free copy before any exit
-  if (!fault.empty()) Fail(fault);
+  if (!fault.empty()) tzframe::fatal(fault);
   return net;
 }
 
@@ -202,7 +192,7 @@ Network ReadInput(const std::string& name) {
 // Writing an output over the input would replace it; checked as soon as the
 // output is named.
 void RefuseInputAsOutput(const std::string& in, const std::string& out) {
-  if (tz::SameFile(in.c_str(), out.c_str())) Fail("the output file " + out + " is the input file.");
+  if (tz::SameFile(in.c_str(), out.c_str())) tzframe::fatal("the output file " + out + " is the input file.");
 }
 
 struct Values {
@@ -268,7 +258,7 @@ class Outputs {
 
  private:
   // The stop removes the temporary files (it runs no destructors).
-  [[noreturn]] void CannotWrite(int i) { Fail(tzframe::cannot_write(names[i])); }
+  [[noreturn]] void CannotWrite(int i) { tzframe::fatal(tzframe::cannot_write(names[i])); }
   std::string names[2];
   tzframe::PendingOutput files[2];
 };
@@ -345,7 +335,7 @@ int main(int argc, char** argv) {
   RefuseInputAsOutput(in, out);
   const std::string out2 = AskName("# output file (Morvelan Initial State Format) : ");
   RefuseInputAsOutput(in, out2);
-  if (tzframe::one_file(out, out2)) Fail("the output files " + out + " and " + out2 + " are one file.");
+  if (tzframe::one_file(out, out2)) tzframe::fatal("the output files " + out + " and " + out2 + " are one file.");
 
   tzframe::doing("asking the values");
   const Values v = AskValues(net.type);
