@@ -570,7 +570,9 @@ void Total_system::Refuse_stock_of_another_start(const char* stock, const char* 
                            (initial ? initial : "") + ": ";
   auto refuse = [&](const Object& what, const std::string& why) {
     std::fflush(stdout);
-    what.Report(Total_point::stock_of_another_start, (head + why).c_str());
+    const std::string todo = " Use the stock file written with the terminal state that became " +
+                             std::string(initial ? initial : "") + ", or remove " + (stock ? stock : "") + ".";
+    what.Report(Total_point::stock_of_another_start, (head + why + todo).c_str());
     tz::stop(1);
   };
   // The system's own send ports: its input file ports, whose packs must fit

@@ -231,9 +231,7 @@ void TzDfstream::Fail(int err) {
 // "opened"): the source, the folder of the copy and the cause.
 void TzDfstream::CopyFault(const char* name, const char* what, int err) {
   std::cout.flush();
-  std::cerr << "File: " << name << ": its comment-free copy cannot be " << what << " in the folder "
-            << tz::TempFolder() << (tz::TempFolderFromEnv() ? " (TMPDIR)" : "") << ": "
-            << std::strerror(err) << std::endl;
+  std::cerr << tz::CopyFaultLine(name, what, err) << std::endl;
   Fail(0);
 }
 

@@ -100,15 +100,13 @@ std::FILE* AnonymousFile(const std::string& folder) {
   return f;
 }
 
-// The copy of `path` cannot be made in `folder` (`what`: "created" or
-// "written"; `cause`: the errno of the failure): a line naming the file,
-// the folder and the cause, then the opener's own message and status 1.
-[[noreturn]] void RefuseCopy(const char* path, const std::string& folder, const char* what, int cause) {
+// The copy of `path` cannot be made in the folder of such copies (`what`:
+// "created" or "written"; `cause`: the errno of the failure): a line naming
+// the file, the folder and the cause, then the opener's own message and
+// status 1.
+[[noreturn]] void RefuseCopy(const char* path, const char* what, int cause) {
   std::fflush(stdout);
-  std::fprintf(stderr,
-               "File: %s: its copy without comments cannot be %s in %s: %s (TMPDIR names the folder "
-               "of such copies)\n",
-               path, what, folder.c_str(), std::strerror(cause));
+  std::fprintf(stderr, "%s\n", tz::CopyFaultLine(path, what, cause).c_str());
   std::fprintf(stderr, "Cannot open [tmpfile].\n");
   tz::stop(1);
 }
@@ -142,7 +140,7 @@ std::FILE* dataFileOpen(const char* path) {
   if (copy == nullptr) {
     const int cause = errno;
     std::fclose(src);
-    RefuseCopy(path, folder, "created", cause);
+    RefuseCopy(path, "created", cause);
   }
 
   // The copy stops at its first failed write (no space for temporary
@@ -166,7 +164,7 @@ std::FILE* dataFileOpen(const char* path) {
   if (failed) {
     std::fclose(src);
     std::fclose(copy);
-    RefuseCopy(path, folder, "written", cause != 0 ? cause : EIO);
+    RefuseCopy(path, "written", cause != 0 ? cause : EIO);
   }
   std::fseek(copy, 0L, SEEK_SET);
   std::fclose(src);

@@ -44,6 +44,11 @@ bool TempFolderFromEnv() {
   return dir != nullptr && *dir != '\0';
 }
 
+std::string CopyFaultLine(const std::string& path, const char* what, int cause) {
+  return "File: " + path + ": its copy without comments cannot be " + what + " in " + TempFolder() + ": " +
+         std::strerror(cause) + " (TMPDIR names the folder of such copies)";
+}
+
 ListedTemp::ListedTemp(ListedTemp&& other) noexcept { *this = std::move(other); }
 
 ListedTemp& ListedTemp::operator=(ListedTemp&& other) noexcept {

@@ -21,6 +21,10 @@ namespace tz {
 std::string TempFolder();
 // Whether TempFolder() comes from TMPDIR.
 bool TempFolderFromEnv();
+// The line, without its line end, that names a copy of the file at path
+// which cannot be made in TempFolder(): `what` ("created", "written",
+// "opened") and the cause (an errno), so that every program says it alike.
+std::string CopyFaultLine(const std::string& path, const char* what, int cause);
 
 // A temporary file on the list from Track to Untrack (or its removal by
 // RemoveTemporaries). The list holds a copy of the path.

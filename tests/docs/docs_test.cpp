@@ -198,7 +198,8 @@ TEST(DocsExamples, RestartContinuesCloseToTheUnbrokenRun) {
   m.copy_in(d.file("tmorvelan2d.isd"), "tmorvelan2d.isd");
   const std::string refused =
       "E : total.cpp : 380 : The send-port stock tmorvelan2d.isd does not belong to tmorvelan2d.ist: it holds "
-      "morvelan2d 0 at time 1800, tmorvelan2d.ist starts it at 0.\n";
+      "morvelan2d 0 at time 1800, tmorvelan2d.ist starts it at 0. Use the stock file written with the terminal "
+      "state that became tmorvelan2d.ist, or remove tmorvelan2d.isd.\n";
   cli::check(cli::tmorvelan2d, m,
              Case("a stock file kept")
                  .input(Example("tmorvelan2d.answers"))

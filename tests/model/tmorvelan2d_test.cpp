@@ -1212,6 +1212,8 @@ TEST(Tmorvelan2dStart, StockFileOfAnotherStartIsRefusedWithNoFileChanged) {
   const Ending other1800 = RunToTheEnd("1800\n1800\nY\n", 3);
   const Ending other1200 = RunToTheEnd("1200\n1200\nY\n", 3);
   const std::string head = "E : total.cpp : 380 : The send-port stock tmorvelan2d.isd does not belong to tmorvelan2d.ist: ";
+  const std::string todo =
+      " Use the stock file written with the terminal state that became tmorvelan2d.ist, or remove tmorvelan2d.isd.";
   const std::string explained =
       "    The send-port stock file is not of the moment the initial-state file\n"
       "    starts from (the times or the grid sizes are above): it holds another\n"
@@ -1226,14 +1228,14 @@ TEST(Tmorvelan2dStart, StockFileOfAnotherStartIsRefusedWithNoFileChanged) {
     std::string report;
   } cases[] = {
       {"a later run's", nullptr, at1200.tsd,
-       head + "it holds morvelan2d 0 at time 1200, tmorvelan2d.ist starts it at 0.\n" + explained + kLoaded},
+       head + "it holds morvelan2d 0 at time 1200, tmorvelan2d.ist starts it at 0." + todo + "\n" + explained + kLoaded},
       {"an earlier run's", &at1200, at600.tsd,
-       head + "it holds morvelan2d 0 at time 600, tmorvelan2d.ist starts it at 1200.\n" + explained + kLoaded},
+       head + "it holds morvelan2d 0 at time 600, tmorvelan2d.ist starts it at 1200." + todo + "\n" + explained + kLoaded},
       {"another basin's", nullptr, other1800.tsd,
-       head + "it holds grids of 3 x 3 cells for radarRain_4.dat, whose first record has 2 x 2.\n" + explained +
+       head + "it holds grids of 3 x 3 cells for radarRain_4.dat, whose first record has 2 x 2." + todo + "\n" + explained +
            rainPort},
       {"another grid's", &at1200, other1200.tsd,
-       head + "it holds grids of 3 x 3 cells for radarRain_4.dat, whose first record has 2 x 2.\n" + explained +
+       head + "it holds grids of 3 x 3 cells for radarRain_4.dat, whose first record has 2 x 2." + todo + "\n" + explained +
            rainPort},
   };
   for (const auto& c : cases) {

@@ -305,14 +305,14 @@ TEST_F(Pelmic, FaultyInputsStopWithAReportAndLeaveTheEarlierOutputAsItWas) {
   const std::set<std::string> names = {"n.dat", "e.dat", "bad.dat", "o.dat", "sub"};
   const Case formats[] = {
       Case("the node file of another format").args({"e.dat", "bad.dat", "o.dat"})
-          .err(e + "392\nnode data must be node format V.0.\nedge format V.0\n"),
+          .err(e + "392\nnode data must be node format V.0.\nedge format V.0\n" + "the node file bad.dat does not name \"node format V.0\" under a [Data Format Name] line.\n"),
       Case("no node file").args({"e.dat", "missing.dat", "o.dat"})
           .err(e + "392\nnode data must be node format V.0.\nthe node file missing.dat cannot be read: " + missing +
                ".\n"),
       Case("a folder for the node file").args({"e.dat", "sub", "o.dat"})
           .err(e + "392\nnode data must be node format V.0.\nthe node file sub cannot be read: " + folder + ".\n"),
       Case("the edge file of another format").args({"n.dat", "n.dat", "o.dat"})
-          .err(e + "404\nedge data must be edge format V.0.\n"),
+          .err(e + "404\nedge data must be edge format V.0.\n" + "the edge file n.dat does not name \"edge format V.0\" under a [Data Format Name] line.\n"),
       Case("no edge file").args({"missing.dat", "n.dat", "o.dat"})
           .err(e + "404\nedge data must be edge format V.0.\nthe edge file missing.dat cannot be read: " + missing +
                ".\n"),
@@ -385,9 +385,9 @@ TEST_F(Pelmic, AByteOrderMarkAtTheStartOfAnInputFile) {
   const std::set<std::string> names = {"n.dat", "e.dat", "o.dat"};
   const Case refused[] = {
       on("before the node file's format key", bom + kNodes, edges)
-          .err(kError + "392\nnode data must be node format V.0.\n\n"),
+          .err(kError + "392\nnode data must be node format V.0.\n\n" + "the node file n.dat does not name \"node format V.0\" under a [Data Format Name] line.\n"),
       on("before the edge file's format key", kNodes, bom + edges)
-          .err(kError + "404\nedge data must be edge format V.0.\n"),
+          .err(kError + "404\nedge data must be edge format V.0.\n" + "the edge file e.dat does not name \"edge format V.0\" under a [Data Format Name] line.\n"),
   };
   for (const Case& c : refused)
     check_copies(Case(c)
@@ -423,7 +423,8 @@ TEST_F(Pelmic, NamesInTheWrongOrderChangeNothing) {
                    .args({"edges.dat", "basin.e4", "nodes.dat"})
                    .status(1)
                    .out("")
-                   .err(kError + "392\nnode data must be node format V.0.\nedge format V.4\n")
+                   .err(kError + "392\nnode data must be node format V.0.\nedge format V.4\n" +
+                        "the node file basin.e4 does not name \"node format V.0\" under a [Data Format Name] line.\n")
                    .writes("nodes.dat", kNodes)
                    .writes("basin.e4", e4)
                    .leaves({"nodes.dat", "edges.dat", "basin.e4"}));
@@ -523,8 +524,7 @@ TEST_F(Pelmic, AFileSizeLimitIsAFailedWrite) {
       on("the copy of the node file", nodes, edge_file("1 1 2 2\n"))
           .file_size_limit(16 * 1024)
           .out("")
-          .err("File: n.dat: its comment-free copy cannot be written in the folder " + copies_.path() +
-               " (TMPDIR): " + std::strerror(EFBIG) + "\n" + kError +
+          .err(toolruns::copy_fault("n.dat", "written", copies_.path(), EFBIG) + kError +
                "392\nnode data must be node format V.0.\n"
                "the node file n.dat cannot be read: its comment-free copy cannot be made.\n"),
   };
@@ -539,7 +539,6 @@ TEST_F(Pelmic, AFileSizeLimitIsAFailedWrite) {
 const std::string kNoCopyReport = kError +
                                   "392\nnode data must be node format V.0.\n"
                                   "the node file n.dat cannot be read: its comment-free copy cannot be made.\n";
-const std::string kNoCopy = ": its comment-free copy cannot be created in the folder ";
 
 // The comment-free copies cannot be made where TMPDIR points (no such
 // folder): a line for each input names it, the folder and the cause, and
@@ -551,8 +550,8 @@ TEST_F(Pelmic, ACopyThatCannotBeMadeIsNamedWithItsFolder) {
             .file("o.dat", "an earlier output\n")
             .status(1)
             .out("")
-            .err("File: n.dat" + kNoCopy + none + " (TMPDIR): " + std::strerror(ENOENT) + "\nFile: e.dat" +
-                 kNoCopy + none + " (TMPDIR): " + std::strerror(ENOENT) + "\n" + kNoCopyReport)
+            .err(toolruns::copy_fault("n.dat", "created", none, ENOENT) +
+                 toolruns::copy_fault("e.dat", "created", none, ENOENT) + kNoCopyReport)
             .writes("o.dat", "an earlier output\n")
             .leaves({"n.dat", "e.dat", "o.dat"}));
 }
@@ -573,9 +572,8 @@ TEST_F(Pelmic, TooFewFileDescriptorsAreNamedAsTheCause) {
              Case(few)
                  .status(1)
                  .out("")
-                 .err("File: n.dat" + kNoCopy + copies_.path() + " (TMPDIR): " + std::strerror(EMFILE) +
-                      "\nFile: e.dat" + kNoCopy + copies_.path() + " (TMPDIR): " + std::strerror(EMFILE) + "\n" +
-                      kNoCopyReport)
+                 .err(toolruns::copy_fault("n.dat", "created", copies_.path(), EMFILE) +
+                      toolruns::copy_fault("e.dat", "created", copies_.path(), EMFILE) + kNoCopyReport)
                  .writes("o.dat", "an earlier output\n")
                  .leaves({"n.dat", "e.dat", "o.dat"}));
   EXPECT_TRUE(copies_.empty());

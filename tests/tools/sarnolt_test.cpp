@@ -540,8 +540,6 @@ std::string v1Input() {
   return v1;
 }
 
-const std::string kCreated = ": its comment-free copy cannot be created in the folder ";
-
 // The comment-free copy of the input cannot be made: the folder TMPDIR
 // names does not exist, or a file-size limit below the input's size. A line
 // names the input, the folder and the cause before the report, and no copy
@@ -551,11 +549,10 @@ TEST_F(Sarnolt, ACopyThatCannotBeMadeIsNamedWithItsFolder) {
   const Case cases[] = {
       Case("no folder for the copy")
           .env("TMPDIR", none)
-          .err("File: in.dat" + kCreated + none + " (TMPDIR): " + std::strerror(ENOENT) + "\nE: no such file.\n"),
+          .err(toolruns::copy_fault("in.dat", "created", none, ENOENT) + "E: no such file.\n"),
       copies_.in(Case("a file-size limit")
                      .file_size_limit(16 * 1024)
-                     .err("File: in.dat: its comment-free copy cannot be written in the folder " + copies_.path() +
-                          " (TMPDIR): " + std::strerror(EFBIG) + "\nE: no such file.\n")),
+                     .err(toolruns::copy_fault("in.dat", "written", copies_.path(), EFBIG) + "E: no such file.\n")),
   };
   for (const Case& c : cases) {
     check(Case(c)
@@ -582,8 +579,7 @@ TEST_F(Sarnolt, TooFewFileDescriptorsAreNamedAsTheCause) {
              Case(few)
                  .status(1)
                  .out(kPromptIn + ok("in.dat"))
-                 .err("File: in.dat" + kCreated + copies_.path() + " (TMPDIR): " + std::strerror(EMFILE) +
-                      "\nE: no such file.\n")
+                 .err(toolruns::copy_fault("in.dat", "created", copies_.path(), EMFILE) + "E: no such file.\n")
                  .leaves({"in.dat"}));
   EXPECT_TRUE(copies_.empty());
 }

@@ -4,6 +4,7 @@
 #ifndef TZ_TESTS_TOOL_RUNS_H
 #define TZ_TESTS_TOOL_RUNS_H
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,14 @@ inline std::vector<std::string> with_descriptors(int n, const cli::Program& tool
       tool.path};
   words.insert(words.end(), args.begin(), args.end());
   return words;
+}
+
+// The line that names the comment-free copy of `file` which cannot be
+// `what` ("created", "written") in `folder`, for the errno `cause`.
+inline std::string copy_fault(const std::string& file, const std::string& what, const std::string& folder,
+                              int cause) {
+  return "File: " + file + ": its copy without comments cannot be " + what + " in " + folder + ": " +
+         std::strerror(cause) + " (TMPDIR names the folder of such copies)\n";
 }
 
 }  // namespace toolruns

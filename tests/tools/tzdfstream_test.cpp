@@ -197,8 +197,8 @@ TEST_F(TzDfstreamTest, TheCopyGoesWhereTmpdirPoints) {
   const std::string err = testing::internal::GetCapturedStderr();
   EXPECT_TRUE(!s);
   EXPECT_EQ(s.SourceError(), 0);
-  EXPECT_EQ(err, "File: " + src() + ": its comment-free copy cannot be created in the folder " + none +
-                     " (TMPDIR): " + std::strerror(ENOENT) + "\n");
+  EXPECT_EQ(err, "File: " + src() + ": its copy without comments cannot be created in " + none + ": " +
+                     std::strerror(ENOENT) + " (TMPDIR names the folder of such copies)\n");
 }
 
 // The text as a regular expression that matches it literally.

@@ -480,8 +480,9 @@ void Converter::Write() {
 }
 
 // The format line of an input read through s: when it does not begin with
-// format, the report at point with the reason lines and a line that says what
-// is wrong with the file when it cannot be read or has no format line.
+// format, the report at point with the reason lines (for the node file the
+// line read) and a line that names the file and says what is wrong with it:
+// it cannot be read, or it does not name its format.
 void Converter::CheckFormat(tz::LineReader& in, const TzDfstream& s, const char* format, const char* file,
                             const std::string& name, ErrorPoint point, std::string reason) {
   std::string_view line;
@@ -490,8 +491,9 @@ void Converter::CheckFormat(tz::LineReader& in, const TzDfstream& s, const char*
   if (!s.is_open())
     reason += "\n" + which + " cannot be read: " +
               (s.SourceError() != 0 ? tzframe::cause(s.SourceError()) : "its comment-free copy cannot be made") + ".";
-  else if (point == ERR_NODE_FORMAT)
-    reason += "\n" + Text(line);
+  else
+    reason += (point == ERR_NODE_FORMAT ? "\n" + Text(line) : std::string()) + "\n" + which +
+              " does not name \"" + format + "\" under a [Data Format Name] line.";
   Fatal(point, reason);
 }
 
