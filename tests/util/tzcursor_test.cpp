@@ -48,7 +48,8 @@ TEST(ItemCursor, ThePlusRule) {
       {"+2147483647", true, 2147483647},        {"+2147483648", false, 0},
   };
   for (const auto& c : cases) {
-    Tabs it(std::string(" ") + c.item + " ");
+    const std::string line = std::string(" ") + c.item + " ";  // the cursor views it
+    Tabs it(line);
     Long v = 0;
     EXPECT_EQ(it.Integer(v), c.read) << c.item;
     if (!c.read) continue;
