@@ -19,8 +19,7 @@ void PrepareSlope(Edge& e, int ndiv, double rain) {
   if (f == nullptr) std::abort();
   e.TopographicData(f, 2);
   std::fclose(f);
-  e.ParametersInFlowModel(0.3, 5.0 / 3.0, 0.01, 1.0, 0.3, 0.1, 2.0, 0.6, 0.0001, 1.0, 0.001,
-                          ndiv, 600);
+  e.ParametersInFlowModel(0.3, 5.0 / 3.0, 0.01, 1.0, 0.3, 0.1, 2.0, 0.6, 0.0001, 1.0, 0.001, ndiv, 600);
   e.DistributionRate();
   e.Discharge(0.0, 0.0);
   for (int i = 0; i < 5000; i++) e.Calculate(rain);
@@ -35,9 +34,8 @@ void StepSlope(benchmark::State& state, double rain) {
     benchmark::ClobberMemory();
   }
   // Seconds per node update, printed with its prefix (for example "35.1n").
-  state.counters["per_node"] = benchmark::Counter(
-      static_cast<double>(state.iterations()) * ndiv,
-      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["per_node"] = benchmark::Counter(static_cast<double>(state.iterations()) * ndiv,
+                                                  benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
   state.counters["storage_m3"] = e.Storage();
 }
 

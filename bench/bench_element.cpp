@@ -90,9 +90,8 @@ void BM_ChainSteps(benchmark::State& state) {
     benchmark::DoNotOptimize(root.sink.sum);
   }
   state.SetItemsProcessed(state.iterations() * steps);
-  state.counters["ns/step"] = benchmark::Counter(
-      static_cast<double>(state.iterations() * steps),
-      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["ns/step"] = benchmark::Counter(static_cast<double>(state.iterations() * steps),
+                                                 benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_ChainSteps)->Arg(1000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 

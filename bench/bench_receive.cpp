@@ -116,8 +116,8 @@ void BM_KinemStep(benchmark::State& state) {
   std::fflush(stdout);
   dup2(saved, 1);
   close(saved);
-  state.counters["per_node"] = benchmark::Counter(
-      static_cast<double>(state.iterations()) * div, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["per_node"] = benchmark::Counter(static_cast<double>(state.iterations()) * div,
+                                                  benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_KinemStep)->Arg(10)->Arg(100)->Arg(1000);
 

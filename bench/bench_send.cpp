@@ -58,9 +58,8 @@ void BM_SteadyStream(benchmark::State& state) {
   }
   benchmark::DoNotOptimize(sum);
   state.counters["held"] = static_cast<double>(sp.Number_of_data_packs());
-  state.counters["time_per_pack"] = benchmark::Counter(
-      static_cast<double>(state.iterations()),
-      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["time_per_pack"] = benchmark::Counter(static_cast<double>(state.iterations()),
+                                                       benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_SteadyStream)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(1000000);
 
@@ -88,9 +87,8 @@ void BM_SegmentThenRelease(benchmark::State& state) {
     rp.Reduce_data_pack_stock();
     benchmark::DoNotOptimize(sp.Number_of_data_packs());
   }
-  state.counters["time_per_pack"] = benchmark::Counter(
-      static_cast<double>(state.iterations()) * static_cast<double>(n),
-      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["time_per_pack"] = benchmark::Counter(static_cast<double>(state.iterations()) * static_cast<double>(n),
+                                                       benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_SegmentThenRelease)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
@@ -130,8 +128,7 @@ void BM_FanOut(benchmark::State& state) {
   }
   state.counters["held"] = static_cast<double>(sp.Number_of_data_packs());
   state.counters["time_per_receiver_step"] = benchmark::Counter(
-      static_cast<double>(state.iterations()) * receivers,
-      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+      static_cast<double>(state.iterations()) * receivers, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_FanOut)->Arg(10)->Arg(100)->Arg(1000)->Arg(10000);
 

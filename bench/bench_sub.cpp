@@ -64,8 +64,8 @@ void BM_ConstructBasin(benchmark::State& state) {
     basin.reset();
     state.ResumeTiming();
   }
-  state.counters["time_per_component"] = benchmark::Counter(
-      static_cast<double>(state.iterations()) * n, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["time_per_component"] = benchmark::Counter(static_cast<double>(state.iterations()) * n,
+                                                            benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_ConstructBasin)->Arg(1000)->Arg(10000)->Arg(30000)->Arg(100000)->Unit(benchmark::kMillisecond);
 

@@ -40,7 +40,8 @@ struct Basin {
     std::ofstream f(input);
     f << "[Comment]\nThis dataset was generated from basin.e0 and basin.n0 by pelmic.\n"
          "[Data Format Name]\nedge format V.4\n[Number of BBEdges]\n"
-      << slopes << "\n[Number of BREdges]\n" << rivers << "\n[Number of RREdges]\n0\n[Number of Total Edges]\n"
+      << slopes << "\n[Number of BREdges]\n"
+      << rivers << "\n[Number of RREdges]\n0\n[Number of Total Edges]\n"
       << rivers + slopes << "\n[Data]\n";
     char buf[256];
     auto real = [&](char* p, double v) {

@@ -66,7 +66,7 @@ constexpr double kSlopeArea = 5000;
 struct Basin {
   std::string dir;
   int slopes = 0;
-  std::vector<double> ex, ey;  // slope edge points, in file order (rivers: NaN)
+  std::vector<double> ex, ey;     // slope edge points, in file order (rivers: NaN)
   std::vector<double> qup, qlow;  // initial discharges at both ends (m3/s)
 };
 
@@ -98,8 +98,7 @@ Basin Generate(int edges, int steps, int interval) {
         const int up = ++node;
         const int low = k + 1 < kChain ? node + 1 : riverUp;
         const double yu = Y + span * (0.95 - 0.2 * k), yl = Y + span * (0.75 - 0.2 * k);
-        std::fprintf(net, "%d %d %.1f %.1f %d %d %.1f %.1f %d ", id, up, x, yu, 100 - 10 * k, low, x, yl,
-                     90 - 10 * k);
+        std::fprintf(net, "%d %d %.1f %.1f %d %d %.1f %.1f %d ", id, up, x, yu, 100 - 10 * k, low, x, yl, 90 - 10 * k);
         if (k == 0)
           std::fprintf(net, "0 ");
         else
@@ -116,8 +115,8 @@ Basin Generate(int edges, int steps, int interval) {
       bottoms[s] = num;
     }
     const int id = ++num;
-    std::fprintf(net, "%d %d %.1f %.1f 50 %d %.1f %.1f 45 2 %d %d 0 2\n", id, riverUp, X + span * 0.5,
-                 Y + span * 0.1, riverUp + 1, X + span * 0.5, Y + span * 0.05, bottoms[0], bottoms[1]);
+    std::fprintf(net, "%d %d %.1f %.1f 50 %d %.1f %.1f 45 2 %d %d 0 2\n", id, riverUp, X + span * 0.5, Y + span * 0.1,
+                 riverUp + 1, X + span * 0.5, Y + span * 0.05, bottoms[0], bottoms[1]);
     b.ex.push_back(NAN);
     b.ey.push_back(NAN);
     const double q = kMeanRain * 0.001 / 3600 * kSlopeArea * 2 * kChain;
@@ -145,9 +144,8 @@ Basin Generate(int edges, int steps, int interval) {
   }
   std::fclose(rain);
 
-  std::ofstream(b.dir + "/tmorvelan2d.pmt")
-      << "VirtualRiverBasin vrb 0\n{\nMorvelan2d morvelan2d 0\n"
-      << kDt << " basin.con basin.pmt 0 0 " << gCell << " " << gCell << "\n}\n";
+  std::ofstream(b.dir + "/tmorvelan2d.pmt") << "VirtualRiverBasin vrb 0\n{\nMorvelan2d morvelan2d 0\n"
+                                            << kDt << " basin.con basin.pmt 0 0 " << gCell << " " << gCell << "\n}\n";
   std::ofstream(b.dir + "/tmorvelan2d.ist")
       << "VirtualRiverBasin vrb 0\n0\n{\nMorvelan2d morvelan2d 0\n0 basin.ist\n}\n";
   std::ofstream(b.dir + "/answers") << run << "\n3600\nY\n";
@@ -200,8 +198,7 @@ double StepEdges(const Basin& b, int steps, int interval, bool calculate, double
   for (std::size_t i = 0; i < n; ++i) edges[i].TopographicData(net, 4);
   std::fclose(net);
   for (std::size_t i = 0; i < n; ++i) {
-    edges[i].ParametersInFlowModel(0.3, 1.667, 0.001, 0.5, 0.02, 0.005, 4.0, 0.65, 0.000001, 10, 0.0001,
-                                   kNdiv, kDt);
+    edges[i].ParametersInFlowModel(0.3, 1.667, 0.001, 0.5, 0.02, 0.005, 4.0, 0.65, 0.000001, 10, 0.0001, kNdiv, kDt);
     for (int k = 0; k < edges[i].NumberOfUpperEdges(); ++k) {
       Long up = edges[i].UpperEdgeNumArray(k);
       edges[i].RegisterUpperEdge(&edges[static_cast<std::size_t>((up < 0 ? -up : up) - 1)]);
@@ -213,8 +210,7 @@ double StepEdges(const Basin& b, int steps, int interval, bool calculate, double
     edges[i].CalcUpperArea();
     edges[i].Discharge(b.qup[i], b.qlow[i]);
     edges[i].CalcSatArea();
-    if (!std::isnan(b.ex[i]))
-      cell[i] = static_cast<int>(b.ex[i] / gCell) * gCells + static_cast<int>(b.ey[i] / gCell);
+    if (!std::isnan(b.ex[i])) cell[i] = static_cast<int>(b.ex[i] / gCell) * gCells + static_cast<int>(b.ey[i] / gCell);
   }
   // The rain records as the program holds them: values with two decimals.
   const int records = steps * kDt / interval + 2;

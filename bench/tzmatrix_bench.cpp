@@ -31,7 +31,6 @@ void BM_InterpolateExpression(benchmark::State& state) {
 }
 BENCHMARK(BM_InterpolateExpression)->Arg(256)->Arg(1024);
 
-
 }  // namespace
 
 BENCHMARK_MAIN();

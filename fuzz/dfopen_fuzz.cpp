@@ -15,8 +15,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::string path =
-      fz::write_file("in.dat", std::string_view(reinterpret_cast<const char*>(data), size));
+  const std::string path = fz::write_file("in.dat", std::string_view(reinterpret_cast<const char*>(data), size));
   fz::run([&] {
     std::FILE* f = dataFileOpen(path.c_str());
     std::int64_t n = 0;

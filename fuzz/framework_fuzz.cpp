@@ -83,16 +83,13 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
-  const std::string in =
-      fz::write_file("in.txt", std::string_view(reinterpret_cast<const char*>(data) + 1, size - 1));
+  const std::string in = fz::write_file("in.txt", std::string_view(reinterpret_cast<const char*>(data) + 1, size - 1));
   static const std::string out = fz::path("out.txt");
   fz::run([&] {
     System sys;
     if (sys.Construct() != 1 || sys.Switch() != 1 || sys.Are_you_ready() != 1) return;
     switch (data[0] % 4) {
-      case 0:
-        sys.Read_parameter_file(in.c_str());
-        break;
+      case 0: sys.Read_parameter_file(in.c_str()); break;
       case 1:
         sys.Read_initial_state_file(in.c_str());
         sys.Write_terminal_state(out.c_str());
@@ -101,9 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         sys.Read_send_port_file(in.c_str());
         sys.Write_send_port_stock(out.c_str());
         break;
-      default:
-        sys.Deliver_data_string(in.c_str(), Total_system::PARSET);
-        break;
+      default: sys.Deliver_data_string(in.c_str(), Total_system::PARSET); break;
     }
   });
   return 0;

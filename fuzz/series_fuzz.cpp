@@ -26,8 +26,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
-  const std::string s =
-      fz::write_file("in.dat", std::string_view(reinterpret_cast<const char*>(data) + 1, size - 1));
+  const std::string s = fz::write_file("in.dat", std::string_view(reinterpret_cast<const char*>(data) + 1, size - 1));
   const char* path = s.c_str();
   fz::run([&] {
     switch (data[0] % 13) {

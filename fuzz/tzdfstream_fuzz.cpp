@@ -12,8 +12,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::string path =
-      fz::write_file("in.dat", std::string_view(reinterpret_cast<const char*>(data), size));
+  const std::string path = fz::write_file("in.dat", std::string_view(reinterpret_cast<const char*>(data), size));
   fz::run([&] {
     TzDfstream in(path.c_str());
     std::string line;

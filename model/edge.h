@@ -30,7 +30,7 @@ inline double MetresPerSecond(double mmPerHour) { return mmPerHour * 0.001 / 360
 class Edge {
  public:
   Edge() = default;
-  Edge(const Edge&) = delete;             // upper edges are linked by address
+  Edge(const Edge&) = delete;  // upper edges are linked by address
   Edge& operator=(const Edge&) = delete;
 
   // --- network file and topology (morvelan2d-1.cpp) ---
@@ -52,9 +52,8 @@ class Edge {
 
   // --- flow law and time step (edge.cpp) ---
 
-  void ParametersInFlowModel(double man, double m, double ka, double d, double da, double dm,
-                             double beta, double theta, double cmin, double Qlevel, double eps,
-                             int ndiv, int dt);
+  void ParametersInFlowModel(double man, double m, double ka, double d, double da, double dm, double beta, double theta,
+                             double cmin, double Qlevel, double eps, int ndiv, int dt);
   // Initial state: discharge `up` at the upper end, `low` at the lower end,
   // linear in between.
   void Discharge(double up, double low);
@@ -67,8 +66,8 @@ class Edge {
 
   // Wave speed dq/dh of the stage-discharge law at the per-width discharge q.
   // Uses no field of the edge but its number, which names it in a report.
-  double PropagationSpeed(double alpha, double va, double da, double dm, double beta, double m,
-                          double tol, double q) const;
+  double PropagationSpeed(double alpha, double va, double da, double dm, double beta, double m, double tol,
+                          double q) const;
 
   // One time step under `rain` (mm/h); always EDGE_YES.
   Int Calculate(double rain);
@@ -112,8 +111,8 @@ class Edge {
   // Newton iteration on the surface-flow branch from the start height
   // da + ((q - qa) / alpha)^(1/m); ends when two successive discharges differ
   // by less than tol. Returns the last height, and alpha m u + va in *speed.
-  double SurfaceFlowHeight(double alpha, double va, double da, double dm, double m, double qm,
-                           double qa, double tol, double q, double* speed) const;
+  double SurfaceFlowHeight(double alpha, double va, double da, double dm, double m, double qm, double qa, double tol,
+                           double q, double* speed) const;
 
   Long mNum = 0;
   double mX = 0.0, mY = 0.0, mZ = 0.0;

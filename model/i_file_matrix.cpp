@@ -85,8 +85,7 @@ Reading ItemValue(const char* p, const char* e, TzLong& v) { return ItemInt(p, e
 
 // The lines of a grid file: without the '\r' of a CRLF line end, counted,
 // and a last line without its line end told apart.
-constexpr unsigned kGridLines =
-    tz::LineReader::kStripCr | tz::LineReader::kCountLines | tz::LineReader::kTellUnended;
+constexpr unsigned kGridLines = tz::LineReader::kStripCr | tz::LineReader::kCountLines | tz::LineReader::kTellUnended;
 
 // Whether a line of a grid file is a comment: its first character is '#'.
 bool Is_comment(std::string_view line) { return !line.empty() && line[0] == '#'; }
@@ -141,8 +140,8 @@ class Dropped_records {
   void Count_the_rest() const {
     if (more_ == 0) return;
     const std::string what = std::string(path_) + ": " + std::to_string(more_) +
-                             " more records are dropped for their time, the last on line " +
-                             std::to_string(last_) + ".";
+                             " more records are dropped for their time, the last on line " + std::to_string(last_) +
+                             ".";
     std::fflush(stdout);
     port_.Warn(I_file_matrix_point::more_out_of_order, what.c_str());
   }
@@ -157,11 +156,11 @@ class Dropped_records {
       return;
     }
     ++shown_;
-    const std::string what =
-        Record_place(path_, h, h.line) + "an earlier record (line " + std::to_string(earlier.line) + ") has " +
-        (h.time == earlier.time ? std::string("the same time and other values")
-                                : "the later time " + std::to_string(earlier.time)) +
-        ": this record is dropped.";
+    const std::string what = Record_place(path_, h, h.line) + "an earlier record (line " +
+                             std::to_string(earlier.line) + ") has " +
+                             (h.time == earlier.time ? std::string("the same time and other values")
+                                                     : "the later time " + std::to_string(earlier.time)) +
+                             ": this record is dropped.";
     std::fflush(stdout);
     port_.Warn(I_file_matrix_point::record_out_of_order, what.c_str());
   }
@@ -178,10 +177,10 @@ class Dropped_records {
 
 // How the reading of a record ended.
 enum class Read {
-  record,   // the record is whole and sound
-  end,      // the file ends before another record
-  cut,      // the file ends inside the record: reported, the reading stops
-  refused   // the record cannot be used: reported, the reading stops
+  record,  // the record is whole and sound
+  end,     // the file ends before another record
+  cut,     // the file ends inside the record: reported, the reading stops
+  refused  // the record cannot be used: reported, the reading stops
 };
 
 // Reads the records of a grid file one by one and reports the record that
@@ -239,14 +238,13 @@ class Record_reader {
         got = lines_.Next(text);
       } while (got && Is_comment(text));
       if (!got)
-        return Cut(Place(h, h.line) + "the file ends after " + std::to_string(row) + " of its " +
-                   std::to_string(h.ny) + " rows.");
+        return Cut(Place(h, h.line) + "the file ends after " + std::to_string(row) + " of its " + std::to_string(h.ny) +
+                   " rows.");
       if (!lines_.Ended()) return Cut(Place(h, lines_.Number()) + "the row has no line end yet.");
       int count = 0;
       GridItems items(text);
       for (std::string_view item; items.Next(item); ++count) {
-        if (count >= h.nx)
-          return Refuse(Place(h, lines_.Number()) + "more than " + std::to_string(h.nx) + " values.");
+        if (count >= h.nx) return Refuse(Place(h, lines_.Number()) + "more than " + std::to_string(h.nx) + " values.");
         E v{};
         const Reading reading = ItemValue(item.data(), item.data() + item.size(), v);
         if (reading != Reading::number)
@@ -286,8 +284,8 @@ class Record_reader {
   const char* path_;
   const Object& port_;
   tz::LineReader& lines_;
-  bool any_ = false;  // a header has been read
-  Long previous_ = 0;  // the time of the last header read
+  bool any_ = false;     // a header has been read
+  Long previous_ = 0;    // the time of the last header read
   int nx_ = 0, ny_ = 0;  // the grid size of the first record
 };
 
@@ -351,15 +349,11 @@ template <class T>
 void I_file_matrix<T>::Report_read(Read_failure failure) const {
   std::fflush(stdout);
   switch (failure) {
-    case Read_failure::no_status:
-      this->Report(I_file_matrix_point::no_status);
-      return;
+    case Read_failure::no_status: this->Report(I_file_matrix_point::no_status); return;
     case Read_failure::not_opened:
       this->Report_fopen(I_file_matrix_point::cannot_open, this->Object_name(), "r");
       return;
-    case Read_failure::empty:
-      this->Report(I_file_matrix_point::file_empty);
-      return;
+    case Read_failure::empty: this->Report(I_file_matrix_point::file_empty); return;
   }
 }
 

@@ -144,8 +144,7 @@ class Morvelan2d : public Element {
   // size, read from offset `at` of f with end[i] the characters read
   // through value i. The value `text` ends at offset `last` of f.
   void RefuseNotFiniteTimeStep(FILE* f) const;
-  void RefuseNotFiniteGrid(FILE* f, std::int64_t at, const int* end,
-                           const std::array<double, 4>& values) const;
+  void RefuseNotFiniteGrid(FILE* f, std::int64_t at, const int* end, const std::array<double, 4>& values) const;
   [[noreturn]] void RefuseLineValue(const char* name, const std::string& text, std::int64_t last) const;
   void ReadNetwork();
   void PrintSlopeArea() const;
@@ -192,10 +191,10 @@ class Morvelan2d : public Element {
   std::string edgeDisFileName;
   int mTopoDataType = 0;
 
-  bool parameterRead = false;     // the parameter line and its files are loaded
-  bool initialStateRead = false;  // the initial-state line and its file are loaded
-  bool initialStateEarly = false; // the initial-state line came before the parameters
-  bool initialOutputDone = false; // cells mapped, start values sent
+  bool parameterRead = false;         // the parameter line and its files are loaded
+  bool initialStateRead = false;      // the initial-state line and its file are loaded
+  bool initialStateEarly = false;     // the initial-state line came before the parameters
+  bool initialOutputDone = false;     // cells mapped, start values sent
   unsigned mapRows = 0, mapCols = 0;  // the grid the cells were found on
 
   static std::ostream* rainSumStream;

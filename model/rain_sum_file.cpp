@@ -26,9 +26,7 @@ bool RainSumFile::Create() {
   return false;
 }
 
-bool RainSumFile::Write(bool create) {
-  return Append(create, "the lines since are written with the next output");
-}
+bool RainSumFile::Write(bool create) { return Append(create, "the lines since are written with the next output"); }
 
 bool RainSumFile::Close() {
   if (!Append(false, "the lines since are lost")) lines_.str(std::string());

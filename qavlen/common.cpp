@@ -288,8 +288,7 @@ char pick_char(std::istream& in) {
 void skip_white_and_char(std::istream& in, char c) {
   using traits = std::istream::traits_type;
   traits::int_type ch = in.get();
-  while (ch != traits::eof() && std::isspace(static_cast<unsigned char>(traits::to_char_type(ch))))
-    ch = in.get();
+  while (ch != traits::eof() && std::isspace(static_cast<unsigned char>(traits::to_char_type(ch)))) ch = in.get();
   if (ch != traits::eof() && traits::to_char_type(ch) == c) ch = in.get();
   if (ch != traits::eof()) in.putback(traits::to_char_type(ch));
 }

@@ -80,8 +80,7 @@ class Report_point {
 // (QAVLEN_REPORT_POINTS) and `all`, every unit's table, for the walk over
 // all points.
 #define QAVLEN_REPORT_LIBRARY(all, units) \
-  units(QAVLEN_REPORT_POINTS)             \
-  inline constexpr const Report_unit* all[] = {units(QAVLEN_REPORT_UNIT_ENTRY)};
+  units(QAVLEN_REPORT_POINTS) inline constexpr const Report_unit* all[] = {units(QAVLEN_REPORT_UNIT_ENTRY)};
 
 // "E : <unit> : <position> : <message>\n"; with flag 1 the explanation
 // follows.

@@ -195,10 +195,10 @@ Between Pass_between_items(FILE* fp, int& c, int open, int close, int comment, i
 
 }  // namespace
 
-int Make_data_string(const char* path, FILE* fp, int& c, char*& str, int& length, int open, int close,
-                     int comment, int continuation) {
-  if (open == close || open == comment || open == continuation || close == comment ||
-      close == continuation || comment == continuation) {
+int Make_data_string(const char* path, FILE* fp, int& c, char*& str, int& length, int open, int close, int comment,
+                     int continuation) {
+  if (open == close || open == comment || open == continuation || close == comment || close == continuation ||
+      comment == continuation) {
     Eprint(F_look_point::block_characters_same, 1);
     return 0;
   }

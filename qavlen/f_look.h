@@ -49,7 +49,7 @@ int Get_strings(FILE* fp, int& c, char**& strs, int n, int comment, int continua
 // <line>\n" on the error stream. The stream must be seekable. The four
 // characters must all differ, else f_look 70 and 0 with the results
 // untouched. c is left at the block's closing bracket.
-int Make_data_string(const char* path, FILE* fp, int& c, char*& str, int& length, int open, int close,
-                     int comment, int continuation);
+int Make_data_string(const char* path, FILE* fp, int& c, char*& str, int& length, int open, int close, int comment,
+                     int continuation);
 
 #endif

@@ -5,9 +5,7 @@
 
 Input_port::Input_port() { class_name = "Input_port"; }
 
-Input_port::Input_port(const char* name, int number) : Send_port(name, number) {
-  class_name = "Input_port";
-}
+Input_port::Input_port(const char* name, int number) : Send_port(name, number) { class_name = "Input_port"; }
 
 Input_port::~Input_port() = default;
 

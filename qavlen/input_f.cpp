@@ -101,21 +101,14 @@ void Input_file::Input_data() {
     return;
   }
   Set_data_pack_array();
-  if (Number_of_data_packs() > 0)
-    std::fprintf(stderr, "File: %s  newest data time : %d\n", path, Newest_data_time());
+  if (Number_of_data_packs() > 0) std::fprintf(stderr, "File: %s  newest data time : %d\n", path, Newest_data_time());
 }
 
 void Input_file::Report_read(Read_failure failure) const {
   switch (failure) {
-    case Read_failure::no_status:
-      Report(Input_f_point::no_status);
-      return;
-    case Read_failure::not_opened:
-      Report_fopen(Input_f_point::cannot_open, Object_name(), "r");
-      return;
-    case Read_failure::empty:
-      Report(Input_f_point::file_empty);
-      return;
+    case Read_failure::no_status: Report(Input_f_point::no_status); return;
+    case Read_failure::not_opened: Report_fopen(Input_f_point::cannot_open, Object_name(), "r"); return;
+    case Read_failure::empty: Report(Input_f_point::file_empty); return;
   }
 }
 

@@ -154,5 +154,4 @@ class I_file : public Input_file, public Port_type<T> {
   }
 };
 
-
 #endif

@@ -17,8 +17,7 @@ Object::Object(const char* name, int number) : class_name("Object") { Init(name,
 Object::~Object() = default;
 
 void Object::Cprint(FILE* f, const char* prefix) const {
-  std::fprintf(f, "%s%s %s %d\n", prefix ? prefix : "", class_name, name_text(Object_name()),
-               object_number);
+  std::fprintf(f, "%s%s %s %d\n", prefix ? prefix : "", class_name, name_text(Object_name()), object_number);
 }
 
 void Object::Oprint(FILE* f, const char* prefix) const {

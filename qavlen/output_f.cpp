@@ -10,9 +10,7 @@
 
 Output_port::Output_port() { class_name = "Output_port"; }
 
-Output_port::Output_port(const char* name, int number) : Receive_port(name, number) {
-  class_name = "Output_port";
-}
+Output_port::Output_port(const char* name, int number) : Receive_port(name, number) { class_name = "Output_port"; }
 
 Output_port::~Output_port() = default;
 
@@ -108,8 +106,8 @@ int Output_file::First_new_pack(Data_pack* const* array, int n) {
   if (first_write && array[0]->Data_time() == LONG_MIN32) return 0;
   // The times strictly increase: the first newer pack is found by halving,
   // so that a sender that holds many packs costs nothing per write.
-  Data_pack* const* k = std::upper_bound(
-      array, array + n, last_data_time, [](Long t, const Data_pack* p) { return t < p->Data_time(); });
+  Data_pack* const* k =
+      std::upper_bound(array, array + n, last_data_time, [](Long t, const Data_pack* p) { return t < p->Data_time(); });
   return static_cast<int>(k - array);
 }
 

@@ -138,5 +138,4 @@ class O_file : public Output_file, public Port_type<T> {
   void Report_append_failure() override { Report_fopen(P_tmp_point::cannot_append, Object_name(), "a"); }
 };
 
-
 #endif

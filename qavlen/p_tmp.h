@@ -102,9 +102,7 @@ class ReceiveNointp : public Receive_port, public Port_type<T> {
 
  public:
   ReceiveNointp() { class_name = "ReceiveNointp"; }
-  ReceiveNointp(const char* name, int number) : Receive_port(name, number) {
-    class_name = "ReceiveNointp";
-  }
+  ReceiveNointp(const char* name, int number) : Receive_port(name, number) { class_name = "ReceiveNointp"; }
 
   Boolean Init(const char* name, int number) override { return Receive_port::Init(name, number); }
   const char* Data_pack_type() const override { return Port_type<T>::data_pack_type; }
@@ -117,8 +115,8 @@ class ReceiveNointp : public Receive_port, public Port_type<T> {
     int n = 0;
     Get_data_pack_array(array, n);
     if (n <= 0) return NO;
-    Data_pack* const* hit = std::lower_bound(
-        array, array + n, t, [](const Data_pack* p, Long x) { return p->Data_time() < x; });
+    Data_pack* const* hit =
+        std::lower_bound(array, array + n, t, [](const Data_pack* p, Long x) { return p->Data_time() < x; });
     if (hit == array + n || (*hit)->Data_time() != t) return NO;
     v = static_cast<const Data<T>*>(*hit)->Value();
     return YES;

@@ -13,8 +13,8 @@ Port::~Port() = default;
 
 void Port::Cprint(FILE* f, const char* prefix) const {
   const char* name = Object_name();
-  std::fprintf(f, "%s%s<%s> %s %d \n", prefix ? prefix : "", Class_name(), Data_pack_type(),
-               name ? name : "(null)", Object_number());
+  std::fprintf(f, "%s%s<%s> %s %d \n", prefix ? prefix : "", Class_name(), Data_pack_type(), name ? name : "(null)",
+               Object_number());
 }
 
 Boolean Port::Init(const char* name, int number) { return Object::Init(name, number); }

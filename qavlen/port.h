@@ -28,13 +28,19 @@
 class Data_pack;
 class Receive_port;
 class QavlenString;
-template <class T> class Vary;
-template <class T> class TzMatrix;
+template <class T>
+class Vary;
+template <class T>
+class TzMatrix;
 
 // The name of a port value type. Exists for the thirteen value types only.
-template <class T> struct Port_type;
-#define QAVLEN_PORT_TYPE(T, NAME) \
-  template <> struct Port_type<T> { static constexpr const char* data_pack_type = NAME; }
+template <class T>
+struct Port_type;
+#define QAVLEN_PORT_TYPE(T, NAME)                       \
+  template <>                                           \
+  struct Port_type<T> {                                 \
+    static constexpr const char* data_pack_type = NAME; \
+  }
 QAVLEN_PORT_TYPE(double, "double");
 QAVLEN_PORT_TYPE(float, "float");
 QAVLEN_PORT_TYPE(int, "int");

@@ -47,9 +47,7 @@ Port& Receive_port::Connected_sender() const {
 
 void Receive_port::Creq() { Connected_sender().Creq(); }
 void Receive_port::Set_data_pack_array() { Connected_sender().Set_data_pack_array(); }
-Boolean Receive_port::Can_you_get_data(Long t1, Long t2) {
-  return Connected_sender().Can_you_get_data(t1, t2);
-}
+Boolean Receive_port::Can_you_get_data(Long t1, Long t2) { return Connected_sender().Can_you_get_data(t1, t2); }
 void Receive_port::Get_data_pack_array(Data_pack* const*& array, int& n) {
   Connected_sender().Get_data_pack_array(array, n);
 }

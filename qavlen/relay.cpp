@@ -6,9 +6,7 @@
 
 Relay_port::Relay_port() { class_name = "Relay_port"; }
 
-Relay_port::Relay_port(const char* name, int number) : Sender_port(name, number) {
-  class_name = "Relay_port";
-}
+Relay_port::Relay_port(const char* name, int number) : Sender_port(name, number) { class_name = "Relay_port"; }
 
 Relay_port::~Relay_port() = default;
 
@@ -39,9 +37,7 @@ Boolean Relay_port::Are_you_ready() { return sender && number_of_receivers >= 0 
 void Relay_port::Creq() { sender->Creq(); }
 void Relay_port::Set_data_pack_array() { sender->Set_data_pack_array(); }
 Boolean Relay_port::Can_you_get_data(Long t1, Long t2) { return sender->Can_you_get_data(t1, t2); }
-void Relay_port::Get_data_pack_array(Data_pack* const*& array, int& n) {
-  sender->Get_data_pack_array(array, n);
-}
+void Relay_port::Get_data_pack_array(Data_pack* const*& array, int& n) { sender->Get_data_pack_array(array, n); }
 Long Relay_port::Oldest_data_time() { return sender->Oldest_data_time(); }
 Long Relay_port::Newest_data_time() { return sender->Newest_data_time(); }
 int Relay_port::Number_of_data_packs() { return sender->Number_of_data_packs(); }

@@ -20,15 +20,13 @@
 class Sub_system : public Element {
  public:
   Sub_system();
-  Sub_system(const char* name, int number, int number_of_objects, int number_of_iterator_sets,
-             const char* data);
+  Sub_system(const char* name, int number, int number_of_objects, int number_of_iterator_sets, const char* data);
   Sub_system(const char* name, int number, int number_of_objects, const char* data);
   Sub_system(const char* name, int number, const char* data);
   ~Sub_system() override;
 
   using Element::Init;
-  int Init(const char* name, int number, int number_of_objects, int number_of_iterator_sets,
-           const char* data);
+  int Init(const char* name, int number, int number_of_objects, int number_of_iterator_sets, const char* data);
   int Init(const char* name, int number, int number_of_objects, const char* data);
 
   // ---- virtual operations added by the sub-system, in slot order ----
@@ -94,12 +92,11 @@ class Sub_system : public Element {
 
   // ---- connection: receiver first, then sender ----
   int Connect(Port* sender, Element* element, const char* class_name, const char* name, int number);
-  int Connect(Element* element1, const char* class_name1, const char* name1, int number1,
-              Element* element2, const char* class_name2, const char* name2, int number2);
+  int Connect(Element* element1, const char* class_name1, const char* name1, int number1, Element* element2,
+              const char* class_name2, const char* name2, int number2);
   int Connect(Element* element, const char* class_name, const char* name, int number, Port* receiver);
   int Connect(Port* sender, Element* element, const char* name, int number);
-  int Connect(Element* element1, const char* name1, int number1, Element* element2,
-              const char* name2, int number2);
+  int Connect(Element* element1, const char* name1, int number1, Element* element2, const char* name2, int number2);
   int Connect(Element* element, const char* name, int number, Port* receiver);
   int Connect(Port* sender, Port* receiver);
 
@@ -155,8 +152,7 @@ class Sub_system : public Element {
   // The identifiers of a header line: "%s %s %d" (3), else "%s %d" (2),
   // else "%s" (1, number 0), else 0. The words are held whole, however
   // long the line.
-  static int Read_header(const char* line, std::string& class_name, std::string& object_name,
-                         int& number);
+  static int Read_header(const char* line, std::string& class_name, std::string& object_name, int& number);
   // The block reader of Parameter (initial false) and Initial_state (true).
   int Read_component_block(FILE* f, char*& line, int size, int& pushed_back, bool initial);
 

@@ -202,8 +202,7 @@ bool Total_system::Ask_positive(const char* prompt, const char* refusal, Time& v
 Time Total_system::Calculate_time_step() {
   char prompt[128];
   std::snprintf(prompt, sizeof prompt,
-                "\n# Key in time_step for 'total_system'.\n# current_time = %d : time_step = ",
-                current_time);
+                "\n# Key in time_step for 'total_system'.\n# current_time = %d : time_step = ", current_time);
   Time step = 0;
   if (!Ask_positive(prompt, "# Invalid input : time_step <= 0\n", step)) {
     End_of_input();
@@ -214,8 +213,7 @@ Time Total_system::Calculate_time_step() {
 
 bool Total_system::Ask_quit() {
   for (;;) {
-    std::printf("# Now : current_time = %d : terminal_time = %d\n# Quit? [Y / N] : ", current_time,
-                terminal_time);
+    std::printf("# Now : current_time = %d : terminal_time = %d\n# Quit? [Y / N] : ", current_time, terminal_time);
     std::string word;
     if (!Read_answer(word)) {
       End_of_input();
@@ -254,8 +252,7 @@ void Total_system::Announce_stop_signal(bool at_end) {
 }
 
 void Total_system::Renew_time_after_pass() {
-  if (Renew_current_time() != 1)
-    std::fputs("\n# Error : Total_system::Renew_current_time(void)\n", stderr);
+  if (Renew_current_time() != 1) std::fputs("\n# Error : Total_system::Renew_current_time(void)\n", stderr);
 }
 
 void Total_system::Set_qavlen_option() {
@@ -264,8 +261,7 @@ void Total_system::Set_qavlen_option() {
     std::fputs("#   current selection: DoNotGoBeyondTerminalTime\n", stdout);
   else
     std::fputs("#   current selection: GoBeyondTerminalTime\n", stdout);
-  std::fputs("#   select 1 or 2\n#   1. GoBeyondTerminalTime (Default)\n#   2. DoNotGoBeyondTerminalTime\n",
-             stdout);
+  std::fputs("#   select 1 or 2\n#   1. GoBeyondTerminalTime (Default)\n#   2. DoNotGoBeyondTerminalTime\n", stdout);
   // The answer is read as an integer from the start of the next word (the
   // rest of the word goes with it).
   std::string word;
@@ -397,8 +393,7 @@ void Total_system::Check_system_header(char* line, bool initial) {
       if (!Compare(name.c_str(), 0))
         mismatch = initial ? Total_point::initial_system_name : Total_point::parameter_system_name;
       break;
-    default:
-      mismatch = initial ? Total_point::initial_first_line_empty : Total_point::parameter_first_line_empty;
+    default: mismatch = initial ? Total_point::initial_first_line_empty : Total_point::parameter_first_line_empty;
   }
   if (!mismatch) return;
   Report(*mismatch, line);
@@ -590,8 +585,8 @@ void Total_system::Refuse_stock_of_another_start(const char* stock, const char* 
       if (!s || s->Number_of_stocked_packs() == 0) continue;
       const Time last = s->Stocked_pack(s->Number_of_stocked_packs() - 1)->Data_time();
       if (last == e->Current_time()) continue;
-      const std::string name = std::string(e->Object_name() ? e->Object_name() : "") + " " +
-                               std::to_string(e->Object_number());
+      const std::string name =
+          std::string(e->Object_name() ? e->Object_name() : "") + " " + std::to_string(e->Object_number());
       refuse(*e, "it holds " + name + " at time " + std::to_string(last) + ", " + (initial ? initial : "") +
                      " starts it at " + std::to_string(e->Current_time()) + ".");
     }
@@ -612,8 +607,8 @@ void Total_system::Refuse_outputs_on_inputs(const char* tst, const char* tsd) {
   for (const Own_file& out : outputs)
     for (const Own_file& in : inputs) {
       if (out.path.empty() || in.path.empty() || !tz::SameFile(out.path.c_str(), in.path.c_str())) continue;
-      const std::string message = "The " + out.what + " " + out.path + " is the " + in.what + " " + in.path +
-                                  ": the run would overwrite it.";
+      const std::string message =
+          "The " + out.what + " " + out.path + " is the " + in.what + " " + in.path + ": the run would overwrite it.";
       std::fflush(stdout);
       Report(Total_point::output_on_input, message.c_str());
       tz::stop(1);

@@ -231,8 +231,8 @@ class Total_system : public Sub_system {
   bool Close_framework_file(tz::FileReplacement& file, Total_point failed);
 
   bool input_ended = false;
-  bool output_failed = false;  // the terminal-state or stock file, or a component's
-  bool initial_work_failed = false;  // total 528 was reported
+  bool output_failed = false;            // the terminal-state or stock file, or a component's
+  bool initial_work_failed = false;      // total 528 was reported
   bool initial_work_never_done = false;  // the run ended with 528 standing
   bool stop_announced = false;
   // The framework files read: their paths (the stock file only when it was

@@ -25,8 +25,7 @@ const char* const kOptionLines =
     "    -v  show version number\n";
 
 const ToolTexts kTools[] = {
-    {"pelmic", " produces edge format V.4.\n",
-     " [options] [edgeV0FileName] [nodeV0FileName] [edgeV4FileName]\n",
+    {"pelmic", " produces edge format V.4.\n", " [options] [edgeV0FileName] [nodeV0FileName] [edgeV4FileName]\n",
      "  edgeV0FileName:  edge format V.0 (input file)\n"
      "  nodeV0FileName:  node format V.0 (input file)\n"
      "  edgeV4FileName:  edge format V.4 (output file)\n",
@@ -45,8 +44,7 @@ const ToolTexts kTools[] = {
      "  with giving prompting messages.\n",
      "\nThis is dorvask\n"
      "  Developed by the dorvask developer, river basin modelling group\n"},
-    {"sarnolt", " produces Morvelan Parameter Format data and Morvelan Initial State data\n",
-     " [options]\n",
+    {"sarnolt", " produces Morvelan Parameter Format data and Morvelan Initial State data\n", " [options]\n",
      "  iFile  : edge connection V.1, V.2, V.3, V.4 or V.5 data\n"
      "  oFile1 : Morvelan Parameter Format data\n"
      "  oFile2 : Morvelan Initial State data\n",
@@ -87,8 +85,7 @@ void out_of_memory() {
   std::fflush(stdout);
   if (g_form == ErrorForm::kErrorLine)
     std::fprintf(stderr, "Error occured in file: %s, at line: %d\n", g_unit, ERR_NO_MEMORY);
-  std::fprintf(stderr, "%smemory ran out while %s.\n", g_form == ErrorForm::kELine ? "E: " : "",
-               doing_text().c_str());
+  std::fprintf(stderr, "%smemory ran out while %s.\n", g_form == ErrorForm::kELine ? "E: " : "", doing_text().c_str());
   std::fflush(stderr);
   tz::stop(1);
 }
@@ -105,8 +102,9 @@ const ToolTexts* tool_texts(const char* name) {
 
 std::string usage_text(const ToolTexts& tool, const TzString& command) {
   std::ostringstream os;
-  os << "\n" << command << tool.description << "usage: " << command << tool.arguments << kOptionLines
-     << tool.files << tool.closing;
+  os << "\n"
+     << command << tool.description << "usage: " << command << tool.arguments << kOptionLines << tool.files
+     << tool.closing;
   return os.str();
 }
 

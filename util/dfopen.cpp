@@ -116,7 +116,8 @@ std::FILE* AnonymousFile(const std::string& folder) {
 void dataFileReportOpenQuote(const char* path, std::int64_t line, int quote) {
   std::fflush(stdout);
   std::fprintf(stderr,
-               "File: %s, line %" PRId64 ": the %s (%c) there opens a quoted stretch that runs "
+               "File: %s, line %" PRId64
+               ": the %s (%c) there opens a quoted stretch that runs "
                "to the end of the file: quotes come in pairs, even in comment blocks\n",
                path, line, quote == '"' ? "double quote" : "apostrophe", quote);
   std::fflush(stderr);
@@ -124,8 +125,7 @@ void dataFileReportOpenQuote(const char* path, std::int64_t line, int quote) {
 
 void dataFileReportOpenComment(const char* path, std::int64_t line) {
   std::fflush(stdout);
-  std::fprintf(stderr, "File: %s, line %" PRId64 ": the comment there ends the file without a line end\n",
-               path, line);
+  std::fprintf(stderr, "File: %s, line %" PRId64 ": the comment there ends the file without a line end\n", path, line);
   std::fflush(stderr);
 }
 

@@ -69,28 +69,28 @@ class CheckContext {
 
 // TZ_CHECK(cond, unit): a failed check reports its condition as written,
 // the source unit ("morvelan2d-1.cpp") and this line.
-#define TZ_CHECK(cond, unit)                                       \
-  do {                                                             \
-    if (!(cond)) ::tz::check_failed((unit), __LINE__, #cond);      \
+#define TZ_CHECK(cond, unit)                                  \
+  do {                                                        \
+    if (!(cond)) ::tz::check_failed((unit), __LINE__, #cond); \
   } while (0)
 
 // The same with a fixed line number, where the reports name a line.
-#define TZ_CHECK_AT(cond, unit, line)                              \
-  do {                                                             \
-    if (!(cond)) ::tz::check_failed((unit), (line), #cond);        \
+#define TZ_CHECK_AT(cond, unit, line)                       \
+  do {                                                      \
+    if (!(cond)) ::tz::check_failed((unit), (line), #cond); \
   } while (0)
 
 // The exceptions: a check whose report gives `text` in place of its
 // condition, a text its users know the check by while the condition is
 // written otherwise here ("fp != NULL" for fp != nullptr).
-#define TZ_CHECK_TEXT(cond, unit, text)                            \
-  do {                                                             \
-    if (!(cond)) ::tz::check_failed((unit), __LINE__, (text));     \
+#define TZ_CHECK_TEXT(cond, unit, text)                        \
+  do {                                                         \
+    if (!(cond)) ::tz::check_failed((unit), __LINE__, (text)); \
   } while (0)
 
-#define TZ_CHECK_TEXT_AT(cond, unit, line, text)                   \
-  do {                                                             \
-    if (!(cond)) ::tz::check_failed((unit), (line), (text));       \
+#define TZ_CHECK_TEXT_AT(cond, unit, line, text)             \
+  do {                                                       \
+    if (!(cond)) ::tz::check_failed((unit), (line), (text)); \
   } while (0)
 
 #endif

@@ -34,12 +34,9 @@ class ItemCursor {
 
   static bool IsSeparator(char c) {
     switch (kBlanks) {
-      case Blanks::kBlanksAndTabs:
-        return c == ' ' || c == '\t';
-      case Blanks::kLineBlanks:
-        return IsBlank(c);
-      case Blanks::kWhiteSpace:
-        return c == ' ' || static_cast<unsigned char>(c - '\t') <= '\r' - '\t';
+      case Blanks::kBlanksAndTabs: return c == ' ' || c == '\t';
+      case Blanks::kLineBlanks: return IsBlank(c);
+      case Blanks::kWhiteSpace: return c == ' ' || static_cast<unsigned char>(c - '\t') <= '\r' - '\t';
     }
     return false;
   }

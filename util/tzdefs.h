@@ -53,15 +53,16 @@ struct TzLong {
   constexpr TzLong() : v(0) {}
   constexpr TzLong(std::int32_t x) : v(x) {}  // NOLINT: implicit by design
   constexpr operator std::int32_t() const { return v; }
+  // clang-format off
   TzLong& operator+=(TzLong o) { v = wrap(static_cast<std::uint32_t>(v) + static_cast<std::uint32_t>(o.v)); return *this; }
   TzLong& operator-=(TzLong o) { v = wrap(static_cast<std::uint32_t>(v) - static_cast<std::uint32_t>(o.v)); return *this; }
   TzLong& operator*=(TzLong o) { v = wrap(static_cast<std::uint32_t>(v) * static_cast<std::uint32_t>(o.v)); return *this; }
+  // clang-format on
   TzLong& operator++() { return *this += 1; }
   TzLong& operator--() { return *this -= 1; }
   static constexpr std::int32_t wrap(std::uint32_t u) {
-    return u <= static_cast<std::uint32_t>(INT32_MAX)
-               ? static_cast<std::int32_t>(u)
-               : static_cast<std::int32_t>(u - 2147483648u) - 2147483647 - 1;
+    return u <= static_cast<std::uint32_t>(INT32_MAX) ? static_cast<std::int32_t>(u)
+                                                      : static_cast<std::int32_t>(u - 2147483648u) - 2147483647 - 1;
   }
 };
 static_assert(sizeof(TzLong) == 4, "TzLong must be 32-bit");

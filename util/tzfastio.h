@@ -53,8 +53,7 @@ inline const char* ReadLong(const char* p, const char* e, Long& v) {
 // as an integer and the power of ten are exact doubles, so that their
 // quotient is the correctly rounded value, the one from_chars gives.
 inline const char* ReadReal(const char* p, const char* e, double& v) {
-  static const double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                  1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  static const double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
   const char* r = p;
   const bool negative = r < e && *r == '-';
   if (negative) ++r;
@@ -76,8 +75,7 @@ inline const char* ReadReal(const char* p, const char* e, double& v) {
     }
     if (fraction == 0) return ReadRealGeneral(p, e, v);  // "1." and the like
   }
-  if (digits > 15 || (r < e && (*r == 'e' || *r == 'E' || *r == '.' || IsDigit(*r))))
-    return ReadRealGeneral(p, e, v);
+  if (digits > 15 || (r < e && (*r == 'e' || *r == 'E' || *r == '.' || IsDigit(*r)))) return ReadRealGeneral(p, e, v);
   double x = static_cast<double>(m);
   if (fraction > 0) x /= kPow10[fraction];
   v = negative ? -x : x;

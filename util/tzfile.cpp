@@ -6,8 +6,7 @@ namespace tz {
 
 bool SameFile(const char* a, const char* b) {
   struct stat sa, sb;
-  return ::stat(a, &sa) == 0 && ::stat(b, &sb) == 0 && sa.st_dev == sb.st_dev &&
-         sa.st_ino == sb.st_ino;
+  return ::stat(a, &sa) == 0 && ::stat(b, &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
 NameParts SplitName(const std::string& name) {

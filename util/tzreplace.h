@@ -65,10 +65,10 @@ class FileReplacement {
   int Make();
   void Failed();
 
-  std::string path_;    // the name given
-  std::string target_;  // the file replaced: the name, or where its link leads
-  std::string temp_;    // the temporary file; empty when written in place or committed
-  ListedTemp listed_;   // temp_ on the list of temporary files
+  std::string path_;     // the name given
+  std::string target_;   // the file replaced: the name, or where its link leads
+  std::string temp_;     // the temporary file; empty when written in place or committed
+  ListedTemp listed_;    // temp_ on the list of temporary files
   bool synced_ = false;  // the content was flushed to the disk; the rename will be
   std::FILE* fp_ = nullptr;
 };

@@ -52,12 +52,9 @@ void IgnoreFileSizeSignal() { std::signal(SIGXFSZ, SIG_IGN); }
 
 const char* SignalName(int sig) {
   switch (sig) {
-    case SIGINT:
-      return "SIGINT";
-    case SIGTERM:
-      return "SIGTERM";
-    case SIGHUP:
-      return "SIGHUP";
+    case SIGINT: return "SIGINT";
+    case SIGTERM: return "SIGTERM";
+    case SIGHUP: return "SIGHUP";
     default: {
       static char name[32];
       std::snprintf(name, sizeof name, "signal %d", sig);

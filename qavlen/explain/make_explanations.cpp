@@ -68,8 +68,8 @@ bool read_table(const std::string& table, std::vector<Entry>& entries) {
       int end = last.line + static_cast<int>(last.text.size());  // first line after the block
       if (end >= line)
         return fail(table, last.source_line,
-                    "the explanation at " + std::to_string(last.line) + " runs into position " +
-                        std::to_string(line) + ": shorten it");
+                    "the explanation at " + std::to_string(last.line) + " runs into position " + std::to_string(line) +
+                        ": shorten it");
     }
     entries.push_back(Entry{line, {text}, n});
   }

@@ -24,9 +24,7 @@ namespace fs = std::filesystem;
 
 // ---- files ------------------------------------------------------------------
 
-void write_file(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
+void write_file(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 void append_file(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary | std::ios::app) << text;
@@ -157,12 +155,9 @@ int exec_body(const Program& program, const std::vector<std::string>& args) {
 
 }  // namespace
 
-Child::Child(const std::function<int()>& body, const std::string& dir, const Mode& mode) {
-  start(body, dir, mode);
-}
+Child::Child(const std::function<int()>& body, const std::string& dir, const Mode& mode) { start(body, dir, mode); }
 
-Child::Child(const Program& program, const std::vector<std::string>& args, const std::string& dir,
-             const Mode& mode) {
+Child::Child(const Program& program, const std::vector<std::string>& args, const std::string& dir, const Mode& mode) {
   start([&program, &args] { return exec_body(program, args); }, dir, mode);
 }
 
@@ -339,22 +334,15 @@ bool whole_match(const std::string& re, const std::string& text) {
 
 bool Text::holds(const std::string& actual) const {
   switch (kind_) {
-    case kExactly:
-      return actual == text_;
-    case kContains:
-      return actual.find(text_) != std::string::npos;
-    case kLacks:
-      return actual.find(text_) == std::string::npos;
-    case kStartsWith:
-      return actual.compare(0, text_.size(), text_) == 0;
+    case kExactly: return actual == text_;
+    case kContains: return actual.find(text_) != std::string::npos;
+    case kLacks: return actual.find(text_) == std::string::npos;
+    case kStartsWith: return actual.compare(0, text_.size(), text_) == 0;
     case kEndsWith:
       return actual.size() >= text_.size() && actual.compare(actual.size() - text_.size(), text_.size(), text_) == 0;
-    case kMatches:
-      return whole_match(text_, actual);
-    case kPresent:
-      return true;
-    case kAbsent:
-      return false;
+    case kMatches: return whole_match(text_, actual);
+    case kPresent: return true;
+    case kAbsent: return false;
   }
   return false;
 }

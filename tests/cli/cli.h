@@ -144,8 +144,7 @@ class Child {
   // Runs `body` in the child; its result is the child's exit status.
   Child(const std::function<int()>& body, const std::string& dir, const Mode& mode = {});
   // Runs the program with the arguments (argv[0] its file name).
-  Child(const Program& program, const std::vector<std::string>& args, const std::string& dir,
-        const Mode& mode = {});
+  Child(const Program& program, const std::vector<std::string>& args, const std::string& dir, const Mode& mode = {});
   ~Child();
   Child(const Child&) = delete;
   Child& operator=(const Child&) = delete;
@@ -167,9 +166,9 @@ class Child {
   bool pump(const std::string* pending, std::size_t* done, int timeout_ms);
 
   pid_t pid_ = -1;
-  int to_child_ = -1;    // its standard input
-  int from_out_ = -1;    // its standard output (the terminal: the same as to_child_)
-  int from_err_ = -1;    // its standard error (-1 on a terminal)
+  int to_child_ = -1;  // its standard input
+  int from_out_ = -1;  // its standard output (the terminal: the same as to_child_)
+  int from_err_ = -1;  // its standard error (-1 on a terminal)
   bool terminal_ = false;
   bool finished_ = false;
   Result result_;

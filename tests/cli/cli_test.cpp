@@ -28,12 +28,14 @@ TEST(CliChild, StatusOfAnEndAndOfASignal) {
     int status;
   } cases[] = {
       {"a status", [] { return 3; }, 3},
-      {"abort", [] {
+      {"abort",
+       [] {
          std::abort();
          return 0;
        },
        cli::kAbort},
-      {"a program that cannot be started", [] {
+      {"a program that cannot be started",
+       [] {
          execl("/nonexistent/program", "program", static_cast<char*>(nullptr));
          return 127;
        },
@@ -50,7 +52,8 @@ TEST(CliChild, ArgumentsReachTheProgramWordForWord) {
   cli::Folder dir;
   // Blanks, an empty word and quotes are no shell's business.
   cli::check(kShell, dir,
-             cli::Case("words").args({"-c", "printf '[%s]' \"$0\" \"$@\"", "zero", "a b", "", "o'k", "\"q\""})
+             cli::Case("words")
+                 .args({"-c", "printf '[%s]' \"$0\" \"$@\"", "zero", "a b", "", "o'k", "\"q\""})
                  .status(0)
                  .out("[zero][a b][][o'k][\"q\"]")
                  .err(""));
@@ -246,20 +249,20 @@ TEST(CliCase, SignalAtATextOfTheOutput) {
 // program reads the file the step wrote only after the prompt.
 TEST(CliCase, StepsWaitForThePromptActAndAnswer) {
   cli::Folder dir;
-  const std::string dialogue =
-      "printf 'first? '; read a; cat note.txt; printf 'second? '; read b; echo \"$a-$b\"";
+  const std::string dialogue = "printf 'first? '; read a; cat note.txt; printf 'second? '; read b; echo \"$a-$b\"";
   cli::check(kShell, dir,
              cli::Case("dialogue")
                  .args(script(dialogue))
                  .file("note.txt", "before\n")
-                 .step("first? ", [](const cli::Folder& d) { d.write("note.txt", "changed\n"); }, "one\n")
+                 .step(
+                     "first? ", [](const cli::Folder& d) { d.write("note.txt", "changed\n"); }, "one\n")
                  .step("second? ", "two\n")
                  .status(0)
                  .out("first? changed\nsecond? one-two\n"));
   // Answers given at once, before any prompt, are read in their turn.
-  cli::check(kShell, dir,
-             cli::Case("answers ahead").args(script(dialogue)).input("1\n2\n").status(0).out(
-                 cli::ends_with("second? 1-2\n")));
+  cli::check(
+      kShell, dir,
+      cli::Case("answers ahead").args(script(dialogue)).input("1\n2\n").status(0).out(cli::ends_with("second? 1-2\n")));
 }
 
 TEST(CliCase, APromptThatNeverComesIsAFailure) {
@@ -304,7 +307,8 @@ TEST(CliText, HoldsAsTheRowSays) {
       {cli::present(), "", true},
       {cli::absent(), "", false},
   };
-  for (const auto& c : cases) EXPECT_EQ(c.expected.holds(c.actual), c.holds) << c.expected.describe() << " / " << c.actual;
+  for (const auto& c : cases)
+    EXPECT_EQ(c.expected.holds(c.actual), c.holds) << c.expected.describe() << " / " << c.actual;
 }
 
 // Each way a result can differ from its row is reported, and names what

@@ -28,16 +28,15 @@
 #include "cli/series.h"
 #include "docs.h"
 
-#if defined(TZ_PELMIC_EXE) && defined(TZ_DORVASK_EXE) && defined(TZ_SARNOLT_EXE) && \
-    defined(TZ_TMORVELAN2D_EXE)
+#if defined(TZ_PELMIC_EXE) && defined(TZ_DORVASK_EXE) && defined(TZ_SARNOLT_EXE) && defined(TZ_TMORVELAN2D_EXE)
 
 namespace {
 
 namespace fs = std::filesystem;
 using cli::Case;
 using cli::Folder;
-using cli::Result;
 using cli::read_file;
+using cli::Result;
 using cli::series;
 using cli::write_file;
 
@@ -224,13 +223,14 @@ TEST(DocsExamples, RunWaitsForTheRainFileToGrow) {
   Case run("waiting for rain");
   run.step("time_step = ", "2400\n")
       .step("increment = ", "600\n")
-      .step("# Quit? [Y / N] : ",
-            [&](const Folder& f) {
-              EXPECT_EQ(series(f.read("tmorvelan2d.out")).size(), static_cast<std::size_t>(1800 / dt + 1));
-              f.append("radarRain_4.dat", rain.substr(cut));
-              cli::set_mtime(f.file("radarRain_4.dat"), 4102444800);
-            },
-            "N\n");
+      .step(
+          "# Quit? [Y / N] : ",
+          [&](const Folder& f) {
+            EXPECT_EQ(series(f.read("tmorvelan2d.out")).size(), static_cast<std::size_t>(1800 / dt + 1));
+            f.append("radarRain_4.dat", rain.substr(cut));
+            cli::set_mtime(f.file("radarRain_4.dat"), 4102444800);
+          },
+          "N\n");
   ExpectExample("console-wait.txt", Transcript(cli::tmorvelan2d, d, Segment(run, "600", "600", "Y")));
   EXPECT_EQ(series(d.read("tmorvelan2d.out")).size(), static_cast<std::size_t>(2400 / dt + 1));
 }

@@ -20,8 +20,7 @@ struct Params {
 };
 
 void Apply(Edge& e, const Params& p) {
-  e.ParametersInFlowModel(p.man, p.m, p.ka, p.d, p.da, p.dm, p.beta, p.theta, p.cmin, p.Qlevel,
-                          p.eps, p.ndiv, p.dt);
+  e.ParametersInFlowModel(p.man, p.m, p.ka, p.d, p.da, p.dm, p.beta, p.theta, p.cmin, p.Qlevel, p.eps, p.ndiv, p.dt);
 }
 
 // A slope edge without neighbours: horizontal length 100 m, gradient 0.2,
@@ -130,57 +129,38 @@ INSTANTIATE_TEST_SUITE_P(
     Regimes, PropagationSpeedTest,
     ::testing::Values(
         // Matrix flow: dq/dh = va (q / qm)^((beta - 1) / beta).
-        SpeedCase{"matrix quarter", 2.0, 5.0 / 3.0,
-                  [](double qm, double, double, double) { return qm / 4; },
-                  [](double, double, double, double va, double, double) { return va / 2; },
-                  false},
-        SpeedCase{"matrix beta 3", 3.0, 5.0 / 3.0,
-                  [](double qm, double, double, double) { return qm / 8; },
-                  [](double, double, double, double va, double, double) { return va / 4; },
-                  false},
-        SpeedCase{"matrix beta 1 is va", 1.0, 5.0 / 3.0,
-                  [](double qm, double, double, double) { return qm / 3; },
+        SpeedCase{"matrix quarter", 2.0, 5.0 / 3.0, [](double qm, double, double, double) { return qm / 4; },
+                  [](double, double, double, double va, double, double) { return va / 2; }, false},
+        SpeedCase{"matrix beta 3", 3.0, 5.0 / 3.0, [](double qm, double, double, double) { return qm / 8; },
+                  [](double, double, double, double va, double, double) { return va / 4; }, false},
+        SpeedCase{"matrix beta 1 is va", 1.0, 5.0 / 3.0, [](double qm, double, double, double) { return qm / 3; },
                   [](double, double, double, double va, double, double) { return va; }, false},
-        SpeedCase{"no flow, beta above 1", 2.0, 5.0 / 3.0,
-                  [](double, double, double, double) { return 0.0; },
+        SpeedCase{"no flow, beta above 1", 2.0, 5.0 / 3.0, [](double, double, double, double) { return 0.0; },
                   [](double, double, double, double, double, double) { return 0.0; }, true},
         // q exactly qm is A-layer flow.
-        SpeedCase{"q == qm", 2.0, 5.0 / 3.0,
-                  [](double qm, double, double, double) { return qm; },
+        SpeedCase{"q == qm", 2.0, 5.0 / 3.0, [](double qm, double, double, double) { return qm; },
                   [](double, double, double, double va, double, double) { return va; }, true},
-        SpeedCase{"A layer", 2.0, 5.0 / 3.0,
-                  [](double qm, double qa, double, double) { return 0.5 * (qm + qa); },
+        SpeedCase{"A layer", 2.0, 5.0 / 3.0, [](double qm, double qa, double, double) { return 0.5 * (qm + qa); },
                   [](double, double, double, double va, double, double) { return va; }, true},
-        SpeedCase{"just below qa", 2.0, 1.0,
-                  [](double, double qa, double, double) { return std::nextafter(qa, 0.0); },
+        SpeedCase{"just below qa", 2.0, 1.0, [](double, double qa, double, double) { return std::nextafter(qa, 0.0); },
                   [](double, double, double, double va, double, double) { return va; }, true},
         // q exactly qa starts the iteration at h = da; with m = 1 the surface
         // term adds alpha there, so the branch shows.
-        SpeedCase{"q == qa, m 1", 2.0, 1.0,
-                  [](double, double qa, double, double) { return qa; },
-                  [](double, double, double alpha, double va, double, double) {
-                    return alpha + va;
-                  },
-                  true},
-        SpeedCase{"q == qa, m 5/3", 2.0, 5.0 / 3.0,
-                  [](double, double qa, double, double) { return qa; },
+        SpeedCase{"q == qa, m 1", 2.0, 1.0, [](double, double qa, double, double) { return qa; },
+                  [](double, double, double alpha, double va, double, double) { return alpha + va; }, true},
+        SpeedCase{"q == qa, m 5/3", 2.0, 5.0 / 3.0, [](double, double qa, double, double) { return qa; },
                   [](double, double, double, double va, double, double) { return va; }, true},
         // Surface flow: the root of the law at h = da + 0.1.
-        SpeedCase{"surface", 2.0, 5.0 / 3.0,
-                  [](double, double qa, double alpha, double va) {
-                    return qa + va * 0.1 + alpha * std::pow(0.1, 5.0 / 3.0);
-                  },
-                  [](double, double, double alpha, double va, double, double m) {
-                    return alpha * m * std::pow(0.1, m - 1) + va;
-                  },
-                  false},
+        SpeedCase{
+            "surface", 2.0, 5.0 / 3.0,
+            [](double, double qa, double alpha, double va) { return qa + va * 0.1 + alpha * std::pow(0.1, 5.0 / 3.0); },
+            [](double, double, double alpha, double va, double, double m) {
+              return alpha * m * std::pow(0.1, m - 1) + va;
+            },
+            false},
         SpeedCase{"surface m 2 deep", 2.0, 2.0,
-                  [](double, double qa, double alpha, double va) {
-                    return qa + va * 2.0 + alpha * 4.0;
-                  },
-                  [](double, double, double alpha, double va, double, double m) {
-                    return alpha * m * 2.0 + va;
-                  },
+                  [](double, double qa, double alpha, double va) { return qa + va * 2.0 + alpha * 4.0; },
+                  [](double, double, double alpha, double va, double, double m) { return alpha * m * 2.0 + va; },
                   false}),
     [](const ::testing::TestParamInfo<SpeedCase>& info) {
       std::string s = info.param.name;
@@ -196,12 +176,12 @@ TEST(PropagationSpeedNewton, IterateRoundedBelowDaIsHeldThere) {
   struct Law {
     double alpha, va, da, dm, beta, m;
   } laws[] = {
-      {4.4489717725864804, 0.0020324610300516636, 0.75798003038271333, 0.11219794016571555,
-       2.2934721011172385, 1.6555401571819282},
-      {10.013033475608159, 0.0089994791715688194, 0.69761016969327416, 0.069369015963776481,
-       2.7225165300641754, 1.8771151683186718},
-      {1.8264122588488469, 0.026724459563299715, 0.41616151476239022, 0.069672146880818825,
-       1.512202623073106, 2.3448614593804171},
+      {4.4489717725864804, 0.0020324610300516636, 0.75798003038271333, 0.11219794016571555, 2.2934721011172385,
+       1.6555401571819282},
+      {10.013033475608159, 0.0089994791715688194, 0.69761016969327416, 0.069369015963776481, 2.7225165300641754,
+       1.8771151683186718},
+      {1.8264122588488469, 0.026724459563299715, 0.41616151476239022, 0.069672146880818825, 1.512202623073106,
+       2.3448614593804171},
   };
   Edge e;
   for (const Law& l : laws) {
@@ -234,8 +214,7 @@ TEST(PropagationSpeedNewton, StopsWhenTwoSuccessiveDischargesDifferByLessThanTol
 
   Edge e;
   const double change = std::fabs(F1 - F0);
-  EXPECT_EQ(e.PropagationSpeed(alpha, va, da, dm, beta, m, std::nextafter(change, 1.0), q),
-            first);
+  EXPECT_EQ(e.PropagationSpeed(alpha, va, da, dm, beta, m, std::nextafter(change, 1.0), q), first);
   const double next = e.PropagationSpeed(alpha, va, da, dm, beta, m, change, q);
   EXPECT_NE(next, first);
   EXPECT_LT(std::fabs(next - root), std::fabs(first - root));
@@ -472,12 +451,12 @@ TEST(EdgeSatArea, LinearProfilesCoverTheFourSegmentCases) {
   struct Case {
     double up, low, saturatedFraction;
   } cases[] = {
-      {0.0, 0.0, 0.0},                      // both ends below
-      {0.99 * Qs, 0.99 * Qs, 0.0},          // above the matrix discharge, below Qs
-      {Qs, Qs, 1.0},                        // exactly Qs counts as saturated
-      {2 * Qs, 3 * Qs, 1.0},                // both above
-      {0.5 * Qs, 1.3 * Qs, 0.3 / 0.8},      // rises through Qs within a segment
-      {1.3 * Qs, 0.5 * Qs, 0.3 / 0.8},      // falls through Qs within a segment
+      {0.0, 0.0, 0.0},                  // both ends below
+      {0.99 * Qs, 0.99 * Qs, 0.0},      // above the matrix discharge, below Qs
+      {Qs, Qs, 1.0},                    // exactly Qs counts as saturated
+      {2 * Qs, 3 * Qs, 1.0},            // both above
+      {0.5 * Qs, 1.3 * Qs, 0.3 / 0.8},  // rises through Qs within a segment
+      {1.3 * Qs, 0.5 * Qs, 0.3 / 0.8},  // falls through Qs within a segment
       {0.0, 4 * Qs, 0.75},
   };
   for (const Case& c : cases) {
@@ -501,7 +480,7 @@ TEST(EdgeStorage, HeightsFollowTheLawInEveryRegimeWithTheSmallFlowFloor) {
     const char* regime;
   } cases[] = {
       {0.9e-8, "below the floor"}, {1e-8, "at the floor"}, {0.001, "matrix"},
-      {0.005, "A layer"},         {0.05, "surface"},      {2.0, "deep surface"},
+      {0.005, "A layer"},          {0.05, "surface"},      {2.0, "deep surface"},
   };
   for (const Case& c : cases) {
     e.Discharge(c.Q, c.Q);
@@ -509,8 +488,10 @@ TEST(EdgeStorage, HeightsFollowTheLawInEveryRegimeWithTheSmallFlowFloor) {
     double h = c.Q < 1e-8 ? 0.0 : LawH(e, p, c.Q / 20);
     double want = h * Lx * 20;
     EXPECT_NEAR(e.Storage(), want, 1e-9 * want + 1e-300) << c.regime;
-    if (c.Q < 1e-8) EXPECT_EQ(e.Storage(), 0.0);
-    else EXPECT_GT(e.Storage(), 0.0) << c.regime;
+    if (c.Q < 1e-8)
+      EXPECT_EQ(e.Storage(), 0.0);
+    else
+      EXPECT_GT(e.Storage(), 0.0) << c.regime;
   }
   // A profile through all regimes: trapezoids of the node heights.
   e.Discharge(0.0, 0.05);

@@ -29,8 +29,7 @@ using Port_on = qtest::File_port_on<I_file_matrix, T>;
 
 template <class M>
 class IFileMatrixTyped : public ::testing::Test {};
-using MatrixTypes =
-    ::testing::Types<TzMatrix<double>, TzMatrix<float>, TzMatrix<int>, TzMatrix<TzLong>>;
+using MatrixTypes = ::testing::Types<TzMatrix<double>, TzMatrix<float>, TzMatrix<int>, TzMatrix<TzLong>>;
 TYPED_TEST_SUITE(IFileMatrixTyped, MatrixTypes);
 
 template <class E>
@@ -125,9 +124,9 @@ const char* Huge() {
 }
 
 TYPED_TEST(IFileMatrixTyped, SameValuesAsTheRecordText) {
-  const std::vector<std::string> rows = {"0.1 -0 +5 1e-3 2.5e2 -7",
-                                         std::string("123456789 0.3333333333333333 ") + Huge<TypeParam>() + " -1e-320 4. .5",
-                                         "2147483648 -2147483649 1E2 0.1e1 3 0"};
+  const std::vector<std::string> rows = {
+      "0.1 -0 +5 1e-3 2.5e2 -7", std::string("123456789 0.3333333333333333 ") + Huge<TypeParam>() + " -1e-320 4. .5",
+      "2147483648 -2147483649 1E2 0.1e1 3 0"};
   cli::Folder dir;
   std::string path = dir.file("rain.dat");
   write_file(path, "60 6 3\n" + rows[0] + "\n" + rows[1] + "\n" + rows[2] + "\n");
@@ -154,7 +153,8 @@ TEST(IFileMatrix, LinesLongerThanTheReadBlocks) {
   const unsigned nx = 300000;
   std::string text = "60 " + std::to_string(nx) + " 3\n";
   for (int row = 2; row >= 0; --row) {
-    for (unsigned i = 0; i < nx; ++i) text += std::to_string(row * 10 + static_cast<int>(i % 7)) + (i + 1 < nx ? " " : "");
+    for (unsigned i = 0; i < nx; ++i)
+      text += std::to_string(row * 10 + static_cast<int>(i % 7)) + (i + 1 < nx ? " " : "");
     text += "\r\n";
   }
   cli::Folder dir;
@@ -260,9 +260,7 @@ TEST(IFileMatrix, HeaderTimesAtTheEndsOfTheRange) {
 
 // The reports of a record that ends the reading early, as the port prints
 // them with its explanation and description.
-std::string Description(const std::string& path) {
-  return "    Input_file : I_file_matrix<TzDMatrix> " + path + " \n";
-}
+std::string Description(const std::string& path) { return "    Input_file : I_file_matrix<TzDMatrix> " + path + " \n"; }
 
 const char* const kCutWhy =
     "    The grid file ends inside this record: the program that writes the file\n"
@@ -281,8 +279,8 @@ const char* const kRefusedWhy =
 // explanation, the description.
 std::string Reported(const char* kind, int position, const char* why, const std::string& path,
                      const std::string& what) {
-  return std::string(kind) + " : i_file_matrix.cpp : " + std::to_string(position) + " : " + path + what + "\n" +
-         why + Description(path);
+  return std::string(kind) + " : i_file_matrix.cpp : " + std::to_string(position) + " : " + path + what + "\n" + why +
+         Description(path);
 }
 std::string Cut(const std::string& path, const std::string& what) { return Reported("W", 120, kCutWhy, path, what); }
 std::string Refused(const std::string& path, const std::string& what) {
@@ -323,7 +321,8 @@ TEST(IFileMatrix, ReReadChecksTheRecordsItDoesNotStore) {
   // nothing after it.
   write_file(path, "0 2 1\n1 2\n600 2 1\n3\n1200 2 1\n5 6\n");
   set_mtime(path, 3001);
-  EXPECT_EQ(p.read(), Refused(path, ", record of time 600, line 4: 1 values where the grid has 2.") + Newest(path, 600));
+  EXPECT_EQ(p.read(),
+            Refused(path, ", record of time 600, line 4: 1 values where the grid has 2.") + Newest(path, 600));
   EXPECT_EQ(TimesOf(p.packs()), (std::vector<Long>{0, 600}));
   // Mended, the file is read again and the record after it is taken.
   write_file(path, "0 2 1\n1 2\n600 2 1\n3 4\n1200 2 1\n5 6\n");
@@ -341,7 +340,8 @@ TEST(IFileMatrix, HeaderGoingOnAfterANulIsRefused) {
   std::string path = dir.file("rain.dat");
   write_file(path, std::string("0 1 1\0 9\n1\n", 11));
   Port_on<DMatrix> p(path);
-  EXPECT_EQ(p.read(), Refused(path, ", record of time 0, line 1: the header holds more than the time and the grid size."));
+  EXPECT_EQ(p.read(),
+            Refused(path, ", record of time 0, line 1: the header holds more than the time and the grid size."));
   EXPECT_TRUE(p.packs().empty());
 }
 
@@ -391,10 +391,12 @@ TEST(IFileMatrix, FileThatCannotBeOpenedEndsWithStatus3) {
       dir.path());
   close(s);
   EXPECT_EQ(o.status, 3);
-  EXPECT_EQ(o.err, "E : i_file_matrix.cpp : 94 : Cannot open file '" + path + "' (mode \"r\").\n"
-                   "    The grid file exists but cannot be opened for reading: check its\n"
-                   "    permissions. The program stops.\n"
-                   "    Input_file : I_file_matrix<TzDMatrix> " + path + " \n");
+  EXPECT_EQ(o.err, "E : i_file_matrix.cpp : 94 : Cannot open file '" + path +
+                       "' (mode \"r\").\n"
+                       "    The grid file exists but cannot be opened for reading: check its\n"
+                       "    permissions. The program stops.\n"
+                       "    Input_file : I_file_matrix<TzDMatrix> " +
+                       path + " \n");
 }
 
 TEST(IFileMatrix, GridSizeOfAHeaderReservesNothingBeforeItsRowsAreThere) {
@@ -464,26 +466,30 @@ TEST_P(IFileMatrixDisorder, DropsTheRecordWithOneWarning) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, IFileMatrixDisorder,
     ::testing::Values(
-        DisorderFile{"out_of_order", "0 1 1\n1\n1200 1 1\n2\n600 1 1\n3\n1800 1 1\n4\n",
+        DisorderFile{"out_of_order",
+                     "0 1 1\n1\n1200 1 1\n2\n600 1 1\n3\n1800 1 1\n4\n",
                      {", record of time 600, line 5: an earlier record (line 3) has the later time 1200: this "
                       "record is dropped."},
                      {0, 1200, 1800},
                      {1, 2, 4}},
-        DisorderFile{"repeated_with_other_values", "0 1 1\n1\n600 1 1\n2\n600 1 1\n5\n1200 1 1\n4\n",
+        DisorderFile{"repeated_with_other_values",
+                     "0 1 1\n1\n600 1 1\n2\n600 1 1\n5\n1200 1 1\n4\n",
                      {", record of time 600, line 5: an earlier record (line 3) has the same time and other "
                       "values: this record is dropped."},
                      {0, 600, 1200},
                      {1, 2, 4}},
         DisorderFile{"repeated_whole", "0 2 2\n1 2\n3 4\n600 2 2\n5 6\n7 8\n600 2 2\n5 6\n7 8\n", {}, {0, 600}, {3, 7}},
         // Rows of other values under a repeated time.
-        DisorderFile{"repeated_with_another_row", "600 2 2\n5 6\n7 8\n# again\n600 2 2\n5 6\n7 9\n",
+        DisorderFile{"repeated_with_another_row",
+                     "600 2 2\n5 6\n7 8\n# again\n600 2 2\n5 6\n7 9\n",
                      {", record of time 600, line 5: an earlier record (line 1) has the same time and other "
                       "values: this record is dropped."},
                      {600},
                      {7}},
         // Each is compared with the last record taken, not with the one
         // dropped before it.
-        DisorderFile{"after_a_dropped_record", "1200 1 1\n2\n900 1 1\n3\n1000 1 1\n4\n1200 1 1\n2\n1500 1 1\n5\n",
+        DisorderFile{"after_a_dropped_record",
+                     "1200 1 1\n2\n900 1 1\n3\n1000 1 1\n4\n1200 1 1\n2\n1500 1 1\n5\n",
                      {", record of time 900, line 3: an earlier record (line 1) has the later time 1200: this "
                       "record is dropped.",
                       ", record of time 1000, line 5: an earlier record (line 1) has the later time 1200: this "
@@ -504,8 +510,8 @@ TEST(IFileMatrix, ADroppedRecordIsWarnedAboutOnce) {
   Port_on<DMatrix> p(path);
   // The warnings without their explanation.
   auto dropped = [&](const std::string& what) { return Reported("W", 140, "", path, what); };
-  const std::string first =
-      dropped(", record of time 600, line 5: an earlier record (line 3) has the later time 1200: this record is dropped.");
+  const std::string first = dropped(
+      ", record of time 600, line 5: an earlier record (line 3) has the later time 1200: this record is dropped.");
   EXPECT_EQ(p.read(), first + Newest(path, 1200));
   ftest::append_file(path, "1800 1 1\n4\n");
   set_mtime(path, 3000);
@@ -565,11 +571,11 @@ TEST(IFileMatrix, RecordsOlderThanRestoredPacksAreNotWarnedAbout) {
 struct CutFile {
   const char* name;
   const char* text;
-  const char* rest;  // appended: the record completed
-  const char* what;  // the warning after the path
+  const char* rest;          // appended: the record completed
+  const char* what;          // the warning after the path
   std::vector<Long> before;  // the times stocked while the record is cut
-  Long completed;  // the record's time
-  double south_west;  // its element (0, 0)
+  Long completed;            // the record's time
+  double south_west;         // its element (0, 0)
 };
 
 void PrintTo(const CutFile& c, std::ostream* os) { *os << c.name; }
@@ -600,6 +606,7 @@ TEST_P(IFileMatrixCut, WaitsWithOneWarningAndIsReadWholeOnceTheFileHasChanged) {
   EXPECT_EQ(p.read(), "");
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Cases, IFileMatrixCut,
     ::testing::Values(
@@ -619,6 +626,7 @@ INSTANTIATE_TEST_SUITE_P(
         CutFile{"between_cr_and_lf", "0 2 1\n1 2\n1200 2 1\n3 4\r", "\n",
                 ", record of time 1200, line 4: the row has no line end yet.", {0}, 1200, 3}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 // A record that cannot be used: reported at the read, it and the records
 // after it not stocked, the records before it kept.
@@ -642,6 +650,7 @@ TEST_P(IFileMatrixRefuses, ReportsTheFileTheRecordAndTheLineAndStocksNothingFrom
   EXPECT_EQ(TimesOf(p.packs()), c.stocked);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Cases, IFileMatrixRefuses,
     ::testing::Values(
@@ -679,6 +688,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "2147483647.",
                 {}}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 // Values that are not finite, or overflow the type to infinity, are
 // refused for every type of grid.

@@ -20,15 +20,16 @@ namespace {
 
 // ---- helpers ----------------------------------------------------------------
 
+using qtest::file_text;
 using qtest::Qavlensdir;
 using qtest::Text_file;
-using qtest::file_text;
 
 // A source of upstream and lateral inflows given as functions of time: it
 // sends their values at its start time and at the end of each of its steps.
 class Inflow : public Element {
  public:
-  Inflow(int nUp, int nLat, Long step) : up(static_cast<std::size_t>(nUp)), lat(static_cast<std::size_t>(nLat)), step_(step) {
+  Inflow(int nUp, int nLat, Long step)
+      : up(static_cast<std::size_t>(nUp)), lat(static_cast<std::size_t>(nLat)), step_(step) {
     class_name = "Inflow";
     Init("src", 0, 0, nullptr);
     for (std::size_t i = 0; i < up.size(); ++i) up[i].Init("up", static_cast<int>(i));
@@ -163,8 +164,8 @@ std::vector<std::pair<Long, double>> packs_of(Send<double>& sp) {
 // length 1000 m, width 5 m, gradient 0.01, Manning 0.03, 4 divisions,
 // step 300 s, theta as given; hydraulic radius R = 0.4 A ^ 0.5 everywhere.
 std::string parameters(double theta = 0.7, int div = 4, Long dt = 300) {
-  std::string s = "1000 5 0.01 0.03 " + std::to_string(div) + " " + std::to_string(dt) + " " +
-                  std::to_string(theta) + "\n";
+  std::string s =
+      "1000 5 0.01 0.03 " + std::to_string(div) + " " + std::to_string(dt) + " " + std::to_string(theta) + "\n";
   for (int i = 0; i <= div; ++i) s += "0.4 ";
   s += "\n";
   for (int i = 0; i <= div; ++i) s += "0.5 ";
@@ -337,8 +338,7 @@ INSTANTIATE_TEST_SUITE_P(
         Reported(Ch("negative_upstream_ports", "0 -1 0\n"), 46, "Kinem (null) 0"),
         Reported(Ch("negative_lateral_ports", "0 0 -2\n"), 64, "Kinem (null) 0"),
         Checked(Ch("one_port_count", "0 1\n"), "fscanf(fp, \"%d %d\", &wNumUpInflow, &wNumLateral) == 2"),
-        Reported(Ch("short_parameter_line", "2 1 0\n").file("ch.pmt", "1000 5 0.01 0.03 4 300\n"), 99,
-                 "Kinem ch 2"),
+        Reported(Ch("short_parameter_line", "2 1 0\n").file("ch.pmt", "1000 5 0.01 0.03 4 300\n"), 99, "Kinem ch 2"),
         Reported(OtherDivisions("initial_state_of_other_divisions"), 176, "Kinem ch 0"),
         Reported(Ch("initial_state_without_a_time", kOneUp)
                      .file("ch.pmt", parameters())
@@ -353,8 +353,7 @@ INSTANTIATE_TEST_SUITE_P(
         // ends the program instead of writing past its empty node arrays,
         // also after a state line of zero divisions, which matches the
         // unread parameters.
-        Reported(Ch("initial_output_without_parameters", "1 0 0\n").file("ch.ist", "600 0\n2.5\n"), 230,
-                 "Kinem ch 1"),
+        Reported(Ch("initial_output_without_parameters", "1 0 0\n").file("ch.ist", "600 0\n2.5\n"), 230, "Kinem ch 1"),
         Explained(OtherDivisions("initial_state_of_other_divisions_explained"), 176,
                   "The initial state of the channel element"),
         Explained(Ch("initial_output_without_parameters_explained", "0 0 0\n"), 230,
@@ -363,23 +362,22 @@ INSTANTIATE_TEST_SUITE_P(
 
 INSTANTIATE_TEST_SUITE_P(
     ParameterChecks, KinemRead,
-    testing::Values(Checked(Ch("length", kOneUp).file("ch.pmt", "0 5 0.01 0.03 4 300 0.7"), "mL > 0.0"),
-                    Checked(Ch("width", kOneUp).file("ch.pmt", "1000 0 0.01 0.03 4 300 0.7"), "mB > 0.0"),
-                    Checked(Ch("gradient", kOneUp).file("ch.pmt", "1000 5 -0.01 0.03 4 300 0.7"), "mG > 0.0"),
-                    Checked(Ch("manning", kOneUp).file("ch.pmt", "1000 5 0.01 0 4 300 0.7"), "mMan > 0.0"),
-                    Checked(Ch("divisions", kOneUp).file("ch.pmt", "1000 5 0.01 0.03 0 300 0.7"), "mDiv > 0"),
-                    Checked(Ch("step", kOneUp).file("ch.pmt", "1000 5 0.01 0.03 4 -300 0.7"), "mDt > 0"),
-                    Checked(Ch("theta_of_one_half", kOneUp).file("ch.pmt", "1000 5 0.01 0.03 4 300 0.5"),
-                            "0.5 < mTheta && mTheta <= 1.0"),
-                    Checked(Ch("theta_above_one", kOneUp).file("ch.pmt", "1000 5 0.01 0.03 4 300 1.01"),
-                            "0.5 < mTheta && mTheta <= 1.0"),
-                    // Fewer node values than nodes.
-                    Checked(Ch("short_of_radius_factors", kOneUp)
-                                .file("ch.pmt", "1000 5 0.01 0.03 4 300 0.7\n0.4 0.4 0.4 0.4"),
-                            "std::fscanf(fp, \"%lf\", &mK[i]) == 1"),
-                    Checked(Ch("short_of_radius_exponents", kOneUp)
-                                .file("ch.pmt", "1000 5 0.01 0.03 1 300 0.7\n0.4 0.4 0.5"),
-                            "std::fscanf(fp, \"%lf\", &mZ[i]) == 1")),
+    testing::Values(
+        Checked(Ch("length", kOneUp).file("ch.pmt", "0 5 0.01 0.03 4 300 0.7"), "mL > 0.0"),
+        Checked(Ch("width", kOneUp).file("ch.pmt", "1000 0 0.01 0.03 4 300 0.7"), "mB > 0.0"),
+        Checked(Ch("gradient", kOneUp).file("ch.pmt", "1000 5 -0.01 0.03 4 300 0.7"), "mG > 0.0"),
+        Checked(Ch("manning", kOneUp).file("ch.pmt", "1000 5 0.01 0 4 300 0.7"), "mMan > 0.0"),
+        Checked(Ch("divisions", kOneUp).file("ch.pmt", "1000 5 0.01 0.03 0 300 0.7"), "mDiv > 0"),
+        Checked(Ch("step", kOneUp).file("ch.pmt", "1000 5 0.01 0.03 4 -300 0.7"), "mDt > 0"),
+        Checked(Ch("theta_of_one_half", kOneUp).file("ch.pmt", "1000 5 0.01 0.03 4 300 0.5"),
+                "0.5 < mTheta && mTheta <= 1.0"),
+        Checked(Ch("theta_above_one", kOneUp).file("ch.pmt", "1000 5 0.01 0.03 4 300 1.01"),
+                "0.5 < mTheta && mTheta <= 1.0"),
+        // Fewer node values than nodes.
+        Checked(Ch("short_of_radius_factors", kOneUp).file("ch.pmt", "1000 5 0.01 0.03 4 300 0.7\n0.4 0.4 0.4 0.4"),
+                "std::fscanf(fp, \"%lf\", &mK[i]) == 1"),
+        Checked(Ch("short_of_radius_exponents", kOneUp).file("ch.pmt", "1000 5 0.01 0.03 1 300 0.7\n0.4 0.4 0.5"),
+                "std::fscanf(fp, \"%lf\", &mZ[i]) == 1")),
     RowName);
 
 // In a system, the description names the owner too.
@@ -389,8 +387,7 @@ TEST(KinemRefusal, InitialWorkWithoutParametersNamesTheOwner) {
   ftest::check(
       [] {
         Channel_system s(1, 1, 300, false);
-        if (s.Construct() != 1 || s.Switch() != YES || s.Are_you_ready() != YES || s.Initial_time(600) != 1)
-          return 99;
+        if (s.Construct() != 1 || s.Switch() != YES || s.Are_you_ready() != YES || s.Initial_time(600) != 1) return 99;
         s.Do_initial_work();
         return 0;
       },
@@ -641,9 +638,7 @@ TEST(KinemInTotalSystem, FrameworkFilesCarryTheChannelFromRunToRun) {
   EXPECT_NE(first.out.find("[ch 0] 300 : 2.000000\n"), std::string::npos) << first.out;
   const std::string tst = ftest::read_file(dir.file("reach.tst"));
   // The first run ends at 1800 with the steady profile of 1.5 in, 2 out.
-  EXPECT_NE(tst.find("Kinem ch 0\n1800 4\n1.500000 1.625000 1.750000 1.875000 2.000000 \n"),
-            std::string::npos)
-      << tst;
+  EXPECT_NE(tst.find("Kinem ch 0\n1800 4\n1.500000 1.625000 1.750000 1.875000 2.000000 \n"), std::string::npos) << tst;
 
   // The next run starts from that state; at 2100 the channel sees the
   // larger inflow, so its outflow rises from 2 towards 3.

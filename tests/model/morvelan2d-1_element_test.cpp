@@ -46,16 +46,14 @@ const char* const kNet =
     "3 11 100 300 10 13 100 500 5 2 1 2 0 2\n";
 
 std::string ParamFile(const std::string& name, int count, const std::vector<int>& nums) {
-  std::string s = "[Comment]\nparameters\n[Data Format Name]\n" + name +
-                  "\n[Number of Total Edges]\n" + std::to_string(count) + "\n[Data]\n";
-  for (int n : nums)
-    s += std::to_string(n) + " 0.3 1.667 0.01 1.0 0.3 0.15 4.0 0.65 0.000001 10 0.0001 10\n";
+  std::string s = "[Comment]\nparameters\n[Data Format Name]\n" + name + "\n[Number of Total Edges]\n" +
+                  std::to_string(count) + "\n[Data]\n";
+  for (int n : nums) s += std::to_string(n) + " 0.3 1.667 0.01 1.0 0.3 0.15 4.0 0.65 0.000001 10 0.0001 10\n";
   return s;
 }
 
 std::string InitFile(const std::string& name, int count, const std::vector<int>& nums) {
-  std::string s = "[Data Format Name]\n" + name + "\n[Number of Total Edges]\n" +
-                  std::to_string(count) + "\n[Data]\n";
+  std::string s = "[Data Format Name]\n" + name + "\n[Number of Total Edges]\n" + std::to_string(count) + "\n[Data]\n";
   for (int n : nums) s += std::to_string(n) + " 0 0\n";
   return s;
 }
@@ -148,8 +146,7 @@ TEST(Morvelan2dLoad, NetworkParametersAndInitialState) {
         const Edge& river = m.EdgeAt(2);
         if (river.LowestEdge() != EDGE_YES || river.UpperArea() != 40000) return 12;
         if (EdgeProbe::Dist(m.EdgeAt(0)) != 1.0 || EdgeProbe::N(m.EdgeAt(0)) != 10) return 13;
-        if (EdgeProbe::Upper(river, 0) != &m.EdgeAt(0) || EdgeProbe::Upper(river, 1) != &m.EdgeAt(1))
-          return 14;
+        if (EdgeProbe::Upper(river, 0) != &m.EdgeAt(0) || EdgeProbe::Upper(river, 1) != &m.EdgeAt(1)) return 14;
         if (m.Current_time() != 0 || m.EdgeDisFileName() != "ini.dat") return 15;
         return 0;
       },
@@ -200,7 +197,8 @@ INSTANTIATE_TEST_SUITE_P(
         Refused("parameter_count_names_file", "par.dat.\n")
             .file("par.dat", ParamFile("Morvelan Parameter Format", 2, {1, 2})),
         Refused("short_parameter_record", "File: par.dat\n")
-            .file("par.dat", "[Data Format Name]\nMorvelan Parameter Format\n[Number of Total Edges]\n3\n[Data]\n1 0.3\n"),
+            .file("par.dat",
+                  "[Data Format Name]\nMorvelan Parameter Format\n[Number of Total Edges]\n3\n[Data]\n1 0.3\n"),
         Refused("unknown_parameter_edge", "Edge 9 was not found in edgeArray\n")
             .file("par.dat", ParamFile("Morvelan Parameter Format", 3, {1, 2, 9})),
         Refused("second_parameter_record", "E : morvelan2d-1.cpp : 790 : ")
@@ -208,8 +206,9 @@ INSTANTIATE_TEST_SUITE_P(
         // With the count right, no record twice and none unknown, every edge
         // has its record; a file that ends early is the remaining case.
         Refused("parameter_file_ending_before_its_records", "E : morvelan2d-1.cpp : 759 : ")
-            .file("par.dat", "[Data Format Name]\nMorvelan Parameter Format\n[Number of Total Edges]\n3\n[Data]\n"
-                             "1 0.3 1.667 0.01 1.0 0.3 0.15 4.0 0.65 0.000001 10 0.0001 10\n"),
+            .file("par.dat",
+                  "[Data Format Name]\nMorvelan Parameter Format\n[Number of Total Edges]\n3\n[Data]\n"
+                  "1 0.3 1.667 0.01 1.0 0.3 0.15 4.0 0.65 0.000001 10 0.0001 10\n"),
         Refused("unknown_upper_edge", "Edge 7 was not found in edgeArray\n")
             .file("net.con",
                   "[Data Format Name]\nedge connection V.2\n[Number of Total Edges]\n1\n[Data]\n"
@@ -230,8 +229,9 @@ INSTANTIATE_TEST_SUITE_P(
             .file("ini.dat", InitFile("Morvelan Parameter Format", 3, {1, 2, 3})),
         Refused("initial_count", "ini.dat.\n").file("ini.dat", InitFile("Morvelan Initial State Format", 4, {1, 2, 3})),
         Refused("short_initial_record", "File: ini.dat\n")
-            .file("ini.dat",
-                  "[Data Format Name]\nMorvelan Initial State Format\n[Number of Total Edges]\n3\n[Data]\n1 0 0\n2 0\n"),
+            .file(
+                "ini.dat",
+                "[Data Format Name]\nMorvelan Initial State Format\n[Number of Total Edges]\n3\n[Data]\n1 0 0\n2 0\n"),
         Refused("unknown_initial_edge", "Edge 8 was not found in edgeArray\n")
             .file("ini.dat", InitFile("Morvelan Initial State Format", 3, {1, 2, 8})),
         Refused("second_initial_record", "E : morvelan2d-1.cpp : 930 : ")
@@ -256,31 +256,39 @@ cli::Case Reported(const std::string& name, const std::string& err) {
 INSTANTIATE_TEST_SUITE_P(
     Reports, Morvelan2dLoading,
     ::testing::Values(
-        Reported("parameter_count",
-                 kDescr + "E : morvelan2d-1.cpp : 727 : \n"
-                          "    The number of edges in the edge parameter file differs from that of the\n"
-                          "    edge connection file. The parameter file must belong to the network.\n"
-                          "par.dat.\n" + kDescr)
+        Reported("parameter_count", kDescr +
+                                        "E : morvelan2d-1.cpp : 727 : \n"
+                                        "    The number of edges in the edge parameter file differs from that of the\n"
+                                        "    edge connection file. The parameter file must belong to the network.\n"
+                                        "par.dat.\n" +
+                                        kDescr)
             .file("par.dat", ParamFile("Morvelan Parameter Format", 2, {1, 2})),
         Reported("unknown_parameter_edge",
-                 kDescr + "E : morvelan2d-1.cpp : 784 : \n"
-                          "    A record of the edge parameter file names an edge that is not in the\n"
-                          "    edge connection file. The parameter file must belong to the network.\n"
-                          "Edge 9 was not found in edgeArray\n" + kDescr)
+                 kDescr +
+                     "E : morvelan2d-1.cpp : 784 : \n"
+                     "    A record of the edge parameter file names an edge that is not in the\n"
+                     "    edge connection file. The parameter file must belong to the network.\n"
+                     "Edge 9 was not found in edgeArray\n" +
+                     kDescr)
             .file("par.dat", ParamFile("Morvelan Parameter Format", 3, {1, 2, 9})),
         Reported("short_initial_record",
-                 kDescr + "E : morvelan2d-1.cpp : 911 : \n"
-                          "    A record of the initial discharge file is incomplete or holds an item\n"
-                          "    that is not a number. A record holds the edge number and the discharges\n"
-                          "    (m3/s) at its upper and its lower end.\n"
-                          "File: ini.dat\n" + kDescr)
-            .file("ini.dat",
-                  "[Data Format Name]\nMorvelan Initial State Format\n[Number of Total Edges]\n3\n[Data]\n1 0 0\n2 0\n"),
+                 kDescr +
+                     "E : morvelan2d-1.cpp : 911 : \n"
+                     "    A record of the initial discharge file is incomplete or holds an item\n"
+                     "    that is not a number. A record holds the edge number and the discharges\n"
+                     "    (m3/s) at its upper and its lower end.\n"
+                     "File: ini.dat\n" +
+                     kDescr)
+            .file(
+                "ini.dat",
+                "[Data Format Name]\nMorvelan Initial State Format\n[Number of Total Edges]\n3\n[Data]\n1 0 0\n2 0\n"),
         Reported("unknown_initial_edge",
-                 kDescr + "E : morvelan2d-1.cpp : 926 : \n"
-                          "    A record of the initial discharge file names an edge that is not in the\n"
-                          "    edge connection file. The file must belong to the network.\n"
-                          "Edge 8 was not found in edgeArray\n" + kDescr)
+                 kDescr +
+                     "E : morvelan2d-1.cpp : 926 : \n"
+                     "    A record of the initial discharge file names an edge that is not in the\n"
+                     "    edge connection file. The file must belong to the network.\n"
+                     "Edge 8 was not found in edgeArray\n" +
+                     kDescr)
             .file("ini.dat", InitFile("Morvelan Initial State Format", 3, {1, 2, 8}))),
     RowName);
 
@@ -299,8 +307,8 @@ cli::Case OneEdge(const std::string& name, const std::string& pline, const std::
       .file("net.con",
             "[Data Format Name]\nedge connection V.2\n[Number of Total Edges]\n1\n[Data]\n"
             "1 1 1 0 0 0 1 10 0.1 100\n")
-      .file("par.dat", "[Data Format Name]\nMorvelan Parameter Format\n[Number of Total Edges]\n1\n[Data]\n" +
-                           record + "\n")
+      .file("par.dat",
+            "[Data Format Name]\nMorvelan Parameter Format\n[Number of Total Edges]\n1\n[Data]\n" + record + "\n")
       .file("p.line", pline);
 }
 
@@ -357,8 +365,9 @@ INSTANTIATE_TEST_SUITE_P(
             .file("ini.dat", InitFile("Morvelan Initial State Format", 3, {1, 2, 0})),
         Checked("initial_discharge", "lowdis >= 0.0")
             .file("par.dat", kPar3)
-            .file("ini.dat", "[Data Format Name]\nMorvelan Initial State Format\n[Number of Total Edges]\n3\n"
-                             "[Data]\n1 0 0\n2 0 -0.5\n3 0 0\n"),
+            .file("ini.dat",
+                  "[Data Format Name]\nMorvelan Initial State Format\n[Number of Total Edges]\n3\n"
+                  "[Data]\n1 0 0\n2 0 -0.5\n3 0 0\n"),
         CountBeyondTheFile("edge_count_of_millions_beyond_the_file", "20000000"),
         CountBeyondTheFile("edge_count_of_the_largest_long_beyond_the_file", "2147483647")),
     RowName);
@@ -370,11 +379,10 @@ INSTANTIATE_TEST_SUITE_P(
 // records come in the order 3, 1, 2, the record of edge 2 on line 13 (or
 // split after item `split` over lines 13 and 14), its item `item` (1: man
 // .. 11: eps) replaced by `value`.
-const char* const kItems[] = {"0.3",  "1.667",    "0.01", "1.0",    "0.3",  "0.15",
-                              "4.0",  "0.65",     "0.000001", "10", "0.0001", "10"};
+const char* const kItems[] = {"0.3", "1.667", "0.01",     "1.0", "0.3",    "0.15",
+                              "4.0", "0.65",  "0.000001", "10",  "0.0001", "10"};
 
-std::string HandRecord(const std::string& num, int item = 0, const std::string& value = "",
-                       int split = 0) {
+std::string HandRecord(const std::string& num, int item = 0, const std::string& value = "", int split = 0) {
   std::string s = num;
   for (int i = 1; i <= 12; i++) {
     s += split > 0 && i == split + 1 ? "\n    " : " ";
@@ -383,26 +391,28 @@ std::string HandRecord(const std::string& num, int item = 0, const std::string& 
   return s + "\n";
 }
 
-std::string HandParams(int item, const std::string& value, int split = 0,
-                       const std::string& num = "2") {
+std::string HandParams(int item, const std::string& value, int split = 0, const std::string& num = "2") {
   return "[Comment]\nparameters by hand\n# whole-line comment\n[Data Format Name]\n"
          "Morvelan Parameter Format\n[Number of Total Edges]\n3\n[Data]\n# edge 3 first\n" +
-         HandRecord("3") + "1" + HandRecord("").substr(0, HandRecord("").size() - 1) +
-         "  # after the record\n#\n" + HandRecord(num, item, value, split);
+         HandRecord("3") + "1" + HandRecord("").substr(0, HandRecord("").size() - 1) + "  # after the record\n#\n" +
+         HandRecord(num, item, value, split);
 }
 
 // The record of edge 2 on line 12.
 std::string HandDischarges(const std::string& up, const std::string& low) {
   return "[Comment]\ndischarges by hand\n# whole-line comment\n[Data Format Name]\n"
          "Morvelan Initial State Format\n[Number of Total Edges]\n3\n[Data]\n# all dry\n"
-         "1 0 0\n#\n2 " + up + " " + low + "\n3 0 0\n";
+         "1 0 0\n#\n2 " +
+         up + " " + low + "\n3 0 0\n";
 }
 
 // kNet by hand: the record of edge 2 on line 12.
 std::string HandNet(const std::string& second, const std::string& count = "3",
                     const std::string& third = "3 11 100 300 10 13 100 500 5 2 1 2 0 2") {
   return "# a small network\n[Comment]\ntwo slopes and a river\n[Data Format Name]\n"
-         "edge connection V.4\n# the count\n[Number of Total Edges]\n" + count + "\n[Data]\n"
+         "edge connection V.4\n# the count\n[Number of Total Edges]\n" +
+         count +
+         "\n[Data]\n"
          "1 10 100 100 20 11 100 300 10 0 2 -3 2 1 200 0.05 20000\n# the second slope\n" +
          second + "\n" + third + "\n";
 }
@@ -450,34 +460,33 @@ cli::Case NotFinite(const std::string& name, const std::string& par, const std::
 
 INSTANTIATE_TEST_SUITE_P(
     NotFinite, Morvelan2dLoading,
-    ::testing::Values(
-        NotFinite("man_inf", HandParams(1, "inf"), kHandIni,
-                  k763 + "File: par.dat, edge 2, line 13: man is not a finite number\n"),
-        NotFinite("ka_nan", HandParams(3, "nan"), kHandIni,
-                  k763 + "File: par.dat, edge 2, line 13: ka is not a finite number\n"),
-        NotFinite("dm_minus_inf", HandParams(6, "-inf"), kHandIni,
-                  k763 + "File: par.dat, edge 2, line 13: dm is not a finite number\n"),
-        NotFinite("Qlevel_overflows", HandParams(10, "-1e400"), kHandIni,
-                  k763 + "File: par.dat, edge 2, line 13: Qlevel is not a finite number\n"),
-        NotFinite("eps_overflows", HandParams(11, "1e999"), kHandIni,
-                  k763 + "File: par.dat, edge 2, line 13: eps is not a finite number\n"),
-        // A record over two lines: the line of the value.
-        NotFinite("theta_on_the_records_second_line", HandParams(8, "INF", 5), kHandIni,
-                  k763 + "File: par.dat, edge 2, line 14: theta is not a finite number\n"),
-        NotFinite("man_on_the_records_first_line", HandParams(1, "NaN", 5), kHandIni,
-                  k763 + "File: par.dat, edge 2, line 13: man is not a finite number\n"),
-        // No edge has the number 0: the record by its place.
-        NotFinite("record_without_edge_number", HandParams(2, "inf", 0, "0"), kHandIni,
-                  k763 + "File: par.dat, record 3, line 13: m is not a finite number\n"),
-        NotFinite("upper_discharge_inf", kHandPar, HandDischarges("inf", "0"),
-                  k915 + "File: ini.dat, edge 2, line 12: the discharge at the upper end is "
-                         "not a finite number\n"),
-        NotFinite("lower_discharge_overflows", kHandPar, HandDischarges("0", "1e999"),
-                  k915 + "File: ini.dat, edge 2, line 12: the discharge at the lower end is "
-                         "not a finite number\n"),
-        NotFinite("upper_discharge_nan", kHandPar, HandDischarges("nan", "0"),
-                  k915 + "File: ini.dat, edge 2, line 12: the discharge at the upper end is "
-                         "not a finite number\n")),
+    ::testing::Values(NotFinite("man_inf", HandParams(1, "inf"), kHandIni,
+                                k763 + "File: par.dat, edge 2, line 13: man is not a finite number\n"),
+                      NotFinite("ka_nan", HandParams(3, "nan"), kHandIni,
+                                k763 + "File: par.dat, edge 2, line 13: ka is not a finite number\n"),
+                      NotFinite("dm_minus_inf", HandParams(6, "-inf"), kHandIni,
+                                k763 + "File: par.dat, edge 2, line 13: dm is not a finite number\n"),
+                      NotFinite("Qlevel_overflows", HandParams(10, "-1e400"), kHandIni,
+                                k763 + "File: par.dat, edge 2, line 13: Qlevel is not a finite number\n"),
+                      NotFinite("eps_overflows", HandParams(11, "1e999"), kHandIni,
+                                k763 + "File: par.dat, edge 2, line 13: eps is not a finite number\n"),
+                      // A record over two lines: the line of the value.
+                      NotFinite("theta_on_the_records_second_line", HandParams(8, "INF", 5), kHandIni,
+                                k763 + "File: par.dat, edge 2, line 14: theta is not a finite number\n"),
+                      NotFinite("man_on_the_records_first_line", HandParams(1, "NaN", 5), kHandIni,
+                                k763 + "File: par.dat, edge 2, line 13: man is not a finite number\n"),
+                      // No edge has the number 0: the record by its place.
+                      NotFinite("record_without_edge_number", HandParams(2, "inf", 0, "0"), kHandIni,
+                                k763 + "File: par.dat, record 3, line 13: m is not a finite number\n"),
+                      NotFinite("upper_discharge_inf", kHandPar, HandDischarges("inf", "0"),
+                                k915 + "File: ini.dat, edge 2, line 12: the discharge at the upper end is "
+                                       "not a finite number\n"),
+                      NotFinite("lower_discharge_overflows", kHandPar, HandDischarges("0", "1e999"),
+                                k915 + "File: ini.dat, edge 2, line 12: the discharge at the lower end is "
+                                       "not a finite number\n"),
+                      NotFinite("upper_discharge_nan", kHandPar, HandDischarges("nan", "0"),
+                                k915 + "File: ini.dat, edge 2, line 12: the discharge at the upper end is "
+                                       "not a finite number\n")),
     RowName);
 
 // The conditions and their stop as they were, after one line naming the
@@ -485,8 +494,8 @@ INSTANTIATE_TEST_SUITE_P(
 // once the network is read).
 const std::string kHandNet = HandNet(kSecondSlope);
 
-cli::Case Placed(const std::string& name, const std::string& net, const std::string& par,
-                 const std::string& ini, bool networkRead, const std::string& place, const std::string& condition) {
+cli::Case Placed(const std::string& name, const std::string& net, const std::string& par, const std::string& ini,
+                 bool networkRead, const std::string& place, const std::string& condition) {
   return Basin(name)
       .file("net.con", net)
       .file("par.dat", par)
@@ -499,14 +508,12 @@ cli::Case Placed(const std::string& name, const std::string& net, const std::str
 INSTANTIATE_TEST_SUITE_P(
     CheckPlaces, Morvelan2dLoading,
     ::testing::Values(
-        Placed("network_attribute", HandNet("2 12 300 100 20 11 100 300 10 0 2 -3 3 200 0.05"), kHandPar,
-               kHandIni, false, "File: net.con, edge 2, line 12: this record fails the check below\n",
-               "tmp == 1 || tmp == 2"),
-        Placed("network_edge_number", HandNet("0 12 300 100 20 11 100 300 10 0 2 -3 1 1 200 0.05 20000"),
-               kHandPar, kHandIni, false, "File: net.con, record 2, line 12: this record fails the check below\n",
-               "mNum > 0"),
-        Placed("network_ends_in_a_record", HandNet(kSecondSlope, "3", "3 11 100 300 10 13 100 500 5 2 1"),
-               kHandPar, kHandIni, false, "File: net.con, edge 3, line 13: this record fails the check below\n",
+        Placed("network_attribute", HandNet("2 12 300 100 20 11 100 300 10 0 2 -3 3 200 0.05"), kHandPar, kHandIni,
+               false, "File: net.con, edge 2, line 12: this record fails the check below\n", "tmp == 1 || tmp == 2"),
+        Placed("network_edge_number", HandNet("0 12 300 100 20 11 100 300 10 0 2 -3 1 1 200 0.05 20000"), kHandPar,
+               kHandIni, false, "File: net.con, record 2, line 12: this record fails the check below\n", "mNum > 0"),
+        Placed("network_ends_in_a_record", HandNet(kSecondSlope, "3", "3 11 100 300 10 13 100 500 5 2 1"), kHandPar,
+               kHandIni, false, "File: net.con, edge 3, line 13: this record fails the check below\n",
                "fscanf(fpTopo, \"%ld\", &num) == 1"),
         Placed("network_count", HandNet(kSecondSlope, "three"), kHandPar, kHandIni, false,
                "File: net.con, line 8: the edge count under [Number of Total Edges] fails the check below\n",
@@ -515,9 +522,8 @@ INSTANTIATE_TEST_SUITE_P(
                "File: par.dat, edge 2, line 13: this record fails the check below\n", "d >= da"),
         Placed("parameter_edge_number", kHandNet, HandParams(0, "", 0, "-2"), kHandIni, true,
                "File: par.dat, record 3, line 13: this record fails the check below\n", "num > 0"),
-        Placed("parameter_count_missing", kHandNet, "[Data Format Name]\nMorvelan Parameter Format\n[Data]\n",
-               kHandIni, true,
-               "File: par.dat: the edge count under [Number of Total Edges] fails the check below\n",
+        Placed("parameter_count_missing", kHandNet, "[Data Format Name]\nMorvelan Parameter Format\n[Data]\n", kHandIni,
+               true, "File: par.dat: the edge count under [Number of Total Edges] fails the check below\n",
                "sscanf(buf, \"%ld\", &numtmp) == 1"),
         Placed("discharge_range", kHandNet, kHandPar, HandDischarges("0", "-0.5"), true,
                "File: ini.dat, edge 2, line 12: this record fails the check below\n", "lowdis >= 0.0")),
@@ -545,26 +551,25 @@ std::function<void(const cli::Folder&)> Copy(const std::string& name, const std:
 
 INSTANTIATE_TEST_SUITE_P(
     TerminalFiles, Morvelan2dLoading,
-    ::testing::Values(
-        Overwrites("connection_file",
-                   "The terminal discharge file ini.dat.tst is the edge connection file "
-                   "ini.dat.tst: the end of the run would overwrite it.\n")
-            .file("p.line", "60 ini.dat.tst par.dat 0 0 500 500")
-            .setup(Copy("ini.dat.tst", "net.con")),
-        Overwrites("connection_file_spelled_otherwise",
-                   "The terminal discharge file sub/../ini.dat.tst is the edge connection file "
-                   "./ini.dat.tst: the end of the run would overwrite it.\n")
-            .file("p.line", "60 ./ini.dat.tst par.dat 0 0 500 500")
-            .file("i.line", "0 sub/../ini.dat\n")
-            .setup(Copy("ini.dat.tst", "net.con")),
-        Overwrites("parameter_file_by_a_hard_link",
-                   "The terminal discharge file ini.dat.tst is the edge parameter file par.dat: "
-                   "the end of the run would overwrite it.\n")
-            .setup(HardLink("ini.dat.tst", "par.dat")),
-        Overwrites("initial_discharge_file_by_a_symbolic_link",
-                   "The terminal discharge file ini.dat.tst is the initial discharge file "
-                   "ini.dat: the end of the run would overwrite it.\n")
-            .symlink("ini.dat.tst", "ini.dat")),
+    ::testing::Values(Overwrites("connection_file",
+                                 "The terminal discharge file ini.dat.tst is the edge connection file "
+                                 "ini.dat.tst: the end of the run would overwrite it.\n")
+                          .file("p.line", "60 ini.dat.tst par.dat 0 0 500 500")
+                          .setup(Copy("ini.dat.tst", "net.con")),
+                      Overwrites("connection_file_spelled_otherwise",
+                                 "The terminal discharge file sub/../ini.dat.tst is the edge connection file "
+                                 "./ini.dat.tst: the end of the run would overwrite it.\n")
+                          .file("p.line", "60 ./ini.dat.tst par.dat 0 0 500 500")
+                          .file("i.line", "0 sub/../ini.dat\n")
+                          .setup(Copy("ini.dat.tst", "net.con")),
+                      Overwrites("parameter_file_by_a_hard_link",
+                                 "The terminal discharge file ini.dat.tst is the edge parameter file par.dat: "
+                                 "the end of the run would overwrite it.\n")
+                          .setup(HardLink("ini.dat.tst", "par.dat")),
+                      Overwrites("initial_discharge_file_by_a_symbolic_link",
+                                 "The terminal discharge file ini.dat.tst is the initial discharge file "
+                                 "ini.dat: the end of the run would overwrite it.\n")
+                          .symlink("ini.dat.tst", "ini.dat")),
     RowName);
 
 TEST(Morvelan2dTerminalFile, AnEarlierTerminalFileIsNoInput) {
@@ -590,7 +595,8 @@ std::string Late(const std::string& count, const std::string& first) {
   return "W : morvelan2d-1.cpp : 820 : \nFile: net.con: " + count +
          " from an edge to one listed before it, the first from " + first +
          ": the downstream edge takes the upstream edge's outflow of the previous step. List the upstream edge "
-         "first (pelmic writes the edges by number: number them upstream first).\n" + kDescr;
+         "first (pelmic writes the edges by number: number them upstream first).\n" +
+         kDescr;
 }
 
 std::string Net(int version, int count, const std::string& records) {
@@ -666,8 +672,8 @@ TEST(Morvelan2dLoad, InitialStateBeforeTheParametersIsRefusedWhenTheyCome) {
       d.path());
   EXPECT_EQ(o.status, 1);
   EXPECT_EQ(o.out, "");
-  EXPECT_EQ(o.err, "E : morvelan2d-1.cpp : 1040 : \n" + k1040 +
-                       "The initial state came before the parameters.\n" + kDescr);
+  EXPECT_EQ(o.err,
+            "E : morvelan2d-1.cpp : 1040 : \n" + k1040 + "The initial state came before the parameters.\n" + kDescr);
 }
 
 // --- running ---------------------------------------------------------------------
@@ -676,16 +682,12 @@ TEST(Morvelan2dLoad, InitialStateBeforeTheParametersIsRefusedWhenTheyCome) {
 // the cells column by column); the three series to files.
 class TestBasin : public Total_system {
  public:
-  TestBasin()
-      : ip("rain.dat"), op("q.out", 128), opSarea("q.sat", 128), opStorage("q.stg", 128),
-        m("morvelan2d", 0) {
+  TestBasin() : ip("rain.dat"), op("q.out", 128), opSarea("q.sat", 128), opStorage("q.stg", 128), m("morvelan2d", 0) {
     class_name = "TestBasin";
     Init("sys", 0, 0);
   }
   int Register_input_ports() override { return Register(&ip); }
-  int Register_output_ports() override {
-    return Register(&op) && Register(&opSarea) && Register(&opStorage);
-  }
+  int Register_output_ports() override { return Register(&op) && Register(&opSarea) && Register(&opStorage); }
   int Register_components() override { return Register(&m); }
   int Register_iterators() override { return 1; }
   int Connect_ports() override {
@@ -728,8 +730,7 @@ std::string Uniform(std::initializer_list<std::pair<int, double>> recs) {
   std::string s;
   for (const auto& r : recs) {
     std::ostringstream line;
-    line << r.first << " 2 2 " << r.second << " " << r.second << " " << r.second << " " << r.second
-         << "\n";
+    line << r.first << " 2 2 " << r.second << " " << r.second << " " << r.second << " " << r.second << "\n";
     s += line.str();
   }
   return s;
@@ -770,8 +771,7 @@ TEST(Morvelan2dRun, StepsInterpolatesAndWritesTheTerminalFile) {
 
   // The framework line names the terminal discharge file, which holds the
   // discharges at both ends in the initial discharge format.
-  EXPECT_NE(read_file(d.file("t.tst")).find("Morvelan2d morvelan2d 0\n600 ini.dat.tst\n"),
-            std::string::npos)
+  EXPECT_NE(read_file(d.file("t.tst")).find("Morvelan2d morvelan2d 0\n600 ini.dat.tst\n"), std::string::npos)
       << read_file(d.file("t.tst"));
   const std::string tst = read_file(d.file("ini.dat.tst"));
   const std::string head =
@@ -847,8 +847,9 @@ TEST(Morvelan2dRun, RainGridOfAnotherSizeStops) {
   cli::Result o = ftest::run(RunBasin, d.path(), "300\n300\nY\n");
   EXPECT_EQ(o.status, 1);
   EXPECT_NE(o.err.find("E : morvelan2d-1.cpp : 1200 : "), std::string::npos) << o.err;
-  EXPECT_NE(o.err.find("The rain grid of time 240 has 1 x 1 cells; the cells of the edges were found on a grid of 2 x 2.\n"),
-            std::string::npos)
+  EXPECT_NE(
+      o.err.find("The rain grid of time 240 has 1 x 1 cells; the cells of the edges were found on a grid of 2 x 2.\n"),
+      std::string::npos)
       << o.err;
   // The steps before it were done.
   EXPECT_NE(o.out.find("[morvelan2d 0] 120 : "), std::string::npos);
@@ -985,8 +986,7 @@ TEST(Morvelan2dRun, NetworkWithoutSlopeEdges) {
   cli::Result o = ftest::run(RunBasin, d.path(), "60\n60\nY\n");
   ASSERT_EQ(o.status, 0) << o.err;
   EXPECT_NE(o.out.find("\ttotal area: 0(m2)\n"), std::string::npos);
-  EXPECT_NE(o.out.find("[morvelan2d 0] 60 : 0.000000   all_rain = 0.000000\n"), std::string::npos)
-      << o.out;
+  EXPECT_NE(o.out.find("[morvelan2d 0] 60 : 0.000000   all_rain = 0.000000\n"), std::string::npos) << o.out;
   EXPECT_EQ(read_file(d.file("rain.sum")), "60 0\n");
   // The saturated share of no area is not a number.
   EXPECT_NE(read_file(d.file("q.sat")).find("\n60 nan"), std::string::npos) << read_file(d.file("q.sat"));
@@ -1063,8 +1063,9 @@ TEST(Morvelan2dRun, TerminalFileThatCannotBeCreatedIsReported) {
 TEST(Morvelan2dRun, TerminalFileThatCannotBeWrittenIsReportedAndCutBack) {
   qtest::Qavlensdir none(nullptr);
   const std::string loaded = "    Morvelan2d morvelan2d 0\n";
-  const std::string report = "E : morvelan2d-1.cpp : 1295 : Cannot write file 'ini.dat.tst'.\n"
-                             "    Morvelan2d morvelan2d 0\n";
+  const std::string report =
+      "E : morvelan2d-1.cpp : 1295 : Cannot write file 'ini.dat.tst'.\n"
+      "    Morvelan2d morvelan2d 0\n";
   for (bool full : {true, false}) {
     cli::Folder d;
     WriteBasin(d);

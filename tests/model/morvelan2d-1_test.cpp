@@ -22,7 +22,7 @@ struct RecordCase {
   std::vector<Long> upper;
   Int atr;
   Int lowest;
-  double len, grd, area;  // as in the file (slope edges); grd after the floor
+  double len, grd, area;   // as in the file (slope edges); grd after the floor
   double dist, upperArea;  // versions 3 and 5; else 0
 };
 
@@ -39,8 +39,7 @@ TEST_P(TopographicDataTest, ReadsTheRecord) {
   EXPECT_DOUBLE_EQ(e.Y(), c.y);
   EXPECT_DOUBLE_EQ(e.Z(), c.z);
   ASSERT_EQ(e.NumberOfUpperEdges(), static_cast<Int>(c.upper.size()));
-  for (std::size_t i = 0; i < c.upper.size(); i++)
-    EXPECT_EQ(e.UpperEdgeNumArray(static_cast<int>(i)), c.upper[i]) << i;
+  for (std::size_t i = 0; i < c.upper.size(); i++) EXPECT_EQ(e.UpperEdgeNumArray(static_cast<int>(i)), c.upper[i]) << i;
   EXPECT_EQ(EdgeProbe::UpperSlots(e), c.upper.empty() ? 1u : c.upper.size());
   EXPECT_EQ(e.Atr(), c.atr);
   EXPECT_EQ(e.LowestEdge(), c.lowest);
@@ -60,6 +59,7 @@ TEST_P(TopographicDataTest, ReadsTheRecord) {
   EXPECT_EQ(e.UpperArea(), c.upperArea);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Versions, TopographicDataTest,
     ::testing::Values(
@@ -93,6 +93,7 @@ INSTANTIATE_TEST_SUITE_P(
         RecordCase{"v5_river", 5, "10 102 14 28 95 103 20 28 90 1 9 1 -12 2 0.25 77", 10, 17,
                    28, 92.5, {9}, 2, EDGE_NO, 0, 0, 0, 0.25, 77}),
     [](const ::testing::TestParamInfo<RecordCase>& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST(TopographicData, ConsecutiveRecordsShareOneStream) {
   Network net;
@@ -138,47 +139,42 @@ const char* const kDistFinite = "std::isfinite(mDist) && std::isfinite(mUpperAre
 
 INSTANTIATE_TEST_SUITE_P(
     Assertions, TopographicDataDeathTest,
-    ::testing::Values(
-        BadRecord{"empty_file", 2, "", "mNum > 0"},
-        BadRecord{"zero_number", 2, "0 0 0 0 0 0 1 1 1 1", "mNum > 0"},
-        BadRecord{"negative_number", 4, "-4 1 0 0 0 2 0 0 0 0 0 2", "mNum > 0"},
-        BadRecord{"no_upper_count", 2, "1 0 0 0", kUpperRead},
-        BadRecord{"upper_count_not_a_number", 2, "1 0 0 0 x", kUpperRead},
-        BadRecord{"negative_upper_count", 2, "1 0 0 0 -1 0 2", "numberOfUpperEdges >= 0"},
-        BadRecord{"upper_list_short", 2, "1 0 0 0 3 4 5", kNumRead},
-        BadRecord{"huge_upper_count_short_list", 2, "1 0 0 0 2000000000 4 5", kNumRead},
-        BadRecord{"no_lower_count", 2, "1 0 0 0 1 4", kTmpRead},
-        BadRecord{"negative_lower_count", 2, "1 0 0 0 1 4 -2 2", "tmp >= 0"},
-        BadRecord{"lower_list_short", 4, "1 1 0 0 0 2 0 0 0 0 2 -5", kNumRead},
-        BadRecord{"no_attribute", 2, "1 0 0 0 0 1 -3", kTmpRead},
-        BadRecord{"attribute_3", 2, "1 0 0 0 0 0 3 10 0.1", "tmp == 1 || tmp == 2"},
-        BadRecord{"attribute_0", 3, "1 0 0 0 0 0 0", "tmp == 1 || tmp == 2"},
-        BadRecord{"slope_without_area", 2, "1 0 0 0 0 0 1 10 0.1", kSlopeRead},
-        BadRecord{"slope_length_zero", 2, "1 0 0 0 0 0 1 0 0.1 10", "wlen > 0.0"},
-        BadRecord{"slope_length_negative", 4, "1 1 0 0 0 2 0 0 0 0 0 1 -10 0.1 10",
-                  "wlen > 0.0"},
-        BadRecord{"slope_area_zero", 2, "1 0 0 0 0 0 1 10 0.1 0", "warea > 0.0"},
-        BadRecord{"slope_length_nan", 2, "1 0 0 0 0 0 1 nan 0.1 10", "wlen > 0.0"},
-        BadRecord{"slope_gradient_nan", 2, "1 0 0 0 0 0 1 10 nan 10", kSlopeFinite},
-        BadRecord{"slope_gradient_inf", 4, "1 1 0 0 0 2 0 0 0 0 0 1 10 inf 10", kSlopeFinite},
-        BadRecord{"slope_length_inf", 2, "1 0 0 0 0 0 1 inf 0.1 10", kSlopeFinite},
-        BadRecord{"slope_area_inf", 3, "1 0 0 0 0 0 1 10 0.1 INF 1 0", kSlopeFinite},
-        BadRecord{"v3_rate_missing", 3, "1 0 0 0 0 0 2 0.5", kDistRead},
-        BadRecord{"v5_rate_missing", 5, "1 1 0 0 0 2 0 0 0 0 0 1 10 0.1 10", kDistRead},
-        BadRecord{"v3_rate_zero", 3, "1 0 0 0 0 0 2 0 10", "mDist > 0.0"},
-        BadRecord{"v5_upper_area_negative", 5, "1 1 0 0 0 2 0 0 0 0 0 2 1 -1",
-                  "mUpperArea >= 0.0"},
-        BadRecord{"v3_rate_inf", 3, "1 0 0 0 0 0 2 inf 10", kDistFinite},
-        BadRecord{"v5_upper_area_inf", 5, "1 1 0 0 0 2 0 0 0 0 0 2 1 inf", kDistFinite},
-        BadRecord{"v5_upper_area_nan", 5, "1 1 0 0 0 2 0 0 0 0 0 2 1 nan", "mUpperArea >= 0.0"}),
+    ::testing::Values(BadRecord{"empty_file", 2, "", "mNum > 0"},
+                      BadRecord{"zero_number", 2, "0 0 0 0 0 0 1 1 1 1", "mNum > 0"},
+                      BadRecord{"negative_number", 4, "-4 1 0 0 0 2 0 0 0 0 0 2", "mNum > 0"},
+                      BadRecord{"no_upper_count", 2, "1 0 0 0", kUpperRead},
+                      BadRecord{"upper_count_not_a_number", 2, "1 0 0 0 x", kUpperRead},
+                      BadRecord{"negative_upper_count", 2, "1 0 0 0 -1 0 2", "numberOfUpperEdges >= 0"},
+                      BadRecord{"upper_list_short", 2, "1 0 0 0 3 4 5", kNumRead},
+                      BadRecord{"huge_upper_count_short_list", 2, "1 0 0 0 2000000000 4 5", kNumRead},
+                      BadRecord{"no_lower_count", 2, "1 0 0 0 1 4", kTmpRead},
+                      BadRecord{"negative_lower_count", 2, "1 0 0 0 1 4 -2 2", "tmp >= 0"},
+                      BadRecord{"lower_list_short", 4, "1 1 0 0 0 2 0 0 0 0 2 -5", kNumRead},
+                      BadRecord{"no_attribute", 2, "1 0 0 0 0 1 -3", kTmpRead},
+                      BadRecord{"attribute_3", 2, "1 0 0 0 0 0 3 10 0.1", "tmp == 1 || tmp == 2"},
+                      BadRecord{"attribute_0", 3, "1 0 0 0 0 0 0", "tmp == 1 || tmp == 2"},
+                      BadRecord{"slope_without_area", 2, "1 0 0 0 0 0 1 10 0.1", kSlopeRead},
+                      BadRecord{"slope_length_zero", 2, "1 0 0 0 0 0 1 0 0.1 10", "wlen > 0.0"},
+                      BadRecord{"slope_length_negative", 4, "1 1 0 0 0 2 0 0 0 0 0 1 -10 0.1 10", "wlen > 0.0"},
+                      BadRecord{"slope_area_zero", 2, "1 0 0 0 0 0 1 10 0.1 0", "warea > 0.0"},
+                      BadRecord{"slope_length_nan", 2, "1 0 0 0 0 0 1 nan 0.1 10", "wlen > 0.0"},
+                      BadRecord{"slope_gradient_nan", 2, "1 0 0 0 0 0 1 10 nan 10", kSlopeFinite},
+                      BadRecord{"slope_gradient_inf", 4, "1 1 0 0 0 2 0 0 0 0 0 1 10 inf 10", kSlopeFinite},
+                      BadRecord{"slope_length_inf", 2, "1 0 0 0 0 0 1 inf 0.1 10", kSlopeFinite},
+                      BadRecord{"slope_area_inf", 3, "1 0 0 0 0 0 1 10 0.1 INF 1 0", kSlopeFinite},
+                      BadRecord{"v3_rate_missing", 3, "1 0 0 0 0 0 2 0.5", kDistRead},
+                      BadRecord{"v5_rate_missing", 5, "1 1 0 0 0 2 0 0 0 0 0 1 10 0.1 10", kDistRead},
+                      BadRecord{"v3_rate_zero", 3, "1 0 0 0 0 0 2 0 10", "mDist > 0.0"},
+                      BadRecord{"v5_upper_area_negative", 5, "1 1 0 0 0 2 0 0 0 0 0 2 1 -1", "mUpperArea >= 0.0"},
+                      BadRecord{"v3_rate_inf", 3, "1 0 0 0 0 0 2 inf 10", kDistFinite},
+                      BadRecord{"v5_upper_area_inf", 5, "1 1 0 0 0 2 0 0 0 0 0 2 1 inf", kDistFinite},
+                      BadRecord{"v5_upper_area_nan", 5, "1 1 0 0 0 2 0 0 0 0 0 2 1 nan", "mUpperArea >= 0.0"}),
     [](const ::testing::TestParamInfo<BadRecord>& info) { return std::string(info.param.name); });
 
 TEST(TopographicDataDeathTest, OtherVersionsAreAFormatError) {
   for (int type : {0, 1, 6}) {
     Edge e;
-    EXPECT_EXIT(ReadEdge(e, "1 0 0 0 0 0 2", type), ::testing::ExitedWithCode(1),
-                "^E: data format error$")
-        << type;
+    EXPECT_EXIT(ReadEdge(e, "1 0 0 0 0 0 2", type), ::testing::ExitedWithCode(1), "^E: data format error$") << type;
   }
 }
 
@@ -215,9 +211,7 @@ TEST(RegisterUpperEdge, EdgeWithoutUpperEdgesHasOneSlot) {
 // --- distribution rate, upper area, outlets --------------------------------------
 
 // sqrt(sine of the slope angle) x width: the share weight of a slope edge.
-double Weight(double grd, double len, double area) {
-  return std::sqrt(std::sin(std::atan(grd))) * (area / len);
-}
+double Weight(double grd, double len, double area) { return std::sqrt(std::sin(std::atan(grd))) * (area / len); }
 
 struct Expect {
   Long num;
@@ -258,7 +252,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // 1 feeds the node where slopes 2 and 3 (equal gradient and width)
         // begin; both feed river 4, the outlet.
-        NetCase{"equal_slopes_split_in_half", 2, 4,
+        NetCase{"equal_slopes_split_in_half",
+                2,
+                4,
                 "1 0 0 0  0        1 -2  1 50 0.2 1000\n"
                 "2 0 0 0  2 1 -3   1 -4  1 40 0.2 800\n"
                 "3 0 0 0  2 1 -2   1 -4  1 40 0.2 800\n"
@@ -269,19 +265,20 @@ INSTANTIATE_TEST_SUITE_P(
                  {4, 1.0, 2 * (800 + 500.0), EDGE_YES}}},
         // Slope 2 shares its upper node with river 3: a river takes an equal
         // share; river 3 shares with slope 2 by count.
-        NetCase{"slope_beside_a_river", 4, 4,
+        NetCase{"slope_beside_a_river",
+                4,
+                4,
                 "1 1 0 0 0 2 0 0 0  0       1 -2  1 50 0.2 1000\n"
                 "2 2 0 0 0 3 0 0 0  2 1 -3  0     1 40 0.4 600\n"
                 "3 2 0 0 0 4 0 0 0  2 1 -2  1 5   2\n"
                 "9 9 0 0 0 8 0 0 0  0       1 -3  2\n",
-                {{1, 1.0, 0.0, EDGE_NO},
-                 {2, 0.5, 500.0, EDGE_NO},
-                 {3, 0.5, 500.0, EDGE_YES},
-                 {9, 1.0, 0.0, EDGE_NO}}},
+                {{1, 1.0, 0.0, EDGE_NO}, {2, 0.5, 500.0, EDGE_NO}, {3, 0.5, 500.0, EDGE_YES}, {9, 1.0, 0.0, EDGE_NO}}},
         // Slopes 5 and 6 share a node with different gradients and widths:
         // shares in proportion to sqrt(gradient) x width; river 7 leaves a
         // node with two other rivers.
-        NetCase{"unequal_slopes_and_three_rivers", 2, 6,
+        NetCase{"unequal_slopes_and_three_rivers",
+                2,
+                6,
                 "1 0 0 0  0          0      1 50 0.2 1000\n"
                 "5 0 0 0  2 1 -6     0      1 50 0.3 1000\n"
                 "6 0 0 0  2 1 -5     0      1 100 0.1 1500\n"
@@ -291,14 +288,14 @@ INSTANTIATE_TEST_SUITE_P(
                 {{1, 1.0, 0.0, EDGE_NO},
                  {5, kW5 / (kW5 + kW6), 1000 * kW5 / (kW5 + kW6), EDGE_NO},
                  {6, kW6 / (kW5 + kW6), 1000 * kW6 / (kW5 + kW6), EDGE_NO},
-                 {7, 1.0 / 3, (1000 + 1000 * kW5 / (kW5 + kW6) + 1500 +
-                               1000 * kW6 / (kW5 + kW6)) / 3,
-                  EDGE_YES},
+                 {7, 1.0 / 3, (1000 + 1000 * kW5 / (kW5 + kW6) + 1500 + 1000 * kW6 / (kW5 + kW6)) / 3, EDGE_YES},
                  {8, 1.0, 0.0, EDGE_NO},
                  {10, 1.0, 0.0, EDGE_YES}}},
         // A river leaving the node with two unequal slopes: all three share
         // by count, the slopes' weights play no part.
-        NetCase{"river_beside_unequal_slopes_shares_by_count", 2, 4,
+        NetCase{"river_beside_unequal_slopes_shares_by_count",
+                2,
+                4,
                 "1 0 0 0  0            3 -2 -3 -4  1 50 0.2 1000\n"
                 "2 0 0 0  3 1 -3 -4    0           1 50 0.3 1000\n"
                 "3 0 0 0  3 1 -2 -4    0           1 100 0.1 1500\n"
@@ -308,21 +305,27 @@ INSTANTIATE_TEST_SUITE_P(
                  {3, 1.0 / 3, 1000.0 / 3, EDGE_NO},
                  {4, 1.0 / 3, 1000.0 / 3, EDGE_YES}}},
         // A chain of slopes: areas accumulate downstream.
-        NetCase{"chain", 2, 3,
+        NetCase{"chain",
+                2,
+                3,
                 "1 0 0 0  0    1 -2  1 10 0.1 100\n"
                 "2 0 0 0  1 1  1 -3  1 10 0.1 200\n"
                 "3 0 0 0  1 2  0     1 10 0.1 400\n",
                 {{1, 1.0, 0.0, EDGE_NO}, {2, 1.0, 100.0, EDGE_NO}, {3, 1.0, 300.0, EDGE_NO}}},
         // The same chain listed downstream first: edge 3 sees only the own
         // area of edge 2, without a message.
-        NetCase{"chain_listed_downstream_first", 2, 3,
+        NetCase{"chain_listed_downstream_first",
+                2,
+                3,
                 "3 0 0 0  1 2  0     1 10 0.1 400\n"
                 "2 0 0 0  1 1  1 -3  1 10 0.1 200\n"
                 "1 0 0 0  0    1 -2  1 10 0.1 100\n",
                 {{3, 1.0, 200.0, EDGE_NO}, {2, 1.0, 100.0, EDGE_NO}, {1, 1.0, 0.0, EDGE_NO}}},
         // Versions 3 and 5 keep the file's values, even a river draining
         // into a slope.
-        NetCase{"v3_values_from_the_file", 3, 2,
+        NetCase{"v3_values_from_the_file",
+                3,
+                2,
                 "1 0 0 0  0    1 -2  2 0.5 10\n"
                 "2 0 0 0  1 1  0     1 10 0.1 200 0.25 7\n",
                 {{1, 0.5, 10.0, EDGE_NO}, {2, 0.25, 7.0, EDGE_NO}}}),
@@ -372,8 +375,8 @@ TEST_P(VersionLineTest, GivesTheRecordLayoutOrIsRefused) {
   cli::Folder d;
   ftest::write_file(d.file("net.con"),
                     "# made by hand\n[Comment]\nslope edges 1\nriver edges 1\n"
-                    "[Data Format Name]\n" + std::string(c.line) +
-                        "\n# the count\n[Number of Total Edges]\n2\n[Data]\n" +
+                    "[Data Format Name]\n" +
+                        std::string(c.line) + "\n# the count\n[Number of Total Edges]\n2\n[Data]\n" +
                         Records(c.type == 0 ? 4 : c.type));
   std::string par = "[Data Format Name]\nMorvelan Parameter Format\n[Number of Total Edges]\n2\n[Data]\n";
   for (int n : {1, 2}) par += std::to_string(n) + " 0.3 1.667 0.01 1.0 0.3 0.15 4.0 0.65 0.000001 10 0.0001 10\n";
@@ -402,19 +405,20 @@ TEST_P(VersionLineTest, GivesTheRecordLayoutOrIsRefused) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Versions, VersionLineTest,
-    ::testing::Values(VersionCase{"v2", "edge connection V.2", 2},
-                      VersionCase{"v3", "edge connection V.3", 3},
-                      VersionCase{"v4", "edge connection V.4", 4},
-                      VersionCase{"v5_with_crlf", "edge connection V.5\r", 5},
-                      VersionCase{"v4_line_goes_on", "edge connection V.4 (dorvask)", 4},
-                      VersionCase{"v4_digit_follows", "edge connection V.45", 4},
-                      VersionCase{"v1_refused", "edge connection V.1", 0},
-                      VersionCase{"v6_refused", "edge connection V.6", 0},
-                      VersionCase{"cut_short_refused", "edge connection V.", 0},
-                      VersionCase{"leading_blank_refused", " edge connection V.4", 0},
-                      VersionCase{"other_format_refused", "edge format V.4", 0}),
-    [](const ::testing::TestParamInfo<VersionCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Versions, VersionLineTest,
+                         ::testing::Values(VersionCase{"v2", "edge connection V.2", 2},
+                                           VersionCase{"v3", "edge connection V.3", 3},
+                                           VersionCase{"v4", "edge connection V.4", 4},
+                                           VersionCase{"v5_with_crlf", "edge connection V.5\r", 5},
+                                           VersionCase{"v4_line_goes_on", "edge connection V.4 (dorvask)", 4},
+                                           VersionCase{"v4_digit_follows", "edge connection V.45", 4},
+                                           VersionCase{"v1_refused", "edge connection V.1", 0},
+                                           VersionCase{"v6_refused", "edge connection V.6", 0},
+                                           VersionCase{"cut_short_refused", "edge connection V.", 0},
+                                           VersionCase{"leading_blank_refused", " edge connection V.4", 0},
+                                           VersionCase{"other_format_refused", "edge format V.4", 0}),
+                         [](const ::testing::TestParamInfo<VersionCase>& info) {
+                           return std::string(info.param.name);
+                         });
 
 }  // namespace

@@ -141,7 +141,8 @@ TEST(RainSumFile, AWriteCutByASizeLimitIsWrittenWholeLater) {
         ok = ok && f.Failed() && !f.Close();
         std::exit(ok ? 0 : 1);
       },
-      ::testing::ExitedWithCode(0), "^Cannot write [^ ]*all_rain.dat \\(the disk may be full, or the file too large\\)");
+      ::testing::ExitedWithCode(0),
+      "^Cannot write [^ ]*all_rain.dat \\(the disk may be full, or the file too large\\)");
 }
 
 }  // namespace

@@ -32,9 +32,9 @@ namespace {
 
 using cli::Case;
 using cli::Folder;
+using cli::read_file;
 using cli::Result;
 using cli::Series;
-using cli::read_file;
 using cli::series;
 using cli::times;
 
@@ -46,8 +46,8 @@ const char* const kNet =
     "3 11 100 300 10 13 100 500 5 2 1 2 0 2\n";
 
 std::string Params(int count = 3) {
-  std::string s = "[Data Format Name]\nMorvelan Parameter Format\n[Number of Total Edges]\n" +
-                  std::to_string(count) + "\n[Data]\n";
+  std::string s =
+      "[Data Format Name]\nMorvelan Parameter Format\n[Number of Total Edges]\n" + std::to_string(count) + "\n[Data]\n";
   for (int n = 1; n <= 3; ++n)
     s += std::to_string(n) + " 0.3 1.667 0.001 0.5 0.02 0.005 4.0 0.65 0.000001 10 0.0001 10\n";
   return s;
@@ -61,12 +61,12 @@ const char* const kIni =
 std::string Rain(std::initializer_list<std::pair<int, double>> recs) {
   std::ostringstream s;
   s << "# radar rain (mm/h)\n";
-  for (const auto& r : recs) s << r.first << " 2 2\n" << r.second << " " << r.second << "\n" << r.second << " " << r.second << "\n";
+  for (const auto& r : recs)
+    s << r.first << " 2 2\n" << r.second << " " << r.second << "\n" << r.second << " " << r.second << "\n";
   return s.str();
 }
 
-const std::string kPmt =
-    "VirtualRiverBasin vrb 0\n{\nMorvelan2d morvelan2d 0\n300 net.con par.dat 0 0 500 500\n}\n";
+const std::string kPmt = "VirtualRiverBasin vrb 0\n{\nMorvelan2d morvelan2d 0\n300 net.con par.dat 0 0 500 500\n}\n";
 const std::string kIst = "VirtualRiverBasin vrb 0\n0\n{\nMorvelan2d morvelan2d 0\n0 ini.dat\n}\n";
 
 // The element's description, printed once its network is read.
@@ -90,31 +90,30 @@ std::vector<long> TimesOf(const Folder& d, const std::string& name) { return tim
 
 TEST(Tmorvelan2d, RunWritesItsSeriesTerminalFilesAndDialogue) {
   Folder d;
-  Result o = Check(
-      d, Basin(Rain({{0, 0}, {600, 12}, {1200, 6}}))
-             .input("1200\n600\nY\n")
-             .status(0)
-             .out("\ttotal area: 40000(m2)\n"
-                  "\n# Key in time_step for 'total_system'.\n# current_time = 0 : time_step = "
-                  "# Medium_term_target_time_increment = "
-                  "[morvelan2d 0] 300 : 0.000000   all_rain = 6.000000\n"
-                  "[morvelan2d 0] 600 : 0.000000   all_rain = 12.000000\n"
-                  "600\n"
-                  "[morvelan2d 0] 900 : 0.000001   all_rain = 9.000000\n"
-                  "[morvelan2d 0] 1200 : 0.000002   all_rain = 6.000000\n"
-                  "\n# Done.\n"
-                  "# Now : current_time = 1200 : terminal_time = 1200\n# Quit? [Y / N] : \n"
-                  "# Simulation ended.\n")
-             .err("    Morvelan2d morvelan2d 0\n        owner > VirtualRiverBasin vrb 0\n"
-                  "File: radarRain_4.dat  newest data time : 1200\n")
-             .writes("all_rain.dat", "300 6\n600 12\n900 9\n1200 6\n")
-             .writes("tmorvelan2d.out", cli::contains("# tmorvelan2d.out \n"))
-             .writes("tmorvelan2d.stg", cli::contains("Send<double> spStorage 0"))
-             .writes("tmorvelan2d.tst",
-                     "# terminal state of vrb \n# current_time = 1200 \n# \n"
-                     "VirtualRiverBasin vrb 0 \n1200\n{\nMorvelan2d morvelan2d 0\n1200 ini.dat.tst\n\n}\n")
-             .writes("tmorvelan2d.tsd", cli::present())
-             .writes("ini.dat.tst", cli::starts_with("[Comment]\nThese a")));
+  Result o = Check(d, Basin(Rain({{0, 0}, {600, 12}, {1200, 6}}))
+                          .input("1200\n600\nY\n")
+                          .status(0)
+                          .out("\ttotal area: 40000(m2)\n"
+                               "\n# Key in time_step for 'total_system'.\n# current_time = 0 : time_step = "
+                               "# Medium_term_target_time_increment = "
+                               "[morvelan2d 0] 300 : 0.000000   all_rain = 6.000000\n"
+                               "[morvelan2d 0] 600 : 0.000000   all_rain = 12.000000\n"
+                               "600\n"
+                               "[morvelan2d 0] 900 : 0.000001   all_rain = 9.000000\n"
+                               "[morvelan2d 0] 1200 : 0.000002   all_rain = 6.000000\n"
+                               "\n# Done.\n"
+                               "# Now : current_time = 1200 : terminal_time = 1200\n# Quit? [Y / N] : \n"
+                               "# Simulation ended.\n")
+                          .err("    Morvelan2d morvelan2d 0\n        owner > VirtualRiverBasin vrb 0\n"
+                               "File: radarRain_4.dat  newest data time : 1200\n")
+                          .writes("all_rain.dat", "300 6\n600 12\n900 9\n1200 6\n")
+                          .writes("tmorvelan2d.out", cli::contains("# tmorvelan2d.out \n"))
+                          .writes("tmorvelan2d.stg", cli::contains("Send<double> spStorage 0"))
+                          .writes("tmorvelan2d.tst",
+                                  "# terminal state of vrb \n# current_time = 1200 \n# \n"
+                                  "VirtualRiverBasin vrb 0 \n1200\n{\nMorvelan2d morvelan2d 0\n1200 ini.dat.tst\n\n}\n")
+                          .writes("tmorvelan2d.tsd", cli::present())
+                          .writes("ini.dat.tst", cli::starts_with("[Comment]\nThese a")));
   ASSERT_EQ(o.status, 0) << o.err;
   for (const char* f : {"tmorvelan2d.out", "tmorvelan2d.sat", "tmorvelan2d.stg"})
     EXPECT_EQ(TimesOf(d, f), (std::vector<long>{0, 300, 600, 900, 1200})) << f;
@@ -128,10 +127,10 @@ TEST(Tmorvelan2d, RunWritesItsSeriesTerminalFilesAndDialogue) {
   // One "%ld %f %f" line per edge in file order; the river edge's lower end
   // is the outflow written last to the series.
   char river[64];
-  std::snprintf(river, sizeof river, "3 0.000000 %f\n", std::stod(d.read("tmorvelan2d.out").substr(
-                                                           d.read("tmorvelan2d.out").rfind("1200 ") + 5)));
-  EXPECT_TRUE(::testing::internal::RE::FullMatch(tst.substr(head.size()),
-                                                 "1 0\\.000000 [0-9]+\\.[0-9]{6}\n2 0\\.000000 [0-9]+\\.[0-9]{6}\n3 .*\n"))
+  std::snprintf(river, sizeof river, "3 0.000000 %f\n",
+                std::stod(d.read("tmorvelan2d.out").substr(d.read("tmorvelan2d.out").rfind("1200 ") + 5)));
+  EXPECT_TRUE(::testing::internal::RE::FullMatch(
+      tst.substr(head.size()), "1 0\\.000000 [0-9]+\\.[0-9]{6}\n2 0\\.000000 [0-9]+\\.[0-9]{6}\n3 .*\n"))
       << tst;
   EXPECT_EQ(tst.substr(tst.size() - std::strlen(river)), river);
 }
@@ -145,8 +144,9 @@ TEST(Tmorvelan2d, InterpolationLeavesTheRainPacksAsRead) {
                .input("900\n900\nY\n")
                .status(0)
                .out(cli::contains("[morvelan2d 0] 900 : 0.000001   all_rain = 9.000000\n"))
-               .writes("tmorvelan2d.tsd",
-                       cli::contains("(600)\n(2)\n(2)\n(12)\n(12)\n(12)\n(12)\n\n(1200)\n(2)\n(2)\n(6)\n(6)\n(6)\n(6)\n")));
+               .writes(
+                   "tmorvelan2d.tsd",
+                   cli::contains("(600)\n(2)\n(2)\n(12)\n(12)\n(12)\n(12)\n\n(1200)\n(2)\n(2)\n(6)\n(6)\n(6)\n(6)\n")));
 }
 
 TEST(Tmorvelan2d, BasinStartLineWithoutANumberLeavesTheStartTime) {
@@ -213,16 +213,17 @@ TEST(Tmorvelan2d, RainFileEndingBeforeTheRunWaitsForItToGrow) {
     Check(d, Basin(Rain({{0, 6}, {600, 6}}), "appended, modification time " + std::to_string(mtime))
                  .setup([](const Folder& f) { cli::set_mtime(f.file("radarRain_4.dat"), 3000); })
                  .input("1200\n1200\n")
-                 .step("# Now : current_time = 600 : terminal_time = 1200\n# Quit? [Y / N] : ",
-                       [mtime](const Folder& f) {
-                         // The series hold what was computed before the catch,
-                         // and so does the basin rain.
-                         EXPECT_EQ(TimesOf(f, "tmorvelan2d.out"), (std::vector<long>{0, 300, 600}));
-                         EXPECT_EQ(f.read("all_rain.dat"), "300 6\n600 6\n");
-                         f.append("radarRain_4.dat", "1200 2 2\n6 6\n6 6\n");
-                         cli::set_mtime(f.file("radarRain_4.dat"), mtime);
-                       },
-                       "N\n600\n600\nY\n")
+                 .step(
+                     "# Now : current_time = 600 : terminal_time = 1200\n# Quit? [Y / N] : ",
+                     [mtime](const Folder& f) {
+                       // The series hold what was computed before the catch,
+                       // and so does the basin rain.
+                       EXPECT_EQ(TimesOf(f, "tmorvelan2d.out"), (std::vector<long>{0, 300, 600}));
+                       EXPECT_EQ(f.read("all_rain.dat"), "300 6\n600 6\n");
+                       f.append("radarRain_4.dat", "1200 2 2\n6 6\n6 6\n");
+                       cli::set_mtime(f.file("radarRain_4.dat"), mtime);
+                     },
+                     "N\n600\n600\nY\n")
                  .status(0)
                  .err(cli::contains("Cannot get data from radarRain_4.dat \n\n# Error : Now in catch block\n"))
                  .err(cli::contains("File: radarRain_4.dat  newest data time : 1200\n"))
@@ -237,9 +238,12 @@ TEST(Tmorvelan2d, MissingRainFileIsReportedAndTheRunWaitsForIt) {
   Check(d, Basin("")
                .setup([](const Folder& f) { std::filesystem::remove(f.file("radarRain_4.dat")); })
                .input("600\n600\n")
-               .step("# Quit? [Y / N] : ",
-                     [](const Folder& f) { f.write("radarRain_4.dat", Rain({{0, 6}, {600, 6}})); },
-                     "N\n600\n600\nY\n")
+               .step(
+                   "# Quit? [Y / N] : ",
+                   [](const Folder& f) {
+                     f.write("radarRain_4.dat", Rain({{0, 6}, {600, 6}}));
+                   },
+                   "N\n600\n600\nY\n")
                .status(0)
                .err(cli::contains("E : i_file_matrix.cpp : 82 : "))
                .err(cli::contains("E : total.cpp : 528 : ")));
@@ -326,11 +330,13 @@ INSTANTIATE_TEST_SUITE_P(
                   "[Data Format Name]\nMorvelan Parameter Format\n[Number of Total Edges]\n3\n[Data]\n"
                   "1 0.3 1.667 0.001 0.5 0.02 0.005 4.0 0.65 0.000001 10 0.0001 10\n2 0.3 1.667\n",
                   1, "File: par.dat\n"},
-        Malformed{"initial_format", "ini.dat",
-                  "[Data Format Name]\nMorvelan Initial Stat\n[Number of Total Edges]\n3\n[Data]\n1 0 0\n2 0 0\n3 0 0\n",
-                  1, "E : morvelan2d-1.cpp : 878 : "},
+        Malformed{
+            "initial_format", "ini.dat",
+            "[Data Format Name]\nMorvelan Initial Stat\n[Number of Total Edges]\n3\n[Data]\n1 0 0\n2 0 0\n3 0 0\n", 1,
+            "E : morvelan2d-1.cpp : 878 : "},
         Malformed{"negative_discharge", "ini.dat",
-                  "[Data Format Name]\nMorvelan Initial State Format\n[Number of Total Edges]\n3\n[Data]\n1 0 0\n2 -1 0\n3 0 0\n",
+                  "[Data Format Name]\nMorvelan Initial State Format\n[Number of Total Edges]\n3\n[Data]\n1 0 0\n2 -1 "
+                  "0\n3 0 0\n",
                   kAbort, "Assertion `updis >= 0.0' failed"},
         Malformed{"basin_outside_the_grid", "tmorvelan2d.pmt",
                   "VirtualRiverBasin vrb 0\n{\nMorvelan2d morvelan2d 0\n300 net.con par.dat 0 0 50 50\n}\n", 1,
@@ -360,19 +366,23 @@ INSTANTIATE_TEST_SUITE_P(
         Malformed{"discharge_overflows", "ini.dat",
                   "[Data Format Name]\nMorvelan Initial State Format\n[Number of Total Edges]\n3\n[Data]\n"
                   "#\n1 0 0\n2 0 1e999\n3 0 0\n",
-                  1, "E : morvelan2d-1.cpp : 915 : \nFile: ini.dat, edge 2, line 8: the discharge at the lower "
-                     "end is not a finite number\n"},
+                  1,
+                  "E : morvelan2d-1.cpp : 915 : \nFile: ini.dat, edge 2, line 8: the discharge at the lower "
+                  "end is not a finite number\n"},
         Malformed{"negative_discharge_names_its_record", "ini.dat",
-                  "[Data Format Name]\nMorvelan Initial State Format\n[Number of Total Edges]\n3\n[Data]\n1 0 0\n2 -1 0\n3 0 0\n",
-                  kAbort, "File: ini.dat, edge 2, line 7: this record fails the check below\n"
-                          "morvelan2d-1.cpp:"},
+                  "[Data Format Name]\nMorvelan Initial State Format\n[Number of Total Edges]\n3\n[Data]\n1 0 0\n2 -1 "
+                  "0\n3 0 0\n",
+                  kAbort,
+                  "File: ini.dat, edge 2, line 7: this record fails the check below\n"
+                  "morvelan2d-1.cpp:"},
         Malformed{"network_attribute_names_its_record", "net.con",
                   "[Data Format Name]\nedge connection V.4\n[Number of Total Edges]\n3\n[Data]\n"
                   "1 10 100 100 20 11 100 300 10 0 2 -3 2 1 200 0.05 20000\n"
                   "2 12 300 100 20 11 100 300 10 0 2 -3 1 3 200 0.05\n"
                   "3 11 100 300 10 13 100 500 5 2 1 2 0 2\n",
-                  kAbort, "File: net.con, edge 2, line 7: this record fails the check below\n"
-                          "morvelan2d-1.cpp:"},
+                  kAbort,
+                  "File: net.con, edge 2, line 7: this record fails the check below\n"
+                  "morvelan2d-1.cpp:"},
         Malformed{"no_block_for_the_element", "tmorvelan2d.pmt", "VirtualRiverBasin vrb 0\n{\n}\n", 1,
                   "E : morvelan2d-1.cpp : 1040 : \nIts parameters were never read: the parameter file has "
                   "no block for it.\n    Morvelan2d morvelan2d 0\n        owner > VirtualRiverBasin vrb 0\n"}),
@@ -421,9 +431,7 @@ TEST(Tmorvelan2d, UnclosedQuoteInAnyFileReadThroughTheOpenerStopsNamingFileAndLi
 TEST(Tmorvelan2d, TerminalDischargeFileThatIsAnInputIsRefusedAtTheStart) {
   Folder d;
   Check(d, Basin(Rain({{0, 6}, {600, 6}}))
-               .setup([](const Folder& f) {
-                 std::filesystem::rename(f.file("net.con"), f.file("ini.dat.tst"));
-               })
+               .setup([](const Folder& f) { std::filesystem::rename(f.file("net.con"), f.file("ini.dat.tst")); })
                .file("tmorvelan2d.pmt",
                      "VirtualRiverBasin vrb 0\n{\nMorvelan2d morvelan2d 0\n300 ini.dat.tst par.dat 0 0 500 500\n}\n")
                .input("600\n600\nY\n")
@@ -442,11 +450,11 @@ TEST(Tmorvelan2d, TerminalDischargeFileThatIsAnInputIsRefusedAtTheStart) {
 // is completed or mended and the user answers N.
 struct RainWait {
   const char* name;
-  std::string rain;      // the records of 0 and 600 s, then the part of 1200 s as it stands
-  std::string mend;      // what completes the record (appended) or the mended file (written)
-  bool append;           // a feed completing its record, else the user mending the file
-  std::string report;    // the one report of the first read
-  int newest;            // the newest record after the change
+  std::string rain;    // the records of 0 and 600 s, then the part of 1200 s as it stands
+  std::string mend;    // what completes the record (appended) or the mended file (written)
+  bool append;         // a feed completing its record, else the user mending the file
+  std::string report;  // the one report of the first read
+  int newest;          // the newest record after the change
 };
 
 void PrintTo(const RainWait& c, std::ostream* os) { *os << c.name; }
@@ -457,33 +465,35 @@ TEST_P(Tmorvelan2dRainWait, RunsAsFarAsTheRecordsReachAndGoesOnAfterN) {
   const RainWait& c = GetParam();
   Folder d;
   const std::string rain = d.file("radarRain_4.dat");
-  Result o = Check(
-      d, Basin(c.rain)
-             .setup([&](const Folder&) { cli::set_mtime(rain, 3000); })
-             .input("1200\n600\n")
-             .step("# Now : current_time = 600 : terminal_time = 1200\n# Quit? [Y / N] : ",
-                   [&](const Folder& f) {
-                     EXPECT_EQ(TimesOf(f, "tmorvelan2d.out"), (std::vector<long>{0, 300, 600}));
-                     if (c.append) {
-                       // Completed within the resolution of the modification time.
-                       cli::append_file(rain, c.mend);
-                       cli::set_mtime(rain, 3000);
-                     } else {
-                       cli::write_file(rain, c.mend);
-                       cli::set_mtime(rain, 3001);
-                     }
-                   },
-                   "N\n600\n600\nY\n")
-             .status(0)
-             .err(cli::contains("File: radarRain_4.dat  newest data time : " + std::to_string(c.newest) + "\n"))
-             .out(cli::contains("# Now : current_time = 1200 : terminal_time = 1200\n"))
-             // The record of 1200 s is used whole, as completed or mended.
-             .writes("all_rain.dat", "300 6\n600 6\n900 15\n1200 24\n"));
+  Result o =
+      Check(d, Basin(c.rain)
+                   .setup([&](const Folder&) { cli::set_mtime(rain, 3000); })
+                   .input("1200\n600\n")
+                   .step(
+                       "# Now : current_time = 600 : terminal_time = 1200\n# Quit? [Y / N] : ",
+                       [&](const Folder& f) {
+                         EXPECT_EQ(TimesOf(f, "tmorvelan2d.out"), (std::vector<long>{0, 300, 600}));
+                         if (c.append) {
+                           // Completed within the resolution of the modification time.
+                           cli::append_file(rain, c.mend);
+                           cli::set_mtime(rain, 3000);
+                         } else {
+                           cli::write_file(rain, c.mend);
+                           cli::set_mtime(rain, 3001);
+                         }
+                       },
+                       "N\n600\n600\nY\n")
+                   .status(0)
+                   .err(cli::contains("File: radarRain_4.dat  newest data time : " + std::to_string(c.newest) + "\n"))
+                   .out(cli::contains("# Now : current_time = 1200 : terminal_time = 1200\n"))
+                   // The record of 1200 s is used whole, as completed or mended.
+                   .writes("all_rain.dat", "300 6\n600 6\n900 15\n1200 24\n"));
   ASSERT_EQ(o.status, 0) << o.err;
   const std::size_t at = o.err.find(c.report + "\n");
   ASSERT_NE(at, std::string::npos) << o.err;
   EXPECT_EQ(o.err.find(c.report, at + 1), std::string::npos) << "reported twice: " << o.err;
-  EXPECT_NE(o.err.find("Cannot get data from radarRain_4.dat \n\n# Error : Now in catch block\n", at), std::string::npos)
+  EXPECT_NE(o.err.find("Cannot get data from radarRain_4.dat \n\n# Error : Now in catch block\n", at),
+            std::string::npos)
       << o.err;
   EXPECT_EQ(TimesOf(d, "tmorvelan2d.out"), (std::vector<long>{0, 300, 600, 900, 1200}));
 }
@@ -508,9 +518,9 @@ INSTANTIATE_TEST_SUITE_P(
                  "W : i_file_matrix.cpp : 120 : radarRain_4.dat, record of time 1200, line 10: the row has no line end "
                  "yet.",
                  1200},
-        RainWait{"not_a_number", kRain600 + "1200 2 2\n24 24\n24 x\n" + kRain1800, kRain600 + kRain1200 + kRain1800,
-                 false, "E : i_file_matrix.cpp : 130 : radarRain_4.dat, record of time 1200, line 10: 'x' is not a number.",
-                 1800},
+        RainWait{
+            "not_a_number", kRain600 + "1200 2 2\n24 24\n24 x\n" + kRain1800, kRain600 + kRain1200 + kRain1800, false,
+            "E : i_file_matrix.cpp : 130 : radarRain_4.dat, record of time 1200, line 10: 'x' is not a number.", 1800},
         RainWait{"infinity", kRain600 + "1200 2 2\n24 24\n24 inf\n", kRain600 + kRain1200, false,
                  "E : i_file_matrix.cpp : 130 : radarRain_4.dat, record of time 1200, line 10: 'inf' is not a finite "
                  "number.",
@@ -542,12 +552,13 @@ TEST(Tmorvelan2d, FirstRainRecordThatCannotBeUsedWaitsForTheFileToBeMended) {
   Check(d, Basin("0 2\n6 6\n6 6\n600 2 2\n6 6\n6 6\n")
                .setup([](const Folder& f) { cli::set_mtime(f.file("radarRain_4.dat"), 3000); })
                .input("600\n600\n")
-               .step("# Quit? [Y / N] : ",
-                     [](const Folder& f) {
-                       f.write("radarRain_4.dat", Rain({{0, 6}, {600, 6}}));
-                       cli::set_mtime(f.file("radarRain_4.dat"), 3001);
-                     },
-                     "N\n600\n600\nY\n")
+               .step(
+                   "# Quit? [Y / N] : ",
+                   [](const Folder& f) {
+                     f.write("radarRain_4.dat", Rain({{0, 6}, {600, 6}}));
+                     cli::set_mtime(f.file("radarRain_4.dat"), 3001);
+                   },
+                   "N\n600\n600\nY\n")
                .status(0)
                .err(cli::contains("E : i_file_matrix.cpp : 130 : radarRain_4.dat, first record, line 1: not a record "
                                   "header \"<time> <nx> <ny>\".\n"))
@@ -625,19 +636,19 @@ TEST(Tmorvelan2dInputs, UpstreamEdgesListedLateAreNamedOnceAndTheRunIsAsBefore) 
 // network needs.
 TEST(Tmorvelan2dInputs, RiverInSeriesInAV4FileIsNamedWithTheVersionItNeeds) {
   Folder d;
-  Check(d, Basin(Rain({{0, 6}, {600, 6}}))
-               .file("net.con",
-                     "[Data Format Name]\nedge connection V.4\n[Number of Total Edges]\n3\n[Data]\n"
-                     "3 11 100 300 10 13 100 500 5 0 1 -1 2\n"
-                     "1 10 100 100 20 11 100 300 10 1 3 0 1 200 0.05 20000\n"
-                     "2 12 300 100 20 11 100 300 10 0 0 1 200 0.05 20000\n")
-               .input("600\n600\nY\n")
-               .status(1)
-               .err(kLoaded +
-                    "File: net.con: the river edge 3 drains into edge 1: river reaches in series need an edge "
-                    "connection V.3 or V.5 file, which carries each edge's distribution rate and upper area\n"
-                    "wrong connection of edges:\nfrom 3 to 1\n")
-               .writes("tmorvelan2d.tst", cli::absent()));
+  Check(d,
+        Basin(Rain({{0, 6}, {600, 6}}))
+            .file("net.con",
+                  "[Data Format Name]\nedge connection V.4\n[Number of Total Edges]\n3\n[Data]\n"
+                  "3 11 100 300 10 13 100 500 5 0 1 -1 2\n"
+                  "1 10 100 100 20 11 100 300 10 1 3 0 1 200 0.05 20000\n"
+                  "2 12 300 100 20 11 100 300 10 0 0 1 200 0.05 20000\n")
+            .input("600\n600\nY\n")
+            .status(1)
+            .err(kLoaded + "File: net.con: the river edge 3 drains into edge 1: river reaches in series need an edge "
+                           "connection V.3 or V.5 file, which carries each edge's distribution rate and upper area\n"
+                           "wrong connection of edges:\nfrom 3 to 1\n")
+            .writes("tmorvelan2d.tst", cli::absent()));
 }
 
 // A value of the element's line that is not a finite number, as each kind
@@ -671,8 +682,8 @@ TEST(Tmorvelan2dInputs, ElementLineValueThatIsNotAFiniteNumberIsRefused) {
                       "    finite number: \"inf\", \"nan\" or a value beyond the range of a double\n"
                       "    (1e999). The time step (s), the grid origin and the cell size (m) must be\n"
                       "    finite numbers, the time step and the cell size above 0.\n"
-                      "File: tmorvelan2d.pmt, line 4: " + std::string(c.what) + " is not a finite number\n" +
-                      kLoaded)
+                      "File: tmorvelan2d.pmt, line 4: " +
+                      std::string(c.what) + " is not a finite number\n" + kLoaded)
                  .writes("tmorvelan2d.out", cli::absent())
                  .writes("tmorvelan2d.tst", cli::absent()));
   }
@@ -711,10 +722,10 @@ TEST(Tmorvelan2dInputs, RainRecordsOutOfOrderAreDroppedWithAWarning) {
 // passed over without a word.
 TEST(Tmorvelan2dInputs, RestartWithItsStockPassesOverTheOlderRainRecordsWithoutAWord) {
   Folder d;
-  ASSERT_EQ(cli::run(cli::tmorvelan2d, d,
-                     Basin(Rain({{0, 6}, {600, 12}, {1200, 6}, {1800, 0}})).input("1200\n600\nY\n"))
-                .status,
-            0);
+  ASSERT_EQ(
+      cli::run(cli::tmorvelan2d, d, Basin(Rain({{0, 6}, {600, 12}, {1200, 6}, {1800, 0}})).input("1200\n600\nY\n"))
+          .status,
+      0);
   Check(d, Case("the restart")
                .setup([](const Folder& f) {
                  f.copy_in(f.file("tmorvelan2d.tst"), "tmorvelan2d.ist");
@@ -775,8 +786,8 @@ TEST(Tmorvelan2dInputs, CopiesWithoutCommentsGoWhereTmpdirPoints) {
                  .input("600\n600\nY\n")
                  .status(1)
                  .out("")
-                 .err("File: net.con: its copy without comments cannot be written in " + copies +
-                      ": File too large" + tail)
+                 .err("File: net.con: its copy without comments cannot be written in " + copies + ": File too large" +
+                      tail)
                  .writes("net.con", net)
                  .writes("tmorvelan2d.tst", cli::absent()));
     EXPECT_TRUE(std::filesystem::is_empty(copies));
@@ -811,7 +822,9 @@ TEST(Tmorvelan2dInputs, AByteOrderMarkAtTheStartOfAFile) {
       element +
       "E : i_file_matrix.cpp : 130 : radarRain_4.dat, first record, line 1: not a record header "
       "\"<time> <nx> <ny>\".\n    Input_file : I_file_matrix<TzDMatrix> radarRain_4.dat \n"
-      "E : total.cpp : 528 : \n" + element + "Cannot get data from radarRain_4.dat \n\n# Error : Now in catch block\n\n"
+      "E : total.cpp : 528 : \n" +
+      element +
+      "Cannot get data from radarRain_4.dat \n\n# Error : Now in catch block\n\n"
       "# Error : The initial work never succeeded : tmorvelan2d.tst, tmorvelan2d.tsd and the terminal files of "
       "the components are left as they were.\n";
   const Case refused[] = {
@@ -896,10 +909,10 @@ struct Shape {
 
 Case Shaped(const Shape& s, const std::string& name = "") {
   const int river = s.slopes + 1;
-  std::string net = "[Data Format Name]\nedge connection V.4\n[Number of Total Edges]\n" +
-                    std::to_string(river) + "\n[Data]\n";
-  std::string par = "[Data Format Name]\nMorvelan Parameter Format\n[Number of Total Edges]\n" +
-                    std::to_string(river) + "\n[Data]\n";
+  std::string net =
+      "[Data Format Name]\nedge connection V.4\n[Number of Total Edges]\n" + std::to_string(river) + "\n[Data]\n";
+  std::string par =
+      "[Data Format Name]\nMorvelan Parameter Format\n[Number of Total Edges]\n" + std::to_string(river) + "\n[Data]\n";
   std::string ini = "[Data Format Name]\nMorvelan Initial State Format\n[Number of Total Edges]\n" +
                     std::to_string(river) + "\n[Data]\n";
   std::string uppers;
@@ -940,7 +953,8 @@ const std::string kSystem = "    VirtualRiverBasin vrb 0\n";
 const std::string kElement = kLoaded;
 std::string PortOf(const char* file, const char* port) {
   return std::string("    Input_file : O_file<double> ") + file + " \n      output < Send<double> " + port +
-         " 0 \n      output <     owner > Morvelan2d morvelan2d 0\n      output <     owner >> VirtualRiverBasin vrb 0\n";
+         " 0 \n      output <     owner > Morvelan2d morvelan2d 0\n      output <     owner >> VirtualRiverBasin vrb "
+         "0\n";
 }
 
 // The names of the terminal files of a run of the shaped basin.
@@ -1091,11 +1105,13 @@ TEST(Tmorvelan2dOutputs, OutputBeyondASizeLimitIsCutBackAndTheOthersWritten) {
     std::vector<std::string> failing;
     std::vector<std::string> reports;
   } cases[] = {
-      {"terminal state", {2, std::string(251, 'i'), 2, 1200}, "1200\n1200\nY\n",
-       {"tmorvelan2d.tst", "tmorvelan2d.tsd"}, {tst, tsd}},
+      {"terminal state",
+       {2, std::string(251, 'i'), 2, 1200},
+       "1200\n1200\nY\n",
+       {"tmorvelan2d.tst", "tmorvelan2d.tsd"},
+       {tst, tsd}},
       {"stock", {2, "ini.dat", 12, 1200}, "1200\n1200\nY\n", {"tmorvelan2d.tsd"}, {tsd}},
-      {"terminal discharges", {2, "ini.dat", 2, 1200}, "300\n300\nY\n", {"ini.dat.tst", "tmorvelan2d.tsd"},
-       {dis, tsd}},
+      {"terminal discharges", {2, "ini.dat", 2, 1200}, "300\n300\nY\n", {"ini.dat.tst", "tmorvelan2d.tsd"}, {dis, tsd}},
   };
   for (const Row& c : cases) {
     Folder ref;
@@ -1120,8 +1136,7 @@ TEST(Tmorvelan2dOutputs, OutputBeyondASizeLimitIsCutBackAndTheOthersWritten) {
     Case run = Shaped(c.shape, c.name).input(c.answers).file_size_limit((kept + failing) / 2).status(1);
     for (const std::string& f : TerminalNames(c.shape)) run.file(f, Earlier(f));
     for (const std::string& report : c.reports) run.err(cli::contains(report));
-    for (const std::string& f : OutputNames(c.shape))
-      run.writes(f, IsTerminal(c.shape, f) ? Earlier(f) : ref.read(f));
+    for (const std::string& f : OutputNames(c.shape)) run.writes(f, IsTerminal(c.shape, f) ? Earlier(f) : ref.read(f));
     run.out(r.out).leaves(FolderNames(c.shape));
     Folder d;
     Check(d, run);
@@ -1167,15 +1182,16 @@ TEST(Tmorvelan2dOutputs, RainSumIsWrittenWithTheSeriesAtEverySegmentEnd) {
   Folder d;
   Check(d, Basin(Rain({{0, 6}, {600, 12}, {1200, 6}}))
                .input("600\n600\n")
-               .step("# Quit? [Y / N] : ",
-                     [](const Folder& f) {
-                       EXPECT_EQ(f.read("all_rain.dat"), "300 9\n600 12\n");
-                       EXPECT_EQ(TimesOf(f, "tmorvelan2d.out"), (std::vector<long>{0, 300, 600}));
-                     },
-                     "N\n600\n600\n")
-               .step("# Quit? [Y / N] : ",
-                     [](const Folder& f) { EXPECT_EQ(f.read("all_rain.dat"), "300 9\n600 12\n900 9\n1200 6\n"); },
-                     "Y\n")
+               .step(
+                   "# Quit? [Y / N] : ",
+                   [](const Folder& f) {
+                     EXPECT_EQ(f.read("all_rain.dat"), "300 9\n600 12\n");
+                     EXPECT_EQ(TimesOf(f, "tmorvelan2d.out"), (std::vector<long>{0, 300, 600}));
+                   },
+                   "N\n600\n600\n")
+               .step(
+                   "# Quit? [Y / N] : ",
+                   [](const Folder& f) { EXPECT_EQ(f.read("all_rain.dat"), "300 9\n600 12\n900 9\n1200 6\n"); }, "Y\n")
                .status(0)
                .writes("all_rain.dat", "300 9\n600 12\n900 9\n1200 6\n"));
 }
@@ -1211,7 +1227,8 @@ TEST(Tmorvelan2dStart, StockFileOfAnotherStartIsRefusedWithNoFileChanged) {
   const Ending at1200 = RunToTheEnd("1200\n1200\nY\n");
   const Ending other1800 = RunToTheEnd("1800\n1800\nY\n", 3);
   const Ending other1200 = RunToTheEnd("1200\n1200\nY\n", 3);
-  const std::string head = "E : total.cpp : 380 : The send-port stock tmorvelan2d.isd does not belong to tmorvelan2d.ist: ";
+  const std::string head =
+      "E : total.cpp : 380 : The send-port stock tmorvelan2d.isd does not belong to tmorvelan2d.ist: ";
   const std::string todo =
       " Use the stock file written with the terminal state that became tmorvelan2d.ist, or remove tmorvelan2d.isd.";
   const std::string explained =
@@ -1228,15 +1245,17 @@ TEST(Tmorvelan2dStart, StockFileOfAnotherStartIsRefusedWithNoFileChanged) {
     std::string report;
   } cases[] = {
       {"a later run's", nullptr, at1200.tsd,
-       head + "it holds morvelan2d 0 at time 1200, tmorvelan2d.ist starts it at 0." + todo + "\n" + explained + kLoaded},
+       head + "it holds morvelan2d 0 at time 1200, tmorvelan2d.ist starts it at 0." + todo + "\n" + explained +
+           kLoaded},
       {"an earlier run's", &at1200, at600.tsd,
-       head + "it holds morvelan2d 0 at time 600, tmorvelan2d.ist starts it at 1200." + todo + "\n" + explained + kLoaded},
+       head + "it holds morvelan2d 0 at time 600, tmorvelan2d.ist starts it at 1200." + todo + "\n" + explained +
+           kLoaded},
       {"another basin's", nullptr, other1800.tsd,
-       head + "it holds grids of 3 x 3 cells for radarRain_4.dat, whose first record has 2 x 2." + todo + "\n" + explained +
-           rainPort},
+       head + "it holds grids of 3 x 3 cells for radarRain_4.dat, whose first record has 2 x 2." + todo + "\n" +
+           explained + rainPort},
       {"another grid's", &at1200, other1200.tsd,
-       head + "it holds grids of 3 x 3 cells for radarRain_4.dat, whose first record has 2 x 2." + todo + "\n" + explained +
-           rainPort},
+       head + "it holds grids of 3 x 3 cells for radarRain_4.dat, whose first record has 2 x 2." + todo + "\n" +
+           explained + rainPort},
   };
   for (const auto& c : cases) {
     Case run = Shaped(Shape{}, c.name).file("tmorvelan2d.isd", c.isd);
@@ -1260,7 +1279,8 @@ TEST(Tmorvelan2dStart, RunThatNeverDidItsInitialWorkLeavesTheEarlierFiles) {
       "\n# Error : The initial work never succeeded : tmorvelan2d.tst, tmorvelan2d.tsd and the terminal files of "
       "the components are left as they were.\n";
   for (const char* answers : {"600\n600\nY\n", "600\n600\n"}) {
-    Case run = Shaped(Shape{}, answers).setup([](const Folder& f) { std::filesystem::remove(f.file("radarRain_4.dat")); });
+    Case run =
+        Shaped(Shape{}, answers).setup([](const Folder& f) { std::filesystem::remove(f.file("radarRain_4.dat")); });
     std::set<std::string> names = FolderNames(Shape{});
     names.erase("radarRain_4.dat");
     for (const std::string& f : names)

@@ -124,13 +124,12 @@ TEST(CommonReports, MemoryFormWithoutCountTakesItsLastArgumentAsTheFlag) {
 
 TEST(PrintComments, BlockAtOrAfterTheLineIsEchoedWithThePrefix) {
   cli::Folder tmp;
-  write_file(tmp.path() + "/unit.cpp",
-             numbered(40, {{5, "  x = 1;  // first line of the block"},
-                           {6, "//second"},
-                           {7, "code // third ends here"},
-                           {8, "no slashes: the block ends"},
-                           {9, "// not part of the block"},
-                           {30, "// far away"}}));
+  write_file(tmp.path() + "/unit.cpp", numbered(40, {{5, "  x = 1;  // first line of the block"},
+                                                     {6, "//second"},
+                                                     {7, "code // third ends here"},
+                                                     {8, "no slashes: the block ends"},
+                                                     {9, "// not part of the block"},
+                                                     {30, "// far away"}}));
   Qavlensdir none(nullptr);
   In_folder in(tmp.path());
   std::string block = "> first line of the block\n>second\n> third ends here\n";
@@ -139,7 +138,7 @@ TEST(PrintComments, BlockAtOrAfterTheLineIsEchoedWithThePrefix) {
   EXPECT_EQ(comments_of("unit.cpp", 2, ">"), block);
   EXPECT_EQ(comments_of("unit.cpp", 7, ">"), "> third ends here\n");
   EXPECT_EQ(comments_of("unit.cpp", 20, ">"), "> far away\n");  // 10 lines after 20
-  EXPECT_EQ(comments_of("unit.cpp", 19, ">"), "");                // 11 lines after 19
+  EXPECT_EQ(comments_of("unit.cpp", 19, ">"), "");              // 11 lines after 19
   EXPECT_EQ(comments_of("unit.cpp", 31, ">"), "");
   EXPECT_EQ(comments_of("unit.cpp", 400, ">"), "");  // past the end of the file
   EXPECT_EQ(comments_of("missing.cpp", 5, ">"), "");
@@ -155,7 +154,8 @@ TEST(PrintComments, CommentAtTheEndOfAFileWithoutLineEnd) {
 
 TEST(PrintComments, CurrentDirectoryFirstThenEachQavlensdirEntryInTurn) {
   cli::Folder tmp;
-  std::string a = tmp.subfolder("a"), b = tmp.subfolder("b"), here = tmp.subfolder("here"), empty = tmp.subfolder("empty");
+  std::string a = tmp.subfolder("a"), b = tmp.subfolder("b"), here = tmp.subfolder("here"),
+              empty = tmp.subfolder("empty");
   write_file(a + "/one.cpp", "// one from a\n");
   write_file(b + "/one.cpp", "// one from b\n");
   write_file(b + "/two.cpp", "// two from b\n");
@@ -212,8 +212,7 @@ const cli::Program kMakeExplanations{std::string(TZ_BINARY_DIR) + "/qavlen/qavle
 
 TEST(ExplanationTables, GeneratedFileHoldsEachBlockAtItsLine) {
   cli::Folder tmp;
-  write_file(tmp.path() + "/unit.txt",
-             "# a note\n\n3 First explanation,\n  second line.\n7 Another one.\n");
+  write_file(tmp.path() + "/unit.txt", "# a note\n\n3 First explanation,\n  second line.\n7 Another one.\n");
   cli::check(kMakeExplanations, tmp,
              cli::Case()
                  .args({tmp.path(), tmp.path() + "/unit.txt"})
@@ -329,8 +328,8 @@ TEST(CommonText, ItoaAndReverse) {
   struct Case {
     int n;
     const char* text;
-  } cases[] = {{0, "0"}, {7, "7"}, {-7, "-7"}, {1200, "1200"}, {2147483647, "2147483647"},
-               {-2147483647 - 1, "-2147483648"}};
+  } cases[] = {
+      {0, "0"}, {7, "7"}, {-7, "-7"}, {1200, "1200"}, {2147483647, "2147483647"}, {-2147483647 - 1, "-2147483648"}};
   for (const Case& c : cases) EXPECT_EQ(itoa(c.n), c.text);
   char s[] = "abcd";
   reverse(s);
@@ -428,9 +427,8 @@ TEST(CommonText, LeadingBlanks) {
     const char* line;
     const char* first;
   } cases[] = {
-      {"", ""},          {"\n", "\n"},       {" \t \n", "\n"},
-      {"  \r\n", "\r\n"},  {"\t", ""},          {" x\n", "x\n"},
-      {"#\n", "#\n"},     {"\v\n", "\v\n"},  {" \t{", "{"},
+      {"", ""},        {"\n", "\n"},   {" \t \n", "\n"}, {"  \r\n", "\r\n"}, {"\t", ""},
+      {" x\n", "x\n"}, {"#\n", "#\n"}, {"\v\n", "\v\n"}, {" \t{", "{"},
   };
   for (const auto& c : cases) EXPECT_STREQ(Skip_blanks(c.line), c.first) << '"' << c.line << '"';
 }

@@ -16,8 +16,7 @@ TEST(Data2str, DataAndOutputFormsOfScalars) {
     std::string data, out;
   } cases[] = {
       {file_text([](FILE* f) { data2file(0.25, f); }), file_text([](FILE* f) { data2ofile(0.25, f); })},
-      {file_text([](FILE* f) { data2file(1234567.0, f); }),
-       file_text([](FILE* f) { data2ofile(1234567.0, f); })},
+      {file_text([](FILE* f) { data2file(1234567.0, f); }), file_text([](FILE* f) { data2ofile(1234567.0, f); })},
       {file_text([](FILE* f) { data2file(0.1f, f); }), file_text([](FILE* f) { data2ofile(0.1f, f); })},
       {file_text([](FILE* f) { data2file(-42, f); }), file_text([](FILE* f) { data2ofile(-42, f); })},
       {file_text([](FILE* f) { data2file(TzLong(LONG_MIN32), f); }),
@@ -25,9 +24,8 @@ TEST(Data2str, DataAndOutputFormsOfScalars) {
       {file_text([](FILE* f) { data2file(QavlenString("a b"), f); }),
        file_text([](FILE* f) { data2ofile(QavlenString("a b"), f); })},
   };
-  const char* expected[][2] = {{"(0.25)\n", "0.25"},        {"(1.23457e+06)\n", "1.23457e+06"},
-                               {"(0.1)\n", "0.1"},          {"(-42)\n", "-42"},
-                               {"(-2147483648)\n", "-2147483648"}, {"(a b)\n", "\"a b\""}};
+  const char* expected[][2] = {{"(0.25)\n", "0.25"}, {"(1.23457e+06)\n", "1.23457e+06"}, {"(0.1)\n", "0.1"},
+                               {"(-42)\n", "-42"},   {"(-2147483648)\n", "-2147483648"}, {"(a b)\n", "\"a b\""}};
   for (std::size_t k = 0; k < sizeof cases / sizeof cases[0]; ++k) {
     EXPECT_EQ(cases[k].data, expected[k][0]);
     EXPECT_EQ(cases[k].out, expected[k][1]);
@@ -37,12 +35,17 @@ TEST(Data2str, DataAndOutputFormsOfScalars) {
 TEST(Data2str, ReadingFormsParseLikeScanf) {
   struct Case {
     const char* item;
-    int as_int;  // starting from 77
+    int as_int;        // starting from 77
     double as_double;  // starting from 7.5
   } cases[] = {
-      {"12abc", 12, 12.0},     {"1.5", 1, 1.5},          {"abc", 77, 7.5},        {" -3", -3, -3.0},
-      {"+4e2", 4, 400.0},      {"99999999999", 2147483647, 99999999999.0},
-      {"-99999999999", -2147483647 - 1, -99999999999.0}, {"0x1A", 0, 26.0},
+      {"12abc", 12, 12.0},
+      {"1.5", 1, 1.5},
+      {"abc", 77, 7.5},
+      {" -3", -3, -3.0},
+      {"+4e2", 4, 400.0},
+      {"99999999999", 2147483647, 99999999999.0},
+      {"-99999999999", -2147483647 - 1, -99999999999.0},
+      {"0x1A", 0, 26.0},
   };
   for (const Case& c : cases) {
     std::string list = item_list({c.item, "next"});

@@ -26,7 +26,6 @@ class ElementTest : public testing::Test {
   void TearDown() override { QavlenOption::tc = QavlenOption::GoBeyondTerminalTime; }
 };
 
-
 // A root with one element that has the given ports, constructed.
 struct One_element {
   Test_root root{"r", 0};
@@ -116,8 +115,7 @@ TEST_F(ElementTest, RegisterOfAPortOwnedElsewhereIsRefused) {
   t.e.ins = {&a};
   std::string err = stderr_of([&] { t.construct(); });
   EXPECT_NE(err.find("E : object.cpp : 67 : \n"), std::string::npos);
-  EXPECT_NE(err.find("E : element.cpp : 143 : \n    Stepper e 0\n        owner > Sub_system r 0\n"),
-            std::string::npos);
+  EXPECT_NE(err.find("E : element.cpp : 143 : \n    Stepper e 0\n        owner > Sub_system r 0\n"), std::string::npos);
   EXPECT_EQ(t.e.Number_of_receive_ports(), 0);
 }
 
@@ -154,21 +152,18 @@ TEST_F(ElementTest, AnObjectRegisteredAsAPortThatIsNoPortFailsTheCheck) {
 
 TEST_F(ElementTest, ObjectArraySlotsAndTheirRefusals) {
   Stepper e("e", 0);
-  EXPECT_EQ(stderr_of([&] { EXPECT_EQ(e.Set_object_array(2), 0); }),
-            "E : element.cpp : 185 : \n    Stepper e 0\n");
+  EXPECT_EQ(stderr_of([&] { EXPECT_EQ(e.Set_object_array(2), 0); }), "E : element.cpp : 185 : \n    Stepper e 0\n");
   Stepper a("a", 0), b("b", 0);
   EXPECT_EQ(stderr_of([&] { EXPECT_EQ(e.Register(&a, 0), 0); }),  // e has no slots
             "E : element.cpp : 208 : \n\tnum (arg) = 0, number_of_objects = 0\n    Stepper e 0\n");
   etest::Plain fr;
   fr.Object::Init("fr", 0);
-  EXPECT_EQ(stderr_of([&] { EXPECT_EQ(fr.Set_object_array(-1), 0); }),
-            "E : element.cpp : 180 : \n    Element fr 0\n");
+  EXPECT_EQ(stderr_of([&] { EXPECT_EQ(fr.Set_object_array(-1), 0); }), "E : element.cpp : 180 : \n    Element fr 0\n");
   EXPECT_EQ(fr.Set_object_array(2), 1);
   EXPECT_EQ(fr.Number_of_objects(), 2);
   EXPECT_EQ(fr.Register(&a, 1), 1);
   EXPECT_EQ(a.Owner(), nullptr);  // objects of the array get no owner
-  EXPECT_EQ(stderr_of([&] { EXPECT_EQ(fr.Register(nullptr, 0), 0); }),
-            "E : element.cpp : 218 : \n    Element fr 0\n");
+  EXPECT_EQ(stderr_of([&] { EXPECT_EQ(fr.Register(nullptr, 0), 0); }), "E : element.cpp : 218 : \n    Element fr 0\n");
   EXPECT_EQ(stderr_of([&] { EXPECT_EQ(fr.Register(&b, 1), 0); }),
             "E : element.cpp : 223 : \n\tDoubly set object_array[1].\n"
             "    first > Stepper a 0\n    next  > Stepper b 0\n    Element fr 0\n");
@@ -199,8 +194,7 @@ TEST_F(ElementTest, SwitchAndReadinessCheckEveryPortEvenAfterAFailure) {
   ASSERT_EQ(s1.Switch(), YES);
   std::string err = stderr_of([&] { EXPECT_EQ(t.e.Switch(), NO); });
   EXPECT_NE(err.find("E : sender.cpp : 81 : \n"), std::string::npos);
-  EXPECT_NE(err.find("E : element.cpp : 450 : \n    Stepper e 0\n        owner > Sub_system r 0\n"),
-            std::string::npos);
+  EXPECT_NE(err.find("E : element.cpp : 450 : \n    Stepper e 0\n        owner > Sub_system r 0\n"), std::string::npos);
   EXPECT_EQ(err.find("element.cpp : 440"), std::string::npos);
   EXPECT_EQ(s2.Number_of_receivers(), 0);  // switched although s1 failed
 
@@ -242,8 +236,7 @@ TEST_F(ElementTest, InitialTimeOnceThenWarnOrRefuse) {
             "    Stepper e 0\n        owner > Sub_system r 0\n");
   EXPECT_EQ(t.e.Current_time(), 100);
   t.e.set_step(10);  // a step was taken: the same value is refused too
-  EXPECT_EQ(stderr_of([&] { EXPECT_EQ(t.e.Initial_time(100), 0); }).substr(0, 26),
-            "E : element.cpp : 682 : \n\t");
+  EXPECT_EQ(stderr_of([&] { EXPECT_EQ(t.e.Initial_time(100), 0); }).substr(0, 26), "E : element.cpp : 682 : \n\t");
 }
 
 TEST_F(ElementTest, ClockDefaults) {
@@ -672,8 +665,8 @@ TEST_F(ElementTest, DataStringIsCopiedOnceAndWalkedItemByItem) {
   EXPECT_EQ(e.Look_data_string(cursor), 1);
   EXPECT_STREQ(cursor, "abc");
   char* last = cursor;
-  EXPECT_EQ(e.Look_data_string(cursor), 0);  // the next item is the end item
-  EXPECT_EQ(cursor, last + 3);               // the end of "abc"
+  EXPECT_EQ(e.Look_data_string(cursor), 0);     // the next item is the end item
+  EXPECT_EQ(cursor, last + 3);                  // the end of "abc"
   EXPECT_EQ(e.Set_data_string(nullptr, 0), 1);  // a null text sets nothing
   e.Clear_data_string();
   EXPECT_EQ(e.Data_string(), nullptr);
@@ -697,8 +690,7 @@ TEST_F(ElementTest, GetDataStringAdoptsTheTextUnlessOneIsHeld) {
   EXPECT_EQ(e.Get_data_string(text), 1);
   EXPECT_EQ(e.Data_string(), text);  // not copied: the element frees it
   char other[] = "b";
-  EXPECT_EQ(stderr_of([&] { EXPECT_EQ(e.Get_data_string(other), 0); }),
-            "E : element.cpp : 535 : \n    Stepper e 0\n");
+  EXPECT_EQ(stderr_of([&] { EXPECT_EQ(e.Get_data_string(other), 0); }), "E : element.cpp : 535 : \n    Stepper e 0\n");
   EXPECT_EQ(e.Data_string(), text);
   char* cursor = text;
   EXPECT_EQ(e.Look_data_string(cursor), 0);
@@ -710,8 +702,7 @@ TEST_F(ElementTest, LookWithoutDataStringReports) {
   EXPECT_EQ(stderr_of([&] { EXPECT_EQ(e.Look_data_string(cursor), 0); }),
             "E : element.cpp : 554 : \n    Stepper e 0\n");
   EXPECT_EQ(cursor, nullptr);
-  EXPECT_EQ(stderr_of([&] { EXPECT_EQ(e.Record_status(), 0); }),
-            "E : element.cpp : 798 : \n    Stepper e 0\n");
+  EXPECT_EQ(stderr_of([&] { EXPECT_EQ(e.Record_status(), 0); }), "E : element.cpp : 798 : \n    Stepper e 0\n");
   e.Set_data_string("x", 0);
   EXPECT_EQ(e.Record_status(), 1);
 }
@@ -914,10 +905,8 @@ TEST_F(ElementTest, FatalDefaultsEndTheProgram) {
   Stepper e("e", 0);
   EXPECT_EXIT(e.Calculate_iteration_step(), testing::ExitedWithCode(1),
               "^E : element.cpp : 653 : \n    Stepper e 0\n$");
-  EXPECT_EXIT(e.Do_you_converge(), testing::ExitedWithCode(1),
-              "^E : element.cpp : 1006 : \n    Stepper e 0\n$");
-  EXPECT_EXIT(e.Flush_data(), testing::ExitedWithCode(1),
-              "^E : element.cpp : 1026 : \n    Stepper e 0\n$");
+  EXPECT_EXIT(e.Do_you_converge(), testing::ExitedWithCode(1), "^E : element.cpp : 1006 : \n    Stepper e 0\n$");
+  EXPECT_EXIT(e.Flush_data(), testing::ExitedWithCode(1), "^E : element.cpp : 1026 : \n    Stepper e 0\n$");
   EXPECT_EXIT(e.Init("x", 0, stdin), testing::ExitedWithCode(1),
               "^Init\\(\\(char\\*, int, FILE\\*\\) is not defined.\n$");
 }
@@ -1052,7 +1041,9 @@ TEST_F(ElementTest, SaveSendPortStockWritesEveryPortsBlock) {
 
 TEST_F(ElementTest, RestoreSendPortStockGivesEachPortItsPacks) {
   Two_ports t;
+  // clang-format off
   const char items[] = "0\0" "2\0" "3600\0" "0.25\0" "7200\0" "1.5\0" "1\0" "1\0" "10\0" "-3\0" "\0";
+  // clang-format on
   t.restore(items, sizeof items - 1);
   ASSERT_EQ(t.a.Number_of_data_packs(), 2);
   EXPECT_EQ(t.a.Oldest_data_time(), 3600);
@@ -1074,7 +1065,9 @@ TEST_F(ElementTest, SavedStockReadsBack) {
   t.a.Send_data(20, -2);
   t.b.Send_data(5, 7);
   // The items a bracketed-data reader makes of the written block.
+  // clang-format off
   const char items[] = "0\0" "2\0" "10\0" "0.5\0" "20\0" "-2\0" "1\0" "1\0" "5\0" "7\0" "\0";
+  // clang-format on
   std::string saved = file_text([&](FILE* f) { t.e.Save_send_port_stock(f); });
   Two_ports u;
   u.restore(items, sizeof items - 1);
@@ -1086,6 +1079,7 @@ TEST_F(ElementTest, RestoreRefusesABlockThatDoesNotFitThePorts) {
     const char* what;
     std::string items;
   };
+  // clang-format off
   const std::vector<Case> cases = {
       {"wrong index", std::string("1\0" "0\0" "0\0" "0\0" "\0", 9)},
       {"second port's index missing", std::string("0\0" "1\0" "10\0" "1\0" "\0", 11)},
@@ -1093,6 +1087,7 @@ TEST_F(ElementTest, RestoreRefusesABlockThatDoesNotFitThePorts) {
       {"empty block", std::string("\0", 1)},
       {"index not a number", std::string("x\0" "0\0" "\0", 5)},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     EXPECT_EXIT(

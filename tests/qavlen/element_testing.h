@@ -17,8 +17,7 @@ namespace etest {
 // it records the calls the element makes on it.
 class Stub_sender : public Sender_port {
  public:
-  Stub_sender(const char* name, int number, const char* type = "double")
-      : Sender_port(name, number), type_(type) {
+  Stub_sender(const char* name, int number, const char* type = "double") : Sender_port(name, number), type_(type) {
     class_name = "Stub_sender";
   }
   Stub_sender() : type_("double") { class_name = "Stub_sender"; }
@@ -214,9 +213,7 @@ class Sink : public Stepper {
 // medium-term target, and components, sets and connections the test gives.
 class Test_root : public Sub_system {
  public:
-  Test_root(const char* name, int number, int sets = 0) {
-    Init(name, number, 0, sets, nullptr);
-  }
+  Test_root(const char* name, int number, int sets = 0) { Init(name, number, 0, sets, nullptr); }
   std::vector<Element*> components;
   std::vector<std::vector<Element*>> sets;
   std::vector<Port*> ins;

@@ -87,8 +87,8 @@ TEST(MakeDataString, BlocksDeliverTheirItems) {
       {"((a\\)) (\\(b))", nul("a)") + nul("(b") + end},
       {"(a\\\nb)", nul("ab")},
       {"(a\\b)", nul("a\\b")},
-      {"(a\\\\(x)", nul("a\\(x")},   // only the last backslash acts
-      {"(a\\\\\nb)", nul("a\\b")},   // the second backslash joins the lines
+      {"(a\\\\(x)", nul("a\\(x")},  // only the last backslash acts
+      {"(a\\\\\nb)", nul("a\\b")},  // the second backslash joins the lines
   };
   for (const Case& k : cases) {
     Block_result r = read_block(std::string(k.input) + " rest");
@@ -107,20 +107,20 @@ TEST(MakeDataString, MalformedBlocksAreRefusedWithTheirLine) {
     const char* input;
     int line;
   } cases[] = {
-      {"(", 1},                   // the end before any content
+      {"(", 1},  // the end before any content
       {"(  \n  ", 2},
-      {"(abc", 1},                // no closing bracket
+      {"(abc", 1},  // no closing bracket
       {"(\n\nabc", 3},
-      {"(((x)))", 1},             // a third opening bracket
-      {"(( (x)))", 1},            // an item beginning with a bracket
-      {"(a(b))", 1},              // a bracket inside a single item
-      {"( # (x)\n abc)", 1},      // a single item is raw: the comment is in it
-      {"((1) x (2))", 1},         // text between items
-      {"((1)\n\n(2)", 3},         // the end between items
+      {"(((x)))", 1},         // a third opening bracket
+      {"(( (x)))", 1},        // an item beginning with a bracket
+      {"(a(b))", 1},          // a bracket inside a single item
+      {"( # (x)\n abc)", 1},  // a single item is raw: the comment is in it
+      {"((1) x (2))", 1},     // text between items
+      {"((1)\n\n(2)", 3},     // the end between items
       {"((1) # c", 1},
-      {"((1) \\ (2))", 1},        // a backslash not before a line end
+      {"((1) \\ (2))", 1},  // a backslash not before a line end
       {"(a\\", 1},
-      {"x(a)", 1},                // not at an opening bracket
+      {"x(a)", 1},  // not at an opening bracket
   };
   for (const Case& k : cases) {
     Block_result r = read_block(k.input);
@@ -249,19 +249,14 @@ TEST(GetString, ReadsOneWord) {
     int stop;
     const char* rest;
   } cases[] = {
-      {"  abc def", 1, "abc", ' ', "def"},
-      {"\n\tabc\tdef", 1, "abc", '\t', "def"},
-      {"abc\ndef", 1, "abc", '\n', "def"},
-      {"abc", 1, "abc", EOF, ""},
-      {"ab\\\ncd e", 1, "abcd", ' ', "e"},    // continued line
-      {"ab\\cd e", 1, "ab\\cd", ' ', "e"},    // an ordinary backslash
-      {"ab\\", 1, "ab\\", EOF, ""},
-      {"ab\\\\\ncd", 1, "ab\\cd", EOF, ""},
-      {"\\\n x", 1, "", ' ', "x"},            // an empty word
-      {"x\r\ny", 1, "x\r", '\n', "y"},
-      {"Element(", 1, "Element(", EOF, ""},
-      {"   \n ", 0, nullptr, EOF, ""},
-      {"", 0, nullptr, EOF, ""},
+      {"  abc def", 1, "abc", ' ', "def"}, {"\n\tabc\tdef", 1, "abc", '\t', "def"},
+      {"abc\ndef", 1, "abc", '\n', "def"}, {"abc", 1, "abc", EOF, ""},
+      {"ab\\\ncd e", 1, "abcd", ' ', "e"},  // continued line
+      {"ab\\cd e", 1, "ab\\cd", ' ', "e"},  // an ordinary backslash
+      {"ab\\", 1, "ab\\", EOF, ""},        {"ab\\\\\ncd", 1, "ab\\cd", EOF, ""},
+      {"\\\n x", 1, "", ' ', "x"},  // an empty word
+      {"x\r\ny", 1, "x\r", '\n', "y"},     {"Element(", 1, "Element(", EOF, ""},
+      {"   \n ", 0, nullptr, EOF, ""},     {"", 0, nullptr, EOF, ""},
   };
   for (const Case& k : cases) {
     Text_stream in(k.input);

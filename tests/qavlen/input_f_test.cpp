@@ -30,16 +30,16 @@ TEST(InputFile, LinesCommentsAndBlankLines) {
   std::string path = dir.file("in.dat");
   write_file(path,
              "# a comment line\n"
-             "  # 7\n"            // not a comment: its first item '#' is no time (0)
+             "  # 7\n"  // not a comment: its first item '#' is no time (0)
              "\n"
              " \t \n"
              "10 2.5\n"
              "\t 20\t3.5 extra items\n"
-             "15 9\n"             // not newer than 20: discarded
+             "15 9\n"  // not newer than 20: discarded
              "20 9\n"
              "#30 9\n"
              "30 '4.5'\n"
-             "40 5.5");           // last line without a line end
+             "40 5.5");  // last line without a line end
   Port_on<double> p(path);
   EXPECT_EQ(p.read(), "File: " + path + "  newest data time : 40\n");
   EXPECT_EQ(p.packs(), (Doubles{{0, 7}, {10, 2.5}, {20, 3.5}, {30, 4.5}, {40, 5.5}}));
@@ -172,12 +172,17 @@ TEST(InputFile, ALineChangedWhileReadIsNotCutIntoAPack) {
     std::string before, after;
     Doubles first, second;
   } cases[] = {
-      {"a last line being written when the lines were counted", head + "20 2", head + "20 2.5\n",
-       {{10, 1}}, {{10, 1}, {20, 2.5}}},
-      {"a line rewritten longer", head + "20 2\n30 3\n", head + "20 2000000\n30 3\n",
-       {{10, 1}}, {{10, 1}, {20, 2000000}, {30, 3}}},
-      {"a file cut short", head + "20 2\n30 3\n", head + "20 2\n30 3",
-       {{10, 1}, {20, 2}}, {{10, 1}, {20, 2}, {30, 3}}},
+      {"a last line being written when the lines were counted",
+       head + "20 2",
+       head + "20 2.5\n",
+       {{10, 1}},
+       {{10, 1}, {20, 2.5}}},
+      {"a line rewritten longer",
+       head + "20 2\n30 3\n",
+       head + "20 2000000\n30 3\n",
+       {{10, 1}},
+       {{10, 1}, {20, 2000000}, {30, 3}}},
+      {"a file cut short", head + "20 2\n30 3\n", head + "20 2\n30 3", {{10, 1}, {20, 2}}, {{10, 1}, {20, 2}, {30, 3}}},
   };
   for (const Case& k : cases) {
     cli::Folder dir;
@@ -209,7 +214,7 @@ TEST(InputFile, QuotedTextItems) {
   std::string path = dir.file("in.dat");
   write_file(path,
              "3600 \"gauge 1\"\n"
-             "3700 'it''s'\n"          // a quoted item ends at its closing quote
+             "3700 'it''s'\n"  // a quoted item ends at its closing quote
              "3800 \"open to the end\n"
              "3900\tplain words\n");
   Port_on<QavlenString> p(path);

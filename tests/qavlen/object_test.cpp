@@ -188,9 +188,8 @@ TEST(Object, CompareInBothForms) {
     int number;
     Boolean three, two;
   } cases[] = {
-      {"Send", "sp", 0, 1, 1},  {"Send", "sp", 1, 0, 0},      {"Receive", "sp", 0, 0, 1},
-      {"Send", "spx", 0, 0, 0}, {"send", "sp", 0, 0, 1},      {"Send", "s", 0, 0, 0},
-      {nullptr, "sp", 0, 0, 1}, {"Send", nullptr, 0, 0, 0},
+      {"Send", "sp", 0, 1, 1}, {"Send", "sp", 1, 0, 0}, {"Receive", "sp", 0, 0, 1}, {"Send", "spx", 0, 0, 0},
+      {"send", "sp", 0, 0, 1}, {"Send", "s", 0, 0, 0},  {nullptr, "sp", 0, 0, 1},   {"Send", nullptr, 0, 0, 0},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(sp.Compare(c.cls, c.name, c.number), c.three)
@@ -203,9 +202,10 @@ TEST(Object, CompareInBothForms) {
 }
 
 TEST(Object, AbsnameFromTheRootDown) {
-  Object r("r", 0), c("c", 2), d("a-very-long-name-of-a-component-well-past-any-fixed-buffer-size-"
-                                   "that-an-old-implementation-might-have-used-for-it",
-                                   -2147483647 - 1);
+  Object r("r", 0), c("c", 2),
+      d("a-very-long-name-of-a-component-well-past-any-fixed-buffer-size-"
+        "that-an-old-implementation-might-have-used-for-it",
+        -2147483647 - 1);
   c.Set_owner(&r);
   d.Set_owner(&c);
   EXPECT_EQ(r.Absname(), "/r__0");

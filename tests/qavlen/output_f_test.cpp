@@ -30,7 +30,8 @@ bool ends_with(const std::string& text, const std::string& tail) {
 // element "el" (number 3) that is owned by a system "sys".
 template <class T>
 struct Wired {
-  explicit Wired(const std::string& path) : root("sys", 0, "Total_system"), el("el", 3), sp("sp", 0), out(path.c_str(), 0) {
+  explicit Wired(const std::string& path)
+      : root("sys", 0, "Total_system"), el("el", 3), sp("sp", 0), out(path.c_str(), 0) {
     el.Set_owner(&root);
     sp.Set_owner(&el);
     EXPECT_EQ(out.Set_sender(&sp), YES);
@@ -127,8 +128,7 @@ TEST(OutputFile, CommentsOfThePortAndOfTheSender) {
   w.sp.Set_comment_string("from the basin");
   w.send(5, 1.5);
   w.out.Output_data();
-  EXPECT_EQ(read_file(path),
-            header_of(path, "# discharge at the outlet [m3/s]\n# from the basin\n") + "5 1.5\n");
+  EXPECT_EQ(read_file(path), header_of(path, "# discharge at the outlet [m3/s]\n# from the basin\n") + "5 1.5\n");
 }
 
 TEST(OutputFile, FilesThatCannotBeOpenedAreReportedAndTriedAgain) {
@@ -145,7 +145,7 @@ TEST(OutputFile, FilesThatCannotBeOpenedAreReportedAndTriedAgain) {
                      "E : p_tmp.cpp : 574 : Cannot open file '" + path + "' (mode \"a\").\n" + desc);
   EXPECT_EQ(w.out.Last_data_time(), LONG_MIN32);
   EXPECT_EQ(w.sp.Number_of_data_packs(), 1);  // nothing released
-  EXPECT_TRUE(w.out.Output_failed());  // the run ends with status 1
+  EXPECT_TRUE(w.out.Output_failed());         // the run ends with status 1
 }
 
 // A full disk: the header and the lines are reported as not written, and
@@ -223,8 +223,7 @@ TEST(OutputFile, InitAndPrinting) {
   EXPECT_EQ(b.Line_length(), 64);
   std::string err = stderr_of([&] { r = b.Init("c.out", 10); });
   EXPECT_EQ(r, 0);
-  EXPECT_NE(err.find("E : output_f.cpp : 186 : \n    Input_file : O_file<double> b.out \n"), std::string::npos)
-      << err;
+  EXPECT_NE(err.find("E : output_f.cpp : 186 : \n    Input_file : O_file<double> b.out \n"), std::string::npos) << err;
   EXPECT_EQ(b.Line_length(), 64);
   EXPECT_STREQ(b.Object_name(), "b.out");
 }
@@ -324,9 +323,9 @@ TEST(OutputFile, StringOutputPathKeepsToTheLineLength) {
   sp.Send_data(6, 1.5);
   sp.Set_data_pack_array();
   out.Output_data();
-  EXPECT_EQ(read_file(path),
-            "# " + path + " \n# " + rule + "\n#   Send<double> sp 0 \n#       owner > Element el 3\n# " + rule +
-                "\n\nt=5 value=0.5 a\nt=6 value=1.5 a\n");
+  EXPECT_EQ(read_file(path), "# " + path + " \n# " + rule +
+                                 "\n#   Send<double> sp 0 \n#       owner > Element el 3\n# " + rule +
+                                 "\n\nt=5 value=0.5 a\nt=6 value=1.5 a\n");
   // A later output appends only the newer packs, each in a fresh line.
   sp.Send_data(7, 2.5);
   sp.Set_data_pack_array();

@@ -176,9 +176,8 @@ struct Sample<TzMatrix<TzLong> > {
 
 template <class T>
 class TypedPack : public testing::Test {};
-using ValueTypes = testing::Types<double, float, int, TzLong, QavlenString, Vary<double>, Vary<float>,
-                                  Vary<int>, Vary<TzLong>, TzMatrix<double>, TzMatrix<float>,
-                                  TzMatrix<int>, TzMatrix<TzLong> >;
+using ValueTypes = testing::Types<double, float, int, TzLong, QavlenString, Vary<double>, Vary<float>, Vary<int>,
+                                  Vary<TzLong>, TzMatrix<double>, TzMatrix<float>, TzMatrix<int>, TzMatrix<TzLong> >;
 TYPED_TEST_SUITE(TypedPack, ValueTypes);
 
 TYPED_TEST(TypedPack, TextFormsAndRoundTrips) {
@@ -235,8 +234,7 @@ TYPED_TEST(TypedPack, SendPortOfEveryType) {
   sp.Set_data_pack_array();
   ASSERT_EQ(sp.Number_of_data_packs(), 2);
   EXPECT_EQ(file_text([&](FILE* f) { sp.Save_send_port_stock(f); }),
-            std::string("(2) # number_of_data_packs\n\n") + Sample<T>::data + "\n(7200)" +
-                (Sample<T>::data + 6));
+            std::string("(2) # number_of_data_packs\n\n") + Sample<T>::data + "\n(7200)" + (Sample<T>::data + 6));
   Port* other = sp.NewPort();
   EXPECT_STREQ(other->Class_name(), "Send");
   EXPECT_STREQ(other->Data_pack_type(), Port_type<T>::data_pack_type);
@@ -383,8 +381,7 @@ TEST(Pulse, RefusesASenderOfAnotherType) {
   Send<QavlenString> txt("st", 0);
   ReceiveNointp<QavlenString> rp("rp", 0);
   std::string err = stderr_of([&] { EXPECT_EQ(rp.Set_sender(&dbl), 0); });
-  EXPECT_EQ(err,
-            "E : receive.cpp : 52 : \n    s > Send<double> sd 0 \n    ReceiveNointp<QavlenString> rp 0 \n");
+  EXPECT_EQ(err, "E : receive.cpp : 52 : \n    s > Send<double> sd 0 \n    ReceiveNointp<QavlenString> rp 0 \n");
   EXPECT_EQ(rp.Set_sender(&txt), 1);
 }
 
@@ -419,8 +416,8 @@ TEST(Pulse, RainGridsAreIndependentCopies) {
 // and leaves the target alone between packs.
 template <class T>
 class TypedPulse : public testing::Test {};
-using PulseTypes = testing::Types<QavlenString, Vary<double>, Vary<float>, Vary<int>, Vary<TzLong>,
-                                  TzMatrix<double>, TzMatrix<float>, TzMatrix<int>, TzMatrix<TzLong> >;
+using PulseTypes = testing::Types<QavlenString, Vary<double>, Vary<float>, Vary<int>, Vary<TzLong>, TzMatrix<double>,
+                                  TzMatrix<float>, TzMatrix<int>, TzMatrix<TzLong> >;
 TYPED_TEST_SUITE(TypedPulse, PulseTypes);
 
 TYPED_TEST(TypedPulse, ValueAtExactlyATime) {

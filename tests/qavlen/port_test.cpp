@@ -145,12 +145,18 @@ Typed scalar(const char* name) {
 TEST(PortType, TypedPortsConnectOnlyToTheirOwnType) {
   Qavlensdir none(nullptr);
   const std::vector<Typed> types = {
-      scalar<double>("double"),           scalar<float>("float"),
-      scalar<int>("int"),                 scalar<TzLong>("long"),
-      typed<QavlenString>("QavlenString"), typed<Vary<double> >("Vdary"),
-      typed<Vary<float> >("Vfary"),       typed<Vary<int> >("Viary"),
-      typed<Vary<TzLong> >("Vlary"),      typed<TzMatrix<double> >("TzDMatrix"),
-      typed<TzMatrix<float> >("TzFMatrix"), typed<TzMatrix<int> >("TzIMatrix"),
+      scalar<double>("double"),
+      scalar<float>("float"),
+      scalar<int>("int"),
+      scalar<TzLong>("long"),
+      typed<QavlenString>("QavlenString"),
+      typed<Vary<double> >("Vdary"),
+      typed<Vary<float> >("Vfary"),
+      typed<Vary<int> >("Viary"),
+      typed<Vary<TzLong> >("Vlary"),
+      typed<TzMatrix<double> >("TzDMatrix"),
+      typed<TzMatrix<float> >("TzFMatrix"),
+      typed<TzMatrix<int> >("TzIMatrix"),
       typed<TzMatrix<TzLong> >("TzLMatrix"),
   };
   for (const Typed& s : types) {
@@ -169,8 +175,7 @@ TEST(PortType, TypedPortsConnectOnlyToTheirOwnType) {
         ASSERT_EQ(sp->Switch(), 1);
         EXPECT_EQ(static_cast<Sender_port*>(sp.get())->Number_of_receivers(), 1);
       } else {
-        EXPECT_EQ(err.rfind("E : receive.cpp : 52 : \n    s > Send<" + std::string(s.name) + "> sp 0 \n", 0),
-                  0u)
+        EXPECT_EQ(err.rfind("E : receive.cpp : 52 : \n    s > Send<" + std::string(s.name) + "> sp 0 \n", 0), 0u)
             << err;
         EXPECT_NE(err.find("E : sender.cpp : 63 : \n    r > "), std::string::npos) << err;
         EXPECT_EQ(static_cast<Receive_port*>(rp.get())->Sender(), nullptr);

@@ -136,7 +136,6 @@ class Test_receiver : public Receive_port {
 
 }  // namespace qtest
 
-
 #include <cstdio>
 #include <cstdlib>
 #include <utility>

@@ -48,7 +48,7 @@ TEST(QavlenString, TokenReader) {
   EXPECT_EQ(read_one(in), "in quotes");
   EXPECT_EQ(read_one(in), "double 'x'");
   EXPECT_EQ(read_one(in), "last");
-  EXPECT_TRUE(in.good());  // the end of the input after a token is cleared
+  EXPECT_TRUE(in.good());       // the end of the input after a token is cleared
   EXPECT_EQ(read_one(in), "");  // nothing left
   std::istringstream bad("x");
   bad.setstate(std::ios::failbit);

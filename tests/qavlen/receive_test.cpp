@@ -198,7 +198,7 @@ TYPED_TEST(ReceiveTyped, WorkedTable) {
     for (const Row& r : rows) {
       const double want = type == 0 ? r.line : type == 1 ? r.step : r.pulse;
       const std::string q = r.query;
-      T got = q == "Get_data" ? s.rp.Get_data(r.t1)
+      T got = q == "Get_data"       ? s.rp.Get_data(r.t1)
               : q == "Get_data_sum" ? s.rp.Get_data_sum(r.t1, r.t2)
                                     : s.rp.Get_mean_data(r.t1, r.t2);
       EXPECT_EQ(got, make<T>(want)) << q << "(" << r.t1 << ", " << r.t2 << ") type " << type;
@@ -227,8 +227,8 @@ TYPED_TEST(ReceiveTyped, TwoPacksStepGivesTheSecondEverywhere) {
 
 TYPED_TEST(ReceiveTyped, PackTimesInsideAreExactHitsForEveryType) {
   using T = TypeParam;
-  const std::vector<std::pair<Long, double>> packs = {{0, 1}, {100, 5}, {200, -7}, {300, 2}, {400, 8},
-                                                      {500, 3}, {600, 4}};
+  const std::vector<std::pair<Long, double>> packs = {{0, 1},   {100, 5}, {200, -7}, {300, 2},
+                                                      {400, 8}, {500, 3}, {600, 4}};
   for (int type = 0; type < 3; ++type) {
     Series<T> s(packs, type);
     for (std::size_t i = 1; i + 1 < packs.size(); ++i)
@@ -336,19 +336,18 @@ TYPED_TEST(ReceiveTyped, EmptyIntervalSumsToZeroBeforeAskingTheSender) {
 // trapezoid halved on its own.
 TEST(ReceiveInteger, TruncatingArithmetic) {
   Series<int> s({{0, 1}, {3, 2}});
-  EXPECT_EQ(s.rp.Get_data(1), 1);  // (2 * 1 + 1 * 2) / 3
+  EXPECT_EQ(s.rp.Get_data(1), 1);         // (2 * 1 + 1 * 2) / 3
   EXPECT_EQ(s.rp.Get_data_sum(0, 3), 4);  // (1 + 2) * 3 / 2
   EXPECT_EQ(s.rp.Get_mean_data(0, 3), 1);
   Series<TzLong> neg({{0, -1}, {1, -2}, {4, -4}});
   EXPECT_EQ(neg.rp.Get_data_sum(0, 1), TzLong(-1));  // (-3) / 2
-  EXPECT_EQ(neg.rp.Get_data(2), TzLong(-2));  // (-4 * 1 + -2 * 2) / 3 = -8 / 3
+  EXPECT_EQ(neg.rp.Get_data(2), TzLong(-2));         // (-4 * 1 + -2 * 2) / 3 = -8 / 3
   // [0, 1]: -1; [1, 4]: (-2 - 4) * 3 / 2 = -9
   EXPECT_EQ(neg.rp.Get_data_sum(0, 4), TzLong(-10));
   EXPECT_EQ(neg.rp.Get_mean_data(0, 4), TzLong(-2));
   // Products are formed in 32 bits, without widening; they wrap.
   Series<int> big({{0, 70000}, {70000, 70000}});
-  EXPECT_EQ(big.rp.Get_data(35000),
-            static_cast<int>((static_cast<std::uint32_t>(70000u * 35000u) * 2u)) / 70000);
+  EXPECT_EQ(big.rp.Get_data(35000), static_cast<int>((static_cast<std::uint32_t>(70000u * 35000u) * 2u)) / 70000);
 }
 
 TEST(ReceiveFloat, ComputedInDoubleAndRoundedToFloat) {
@@ -502,8 +501,7 @@ TEST(ReceiveDeathTest, ConnectionTypeErrorIsExplained) {
         Receive<double> rp("rp", 0);
         rp.Set_data_connection_type(5);
       },
-      testing::ExitedWithCode(1),
-      "^E : p_tmp\\.cpp : 76 : \n    The connection type of an interpolating receive port");
+      testing::ExitedWithCode(1), "^E : p_tmp\\.cpp : 76 : \n    The connection type of an interpolating receive port");
 }
 
 // ---- Receive<TzMatrix<double> > ----
@@ -527,8 +525,8 @@ void expect_grid(const TzMatrix<double>& m, double v, unsigned rows, unsigned co
 }
 
 struct Matrix_series {
-  Send<TzMatrix<double> > sp{"sp", 0};
-  Receive<TzMatrix<double> > rp{"rp", 0};
+  Send<TzMatrix<double>> sp{"sp", 0};
+  Receive<TzMatrix<double>> rp{"rp", 0};
   Matrix_series(std::initializer_list<std::pair<Long, double>> packs, int type, unsigned rows, unsigned cols) {
     EXPECT_EQ(sp.Register_receiver(&rp), YES);
     EXPECT_EQ(rp.Set_sender(&sp), YES);
@@ -540,7 +538,7 @@ struct Matrix_series {
 };
 
 TEST(ReceiveMatrix, TypeName) {
-  Receive<TzMatrix<double> > rp("rp", 0);
+  Receive<TzMatrix<double>> rp("rp", 0);
   EXPECT_STREQ(rp.Data_pack_type(), "TzDMatrix");
   EXPECT_EQ(stderr_of([&] { rp.Cprint(""); }), "Receive<TzDMatrix> rp 0 \n");
 }
@@ -570,12 +568,11 @@ TEST(ReceiveMatrix, WorkedTable) {
       Matrix_series s({{0, 10}, {100, 20}, {200, 40}}, type, shape.first, shape.second);
       for (const Row& r : rows) {
         const std::string q = r.query;
-        TzMatrix<double> got = q == "Get_data" ? s.rp.Get_data(r.t1)
+        TzMatrix<double> got = q == "Get_data"       ? s.rp.Get_data(r.t1)
                                : q == "Get_data_sum" ? s.rp.Get_data_sum(r.t1, r.t2)
                                                      : s.rp.Get_mean_data(r.t1, r.t2);
         expect_grid(got, r.v[type], shape.first, shape.second,
-                    q + "(" + std::to_string(r.t1) + ", " + std::to_string(r.t2) + ") type " +
-                        std::to_string(type));
+                    q + "(" + std::to_string(r.t1) + ", " + std::to_string(r.t2) + ") type " + std::to_string(type));
       }
     }
   }

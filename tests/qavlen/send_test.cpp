@@ -81,11 +81,10 @@ TEST_F(SendPortTest, GetDataPackAroundATimeInEveryMode) {
     Boolean result;
     Long before, after;  // -1: null
   } cases[] = {
-      {20, 'b', 1, 20, 20}, {20, 'f', 1, 20, 20}, {20, 'l', 1, 20, 20}, {20, 'x', 1, 20, 20},
-      {25, 'b', 1, 20, 30}, {25, 'f', 1, 20, 30}, {25, 'l', 1, 20, 30}, {25, 'x', 1, 20, 30},
-      {35, 'b', 0, -1, -1}, {35, 'f', 1, 30, -1}, {35, 'l', 0, -1, -1}, {35, 'x', 1, 30, -1},
-      {5, 'b', 0, -1, -1},  {5, 'f', 0, -1, -1},  {5, 'l', 1, -1, 10},  {5, 'x', 1, -1, 10},
-      {30, 'b', 1, 30, 30}, {10, 'b', 1, 10, 10}, {11, 'l', 1, 10, 20},
+      {20, 'b', 1, 20, 20}, {20, 'f', 1, 20, 20}, {20, 'l', 1, 20, 20}, {20, 'x', 1, 20, 20}, {25, 'b', 1, 20, 30},
+      {25, 'f', 1, 20, 30}, {25, 'l', 1, 20, 30}, {25, 'x', 1, 20, 30}, {35, 'b', 0, -1, -1}, {35, 'f', 1, 30, -1},
+      {35, 'l', 0, -1, -1}, {35, 'x', 1, 30, -1}, {5, 'b', 0, -1, -1},  {5, 'f', 0, -1, -1},  {5, 'l', 1, -1, 10},
+      {5, 'x', 1, -1, 10},  {30, 'b', 1, 30, 30}, {10, 'b', 1, 10, 10}, {11, 'l', 1, 10, 20},
   };
   for (const Case& c : cases) {
     Data_pack* before = reinterpret_cast<Data_pack*>(&owner);
@@ -250,8 +249,7 @@ TEST_F(SendPortTest, SaveSendPortStockByteForByte) {
   empty.Switch();
   EXPECT_EQ(file_text([&](FILE* f) { empty.Save_send_port_stock(f); }), "(0) # number_of_data_packs\n");
   Send<double> unswitched("u", 0);
-  EXPECT_EQ(file_text([&](FILE* f) { unswitched.Save_send_port_stock(f); }),
-            "(0) # number_of_data_packs\n");
+  EXPECT_EQ(file_text([&](FILE* f) { unswitched.Save_send_port_stock(f); }), "(0) # number_of_data_packs\n");
 }
 
 TEST_F(SendPortTest, SavedStockReadsBackThroughSendByString) {

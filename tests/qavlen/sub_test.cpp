@@ -122,8 +122,8 @@ TEST_F(SubTest, IteratorSetWithARefusedMemberPrintsTheSystem) {
   Stepper a("a", 0), a2("a", 0);
   root.sets = {{&a, &a2}};
   std::string err = stderr_of([&] { root.Construct(); });
-  EXPECT_EQ(err, std::string("E : element.cpp : 129 : \n    registered > Stepper a 0\n") + kRoot +
-                     "    Sub_system r 0\n");
+  EXPECT_EQ(err,
+            std::string("E : element.cpp : 129 : \n    registered > Stepper a 0\n") + kRoot + "    Sub_system r 0\n");
   EXPECT_EQ(root.Number_of_iterators(0), -1);
 }
 
@@ -135,8 +135,8 @@ TEST_F(SubTest, DuplicatesAreLookedForInTheListBeingFilledOnly) {
   root.components = {&a};
   root.sets = {{&a_in_set, &b}, {&c, &c2}, {&b_again}};
   std::string err = stderr_of([&] { EXPECT_EQ(root.Construct(), 1); });
-  EXPECT_EQ(err, std::string("E : element.cpp : 129 : \n    registered > Stepper c 0\n") + kRoot +
-                     "    Sub_system r 0\n");
+  EXPECT_EQ(err,
+            std::string("E : element.cpp : 129 : \n    registered > Stepper c 0\n") + kRoot + "    Sub_system r 0\n");
   EXPECT_EQ(root.Number_of_components(), 1);
   EXPECT_EQ(root.Number_of_iterators(0), 2);
   EXPECT_EQ(root.Iterator(0, 0), &a_in_set);
@@ -216,16 +216,16 @@ TEST_F(SubTest, TheSevenConnectFormsFindTheirPorts) {
       {"sender, element, class, name, number",
        [](Wired& w) { return w.root.Connect(&w.file_in, &w.b, "Receive_port", "in", 0); }, true, false},
       {"element, class, name, number x2",
-       [](Wired& w) { return w.root.Connect(&w.a, "Stub_sender", "out", 0, &w.b, "Receive_port", "in", 0); },
-       false, false},
+       [](Wired& w) { return w.root.Connect(&w.a, "Stub_sender", "out", 0, &w.b, "Receive_port", "in", 0); }, false,
+       false},
       {"element, class, name, number, receiver",
        [](Wired& w) { return w.root.Connect(&w.a, "Stub_sender", "out", 0, &w.file_out); }, false, true},
-      {"sender, element, name, number",
-       [](Wired& w) { return w.root.Connect(&w.file_in, &w.b, "in", 0); }, true, false},
-      {"element, name, number x2", [](Wired& w) { return w.root.Connect(&w.a, "out", 0, &w.b, "in", 0); },
-       false, false},
-      {"element, name, number, receiver",
-       [](Wired& w) { return w.root.Connect(&w.a, "out", 0, &w.file_out); }, false, true},
+      {"sender, element, name, number", [](Wired& w) { return w.root.Connect(&w.file_in, &w.b, "in", 0); }, true,
+       false},
+      {"element, name, number x2", [](Wired& w) { return w.root.Connect(&w.a, "out", 0, &w.b, "in", 0); }, false,
+       false},
+      {"element, name, number, receiver", [](Wired& w) { return w.root.Connect(&w.a, "out", 0, &w.file_out); }, false,
+       true},
       {"sender, receiver", [](Wired& w) { return w.root.Connect(&w.out, &w.in); }, false, false},
   };
   for (const Form& form : forms) {
@@ -329,8 +329,7 @@ TEST_F(SubTest, GetComponentSearchesComponentsThenSets) {
 TEST_F(SubTest, NecessaryTimeOfTheSystemsOwnReceivePorts) {
   Wired w;
   w.root.set_time(70);
-  EXPECT_EQ(w.root.Necessary_time_from(static_cast<void*>(&w.file_out)),
-            w.file_out.Necessary_time_from());
+  EXPECT_EQ(w.root.Necessary_time_from(static_cast<void*>(&w.file_out)), w.file_out.Necessary_time_from());
   EXPECT_EQ(w.root.Necessary_time_to(static_cast<void*>(&w.file_out)), w.file_out.Necessary_time_to());
   EXPECT_EQ(w.root.Necessary_time_from(static_cast<void*>(&w.in)), 70);
   EXPECT_EQ(w.root.Necessary_time_to(static_cast<void*>(&w.in)), 70);

@@ -166,8 +166,8 @@ TEST(TotalSystemWork, SecondSegmentAppendsAndNothingIsWrittenTwice) {
   write_file(dir.file("in.dat"), series(0, 200));
   cli::Result o = ftest::run([] { return run_basin(10, 0); }, dir.path(), "50 50 n 40 20 Y\n");
   EXPECT_EQ(o.status, 11);
-  EXPECT_EQ(o.out, ask_step(0) + ask_increment + done + ask_quit(50, 50) + ask_step(50) + ask_increment +
-                       "70\n" + done + ask_quit(90, 90) + ended);
+  EXPECT_EQ(o.out, ask_step(0) + ask_increment + done + ask_quit(50, 50) + ask_step(50) + ask_increment + "70\n" +
+                       done + ask_quit(90, 90) + ended);
   EXPECT_EQ(read_file(dir.file("out.dat")), header + doubled(0, 90));
 }
 
@@ -228,18 +228,18 @@ TEST(TotalSystemWork, InvalidAnswersAreRefusedAndAskedAgain) {
   cli::Folder dir;
   write_file(dir.file("in.dat"), series(0, 200));
   cli::Result o = ftest::run([] { return run_basin(10, 0); }, dir.path(),
-                         "0\n-5\nabc 77\n1e2\n20x\n+20\n0 x 99\n10\nx\nxy\nno\n10\n5 yes\n");
+                             "0\n-5\nabc 77\n1e2\n20x\n+20\n0 x 99\n10\nx\nxy\nno\n10\n5 yes\n");
   EXPECT_EQ(o.status, 11);
   const std::string bad_step = "# Invalid input : time_step <= 0\n";
   const std::string bad_increment = "# Invalid input : Medium_term_target_time_incremnt <= 0\n";
   const std::string bad_quit = "# Invalid input : Key in 'Y' or 'N'\n\n";
   // "abc" and "1e2" and "20x" are refused with the rest of their lines;
   // "0" keeps the rest of its line ("x" is refused, and "99" with it).
-  EXPECT_EQ(o.out, ask_step(0) + bad_step + ask_step(0) + bad_step + ask_step(0) + bad_step + ask_step(0) +
-                       bad_step + ask_step(0) + bad_step + ask_step(0) + ask_increment + bad_increment +
-                       ask_increment + bad_increment + ask_increment + "10\n" + done + ask_quit(20, 20) +
-                       bad_quit + ask_quit(20, 20) + bad_quit + ask_quit(20, 20) + ask_step(20) +
-                       ask_increment + "25\n" + done + ask_quit(30, 30) + ended);
+  EXPECT_EQ(o.out, ask_step(0) + bad_step + ask_step(0) + bad_step + ask_step(0) + bad_step + ask_step(0) + bad_step +
+                       ask_step(0) + bad_step + ask_step(0) + ask_increment + bad_increment + ask_increment +
+                       bad_increment + ask_increment + "10\n" + done + ask_quit(20, 20) + bad_quit + ask_quit(20, 20) +
+                       bad_quit + ask_quit(20, 20) + ask_step(20) + ask_increment + "25\n" + done + ask_quit(30, 30) +
+                       ended);
 }
 
 TEST(TotalSystemWork, EndOfInputEndsTheDialogueInOrder) {
@@ -249,8 +249,8 @@ TEST(TotalSystemWork, EndOfInputEndsTheDialogueInOrder) {
   } cases[] = {
       {"", ask_step(0)},
       {"100\n", ask_step(0) + ask_increment},
-      {"100 abc", ask_step(0) + ask_increment + "# Invalid input : Medium_term_target_time_incremnt <= 0\n" +
-                       ask_increment},
+      {"100 abc",
+       ask_step(0) + ask_increment + "# Invalid input : Medium_term_target_time_incremnt <= 0\n" + ask_increment},
       {"20 20\n", ask_step(0) + ask_increment + done + ask_quit(20, 20)},
       {"20 20 x", ask_step(0) + ask_increment + done + ask_quit(20, 20) + "# Invalid input : Key in 'Y' or 'N'\n\n" +
                       ask_quit(20, 20)},
@@ -261,8 +261,9 @@ TEST(TotalSystemWork, EndOfInputEndsTheDialogueInOrder) {
     cli::Result o = ftest::run([] { return run_basin(10, 0); }, dir.path(), k.input);
     EXPECT_EQ(o.status, 21) << k.input;  // Work returned 0, the exit status is 1
     EXPECT_EQ(o.out, k.out) << k.input;
-    EXPECT_EQ(o.err, "File: in.dat  newest data time : 200\n"
-                     "\n# Error : End of the standard input : the simulation ends here.\n")
+    EXPECT_EQ(o.err,
+              "File: in.dat  newest data time : 200\n"
+              "\n# Error : End of the standard input : the simulation ends here.\n")
         << k.input;
   }
 }
@@ -640,7 +641,6 @@ TEST(TotalSystemFiles, InitialAndTerminalTime) {
   EXPECT_EQ(o.err, "E : total.cpp : 366 : \n    Total_system sys 0\n");
 }
 
-
 // ---- parameter, initial-state and terminal-state files ----
 
 // A system with a nested sub-system: "in.dat" feeds d1 (inside "inner")
@@ -772,8 +772,8 @@ TEST(TotalSystemFiles, HeadersThatNameAnotherSystemEndTheProgram) {
           },
           dir.path());
       EXPECT_EQ(o.status, 1) << k.first_line;
-      EXPECT_EQ(o.err, "E : total.cpp : " + std::to_string(initial ? k.initial : k.parameter) + " : " +
-                           k.first_line + "\n\n    Total_system sys 0\n")
+      EXPECT_EQ(o.err, "E : total.cpp : " + std::to_string(initial ? k.initial : k.parameter) + " : " + k.first_line +
+                           "\n\n    Total_system sys 0\n")
           << k.first_line;
     }
   }
@@ -796,7 +796,8 @@ TEST(TotalSystemFiles, ComponentHeadersAndLongLines) {
        "E : sub.cpp : 270 : \n\tAsked > 'nobody' : 3 :\n    Total_system sys 0\n"
        "E : sub.cpp : 535 : nobody 3\n\n    Total_system sys 0\n"},
       // Lines of more than 255 characters are refused, never split.
-      {"sys 0 " + wide + "\n", false, "E : total.cpp : 289 : sys 0 " + wide.substr(0, 249) + "\n    Total_system sys 0\n"},
+      {"sys 0 " + wide + "\n", false,
+       "E : total.cpp : 289 : sys 0 " + wide.substr(0, 249) + "\n    Total_system sys 0\n"},
       {wide + "\n", true, "E : total.cpp : 331 : " + wide.substr(0, 255) + "\n    Total_system sys 0\n"},
       {"sys 0\n{\ndoubler 0 " + wide + "\n}\n", false,
        "E : sub.cpp : 525 : doubler 0 " + wide.substr(0, 245) + "\n    Total_system sys 0\n"},
@@ -879,8 +880,7 @@ TEST(TotalSystemFiles, TerminalStateIsWrittenAndReadBackAsInitialState) {
 
 TEST(TotalSystemFiles, NestedSubSystemsWriteAndReadTheirBlocks) {
   cli::Folder dir;
-  write_file(dir.file("t.pmt"),
-             "sys 0\n{\nSub_system inner 0\n{\nDoubler d1 0\n3\n}\nDoubler d2 0\n4\n}\n");
+  write_file(dir.file("t.pmt"), "sys 0\n{\nSub_system inner 0\n{\nDoubler d1 0\n3\n}\nDoubler d2 0\n4\n}\n");
   write_file(dir.file("t.ist"), "sys 0\n10\n{\ninner 0\n10\n{\nd1 0\n1\n}\nd2 0\n2\n}\n");
   write_file(dir.file("t.tst"), "old\n");
   cli::Result o = ftest::run(
@@ -968,9 +968,10 @@ TEST(TotalSystemFiles, IteratorSetMembersFollowTheComponents) {
             "Total_system sys 0 \n30\n{\nDoubler doubler 0\n30\n\nDoubler m 0\n30\n}\n");
   EXPECT_EQ(read_file(dir.file("again.tst")), tst);
   const std::string tsd = read_file(dir.file("t.tsd"));
-  EXPECT_NE(tsd.find(")\n{\nDoubler doubler 0 (\n(0) # send_ports number\n(1) # number_of_data_packs\n\n(30)\n(7.5)\n)\n"
-                     "Doubler m 0 (\n(0) # send_ports number\n(1) # number_of_data_packs\n\n(30)\n(4.5)\n)\n}\n"),
-            std::string::npos)
+  EXPECT_NE(
+      tsd.find(")\n{\nDoubler doubler 0 (\n(0) # send_ports number\n(1) # number_of_data_packs\n\n(30)\n(7.5)\n)\n"
+               "Doubler m 0 (\n(0) # send_ports number\n(1) # number_of_data_packs\n\n(30)\n(4.5)\n)\n}\n"),
+      std::string::npos)
       << tsd;
   EXPECT_EQ(read_file(dir.file("again.tsd")), tsd);
 }
@@ -1069,10 +1070,12 @@ TEST(TotalSystemFiles, OutputsThatCannotBeWrittenGiveExitStatus1) {
       // file cannot be created.
       {"terminal state not created", [](Filer_basin& b) { return b.Write_terminal_state("no/t.tst"); }, 0, 1,
        "E : total.cpp : 386 : Cannot open file 'no/t.tst' (mode \"w\").\n" + sys},
-      {"component's file", [](Filer_basin& b) {
+      {"component's file",
+       [](Filer_basin& b) {
          b.element.fail = true;
          return b.Write_terminal_state("t.tst");
-       }, 0, 1, ""},
+       },
+       0, 1, ""},
   };
   for (const Case& c : cases) {
     cli::Folder dir;
@@ -1125,16 +1128,18 @@ TEST(TotalSystemWork, OutputFileThatCannotBeWrittenGivesExitStatus1) {
         },
         dir.path(), "50\n50\ny\n");
     EXPECT_EQ(o.status, 11) << full;
-    const std::string desc = "    Input_file : O_file<double> out.dat \n      output < Send<double> sp 0 \n"
-                             "      output <     owner > Doubler doubler 0\n      output <     owner >> Total_system sys 0\n";
+    const std::string desc =
+        "    Input_file : O_file<double> out.dat \n      output < Send<double> sp 0 \n"
+        "      output <     owner > Doubler doubler 0\n      output <     owner >> Total_system sys 0\n";
     EXPECT_EQ(o.err, "File: in.dat  newest data time : 200\n" +
                          (full ? "E : output_f.cpp : 90 : Cannot write file 'out.dat'.\n" + desc +
                                      "E : output_f.cpp : 90 : Cannot write file 'out.dat'.\n" + desc
                                : "E : output_f.cpp : 30 : Cannot open file 'out.dat' (mode \"w\").\n" + desc +
                                      "E : p_tmp.cpp : 574 : Cannot open file 'out.dat' (mode \"a\").\n" + desc))
         << full;
-    EXPECT_EQ(read_file(dir.file("t.tst")),
-              "# terminal state of sys \n# current_time = 50 \n# \nTotal_system sys 0 \n50\n{\nDoubler doubler 0\n50\n}\n");
+    EXPECT_EQ(
+        read_file(dir.file("t.tst")),
+        "# terminal state of sys \n# current_time = 50 \n# \nTotal_system sys 0 \n50\n{\nDoubler doubler 0\n50\n}\n");
   }
 }
 
@@ -1162,11 +1167,11 @@ TEST(TotalSystemFiles, FilesCutByASizeLimitAreTakenBackWhole) {
         r += 10 * b.Write_send_port_stock(tsd.c_str());
         const std::string whole =
             "# terminal state of sys \n# current_time = 0 \n# \nTotal_system sys 0 \n0\n{\nDoubler doubler 0\n0\n}\n";
-        bool ok = r == 1 && read_file(tst) == whole && read_file(tsd) == "the earlier stock\n" &&
-                  dir.entries() == kTwo;
+        bool ok = r == 1 && read_file(tst) == whole && read_file(tsd) == "the earlier stock\n" && dir.entries() == kTwo;
         std::exit(ok && b.Exit_status() == 1 ? 0 : 1);
       },
-      ::testing::ExitedWithCode(0), "^E : total.cpp : 408 : Cannot write file '[^']*t.tsd'.\n    Total_system sys 0\n$");
+      ::testing::ExitedWithCode(0),
+      "^E : total.cpp : 408 : Cannot write file '[^']*t.tsd'.\n    Total_system sys 0\n$");
 }
 
 // A send port that holds empty texts: the stock file written with them is
@@ -1270,10 +1275,12 @@ TEST(TotalSystemStock, WrittenStockIsReadBackUnchangedAndUsed) {
   EXPECT_EQ(o.status, 0) << o.err;
   EXPECT_EQ(o.err, "File: in.dat  newest data time : 200\n");
   std::string tsd = read_file(dir.file("t.tsd"));
-  EXPECT_EQ(tsd, "# Send_port data of sys \n# current_time = 120 \n# \n"
-                 "Total_system sys 0 (\n(0) # send_ports number\n(9) # number_of_data_packs\n" +
-                     stock_block(120, 200, 10, 10) +
-                     ")\n{\nDoubler doubler 0 (\n(0) # send_ports number\n(1) # number_of_data_packs\n\n(120)\n(24)\n)\n}\n");
+  EXPECT_EQ(
+      tsd,
+      "# Send_port data of sys \n# current_time = 120 \n# \n"
+      "Total_system sys 0 (\n(0) # send_ports number\n(9) # number_of_data_packs\n" +
+          stock_block(120, 200, 10, 10) +
+          ")\n{\nDoubler doubler 0 (\n(0) # send_ports number\n(1) # number_of_data_packs\n\n(120)\n(24)\n)\n}\n");
 
   std::rename(dir.file("t.tsd").c_str(), dir.file("t.isd").c_str());
   std::rename(dir.file("t.tst").c_str(), dir.file("t.ist").c_str());
@@ -1332,7 +1339,7 @@ TEST(TotalSystemStock, CheckOfTheBrackets) {
       {"a b 0 (\n(1)\n)\n{\nc d 0 ( (2) )\n}\n", 0, 0},
       {"# only ) comments ( {\n", 0, 0},
       {"", 0, 0},
-      {"x y 0 (a\\)b\\(c)\n", 0, 0},  // escaped brackets belong to the item
+      {"x y 0 (a\\)b\\(c)\n", 0, 0},                   // escaped brackets belong to the item
       {"x y 0 (a\\) b)\n{ z w 0 (\\(\\() }\n", 0, 0},  // also when they do not pair
       {"x y 0 (a))\n", 102, 1},
       {"x y 0 (\n{\n)\n", 109, 2},
@@ -1433,8 +1440,9 @@ TEST(TotalSystemStock, MissingFiles) {
   write_file(dir.file("bad.isd"), "Doubler doubler 0 (\n");
   err = qtest::stderr_of([&] { r = b.Read_send_port_file(dir.file("bad.isd").c_str()); });
   EXPECT_EQ(r, 0);
-  EXPECT_EQ(err, "E : total.cpp : 148 : \n\tAt " + dir.file("bad.isd") + " 2 \n    Total_system sys 0\n"
-                 "E : total.cpp : 174 : \n    Total_system sys 0\n");
+  EXPECT_EQ(err, "E : total.cpp : 148 : \n\tAt " + dir.file("bad.isd") +
+                     " 2 \n    Total_system sys 0\n"
+                     "E : total.cpp : 174 : \n    Total_system sys 0\n");
 }
 
 }  // namespace

@@ -25,8 +25,11 @@ struct Catchments {
     std::string s = "[Comment]\ngenerated\n[Data Format Name]\nnode format V.0\n[Data]\n";
     for (int j = 0; j < groups; ++j) {
       const int o = first_outlet + 10 * j, x = x0 + 300 * j;
-      const int node[5][4] = {{o, x, 0, 0}, {o + 1, x, 100, 10}, {o + 2, x - 50, 250, 30},
-                              {o + 3, x - 100, 400, 50}, {o + 4, x + 120, 200, 45}};
+      const int node[5][4] = {{o, x, 0, 0},
+                              {o + 1, x, 100, 10},
+                              {o + 2, x - 50, 250, 30},
+                              {o + 3, x - 100, 400, 50},
+                              {o + 4, x + 120, 200, 45}};
       for (const auto& n : node)
         s += std::to_string(n[0]) + " 0 " + std::to_string(n[1]) + " " + std::to_string(n[2]) + " " +
              std::to_string(n[3]) + "\n";
@@ -39,12 +42,9 @@ struct Catchments {
     for (int j = 0; j < groups; ++j) {
       const int o = first_outlet + 10 * j, a = o + 1, m = o + 2, h1 = o + 3, h2 = o + 4;
       const int base = 4 * j;
-      records.push_back(std::to_string(base + 1) + " " + std::to_string(h1) + " " + std::to_string(m) +
-                        " 1 180 5400");
-      records.push_back(std::to_string(base + 2) + " " + std::to_string(h2) + " " + std::to_string(a) +
-                        " 1 150 3000");
-      records.push_back(std::to_string(base + 3) + " " + std::to_string(m) + " " + std::to_string(a) +
-                        " 1 160 4800");
+      records.push_back(std::to_string(base + 1) + " " + std::to_string(h1) + " " + std::to_string(m) + " 1 180 5400");
+      records.push_back(std::to_string(base + 2) + " " + std::to_string(h2) + " " + std::to_string(a) + " 1 150 3000");
+      records.push_back(std::to_string(base + 3) + " " + std::to_string(m) + " " + std::to_string(a) + " 1 160 4800");
       records.push_back(std::to_string(base + 4) + " " + std::to_string(a) + " " + std::to_string(o) + " 2");
     }
     std::string s = edge_comment + "[Data Format Name]\nedge format V.0\n[Data]\n";

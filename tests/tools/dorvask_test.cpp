@@ -79,8 +79,8 @@ TEST(DorvaskEdge, WritersGiveTheRecordByAttribute) {
     SCOPED_TRACE(c.atr);
     Edge e;
     const bool values = c.atr == 1 || c.atr == 3;
-    e.Init(7, 10, 0.1, 2.0, 1234567.0, 20, 0.000001, -0.0, 100.0, c.atr, values ? 100.0 : -1.0,
-           values ? 0.05 : -1.0, c.atr == 1 ? 5000.0 : -1.0);
+    e.Init(7, 10, 0.1, 2.0, 1234567.0, 20, 0.000001, -0.0, 100.0, c.atr, values ? 100.0 : -1.0, values ? 0.05 : -1.0,
+           c.atr == 1 ? 5000.0 : -1.0);
     e.AddUpperEdge(-3);
     e.AddUpperEdge(12);
     e.AddLowerEdge(4);
@@ -115,6 +115,7 @@ using cli::Case;
 
 // The header of an input as pelmic writes it, for the given class counts.
 std::string v4Header(int bb, int br, int rr, const std::string& total) {
+  // clang-format off
   return "[Comment]\n"
          "This dataset was generated from e.dat and n.dat by pelmic.\n"
          "[Data Format Name]\n"
@@ -124,10 +125,12 @@ std::string v4Header(int bb, int br, int rr, const std::string& total) {
          "[Number of RREdges]\n" + std::to_string(rr) + "\n"
          "[Number of Total Edges]\n" + total + "\n"
          "[Data]\n";
+  // clang-format on
 }
 
 // The header dorvask writes for such an input named in.dat.
 std::string outHeader(int bb, int br, int rr, const std::string& total) {
+  // clang-format off
   return "[Comment]\n"
          "This dataset was generated from e.dat and n.dat by pelmic.\n"
          "This data was generated from in.dat by dorvask.\n"
@@ -138,6 +141,7 @@ std::string outHeader(int bb, int br, int rr, const std::string& total) {
          "[Number of RREdges]\n" + std::to_string(rr) + "\n"
          "[Number of Total Edges]\n" + total + "\n"
          "[Data]\n";
+  // clang-format on
 }
 
 std::string progress(int n) {
@@ -233,34 +237,29 @@ TEST_F(Dorvask, ListsTheEdgesThatMeetAtEachNode) {
            // The record of edge 3 as written: its two entries, then the count 0.
            .writes("out.dat", cli::contains("\n3 20 100 0 5 40 200 0 1 2 "))
            .writes("out.dat", cli::contains(" 0 2 \n")),
-       outHeader(2, 1, 0, "3") +
-           "1 10 0 0 10 20 100 0 5 0 2 -3 2 1 100 0.05 5000\n"
-           "2 30 0 100 12 20 100 0 5 0 2 -3 1 1 150 0.0466667 6000\n"
-           "3 20 100 0 5 40 200 0 1 2 1 2 0 2 \n"},
+       outHeader(2, 1, 0, "3") + "1 10 0 0 10 20 100 0 5 0 2 -3 2 1 100 0.05 5000\n"
+                                 "2 30 0 100 12 20 100 0 5 0 2 -3 1 1 150 0.0466667 6000\n"
+                                 "3 20 100 0 5 40 200 0 1 2 1 2 0 2 \n"},
       // Edge 1 ends at node 20, where edges 2 and 3 start; edge 4 stands alone.
-      {on("a divergent node and an edge without neighbours",
-          v4Header(4, 0, 0, "4") +
-              "1 10 0 0 9 20 1 1 8 1 10 0.1 100\n"
-              "2 20 1 1 8 30 2 2 7 1 10 0.1 100\n"
-              "3 20 1 1 8 40 3 3 6 1 10 0.1 100\n"
-              "4 50 5 5 5 60 6 6 4 1 10 0.1 100\n"),
-       outHeader(4, 0, 0, "4") +
-           "1 10 0 0 9 20 1 1 8 0 2 -3 -2 1 10 0.1 100\n"
-           "2 20 1 1 8 30 2 2 7 2 -3 1 0 1 10 0.1 100\n"
-           "3 20 1 1 8 40 3 3 6 2 -2 1 0 1 10 0.1 100\n"
-           "4 50 5 5 5 60 6 6 4 0 0 1 10 0.1 100\n"},
+      {on("a divergent node and an edge without neighbours", v4Header(4, 0, 0, "4") +
+                                                                 "1 10 0 0 9 20 1 1 8 1 10 0.1 100\n"
+                                                                 "2 20 1 1 8 30 2 2 7 1 10 0.1 100\n"
+                                                                 "3 20 1 1 8 40 3 3 6 1 10 0.1 100\n"
+                                                                 "4 50 5 5 5 60 6 6 4 1 10 0.1 100\n"),
+       outHeader(4, 0, 0, "4") + "1 10 0 0 9 20 1 1 8 0 2 -3 -2 1 10 0.1 100\n"
+                                 "2 20 1 1 8 30 2 2 7 2 -3 1 0 1 10 0.1 100\n"
+                                 "3 20 1 1 8 40 3 3 6 2 -2 1 0 1 10 0.1 100\n"
+                                 "4 50 5 5 5 60 6 6 4 0 0 1 10 0.1 100\n"},
       // Every entry once, with its sign, and never the edge itself.
       {on("a convergent node with many edges", v4Header(0, 13, 0, "13") + many), manyLists},
       // Reals are written again in the tools' format whatever their input form.
       {on("the record layout by attribute and the number format",
-          v4Header(1, 1, 1, "3") +
-              "1 1 100.0 2.50 1234567 2 0.000010 -0.0 1e3 1 0100 0.050 1.5E+2\n"
-              "2 2 1e-5 0.0001 123456 3 .5 5. -2.25e-7 3 2000000 0.25\n"
-              "3 3 0 0 0 4 0 0 0 2 \n"),
-       outHeader(1, 1, 1, "3") +
-           "1 1 100 2.5 1.23457e+06 2 1e-05 -0 1000 0 1 -2 1 100 0.05 150\n"
-           "2 2 1e-05 0.0001 123456 3 0.5 5 -2.25e-07 1 1 1 -3 3 2e+06 0.25\n"
-           "3 3 0 0 0 4 0 0 0 1 2 0 2 \n"},
+          v4Header(1, 1, 1, "3") + "1 1 100.0 2.50 1234567 2 0.000010 -0.0 1e3 1 0100 0.050 1.5E+2\n"
+                                   "2 2 1e-5 0.0001 123456 3 .5 5. -2.25e-7 3 2000000 0.25\n"
+                                   "3 3 0 0 0 4 0 0 0 2 \n"),
+       outHeader(1, 1, 1, "3") + "1 1 100 2.5 1.23457e+06 2 1e-05 -0 1000 0 1 -2 1 100 0.05 150\n"
+                                 "2 2 1e-05 0.0001 123456 3 0.5 5 -2.25e-07 1 1 1 -3 3 2e+06 0.25\n"
+                                 "3 3 0 0 0 4 0 0 0 1 2 0 2 \n"},
   };
   for (const auto& c : cases) {
     check(Case(c.run).status(0));
@@ -270,9 +269,11 @@ TEST_F(Dorvask, ListsTheEdgesThatMeetAtEachNode) {
 
 // Reals in many written forms come out as "%g" of the value they denote.
 TEST_F(Dorvask, RealsAreWrittenAsTheCFormatWritesThem) {
+  // clang-format off
   std::vector<std::string> forms = {"999999.5", "123456.7", "0.000123456", "0.0000123456", "1e-310",
                                     "-1.797e308", "+2.5", "00012.50", "1.00000", "9.999995", "9.9999949",
                                     "100000", "1000000", "-0", "0e99", "4.5e-5", "12345678901234567890"};
+  // clang-format on
   unsigned seed = 99;
   auto next = [&seed]() {
     seed = seed * 1103515245u + 12345u;
@@ -299,8 +300,8 @@ TEST_F(Dorvask, RealsAreWrittenAsTheCFormatWritesThem) {
     }
     in += forms[r * 6] + " " + forms[r * 6 + 1] + " " + forms[r * 6 + 2] + " " + std::to_string(100000 + r) + " " +
           forms[r * 6 + 3] + " " + forms[r * 6 + 4] + " " + forms[r * 6 + 5] + " 2 \n";
-    out += g[0] + " " + g[1] + " " + g[2] + " " + std::to_string(100000 + r) + " " + g[3] + " " + g[4] + " " +
-           g[5] + " 0 0 2 \n";
+    out += g[0] + " " + g[1] + " " + g[2] + " " + std::to_string(100000 + r) + " " + g[3] + " " + g[4] + " " + g[5] +
+           " 0 0 2 \n";
     data += in;
     expected += out;
   }
@@ -321,9 +322,9 @@ TEST_F(Dorvask, WritesTheRecordsAsRead) {
       "5 9 0 0 0 -2147483648 0 0 0 0 1 2147483647 2 \n";
   std::vector<Case> cases;
   for (const std::string zero : {"0", "0.0"})
-    cases.push_back(on("extreme numbers, zero as " + zero,
-                       v4Header(0, 2, 0, "2") + "-2147483647 -2147483648 " + zero +
-                           " 0 0 2147483647 0 0 0 2 \n5 9 " + zero + " 0 0 -2147483648 0 0 0 2 \n")
+    cases.push_back(on("extreme numbers, zero as " + zero, v4Header(0, 2, 0, "2") + "-2147483647 -2147483648 " + zero +
+                                                               " 0 0 2147483647 0 0 0 2 \n5 9 " + zero +
+                                                               " 0 0 -2147483648 0 0 0 2 \n")
                         .writes("out.dat", outHeader(0, 2, 0, "2") + extreme));
   // Lines before the key lines are copied, blank-only lines skipped, lines
   // between the count and "[Data]" dropped; a last record without a line
@@ -356,9 +357,8 @@ TEST_F(Dorvask, WritesTheRecordsAsRead) {
                         .err("Error occured in file: dorvask.cpp, at line: 576\n"
                              "record 2 (edge 2) of in.dat has the attribute 4; it is kept, without length, "
                              "gradient and area.\n")
-                        .writes("out.dat", outHeader(1, 0, 1, "2") +
-                                               "1 1 0 0 0 2 0 0 0 0 1 -2 1 10 0.5 7\n"
-                                               "2 2 0 0 0 3 0 0 0 1 1 0 4 \n"));
+                        .writes("out.dat", outHeader(1, 0, 1, "2") + "1 1 0 0 0 2 0 0 0 0 1 -2 1 10 0.5 7\n"
+                                                                     "2 2 0 0 0 3 0 0 0 1 1 0 4 \n"));
   for (const Case& c : cases) check(Case(c).status(0));
 }
 
@@ -403,7 +403,8 @@ TEST_F(Dorvask, UsageAndVersion) {
       Case().args({"-h"}).err(usage),
       Case("one name only").args({"in.dat"}).err(usage),
       // The version, then the usage for the argument count.
-      Case().args({"-v"})
+      Case()
+          .args({"-v"})
           .err("\nThis is dorvask\n  Developed by the dorvask developer, river basin modelling group\n\n" + usage)
           .out(""),
   };
@@ -422,13 +423,13 @@ TEST_F(Dorvask, ErrorPoints) {
     bool ran;  // the records were processed
   };
   const std::string e = "Error occured in file: dorvask.cpp, at line: ";
-  const std::string short1 = "\nthe records of in.dat end after 1 of the 2 that [Number of Total Edges] gives "
-                             "(at the end of the file or an empty line).\n";
+  const std::string short1 =
+      "\nthe records of in.dat end after 1 of the 2 that [Number of Total Edges] gives "
+      "(at the end of the file or an empty line).\n";
   const Row cases[] = {
-      {"wrong format", "[Data Format Name]\nedge format V.0\n", 1,
-       e + "496\niFile must be edge format V.4 data.\n", false},
-      {"no format name line", "[Comment]\nnothing\n", 1, e + "496\niFile must be edge format V.4 data.\n",
+      {"wrong format", "[Data Format Name]\nedge format V.0\n", 1, e + "496\niFile must be edge format V.4 data.\n",
        false},
+      {"no format name line", "[Comment]\nnothing\n", 1, e + "496\niFile must be edge format V.4 data.\n", false},
       {"empty line before the format", "[Comment]\n\n[Data Format Name]\nedge format V.4\n", 1,
        e + "496\niFile must be edge format V.4 data.\n", false},
       // A UTF-8 byte-order mark (EF BB BF, written by some editors) is
@@ -440,8 +441,7 @@ TEST_F(Dorvask, ErrorPoints) {
       {"no data line", "[Data Format Name]\nedge format V.4\n[Number of Total Edges]\n1\n" + rec, 1,
        e + "531\nthe input file in.dat has no [Data] line.\n", false},
       {"count above the records", v4Header(1, 0, 0, "2") + rec, 1, e + "553\n2th data" + short1, false},
-      {"empty line in the records", v4Header(1, 0, 0, "2") + rec + "\n" + rec, 1, e + "553\n2th data" + short1,
-       false},
+      {"empty line in the records", v4Header(1, 0, 0, "2") + rec + "\n" + rec, 1, e + "553\n2th data" + short1, false},
       {"no records", v4Header(1, 0, 0, "1"), 1,
        e + "553\n1th data\nthe records of in.dat end after 0 of the 1 that [Number of Total Edges] gives "
            "(at the end of the file or an empty line).\n",
@@ -456,8 +456,7 @@ TEST_F(Dorvask, ErrorPoints) {
       {"count missing", "[Data Format Name]\nedge format V.4\n[Number of Total Edges]\n", 1,
        e + "521\nthe number of total edges is missing in in.dat.\n", false},
       {"count with words", v4Header(1, 0, 0, "1 edge") + rec, 1,
-       e + "521\nthe number of total edges in in.dat must be a non-negative integer, not \"1 edge\".\n",
-       false},
+       e + "521\nthe number of total edges in in.dat must be a non-negative integer, not \"1 edge\".\n", false},
       {"short record", v4Header(1, 0, 0, "1") + "1 1 0 0 0 2 0 0 0 1 1 1\n", 1,
        e + "560\n1th data\nthe record cannot be read in in.dat: \"1 1 0 0 0 2 0 0 0 1 1 1\"\n", false},
       {"real for a node", v4Header(1, 0, 0, "1") + "1 1.5 0 0 0 2 0 0 0 2\n", 1,
@@ -469,8 +468,7 @@ TEST_F(Dorvask, ErrorPoints) {
       {"number beyond 32 bits", v4Header(1, 0, 0, "1") + "2147483648 1 0 0 0 2 0 0 0 2\n", 1,
        e + "560\n1th data\nthe record cannot be read in in.dat: \"2147483648 1 0 0 0 2 0 0 0 2\"\n", false},
       // -(-2147483648) is no 32-bit number: the lists could not name it.
-      {"smallest edge number", v4Header(2, 0, 0, "2") + "7 9 0 0 0 1 0 0 0 2 \n-2147483648 1 0 0 0 2 0 0 0 2 \n",
-       1,
+      {"smallest edge number", v4Header(2, 0, 0, "2") + "7 9 0 0 0 1 0 0 0 2 \n-2147483648 1 0 0 0 2 0 0 0 2 \n", 1,
        e + "583\nedge -2147483648 in in.dat cannot be named with a sign; edge numbers lie from -2147483647 to "
            "2147483647.\n",
        false},
@@ -505,24 +503,30 @@ TEST_F(Dorvask, RefusedRunsLeaveTheEarlierOutputAsItWas) {
           .file("out.dat", earlier)
           .writes("out.dat", earlier)
           .leaves({"in.dat", "out.dat"}),
-      Case("a missing input").args({"none.dat", "out.dat"})
+      Case("a missing input")
+          .args({"none.dat", "out.dat"})
           .file("out.dat", earlier)
           .err(e + "496\niFile must be edge format V.4 data.\nthe input file none.dat cannot be read: " +
                std::strerror(ENOENT) + ".\n")
           .writes("out.dat", earlier)
           .leaves({"out.dat"}),
-      Case("a folder as the input").args({"sub", "out.dat"})
+      Case("a folder as the input")
+          .args({"sub", "out.dat"})
           .directory("sub")
           .file("out.dat", earlier)
           .err(e + "496\niFile must be edge format V.4 data.\nthe input file sub cannot be read: " +
                std::strerror(EISDIR) + ".\n")
           .writes("out.dat", earlier)
           .leaves({"sub", "out.dat"}),
-      Case("an output in a missing folder").file("in.dat", input).args({"in.dat", "no/such/dir/out.dat"})
+      Case("an output in a missing folder")
+          .file("in.dat", input)
+          .args({"in.dat", "no/such/dir/out.dat"})
           .err(e + "45\nthe output file no/such/dir/out.dat cannot be written.\n")
           .out("")
           .leaves({"in.dat"}),
-      Case("the input as the output").file("in.dat", input).args({"in.dat", "./in.dat"})
+      Case("the input as the output")
+          .file("in.dat", input)
+          .args({"in.dat", "./in.dat"})
           .err(e + "489\nthe output file ./in.dat is the input file.\n")
           .out("")
           .writes("in.dat", input)
@@ -654,9 +658,11 @@ TEST_F(Dorvask, ListsInTheOrderOfTheShuffledTrees) {
     seed = seed * 1103515245u + 12345u;
     return static_cast<Long>((seed >> 8) % 40);
   };
-  const Long nodes[40] = {-7, 0, 3, 5, 8, 13, 21, 34, 55, 89, 144, 233, 377, 610, 987, 1597, 2584, 4181, 6765, 10946,
-                          -1000000, 17711, 28657, 46368, 75025, 121393, 196418, 317811, 514229, 832040, 1346269,
-                          2178309, 3524578, 5702887, 9227465, 14930352, 24157817, 39088169, 63245986, 2147483647};
+  const Long nodes[40] = {-7,      0,       3,       5,        8,        13,       21,       34,
+                          55,      89,      144,     233,      377,      610,      987,      1597,
+                          2584,    4181,    6765,    10946,    -1000000, 17711,    28657,    46368,
+                          75025,   121393,  196418,  317811,   514229,   832040,   1346269,  2178309,
+                          3524578, 5702887, 9227465, 14930352, 24157817, 39088169, 63245986, 2147483647};
   for (Long k = 0; k < 400; ++k) {
     Long up = nodes[next()], low = nodes[next()];
     if (up == low) continue;
@@ -671,9 +677,8 @@ TEST_F(Dorvask, ListsInTheOrderOfTheShuffledTrees) {
   for (std::size_t i = 0; i < edges.size(); ++i)
     expected += std::to_string(edges[i].num) + " " + std::to_string(edges[i].up) + " 1 2 3 " +
                 std::to_string(edges[i].low) + " 4 5 6 " + lists[i] + "2 \n";
-  check(on("lists", v4Header(0, static_cast<int>(edges.size()), 0, total) + data)
-            .status(0)
-            .writes("out.dat", expected));
+  check(
+      on("lists", v4Header(0, static_cast<int>(edges.size()), 0, total) + data).status(0).writes("out.dat", expected));
 }
 
 #ifdef TZ_PELMIC_EXE
@@ -704,7 +709,11 @@ TEST_F(Dorvask, AfterPelmicOnAGeneratedBasin) {
   for (std::size_t k = 0; k < edges.size(); ++k) {
     const E& e = edges[(k * 37) % edges.size()];
     edgeFile += std::to_string(e.num) + " " + std::to_string(e.up) + " " + std::to_string(e.low) + " " +
-                std::to_string(e.atr) + (e.atr == 1 ? " 120 2400" : e.atr == 3 ? " 80" : "") + "\n";
+                std::to_string(e.atr) +
+                (e.atr == 1   ? " 120 2400"
+                 : e.atr == 3 ? " 80"
+                              : "") +
+                "\n";
   }
   dir_.write("nodes.dat", nodes);
   dir_.write("edges.dat", edgeFile);
@@ -750,7 +759,8 @@ TEST_F(Dorvask, AfterPelmicOnAGeneratedBasin) {
     std::size_t nLow = std::stoul(tc[10 + nUp]);
     ASSERT_EQ(tc.size(), t4.size() + 2 + nUp + nLow);
     // pelmic's items around the lists, unchanged.
-    EXPECT_EQ(std::vector<std::string>(tc.begin(), tc.begin() + 9), std::vector<std::string>(t4.begin(), t4.begin() + 9));
+    EXPECT_EQ(std::vector<std::string>(tc.begin(), tc.begin() + 9),
+              std::vector<std::string>(t4.begin(), t4.begin() + 9));
     EXPECT_EQ(std::vector<std::string>(tc.begin() + static_cast<long>(11 + nUp + nLow), tc.end()),
               std::vector<std::string>(t4.begin() + 9, t4.end()));
     std::vector<Long> ul, ll;
@@ -782,10 +792,10 @@ TEST_F(Dorvask, ItsOutputRunsInTmorvelan2d) {
   ASSERT_EQ(r.status, 0) << r.err;
 
   const int n = 4 * basin.groups;
-  std::string params = "[Data Format Name]\nMorvelan Parameter Format\n[Number of Total Edges]\n" +
-                       std::to_string(n) + "\n[Data]\n";
-  std::string initial = "[Data Format Name]\nMorvelan Initial State Format\n[Number of Total Edges]\n" +
-                        std::to_string(n) + "\n[Data]\n";
+  std::string params =
+      "[Data Format Name]\nMorvelan Parameter Format\n[Number of Total Edges]\n" + std::to_string(n) + "\n[Data]\n";
+  std::string initial =
+      "[Data Format Name]\nMorvelan Initial State Format\n[Number of Total Edges]\n" + std::to_string(n) + "\n[Data]\n";
   for (int e = 1; e <= n; ++e) {
     params += std::to_string(e) + " 0.3 1.667 0.001 0.5 0.02 0.005 4.0 0.65 0.000001 10 0.0001 10\n";
     initial += std::to_string(e) + " 0 0\n";

@@ -7,9 +7,16 @@
 namespace {
 
 TEST(Nopath, PointsJustAfterTheLastSlash) {
-  struct { const char* path; const char* name; } cases[] = {
-      {"/usr/local/bin/dorvask", "dorvask"}, {"pelmic", "pelmic"},   {"./sarnolt", "sarnolt"},
-      {"dir/", ""},                          {"/", ""},                {"a\\b\\pelmic", "a\\b\\pelmic"},
+  struct {
+    const char* path;
+    const char* name;
+  } cases[] = {
+      {"/usr/local/bin/dorvask", "dorvask"},
+      {"pelmic", "pelmic"},
+      {"./sarnolt", "sarnolt"},
+      {"dir/", ""},
+      {"/", ""},
+      {"a\\b\\pelmic", "a\\b\\pelmic"},
       {"", ""},
   };
   for (auto& c : cases) {

@@ -49,8 +49,8 @@ TEST_F(OutFile, NamesOfOneFile) {
       {"a.dat", "hard.dat", true, true},
       {"a.dat", "soft.dat", true, true},
       {"a.dat", "b.dat", false, false},
-      {"a.dat", "new.dat", false, false},     // one name not there yet
-      {"new.dat", "new.dat", false, true},    // neither there yet
+      {"a.dat", "new.dat", false, false},   // one name not there yet
+      {"new.dat", "new.dat", false, true},  // neither there yet
       {"new.dat", "./new.dat", false, true},
       {"sub/new.dat", "sub/../sub/new.dat", false, true},
       {"new.dat", "sub/new.dat", false, false},

@@ -53,8 +53,10 @@ std::string header(const std::string& edges, const std::string& nodes, int bb, i
   std::ostringstream os;
   os << "[Comment]\nThis dataset was generated from " << edges << " and " << nodes
      << " by pelmic.\n[Data Format Name]\nedge format V.4\n[Number of BBEdges]\n"
-     << bb << "\n[Number of BREdges]\n" << br << "\n[Number of RREdges]\n" << rr
-     << "\n[Number of Total Edges]\n" << bb + br + rr << "\n[Data]\n";
+     << bb << "\n[Number of BREdges]\n"
+     << br << "\n[Number of RREdges]\n"
+     << rr << "\n[Number of Total Edges]\n"
+     << bb + br + rr << "\n[Data]\n";
   return os.str();
 }
 
@@ -62,9 +64,7 @@ const char kNodes[] =
     "[Data Format Name]\nnode format V.0\n[Data]\n"
     "1 0 0 0 105\n2 0 100 0 100\n3 0 200 0 110\n";
 
-std::string edge_file(const std::string& records) {
-  return "[Data Format Name]\nedge format V.0\n[Data]\n" + records;
-}
+std::string edge_file(const std::string& records) { return "[Data Format Name]\nedge format V.0\n[Data]\n" + records; }
 
 // A run on n.dat and e.dat writing o.dat.
 Case on(const std::string& name, const std::string& nodes, const std::string& edges) {
@@ -103,13 +103,12 @@ TEST_F(Pelmic, ConvertsRecords) {
          edge_file("1 1 2 1 100 10\n2 2 2 1 100 20\n3 2 3 3 100\n"
                    "4 1 2 1 500 30\n5 3 1 4 7\n6 1 3 2\n"))
           .out(kNormalEnd)
-          .writes("o.dat", header("e.dat", "n.dat", 3, 1, 2) +
-                               "1 1 0 0 105 2 100 0 100 1 100 0.05 10\n"
-                               "2 2 100 0 100 2 100 0 100 1 100 0.01 20\n"
-                               "3 2 100 0 100 3 200 0 110 3 100 0.01\n"
-                               "4 1 0 0 105 2 100 0 100 1 500 0.01 30\n"
-                               "5 3 200 0 110 1 0 0 105 4 \n"
-                               "6 1 0 0 105 3 200 0 110 2 \n"),
+          .writes("o.dat", header("e.dat", "n.dat", 3, 1, 2) + "1 1 0 0 105 2 100 0 100 1 100 0.05 10\n"
+                                                               "2 2 100 0 100 2 100 0 100 1 100 0.01 20\n"
+                                                               "3 2 100 0 100 3 200 0 110 3 100 0.01\n"
+                                                               "4 1 0 0 105 2 100 0 100 1 500 0.01 30\n"
+                                                               "5 3 200 0 110 1 0 0 105 4 \n"
+                                                               "6 1 0 0 105 3 200 0 110 2 \n"),
       // Repeats merge into one record with the areas added.
       on("repeats", kNodes,
          edge_file("5 1 2 1 100 1\n3 1 2 1 100 2\n9 1 2 1 100 4\n3 1 2 1 100 8\n"
@@ -117,10 +116,9 @@ TEST_F(Pelmic, ConvertsRecords) {
           .out("Gradients have been calculated.\nEdges have been sorted.\n"
                "3 5 5 \nThese edges were repeatedly included in e.dat.\n"
                "pelmic has normally worked.\n")
-          .writes("o.dat", header("e.dat", "n.dat", 3, 0, 0) +
-                               "3 1 0 0 105 2 100 0 100 1 100 0.05 10\n"
-                               "5 1 0 0 105 2 100 0 100 1 100 0.05 49\n"
-                               "9 1 0 0 105 2 100 0 100 1 100 0.05 4\n"),
+          .writes("o.dat", header("e.dat", "n.dat", 3, 0, 0) + "3 1 0 0 105 2 100 0 100 1 100 0.05 10\n"
+                                                               "5 1 0 0 105 2 100 0 100 1 100 0.05 49\n"
+                                                               "9 1 0 0 105 2 100 0 100 1 100 0.05 4\n"),
       on("an empty data section gives zero counts", kNodes, edge_file(""))
           .out(kNormalEnd)
           .writes("o.dat", header("e.dat", "n.dat", 0, 0, 0)),
@@ -128,9 +126,8 @@ TEST_F(Pelmic, ConvertsRecords) {
       // empty line ends the records.
       on("the data section ends at an empty line, blank lines are skipped", kNodes,
          edge_file("1 1 2 2\n   # indented\n\t\n2 2 3 2\n\n3 1 3 2\n"))
-          .writes("o.dat", header("e.dat", "n.dat", 0, 2, 0) +
-                               "1 1 0 0 105 2 100 0 100 2 \n"
-                               "2 2 100 0 100 3 200 0 110 2 \n"),
+          .writes("o.dat", header("e.dat", "n.dat", 0, 2, 0) + "1 1 0 0 105 2 100 0 100 2 \n"
+                                                               "2 2 100 0 100 3 200 0 110 2 \n"),
       // "[Data]" and key words in the comment block are no keys.
       on("header lines are matched by their beginning",
          "[Comment]\n\nempty lines and [Data] words in the comment\n"
@@ -183,8 +180,8 @@ TEST_F(Pelmic, LongFilesAndLongLines) {
   edges << " " << std::string(1, '\0') << "x y\n";
   for (int k = n; k >= 1; --k) {
     edges << k << " " << k + 1 << " " << k << " 3 " << 10 * k << (k == 1 ? "" : "  # a comment\n");
-    want << k << " " << k + 1 << " " << k + 1 << " 0 " << 2 * (k + 1) << " " << k << " " << k << " 0 " << 2 * k
-         << " 3 " << 10 * k << " " << (2.0 / (10 * k) < 0.01 ? 0.01 : 2.0 / (10 * k)) << "\n";
+    want << k << " " << k + 1 << " " << k + 1 << " 0 " << 2 * (k + 1) << " " << k << " " << k << " 0 " << 2 * k << " 3 "
+         << 10 * k << " " << (2.0 / (10 * k) < 0.01 ? 0.01 : 2.0 / (10 * k)) << "\n";
   }
   std::string wanted = want.str(), lines;
   // The records come out in ascending order.
@@ -283,14 +280,13 @@ TEST_F(Pelmic, KeepsTheRecordThatThePartitionSortPutsFirst) {
       if (r.atr == 1) want << "10 " << z / 10 << " " << r.area;
       want << "\n";
     }
-    cli::Result res = check(on("round " + std::to_string(round) + ", " + std::to_string(n) + " records",
-                               nodes.str(), edges.str())
-                                .status(0)
-                                .writes("o.dat", header("e.dat", "n.dat", counts[0], counts[1], 0) + want.str())
-                                .out(round == 4 || round == 5
-                                         ? cli::exactly(kNormalEnd)
-                                         : cli::contains(console.str() +
-                                                         "\nThese edges were repeatedly included in e.dat.\n")));
+    cli::Result res =
+        check(on("round " + std::to_string(round) + ", " + std::to_string(n) + " records", nodes.str(), edges.str())
+                  .status(0)
+                  .writes("o.dat", header("e.dat", "n.dat", counts[0], counts[1], 0) + want.str())
+                  .out(round == 4 || round == 5
+                           ? cli::exactly(kNormalEnd)
+                           : cli::contains(console.str() + "\nThese edges were repeatedly included in e.dat.\n")));
     ASSERT_EQ(res.status, 0) << res.err;
   }
 }
@@ -304,16 +300,23 @@ TEST_F(Pelmic, FaultyInputsStopWithAReportAndLeaveTheEarlierOutputAsItWas) {
   // The folder's names after every run: the inputs of all rows and o.dat.
   const std::set<std::string> names = {"n.dat", "e.dat", "bad.dat", "o.dat", "sub"};
   const Case formats[] = {
-      Case("the node file of another format").args({"e.dat", "bad.dat", "o.dat"})
-          .err(e + "392\nnode data must be node format V.0.\nedge format V.0\n" + "the node file bad.dat does not name \"node format V.0\" under a [Data Format Name] line.\n"),
-      Case("no node file").args({"e.dat", "missing.dat", "o.dat"})
+      Case("the node file of another format")
+          .args({"e.dat", "bad.dat", "o.dat"})
+          .err(e + "392\nnode data must be node format V.0.\nedge format V.0\n" +
+               "the node file bad.dat does not name \"node format V.0\" under a [Data Format Name] line.\n"),
+      Case("no node file")
+          .args({"e.dat", "missing.dat", "o.dat"})
           .err(e + "392\nnode data must be node format V.0.\nthe node file missing.dat cannot be read: " + missing +
                ".\n"),
-      Case("a folder for the node file").args({"e.dat", "sub", "o.dat"})
+      Case("a folder for the node file")
+          .args({"e.dat", "sub", "o.dat"})
           .err(e + "392\nnode data must be node format V.0.\nthe node file sub cannot be read: " + folder + ".\n"),
-      Case("the edge file of another format").args({"n.dat", "n.dat", "o.dat"})
-          .err(e + "404\nedge data must be edge format V.0.\n" + "the edge file n.dat does not name \"edge format V.0\" under a [Data Format Name] line.\n"),
-      Case("no edge file").args({"missing.dat", "n.dat", "o.dat"})
+      Case("the edge file of another format")
+          .args({"n.dat", "n.dat", "o.dat"})
+          .err(e + "404\nedge data must be edge format V.0.\n" +
+               "the edge file n.dat does not name \"edge format V.0\" under a [Data Format Name] line.\n"),
+      Case("no edge file")
+          .args({"missing.dat", "n.dat", "o.dat"})
           .err(e + "404\nedge data must be edge format V.0.\nthe edge file missing.dat cannot be read: " + missing +
                ".\n"),
   };
@@ -340,9 +343,8 @@ TEST_F(Pelmic, FaultyInputsStopWithAReportAndLeaveTheEarlierOutputAsItWas) {
       {"1 1 2 2\n7 1 42 2\n", e + "452\nnode 42 of edge 7 in e.dat is not in the node file n.dat.\n"},
       {"1 1 2 1 0 5\n", e + "458\nedge 1 in e.dat has the length 0.\n"},
       {"4 1 2 3 0.0\n", e + "458\nedge 4 in e.dat has the length 0.\n"},
-      {"3 1 2 1 100 5\n3 1 2 2\n",
-       e + "478\nedge 3 is repeated in e.dat with different attributes "
-           "(2 and 1): ce->Atribute() == pe->Atribute()\n"},  // the sort exchanges the two
+      {"3 1 2 1 100 5\n3 1 2 2\n", e + "478\nedge 3 is repeated in e.dat with different attributes "
+                                       "(2 and 1): ce->Atribute() == pe->Atribute()\n"},  // the sort exchanges the two
       // Integers beyond the range of the system's long.
       {"5 2147483648 2 2\n", e + "425\nthe record of edge 5 in e.dat cannot be read: 5 2147483648 2 2\n"},
       {"2147483648 1 2 2\n", e + "425\nan edge record in e.dat cannot be read: 2147483648 1 2 2\n"},
@@ -385,17 +387,15 @@ TEST_F(Pelmic, AByteOrderMarkAtTheStartOfAnInputFile) {
   const std::set<std::string> names = {"n.dat", "e.dat", "o.dat"};
   const Case refused[] = {
       on("before the node file's format key", bom + kNodes, edges)
-          .err(kError + "392\nnode data must be node format V.0.\n\n" + "the node file n.dat does not name \"node format V.0\" under a [Data Format Name] line.\n"),
+          .err(kError + "392\nnode data must be node format V.0.\n\n" +
+               "the node file n.dat does not name \"node format V.0\" under a [Data Format Name] line.\n"),
       on("before the edge file's format key", kNodes, bom + edges)
-          .err(kError + "404\nedge data must be edge format V.0.\n" + "the edge file e.dat does not name \"edge format V.0\" under a [Data Format Name] line.\n"),
+          .err(kError + "404\nedge data must be edge format V.0.\n" +
+               "the edge file e.dat does not name \"edge format V.0\" under a [Data Format Name] line.\n"),
   };
   for (const Case& c : refused)
-    check_copies(Case(c)
-                     .file("o.dat", "old contents\n")
-                     .status(1)
-                     .out("")
-                     .writes("o.dat", "old contents\n")
-                     .leaves(names));
+    check_copies(
+        Case(c).file("o.dat", "old contents\n").status(1).out("").writes("o.dat", "old contents\n").leaves(names));
 
   const std::string comment = "[Comment]\nwritten by an editor that marks its files\n";
   const std::string records = header("e.dat", "n.dat", 1, 1, 0) +
@@ -461,51 +461,57 @@ TEST_F(Pelmic, RefusedNames) {
       Case().args({"--", "e.dat", "n.dat"}).err(mixed),
       Case().args({"e.dat", "n.dat", ""}).err(e + "42\nno file name was given.\n"),
       Case("the third name not given").input("e.dat\nn.dat\n").err(e + "42\nno file name was given.\n"),
-      Case("a long name").args({"e.dat", "n.dat", longName})
+      Case("a long name")
+          .args({"e.dat", "n.dat", longName})
           .err(e + "43\nthe file name is longer than 255 characters: " + longName + "\n"),
       // A quote would open a quoted stretch for the readers downstream.
-      Case().args({"e.dat", "n.dat", "o'k.dat"})
+      Case()
+          .args({"e.dat", "n.dat", "o'k.dat"})
           .err(e + "44\na file name must not hold a quote character: o'k.dat\n")
           .writes("o'k.dat", cli::absent()),
-      Case("a quote in a prompted name").input("e.dat\n\"n\".dat\n")
+      Case("a quote in a prompted name")
+          .input("e.dat\n\"n\".dat\n")
           .err(e + "44\na file name must not hold a quote character: \"n\".dat\n"),
       // A name of more words cannot be honoured: no file is made or touched
       // (that of its first word among them).
-      Case("two names on the line of a prompt").input("e.dat n.dat\no.dat\n")
+      Case("two names on the line of a prompt")
+          .input("e.dat n.dat\no.dat\n")
           .out("# edge format V.0 file (input file) : ")
           .err(e + "46\na file name must not hold blanks or tabs: \"e.dat n.dat\"\n")
           .leaves({"n.dat", "e.dat"}),
-      Case("a blank after a name").args({"e.dat ", "n.dat", "o.dat"})
+      Case("a blank after a name")
+          .args({"e.dat ", "n.dat", "o.dat"})
           .err(e + "46\na file name must not hold blanks or tabs: \"e.dat \"\n"),
-      Case("a tab in a name").args({"e.dat", "n\t.dat", "o.dat"})
+      Case("a tab in a name")
+          .args({"e.dat", "n\t.dat", "o.dat"})
           .err(e + "46\na file name must not hold blanks or tabs: \"n\t.dat\"\n"),
-      Case("a blank in the output's name").args({"e.dat", "n.dat", "basin 2024.e4"})
+      Case("a blank in the output's name")
+          .args({"e.dat", "n.dat", "basin 2024.e4"})
           .file("basin", "an unrelated file\n")
           .err(e + "46\na file name must not hold blanks or tabs: \"basin 2024.e4\"\n")
           .writes("basin", "an unrelated file\n")
           .leaves({"n.dat", "e.dat", "basin"}),
   };
-  for (const Case& c : cases)
-    check(Case(c).file("n.dat", kNodes).file("e.dat", edge_file("1 1 2 2\n")).status(1));
+  for (const Case& c : cases) check(Case(c).file("n.dat", kNodes).file("e.dat", edge_file("1 1 2 2\n")).status(1));
 }
 
 TEST_F(Pelmic, OutputThatCannotBeCreatedIsReported) {
   const std::string e = "Error occured in file: pelmic.cpp, at line: ";
   std::vector<Case> cases = {
-      Case().args({"e.dat", "n.dat", "nodir/o.dat"})
-          .err(e + "45\nthe output file nodir/o.dat cannot be written.\n"),
+      Case().args({"e.dat", "n.dat", "nodir/o.dat"}).err(e + "45\nthe output file nodir/o.dat cannot be written.\n"),
       // Emptying the output first would lose the input.
-      Case().args({"e.dat", "n.dat", "./e.dat"})
+      Case()
+          .args({"e.dat", "n.dat", "./e.dat"})
           .err(e + "386\nthe output file ./e.dat is one of the input files.\n")
           .writes("e.dat", edge_file("1 1 2 2\n")),
   };
   // A file that opens but takes no bytes: the lost writes are reported.
   if (access("/dev/full", W_OK) == 0)
-    cases.push_back(Case().args({"e.dat", "n.dat", "/dev/full"})
+    cases.push_back(Case()
+                        .args({"e.dat", "n.dat", "/dev/full"})
                         .err(e + "45\nthe output file /dev/full cannot be written.\n")
                         .out("Gradients have been calculated.\nEdges have been sorted.\n"));
-  for (const Case& c : cases)
-    check(Case(c).file("n.dat", kNodes).file("e.dat", edge_file("1 1 2 2\n")).status(1));
+  for (const Case& c : cases) check(Case(c).file("n.dat", kNodes).file("e.dat", edge_file("1 1 2 2\n")).status(1));
 }
 
 // A file-size limit (SIGXFSZ at its default, as a shell leaves it) makes a
@@ -514,7 +520,7 @@ TEST_F(Pelmic, OutputThatCannotBeCreatedIsReported) {
 // input. The earlier output stays and nothing is left behind.
 TEST_F(Pelmic, AFileSizeLimitIsAFailedWrite) {
   std::string edges = edge_file(""), nodes = "[Data Format Name]\nnode format V.0\n[Data]\n";
-  for (int k = 1; k <= 3000; ++k) edges += std::to_string(k) + " 1 2 2\n";  // some 25 kB, and 85 kB written
+  for (int k = 1; k <= 3000; ++k) edges += std::to_string(k) + " 1 2 2\n";    // some 25 kB, and 85 kB written
   for (int k = 1; k <= 4000; ++k) nodes += std::to_string(k) + " 0 0 0 1\n";  // some 45 kB
   const Case cases[] = {
       on("the output", kNodes, edges)
@@ -588,7 +594,7 @@ TEST_F(Pelmic, MemoryExhaustedIsReportedWithWhatWasBeingDone) {
   GTEST_SKIP() << "an address-space limit does not work under AddressSanitizer";
 #endif
   std::string edges = edge_file(""), nodes = "[Data Format Name]\nnode format V.0\n[Data]\n";
-  for (int k = 1; k <= 300000; ++k) edges += std::to_string(k) + " 1 2 2\n";  // 34 MB of records
+  for (int k = 1; k <= 300000; ++k) edges += std::to_string(k) + " 1 2 2\n";    // 34 MB of records
   for (int k = 1; k <= 500000; ++k) nodes += std::to_string(k) + " 0 0 0 1\n";  // 24 MB, and 32 MB of index
   const Case cases[] = {
       on("many edges", kNodes, edges)

@@ -33,8 +33,7 @@ using cli::Case;
 const std::string kPromptIn = "# input file (edge connection V.1, V.2, V.3, V.4 or V.5) : ";
 const std::string kPromptOut = "# output file (Morvelan Parameter Format) : ";
 const std::string kPromptOut2 = "# output file (Morvelan Initial State Format) : ";
-const std::string kInputValues =
-    "\n# input values.\n# [] means recommended value. () means unit system.\n\n";
+const std::string kInputValues = "\n# input values.\n# [] means recommended value. () means unit system.\n\n";
 const std::string kPromptUpdis = "# discharge at upper end (m3/s) : ";
 const std::string kPromptLowdis = "# discharge at lower end (m3/s) : ";
 const std::string kPromptIrunoff = "# initial runoff height (mm/hour) : ";
@@ -63,7 +62,9 @@ std::string ok(const std::string& v) { return v + "; ok? [y/n] : "; }
 
 std::string paramHeader(const std::string& in) {
   return "[Comment]\n"
-         "This data was generated from " + in + " by sarnolt.\n"
+         "This data was generated from " +
+         in +
+         " by sarnolt.\n"
          "Each column in [Data] section is as follows:\n"
          "<edge number>\n"
          "<manning coefficient (m-s)>\n"
@@ -84,7 +85,9 @@ std::string paramHeader(const std::string& in) {
 
 std::string stateHeader(const std::string& in) {
   return "[Comment]\n"
-         "This data was generated from " + in + " by sarnolt.\n"
+         "This data was generated from " +
+         in +
+         " by sarnolt.\n"
          "Each column in [Data] section is as follows:\n"
          "<edge number>\n"
          "<discharge at upper end(m3/s)>\n"
@@ -93,13 +96,10 @@ std::string stateHeader(const std::string& in) {
          "Morvelan Initial State Format\n";
 }
 
-std::string counted(const std::string& count) {
-  return "[Number of Total Edges]\n" + count + "\n[Data]\n";
-}
+std::string counted(const std::string& count) { return "[Number of Total Edges]\n" + count + "\n[Data]\n"; }
 
 // The parameter file expected for the given edge numbers.
-std::string paramFile(const std::string& in, const std::string& count,
-                      const std::vector<std::string>& nums) {
+std::string paramFile(const std::string& in, const std::string& count, const std::vector<std::string>& nums) {
   std::string s = paramHeader(in) + counted(count);
   for (const auto& n : nums) s += n + kParams;
   return s;
@@ -125,10 +125,8 @@ std::string answers(const std::string& in, const std::vector<std::string>& last)
 }
 
 // The console of such a run.
-std::string dialogue(const std::string& in, bool typedDischarges,
-                     const std::vector<std::string>& last) {
-  std::string s = kPromptIn + ok(in) + kPromptOut + ok("p.dat") + kPromptOut2 + ok("s.dat") +
-                  kInputValues;
+std::string dialogue(const std::string& in, bool typedDischarges, const std::vector<std::string>& last) {
+  std::string s = kPromptIn + ok(in) + kPromptOut + ok("p.dat") + kPromptOut2 + ok("s.dat") + kInputValues;
   for (const auto& v : kValues) s += v.prompt + ok(v.echoed);
   if (typedDischarges)
     s += kPromptUpdis + ok(last[0]) + "\n" + kPromptLowdis + ok(last[1]);
@@ -183,9 +181,8 @@ TEST_F(Sarnolt, AsksAgainUntilAnswerBeginsWithY) {
   in += "0.4 no\nabc 0.9 y\n0.3 Y\n";
   for (size_t i = 1; i < kValues.size(); ++i) in += kValues[i].typed + " y\n";
   in += "0.5 x\n0.5 y\n1 nope\n1.25 yy\n";
-  std::string want = kPromptIn + ok("missing.dat") + kPromptIn + ok("conn_v4.dat") +
-                     kPromptOut + ok("p.dat") + kPromptOut + ok("p.dat") + kPromptOut2 +
-                     ok("s.dat") + kInputValues;
+  std::string want = kPromptIn + ok("missing.dat") + kPromptIn + ok("conn_v4.dat") + kPromptOut + ok("p.dat") +
+                     kPromptOut + ok("p.dat") + kPromptOut2 + ok("s.dat") + kInputValues;
   want += kValues[0].prompt + ok("0.4") + kValues[0].prompt + kValues[0].prompt + ok("0.3");
   for (size_t i = 1; i < kValues.size(); ++i) want += kValues[i].prompt + ok(kValues[i].echoed);
   want += kPromptUpdis + ok("0.5") + kPromptUpdis + ok("0.5");
@@ -196,8 +193,8 @@ TEST_F(Sarnolt, AsksAgainUntilAnswerBeginsWithY) {
             .status(0)
             .err("")
             .out(want)
-            .writes("s.dat", stateHeader("conn_v4.dat") + counted("4") +
-                                 "1 0.5 1.25\n2 0.5 1.25\n3 0.5 1.25\n4 0.5 1.25\n"));
+            .writes("s.dat",
+                    stateHeader("conn_v4.dat") + counted("4") + "1 0.5 1.25\n2 0.5 1.25\n3 0.5 1.25\n4 0.5 1.25\n"));
 
   // The runoff height is asked again the same way.
   check(Case("the runoff height")
@@ -225,31 +222,44 @@ TEST_F(Sarnolt, ReadsTheInputLayout) {
   const std::vector<Row> cases = {
       {"version 10 is version 1",
        head + "edge connection V.10\n[Number of Total Edges]\n2\n[Data]\n7 0 0 2 0.5\n8 1 7 0 1 10 0.1 100\n",
-       true, "2", {"7", "8"}, "7 1 2\n8 1 2\n"},
+       true,
+       "2",
+       {"7", "8"},
+       "7 1 2\n8 1 2\n"},
       {"an empty line ends the records",
        head + "edge connection V.4\n[Number of Total Edges]\n3\n[Data]\n"
               "1 1 0 0 1 2 0 0 0 0 0 2 \n\n2 2 0 0 1 3 0 0 0 0 0 2 \n3 3 0 0 1 4 0 0 0 0 0 2 \n",
-       true, "3", {"1"}, "1 1 2\n"},
+       true,
+       "3",
+       {"1"},
+       "1 1 2\n"},
       {"blank lines skipped, last line without a line end",
        head + "edge connection V.2\n[Number of Total Edges]\n2\n[Data]\n"
               "5 0 0 0 0 0 2\n \t \n6 0 0 0 0 0 1 10 0.1 100",
-       true, "2", {"5", "6"}, "5 1 2\n6 1 2\n"},
+       true,
+       "2",
+       {"5", "6"},
+       "5 1 2\n6 1 2\n"},
       {"empty and comment lines in the header, comments everywhere",
        "[Comment]\n\n# about the basin\n\n[Data Format Name]  # the name follows\n"
        "edge connection V.3   # version\n\n[Number of Total Edges]\n  2  # two\n\n[Data]\n"
        "# first record\n9 0 0 0 0 0 2 1 0  # river\n10 0 0 0 0 0 1 10 0.1 100 1 0\n",
-       false, "2", {"9", "10"}, "9 0 0\n10 0 0.0001\n"},
-      {"no data section",
-       head + "edge connection V.5\n[Number of Total Edges]\n12\n", false, "12", {}, ""},
+       false,
+       "2",
+       {"9", "10"},
+       "9 0 0\n10 0 0.0001\n"},
+      {"no data section", head + "edge connection V.5\n[Number of Total Edges]\n12\n", false, "12", {}, ""},
       // A UTF-8 byte-order mark (EF BB BF, written by some editors) before
       // the comment block is part of its first line.
       {"a byte-order mark before the comment block",
-       "\xEF\xBB\xBF" + head + "edge connection V.2\n[Number of Total Edges]\n1\n[Data]\n5 0 0 0 0 0 2\n", true,
-       "1", {"5"}, "5 1 2\n"},
+       "\xEF\xBB\xBF" + head + "edge connection V.2\n[Number of Total Edges]\n1\n[Data]\n5 0 0 0 0 0 2\n",
+       true,
+       "1",
+       {"5"},
+       "5 1 2\n"},
   };
   for (const auto& c : cases) {
-    std::vector<std::string> last = c.typed ? std::vector<std::string>{"1", "2"}
-                                            : std::vector<std::string>{"3.6"};
+    std::vector<std::string> last = c.typed ? std::vector<std::string>{"1", "2"} : std::vector<std::string>{"3.6"};
     check(sound(Case(c.name).file("in.dat", c.text), "in.dat", c.typed, last, c.count, c.nums, c.states));
   }
 }
@@ -274,8 +284,7 @@ TEST_F(Sarnolt, RefusesFaultyInputs) {
        "\xEF\xBB\xBF[Data Format Name]\nedge connection V.4\n[Number of Total Edges]\n1\n[Data]\n",
        "E: invalid data format.\n"},
       {"no count key", head + "edge connection V.4\n[Data]\n1 0 0 2\n", "E: invalid data format.\n"},
-      {"no count line", head + "edge connection V.4\n[Number of Total Edges]\n",
-       "E: invalid data format.\n"},
+      {"no count line", head + "edge connection V.4\n[Number of Total Edges]\n", "E: invalid data format.\n"},
       {"count not a number", head + "edge connection V.4\n[Number of Total Edges]\nfour\n[Data]\n",
        "E: invalid data format.\n"},
       {"item not a number", v4 + "1 1 0 0 1 2 0 0 x 0 0 2\n",
@@ -292,8 +301,9 @@ TEST_F(Sarnolt, RefusesFaultyInputs) {
        "E: cannot read record 1 of in.dat: \"1 1 0 0 1 2 0 0 0 1000000000 3 0 2\"\n"},
       {"edge number too large", v4 + "99999999999 1 0 0 1 2 0 0 0 0 0 2\n",
        "E: cannot read record 1 of in.dat: \"99999999999 1 0 0 1 2 0 0 0 0 0 2\"\n"},
-      {"version 5 without upper area", head + "edge connection V.5\n[Number of Total Edges]\n1\n"
-                                               "[Data]\n1 1 0 0 1 2 0 0 0 0 0 1 10 0.1 100 1\n",
+      {"version 5 without upper area",
+       head + "edge connection V.5\n[Number of Total Edges]\n1\n"
+              "[Data]\n1 1 0 0 1 2 0 0 0 0 0 1 10 0.1 100 1\n",
        "E: cannot read record 1 of in.dat: \"1 1 0 0 1 2 0 0 0 0 0 1 10 0.1 100 1\"\n"},
   };
   for (const auto& c : cases)
@@ -319,10 +329,12 @@ TEST_F(Sarnolt, RefusesUnusableFileNames) {
   const std::string longName(256, 'a');
   const Case cases[] = {
       Case().input("it's.dat\ny\n").out(kPromptIn).err("E: a file name must not hold a quote character: it's.dat\n"),
-      Case().input("conn_v4.dat\ny\np\"1.dat\ny\n")
+      Case()
+          .input("conn_v4.dat\ny\np\"1.dat\ny\n")
           .out(kPromptIn + ok("conn_v4.dat") + kPromptOut)
           .err("E: a file name must not hold a quote character: p\"1.dat\n"),
-      Case("a name of 256 characters").input("conn_v4.dat\ny\np.dat\ny\n" + longName + "\ny\n")
+      Case("a name of 256 characters")
+          .input("conn_v4.dat\ny\np.dat\ny\n" + longName + "\ny\n")
           .out(kPromptIn + ok("conn_v4.dat") + kPromptOut + ok("p.dat") + kPromptOut2)
           .err("E: the file name is longer than 255 characters: " + longName + "\n"),
   };
@@ -451,8 +463,7 @@ TEST_F(Sarnolt, RefusesOutputsNamedLikeTheInputOrEachOther) {
   };
   for (const Row& c : cases) {
     std::string console = kPromptIn + ok("conn_v4.dat") + kPromptOut + ok(c.out);
-    if (c.out != "conn_v4.dat" && c.out != "./conn_v4.dat" && c.out != "alias.dat")
-      console += kPromptOut2 + ok(c.out2);
+    if (c.out != "conn_v4.dat" && c.out != "./conn_v4.dat" && c.out != "alias.dat") console += kPromptOut2 + ok(c.out2);
     check(Case(c.out + " " + c.out2)
               .input(answersNamed("conn_v4.dat", c.out, c.out2))
               .status(1)
@@ -469,8 +480,7 @@ TEST_F(Sarnolt, RefusesOutputsNamedLikeTheInputOrEachOther) {
 TEST_F(Sarnolt, ReplacesEarlierOutputsWhole) {
   dir_.write("p.dat", std::string(5000, 'p'));
   ASSERT_EQ(chmod(dir_.file("p.dat").c_str(), 0640), 0);
-  check(v4Run(Case().file("conn_v4.dat", fixture("conn_v4.dat")).file("s.dat", std::string(5000, 's')),
-              "conn_v4.dat"));
+  check(v4Run(Case().file("conn_v4.dat", fixture("conn_v4.dat")).file("s.dat", std::string(5000, 's')), "conn_v4.dat"));
   struct stat st;
   ASSERT_EQ(stat(dir_.file("p.dat").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0640u);
@@ -618,7 +628,8 @@ TEST_F(Sarnolt, ReadsConnectionFilesWithCrlfLineEnds) {
   } cases[] = {
       {"a blank last line", crlf + "\r\n"},
       {"no blank line", crlf},
-      {"blanks among the records", [&] {
+      {"blanks among the records",
+       [&] {
          std::string t = crlf;
          t.insert(t.find("2 2 100"), "  \t\r\n");
          return t + "   \r\n";
@@ -636,7 +647,8 @@ TEST_F(Sarnolt, ReadsConnectionFilesWithCrlfLineEnds) {
 }
 
 const std::string kNeverClosed =
-    ": the apostrophe (') there opens a quoted stretch that runs to the end of the file: quotes come in pairs, even in comment blocks\n"
+    ": the apostrophe (') there opens a quoted stretch that runs to the end of the file: quotes come in pairs, even in "
+    "comment blocks\n"
     "tzdfstream.cpp:54: Assertion `c == cmt' failed.\n";
 
 // An apostrophe in the prose of a comment block opens a quoted stretch
@@ -647,9 +659,11 @@ TEST_F(Sarnolt, UnclosedQuoteInTheConnectionFileNamesTheFileAndLine) {
   const std::string v4 = fixture("conn_v4.dat");
   dir_.write("p.dat", "an earlier output\n");
   const Case cases[] = {
-      Case("an apostrophe").file("in.dat", "[Comment]\nThe basin's edges\n" + v4.substr(v4.find('\n') + 1))
+      Case("an apostrophe")
+          .file("in.dat", "[Comment]\nThe basin's edges\n" + v4.substr(v4.find('\n') + 1))
           .err("File: in.dat, line 2" + kNeverClosed),
-      Case("a comment at the end").file("in.dat", v4 + "# the end")
+      Case("a comment at the end")
+          .file("in.dat", v4 + "# the end")
           .err("File: in.dat, line 20: the comment there ends the file without a line end\n"
                "tzdfstream.cpp:61: Assertion `c == '\\n'' failed.\n"),
   };
@@ -726,9 +740,9 @@ TEST_F(Sarnolt, ManyEdges) {
   std::string states = stateHeader("big.dat") + counted(std::to_string(n));
   for (int i = 0; i < n; ++i) {
     int num = n - i;  // numbered upstream first, written in any order
-    text += std::to_string(num) + " " + std::to_string(num) + " 0 0 1 " + std::to_string(num + 1) +
-            " 0 0 0 1 " + std::to_string(num + 1) + " 1 -" + std::to_string(num - 1) +
-            " 1 100 0.1 3600 1 " + std::to_string(3600 * i) + "\n";
+    text += std::to_string(num) + " " + std::to_string(num) + " 0 0 1 " + std::to_string(num + 1) + " 0 0 0 1 " +
+            std::to_string(num + 1) + " 1 -" + std::to_string(num - 1) + " 1 100 0.1 3600 1 " +
+            std::to_string(3600 * i) + "\n";
     params += std::to_string(num) + kParams;
     std::ostringstream s;
     double up = 3.6 * static_cast<double>(3600 * i) * 0.001 / 3600;
@@ -823,10 +837,10 @@ TEST_F(Sarnolt, WholeChainOnAGeneratedBasin) {
 TEST_F(Sarnolt, WholeChainOnTheExampleBasin) {
   cli::connect_basin(dir_, cli::examples_dir());
   ASSERT_FALSE(HasFatalFailure());
-  std::string want = kPromptIn + ok("basin.con") + kPromptOut + ok("basin.pmt") + kPromptOut2 +
-                     ok("basin.ist") + kInputValues;
-  const std::vector<std::string> echoed = {"0.3",  "1.667", "0.001", "0.5",  "0.02",   "0.005",
-                                           "4",    "0.65",  "1e-06", "10",   "0.0001", "10"};
+  std::string want =
+      kPromptIn + ok("basin.con") + kPromptOut + ok("basin.pmt") + kPromptOut2 + ok("basin.ist") + kInputValues;
+  const std::vector<std::string> echoed = {"0.3", "1.667", "0.001", "0.5", "0.02",   "0.005",
+                                           "4",   "0.65",  "1e-06", "10",  "0.0001", "10"};
   for (std::size_t i = 0; i < kValues.size(); ++i) want += kValues[i].prompt + ok(echoed[i]);
   want += kPromptUpdis + ok("0") + "\n" + kPromptLowdis + ok("0");
   // 36 edges, numbered 1 to 36 in the file; every one gets the same

@@ -28,7 +28,8 @@ class Copies {
 // the descriptors 0 to n - 1 only (n at most 10): those the shell got
 // beyond the standard three (a test runner's) are closed first.
 inline const cli::Program kShell{"/bin/sh"};
-inline std::vector<std::string> with_descriptors(int n, const cli::Program& tool, const std::vector<std::string>& args) {
+inline std::vector<std::string> with_descriptors(int n, const cli::Program& tool,
+                                                 const std::vector<std::string>& args) {
   std::vector<std::string> words = {
       "-c", "exec 3<&- 4<&- 5<&- 6<&- 7<&- 8<&- 9<&-; ulimit -n " + std::to_string(n) + " && exec \"$0\" \"$@\"",
       tool.path};
@@ -38,8 +39,7 @@ inline std::vector<std::string> with_descriptors(int n, const cli::Program& tool
 
 // The line that names the comment-free copy of `file` which cannot be
 // `what` ("created", "written") in `folder`, for the errno `cause`.
-inline std::string copy_fault(const std::string& file, const std::string& what, const std::string& folder,
-                              int cause) {
+inline std::string copy_fault(const std::string& file, const std::string& what, const std::string& folder, int cause) {
   return "File: " + file + ": its copy without comments cannot be " + what + " in " + folder + ": " +
          std::strerror(cause) + " (TMPDIR names the folder of such copies)\n";
 }

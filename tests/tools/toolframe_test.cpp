@@ -14,8 +14,10 @@ using tooltexts::kPelmicUsage;
 using tooltexts::kSarnoltUsage;
 
 TEST(ToolFrame, UsageTextsOfTheThreeTools) {
-  struct { const char* tool; const char* text; } cases[] = {
-      {"pelmic", kPelmicUsage}, {"dorvask", kDorvaskUsage}, {"sarnolt", kSarnoltUsage}};
+  struct {
+    const char* tool;
+    const char* text;
+  } cases[] = {{"pelmic", kPelmicUsage}, {"dorvask", kDorvaskUsage}, {"sarnolt", kSarnoltUsage}};
   for (auto& c : cases) {
     const tzframe::ToolTexts* t = tzframe::tool_texts(c.tool);
     ASSERT_NE(t, nullptr) << c.tool;
@@ -25,10 +27,13 @@ TEST(ToolFrame, UsageTextsOfTheThreeTools) {
 }
 
 TEST(ToolFrame, VersionTextsNameTheToolAndItsPeople) {
-  struct { const char* tool; const char* first; int peopleLines; } cases[] = {
-      {"pelmic", "\nThis is pelmic, version 2.0\n", 1},
-      {"dorvask", "\nThis is dorvask\n", 1},
-      {"sarnolt", "\nThis is sarnolt-1 ver. 1.3\n", 2}};
+  struct {
+    const char* tool;
+    const char* first;
+    int peopleLines;
+  } cases[] = {{"pelmic", "\nThis is pelmic, version 2.0\n", 1},
+               {"dorvask", "\nThis is dorvask\n", 1},
+               {"sarnolt", "\nThis is sarnolt-1 ver. 1.3\n", 2}};
   for (auto& c : cases) {
     std::string v = tzframe::tool_texts(c.tool)->version;
     ASSERT_EQ(v.compare(0, std::string(c.first).size(), c.first), 0) << c.tool;
@@ -51,14 +56,19 @@ TEST(ToolFrameDeathTest, UsageEndsWithStatusOneAndVersionReturns) {
 }
 
 TEST(ToolFrame, VersionTextsByteForByte) {
-  struct { const char* tool; const char* text; } cases[] = {
-      {"pelmic", "\nThis is pelmic, version 2.0\n"
-                 "  Developed by the pelmic developer, river basin modelling group\n\n"},
-      {"dorvask", "\nThis is dorvask\n"
-                  "  Developed by the dorvask developer, river basin modelling group\n\n"},
-      {"sarnolt", "\nThis is sarnolt-1 ver. 1.3\n"
-                  "  Developed by the sarnolt developer, river basin modelling group\n"
-                  "  Modified by the sarnolt maintainer, river basin modelling group\n\n"}};
+  struct {
+    const char* tool;
+    const char* text;
+  } cases[] = {{"pelmic",
+                "\nThis is pelmic, version 2.0\n"
+                "  Developed by the pelmic developer, river basin modelling group\n\n"},
+               {"dorvask",
+                "\nThis is dorvask\n"
+                "  Developed by the dorvask developer, river basin modelling group\n\n"},
+               {"sarnolt",
+                "\nThis is sarnolt-1 ver. 1.3\n"
+                "  Developed by the sarnolt developer, river basin modelling group\n"
+                "  Modified by the sarnolt maintainer, river basin modelling group\n\n"}};
   for (auto& c : cases) {
     testing::internal::CaptureStderr();
     tzframe::version(*tzframe::tool_texts(c.tool));

@@ -46,7 +46,10 @@ class TzDfstreamTest : public testing::Test {
 };
 
 TEST_F(TzDfstreamTest, CommentRuleTable) {
-  struct { const char* in; const char* out; } cases[] = {
+  struct {
+    const char* in;
+    const char* out;
+  } cases[] = {
       {"[Data]\n# only a comment\n1 2 # trailing\n", "[Data]\n1 2 \n"},
       {"a '#b' c\n", "a '#b' c\n"},
       {"a \"x # 'y\nz\" w # gone\nnext\n", "a \"x # 'y\nz\" w \nnext\n"},
@@ -171,7 +174,7 @@ TEST_F(TzDfstreamTest, MissingSourceFailsWithoutACopy) {
   EXPECT_EQ(s.Flag(), 0);
   EXPECT_EQ(s.SourceError(), ENOENT);
   EXPECT_EQ(s.Copy(), tz::TempFolder() + "/tzdfstream.XXXXXX");  // no temporary file was made
-  Probe d(dir_.path().c_str());  // a directory is no readable text file either
+  Probe d(dir_.path().c_str());                                  // a directory is no readable text file either
   EXPECT_TRUE(!d);
   EXPECT_EQ(d.SourceError(), EISDIR);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");

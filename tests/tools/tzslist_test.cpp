@@ -117,15 +117,14 @@ TEST(TzSList, AppendingAListToItselfDoublesIt) {
 // Removal at every position of lists of one to four elements.
 TEST(TzSList, RemoveAtEveryPosition) {
   struct Case {
-    int size, at;                 // list 10, 20, ... of `size`; cursor on index `at`
-    std::vector<Long> left;       // values afterwards
-    int cursor;                   // index of the cursor afterwards, -1 for none
+    int size, at;            // list 10, 20, ... of `size`; cursor on index `at`
+    std::vector<Long> left;  // values afterwards
+    int cursor;              // index of the cursor afterwards, -1 for none
   };
   const Case cases[] = {
-      {1, 0, {}, -1},
-      {2, 0, {20}, 0},            {2, 1, {10}, 0},
-      {3, 0, {20, 30}, 0},        {3, 1, {10, 30}, 0},         {3, 2, {10, 20}, 1},
-      {4, 0, {20, 30, 40}, 0},    {4, 2, {10, 20, 40}, 1},     {4, 3, {10, 20, 30}, 2},
+      {1, 0, {}, -1},          {2, 0, {20}, 0},         {2, 1, {10}, 0},
+      {3, 0, {20, 30}, 0},     {3, 1, {10, 30}, 0},     {3, 2, {10, 20}, 1},
+      {4, 0, {20, 30, 40}, 0}, {4, 2, {10, 20, 40}, 1}, {4, 3, {10, 20, 30}, 2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "size " << c.size << " at " << c.at);
@@ -198,9 +197,7 @@ TEST(TzSList, ShallowCopyViewsTheSameNodesAndFreesNothing) {
     EXPECT_EQ(view.IsShallow(), 0);
     EXPECT_EQ(view.GetCount(), 0u);
   }
-  {
-    Probe view(src, 1);
-  }  // destroying a view frees nothing either
+  { Probe view(src, 1); }  // destroying a view frees nothing either
   EXPECT_EQ(Walk(src), (std::vector<Long>{5, 6}));
 }
 
@@ -231,7 +228,8 @@ TEST(TzSListDeathTest, ChecksNameTheirConditionAndLine) {
   const Long a[] = {1};
   EXPECT_DEATH(List(a, 0), "^tzslist\\.cpp:64: Assertion `\\(array != NULL\\) && \\(no > 0\\)' failed\\.\n$");
   EXPECT_DEATH(empty.Append(a, 0), "^tzslist\\.cpp:146: Assertion `\\(array != NULL\\) && \\(no > 0\\)' failed\\.\n$");
-  EXPECT_DEATH(empty.Append(none, 1), "^tzslist\\.cpp:146: Assertion `\\(array != NULL\\) && \\(no > 0\\)' failed\\.\n$");
+  EXPECT_DEATH(empty.Append(none, 1),
+               "^tzslist\\.cpp:146: Assertion `\\(array != NULL\\) && \\(no > 0\\)' failed\\.\n$");
   EXPECT_DEATH(empty.Remove(), "^tzslist\\.cpp:176: Assertion `Work != NULL' failed\\.\n$");
   EXPECT_DEATH(empty.Get(), "^tzslist\\.cpp:233: Assertion `Count != 0' failed\\.\n$");
   EXPECT_DEATH(empty.ToNext(), "^tzslist\\.cpp:244: Assertion `Count != 0' failed\\.\n$");

@@ -175,22 +175,20 @@ TEST_F(DataFileOpenDeathTest, AFileEndingInsideAQuotedStretchStopsWithStatusOne)
     const char* quote;
   };
   const Case cases[] = {
-      {"apostrophe in comment prose", "[Comment]\nThe basin's parameters\n[Data]\n1 2\n", 2,
-       "apostrophe (')"},
+      {"apostrophe in comment prose", "[Comment]\nThe basin's parameters\n[Data]\n1 2\n", 2, "apostrophe (')"},
       {"after whole-line comments", "# one\n# two\n[Comment]\nit's\n", 4, "apostrophe (')"},
       {"double quote", "a\nb \"x\n", 2, "double quote (\")"},
-      {"a closed stretch over lines comes first", "'a\nb' c\n# d\n\"e\nf\n", 4,
-       "double quote (\")"},
+      {"a closed stretch over lines comes first", "'a\nb' c\n# d\n\"e\nf\n", 4, "double quote (\")"},
       {"lone quote at the end", "\"", 1, "double quote (\")"},
       {"apostrophe in a carriage-return file", "x\r\n#c\r\ny's\r\n", 3, "apostrophe (')"},
   };
   for (const Case& c : cases) {
     Write(c.text);
     EXPECT_EXIT(dataFileOpen(Path().c_str()), ::testing::ExitedWithCode(1),
-                "^" + ftest::escaped("File: " + Path() + ", line " + std::to_string(c.line) + ": the " +
-                              c.quote +
-                              " there opens a quoted stretch that runs to the end of the file: "
-                              "quotes come in pairs, even in comment blocks\n") +
+                "^" +
+                    ftest::escaped("File: " + Path() + ", line " + std::to_string(c.line) + ": the " + c.quote +
+                                   " there opens a quoted stretch that runs to the end of the file: "
+                                   "quotes come in pairs, even in comment blocks\n") +
                     "dfopen\\.cpp:[0-9]+: Assertion `c != EOF' failed\\.\n$")
         << c.what;
   }
@@ -232,8 +230,10 @@ TEST_F(DataFileOpen, EveryCharacterOfTheCopyMapsToItsSourceLine) {
   for (std::size_t at = 0; at < copy.size(); ++at) {
     if (at == start) {
       const std::string head = copy.substr(at, copy.find_first_not_of("0123456789", at) - at);
-      if (!head.empty()) expected = std::stoi(head);
-      else ++expected;
+      if (!head.empty())
+        expected = std::stoi(head);
+      else
+        ++expected;
     }
     EXPECT_EQ(dataFileLine(Path().c_str(), static_cast<std::int64_t>(at)), expected) << at;
     ++checked;
@@ -252,14 +252,14 @@ TEST_F(DataFileOpen, LinesOfSmallFiles) {
     std::int64_t offset, line;
   };
   const Case cases[] = {
-      {"", 0, 1},                  // an empty copy
+      {"", 0, 1},  // an empty copy
       {"# only comments\n#\n", 0, 1},
-      {"#a\n#b\nx\n", 0, 3},       // the first character after two comment lines
-      {"#a\n#b\nx\n", 1, 3},       // its line end
-      {"a\n\nb\n", 2, 2},          // an empty line is a line
-      {"a #c\nb\n", 2, 1},          // the line end a comment left
+      {"#a\n#b\nx\n", 0, 3},  // the first character after two comment lines
+      {"#a\n#b\nx\n", 1, 3},  // its line end
+      {"a\n\nb\n", 2, 2},     // an empty line is a line
+      {"a #c\nb\n", 2, 1},    // the line end a comment left
       {"a #c\nb\n", 3, 2},
-      {"x\n#c", 1, 1},              // a last comment line without line end
+      {"x\n#c", 1, 1},  // a last comment line without line end
   };
   for (const Case& c : cases) {
     Write(c.in);
@@ -297,9 +297,9 @@ TEST_F(DataFileOpen, TheCopyIsMadeWhereTmpdirPoints) {
 // The line before the opener's own message: the file, the folder and the
 // cause.
 std::string NoCopy(const std::string& path, const char* what, const std::string& folder, const char* cause) {
-  return "^" + ftest::escaped("File: " + path + ": its copy without comments cannot be " + what + " in " +
-                              folder + ": " + cause + " (TMPDIR names the folder of such copies)\n" +
-                              "Cannot open [tmpfile].\n") +
+  return "^" +
+         ftest::escaped("File: " + path + ": its copy without comments cannot be " + what + " in " + folder + ": " +
+                        cause + " (TMPDIR names the folder of such copies)\n" + "Cannot open [tmpfile].\n") +
          "$";
 }
 

@@ -43,9 +43,17 @@ TEST(ItemCursor, ThePlusRule) {
     bool read;
     Long value;
   } cases[] = {
-      {"+5", true, 5},      {"-5", true, -5},   {"5", true, 5},    {"+-5", false, 0}, {"++5", false, 0},
-      {"-+5", false, 0},    {"+", false, 0},    {"-", false, 0},   {"+0012", true, 12},
-      {"+2147483647", true, 2147483647},        {"+2147483648", false, 0},
+      {"+5", true, 5},
+      {"-5", true, -5},
+      {"5", true, 5},
+      {"+-5", false, 0},
+      {"++5", false, 0},
+      {"-+5", false, 0},
+      {"+", false, 0},
+      {"-", false, 0},
+      {"+0012", true, 12},
+      {"+2147483647", true, 2147483647},
+      {"+2147483648", false, 0},
   };
   for (const auto& c : cases) {
     const std::string line = std::string(" ") + c.item + " ";  // the cursor views it

@@ -16,6 +16,7 @@ namespace {
 using namespace std::string_literals;
 
 // Texts in the forms of the tools' and the model's files and beside them.
+// clang-format off
 const std::vector<std::string> kTexts = {
     "", "-", "+", ".", "-.", "0", "-0", "+0", "7", "-7", "+7", "+-7", "--7", "007", "-007", "10 ", "12abc", " 5",
     "2147483647", "2147483648", "-2147483648", "-2147483649", "4294967296", "9999999999", "12345678901",
@@ -23,6 +24,7 @@ const std::vector<std::string> kTexts = {
     "1.5", "1.50", "123.456", "0.0001", "0.00001", "1e5", "1E-5", "1e", "1e+", "1e-x", "2.5e-3", "1.2.3", "1..2",
     "123456789012345", "1234567890123456", "0.123456789012345", "0.1234567890123456", "3.14159265358979",
     "1e308", "1e309", "1e-320", "1e-400", "inf", "-inf", "nan", "infinity", "0x10", "1,5", "5\0"s, "1 2"};
+// clang-format on
 
 // The short path gives what the general conversion gives: the end, the
 // value, and an unchanged value where there is no number.
@@ -63,12 +65,14 @@ TEST(ReadNumbers, ShortDecimalsAsFromCharsOverManyValues) {
 }
 
 TEST(PutReal, RealsInTheDefaultStreamFormat) {
+  // clang-format off
   struct { double v; const char* text; } cases[] = {
       {0.1, "0.1"},          {1234567.0, "1.23457e+06"}, {2.0, "2"},       {0.000001, "1e-06"},
       {-1.0, "-1"},          {0.01, "0.01"},             {0.05, "0.05"},   {100.0, "100"},
       {123456.0, "123456"},  {0.0001, "0.0001"},         {1e-5, "1e-05"},  {0.0, "0"},
       {-0.0, "-0"},          {3.14159265, "3.14159"},    {1e100, "1e+100"}, {999999.5, "1e+06"},
   };
+  // clang-format on
   for (auto& c : cases) {
     EXPECT_EQ(tz::RealText(c.v), c.text) << c.v;
     std::ostringstream os;
@@ -99,8 +103,8 @@ TEST(PutReal, RealsMatchTheCFormatOverManyValues) {
     check(std::nextafter(d, 0.0));
     check(d + 0.0005);
   }
-  for (double v : {1e-4, 9.99999e-5, 0.0001000005, 999999.4999, 999999.5, 999999.5000001, 99999.95, 12345.65,
-                   0.1, 0.01, 0.001, 1.0, 10.0, 100000.0, 999995.0, 0.5, 2.5, 1234565.0})
+  for (double v : {1e-4, 9.99999e-5, 0.0001000005, 999999.4999, 999999.5, 999999.5000001, 99999.95, 12345.65, 0.1, 0.01,
+                   0.001, 1.0, 10.0, 100000.0, 999995.0, 0.5, 2.5, 1234565.0})
     for (double w : {v, std::nextafter(v, 0.0), std::nextafter(v, 1e300)}) {
       check(w);
       check(-w);
@@ -129,12 +133,15 @@ TEST(RewriteReal, ItemsAlreadyInTheOutputForm) {
     const char* item;
     bool put;
   } cases[] = {
-      {"0", true},          {"-0", true},        {"7", true},         {"123456", true},    {"-123456", true},
-      {"1234567", false},   {"007", false},      {"00", false},       {"+7", false},       {"1.5", true},
-      {"1.50", false},      {"1.", false},       {".5", false},       {"0.5", true},       {"00.5", false},
-      {"12345.6", true},    {"12345.67", false}, {"0.0001", true},    {"0.00001", false},  {"0.000123456", true},
-      {"0.0001234567", false}, {"1e5", false},   {"1.0", false},      {"", false},         {"-", false},
-      {"1.5x", false},      {"0.10", false},
+      {"0", true},        {"-0", true},          {"7", true},
+      {"123456", true},   {"-123456", true},     {"1234567", false},
+      {"007", false},     {"00", false},         {"+7", false},
+      {"1.5", true},      {"1.50", false},       {"1.", false},
+      {".5", false},      {"0.5", true},         {"00.5", false},
+      {"12345.6", true},  {"12345.67", false},   {"0.0001", true},
+      {"0.00001", false}, {"0.000123456", true}, {"0.0001234567", false},
+      {"1e5", false},     {"1.0", false},        {"", false},
+      {"-", false},       {"1.5x", false},       {"0.10", false},
   };
   for (const auto& c : cases) {
     const char* e = c.item + std::strlen(c.item);
@@ -178,8 +185,8 @@ TEST(RewriteReal, AsPutRealOfTheDoubleOverManyForms) {
     s += exponents[gen() % (sizeof exponents / sizeof *exponents)];
     check(s);
   }
-  for (const char* s : {"0", "-0", "+0", "0.000", "-0e5", "1e-5", "1e6", "999999", "9999995", "1e308", "1.7976931348623157e308",
-                        "4.9e-324", "1e-320", ".5", "5.", "-.5e-2"})
+  for (const char* s : {"0", "-0", "+0", "0.000", "-0e5", "1e-5", "1e6", "999999", "9999995", "1e308",
+                        "1.7976931348623157e308", "4.9e-324", "1e-320", ".5", "5.", "-.5e-2"})
     check(s);
 }
 
@@ -190,8 +197,8 @@ TEST(RewriteReal, TheOutputFormAtTheStartOfAText) {
     const char* text;
     int end;  // -1: not in the form
   } cases[] = {
-      {"12 3", 2}, {"12x", 2},  {"1.5 2", 3}, {"1.5.2", 3},  {"12.", 2},   {"12.x", 2},  {"0.001e5", 5},
-      {"1.50 ", -1}, {"-0.5", 4}, {"", -1},    {"-", -1},     {".5", -1},  {"1234567 ", -1},
+      {"12 3", 2},   {"12x", 2},  {"1.5 2", 3}, {"1.5.2", 3}, {"12.", 2}, {"12.x", 2},      {"0.001e5", 5},
+      {"1.50 ", -1}, {"-0.5", 4}, {"", -1},     {"-", -1},    {".5", -1}, {"1234567 ", -1},
   };
   for (const auto& c : cases) {
     const char* end = tz::WrittenRealEnd(c.text, c.text + std::strlen(c.text));

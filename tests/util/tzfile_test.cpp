@@ -27,10 +27,10 @@ TEST(SameFile, ANameAnotherSpellingOrALinkOfOneFile) {
     const char *a, *b;
     bool same;
   } cases[] = {
-      {"x", "x", true},         {"./x", "x", true},      {"sub/../x", "x", true},
-      {"hard", "x", true},      {"soft", "x", true},     {absolute.c_str(), "x", true},
-      {"x", "y", false},        {"x", "sub", false},     {"missing", "missing", false},
-      {"missing", "x", false},  {"dangling", "gone", false},
+      {"x", "x", true},        {"./x", "x", true},          {"sub/../x", "x", true},
+      {"hard", "x", true},     {"soft", "x", true},         {absolute.c_str(), "x", true},
+      {"x", "y", false},       {"x", "sub", false},         {"missing", "missing", false},
+      {"missing", "x", false}, {"dangling", "gone", false},
   };
   for (const auto& c : cases) EXPECT_EQ(tz::SameFile(c.a, c.b), c.same) << c.a << " " << c.b;
 }

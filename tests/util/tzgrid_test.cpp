@@ -45,11 +45,10 @@ TYPED_TEST(TzGridTest, ShapesAndPredicates) {
     bool vector, rowVector, colVector, square;
   };
   const Case cases[] = {
-      {1, 1, true, true, true, true},     // the default shape
-      {3, 1, true, true, false, false},   // one column: a row vector
-      {1, 4, true, false, true, false},   // one row: a column vector
-      {2, 2, false, false, false, true},
-      {2, 3, false, false, false, false},
+      {1, 1, true, true, true, true},    // the default shape
+      {3, 1, true, true, false, false},  // one column: a row vector
+      {1, 4, true, false, true, false},  // one row: a column vector
+      {2, 2, false, false, false, true}, {2, 3, false, false, false, false},
   };
   for (const Case& k : cases) {
     TzGrid<TypeParam> g(k.r, k.c);
@@ -147,10 +146,14 @@ TYPED_TEST(TzGridTest, ResizeDiscardsTheContentsEvenForTheSameShape) {
 }
 
 template <class T>
-T Twice(const T& x) { return T(static_cast<int>(x) * 2 + 1); }
+T Twice(const T& x) {
+  return T(static_cast<int>(x) * 2 + 1);
+}
 int g_applyCalls = 0;
 template <class T>
-T NextNumber(const T&) { return T(g_applyCalls++); }
+T NextNumber(const T&) {
+  return T(g_applyCalls++);
+}
 
 TYPED_TEST(TzGridTest, FillAndApplyWalkEveryElementInStorageOrder) {
   TzGrid<TypeParam> g(2, 3);

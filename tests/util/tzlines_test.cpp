@@ -39,9 +39,8 @@ TEST(Lines, BlanksAreBlanksTabsAndCarriageReturns) {
     std::string line;
     bool blank;
   } cases[] = {
-      {"", true},       {" ", true},     {"\t \t", true}, {"\r", true},  {"  \r", true},
-      {" x ", false},   {"#", false},    {"\v", false},   {"\f", false}, {"\n", false},
-      {" \0 "s, false}, {"\0"s, false},
+      {"", true},   {" ", true},   {"\t \t", true}, {"\r", true},  {"  \r", true},   {" x ", false},
+      {"#", false}, {"\v", false}, {"\f", false},   {"\n", false}, {" \0 "s, false}, {"\0"s, false},
   };
   for (const auto& c : cases) EXPECT_EQ(tz::BlankOnly(c.line), c.blank) << '"' << c.line << '"';
   // Seen as a C string, a line ends at its NUL.
@@ -56,8 +55,8 @@ TEST(Lines, BlankLinesReadWithTheirLineEnd) {
     const char* line;
     bool blank;
   } cases[] = {
-      {"", true},       {"\n", true},     {" \t \n", true}, {"  \r\n", true}, {"\t", true},
-      {" x\n", false},  {"#\n", false},   {"\v\n", false},  {" \t{", false},
+      {"", true},      {"\n", true},   {" \t \n", true}, {"  \r\n", true}, {"\t", true},
+      {" x\n", false}, {"#\n", false}, {"\v\n", false},  {" \t{", false},
   };
   for (const auto& c : cases) EXPECT_EQ(tz::IsBlankLine(c.line), c.blank) << '"' << c.line << '"';
 }
@@ -183,7 +182,8 @@ const struct Case {
     {"a\n\n\nb", {"a", "", "", "b"}},  // empty lines are lines; so is a last one without a line end
     {"crlf\r\n\r\n", {"crlf\r", "\r"}},
     {"nul\0x\n"s, {"nul\0x"s}},
-    {std::string(37, 'x') + "\nshort\n" + std::string(100, 'y'), {std::string(37, 'x'), "short", std::string(100, 'y')}},
+    {std::string(37, 'x') + "\nshort\n" + std::string(100, 'y'),
+     {std::string(37, 'x'), "short", std::string(100, 'y')}},
 };
 
 // Blocks of 4 bytes put every kind of line across block ends, and the
@@ -251,7 +251,6 @@ TEST(LineReader, NoFileOrAFailedStreamHasNoLines) {
   EXPECT_FALSE(failed.Next(line));
 }
 
-
 // The options: a '\r' before the line end dropped, the lines counted, and a
 // last line without its line end told; across block ends as within them.
 TEST(LineReader, OptionsStripCountAndTellTheUnendedLine) {
@@ -274,10 +273,10 @@ TEST(LineReader, OptionsStripCountAndTellTheUnendedLine) {
     std::fclose(f);
     return got;
   };
-  const std::vector<Line> stripped = {{"one", 1, true}, {"", 2, true}, {"two\r", 3, true}, {"#", 4, true},
-                                      {"last", 5, false}};
-  const std::vector<Line> plain = {{"one\r", 0, true}, {"\r", 0, true}, {"two\r\r", 0, true}, {"#", 0, true},
-                                   {"last\r", 0, true}};
+  const std::vector<Line> stripped = {
+      {"one", 1, true}, {"", 2, true}, {"two\r", 3, true}, {"#", 4, true}, {"last", 5, false}};
+  const std::vector<Line> plain = {
+      {"one\r", 0, true}, {"\r", 0, true}, {"two\r\r", 0, true}, {"#", 0, true}, {"last\r", 0, true}};
   for (std::size_t block : {std::size_t(3), std::size_t(5), tz::LineReader::kBlock}) {
     EXPECT_EQ(read(all, block), stripped) << "block " << block;
     EXPECT_EQ(read(tz::LineReader::kPlain, block), plain) << "block " << block;

@@ -333,10 +333,12 @@ TYPED_TEST(TzMatrixDeathTest, MatrixOperandsOfAnotherShapeStop) {
   EXPECT_DEATH(a / b, kMatrixError);
   EXPECT_DEATH(TzMatrix<T>(a) + b, kMatrixError);
   EXPECT_DEATH(TzMatrix<T>(a) / b, kMatrixError);
+  // clang-format off
   EXPECT_DEATH({ TzMatrix<T> m = a; m += b; }, kMatrixError);
   EXPECT_DEATH({ TzMatrix<T> m = a; m -= b; }, kMatrixError);
   EXPECT_DEATH({ TzMatrix<T> m = a; m *= b; }, kMatrixError);
   EXPECT_DEATH({ TzMatrix<T> m = a; m /= b; }, kMatrixError);
+  // clang-format on
   EXPECT_DEATH(static_cast<void>(a == b), kMatrixError);
   EXPECT_DEATH(static_cast<void>(a != b), kMatrixError);
   EXPECT_DEATH(static_cast<void>(a < b), kMatrixError);
@@ -354,10 +356,14 @@ TYPED_TEST(TzMatrixDeathTest, DivisionByZeroStops) {
   const TzMatrix<T> z = M<T>({{1, 0}, {1, 1}});
   EXPECT_DEATH(a / z, kMatrixError);
   EXPECT_DEATH(TzMatrix<T>(a) / z, kMatrixError);
+  // clang-format off
   EXPECT_DEATH({ TzMatrix<T> m = a; m /= z; }, kMatrixError);
+  // clang-format on
   EXPECT_DEATH(a / T(0), kMatrixError);
   EXPECT_DEATH(TzMatrix<T>(a) / T(0), kMatrixError);
+  // clang-format off
   EXPECT_DEATH({ TzMatrix<T> m = a; m /= T(0); }, kMatrixError);
+  // clang-format on
   if constexpr (kFloating<T>) {
     EXPECT_DEATH(a / T(-0.0), kMatrixError);
     EXPECT_DEATH(a / M<T>({{1, -0.0}, {1, 1}}), kMatrixError);
@@ -406,6 +412,7 @@ TYPED_TEST(TzMatrixTest, EachCheckReportsALineOfItsOwn) {
     std::function<void(const TzMatrix<T>&)> named;
     std::function<void(TzMatrix<T>&&)> temporary;
   };
+  // clang-format off
   const Pair pairs[] = {
       {"+ shape", [&](const TzMatrix<T>& x) { x + b; }, [&](TzMatrix<T>&& x) { std::move(x) + b; }},
       {"- shape", [&](const TzMatrix<T>& x) { x - b; }, [&](TzMatrix<T>&& x) { std::move(x) - b; }},
@@ -414,6 +421,7 @@ TYPED_TEST(TzMatrixTest, EachCheckReportsALineOfItsOwn) {
       {"/ zero element", [&](const TzMatrix<T>& x) { x / z; }, [&](TzMatrix<T>&& x) { std::move(x) / z; }},
       {"/ zero scalar", [&](const TzMatrix<T>& x) { x / T(0); }, [&](TzMatrix<T>&& x) { std::move(x) / T(0); }},
   };
+  // clang-format on
   std::map<int, std::string> seen;
   auto record = [&](const std::string& name, int line) {
     SCOPED_TRACE(name);
@@ -426,6 +434,7 @@ TYPED_TEST(TzMatrixTest, EachCheckReportsALineOfItsOwn) {
     EXPECT_EQ(ReportedLine([&] { p.temporary(TzMatrix<T>(a)); }), line) << p.name;
     record(p.name, line);
   }
+  // clang-format off
   const std::vector<std::pair<const char*, std::function<void()>>> single = {
       {"+= shape", [&] { TzMatrix<T> m = a; m += b; }},
       {"-= shape", [&] { TzMatrix<T> m = a; m -= b; }},
@@ -448,6 +457,7 @@ TYPED_TEST(TzMatrixTest, EachCheckReportsALineOfItsOwn) {
       {"LinSolve columns", [&] { TzMatrix<T> m = sq, x(2, 1, T(0)); m.LinSolve(x); }},
       {"LinSolve room", [&] { TzMatrix<T> m = a, x; m.LinSolve(x); }},
   };
+  // clang-format on
   for (const auto& s : single) record(s.first, ReportedLine(s.second));
 }
 
@@ -668,10 +678,12 @@ TYPED_TEST(TzMatrixDeathTest, LinSolveNeedsOneMoreColumnThanRowsAndRoomForTheSol
   const char* const bad =
       "^The number of columns is not appropriate.\nError occured in file: tzmatrix, at line: [0-9]+\n$";
   TzMatrix<T> x(2, 1, T(0));
+  // clang-format off
   EXPECT_DEATH({ TzMatrix<T> a(2, 2, T(1)); a.LinSolve(x); }, bad);
   EXPECT_DEATH({ TzMatrix<T> a(2, 4, T(1)); a.LinSolve(x); }, bad);
   TzMatrix<T> small(1, 1, T(0));
   EXPECT_DEATH({ TzMatrix<T> a = M<T>({{2, 1, 5}, {1, 3, 10}}); a.LinSolve(small); }, kMatrixError);
+  // clang-format on
 }
 
 }  // namespace

@@ -46,9 +46,16 @@ TEST(TzRedBlackTree, EmptyTreeFindsNothing) {
 // black uncle with the new node on the inner and on the outer side.
 TEST(TzRedBlackTree, FixUpCasesKeepTheInvariants) {
   const std::vector<std::vector<int>> orders = {
-      {1, 2, 3},       {3, 2, 1},       {1, 3, 2},       {3, 1, 2},
-      {2, 1, 3, 4},    {2, 1, 3, 0},    {10, 5, 15, 7, 6},
-      {10, 5, 15, 12, 13}, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, {10, 9, 8, 7, 6, 5, 4, 3, 2, 1},
+      {1, 2, 3},
+      {3, 2, 1},
+      {1, 3, 2},
+      {3, 1, 2},
+      {2, 1, 3, 4},
+      {2, 1, 3, 0},
+      {10, 5, 15, 7, 6},
+      {10, 5, 15, 12, 13},
+      {1, 2, 3, 4, 5, 6, 7, 8, 9, 10},
+      {10, 9, 8, 7, 6, 5, 4, 3, 2, 1},
   };
   for (const auto& order : orders) {
     Tree t;

@@ -32,7 +32,9 @@ void expect_sound(const TzString& s) {
 }
 
 TEST(TzString, AllocationSizeIsTheNextMultipleOfEightAboveTheLength) {
-  struct { unsigned n, siz; } cases[] = {{0, 8}, {7, 8}, {8, 16}, {15, 16}, {16, 24}, {255, 256}, {256, 264}};
+  struct {
+    unsigned n, siz;
+  } cases[] = {{0, 8}, {7, 8}, {8, 16}, {15, 16}, {16, 24}, {255, 256}, {256, 264}};
   for (auto& c : cases) EXPECT_EQ(TzStringTestAccess::CalcSiz(c.n), c.siz) << c.n;
 }
 
@@ -139,8 +141,7 @@ TEST(TzString, CompareTable) {
       {TzString("z"), TzString("\x80"), SM_SENSITIVE, SC_GREATER},
       {TzString("\xff"), TzString("\x01"), SM_IGNORE, SC_LESS},
   };
-  for (auto& c : cases)
-    EXPECT_EQ(c.a.Compare(c.b, c.mode), c.want) << text(c.a) << " vs " << text(c.b);
+  for (auto& c : cases) EXPECT_EQ(c.a.Compare(c.b, c.mode), c.want) << text(c.a) << " vs " << text(c.b);
 }
 
 TEST(TzString, StraightSearchTable) {
@@ -151,16 +152,11 @@ TEST(TzString, StraightSearchTable) {
     TzBoolean found;
     unsigned pos;  // expected when found
   } cases[] = {
-      {"hello", "lo", SM_SENSITIVE, 1, 3},
-      {"hello", "LO", SM_IGNORE, 1, 3},
-      {"hello", "LO", SM_SENSITIVE, 0, 0},
-      {"hello", "xyz", SM_SENSITIVE, 0, 0},
-      {"hello", "hello", SM_SENSITIVE, 1, 0},
-      {"hello", "", SM_SENSITIVE, 1, 0},
-      {"", "", SM_SENSITIVE, 1, 0},
-      {"aaab", "aab", SM_SENSITIVE, 1, 1},
-      {"abcabd", "abd", SM_SENSITIVE, 1, 3},
-      {"HeLLo WoRLD", "world", SM_IGNORE, 1, 6},
+      {"hello", "lo", SM_SENSITIVE, 1, 3},    {"hello", "LO", SM_IGNORE, 1, 3},
+      {"hello", "LO", SM_SENSITIVE, 0, 0},    {"hello", "xyz", SM_SENSITIVE, 0, 0},
+      {"hello", "hello", SM_SENSITIVE, 1, 0}, {"hello", "", SM_SENSITIVE, 1, 0},
+      {"", "", SM_SENSITIVE, 1, 0},           {"aaab", "aab", SM_SENSITIVE, 1, 1},
+      {"abcabd", "abd", SM_SENSITIVE, 1, 3},  {"HeLLo WoRLD", "world", SM_IGNORE, 1, 6},
   };
   for (auto& c : cases) {
     unsigned pos = 77;
@@ -201,10 +197,17 @@ TEST(TzBoyerMoore, TableHoldsLastPositionsAndOneForTheLastByte) {
 }
 
 TEST(TzBoyerMoore, SearchAgreesWithTheStraightSearch) {
-  const char* texts[] = {"", "a", "hello", "abcabcabd", "aaaaaaaab", "xxabxxabcabyy", "mississippi",
-                         "the quick brown fox jumps over the lazy dog", "abababababac"};
-  const char* pats[] = {"a", "lo", "abd", "aab", "abcab", "ssi", "issip", "dog", "the", "zz", "abac",
-                        "ababac", "babac", "mississippi", "xabc"};
+  const char* texts[] = {"",
+                         "a",
+                         "hello",
+                         "abcabcabd",
+                         "aaaaaaaab",
+                         "xxabxxabcabyy",
+                         "mississippi",
+                         "the quick brown fox jumps over the lazy dog",
+                         "abababababac"};
+  const char* pats[] = {"a",   "lo", "abd",  "aab",    "abcab", "ssi",         "issip", "dog",
+                        "the", "zz", "abac", "ababac", "babac", "mississippi", "xabc"};
   for (const char* t : texts)
     for (const char* p : pats) {
       TzString text(t), pat(p);

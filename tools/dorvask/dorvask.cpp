@@ -413,8 +413,8 @@ void ForEachNode(const Buckets& own, const Buckets& other, Visit visit) {
 // list is "count entries...", every item followed by a blank; the list of
 // place q is [off[q], off[q + 1]) in the store, whose bytes are not
 // initialised (only the pages written are touched).
-void MakeLists(const Buckets& own, int ownSign, const Buckets& other, int otherSign,
-               std::unique_ptr<char[]>& store, std::vector<std::uint64_t>& off) {
+void MakeLists(const Buckets& own, int ownSign, const Buckets& other, int otherSign, std::unique_ptr<char[]>& store,
+               std::vector<std::uint64_t>& off) {
   // The size of the store: at most 12 characters per item.
   std::size_t bound = 0;
   ForEachNode(own, other, [&bound](std::size_t f, std::size_t l, std::size_t t, std::size_t u) {
@@ -466,8 +466,7 @@ std::string Quoted(std::string_view s) { return "\"" + std::string(s) + "\""; }
 class Builder {
  public:
   // The run's files are open.
-  explicit Builder(Run& run)
-      : run_(run), console_(std::cout), file_(run.out.Stream()), in_(run.in), content_(in_) {
+  explicit Builder(Run& run) : run_(run), console_(std::cout), file_(run.out.Stream()), in_(run.in), content_(in_) {
     run_.console = &console_;
     run_.file = &file_;
   }
@@ -733,8 +732,7 @@ void Builder::WriteRecord(std::size_t i) {
   const std::size_t upperLen = upperOff_[pu + 1] - upperOff_[pu], lowerLen = lowerOff_[pl + 1] - lowerOff_[pl];
   const RecordText& e = edges_[i];
   // Every record's line is read again, so that the lines stay in step.
-  if (reread_ && (!content_.Next(line_) || (e.off == RecordText::kFromLine && line_.size() < e.len)))
-    reread_ = false;
+  if (reread_ && (!content_.Next(line_) || (e.off == RecordText::kFromLine && line_.size() < e.len))) reread_ = false;
   if (e.off == RecordText::kFromLine && !reread_)
     run_.Fatal(ERR_RECORD, {NthData(i), "the record cannot be read again in " + run_.iName + "."});
   if (e.headLen != RecordText::kAsEdge) {

@@ -47,9 +47,21 @@ class Edge {
  public:
   Edge() : upperEdgeList(0), lowerEdgeList(0) {}
   Edge(const Edge& e)
-      : num(e.num), upperNode(e.upperNode), lowerNode(e.lowerNode), upx(e.upx), upy(e.upy), upz(e.upz),
-        lowx(e.lowx), lowy(e.lowy), lowz(e.lowz), atr(e.atr), len(e.len), grd(e.grd), area(e.area),
-        upperEdgeList(e.upperEdgeList, 0), lowerEdgeList(e.lowerEdgeList, 0) {}
+      : num(e.num),
+        upperNode(e.upperNode),
+        lowerNode(e.lowerNode),
+        upx(e.upx),
+        upy(e.upy),
+        upz(e.upz),
+        lowx(e.lowx),
+        lowy(e.lowy),
+        lowz(e.lowz),
+        atr(e.atr),
+        len(e.len),
+        grd(e.grd),
+        area(e.area),
+        upperEdgeList(e.upperEdgeList, 0),
+        lowerEdgeList(e.lowerEdgeList, 0) {}
   Edge& operator=(const Edge&) = delete;
   ~Edge() {
     upperEdgeList.Erase();

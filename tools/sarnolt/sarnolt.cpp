@@ -146,9 +146,8 @@ bool ReadRecord(std::string_view line, int type, EdgeAreas& r) {
 // Reads the header and the records of the open input. Returns the message
 // of the first fault, empty when the input is sound.
 std::string ReadNetwork(std::istream& in, const std::string& name, Network& net) {
-  static const char* const kVersions[] = {"edge connection V.1", "edge connection V.2",
-                                          "edge connection V.3", "edge connection V.4",
-                                          "edge connection V.5"};
+  static const char* const kVersions[] = {"edge connection V.1", "edge connection V.2", "edge connection V.3",
+                                          "edge connection V.4", "edge connection V.5"};
   const std::string invalid = "invalid data format.";
   tz::LineReader lines(in);
   std::string_view line;
@@ -263,8 +262,8 @@ class Outputs {
   tzframe::PendingOutput files[2];
 };
 
-void WriteOutput(const Network& net, const Values& v, const std::string& in,
-                 const std::string& out, const std::string& out2, const TzString& command) {
+void WriteOutput(const Network& net, const Values& v, const std::string& in, const std::string& out,
+                 const std::string& out2, const TzString& command) {
   Outputs files(out, out2);
   files.Open();
   std::ofstream& po = files[0];
@@ -303,9 +302,8 @@ void WriteOutput(const Network& net, const Values& v, const std::string& in,
 
   const bool fromRunoff = net.type == 3 || net.type == 5;
   for (const EdgeAreas& r : net.records) {
-    po << r.num << ' ' << v.man << ' ' << v.m << ' ' << v.ka << ' ' << v.D << ' ' << v.da << ' '
-       << v.dm << ' ' << v.beta << ' ' << v.theta << ' ' << v.cmin << ' ' << v.Qlevel << ' '
-       << v.eps << ' ' << v.ndiv << '\n';
+    po << r.num << ' ' << v.man << ' ' << v.m << ' ' << v.ka << ' ' << v.D << ' ' << v.da << ' ' << v.dm << ' '
+       << v.beta << ' ' << v.theta << ' ' << v.cmin << ' ' << v.Qlevel << ' ' << v.eps << ' ' << v.ndiv << '\n';
     double up = v.updis, low = v.lowdis;
     if (fromRunoff) {
       // mm per hour over the area draining to each end, in m3/s
