@@ -48,20 +48,27 @@ void data2ofile(int x, FILE* f) { std::fprintf(f, "%d", x); }
 void data2ofile(TzLong x, FILE* f) { std::fprintf(f, "%d", x.v); }
 void data2ofile(const QavlenString& x, FILE* f) { std::fprintf(f, "\"%s\"", x.c_str()); }
 
-void dstr2data(char*& cursor, double& x) {
+namespace {
+
+// A real item by the C conversion of its type; x stays as it was when the
+// item is missing or does not start with a number.
+template <class T, class Convert>
+void Read_real(char*& cursor, T& x, Convert convert) {
   const char* item = Take_item(cursor);
   if (!item) return;
   char* end;
-  double v = std::strtod(item, &end);
+  const T v = convert(item, &end);
   if (end != item) x = v;
 }
 
+}  // namespace
+
+void dstr2data(char*& cursor, double& x) {
+  Read_real(cursor, x, [](const char* s, char** end) { return std::strtod(s, end); });
+}
+
 void dstr2data(char*& cursor, float& x) {
-  const char* item = Take_item(cursor);
-  if (!item) return;
-  char* end;
-  float v = std::strtof(item, &end);
-  if (end != item) x = v;
+  Read_real(cursor, x, [](const char* s, char** end) { return std::strtof(s, end); });
 }
 
 bool Read_item(char*& cursor, int& x) {

@@ -441,6 +441,15 @@ int Total_system::Read_parameter_file(const char* path) { return Read_framework_
 
 int Total_system::Read_initial_state_file(const char* path) { return Read_framework_file(path, true); }
 
+FILE* Total_system::Open_framework_file(tz::FileReplacement& file, Total_point failed, const char* path) {
+  FILE* fp = file.Open();
+  if (fp) return fp;
+  output_failed = true;
+  std::fflush(stdout);
+  Report_fopen(failed, path, "w");
+  return nullptr;
+}
+
 bool Total_system::Close_framework_file(tz::FileReplacement& file, Total_point failed) {
   if (file.Close() && file.Commit()) return true;
   output_failed = true;
@@ -451,11 +460,8 @@ bool Total_system::Close_framework_file(tz::FileReplacement& file, Total_point f
 
 int Total_system::Stage_terminal_state(const char* path) {
   tz::FileReplacement file(path ? path : "");
-  FILE* fp = file.Open();
+  FILE* fp = Open_framework_file(file, Total_point::terminal_state_cannot_create, path);
   if (!fp) {
-    output_failed = true;
-    std::fflush(stdout);
-    Report_fopen(Total_point::terminal_state_cannot_create, path, "w");
     // The components still report on their own terminal files (the lines
     // that would name them go nowhere); none replaces its earlier file.
     if (FILE* scratch = std::tmpfile()) {
@@ -481,13 +487,8 @@ int Total_system::Write_terminal_state(const char* path) {
 
 int Total_system::Stage_send_port_stock(const char* path) {
   tz::FileReplacement file(path ? path : "");
-  FILE* fp = file.Open();
-  if (!fp) {
-    output_failed = true;
-    std::fflush(stdout);
-    Report_fopen(Total_point::stock_cannot_create, path, "w");
-    return 0;
-  }
+  FILE* fp = Open_framework_file(file, Total_point::stock_cannot_create, path);
+  if (!fp) return 0;
   std::fprintf(fp, "# Send_port data of %s \n# current_time = %d \n# \n", Object_name() ? Object_name() : "",
                current_time);
   // The system's own send ports (its input file ports), then the

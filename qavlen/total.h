@@ -226,6 +226,9 @@ class Total_system : public Sub_system {
   Trouble Enter_or_leave_braces(int c, Delivery& at);
   Trouble Read_block_header(FILE* fp, int& c, Delivery& at);
   int Stop_delivery(FILE* fp, Total_point trouble);
+  // Opens a framework file to be written whole; one that cannot be created
+  // is reported at `failed`.
+  FILE* Open_framework_file(tz::FileReplacement& file, Total_point failed, const char* path);
   // Closes a framework file written whole; a write that failed is reported
   // at `failed`.
   bool Close_framework_file(tz::FileReplacement& file, Total_point failed);
